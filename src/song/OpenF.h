@@ -1,0 +1,32 @@
+// `OpenF`: opening a file by its path into the song, by the last four
+// characters of the path: a song text file, a Standard MIDI File, or a picture
+// tiled behind the staff. Everything it does outside the song goes through the
+// host.
+#pragma once
+
+#include "song/Song.h"
+#include "song/SongHost.h"
+
+#include <string>
+#include <string_view>
+
+namespace vako {
+
+enum class OpenStatus {
+    Loaded,      // a song text file or a MIDI file was read
+    Picture,     // the picture was tiled over the score view; the song is cleared
+    WrongMagic,  // a ".txt" that is no song file; the song is cleared
+    NotASong,    // any other extension; the song is cleared, nothing is shown
+    ReadFailure, // the notes came back from the undo copy; the message was shown
+};
+
+OpenStatus OpenF(Song& song, const std::string& path, SongHost& host);
+
+// Sorts every run of notes at one position (a chord) by ascending pitch.
+void sortChords(Song& song);
+
+// The song name a path or file name gives: without its last four characters and
+// without everything up to the last backslash or slash.
+std::string songNameFromPath(std::string_view path);
+
+} // namespace vako

@@ -1,0 +1,94 @@
+// The song being edited: notes, control changes, part settings and the values
+// that the main window shows in its text fields. Plain data; the operations
+// that load, store and edit it live beside it and in the other layers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vako {
+
+// One note. Positions and lengths are in steps (12 per quarter note).
+struct NoteRec {
+    int32_t lngPos = 0;        // start, 1 = first step of the song
+    uint8_t bytNote = 0;       // MIDI note number 0-119; 120+ marks a note end while loading
+    int32_t lngLen = 0;        // length in steps
+    uint8_t bytPart = 0;       // part 0-15 = MIDI channel; 9 is the percussion part
+    uint8_t bytVelocity = 0;   // strength, note-on velocity (new notes 120, steps of 6)
+    uint8_t bytPan = 0;        // balance 0-128, 64 = centre (128 is sent as 127)
+    uint8_t bytModulation = 0; // "揺れ", sent as controller 1
+
+    friend bool operator==(const NoteRec&, const NoteRec&) = default;
+};
+
+// Kinds of timed control change (`bytType`).
+enum CCType : uint8_t { kTempoChange = 1, kInstrumentChange = 2, kVolumeChange = 3 };
+
+// One timed control change.
+struct CCRec {
+    int32_t lngPos = 0;   // position in steps; record 1 (start tempo) sits at 0
+    int32_t lngValue = 0; // tempo in bpm; program*16+part; volume step*16+part
+    uint8_t bytType = 0;  // CCType
+
+    friend bool operator==(const CCRec&, const CCRec&) = default;
+};
+
+// Position of the record after the last control change: later than any real position.
+constexpr int32_t kEndMarkerPos = 1073741824; // 2^30
+
+constexpr int kPartCount = 16;
+constexpr int kPercussionPart = 9;
+constexpr int kStepsPerPage = 144;
+constexpr int kNewNoteVelocity = 120;
+constexpr int kCentrePan = 64;
+
+// The texts the three song fields of the main window start with.
+inline const std::string kStartTempoText = "120";
+inline const std::string kStartCopyrightText = "著作権名";
+inline const std::string kStartSequenceNameText = "曲名";
+
+// The whole song. Arrays are 0-based with record 0 spare; the counts live apart
+// from the arrays, which may hold spare records beyond them.
+struct Song {
+    Song();
+
+    std::vector<NoteRec> udtNotes;   // notes 1..N in position order, chords by ascending pitch
+    int32_t varNoteCountX2 = 0;      // 2 * N
+    std::vector<CCRec> udtCCs;       // control changes 1..M in position order, M+1 = end marker
+    int32_t varCCCount = 1;          // M, record 1 (start tempo) included
+    std::array<uint8_t, kPartCount> bytPartInstrument{}; // program 0-127 per part
+    std::array<int16_t, kPartCount> intPartVolume{};     // volume step 0-6 per part
+    uint8_t bytDivisions = 15;      // input grid in staff units: 60, 30, 15 or 5
+    uint8_t bytQuartersPerBar = 4;  // 2, 3, 4 or 6
+    std::optional<std::string> varSongName; // unset until the file list, a drop or Save names it
+    std::string strFileName;        // name the song file is written under, no folder, no ".txt"
+    uint8_t bytModified = 0;        // 1 while there are unsaved edits
+    bool varDesktopSave = false;    // save into the desktop folder instead of the song folder
+    std::vector<NoteRec> udtUndoNotes; // copy of udtNotes for the one-level undo
+    int32_t lngUndoNoteCount = 0;      // varNoteCountX2 of that copy
+    std::vector<NoteRec> udtWorkNotes; // event list scratch for export and playback
+    int16_t intMidiTimebase = 480;     // ticks per quarter of the MIDI file being imported
+    std::array<uint8_t, 2> bytSelPart{0, 9}; // part shown on the upper and the lower band
+
+    // The three text fields the window mirrors: start tempo (the master copy of
+    // the tempo, record 1 follows it), copyright name and sequence name. UTF-8.
+    std::string tempoText = kStartTempoText;
+    std::string copyrightText = kStartCopyrightText;
+    std::string sequenceNameText = kStartSequenceNameText;
+
+    int32_t noteCount() const { return varNoteCountX2 / 2; }
+    // Position of the last note, 0 for an empty song (record 0).
+    int32_t lastNotePos() const;
+
+    void takeUndoCopy();
+    void restoreUndoCopy();
+};
+
+// Makes sure `notes` has at least `upper` + 1 records (indices 0..upper).
+void ensureNoteRoom(std::vector<NoteRec>& notes, int64_t upper);
+void ensureCCRoom(std::vector<CCRec>& ccs, int64_t upper);
+
+} // namespace vako

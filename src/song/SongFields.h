@@ -1,0 +1,32 @@
+// Reading a song text file field by field: fields are separated by commas and
+// line ends, spaces before a field are skipped, a field that starts with a
+// double quote runs to the next double quote (commas included), any other
+// field runs to the next comma or line end.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vako {
+
+class FieldReader {
+public:
+    explicit FieldReader(std::string_view data) : m_data(data) {}
+
+    // The next field's text (without its quotes); nullopt at the end of the data.
+    std::optional<std::string_view> next();
+
+private:
+    void skipDelimiter();
+
+    std::string_view m_data;
+    size_t m_pos = 0;
+};
+
+// The whole number a field holds: optional blanks, an optional sign, digits and
+// an optional fraction, rounded half to even as the program rounds. nullopt for
+// anything else, an empty field included, and for values beyond +-2^53.
+std::optional<int64_t> parseWholeNumber(std::string_view text);
+
+} // namespace vako

@@ -1,0 +1,21 @@
+// The two folders songs are saved in: the song folder (the folder the file list
+// shows, which is the current folder when the program starts) and the user's
+// desktop folder, used while "save to desktop" is checked.
+#pragma once
+
+#include <filesystem>
+
+namespace vako {
+
+struct SongFolders {
+    std::filesystem::path songFolder;
+    std::filesystem::path desktopFolder;
+
+    // The current folder and the XDG desktop folder of this user.
+    static SongFolders fromEnvironment();
+};
+
+// $XDG_DESKTOP_DIR as the user's user-dirs.dirs sets it, or ~/Desktop.
+std::filesystem::path xdgDesktopFolder();
+
+} // namespace vako

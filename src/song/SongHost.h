@@ -1,0 +1,51 @@
+// What the song's file operations need from the window around them. The main
+// window implements all of it; the command-line tool only reports messages.
+// Every hook has a silent default, so a host overrides what it shows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vako {
+
+class SongHost {
+public:
+    virtual ~SongHost() = default;
+
+    // A message box with an OK button.
+    virtual void showMessage(const std::string& text) { (void)text; }
+    virtual void setCaption(const std::string& caption) { (void)caption; }
+
+    // Check mark of `曲の合成`: a load merges into the open song while it is set.
+    virtual bool isMergeChecked() const { return false; }
+    // Check mark of `データを逆再生`.
+    virtual void setReverseChecked(bool checked) { (void)checked; }
+    // Selects `Combo1`(band) entry `program`, as a user's choice would.
+    virtual void selectBandInstrument(int band, int program) { (void)band, (void)program; }
+    // Sets `VScroll4`(band) to `volume`, as a user's move would.
+    virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
+    // One packed MIDI short message: status + data1 * 256 + data2 * 65536.
+    virtual void sendShortMessage(uint32_t message) { (void)message; }
+    // `intPage` = page (0-based).
+    virtual void setPage(int page) { (void)page; }
+    // `線引き`, then the page scroll bar's change handler.
+    virtual void redrawAfterLoad() {}
+    // Tiles the picture file over the score view as its persistent picture.
+    // False when the picture cannot be loaded.
+    virtual bool tilePicture(const std::string& path) { (void)path; return true; }
+
+    // The confirmation `SaveSong` draws on the score view after writing `fileName`.txt.
+    virtual void drawSavedConfirmation(const std::string& fileName) { (void)fileName; }
+    // The file list `File1` reads its folder again.
+    virtual void refreshFileList() {}
+
+    // An input box with prompt, title and default text; the typed text, or ""
+    // when cancelled.
+    virtual std::string inputBox(const std::string& prompt, const std::string& title,
+                                 const std::string& defaultText) {
+        (void)prompt, (void)title, (void)defaultText;
+        return {};
+    }
+};
+
+} // namespace vako

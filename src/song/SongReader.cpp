@@ -1,0 +1,196 @@
+#include "song/SongReader.h"
+
+#include "song/ShiftJis.h"
+#include "song/SongFields.h"
+
+#include <limits>
+#include <optional>
+
+namespace vako {
+namespace {
+
+struct ReadFailure {};
+
+// The fields of one file, read in order; any problem throws ReadFailure, which
+// ends the reading at once.
+class SongFieldStream {
+public:
+    explicit SongFieldStream(std::string_view bytes) : m_fields(bytes) {}
+
+    std::string_view field() {
+        const auto f = m_fields.next();
+        if (!f) throw ReadFailure{};
+        return *f;
+    }
+    void skip(int count = 1) {
+        for (int i = 0; i < count; ++i) field();
+    }
+    int64_t number(int64_t min, int64_t max) {
+        const auto v = parseWholeNumber(field());
+        if (!v || *v < min || *v > max) throw ReadFailure{};
+        return *v;
+    }
+    int32_t int32() { return static_cast<int32_t>(number(INT32_MIN, INT32_MAX)); }
+    uint8_t byte() { return static_cast<uint8_t>(number(0, 255)); }
+    // A byte field whose value is multiplied on reading; the product must still fit.
+    uint8_t scaledByte(int factor) {
+        const int64_t v = number(0, 255) * factor;
+        if (v > 255) throw ReadFailure{};
+        return static_cast<uint8_t>(v);
+    }
+
+private:
+    FieldReader m_fields;
+};
+
+// A part outside 0-15 names no MIDI channel.
+uint8_t checkedPart(int64_t part) {
+    if (part < 0 || part >= kPartCount) throw ReadFailure{};
+    return static_cast<uint8_t>(part);
+}
+
+// Programs above 127 do not exist; the instrument lists end there.
+uint8_t programFrom(uint8_t value) { return value > 127 ? 127 : value; }
+
+int32_t oldStepsToSteps(int32_t v) {
+    // The first versions counted 8 steps to a quarter note.
+    const int64_t r = ((int64_t{v} + 1) * 3) / 2 - 1;
+    if (r < INT32_MIN || r > INT32_MAX) throw ReadFailure{};
+    return static_cast<int32_t>(r);
+}
+
+void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> parts) {
+    for (const int part : parts) song.bytPartInstrument[part] = programFrom(in.byte());
+}
+
+constexpr std::initializer_list<int> kAllParts = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+// Note records of versions 1 to 5: number, position, note, length, part,
+// strength, balance, modulation (and in versions 1 to 3 one more field).
+void readOldNotes(SongFieldStream& in, Song& song, int version, int64_t records) {
+    for (int64_t i = 1; i <= records; ++i) {
+        NoteRec note;
+        in.skip();
+        note.lngPos = in.int32();
+        note.bytNote = in.byte();
+        if (version >= 4 && note.bytNote >= 120) throw ReadFailure{}; // only notes from version 4 on
+        note.lngLen = in.int32();
+        const int64_t part = in.byte();
+        note.bytVelocity = in.scaledByte(6);
+        note.bytPan = in.scaledByte(16);
+        note.bytModulation = in.scaledByte(50);
+        if (version <= 3) in.skip();
+        if (version == 1) {
+            note.lngLen = oldStepsToSteps(note.lngLen);
+            note.lngPos = oldStepsToSteps(note.lngPos);
+        }
+        note.bytPart = checkedPart(version == 1 && part % 3 == 2 ? kPercussionPart : part);
+        song.udtNotes.push_back(note);
+    }
+}
+
+void readVersion6(SongFieldStream& in, Song& song) {
+    in.skip();
+    song.varNoteCountX2 = in.int32();
+    const int64_t records = song.varNoteCountX2 / 2;
+    if (song.varNoteCountX2 < 0) throw ReadFailure{};
+    in.skip();
+    readPrograms(in, song, kAllParts);
+    in.skip();
+    for (int part = 0; part < kPartCount; ++part)
+        song.intPartVolume[part] = static_cast<int16_t>(in.number(INT16_MIN, INT16_MAX));
+    in.skip();
+    song.udtNotes.resize(1);
+    for (int64_t i = 1; i <= records; ++i) {
+        NoteRec note;
+        in.skip();
+        note.lngPos = in.int32();
+        note.bytNote = in.byte();
+        if (note.bytNote >= 120) throw ReadFailure{};
+        note.lngLen = in.int32();
+        in.skip();
+        note.bytPart = checkedPart(in.byte());
+        note.bytVelocity = in.scaledByte(6);
+        note.bytPan = in.scaledByte(16);
+        note.bytModulation = in.scaledByte(50);
+        song.udtNotes.push_back(note);
+    }
+    ensureNoteRoom(song.udtNotes, int64_t{song.varNoteCountX2} + 10);
+
+    in.skip();
+    const std::string_view tempoField = in.field();
+    const auto tempo = parseWholeNumber(tempoField);
+    if (!tempo || *tempo < INT32_MIN || *tempo > INT32_MAX) throw ReadFailure{};
+    in.skip();
+    const int64_t divisions = in.byte();
+    const int64_t quarters = in.byte();
+    // The grid and meter menus offer these values only; others would divide by zero.
+    if (divisions != 60 && divisions != 30 && divisions != 15 && divisions != 5) throw ReadFailure{};
+    if (quarters != 2 && quarters != 3 && quarters != 4 && quarters != 6) throw ReadFailure{};
+    song.bytDivisions = static_cast<uint8_t>(divisions);
+    song.bytQuartersPerBar = static_cast<uint8_t>(quarters);
+    in.skip();
+    const std::string copyright = fromShiftJis(in.field());
+    const std::string sequenceName = fromShiftJis(in.field());
+    in.skip(2);
+    const int64_t ccCount = in.number(1, INT32_MAX);
+    in.skip();
+    std::vector<CCRec> ccs(1);
+    for (int64_t j = 1; j <= ccCount; ++j) {
+        CCRec cc;
+        in.skip();
+        cc.lngPos = in.int32();
+        cc.lngValue = in.int32();
+        cc.bytType = in.byte();
+        ccs.push_back(cc);
+    }
+    ensureCCRoom(ccs, ccCount + 4);
+    song.udtCCs = std::move(ccs);
+    song.varCCCount = static_cast<int32_t>(ccCount);
+
+    song.tempoText = fromShiftJis(tempoField);
+    song.copyrightText = copyright;
+    song.sequenceNameText = sequenceName;
+    song.udtCCs[1].lngValue = static_cast<int32_t>(*tempo);
+    song.takeUndoCopy();
+}
+
+} // namespace
+
+SongTextOutcome readSongText(Song& song, std::string_view bytes) {
+    SongTextOutcome outcome;
+    SongFieldStream in(bytes);
+    try {
+        const std::string_view magic = in.field();
+        static constexpr std::string_view kMagics[] = {"vako1", "vako2", "vako3", "vako4", "vako5", "vako6"};
+        for (int v = 1; v <= 6; ++v)
+            if (magic == kMagics[v - 1]) outcome.version = v;
+        if (outcome.version == 0) {
+            outcome.status = SongTextStatus::WrongMagic;
+            return outcome;
+        }
+        if (outcome.version == 6) {
+            readVersion6(in, song);
+        } else {
+            in.skip();
+            song.varNoteCountX2 = in.int32();
+            if (song.varNoteCountX2 < 0) throw ReadFailure{};
+            if (outcome.version == 1)
+                readPrograms(in, song, {0, 1, 3, 4});
+            else
+                readPrograms(in, song, kAllParts);
+            in.skip();
+            // Versions 1 to 3 count entries (note starts and note ends), 4 and 5 twice the notes.
+            const int64_t records = outcome.version <= 3 ? song.varNoteCountX2 : song.varNoteCountX2 / 2;
+            song.udtNotes.resize(1);
+            readOldNotes(in, song, outcome.version, records);
+            ensureNoteRoom(song.udtNotes, int64_t{song.varNoteCountX2} + 10);
+        }
+        outcome.status = SongTextStatus::Read;
+    } catch (const ReadFailure&) {
+        outcome.status = SongTextStatus::ReadFailure;
+    }
+    return outcome;
+}
+
+} // namespace vako

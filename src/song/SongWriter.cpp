@@ -1,0 +1,157 @@
+#include "song/SongWriter.h"
+
+#include "platform/AtomicFile.h"
+#include "song/Messages.h"
+#include "song/ShiftJis.h"
+#include "song/SongFields.h"
+
+#include <charconv>
+#include <limits>
+
+namespace vako {
+namespace {
+
+// Builds the file in UTF-8; the text is turned into Shift_JIS in one go.
+class LineWriter {
+public:
+    explicit LineWriter(std::string& out) : m_out(out) {}
+
+    LineWriter& number(int64_t v) {
+        separate();
+        char buffer[24];
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+        m_out.append(buffer, r.ptr);
+        return *this;
+    }
+    // A quoted string field. A double quote cannot stand inside one (the reader
+    // would end the field there), so it is written as the full-width "＂".
+    LineWriter& text(std::string_view s) {
+        separate();
+        m_out += '"';
+        for (const char c : s) {
+            if (c == '"')
+                m_out += "＂";
+            else
+                m_out += c;
+        }
+        m_out += '"';
+        return *this;
+    }
+    void end() {
+        m_out += "\r\n";
+        m_first = true;
+    }
+
+private:
+    void separate() {
+        if (!m_first) m_out += ',';
+        m_first = false;
+    }
+    std::string& m_out;
+    bool m_first = true;
+};
+
+void label(LineWriter& w, std::string_view text) {
+    w.text(text);
+    w.end();
+}
+
+} // namespace
+
+std::string formatSongText(const Song& song) {
+    std::string utf8;
+    const int32_t n = std::max<int32_t>(0, song.noteCount());
+    utf8.reserve(600 + static_cast<size_t>(n) * 40 + static_cast<size_t>(song.varCCCount) * 24);
+    LineWriter w(utf8);
+
+    label(w, "vako6");
+    label(w, "データ数×２");
+    w.number(song.varNoteCountX2).end();
+    label(w, "パート1の楽器,パート2の楽器,・・・,パート16の楽器");
+    for (const uint8_t program : song.bytPartInstrument) w.number(program);
+    w.end();
+    label(w, "ボリューム1,ボリューム2,・・・,ボリューム16");
+    for (const int16_t volume : song.intPartVolume) w.number(volume);
+    w.end();
+    label(w, "データ番号,位置,音,長さ,   , 楽器, 音量, 左右バランス, 揺れ");
+    for (int32_t i = 1; i <= n && static_cast<size_t>(i) < song.udtNotes.size(); ++i) {
+        const NoteRec& note = song.udtNotes[i];
+        w.number(i).number(note.lngPos).number(note.bytNote).number(note.lngLen).text("   ");
+        w.number(note.bytPart).number(note.bytVelocity / 6).number(note.bytPan / 16);
+        w.number(note.bytModulation / 50).end();
+    }
+    label(w, "曲開始時のテンポ");
+    // A tempo text that holds no number would make the file unreadable; the
+    // start tempo it stands for is record 1.
+    if (parseWholeNumber(song.tempoText))
+        w.text(song.tempoText);
+    else
+        w.text(std::to_string(song.udtCCs.size() > 1 ? song.udtCCs[1].lngValue : 120));
+    w.end();
+    label(w, "入力時の区切り数,1小節の4分音符数");
+    w.number(song.bytDivisions).number(song.bytQuartersPerBar).end();
+    label(w, "著作権名,シーケンス名");
+    w.text(song.copyrightText).text(song.sequenceNameText).end();
+    label(w, "ここから下は「高度な機能」のデータ");
+    label(w, "ＣＣの数");
+    w.number(song.varCCCount).end();
+    label(w, "データ番号,位置,値,タイプ");
+    for (int32_t j = 1; j <= song.varCCCount && static_cast<size_t>(j) < song.udtCCs.size(); ++j) {
+        const CCRec& cc = song.udtCCs[j];
+        w.number(j).number(cc.lngPos).number(cc.lngValue).number(cc.bytType).end();
+    }
+    return toShiftJis(utf8);
+}
+
+bool applyTempoText(Song& song) {
+    const auto tempo = parseWholeNumber(song.tempoText);
+    if (!tempo || *tempo < std::numeric_limits<int32_t>::min() ||
+        *tempo > std::numeric_limits<int32_t>::max())
+        return false;
+    ensureCCRoom(song.udtCCs, 1);
+    song.udtCCs[1].lngValue = static_cast<int32_t>(*tempo);
+    return true;
+}
+
+std::string saveSongTo(Song& song, const std::filesystem::path& path) {
+    applyTempoText(song);
+    const WriteOutcome outcome = writeFileAtomically(path, formatSongText(song));
+    if (!outcome.ok) return outcome.error;
+    song.bytModified = 0;
+    return {};
+}
+
+SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
+    if (song.strFileName.empty()) {
+        host.refreshFileList();
+        return SaveStatus::NothingWritten;
+    }
+    if (!isUsableFileName(song.strFileName)) {
+        host.showMessage(msg::badFileName(song.strFileName));
+        return SaveStatus::BadName;
+    }
+    const std::filesystem::path& folder = song.varDesktopSave ? folders.desktopFolder : folders.songFolder;
+    if (song.varDesktopSave) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
+    const std::filesystem::path path = folder / (song.strFileName + ".txt");
+    const std::string error = saveSongTo(song, path);
+    if (!error.empty()) {
+        host.showMessage(msg::cannotWrite(path.string(), error));
+        return SaveStatus::WriteFailed;
+    }
+    host.drawSavedConfirmation(song.strFileName);
+    host.refreshFileList();
+    return SaveStatus::Written;
+}
+
+void errorDump(Song& song, const SongFolders& folders, SongHost& host,
+               const std::vector<std::string>& messages) {
+    song.restoreUndoCopy();
+    for (const std::string& m : messages) host.showMessage(m);
+    song.strFileName = "err";
+    SaveSong(song, folders, host);
+}
+
+} // namespace vako

@@ -1,0 +1,111 @@
+#include "song/QuickSort.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace vako {
+namespace {
+
+struct Item {
+    int key;
+    int id;
+};
+
+// The quicksort step by step as the program has always run it: plain recursion,
+// a scan in every pass. The real one must leave exactly the same order.
+void plainQuickSort(std::vector<Item>& a, int64_t lo, int64_t hi) {
+    if (lo >= hi) return;
+    std::swap(a[lo], a[quickSortMiddle(lo, hi)]);
+    int64_t last = lo;
+    for (int64_t i = lo + 1; i <= hi; ++i)
+        if (a[i].key < a[lo].key) std::swap(a[++last], a[i]);
+    std::swap(a[lo], a[last]);
+    plainQuickSort(a, lo, last - 1);
+    plainQuickSort(a, last + 1, hi);
+}
+
+std::vector<int> ids(const std::vector<Item>& a) {
+    std::vector<int> out;
+    for (const Item& item : a) out.push_back(item.id);
+    return out;
+}
+
+auto byKey = [](const Item& i) { return i.key; };
+
+TEST(QuickSortTest, MiddleIndexRoundsHalvesToEven) {
+    EXPECT_EQ(quickSortMiddle(1, 2), 2);
+    EXPECT_EQ(quickSortMiddle(1, 4), 2);
+    EXPECT_EQ(quickSortMiddle(1, 6), 4);
+    EXPECT_EQ(quickSortMiddle(2, 3), 2);
+    EXPECT_EQ(quickSortMiddle(1, 3), 2);
+}
+
+TEST(QuickSortTest, EqualKeysComeOutInTheProgramsOrder) {
+    // Index 0 is the spare record and never moves.
+    std::vector<Item> two = {{0, 0}, {5, 1}, {5, 2}};
+    quickSort(two, 1, 2, byKey);
+    EXPECT_EQ(ids(two), (std::vector<int>{0, 2, 1})); // A, B -> B, A
+
+    std::vector<Item> three = {{0, 0}, {5, 1}, {5, 2}, {5, 3}};
+    quickSort(three, 1, 3, byKey);
+    EXPECT_EQ(ids(three), (std::vector<int>{0, 2, 1, 3})); // A, B, C -> B, A, C
+}
+
+TEST(QuickSortTest, EmptyAndSingleRangesMoveNothing) {
+    std::vector<Item> a = {{0, 0}, {9, 1}, {3, 2}};
+    quickSort(a, 1, 1, byKey);
+    quickSort(a, 2, 1, byKey);
+    EXPECT_EQ(ids(a), (std::vector<int>{0, 1, 2}));
+}
+
+TEST(QuickSortTest, SameOrderAsThePlainAlgorithmOnInputsFullOfDuplicates) {
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 400; ++round) {
+        const int n = 1 + static_cast<int>(random() % 300);
+        const int distinct = 1 + static_cast<int>(random() % (round % 4 == 0 ? 3 : 40));
+        std::vector<Item> a(n + 1);
+        for (int i = 0; i <= n; ++i) a[i] = {static_cast<int>(random() % distinct), i};
+        if (round % 5 == 1) std::sort(a.begin() + 1, a.end(), [](auto& x, auto& y) { return x.key < y.key; });
+        if (round % 5 == 2) std::sort(a.begin() + 1, a.end(), [](auto& x, auto& y) { return x.key > y.key; });
+        std::vector<Item> expected = a;
+        plainQuickSort(expected, 1, n);
+        quickSort(a, 1, n, byKey);
+        ASSERT_EQ(ids(a), ids(expected)) << "round " << round << ", n " << n;
+    }
+}
+
+TEST(QuickSortTest, MillionEqualOrSortedKeysNeitherOverflowTheStackNorTakeQuadraticTime) {
+    const int n = 1'000'000;
+    std::vector<Item> equal(n + 1, Item{7, 0});
+    for (int i = 0; i <= n; ++i) equal[i].id = i;
+    quickSort(equal, 1, n, byKey);
+    // Equal keys: each pass swaps the middle record to the front of what is left.
+    std::vector<Item> small(9, Item{7, 0});
+    for (int i = 0; i < 9; ++i) small[i].id = i;
+    std::vector<Item> smallExpected = small;
+    plainQuickSort(smallExpected, 1, 8);
+    quickSort(small, 1, 8, byKey);
+    EXPECT_EQ(ids(small), ids(smallExpected));
+
+    std::vector<Item> sorted(n + 1);
+    for (int i = 0; i <= n; ++i) sorted[i] = {i / 3, i};
+    quickSort(sorted, 1, n, byKey);
+    for (int i = 2; i <= n; ++i) ASSERT_LE(sorted[i - 1].key, sorted[i].key);
+}
+
+TEST(QuickSortTest, TwoKeysInLongRunsSortLikeThePlainAlgorithm) {
+    // Note starts and note ends all at one position: two keys, many of each.
+    const int n = 20000;
+    std::vector<Item> a(n + 1);
+    std::mt19937 random(7);
+    for (int i = 0; i <= n; ++i) a[i] = {1 + static_cast<int>(random() % 2), i};
+    std::vector<Item> expected = a;
+    plainQuickSort(expected, 1, n);
+    quickSort(a, 1, n, byKey);
+    EXPECT_EQ(ids(a), ids(expected));
+}
+
+} // namespace
+} // namespace vako
