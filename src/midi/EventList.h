@@ -1,0 +1,34 @@
+// The time-ordered event list that export and playback work from, and the
+// position sorts every part of the program uses.
+//
+// `udtWorkNotes` layout for N notes: entry 0 holds position 0 and is no event;
+// entries 1..N are the note-ons (plain copies of the notes), N+1..2N the
+// note-offs in the same order (bytNote = note + 120, at position + length,
+// everything else 0); the export appends one entry per control change
+// (bytNote 250, lngLen = value, bytVelocity = type).
+#pragma once
+
+#include "song/Song.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vako {
+
+constexpr uint8_t kNoteOffBase = 120;      // bytNote 120-239: note-off of bytNote - 120
+constexpr uint8_t kControlChangeEvent = 250;
+
+// Fills song.udtWorkNotes entries 0..2N from the notes; room for `extra`
+// further entries after 2N (all zero).
+void BuildNoteEvents(Song& song, int64_t extra = 10);
+
+// Sorts udtWorkNotes(1..n) by position; at one position control changes first,
+// then note-offs, then note-ons. Entries of equal position and kind come out
+// in the quicksort's own order, which files depend on.
+void SortEvents(Song& song, int64_t n);
+
+// Sort records lo..hi by lngPos (the program's quicksort, not stable).
+void SortNotes(std::vector<NoteRec>& list, int64_t lo, int64_t hi);
+void SortCCs(std::vector<CCRec>& list, int64_t lo, int64_t hi);
+
+} // namespace vako
