@@ -1,7 +1,7 @@
 // vako: the command-line tool. Opens songs exactly as the editor opens a file
 // given on its command line, and converts or describes them.
-#include "song/OpenF.h"
 #include "song/Messages.h"
+#include "song/OpenF.h"
 #include "song/SongWriter.h"
 
 #include <cstdio>
@@ -96,7 +96,8 @@ int info(const std::string& in) {
               << ",\"quartersPerBar\":" << int{song.bytQuartersPerBar}
               << ",\"copyright\":" << jsonString(song.copyrightText)
               << ",\"name\":" << jsonString(song.sequenceNameText)
-              << ",\"pages\":" << lastPos / kStepsPerPage + 1 << ",\"lastPos\":" << lastPos << "}\n";
+              << ",\"pages\":" << lastPos / kStepsPerPage + 1 << ",\"lastPos\":" << lastPos
+              << "}\n";
     return kExitOk;
 }
 

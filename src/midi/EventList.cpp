@@ -5,7 +5,8 @@
 namespace vako {
 
 void BuildNoteEvents(Song& song, int64_t extra) {
-    const int64_t n = std::max<int64_t>(0, std::min<int64_t>(song.noteCount(), int64_t(song.udtNotes.size()) - 1));
+    const int64_t n = std::max<int64_t>(
+        0, std::min<int64_t>(song.noteCount(), int64_t(song.udtNotes.size()) - 1));
     std::vector<NoteRec>& events = song.udtWorkNotes;
     events.assign(static_cast<size_t>(2 * n + extra + 1), NoteRec{});
     for (int64_t k = 1; k <= n; ++k) {

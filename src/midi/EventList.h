@@ -15,7 +15,7 @@
 
 namespace vako {
 
-constexpr uint8_t kNoteOffBase = 120;      // bytNote 120-239: note-off of bytNote - 120
+constexpr uint8_t kNoteOffBase = 120; // bytNote 120-239: note-off of bytNote - 120
 constexpr uint8_t kControlChangeEvent = 250;
 
 // Fills song.udtWorkNotes entries 0..2N from the notes; room for `extra`

@@ -51,7 +51,8 @@ void clearSong(Song& song) {
 // Keeps the note records 1..count below 120 (note ends are pitch + 120).
 void removeNoteEnds(Song& song) {
     int32_t kept = 0;
-    const int64_t entries = std::min<int64_t>(song.varNoteCountX2, int64_t(song.udtNotes.size()) - 1);
+    const int64_t entries =
+        std::min<int64_t>(song.varNoteCountX2, int64_t(song.udtNotes.size()) - 1);
     for (int64_t i = 1; i <= entries; ++i)
         if (song.udtNotes[i].bytNote < 120) song.udtNotes[++kept] = song.udtNotes[i];
     song.varNoteCountX2 = kept * 2;
@@ -61,10 +62,12 @@ void removeNoteEnds(Song& song) {
 void mergeNotes(Song& song, const MergeState& old) {
     const int32_t fileCountX2 = song.varNoteCountX2;
     const int64_t oldN = old.noteCountX2 / 2, fileN = fileCountX2 / 2;
-    std::vector<NoteRec> merged(static_cast<size_t>((int64_t{old.noteCountX2} + fileCountX2) / 2 + 2));
+    std::vector<NoteRec> merged(
+        static_cast<size_t>((int64_t{old.noteCountX2} + fileCountX2) / 2 + 2));
     int64_t i = 1, j = 1, k = 1;
     while (i <= oldN || j <= fileN) {
-        const bool takeOld = j > fileN || (i <= oldN && old.notes[i].lngPos < song.udtNotes[j].lngPos);
+        const bool takeOld =
+            j > fileN || (i <= oldN && old.notes[i].lngPos < song.udtNotes[j].lngPos);
         merged[k++] = takeOld ? old.notes[i++] : song.udtNotes[j++];
     }
     song.udtNotes = std::move(merged);
@@ -102,8 +105,8 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
 
     std::optional<MergeState> merge;
     if (host.isMergeChecked() && song.varNoteCountX2 > 0) {
-        merge = MergeState{song.varNoteCountX2, song.udtNotes, song.varCCCount, song.udtCCs,
-                           song.copyrightText, song.sequenceNameText};
+        merge = MergeState{song.varNoteCountX2, song.udtNotes,      song.varCCCount,
+                           song.udtCCs,         song.copyrightText, song.sequenceNameText};
         ensureNoteRoom(merge->notes, merge->noteCountX2 / 2);
     }
     clearSong(song);
@@ -146,7 +149,8 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
     if (!keepNoteEnds) removeNoteEnds(song);
     for (int part = 0; part < kPartCount; ++part) {
         // Volume steps run from 0 to 6; the volume bars show no others.
-        song.intPartVolume[part] = static_cast<int16_t>(std::min(std::abs(int{song.intPartVolume[part]}), 6));
+        song.intPartVolume[part] =
+            static_cast<int16_t>(std::min(std::abs(int{song.intPartVolume[part]}), 6));
         host.sendShortMessage(packShortMessage(0xB0 + part, 7, 100));
         host.sendShortMessage(packShortMessage(0xC0 + part, song.bytPartInstrument[part], 0));
     }

@@ -104,7 +104,8 @@ private:
 
 // Sorts a[lo..hi] in place by keyOf(record), exactly as the program's quicksort
 // does (see above). `Array` is anything indexable by int64_t with swappable records.
-template <typename Array, typename KeyOf> void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
+template <typename Array, typename KeyOf>
+void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
     if (lo < 0 || lo >= hi) return;
     detail::QuickSorter<Array, KeyOf> sorter(a, keyOf);
     sorter.sort(lo, hi, false, {}, 0);

@@ -55,18 +55,18 @@ inline const std::string kStartSequenceNameText = "曲名";
 struct Song {
     Song();
 
-    std::vector<NoteRec> udtNotes;   // notes 1..N in position order, chords by ascending pitch
-    int32_t varNoteCountX2 = 0;      // 2 * N
-    std::vector<CCRec> udtCCs;       // control changes 1..M in position order, M+1 = end marker
-    int32_t varCCCount = 1;          // M, record 1 (start tempo) included
+    std::vector<NoteRec> udtNotes; // notes 1..N in position order, chords by ascending pitch
+    int32_t varNoteCountX2 = 0;    // 2 * N
+    std::vector<CCRec> udtCCs;     // control changes 1..M in position order, M+1 = end marker
+    int32_t varCCCount = 1;        // M, record 1 (start tempo) included
     std::array<uint8_t, kPartCount> bytPartInstrument{}; // program 0-127 per part
     std::array<int16_t, kPartCount> intPartVolume{};     // volume step 0-6 per part
-    uint8_t bytDivisions = 15;      // input grid in staff units: 60, 30, 15 or 5
-    uint8_t bytQuartersPerBar = 4;  // 2, 3, 4 or 6
+    uint8_t bytDivisions = 15;              // input grid in staff units: 60, 30, 15 or 5
+    uint8_t bytQuartersPerBar = 4;          // 2, 3, 4 or 6
     std::optional<std::string> varSongName; // unset until the file list, a drop or Save names it
-    std::string strFileName;        // name the song file is written under, no folder, no ".txt"
-    uint8_t bytModified = 0;        // 1 while there are unsaved edits
-    bool varDesktopSave = false;    // save into the desktop folder instead of the song folder
+    std::string strFileName;           // name the song file is written under, no folder, no ".txt"
+    uint8_t bytModified = 0;           // 1 while there are unsaved edits
+    bool varDesktopSave = false;       // save into the desktop folder instead of the song folder
     std::vector<NoteRec> udtUndoNotes; // copy of udtNotes for the one-level undo
     int32_t lngUndoNoteCount = 0;      // varNoteCountX2 of that copy
     std::vector<NoteRec> udtWorkNotes; // event list scratch for export and playback

@@ -10,8 +10,9 @@ std::filesystem::path xdgDesktopFolder() {
     const char* homeEnv = std::getenv("HOME");
     const std::string home = homeEnv && *homeEnv ? homeEnv : "/tmp";
     const char* configEnv = std::getenv("XDG_CONFIG_HOME");
-    const std::filesystem::path config =
-        configEnv && *configEnv ? std::filesystem::path(configEnv) : std::filesystem::path(home) / ".config";
+    const std::filesystem::path config = configEnv && *configEnv
+                                             ? std::filesystem::path(configEnv)
+                                             : std::filesystem::path(home) / ".config";
     std::ifstream dirs(config / "user-dirs.dirs");
     std::string line;
     while (std::getline(dirs, line)) {

@@ -32,7 +32,10 @@ public:
     virtual void redrawAfterLoad() {}
     // Tiles the picture file over the score view as its persistent picture.
     // False when the picture cannot be loaded.
-    virtual bool tilePicture(const std::string& path) { (void)path; return true; }
+    virtual bool tilePicture(const std::string& path) {
+        (void)path;
+        return true;
+    }
 
     // The confirmation `SaveSong` draws on the score view after writing `fileName`.txt.
     virtual void drawSavedConfirmation(const std::string& fileName) { (void)fileName; }

@@ -50,7 +50,9 @@ uint8_t checkedPart(int64_t part) {
 }
 
 // Programs above 127 do not exist; the instrument lists end there.
-uint8_t programFrom(uint8_t value) { return value > 127 ? 127 : value; }
+uint8_t programFrom(uint8_t value) {
+    return value > 127 ? 127 : value;
+}
 
 int32_t oldStepsToSteps(int32_t v) {
     // The first versions counted 8 steps to a quarter note.
@@ -63,7 +65,8 @@ void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> pa
     for (const int part : parts) song.bytPartInstrument[part] = programFrom(in.byte());
 }
 
-constexpr std::initializer_list<int> kAllParts = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+constexpr std::initializer_list<int> kAllParts = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                  8, 9, 10, 11, 12, 13, 14, 15};
 
 // Note records of versions 1 to 5: number, position, note, length, part,
 // strength, balance, modulation (and in versions 1 to 3 one more field).
@@ -73,7 +76,8 @@ void readOldNotes(SongFieldStream& in, Song& song, int version, int64_t records)
         in.skip();
         note.lngPos = in.int32();
         note.bytNote = in.byte();
-        if (version >= 4 && note.bytNote >= 120) throw ReadFailure{}; // only notes from version 4 on
+        if (version >= 4 && note.bytNote >= 120)
+            throw ReadFailure{}; // only notes from version 4 on
         note.lngLen = in.int32();
         const int64_t part = in.byte();
         note.bytVelocity = in.scaledByte(6);
@@ -125,7 +129,8 @@ void readVersion6(SongFieldStream& in, Song& song) {
     const int64_t divisions = in.byte();
     const int64_t quarters = in.byte();
     // The grid and meter menus offer these values only; others would divide by zero.
-    if (divisions != 60 && divisions != 30 && divisions != 15 && divisions != 5) throw ReadFailure{};
+    if (divisions != 60 && divisions != 30 && divisions != 15 && divisions != 5)
+        throw ReadFailure{};
     if (quarters != 2 && quarters != 3 && quarters != 4 && quarters != 6) throw ReadFailure{};
     song.bytDivisions = static_cast<uint8_t>(divisions);
     song.bytQuartersPerBar = static_cast<uint8_t>(quarters);
@@ -162,7 +167,8 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
     SongFieldStream in(bytes);
     try {
         const std::string_view magic = in.field();
-        static constexpr std::string_view kMagics[] = {"vako1", "vako2", "vako3", "vako4", "vako5", "vako6"};
+        static constexpr std::string_view kMagics[] = {"vako1", "vako2", "vako3",
+                                                       "vako4", "vako5", "vako6"};
         for (int v = 1; v <= 6; ++v)
             if (magic == kMagics[v - 1]) outcome.version = v;
         if (outcome.version == 0) {
@@ -181,7 +187,8 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
                 readPrograms(in, song, kAllParts);
             in.skip();
             // Versions 1 to 3 count entries (note starts and note ends), 4 and 5 twice the notes.
-            const int64_t records = outcome.version <= 3 ? song.varNoteCountX2 : song.varNoteCountX2 / 2;
+            const int64_t records =
+                outcome.version <= 3 ? song.varNoteCountX2 : song.varNoteCountX2 / 2;
             song.udtNotes.resize(1);
             readOldNotes(in, song, outcome.version, records);
             ensureNoteRoom(song.udtNotes, int64_t{song.varNoteCountX2} + 10);

@@ -130,7 +130,8 @@ SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
         host.showMessage(msg::badFileName(song.strFileName));
         return SaveStatus::BadName;
     }
-    const std::filesystem::path& folder = song.varDesktopSave ? folders.desktopFolder : folders.songFolder;
+    const std::filesystem::path& folder =
+        song.varDesktopSave ? folders.desktopFolder : folders.songFolder;
     if (song.varDesktopSave) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);

@@ -67,8 +67,10 @@ TEST(QuickSortTest, SameOrderAsThePlainAlgorithmOnInputsFullOfDuplicates) {
         const int distinct = 1 + static_cast<int>(random() % (round % 4 == 0 ? 3 : 40));
         std::vector<Item> a(n + 1);
         for (int i = 0; i <= n; ++i) a[i] = {static_cast<int>(random() % distinct), i};
-        if (round % 5 == 1) std::sort(a.begin() + 1, a.end(), [](auto& x, auto& y) { return x.key < y.key; });
-        if (round % 5 == 2) std::sort(a.begin() + 1, a.end(), [](auto& x, auto& y) { return x.key > y.key; });
+        if (round % 5 == 1)
+            std::sort(a.begin() + 1, a.end(), [](auto& x, auto& y) { return x.key < y.key; });
+        if (round % 5 == 2)
+            std::sort(a.begin() + 1, a.end(), [](auto& x, auto& y) { return x.key > y.key; });
         std::vector<Item> expected = a;
         plainQuickSort(expected, 1, n);
         quickSort(a, 1, n, byKey);

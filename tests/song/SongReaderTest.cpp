@@ -1,1 +1,185 @@
+#include "SongTestSupport.h"
+
+#include "song/SongFields.h"
+#include "song/SongReader.h"
+
 #include <gtest/gtest.h>
+
+namespace vako {
+namespace {
+
+std::vector<std::string> fields(std::string_view data) {
+    FieldReader reader(data);
+    std::vector<std::string> out;
+    while (auto f = reader.next()) out.emplace_back(*f);
+    return out;
+}
+
+TEST(FieldReaderTest, CommasLineEndsLeadingBlanksAndQuotes) {
+    EXPECT_EQ(fields("1,  2 ,\"a, b\"\r\n\"x\"\n3"),
+              (std::vector<std::string>{"1", "2", "a, b", "x", "3"}));
+    // A quoted field ends at its closing quote; what follows up to the delimiter is dropped.
+    EXPECT_EQ(fields("\"ab\"cd,e"), (std::vector<std::string>{"ab", "e"}));
+    EXPECT_EQ(fields("a,,b"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(fields(""), (std::vector<std::string>{}));
+}
+
+TEST(FieldReaderTest, WholeNumbersRoundHalvesToEven) {
+    EXPECT_EQ(parseWholeNumber("120"), 120);
+    EXPECT_EQ(parseWholeNumber(" -7 "), -7);
+    EXPECT_EQ(parseWholeNumber("2.5"), 2);
+    EXPECT_EQ(parseWholeNumber("3.5"), 4);
+    EXPECT_EQ(parseWholeNumber("3.51"), 4);
+    EXPECT_EQ(parseWholeNumber("3.4"), 3);
+    EXPECT_FALSE(parseWholeNumber(""));
+    EXPECT_FALSE(parseWholeNumber("abc"));
+    EXPECT_FALSE(parseWholeNumber("12a"));
+    EXPECT_FALSE(parseWholeNumber("-"));
+    EXPECT_FALSE(parseWholeNumber("99999999999999999999999"));
+}
+
+SongTextOutcome read(Song& song, const std::vector<std::string>& lines) {
+    return readSongText(song, test::joinLines(lines));
+}
+
+std::vector<std::string> v6(std::vector<std::string> notes, int count) {
+    std::vector<std::string> lines = test::v6Head(count);
+    lines.insert(lines.end(), notes.begin(), notes.end());
+    for (const std::string& line : test::v6Tail()) lines.push_back(line);
+    return lines;
+}
+
+TEST(SongReaderTest, Version6ReadsEveryValueBack) {
+    std::vector<std::string> lines = test::v6Head(4);
+    lines[4] = "0,40,0,0,0,0,0,0,0,0,0,0,0,0,0,127";
+    lines[6] = "5,6,5,5,5,5,5,5,5,0,5,5,5,5,5,5";
+    lines.push_back("1,1,60,12,\"   \",0,20,4,0");
+    lines.push_back("2,13,64,6,\"   \",9,19,8,2");
+    for (const char* line :
+         {"\"曲開始時のテンポ\"", "\"96\"", "\"入力時の区切り数,1小節の4分音符数\"", "30,3",
+          "\"著作権名,シーケンス名\"", "\"私, 作\",\"ワルツ\"",
+          "\"ここから下は「高度な機能」のデータ\"", "\"ＣＣの数\"", "2",
+          "\"データ番号,位置,値,タイプ\"", "1,0,96,1", "2,49,643,2"})
+        lines.push_back(line);
+    Song song;
+    const SongTextOutcome outcome = read(song, lines);
+    ASSERT_EQ(outcome.status, SongTextStatus::Read);
+    EXPECT_EQ(outcome.version, 6);
+    EXPECT_EQ(song.varNoteCountX2, 4);
+    EXPECT_EQ(song.udtNotes[1], (NoteRec{1, 60, 12, 0, 120, 64, 0}));
+    EXPECT_EQ(song.udtNotes[2], (NoteRec{13, 64, 6, 9, 114, 128, 100}));
+    EXPECT_EQ(song.bytPartInstrument[1], 40);
+    EXPECT_EQ(song.bytPartInstrument[15], 127);
+    EXPECT_EQ(song.intPartVolume[1], 6);
+    EXPECT_EQ(song.intPartVolume[9], 0);
+    EXPECT_EQ(song.tempoText, "96");
+    EXPECT_EQ(song.bytDivisions, 30);
+    EXPECT_EQ(song.bytQuartersPerBar, 3);
+    EXPECT_EQ(song.copyrightText, "私, 作");
+    EXPECT_EQ(song.sequenceNameText, "ワルツ");
+    EXPECT_EQ(song.varCCCount, 2);
+    EXPECT_EQ(song.udtCCs[2], (CCRec{49, 643, kInstrumentChange}));
+    EXPECT_GE(song.udtCCs.size(), 2u + 5u);    // room up to M + 4
+    EXPECT_GE(song.udtNotes.size(), 4u + 11u); // room up to count + 10
+    // Reading a version 6 file takes the undo copy.
+    EXPECT_EQ(song.lngUndoNoteCount, 4);
+    EXPECT_EQ(song.udtUndoNotes[2].lngPos, 13);
+}
+
+TEST(SongReaderTest, Version1ConvertsPositionsLengthsAndParts) {
+    Song song;
+    const SongTextOutcome outcome =
+        read(song, {"\"vako1\"", "\"x\"", "3", "1,2,3,4", "\"x\"", "1,7,60,3,5,20,4,1,0",
+                    "2,7,62,3,2,1,1,0,0", "3,7,64,3,4,1,1,0,0"});
+    ASSERT_EQ(outcome.status, SongTextStatus::Read);
+    EXPECT_EQ(song.udtNotes[1].lngPos, 11);
+    EXPECT_EQ(song.udtNotes[1].lngLen, 5);
+    EXPECT_EQ(song.udtNotes[1].bytPart, 9);
+    EXPECT_EQ(song.udtNotes[2].bytPart, 9);
+    EXPECT_EQ(song.udtNotes[3].bytPart, 4);
+    EXPECT_EQ(song.udtNotes[1].bytVelocity, 120);
+    EXPECT_EQ(song.udtNotes[1].bytPan, 64);
+    EXPECT_EQ(song.udtNotes[1].bytModulation, 50);
+    // Version 1 gives the programs of parts 0, 1, 3 and 4.
+    EXPECT_EQ(song.bytPartInstrument[0], 1);
+    EXPECT_EQ(song.bytPartInstrument[1], 2);
+    EXPECT_EQ(song.bytPartInstrument[2], 0);
+    EXPECT_EQ(song.bytPartInstrument[3], 3);
+    EXPECT_EQ(song.bytPartInstrument[4], 4);
+}
+
+TEST(SongReaderTest, Version4ReadsHalfTheCountAndStopsAfterTheNotes) {
+    Song song;
+    const SongTextOutcome outcome =
+        read(song, {"\"vako4\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
+                    "1,1,60,12,0,20,4,0", "2,13,62,12,0,20,4,0", "this is never read"});
+    ASSERT_EQ(outcome.status, SongTextStatus::Read);
+    EXPECT_EQ(song.varNoteCountX2, 4);
+    EXPECT_EQ(song.udtNotes[2].bytNote, 62);
+}
+
+TEST(SongReaderTest, ValuesThatDoNotFitTheirFieldAreReadFailures) {
+    const std::string good = "1,1,60,12,\"   \",0,20,4,0";
+    for (const std::string bad : {
+             "1,1,256,12,\"   \",0,20,4,0",         // note beyond a byte
+             "1,1,120,12,\"   \",0,20,4,0",         // 120 and up are note ends, never notes
+             "1,1,60,12,\"   \",0,43,4,0",          // strength 43 * 6 overflows the byte
+             "1,1,60,12,\"   \",0,20,16,0",         // balance 16 * 16 overflows the byte
+             "1,1,60,12,\"   \",0,20,4,6",          // modulation 6 * 50 overflows the byte
+             "1,1,60,12,\"   \",16,20,4,0",         // no part 16
+             "1,x,60,12,\"   \",0,20,4,0",          // no number
+             "1,3000000000,60,12,\"   \",0,20,4,0", // beyond 32 bits
+         }) {
+        Song song;
+        EXPECT_EQ(read(song, v6({bad}, 2)).status, SongTextStatus::ReadFailure) << bad;
+    }
+    Song song;
+    EXPECT_EQ(read(song, v6({good}, 2)).status, SongTextStatus::Read);
+}
+
+TEST(SongReaderTest, EarlyEndIsAReadFailure) {
+    std::vector<std::string> lines =
+        v6({"1,1,60,12,\"   \",0,20,4,0", "2,13,64,12,\"   \",0,20,4,0"}, 4);
+    for (size_t keep = 0; keep + 1 < lines.size(); ++keep) {
+        Song song;
+        const std::vector<std::string> cut(lines.begin(), lines.begin() + keep);
+        EXPECT_EQ(read(song, cut).status, SongTextStatus::ReadFailure) << keep;
+        // The control changes are never left claiming records that were not read.
+        EXPECT_GE(song.udtCCs.size(), static_cast<size_t>(song.varCCCount) + 1);
+    }
+}
+
+TEST(SongReaderTest, HugeCountsAreAnEarlyEndNotAnAllocation) {
+    Song song;
+    std::vector<std::string> lines = test::v6Head(2000000000);
+    lines.push_back("1,1,60,12,\"   \",0,20,4,0");
+    lines.push_back("2,2,60,12,\"   \",0,20,4,0");
+    lines.push_back("3,3,60,12,\"   \",0,20,4,0");
+    EXPECT_EQ(read(song, lines).status, SongTextStatus::ReadFailure);
+    EXPECT_LT(song.udtNotes.capacity(), 1000u);
+
+    Song ccs;
+    std::vector<std::string> v = v6({}, 0);
+    v[v.size() - 3] = "2000000000";
+    EXPECT_EQ(read(ccs, v).status, SongTextStatus::ReadFailure);
+    EXPECT_EQ(ccs.varCCCount, 1);
+}
+
+TEST(SongReaderTest, MeterAndGridMustBeOnesTheMenusOffer) {
+    for (const std::string line : {"0,4", "15,0", "15,5", "7,4"}) {
+        std::vector<std::string> lines = v6({}, 0);
+        lines[11] = line;
+        Song song;
+        EXPECT_EQ(read(song, lines).status, SongTextStatus::ReadFailure) << line;
+    }
+}
+
+TEST(SongReaderTest, MagicIsComparedExactly) {
+    for (const std::string magic : {"\"VAKO6\"", "\"vako7\"", "\"vako6 \"", "hello"}) {
+        Song song;
+        EXPECT_EQ(read(song, {magic, "junk"}).status, SongTextStatus::WrongMagic) << magic;
+    }
+}
+
+} // namespace
+} // namespace vako

@@ -1,1 +1,225 @@
+#include "SongTestSupport.h"
+
+#include "song/Messages.h"
+#include "song/SongWriter.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vako {
+namespace {
+
+using test::RecordingSongHost;
+using test::TempFolder;
+
+NoteRec note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
+    return NoteRec{pos, key, len, part, 120, 64, 0};
+}
+
+void addNotes(Song& song, std::initializer_list<NoteRec> notes) {
+    song.udtNotes.assign(1, NoteRec{});
+    for (const NoteRec& n : notes) song.udtNotes.push_back(n);
+    song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
+}
+
+std::string exampleLines() {
+    return test::joinLines({
+        "\"vako6\"",
+        "\"データ数×２\"",
+        "4",
+        "\"パート1の楽器,パート2の楽器,・・・,パート16の楽器\"",
+        "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
+        "\"ボリューム1,ボリューム2,・・・,ボリューム16\"",
+        "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5",
+        "\"データ番号,位置,音,長さ,   , 楽器, 音量, 左右バランス, 揺れ\"",
+        "1,1,60,12,\"   \",0,20,4,0",
+        "2,13,64,12,\"   \",0,20,4,0",
+        "\"曲開始時のテンポ\"",
+        "\"120\"",
+        "\"入力時の区切り数,1小節の4分音符数\"",
+        "15,4",
+        "\"著作権名,シーケンス名\"",
+        "\"\",\"\"",
+        "\"ここから下は「高度な機能」のデータ\"",
+        "\"ＣＣの数\"",
+        "1",
+        "\"データ番号,位置,値,タイプ\"",
+        "1,0,120,1",
+    });
+}
+
+TEST(SongWriterTest, TwoNoteSongGivesTheTwentyOneLineFile) {
+    Song song;
+    addNotes(song, {note(1, 60), note(13, 64)});
+    song.copyrightText.clear();
+    song.sequenceNameText.clear();
+    EXPECT_EQ(formatSongText(song), exampleLines());
+}
+
+TEST(SongWriterTest, FileIsShiftJisWithCrLfAndNoByteOrderMark) {
+    const std::string bytes = formatSongText(Song{});
+    EXPECT_EQ(bytes.substr(0, 9), "\"vako6\"\r\n");
+    // "ＣＣの数" in code page 932.
+    EXPECT_NE(bytes.find("\"\x82\x62\x82\x62\x82\xCC\x90\x94\"\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.find('\n'), bytes.find('\r') + 1);
+    // With the start texts the names line holds them.
+    EXPECT_NE(bytes.find(toShiftJis("\"著作権名\",\"曲名\"\r\n")), std::string::npos);
+}
+
+TEST(SongWriterTest, StrengthBalanceAndModulationAreWrittenInTheirSteps) {
+    Song song;
+    addNotes(song, {NoteRec{1, 60, 12, 3, 119, 64, 0}, NoteRec{2, 61, 12, 3, 125, 128, 127}});
+    const std::string text = fromShiftJis(formatSongText(song));
+    EXPECT_NE(text.find("1,1,60,12,\"   \",3,19,4,0\r\n"), std::string::npos);
+    EXPECT_NE(text.find("2,2,61,12,\"   \",3,20,8,2\r\n"), std::string::npos);
+}
+
+TEST(SongWriterTest, EmptySongGoesStraightFromTheNoteLabelToTheTempo) {
+    const std::string text = fromShiftJis(formatSongText(Song{}));
+    EXPECT_NE(text.find("\"データ数×２\"\r\n0\r\n"), std::string::npos);
+    EXPECT_NE(text.find("揺れ\"\r\n\"曲開始時のテンポ\"\r\n"), std::string::npos);
+}
+
+TEST(SongWriterTest, TempoTextIsTheMasterOfTheStartTempo) {
+    Song song;
+    song.tempoText = "96";
+    applyTempoText(song);
+    const std::string text = fromShiftJis(formatSongText(song));
+    EXPECT_NE(text.find("\"曲開始時のテンポ\"\r\n\"96\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n1,0,96,1\r\n"), std::string::npos);
+    EXPECT_EQ(song.udtCCs[1].lngValue, 96);
+}
+
+TEST(SongWriterTest, TempoTextWithoutANumberWritesTheStartTempoInstead) {
+    Song song;
+    song.udtCCs[1].lngValue = 140;
+    song.tempoText = "";
+    EXPECT_FALSE(applyTempoText(song));
+    const std::string text = fromShiftJis(formatSongText(song));
+    EXPECT_NE(text.find("\"曲開始時のテンポ\"\r\n\"140\"\r\n"), std::string::npos);
+}
+
+TEST(SongWriterTest, DoubleQuoteInANameIsWrittenFullWidth) {
+    Song song;
+    song.copyrightText = "a\"b";
+    song.sequenceNameText = "";
+    const std::string text = fromShiftJis(formatSongText(song));
+    EXPECT_NE(text.find("\"a＂b\",\"\"\r\n"), std::string::npos);
+}
+
+TEST(SaveSongTest, WritesNameDotTxtIntoTheSongFolderAndTellsTheWindow) {
+    TempFolder folder;
+    Song song;
+    addNotes(song, {note(1, 60), note(13, 64)});
+    song.copyrightText.clear();
+    song.sequenceNameText.clear();
+    song.strFileName = "曲";
+    song.bytModified = 1;
+    RecordingSongHost host;
+    EXPECT_EQ(SaveSong(song, {folder.path(), folder / "desk"}, host), SaveStatus::Written);
+    EXPECT_EQ(test::readBytes(folder / "曲.txt"), exampleLines());
+    EXPECT_EQ(song.bytModified, 0);
+    EXPECT_EQ(host.confirmations, std::vector<std::string>{"曲"});
+    EXPECT_EQ(host.fileListRefreshes, 1);
+}
+
+TEST(SaveSongTest, EmptyNameWritesNothingAndOnlyRefreshesTheList) {
+    TempFolder folder;
+    Song song;
+    song.bytModified = 1;
+    RecordingSongHost host;
+    EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::NothingWritten);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+    EXPECT_EQ(host.fileListRefreshes, 1);
+    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(SaveSongTest, DesktopOptionWritesIntoTheDesktopFolder) {
+    TempFolder folder;
+    Song song;
+    song.strFileName = "a";
+    song.varDesktopSave = true;
+    RecordingSongHost host;
+    EXPECT_EQ(SaveSong(song, {folder / "songs", folder / "Desktop"}, host), SaveStatus::Written);
+    EXPECT_TRUE(std::filesystem::exists(folder / "Desktop" / "a.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "songs" / "a.txt"));
+}
+
+TEST(SaveSongTest, NamesThatWouldLeaveTheFolderWriteNothing) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder / "songs");
+    for (const std::string& name :
+         std::vector<std::string>{"../x", "a/b", "a\\b", "..", "a\"b", std::string("a\x01", 2)}) {
+        Song song;
+        song.strFileName = name;
+        song.bytModified = 1;
+        RecordingSongHost host;
+        EXPECT_EQ(SaveSong(song, {folder / "songs", folder / "songs"}, host), SaveStatus::BadName)
+            << name;
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0], msg::badFileName(name));
+        EXPECT_EQ(song.bytModified, 1);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "songs"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.txt"));
+}
+
+TEST(SaveSongTest, FailedWriteKeepsTheOldFileWholeAndSaysSo) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    TempFolder folder;
+    test::writeBytes(folder / "old.txt", "old contents");
+    chmod(folder.path().c_str(), 0555);
+    Song song;
+    song.strFileName = "old";
+    song.bytModified = 1;
+    RecordingSongHost host;
+    EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::WriteFailed);
+    chmod(folder.path().c_str(), 0755);
+    EXPECT_EQ(test::readBytes(folder / "old.txt"), "old contents");
+    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(song.bytModified, 1);
+}
+
+TEST(SaveSongTest, MissingFolderIsAFailedWriteNotACrash) {
+    TempFolder folder;
+    Song song;
+    song.strFileName = "x";
+    RecordingSongHost host;
+    EXPECT_EQ(SaveSong(song, {folder / "no" / "such", folder.path()}, host),
+              SaveStatus::WriteFailed);
+    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST(SaveSongTest, ReplacingAFileLeavesNoTemporaryBehind) {
+    TempFolder folder;
+    test::writeBytes(folder / "s.txt", "old");
+    Song song;
+    song.strFileName = "s";
+    RecordingSongHost host;
+    EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::Written);
+    EXPECT_EQ(test::readBytes(folder / "s.txt"), formatSongText(song));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST(ErrorDumpTest, RestoresTheUndoCopyShowsTheMessagesAndWritesErrTxt) {
+    TempFolder folder;
+    Song song;
+    addNotes(song, {note(1, 60)});
+    song.takeUndoCopy();
+    addNotes(song, {note(1, 60), note(5, 62), note(9, 64)});
+    song.strFileName = "mine";
+    RecordingSongHost host;
+    errorDump(song, {folder.path(), folder.path()}, host,
+              {msg::kExportErrorSaved, msg::kPleaseSendErr});
+    EXPECT_EQ(song.varNoteCountX2, 2);
+    EXPECT_EQ(host.messages,
+              (std::vector<std::string>{msg::kExportErrorSaved, msg::kPleaseSendErr}));
+    EXPECT_EQ(song.strFileName, "err");
+    EXPECT_EQ(test::readBytes(folder / "err.txt"), formatSongText(song));
+}
+
+} // namespace
+} // namespace vako

@@ -1,1 +1,115 @@
+// The command-line tool as a user runs it.
+#include "SongTestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace vako {
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+};
+
+// Runs the tool with `args`; stderr is folded into the output.
+ToolRun runTool(const std::string& args) {
+    ToolRun run;
+    FILE* pipe = popen((std::string(VAKO_TOOL) + " " + args + " 2>&1").c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string quoted(const std::filesystem::path& p) {
+    return "'" + p.string() + "'";
+}
+
+const std::vector<std::string> kExample = {
+    "\"vako6\"",
+    "\"データ数×２\"",
+    "4",
+    "\"パート1の楽器,パート2の楽器,・・・,パート16の楽器\"",
+    "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
+    "\"ボリューム1,ボリューム2,・・・,ボリューム16\"",
+    "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5",
+    "\"データ番号,位置,音,長さ,   , 楽器, 音量, 左右バランス, 揺れ\"",
+    "1,1,60,12,\"   \",0,20,4,0",
+    "2,13,64,12,\"   \",0,20,4,0",
+    "\"曲開始時のテンポ\"",
+    "\"120\"",
+    "\"入力時の区切り数,1小節の4分音符数\"",
+    "15,4",
+    "\"著作権名,シーケンス名\"",
+    "\"\",\"\"",
+    "\"ここから下は「高度な機能」のデータ\"",
+    "\"ＣＣの数\"",
+    "1",
+    "\"データ番号,位置,値,タイプ\"",
+    "1,0,120,1"};
+
+TEST(ToolTest, ConvertReproducesTheTwentyOneLineFileByteForByte) {
+    test::TempFolder folder;
+    test::writeBytes(folder / "in.txt", test::joinLines(kExample));
+    const ToolRun run =
+        runTool("convert " + quoted(folder / "in.txt") + " " + quoted(folder / "out.txt"));
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(test::readBytes(folder / "out.txt"), test::joinLines(kExample));
+}
+
+TEST(ToolTest, ConvertUpgradesAnOldVersion) {
+    test::TempFolder folder;
+    test::writeBytes(folder / "old.txt",
+                     test::joinLines({"\"vako2\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
+                                      "\"x\"", "1,1,60,12,0,20,4,0,0", "2,13,180,0,0,20,4,0,0",
+                                      "3,13,64,12,0,20,4,0,0", "4,25,184,0,0,20,4,0,0"}));
+    const ToolRun run =
+        runTool("convert " + quoted(folder / "old.txt") + " " + quoted(folder / "new.txt"));
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    // A freshly started editor keeps its start texts for the names.
+    std::vector<std::string> expected = kExample;
+    expected[15] = "\"著作権名\",\"曲名\"";
+    EXPECT_EQ(test::readBytes(folder / "new.txt"), test::joinLines(expected));
+}
+
+TEST(ToolTest, InfoDescribesTheSongAsJson) {
+    const ToolRun run = runTool(std::string("info '") + EXAMPLES_DIR + "/example.txt'");
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(
+        run.out,
+        "{\"notes\":40,\"ccs\":2,\"tempo\":112,\"divisions\":15,\"quartersPerBar\":4,"
+        "\"copyright\":\"vakomidi\",\"name\":\"ちいさな練習曲\",\"pages\":2,\"lastPos\":181}\n");
+}
+
+TEST(ToolTest, UnreadableInputExitsOneWithTheEditorsMessage) {
+    test::TempFolder folder;
+    ToolRun run = runTool("info " + quoted(folder / "missing.txt"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "そのファイルは読み込めません\n");
+
+    test::writeBytes(folder / "other.txt", "\"something else\"\r\n");
+    run = runTool("convert " + quoted(folder / "other.txt") + " " + quoted(folder / "o.txt"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "これはヴァコヴァコMIDIのデータではありません\n");
+    EXPECT_FALSE(std::filesystem::exists(folder / "o.txt"));
+
+    test::writeBytes(folder / "bin.txt", std::string("\"vako6\"\r\n\xff\x00\x01", 12));
+    run = runTool("info " + quoted(folder / "bin.txt"));
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+TEST(ToolTest, UsageErrorsExitTwo) {
+    EXPECT_EQ(runTool("").exitCode, 2);
+    EXPECT_EQ(runTool("convert onlyone.txt").exitCode, 2);
+    EXPECT_EQ(runTool("frobnicate a b").exitCode, 2);
+}
+
+} // namespace
+} // namespace vako

@@ -1,0 +1,128 @@
+// Shared helpers of the song tests: a recording window seam, temporary folders
+// and song text built from UTF-8 lines.
+#pragma once
+
+#include "song/ShiftJis.h"
+#include "song/SongHost.h"
+
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace vako::test {
+
+// Records what the song operations asked of the window.
+class RecordingSongHost : public SongHost {
+public:
+    std::vector<std::string> messages;
+    std::vector<std::string> captions;
+    std::vector<uint32_t> shortMessages;
+    std::vector<std::pair<int, int>> bandInstruments, bandVolumes;
+    std::vector<std::string> confirmations;
+    int fileListRefreshes = 0;
+    int redraws = 0;
+    int page = -1;
+    bool mergeChecked = false;
+    bool reverseChecked = true;
+    bool pictureLoads = true;
+    std::vector<std::string> tiledPictures;
+    std::vector<std::string> inputAnswers; // answers of the input box, in order
+
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void setCaption(const std::string& caption) override { captions.push_back(caption); }
+    bool isMergeChecked() const override { return mergeChecked; }
+    void setReverseChecked(bool checked) override { reverseChecked = checked; }
+    void selectBandInstrument(int band, int program) override {
+        bandInstruments.emplace_back(band, program);
+    }
+    void setBandVolume(int band, int volume) override { bandVolumes.emplace_back(band, volume); }
+    void sendShortMessage(uint32_t message) override { shortMessages.push_back(message); }
+    void setPage(int p) override { page = p; }
+    void redrawAfterLoad() override { ++redraws; }
+    bool tilePicture(const std::string& path) override {
+        tiledPictures.push_back(path);
+        return pictureLoads;
+    }
+    void drawSavedConfirmation(const std::string& name) override { confirmations.push_back(name); }
+    void refreshFileList() override { ++fileListRefreshes; }
+    std::string inputBox(const std::string&, const std::string&, const std::string&) override {
+        if (inputAnswers.empty()) return {};
+        std::string answer = inputAnswers.front();
+        inputAnswers.erase(inputAnswers.begin());
+        return answer;
+    }
+};
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempFolder {
+public:
+    TempFolder() {
+        std::random_device rd;
+        m_path = std::filesystem::temp_directory_path() /
+                 ("vako-test-" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Song text from UTF-8 lines: Shift_JIS, CR LF after every line.
+inline std::string songText(std::initializer_list<std::string> lines) {
+    std::string utf8;
+    for (const std::string& line : lines) utf8 += line + "\r\n";
+    return toShiftJis(utf8);
+}
+
+inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The first lines of a version 6 file up to the note label, for `count` (twice the notes).
+inline std::vector<std::string> v6Head(int count) {
+    return {"\"vako6\"",
+            "\"データ数×２\"",
+            std::to_string(count),
+            "\"パート1の楽器,パート2の楽器,・・・,パート16の楽器\"",
+            "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
+            "\"ボリューム1,ボリューム2,・・・,ボリューム16\"",
+            "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5",
+            "\"データ番号,位置,音,長さ,   , 楽器, 音量, 左右バランス, 揺れ\""};
+}
+
+inline std::vector<std::string> v6Tail(const std::string& tempo = "120") {
+    return {"\"曲開始時のテンポ\"",
+            "\"" + tempo + "\"",
+            "\"入力時の区切り数,1小節の4分音符数\"",
+            "15,4",
+            "\"著作権名,シーケンス名\"",
+            "\"\",\"\"",
+            "\"ここから下は「高度な機能」のデータ\"",
+            "\"ＣＣの数\"",
+            "1",
+            "\"データ番号,位置,値,タイプ\"",
+            "1,0," + tempo + ",1"};
+}
+
+inline std::string joinLines(const std::vector<std::string>& lines) {
+    std::string utf8;
+    for (const std::string& line : lines) utf8 += line + "\r\n";
+    return toShiftJis(utf8);
+}
+
+} // namespace vako::test
