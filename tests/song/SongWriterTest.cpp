@@ -4,8 +4,6 @@
 #include "song/SongWriter.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vako {
 namespace {
@@ -166,20 +164,22 @@ TEST(SaveSongTest, NamesThatWouldLeaveTheFolderWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(folder / "x.txt"));
 }
 
-TEST(SaveSongTest, FailedWriteKeepsTheOldFileWholeAndSaysSo) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+TEST(SaveSongTest, FailedWriteLeavesWhatWasThereAndSaysSo) {
+    // A folder in the way of the file: the rename over it fails, even for root.
     TempFolder folder;
-    test::writeBytes(folder / "old.txt", "old contents");
-    chmod(folder.path().c_str(), 0555);
+    std::filesystem::create_directories(folder / "old.txt");
+    test::writeBytes(folder / "old.txt" / "inside", "kept");
     Song song;
     song.strFileName = "old";
     song.bytModified = 1;
     RecordingSongHost host;
     EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::WriteFailed);
-    chmod(folder.path().c_str(), 0755);
-    EXPECT_EQ(test::readBytes(folder / "old.txt"), "old contents");
+    EXPECT_EQ(test::readBytes(folder / "old.txt" / "inside"), "kept");
     EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.confirmations.empty());
     EXPECT_EQ(song.bytModified, 1);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 TEST(SaveSongTest, MissingFolderIsAFailedWriteNotACrash) {
