@@ -1,11 +1,14 @@
 // vako: the command-line tool. Opens songs exactly as the editor opens a file
 // given on its command line, and converts or describes them.
+#include "midi/MidiFileWriter.h"
+#include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +28,13 @@ public:
 };
 
 void usage() {
-    std::cerr << "usage:\n"
-                 "  vako convert IN OUT   open IN (.txt song file) and write OUT (.txt)\n"
-                 "  vako info IN          print what IN holds as one JSON object\n";
+    std::cerr
+        << "usage:\n"
+           "  vako convert IN OUT [--shift N]\n"
+           "                        open IN (.txt song file or .mid) and write OUT (.txt song\n"
+           "                        file or .mid); N (-12..12) is the transposition bar's\n"
+           "                        value for .mid: keys are written N lower, percussion not\n"
+           "  vako info IN          print what IN holds as one JSON object\n";
 }
 
 bool endsWith(std::string_view s, std::string_view suffix) {
@@ -71,13 +78,38 @@ std::string jsonString(std::string_view s) {
     return out + "\"";
 }
 
-int convert(const std::string& in, const std::string& out) {
-    if (!endsWith(out, ".txt")) {
-        std::cerr << "vako: OUT must end in .txt\n";
+// Writes the song as a Standard MIDI File, as the export button does with the
+// name given.
+int exportMidi(Song& song, const std::string& out, int pitchShift) {
+    if (!isExportTempoValid(song.tempoText)) {
+        std::cerr << msg::kTempoRange << '\n';
+        return kExitFailed;
+    }
+    bool faulted = false;
+    const std::string image = buildMidiFileImage(song, pitchShift, faulted);
+    const WriteOutcome written = writeFileAtomically(out, image);
+    if (!written.ok) {
+        std::cerr << msg::cannotWrite(out, written.error) << '\n';
+        return kExitFailed;
+    }
+    if (faulted) {
+        std::cerr << "vako: some events of the song cannot be written to a MIDI file and were left "
+                     "out of "
+                  << out << '\n';
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int convert(const std::string& in, const std::string& out, int pitchShift) {
+    const bool toMidi = endsWith(out, ".mid");
+    if (!toMidi && !endsWith(out, ".txt")) {
+        std::cerr << "vako: OUT must end in .txt or .mid\n";
         return kExitUsage;
     }
     Song song;
     if (!openSong(song, in)) return kExitFailed;
+    if (toMidi) return exportMidi(song, out, pitchShift);
     const std::string error = saveSongTo(song, out);
     if (!error.empty()) {
         std::cerr << msg::cannotWrite(out, error) << '\n';
@@ -101,11 +133,28 @@ int info(const std::string& in) {
     return kExitOk;
 }
 
+// The transposition bar's value: a whole number from -12 to 12.
+std::optional<int> parseShift(const std::string& text) {
+    size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (used != text.size() || value < -12 || value > 12) return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "convert") return convert(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "convert") return convert(args[1], args[2], 0);
+    if (args.size() == 5 && args[0] == "convert" && args[3] == "--shift") {
+        const auto shift = parseShift(args[4]);
+        if (shift) return convert(args[1], args[2], *shift);
+    }
     if (args.size() == 2 && args[0] == "info") return info(args[1]);
     usage();
     return kExitUsage;

@@ -19,8 +19,9 @@ void BuildNoteEvents(Song& song, int64_t extra) {
     }
 }
 
-void SortEvents(Song& song, int64_t n) {
-    std::vector<NoteRec>& events = song.udtWorkNotes;
+void SortEvents(Song& song, int64_t n) { SortEvents(song.udtWorkNotes, n); }
+
+void SortEvents(std::vector<NoteRec>& events, int64_t n) {
     n = std::min<int64_t>(n, int64_t(events.size()) - 1);
     // The key is position * 3 plus the kind's rank; it is kept in 64 bits so
     // that no position can overflow it.

@@ -26,6 +26,9 @@ void BuildNoteEvents(Song& song, int64_t extra = 10);
 // then note-offs, then note-ons. Entries of equal position and kind come out
 // in the quicksort's own order, which files depend on.
 void SortEvents(Song& song, int64_t n);
+// The same sort on any event list: entries 1..n of `events`. The import sorts
+// its note starts and note ends (note + 120) in udtNotes with it.
+void SortEvents(std::vector<NoteRec>& events, int64_t n);
 
 // Sort records lo..hi by lngPos (the program's quicksort, not stable).
 void SortNotes(std::vector<NoteRec>& list, int64_t lo, int64_t hi);

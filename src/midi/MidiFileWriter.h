@@ -1,0 +1,79 @@
+// The Standard MIDI File export: format 0, one track, 480 ticks per quarter
+// note (40 ticks a step). The whole file image is built in memory, then written
+// in one piece.
+#pragma once
+
+#include "song/Song.h"
+#include "song/SongFolders.h"
+#include "song/SongHost.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vako {
+
+constexpr int kMidiFileDivision = 480; // ticks per quarter note
+constexpr int kTicksPerStep = 40;
+constexpr int kHeaderBlockSize = 22;                  // MThd chunk + MTrk type and length
+constexpr int kLowestTempo = 30, kHighestTempo = 600; // beats per minute the tempo field takes
+
+inline const std::string kExportNamePrompt = "ファイル名を入れてください。(拡張子はいらない)";
+inline const std::string kExportNameTitle = "新規保存";
+
+// The export's tempo check: the start tempo text reads as a number from 30 to
+// 600 inclusive (a fraction is allowed; 600.5 is too fast).
+bool isExportTempoValid(std::string_view tempoText);
+
+// `音の長さ変換`: appends the delta time of `steps` song steps (steps * 40 ticks)
+// as a variable-length quantity of 1 to 4 bytes. 0 steps give the single byte
+// 00. False, and nothing appended, for a negative gap or one of 2^28 ticks or
+// more (6710887 steps), which no delta can hold.
+bool 音の長さ変換(std::string& track, int64_t steps);
+
+// The export's event list: song.udtWorkNotes holds entry 0 (position 0), the
+// note-ons 1..N, the note-offs N+1..2N, the control changes 2N+1..2N+M
+// (bytNote 250, lngLen = value, bytVelocity = type) and one zero entry. Not
+// sorted. Returns the number of events, 2N + M.
+int64_t buildExportEvents(Song& song);
+
+// Builds the file image of the song. `pitchShift` is the value of the
+// transposition scroll bar (-12..12): the key written is the stored note minus
+// it, except on the percussion part. Record 1 of the control changes takes the
+// tempo text's whole number first. `faulted` tells whether an event could not
+// be written (a tempo change of a value no tempo event holds, a part above 15,
+// a negative instrument or volume value, a gap no delta holds); such an event
+// is left out and the rest of the file is still built.
+//
+// What the file differs in from a literal byte copy of the song: data bytes
+// above 127 are written as 127, and a note whose shifted key lies outside
+// 0..127 is left out, its note-on and note-off both.
+std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted);
+
+// A readable listing of a file image, one line per chunk and per event:
+// "<tick> <delta bytes> | <event bytes>  <what it is>". Malformed data ends
+// the listing with a line that says where.
+std::string dumpMidiFile(std::string_view image);
+
+enum class ExportStatus {
+    BadTempo,    // the tempo message was shown; nothing else happened
+    Cancelled,   // no name given: nothing written
+    BadName,     // the name cannot be a file name in the folder; said so, nothing written
+    WriteFailed, // the file could not be written; said so, the song is unchanged
+    Written,     // the file was written and the file list refreshed
+};
+
+struct ExportOutcome {
+    ExportStatus status = ExportStatus::Cancelled;
+    // An event could not be written: the notes came back from the undo copy,
+    // the two error messages were shown and the song was dumped as err.txt.
+    bool faulted = false;
+};
+
+// `ExportMidiFile`: the whole export as the export button runs it. Checks the
+// tempo, builds the image, asks for a name through the host's input box and
+// writes <song folder>/<name>.mid atomically.
+ExportOutcome ExportMidiFile(Song& song, int pitchShift, const SongFolders& folders,
+                             SongHost& host);
+
+} // namespace vako
