@@ -1,0 +1,323 @@
+#include "midi/Playback.h"
+
+#include "midi/EventList.h"
+#include "midi/ShortMessage.h"
+#include "song/SongFields.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace vako {
+
+namespace {
+
+// The step length of a tempo. Tempos outside the range the program accepts
+// (a control change from an odd file, say 0) play at the nearest end of it.
+double msPerStep(int64_t tempo) {
+    return 5000.0 / static_cast<double>(std::clamp<int64_t>(tempo, kMinTempo, kMaxTempo));
+}
+
+// The number a text reads as: blanks, an optional sign, digits and an optional
+// fraction, then blanks. nullopt for anything else.
+std::optional<double> readNumber(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    double value = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// The whole-number value of a tempo text that reads as 30 to 600.
+int32_t wholeTempo(const std::string& text) {
+    const auto value = parseWholeNumber(text);
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value.value_or(kMinTempo), kMinTempo, kMaxTempo));
+}
+
+} // namespace
+
+Playback::Playback(Song& song, MidiOut& device, Clock& clock, PlaybackListener& listener)
+    : m_song(song), m_device(&device), m_clock(clock), m_listener(listener) {}
+
+bool Playback::tempoTextInRange() const {
+    const auto value = readNumber(m_song.tempoText);
+    return value && *value >= kMinTempo && *value <= kMaxTempo;
+}
+
+void Playback::press() {
+    if (!m_state.blnStopped) {
+        stop();
+        return;
+    }
+    if (!tempoTextInRange()) {
+        m_listener.showMessage(msg::kTempoOutOfRange);
+        return;
+    }
+    start();
+}
+
+void Playback::start() {
+    Song& song = m_song;
+    PlaybackState& s = m_state;
+    MidiOut& out = *m_device;
+
+    for (int c = 0; c < kPartCount; ++c) {
+        out.send(controlChange(c, kControllerVolume, int64_t{song.intPartVolume[c]} * kVolumeUnit));
+        out.send(programChange(c, song.bytPartInstrument[c]));
+        out.send(pitchBendCentre(c));
+        m_listener.centrePitchBendLine();
+    }
+
+    s.lngTapCount = 0;
+    s.udtTapNotes.assign(kMaxTapNotes + 1, NoteRec{});
+    m_listener.setPlaying(true);
+
+    const int32_t tempo = wholeTempo(song.tempoText);
+    ensureCCRoom(song.udtCCs, int64_t{song.varCCCount} + 1);
+    song.udtCCs[1].lngValue = tempo;
+
+    // The play list: note-ons and note-offs of every note, in time order.
+    BuildNoteEvents(song, 10);
+    const int64_t eventCount = (static_cast<int64_t>(song.udtWorkNotes.size()) - 11);
+    SortEvents(song, eventCount);
+    m_playList = song.udtWorkNotes;
+    SortCCs(song.udtCCs, 1, song.varCCCount);
+    s.lngLastEvent = static_cast<int32_t>(eventCount);
+
+    m_intPage = m_listener.page();
+    s.varEventCursor = 1;
+    s.lngCCCursor = 1;
+    s.varPlayPos = s.varCCPlayPos = static_cast<int32_t>(int64_t{m_intPage} * kStepsPerPage - 1);
+    if (m_intPage > 0) {
+        // The first pass turns the view to this page again.
+        --m_intPage;
+        m_listener.setPage(m_intPage, false);
+    }
+
+    // Catch-up: skip the events before the start, apply the control changes
+    // before it, so instruments, volumes and tempo are right at the first sound.
+    const auto firstDue =
+        std::lower_bound(m_playList.begin() + 1, m_playList.begin() + 1 + eventCount, s.varPlayPos,
+                         [](const NoteRec& e, int32_t pos) { return e.lngPos < pos; });
+    s.varEventCursor = static_cast<int32_t>(firstDue - m_playList.begin());
+    s.varMsPerStep = msPerStep(tempo);
+    for (int32_t j = 1; j <= song.varCCCount; ++j) {
+        if (song.udtCCs[j].lngPos < s.varCCPlayPos) {
+            applyControlChange(song.udtCCs[j]);
+            ++s.lngCCCursor;
+        }
+    }
+
+    song.udtCCs[song.varCCCount + 1].lngPos = kEndMarkerPos;
+    s.blnStopped = false;
+    s.intSavedCCCount = song.varCCCount;
+    m_anchorMs = m_clock.nowMs();
+    m_passesSinceAnchor = 0;
+}
+
+double Playback::nextDeadline() const {
+    if (m_state.blnStopped) return std::numeric_limits<double>::infinity();
+    return m_anchorMs + static_cast<double>(m_passesSinceAnchor + 1) * m_state.varMsPerStep;
+}
+
+int Playback::runDueSteps(double nowMs) {
+    int passes = 0;
+    while (!m_state.blnStopped) {
+        double deadline = nextDeadline();
+        if (deadline > nowMs) break;
+        if (nowMs - deadline > kResyncAfterMs) {
+            // Held up far beyond a step: carry on from now rather than race.
+            m_anchorMs = nowMs - m_state.varMsPerStep;
+            m_passesSinceAnchor = 0;
+            deadline = nowMs;
+        }
+        m_passDeadline = deadline;
+        m_inPass = true;
+        runPass();
+        m_inPass = false;
+        ++m_passesSinceAnchor;
+        ++passes;
+    }
+    return passes;
+}
+
+void Playback::runPass() {
+    Song& song = m_song;
+    PlaybackState& s = m_state;
+
+    // Cursor line, and the page turn one step before a page's last step.
+    int32_t offset =
+        static_cast<int32_t>((int64_t{s.varPlayPos} * kStaffUnitsPerStep) % kStaffUnitsPerPage);
+    m_listener.moveCursorLine(kCursorLeftX + offset);
+    if (offset == kStaffUnitsPerPage - kStaffUnitsPerStep) {
+        ++m_intPage;
+        m_listener.setPage(m_intPage, true);
+    }
+    if (s.blnStopped) return;
+
+    // Control changes at this step.
+    while (s.lngCCCursor >= 1 && s.lngCCCursor < static_cast<int64_t>(song.udtCCs.size()) &&
+           song.udtCCs[s.lngCCCursor].lngPos == s.varCCPlayPos) {
+        applyControlChange(song.udtCCs[s.lngCCCursor]);
+        ++s.lngCCCursor;
+        if (s.blnStopped) return;
+    }
+    ++s.varCCPlayPos;
+
+    // Notes at this step, each after its modulation and balance.
+    const int shift = m_listener.pitchShift();
+    while (s.varEventCursor <= s.lngLastEvent &&
+           m_playList[s.varEventCursor].lngPos == s.varPlayPos) {
+        const NoteRec& e = m_playList[s.varEventCursor];
+        if (e.bytPart < kPartCount) {
+            m_device->send(controlChange(e.bytPart, kControllerModulation, e.bytModulation));
+            m_device->send(controlChange(e.bytPart, kControllerBalance, e.bytPan));
+            midiP(*m_device, e.bytNote, e.bytPart, e.bytVelocity, shift);
+        }
+        ++s.varEventCursor;
+    }
+
+    // The end: the last event has sounded.
+    if (m_playList[s.lngLastEvent].lngPos <= s.varPlayPos) {
+        stop();
+        return;
+    }
+    ++s.varPlayPos;
+    if (m_listener.isTapChecked()) m_listener.focusScore();
+}
+
+void Playback::applyControlChange(const CCRec& cc) {
+    Song& song = m_song;
+    const int32_t v = cc.lngValue;
+    switch (cc.bytType) {
+    case kTempoChange:
+        m_state.varMsPerStep = msPerStep(v);
+        if (m_inPass) {
+            // The following passes keep the new step length from this pass's deadline.
+            // runDueSteps counts this pass once it ends, so the next one is
+            // due one new step after this pass's deadline.
+            m_anchorMs = m_passDeadline;
+            m_passesSinceAnchor = -1;
+        }
+        song.tempoText = std::to_string(v);
+        m_listener.showTempoText(song.tempoText);
+        break;
+    case kInstrumentChange:
+    case kVolumeChange: {
+        const int part = v % kPartCount; // the sign of v, as the stored encoding has it
+        if (part < 0) return; // no such part: the record is not a change the program made
+        const int64_t amount = v / kPartCount;
+        if (cc.bytType == kInstrumentChange) {
+            const uint8_t program = dataByte(amount);
+            m_device->send(programChange(part, program));
+            song.bytPartInstrument[part] = program;
+            for (int band = 0; band < 2; ++band)
+                if (song.bytSelPart[band] == part) m_listener.selectBandInstrument(band, program);
+        } else {
+            const int16_t step = static_cast<int16_t>(std::clamp<int64_t>(amount, 0, 6));
+            m_device->send(controlChange(part, kControllerVolume, step * kVolumeUnit));
+            song.intPartVolume[part] = step;
+            for (int band = 0; band < 2; ++band)
+                if (song.bytSelPart[band] == part) m_listener.setBandVolume(band, step);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void Playback::stop() {
+    Song& song = m_song;
+    PlaybackState& s = m_state;
+    if (s.blnStopped) return;
+
+    song.tempoText = std::to_string(song.udtCCs[1].lngValue);
+    m_listener.showTempoText(song.tempoText);
+    m_device->reset();
+    m_listener.setPlaying(false);
+    s.varPlayPos = 0;
+    s.blnStopped = true;
+
+    if (s.lngTapCount > 0) mergeTapNotes();
+    m_listener.redraw();
+
+    for (int c = 0; c < kPartCount; ++c) {
+        m_device->send(pitchBendCentre(c));
+        m_listener.centrePitchBendLine();
+        m_device->send(controlChange(c, kControllerBalance, kCentreBalance));
+    }
+    m_listener.moveCursorLine(kCursorLeftX);
+    song.varCCCount = s.intSavedCCCount;
+}
+
+void Playback::quit() {
+    if (m_state.blnStopped) return;
+    m_state.blnStopped = true;
+    m_song.varCCCount = m_state.intSavedCCCount;
+}
+
+void Playback::mergeTapNotes() {
+    Song& song = m_song;
+    PlaybackState& s = m_state;
+    song.takeUndoCopy();
+    m_listener.enableUndo();
+
+    const int64_t n =
+        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.udtNotes.size()) - 1);
+    const int64_t t = s.lngTapCount;
+    std::vector<NoteRec> merged(static_cast<size_t>(2 * (n + t) + 11));
+    auto hitNote = [&](int64_t j) {
+        NoteRec hit;
+        hit.lngPos = s.udtTapNotes[j].lngPos;
+        hit.bytNote = s.udtTapNotes[j].bytNote;
+        hit.lngLen = 3;
+        hit.bytPart = kPercussionPart;
+        hit.bytVelocity = kNewNoteVelocity;
+        hit.bytPan = kCentrePan;
+        return hit;
+    };
+    int64_t i = 1, j = 1, k = 1;
+    // A hit goes before a note at the same position.
+    while (i <= n && j <= t) {
+        if (song.udtNotes[i].lngPos >= s.udtTapNotes[j].lngPos)
+            merged[k++] = hitNote(j++);
+        else
+            merged[k++] = song.udtNotes[i++];
+    }
+    while (i <= n) merged[k++] = song.udtNotes[i++];
+    while (j <= t) merged[k++] = hitNote(j++);
+
+    song.udtNotes = std::move(merged);
+    song.varNoteCountX2 = static_cast<int32_t>(2 * (n + t));
+}
+
+bool Playback::recordHit(int note) {
+    PlaybackState& s = m_state;
+    if (s.blnStopped || note < 1 || note > kMaxDataByte || s.lngTapCount >= kMaxTapNotes)
+        return false;
+    ++s.lngTapCount;
+    NoteRec& hit = s.udtTapNotes[s.lngTapCount];
+    hit.lngPos = s.varPlayPos;
+    hit.bytNote = static_cast<uint8_t>(note);
+    return true;
+}
+
+bool reverseNotes(Song& song) {
+    const int64_t n =
+        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.udtNotes.size()) - 1);
+    if (n < 1) return false;
+    const int64_t first = song.udtNotes[1].lngPos;
+    const int64_t last = song.udtNotes[n].lngPos;
+    for (int64_t k = 1; k <= n; ++k)
+        song.udtNotes[k].lngPos = static_cast<int32_t>(first + last - song.udtNotes[k].lngPos);
+    std::reverse(song.udtNotes.begin() + 1, song.udtNotes.begin() + 1 + n);
+    return true;
+}
+
+} // namespace vako

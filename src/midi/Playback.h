@@ -1,0 +1,162 @@
+// Real-time playback of the song: from the first step of the page on view to
+// the end, one pass per step (1/12 of a quarter note), while the window moves
+// its cursor line and turns the pages, and percussion hits typed meanwhile are
+// recorded and merged into the song at the stop.
+//
+// The engine owns no timer and no thread. Whoever drives it (the window from a
+// timer, the tool from a sleeping loop, offline rendering from a fake clock)
+// waits until `nextDeadline()` and calls `runDueSteps(now)`; every pass k
+// after the start is due at t0 + k * 5000 / tempo milliseconds, kept exact with
+// a fractional step length and re-anchored at the pass that changes the tempo,
+// so no time spent in a pass or in waking up ever adds up to drift.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/MidiOut.h"
+#include "song/Song.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace vako {
+
+namespace msg {
+inline const std::string kTempoOutOfRange = "速さは30から600で選んでください";
+} // namespace msg
+
+constexpr int kMinTempo = 30;
+constexpr int kMaxTempo = 600;
+constexpr int32_t kMaxTapNotes = 10000;
+constexpr int kCursorLeftX = 100;   // x of the playback cursor at a page's first step
+constexpr int kPitchBendLineX = 64; // x of the pitch-bend line at the centre
+constexpr int kStaffUnitsPerStep = 5;
+constexpr int kStaffUnitsPerPage = 720;
+
+// What playback needs from the window around it. Every hook has a silent
+// default; the tool overrides what it shows.
+class PlaybackListener {
+public:
+    virtual ~PlaybackListener() = default;
+
+    virtual void showMessage(const std::string& text) { (void)text; }
+    // Playing: picture of `Command4`, file drops on `Picture1`, the hover
+    // cursor and ledger lines hidden, `HScroll2`, `VScroll3`, `File1` disabled.
+    // Stopped: all of it back.
+    virtual void setPlaying(bool playing) { (void)playing; }
+    // Both ends of `Line1` at x (staff units).
+    virtual void moveCursorLine(int x) { (void)x; }
+    // Both ends of `Line4` at the centre.
+    virtual void centrePitchBendLine() {}
+    // `intPage` of the view (0-based).
+    virtual int page() const { return 0; }
+    // `intPage` = page; with `turnView` also `HScroll2` = page, which redraws.
+    virtual void setPage(int page, bool turnView) { (void)page, (void)turnView; }
+    // `Text1` shows the text (the song's tempo text is already set to it).
+    virtual void showTempoText(const std::string& text) { (void)text; }
+    // `Combo1`(band) selects `program` / `VScroll4`(band) takes `volume`, each
+    // running its change handler as a user's choice would.
+    virtual void selectBandInstrument(int band, int program) { (void)band, (void)program; }
+    virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
+    // The menu item `やり直し` is enabled.
+    virtual void enableUndo() {}
+    // `線引き`.
+    virtual void redraw() {}
+    // Check mark of `打楽器をたたく`; while set, every pass gives the score view
+    // the keyboard focus so that tapped keys reach it.
+    virtual bool isTapChecked() const { return false; }
+    virtual void focusScore() {}
+    // `VScroll3`, the pitch shift -12..12.
+    virtual int pitchShift() const { return 0; }
+};
+
+// Playback state, by the names the rest of the program knows it by.
+struct PlaybackState {
+    bool blnStopped = true;
+    double varMsPerStep = 5000.0 / 120; // 5000 / tempo, fractional
+    int32_t varPlayPos = 0;             // step of the note side; recorded hits take it
+    int32_t varCCPlayPos = 0;           // step of the control-change side
+    int32_t varEventCursor = 1;         // next entry of the play list to sound
+    int32_t lngCCCursor = 1;            // next control change in udtCCs
+    int32_t lngLastEvent = 0;           // last entry of the play list (2N)
+    int32_t intSavedCCCount = 1;        // varCCCount at the start, put back at the stop
+    std::vector<NoteRec> udtTapNotes;   // recorded hits from index 1
+    int32_t lngTapCount = 0;
+};
+
+class Playback {
+public:
+    Playback(Song& song, MidiOut& device, Clock& clock, PlaybackListener& listener);
+
+    // Another output device from now on (the device menu).
+    void setDevice(MidiOut& device) { m_device = &device; }
+
+    // `Command4` pressed: stops while playing; otherwise starts when the tempo
+    // text is a number from 30 to 600, else shows msg::kTempoOutOfRange.
+    void press();
+    // The stop: reset, merge of recorded hits, redraw, pitch bend and balance
+    // back to the centre. Nothing while stopped.
+    void stop();
+    // The program ends (Exit, window closed): playback ends without the stop's
+    // messages and merge; the caller resets and closes the device.
+    void quit();
+
+    bool isPlaying() const { return !m_state.blnStopped; }
+    const PlaybackState& state() const { return m_state; }
+    // The play list: note-ons and note-offs 1..lngLastEvent in time order.
+    const std::vector<NoteRec>& playList() const { return m_playList; }
+
+    // Clock time the next pass is due; +infinity while stopped.
+    double nextDeadline() const;
+    // Runs every pass due at `nowMs` (none when stopped); returns how many.
+    // A driver that was held up for longer than kResyncAfterMs does not make
+    // up the lost time in a burst: playback goes on from now.
+    int runDueSteps(double nowMs);
+    static constexpr double kResyncAfterMs = 250;
+
+    // A percussion hit typed while playing: kept at the current step when
+    // note >= 1 and there is room (10000 per playback). True when kept.
+    bool recordHit(int note);
+
+private:
+    void start();
+    void runPass();
+    void applyControlChange(const CCRec& cc);
+    void mergeTapNotes();
+    bool tempoTextInRange() const;
+
+    Song& m_song;
+    MidiOut* m_device;
+    Clock& m_clock;
+    PlaybackListener& m_listener;
+    PlaybackState m_state;
+    std::vector<NoteRec> m_playList;
+    int m_intPage = 0;
+    // Timing: pass k after the anchor is due at m_anchorMs + k * varMsPerStep.
+    double m_anchorMs = 0;
+    int64_t m_passesSinceAnchor = 0;
+    double m_passDeadline = 0; // deadline of the pass being run
+    bool m_inPass = false;
+};
+
+// Runs playback to its end (or until `keepGoing` returns false, which stops
+// it): sleeps on the clock until each deadline and runs what is due.
+// `keepGoing` is asked after every wake-up.
+template <typename KeepGoing>
+void playUntilStopped(Playback& playback, Clock& clock, KeepGoing&& keepGoing) {
+    while (playback.isPlaying()) {
+        clock.sleepUntil(playback.nextDeadline());
+        playback.runDueSteps(clock.nowMs());
+        if (playback.isPlaying() && !keepGoing()) playback.stop();
+    }
+}
+
+// `データを逆再生`: mirrors the notes in time between the first and the last
+// note's position (F + L - position; lengths and everything else stay) and
+// reverses their order, so they are in position order again. Control changes
+// stay; no undo copy, the song is not marked changed. Applying it twice gives
+// the positions back. False, and nothing changes, for a song without notes.
+bool reverseNotes(Song& song);
+
+} // namespace vako
