@@ -1,0 +1,82 @@
+#include "platform/fluidsynth/FluidSynthMidiOut.h"
+
+#include "platform/fluidsynth/FluidSynthCommon.h"
+#include "platform/fluidsynth/SoundFont.h"
+
+#include <filesystem>
+
+namespace vako {
+
+struct FluidSynthMidiOut::Impl {
+    std::unique_ptr<fluid_settings_t, fluid::SettingsDeleter> settings;
+    std::unique_ptr<fluid_synth_t, fluid::SynthDeleter> synth;
+    fluid_audio_driver_t* driver = nullptr;
+    std::string name;
+
+    ~Impl() { stop(); }
+    // The audio driver goes first: it calls into the synthesizer.
+    void stop() {
+        if (driver) delete_fluid_audio_driver(driver);
+        driver = nullptr;
+        synth.reset();
+        settings.reset();
+    }
+};
+
+std::unique_ptr<FluidSynthMidiOut> FluidSynthMidiOut::open(const std::string& soundFont,
+                                                           std::string& error) {
+    auto impl = std::make_unique<Impl>();
+    impl->settings.reset(fluid::newSettings());
+    impl->synth.reset(fluid::newSynth(impl->settings.get(), soundFont, error));
+    if (!impl->synth) return nullptr;
+    impl->driver = new_fluid_audio_driver(impl->settings.get(), impl->synth.get());
+    if (!impl->driver) {
+        const std::string why = fluid::takeLastError();
+        error = "no audio output for the synthesizer" + (why.empty() ? "" : " (" + why + ")");
+        return nullptr;
+    }
+    impl->name = "FluidSynth " + std::filesystem::path(soundFont).filename().string();
+    return std::unique_ptr<FluidSynthMidiOut>(new FluidSynthMidiOut(std::move(impl)));
+}
+
+FluidSynthMidiOut::FluidSynthMidiOut(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+FluidSynthMidiOut::~FluidSynthMidiOut() = default;
+
+void FluidSynthMidiOut::send(uint32_t message) {
+    if (m_impl->synth) fluid::applyShortMessage(m_impl->synth.get(), message);
+}
+
+void FluidSynthMidiOut::reset() {
+    if (m_impl->synth) fluid::resetChannels(m_impl->synth.get());
+}
+
+void FluidSynthMidiOut::close() {
+    m_impl->stop();
+}
+
+std::string FluidSynthMidiOut::name() const {
+    return m_impl->name;
+}
+
+namespace {
+
+class FluidSynthBackend final : public MidiOutBackend {
+public:
+    bool isSynth() const override { return true; }
+    std::vector<std::string> deviceNames() override {
+        const std::string soundFont = findSoundFont();
+        if (soundFont.empty()) return {};
+        return {"FluidSynth " + std::filesystem::path(soundFont).filename().string()};
+    }
+    std::unique_ptr<MidiOut> open(const std::string&, std::string& error) override {
+        return FluidSynthMidiOut::open(findSoundFont(), error);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<MidiOutBackend> makeFluidSynthBackend() {
+    return std::make_unique<FluidSynthBackend>();
+}
+
+} // namespace vako

@@ -1,0 +1,42 @@
+// Offline rendering: the song played by the playback engine against a clock
+// that jumps from deadline to deadline, every message applied to FluidSynth at
+// its exact sample, so the sound is what real-time playback would give, only
+// much faster than real time.
+#pragma once
+
+#include "song/Song.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vako {
+
+struct RenderOptions {
+    std::string soundFont;    // empty: findSoundFont()
+    int startPage = 0;        // page playback starts from, as on the play button
+    double tailSeconds = 2.0; // rendered after the stop, for the notes to die away
+};
+
+struct RenderResult {
+    bool ok = false;
+    std::string error; // why nothing was rendered (a message of the program or a reason)
+    int sampleRate = 44100;
+    std::vector<int16_t> samples; // interleaved stereo, left first
+    double playSeconds = 0;       // time from the start to the stop
+};
+
+// Renders the song. The song changes as a playback would change it (start
+// tempo record, the parts' instruments and volumes after their changes).
+RenderResult renderSong(Song& song, const RenderOptions& options);
+
+// A RIFF/WAVE file image: 16-bit PCM, two channels.
+std::string wavFileImage(const std::vector<int16_t>& samples, int sampleRate);
+
+// renderSong, then the WAV file written atomically. Empty string on success,
+// else what went wrong.
+std::string renderSongToWav(Song& song, const RenderOptions& options,
+                            const std::filesystem::path& out, double* playSeconds = nullptr);
+
+} // namespace vako

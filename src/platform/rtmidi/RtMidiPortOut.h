@@ -1,0 +1,38 @@
+// A MIDI port of the system (hardware or software) through RtMidi.
+#pragma once
+
+#include "platform/MidiDevices.h"
+#include "platform/MidiOut.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vako {
+
+class RtMidiPortOut final : public MidiOut {
+public:
+    // nullptr with `error` set when the MIDI service is not running or the
+    // port is gone.
+    static std::unique_ptr<RtMidiPortOut> open(const std::string& portName, std::string& error);
+    ~RtMidiPortOut() override;
+
+    void send(uint32_t message) override;
+    void reset() override;
+    void close() override;
+    std::string name() const override { return m_name; }
+
+private:
+    struct Impl;
+    RtMidiPortOut(std::unique_ptr<Impl> impl, std::string name);
+    std::unique_ptr<Impl> m_impl;
+    std::string m_name;
+};
+
+// The names of the output ports; empty when there are none or the system's
+// MIDI service (the ALSA sequencer, say) is not available.
+std::vector<std::string> rtMidiPortNames();
+
+std::unique_ptr<MidiOutBackend> makeRtMidiBackend();
+
+} // namespace vako
