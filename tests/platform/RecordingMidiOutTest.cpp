@@ -1,1 +1,152 @@
+#include "platform/Clock.h"
+#include "platform/MidiDevices.h"
+#include "platform/MidiOut.h"
+
 #include <gtest/gtest.h>
+
+namespace vako {
+namespace {
+
+using Kind = RecordingMidiOut::Kind;
+
+TEST(RecordingMidiOut, KeepsMessagesResetsAndCloseWithTheirTimesAndNothingAfterClose) {
+    FakeClock clock(10);
+    RecordingMidiOut out(clock);
+    out.send(0x643C90);
+    clock.advance(2.5);
+    out.reset();
+    out.send(0x3C80);
+    out.close();
+    clock.advance(1);
+    out.send(0x643C90);
+    out.reset();
+    out.close();
+    const std::vector<RecordingMidiOut::Entry> expected = {{10, Kind::Message, 0x643C90},
+                                                           {12.5, Kind::Reset, 0},
+                                                           {12.5, Kind::Message, 0x3C80},
+                                                           {12.5, Kind::Close, 0}};
+    EXPECT_EQ(out.entries(), expected);
+    EXPECT_EQ(out.messages(), (std::vector<uint32_t>{0x643C90, 0x3C80}));
+}
+
+TEST(Clock, FakeClockSleepsByJumpingAndNeverGoesBack) {
+    FakeClock clock(5);
+    clock.sleepUntil(7.25);
+    EXPECT_DOUBLE_EQ(clock.nowMs(), 7.25);
+    clock.sleepUntil(3);
+    EXPECT_DOUBLE_EQ(clock.nowMs(), 7.25);
+}
+
+TEST(Clock, SteadyClockSleepsAtLeastUntilTheDeadline) {
+    SteadyClock clock;
+    const double deadline = clock.nowMs() + 3;
+    clock.sleepUntil(deadline);
+    EXPECT_GE(clock.nowMs(), deadline);
+}
+
+TEST(MidiOutChoice, ReadsTheEnvironmentValues) {
+    bool recognised = false;
+    EXPECT_EQ(parseMidiOutChoice(nullptr, &recognised), MidiOutChoice{});
+    EXPECT_TRUE(recognised);
+    EXPECT_EQ(parseMidiOutChoice("", &recognised), MidiOutChoice{});
+    EXPECT_EQ(parseMidiOutChoice("synth", &recognised), MidiOutChoice{});
+    EXPECT_EQ(parseMidiOutChoice("null", &recognised).kind, MidiOutChoice::Kind::Null);
+    const MidiOutChoice port = parseMidiOutChoice("port:Midi Through", &recognised);
+    EXPECT_EQ(port.kind, MidiOutChoice::Kind::Port);
+    EXPECT_EQ(port.portName, "Midi Through");
+    EXPECT_TRUE(recognised);
+    EXPECT_EQ(parseMidiOutChoice("loud", &recognised), MidiOutChoice{});
+    EXPECT_FALSE(recognised);
+}
+
+// A backend with a fixed list of devices, some of which refuse to open.
+class FakeBackend final : public MidiOutBackend {
+public:
+    FakeBackend(bool synth, std::vector<std::string> names, bool opens = true)
+        : m_synth(synth), m_names(std::move(names)), m_opens(opens) {}
+    bool isSynth() const override { return m_synth; }
+    std::vector<std::string> deviceNames() override { return m_names; }
+    std::unique_ptr<MidiOut> open(const std::string& name, std::string& error) override {
+        if (!m_opens) {
+            error = "busy";
+            return nullptr;
+        }
+        return std::make_unique<Named>(name);
+    }
+
+    class Named final : public MidiOut {
+    public:
+        explicit Named(std::string name) : m_name(std::move(name)) {}
+        void send(uint32_t) override {}
+        void reset() override {}
+        void close() override {}
+        std::string name() const override { return m_name; }
+
+    private:
+        std::string m_name;
+    };
+
+private:
+    bool m_synth;
+    std::vector<std::string> m_names;
+    bool m_opens;
+};
+
+TEST(MidiStartup, NoDeviceAtAllGivesTheFirstMessageAndTheSilentDevice) {
+    MidiDeviceList devices;
+    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{}));
+    const MidiStartup startup = openMidiOutAtStartup(devices, {});
+    EXPECT_EQ(startup.message, "MIDI音源を使用できません.");
+    ASSERT_TRUE(startup.device);
+    EXPECT_EQ(startup.device->name(), "null");
+    EXPECT_TRUE(startup.silentFallback);
+}
+
+TEST(MidiStartup, ADeviceThatWillNotOpenGivesTheSecondMessageAndTheProgramGoesOnSilently) {
+    MidiDeviceList devices;
+    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{"synth"}, false));
+    const MidiStartup startup = openMidiOutAtStartup(devices, {});
+    EXPECT_EQ(startup.message,
+              "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了さ"
+              "せてから、ヴァコヴァコMIDIを起動してください ");
+    EXPECT_EQ(startup.detail, "busy");
+    ASSERT_TRUE(startup.device);
+    EXPECT_TRUE(startup.silentFallback);
+}
+
+TEST(MidiStartup, TheSynthesizerIsTheDefaultAndAPortIsFoundByPartOfItsName) {
+    MidiDeviceList devices;
+    devices.add(std::make_unique<FakeBackend>(
+        false, std::vector<std::string>{"Midi Through:0", "USB Keys:1"}));
+    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{"FluidSynth"}));
+    EXPECT_EQ(devices.names(),
+              (std::vector<std::string>{"FluidSynth", "Midi Through:0", "USB Keys:1"}));
+
+    MidiStartup startup = openMidiOutAtStartup(devices, {});
+    EXPECT_TRUE(startup.message.empty());
+    EXPECT_EQ(startup.device->name(), "FluidSynth");
+
+    startup = openMidiOutAtStartup(devices, {MidiOutChoice::Kind::Port, "USB"});
+    EXPECT_EQ(startup.device->name(), "USB Keys:1");
+
+    startup = openMidiOutAtStartup(devices, {MidiOutChoice::Kind::Port, "Piano"});
+    EXPECT_EQ(startup.message, msg::kMidiInUse);
+    EXPECT_EQ(startup.device->name(), "null");
+
+    startup = openMidiOutAtStartup(devices, {MidiOutChoice::Kind::Null, {}});
+    EXPECT_TRUE(startup.message.empty());
+    EXPECT_FALSE(startup.silentFallback);
+    EXPECT_EQ(startup.device->name(), "null");
+}
+
+TEST(MidiStartup, WithoutASynthesizerTheDefaultIsTheFirstPort) {
+    MidiDeviceList devices;
+    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{}));
+    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{"Port A"}));
+    const MidiStartup startup = openMidiOutAtStartup(devices, {});
+    EXPECT_TRUE(startup.message.empty());
+    EXPECT_EQ(startup.device->name(), "Port A");
+}
+
+} // namespace
+} // namespace vako

@@ -1,0 +1,378 @@
+#include "midi/Playback.h"
+#include "midi/ShortMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+
+#include <string>
+#include <vector>
+
+namespace vako {
+namespace {
+
+using Kind = RecordingMidiOut::Kind;
+
+NoteRec note(int32_t pos, uint8_t key, int32_t len, uint8_t part = 0, uint8_t velocity = 100,
+             uint8_t pan = 64, uint8_t modulation = 0) {
+    return {pos, key, len, part, velocity, pan, modulation};
+}
+
+Song songWith(const std::vector<NoteRec>& notes, const std::vector<CCRec>& changes = {}) {
+    Song song;
+    song.udtNotes.assign(1, NoteRec{});
+    song.udtNotes.insert(song.udtNotes.end(), notes.begin(), notes.end());
+    song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
+    song.udtCCs.assign(2, CCRec{});
+    song.udtCCs[1] = {0, 120, kTempoChange};
+    song.udtCCs.insert(song.udtCCs.end(), changes.begin(), changes.end());
+    song.varCCCount = static_cast<int32_t>(song.udtCCs.size() - 1);
+    song.udtCCs.push_back({kEndMarkerPos, 0, 0});
+    return song;
+}
+
+// Writes down what the window would be asked to do.
+class LogListener : public PlaybackListener {
+public:
+    void showMessage(const std::string& text) override { log.push_back("message " + text); }
+    void setPlaying(bool playing) override { log.push_back(playing ? "playing" : "stopped"); }
+    void moveCursorLine(int x) override {
+        cursorX = x;
+        if (onCursor) onCursor(x);
+    }
+    int page() const override { return intPage; }
+    void setPage(int page, bool turnView) override {
+        intPage = page;
+        log.push_back((turnView ? "turn " : "page ") + std::to_string(page) + " at x " +
+                      std::to_string(cursorX));
+    }
+    void showTempoText(const std::string& text) override { log.push_back("Text1 " + text); }
+    void selectBandInstrument(int band, int program) override {
+        log.push_back("Combo1 " + std::to_string(band) + " " + std::to_string(program));
+    }
+    void setBandVolume(int band, int volume) override {
+        log.push_back("VScroll4 " + std::to_string(band) + " " + std::to_string(volume));
+    }
+    void enableUndo() override { log.push_back("undo"); }
+    void redraw() override { log.push_back("redraw"); }
+    int pitchShift() const override { return shift; }
+
+    std::vector<std::string> log;
+    int intPage = 0;
+    int cursorX = 0;
+    int shift = 0;
+    std::function<void(int)> onCursor;
+};
+
+struct Rig {
+    explicit Rig(Song s) : song(std::move(s)) {}
+    Song song;
+    FakeClock clock{1000};
+    RecordingMidiOut out{clock};
+    LogListener listener;
+    Playback playback{song, out, clock, listener};
+
+    // Sleeps to the next deadline and runs what is due: one pass.
+    void pass() {
+        clock.sleepUntil(playback.nextDeadline());
+        playback.runDueSteps(clock.nowMs());
+    }
+    void passUntilPlayPos(int32_t pos) {
+        while (playback.isPlaying() && playback.state().varPlayPos < pos) pass();
+    }
+    void playToEnd() {
+        playUntilStopped(playback, clock, [] { return true; });
+    }
+    // Messages sent from entry `from` on, as (time since start, message).
+    std::vector<std::pair<double, uint32_t>> sent(size_t from = 0) const {
+        std::vector<std::pair<double, uint32_t>> out;
+        for (size_t i = from; i < this->out.entries().size(); ++i) {
+            const auto& e = this->out.entries()[i];
+            if (e.kind == Kind::Message) out.emplace_back(e.timeMs - 1000, e.message);
+        }
+        return out;
+    }
+};
+
+std::vector<uint32_t> setupMessages(const Song& song) {
+    std::vector<uint32_t> m;
+    for (int c = 0; c < 16; ++c) {
+        m.push_back(controlChange(c, kControllerVolume, song.intPartVolume[c] * 20));
+        m.push_back(programChange(c, song.bytPartInstrument[c]));
+        m.push_back(pitchBendCentre(c));
+    }
+    return m;
+}
+
+TEST(Playback, OneNoteFromStartToEndSendsExactlyTheseMessagesOnTime) {
+    Rig rig(songWith({note(1, 60, 12, 2, 100, 128, 5)}));
+    rig.song.intPartVolume[2] = 6;
+    rig.song.bytPartInstrument[2] = 40;
+    rig.playback.press();
+    ASSERT_TRUE(rig.playback.isPlaying());
+    EXPECT_EQ(rig.out.messages(), setupMessages(rig.song));
+    EXPECT_EQ(rig.out.messages()[6], 0x7807B2u);
+    EXPECT_EQ(rig.out.messages()[7], 0x28C2u);
+
+    rig.pass(); // position -1: only the cursor, at x 95
+    EXPECT_EQ(rig.listener.cursorX, 95);
+    EXPECT_EQ(rig.out.entries().size(), 48u);
+    rig.pass(); // position 0: the start tempo record
+    EXPECT_EQ(rig.listener.log.back(), "Text1 120");
+    const size_t before = rig.out.entries().size();
+    rig.playToEnd();
+
+    const double step = 5000.0 / 120;
+    const std::vector<std::pair<double, uint32_t>> expected = {
+        {3 * step, 0x0501B2},  {3 * step, 0x7F0AB2},  {3 * step, 0x643C92}, // position 1
+        {15 * step, 0x0001B2}, {15 * step, 0x000AB2}, {15 * step, 0x3C82},  // position 13
+    };
+    const auto sent = rig.sent(before);
+    ASSERT_GE(sent.size(), 6u);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(sent[i].first, expected[i].first, 1e-9) << i;
+        EXPECT_EQ(sent[i].second, expected[i].second) << i;
+    }
+    // The stop: reset, then pitch bend and balance to the centre on every channel.
+    const auto& entries = rig.out.entries();
+    ASSERT_EQ(entries.size(), before + 6 + 1 + 32);
+    EXPECT_EQ(entries[before + 6].kind, Kind::Reset);
+    for (int c = 0; c < 16; ++c) {
+        EXPECT_EQ(entries[before + 7 + 2 * c].message, pitchBendCentre(c));
+        EXPECT_EQ(entries[before + 8 + 2 * c].message, controlChange(c, kControllerBalance, 64));
+    }
+    EXPECT_FALSE(rig.playback.isPlaying());
+    EXPECT_EQ(rig.playback.state().varPlayPos, 0);
+    EXPECT_EQ(rig.listener.cursorX, 100);
+    EXPECT_EQ(rig.listener.log.back(), "redraw");
+}
+
+TEST(Playback, TheDeadlinesOfALongSongDoNotDrift) {
+    Rig rig(songWith({note(1, 60, 1), note(10000, 62, 1)}));
+    rig.playback.press();
+    rig.playToEnd();
+    const auto sent = rig.sent(48);
+    // The note-on at position 10000 is sounded by pass 10002.
+    ASSERT_GE(sent.size(), 9u);
+    EXPECT_NEAR(sent[8].first, 10002 * 5000.0 / 120, 1e-6);
+    EXPECT_EQ(sent[8].second, 0x643E90u);
+}
+
+TEST(Playback, ATempoChangeTakesEffectFromItsStepAndTheStartTempoComesBackAtTheStop) {
+    Rig rig(songWith({note(24, 60, 1), note(26, 62, 1)}, {{25, 60, kTempoChange}}));
+    rig.playback.press();
+    rig.playToEnd();
+    const double fast = 5000.0 / 120, slow = 5000.0 / 60;
+    const auto sent = rig.sent(48);
+    EXPECT_NEAR(sent[2].first, 26 * fast, 1e-9); // note-on at 24
+    // The pass of position 25 is due at 27 fast steps; position 26 one slow step later.
+    EXPECT_NEAR(sent[8].first, 27 * fast + slow, 1e-9);
+    EXPECT_EQ(sent[8].second, 0x643E90u);
+    EXPECT_NEAR(rig.playback.state().varMsPerStep, slow, 1e-12);
+    const std::vector<std::string>& log = rig.listener.log;
+    EXPECT_NE(std::find(log.begin(), log.end(), "Text1 60"), log.end());
+    EXPECT_EQ(rig.song.tempoText, "120");
+}
+
+TEST(Playback, StartingOnALaterPageSkipsEarlierNotesButAppliesEarlierChanges) {
+    // Page 2 holds positions 289 to 432; playback starts at 287.
+    Rig rig(songWith({note(100, 50, 10), note(286, 51, 1), note(287, 52, 1), note(300, 53, 1)},
+                     {{50, 40 * 16 + 9, kInstrumentChange},
+                      {60, 6 * 16 + 9, kVolumeChange},
+                      {200, 60, kTempoChange},
+                      {287, 3 * 16 + 0, kInstrumentChange}}));
+    rig.listener.intPage = 2;
+    rig.playback.press();
+    EXPECT_EQ(rig.listener.log,
+              (std::vector<std::string>{"playing", "page 1 at x 0", "Text1 120", "Combo1 1 40",
+                                        "VScroll4 1 6", "Text1 60"}));
+    EXPECT_EQ(rig.listener.intPage, 1);
+    EXPECT_EQ(rig.playback.state().varPlayPos, 287);
+    EXPECT_EQ(rig.song.bytPartInstrument[9], 40);
+    EXPECT_EQ(rig.song.intPartVolume[9], 6);
+    const auto setup = rig.sent();
+    ASSERT_EQ(setup.size(), 50u);
+    EXPECT_EQ(setup[48].second, 0x28C9u);
+    EXPECT_EQ(setup[49].second, 0x7807B9u);
+    EXPECT_NEAR(rig.playback.state().varMsPerStep, 5000.0 / 60, 1e-12);
+
+    rig.pass(); // position 287: turns to page 2 with the cursor at 815
+    const std::vector<std::string> passLog(rig.listener.log.end() - 2, rig.listener.log.end());
+    EXPECT_EQ(passLog, (std::vector<std::string>{"turn 2 at x 815", "Combo1 0 3"}));
+    const auto first = rig.sent(50);
+    // The change at 287, the end of the note at 286, the note at 287.
+    ASSERT_EQ(first.size(), 7u);
+    EXPECT_EQ(first[0].second, 0x03C0u);
+    EXPECT_EQ(first[3].second, 0x3380u);
+    EXPECT_EQ(first[6].second, 0x643490u);
+    rig.playToEnd();
+    for (const auto& [time, message] : rig.sent())
+        EXPECT_NE(message & 0xFFFF, 0x3290u) << "note 50 lies before the page";
+}
+
+TEST(Playback, TurnsThePageOneStepBeforeThePagesLastStep) {
+    Rig rig(songWith({note(300, 60, 1)}));
+    rig.playback.press();
+    rig.passUntilPlayPos(143);
+    EXPECT_EQ(rig.listener.intPage, 0);
+    rig.pass(); // position 143
+    EXPECT_EQ(rig.listener.intPage, 1);
+    EXPECT_EQ(rig.listener.log.back(), "turn 1 at x 815");
+    rig.pass(); // position 144, the last step of page 0, drawn at the left of page 1
+    EXPECT_EQ(rig.listener.cursorX, 100);
+    rig.pass();
+    EXPECT_EQ(rig.listener.cursorX, 105);
+}
+
+TEST(Playback, ASongWithoutNotesStopsAtPositionZero) {
+    Rig first(songWith({}));
+    first.playback.press();
+    first.pass();
+    EXPECT_TRUE(first.playback.isPlaying());
+    first.pass();
+    EXPECT_FALSE(first.playback.isPlaying());
+
+    Rig later(songWith({}));
+    later.listener.intPage = 3;
+    later.playback.press();
+    later.pass();
+    EXPECT_FALSE(later.playback.isPlaying());
+}
+
+TEST(Playback, TheTempoTextMustReadAsANumberFrom30To600) {
+    for (const char* text : {"29", "601", "abc", "", "29.9", "600.4", "1e2", "120x"}) {
+        Rig rig(songWith({note(1, 60, 1)}));
+        rig.song.tempoText = text;
+        rig.playback.press();
+        EXPECT_FALSE(rig.playback.isPlaying()) << text;
+        EXPECT_TRUE(rig.out.entries().empty()) << text;
+        EXPECT_EQ(rig.listener.log,
+                  (std::vector<std::string>{"message 速さは30から600で選んでください"}));
+    }
+    for (const char* text : {"30", "600", " 120 ", "99.5"}) {
+        Rig rig(songWith({note(1, 60, 1)}));
+        rig.song.tempoText = text;
+        rig.playback.press();
+        EXPECT_TRUE(rig.playback.isPlaying()) << text;
+    }
+    Rig rig(songWith({note(1, 60, 1)}));
+    rig.song.tempoText = "99.5";
+    rig.playback.press();
+    EXPECT_EQ(rig.song.udtCCs[1].lngValue, 100); // halves go to the even neighbour
+}
+
+TEST(Playback, AStopEndsThePassInProgress) {
+    // The user's stop lands while a pass is under way (here: as the cursor
+    // moves for position 1); nothing of that pass follows the stop's messages.
+    Rig rig(songWith({note(1, 60, 4), note(1, 64, 4)}, {{1, 2 * 16, kInstrumentChange}}));
+    rig.listener.onCursor = [&](int x) {
+        if (x == 105 && rig.playback.isPlaying()) rig.playback.press();
+    };
+    rig.playback.press();
+    for (int i = 0; i < 10; ++i) rig.pass();
+    const auto& entries = rig.out.entries();
+    ASSERT_EQ(entries.size(), 48u + 1 + 32);
+    EXPECT_EQ(entries[48].kind, Kind::Reset);
+    EXPECT_EQ(entries.back().message, controlChange(15, kControllerBalance, 64));
+    EXPECT_EQ(rig.playback.nextDeadline(), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(rig.playback.runDueSteps(1e12), 0);
+}
+
+TEST(Playback, HitsAreMergedBeforeNotesAtTheirPositionAndUndoTakesThemAway) {
+    Rig rig(songWith({note(10, 60, 5), note(40, 62, 20)}));
+    const std::vector<NoteRec> original = rig.song.udtNotes;
+    EXPECT_FALSE(rig.playback.recordHit(36)); // not playing
+    rig.playback.press();
+    rig.passUntilPlayPos(10);
+    EXPECT_TRUE(rig.playback.recordHit(36));
+    EXPECT_TRUE(rig.playback.recordHit(38));
+    EXPECT_FALSE(rig.playback.recordHit(0));
+    rig.passUntilPlayPos(50);
+    EXPECT_TRUE(rig.playback.recordHit(42));
+    rig.playback.press(); // stop
+    ASSERT_EQ(rig.song.varNoteCountX2, 4 + 6);
+    const std::vector<std::pair<int32_t, int>> order = {
+        {10, 36}, {10, 38}, {10, 60}, {40, 62}, {50, 42}};
+    for (size_t k = 0; k < order.size(); ++k) {
+        EXPECT_EQ(rig.song.udtNotes[k + 1].lngPos, order[k].first) << k;
+        EXPECT_EQ(rig.song.udtNotes[k + 1].bytNote, order[k].second) << k;
+    }
+    EXPECT_EQ(rig.song.udtNotes[1], (NoteRec{10, 36, 3, 9, 120, 64, 0}));
+    EXPECT_GE(rig.song.udtNotes.size(), size_t(10 + 10 + 1));
+    const std::vector<std::string> tail(rig.listener.log.end() - 3, rig.listener.log.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"stopped", "undo", "redraw"}));
+
+    rig.song.restoreUndoCopy();
+    EXPECT_EQ(rig.song.varNoteCountX2, 4);
+    EXPECT_EQ(rig.song.udtNotes, original);
+}
+
+TEST(Playback, KeepsAtMost10000HitsAPlayback) {
+    Rig rig(songWith({note(1, 60, 5)}));
+    rig.playback.press();
+    for (int i = 0; i < kMaxTapNotes; ++i) ASSERT_TRUE(rig.playback.recordHit(36));
+    EXPECT_FALSE(rig.playback.recordHit(36));
+    rig.playback.press();
+    EXPECT_EQ(rig.song.noteCount(), 1 + kMaxTapNotes);
+}
+
+TEST(Playback, OddRecordsNeverSendABadMessage) {
+    Rig rig(songWith(
+        {note(1, 60, 2, 17), note(1, 119, 2, 0, 250, 200, 255)},
+        {{1, -5, kInstrumentChange}, {1, 9 * 16 + 2, kVolumeChange}, {1, 0, kTempoChange}}));
+    rig.listener.shift = -12; // 119 would become 131
+    rig.playback.press();
+    rig.playToEnd();
+    for (const auto& [time, message] : rig.sent()) {
+        EXPECT_LT((message >> 8) & 0xFF, 128u);
+        EXPECT_LT((message >> 16) & 0xFF, 128u);
+        EXPECT_EQ(message >> 24, 0u);
+        EXPECT_NE(message & 0xF0, 0x90u) << "no note can sound";
+    }
+    EXPECT_EQ(rig.song.intPartVolume[2], 6);
+    // A tempo of 0 plays at 30 instead of dividing by zero.
+    EXPECT_NEAR(rig.playback.state().varMsPerStep, 5000.0 / 30, 1e-12);
+}
+
+TEST(Playback, AHeldUpDriverGoesOnFromNowInsteadOfRacing) {
+    Rig rig(songWith({note(1000, 60, 1)}));
+    rig.playback.press();
+    rig.pass();
+    const double late = rig.playback.nextDeadline() + 1000;
+    EXPECT_EQ(rig.playback.runDueSteps(late), 1);
+    EXPECT_NEAR(rig.playback.nextDeadline(), late + 5000.0 / 120, 1e-9);
+}
+
+TEST(Playback, TheControlChangeCountComesBackAfterThePlayback) {
+    Rig rig(songWith({note(5, 60, 1)}));
+    rig.playback.press();
+    rig.pass();
+    rig.song.varCCCount = 2; // a change added while playing
+    rig.playToEnd();
+    EXPECT_EQ(rig.song.varCCCount, 1);
+}
+
+TEST(ReverseNotes, MirrorsPositionsAndTwiceGivesThemBack) {
+    Song song = songWith({note(1, 60, 4), note(5, 62, 2), note(13, 64, 8)});
+    const Song before = song;
+    ASSERT_TRUE(reverseNotes(song));
+    EXPECT_EQ(song.udtNotes[1], note(1, 64, 8));
+    EXPECT_EQ(song.udtNotes[2], note(9, 62, 2));
+    EXPECT_EQ(song.udtNotes[3], note(13, 60, 4));
+    EXPECT_EQ(song.udtCCs, before.udtCCs);
+    EXPECT_EQ(song.bytModified, 0);
+    ASSERT_TRUE(reverseNotes(song));
+    EXPECT_EQ(song.udtNotes, before.udtNotes);
+}
+
+TEST(ReverseNotes, ASongWithoutNotesIsLeftAlone) {
+    Song song;
+    song.udtNotes.assign(1, NoteRec{});
+    EXPECT_FALSE(reverseNotes(song));
+    EXPECT_EQ(song.udtNotes.size(), 1u);
+}
+
+} // namespace
+} // namespace vako
