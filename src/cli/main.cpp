@@ -1,5 +1,6 @@
 // vako: the command-line tool. Opens songs exactly as the editor opens a file
 // given on its command line, and converts or describes them.
+#include "cli/PlayCommands.h"
 #include "midi/MidiFileWriter.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
@@ -34,7 +35,12 @@ void usage() {
            "                        open IN (.txt song file or .mid) and write OUT (.txt song\n"
            "                        file or .mid); N (-12..12) is the transposition bar's\n"
            "                        value for .mid: keys are written N lower, percussion not\n"
-           "  vako info IN          print what IN holds as one JSON object\n";
+           "  vako info IN          print what IN holds as one JSON object\n"
+           "  vako play IN [--port NAME]\n"
+           "                        play IN in real time on the MIDI output (VAKO_MIDI_OUT:\n"
+           "                        synth, port:NAME or null) and show the position\n"
+           "  vako render IN OUT.wav [--soundfont F]\n"
+           "                        render IN through the built-in synthesizer into a WAV file\n";
 }
 
 bool endsWith(std::string_view s, std::string_view suffix) {
@@ -156,6 +162,8 @@ int main(int argc, char** argv) {
         if (shift) return convert(args[1], args[2], *shift);
     }
     if (args.size() == 2 && args[0] == "info") return info(args[1]);
+    if (!args.empty() && args[0] == "play") return cli::play(args);
+    if (!args.empty() && args[0] == "render") return cli::render(args);
     usage();
     return kExitUsage;
 }
