@@ -1,0 +1,193 @@
+// `Formmain`, the main window without a toolkit: the state of every control
+// (captions, check marks, enabled and visible states, list items and indices,
+// scroll-bar ranges and values, positions of shapes, lines and labels) and the
+// handlers that run on them. The toolkit layer builds widgets from the
+// controls, forwards user actions to `click`/`setListIndex`/`setValue`/the
+// mouse and key entry points, and shows the controls again after each one.
+//
+// Everything here runs on the one user-interface thread.
+#pragma once
+
+#include "editor/StaffGeometry.h"
+#include "editor/ViewState.h"
+#include "platform/Canvas.h"
+#include "platform/MidiDevices.h"
+#include "platform/MidiOut.h"
+#include "song/Song.h"
+#include "song/SongFolders.h"
+#include "song/SongHost.h"
+#include "view/Control.h"
+#include "view/WindowSystem.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vako {
+
+// Window units per pixel at the designed size.
+constexpr double kTwipsPerPixel = 15;
+
+// The score view's user scale: top-left corner and size in view units.
+constexpr double kViewLeft = -140, kViewTop = -1180;
+constexpr double kViewWidth = 962, kViewHeight = 1200;
+
+class Formmain : public SongHost {
+public:
+    // `openDevice` is asked for the MIDI output device once, during start-up.
+    using DeviceOpener = std::function<MidiStartup()>;
+    Formmain(Song& song, Canvas& canvas, DeviceOpener openDevice, WindowSystem& ui,
+             SongFolders folders);
+    Formmain(const Formmain&) = delete;
+    Formmain& operator=(const Formmain&) = delete;
+
+    // The load handler: defaults, run-time controls, lists, device, first
+    // redraw, and the file named by `commandLine` when it is not empty.
+    void Form_Load(const std::string& commandLine);
+
+    // The full redraw of the score view, and the note display it ends with.
+    void 線引き();
+    void 音符表示();
+
+    // Check marks of a menu group cleared, as the menu handlers do first.
+    void 分割数チェック外し();
+    void 拍子チェック外し();
+    void 和音チェック外し();
+
+    // Mouse and keys on the score view (view units; button 1 left, 2 right;
+    // shift bit 0 Shift, 1 Ctrl, 2 Alt). Note editing builds on these.
+    void Picture1_MouseMove(int button, int shift, float X, float Y);
+    void Picture1_MouseDown(int button, int shift, float X, float Y);
+    void Picture1_MouseUp(int button, int shift, float X, float Y);
+    void Picture1_KeyDown(int keyCode, int shift);
+    // Mouse over the pitch-bend strip, in the strip's units.
+    void Picture4_MouseMove(int button, int shift, float X, float Y);
+    // Closing the main window; false when the close is cancelled.
+    bool Form_QueryUnload();
+
+    // SongHost: how loading and saving reach the window.
+    void showMessage(const std::string& text) override;
+    void setCaption(const std::string& caption) override { this->caption = caption; }
+    bool isMergeChecked() const override { return 曲の合成.checked; }
+    void setReverseChecked(bool checked) override { データを逆再生.checked = checked; }
+    void selectBandInstrument(int band, int program) override;
+    void setBandVolume(int band, int volume) override;
+    void sendShortMessage(uint32_t message) override { midiOutShortMsg(message); }
+    void setPage(int page) override { view.intPage = static_cast<int16_t>(page); }
+    void redrawAfterLoad() override;
+    bool tilePicture(const std::string& path) override;
+    void drawSavedConfirmation(const std::string& fileName) override;
+    void refreshFileList() override;
+    std::string inputBox(const std::string& prompt, const std::string& title,
+                         const std::string& defaultText) override;
+
+    // The device in use (the silent one before start-up and when the system
+    // has none).
+    void midiOutShortMsg(uint32_t message);
+    MidiOut& device() { return *m_device; }
+
+    // Every control and the menu bar, for the toolkit layer.
+    const std::vector<Control*>& controls() const { return m_controls; }
+    const std::vector<MenuItem*>& menuBar() const { return m_menuBar; }
+    Control* findControl(const std::string& name) const;
+    MenuItem* findMenu(const std::string& name) const;
+
+    Song& song;
+    ViewState view;
+    Canvas& canvas;
+    SongFolders folders;
+
+    // The form itself, in window units.
+    std::string caption = "ヴァコヴァコMIDI ～ 新規作成";
+    double left = 0, top = 0;
+    double width = 1320 * kTwipsPerPixel, height = 672 * kTwipsPerPixel;
+    bool shown = false;
+    bool usingSilentDevice = false; // no usable device was found at start-up
+    bool endRequested = false;      // the start-up could not open the device
+
+    // Menus.
+    MenuItem ファイル, 新規作成, 保存, 上書き保存, デスクトップに上書き保存, 終了;
+    MenuItem 機能A, 分割数, b48, b16, b8, b4, 拍子, h6, h4, h3, h2, 編集中, a, やり直し;
+    MenuItem 機能B, 便利機能, 和音, 和音入力有効, 和音選択, メジャー, マイナー, オーギュメント,
+        ディミニッシュ, セブンス, サスフォー, キーボードの使い道, 編集の助け, 打楽器をたたく,
+        CC表示, 音階表示有効;
+    MenuItem 機能C, データを逆再生, 全パートを同一楽器にする, グランドピアノに変更,
+        ミュージックボックスに変更, フルートに変更, ブライトネスに変更, その他の楽器に変更,
+        曲の合成, グイングィーンって感じの音;
+
+    // Containers: the score view, the note panel, the position panel, the
+    // pitch-bend strip and the hidden picture box of background pictures.
+    Control Picture1, Picture2, Picture3, Picture4, Picture5;
+    // On the score view.
+    Control Shape3, Shape4, Shape6, Line1, Label7;
+    std::array<Control, 9> Line2, Line3; // ledger lines above and below the staff
+    // Read-outs and captions.
+    Control Label1, Label8, Label9;
+    std::array<Control, 2> Label2, Label5, Label11;
+    std::array<Control, 3> Label10;
+    std::array<Control, 9> Label13;          // captions of fields, lists and groups
+    std::array<Control, 16> Label6, Label12; // part buttons of the upper and lower band
+    // Buttons.
+    Control Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8;
+    // Lists.
+    std::array<Control, 2> Combo1; // instrument of each band's part
+    Control Combo2, Combo3, Combo4, File1;
+    // Scroll bars.
+    Control HScroll2, VScroll3;
+    std::array<Control, 2> VScroll4; // volume of each band's part
+    // Text fields.
+    Control Text1, Text2, Text3, Text4, Text5;
+    std::array<Control, 2> Text9;
+    std::array<Control, 6> Option1;
+    // Pictures: play/stop, the toolbox (0..8 beside the score, 10..17 in the note panel).
+    std::array<Control, 2> Image2;
+    std::array<Control, 18> Image4;
+    std::array<Control, 1> Shape2; // toolbox frame
+    Control Line4;                 // pitch-bend indicator
+
+private:
+    void buildMenus();
+    void buildControls();
+    void buildPartButtons();
+    void buildLedgerLines();
+    void fillLists();
+    void layOutToolboxAtStart();
+    void registerControl(Control& c, const std::string& name, ControlKind kind, Container in,
+                         double l, double t, double w, double h);
+    template <size_t N>
+    void registerArray(std::array<Control, N>& arr, const std::string& name, ControlKind kind,
+                       Container in, double l, double t, double w, double h);
+
+    // Handlers of this window's controls.
+    void gridMenu(MenuItem& item, int divisions);
+    void meterMenu(MenuItem& item, int quarters);
+    void HScroll2_Change();
+    void VScroll3_Change();
+    void partButtonClick(int band, int part);
+    void Combo1_Click(int band);
+    void VScroll4_Change(int band);
+    void Image4_Click(int index);
+    void toggleAndRedraw(MenuItem& item);
+    void showSongFields();
+    void syncMeterAndGridMenus();
+
+    // Parts of the redraw; they throw DrawFailure on data they cannot draw.
+    void pageReadOut();
+    void drawGrid();
+    void drawBarNumbers();
+    void drawControlChanges();
+
+    DeviceOpener m_openDevice;
+    std::unique_ptr<MidiOut> m_device;
+    WindowSystem& m_ui;
+    std::vector<Control*> m_controls;
+    std::vector<MenuItem*> m_menuBar;
+    std::vector<MenuItem*> m_allMenus;
+};
+
+// The 128 instrument names as the instrument lists show them ("1: グランドピアノ" ...).
+const std::array<std::string, 128>& instrumentNames();
+
+} // namespace vako

@@ -1,0 +1,289 @@
+// The full redraw of the score view and the note display it ends with.
+#include "song/Messages.h"
+#include "song/SongWriter.h"
+#include "view/Formmain.h"
+
+#include <algorithm>
+
+namespace vako {
+namespace {
+
+// Raised inside the redraw for data it cannot draw (an index outside the note
+// or control-change records, a zero grid). The redraw goes on and takes the
+// error path at its end; nothing leaves `線引き`.
+struct DrawFailure {};
+
+// How a note of a given length is drawn.
+struct NoteShape {
+    bool known = false; // false: a blue head only
+    bool hollow = false;
+    int stem = 0; // stem length in view units, 0 = none
+    int flags = 0;
+    bool dot = false;
+};
+
+NoteShape shapeOf(int32_t len) {
+    auto s = [](bool hollow, int stem, int flags, bool dot) {
+        return NoteShape{true, hollow, stem, flags, dot};
+    };
+    if (len == 48) return s(true, 0, 0, false);
+    if (len >= 33 && len <= 36) return s(true, 50, 0, true);
+    if (len >= 21 && len <= 24) return s(true, 50, 0, false);
+    if (len >= 15 && len <= 18) return s(false, 50, 0, true);
+    switch (len) {
+    case 12:
+        return s(false, 50, 0, false);
+    case 11:
+        return s(false, 43, 0, false);
+    case 10:
+        return s(false, 37, 0, false);
+    case 9:
+        return s(false, 50, 1, true);
+    case 8:
+        return s(false, 43, 1, true);
+    case 7:
+        return s(false, 37, 1, true);
+    case 6:
+        return s(false, 50, 1, false);
+    case 5:
+        return s(false, 43, 1, false);
+    case 4:
+        return s(false, 37, 1, false);
+    case 3:
+        return s(false, 50, 2, false);
+    case 2:
+        return s(false, 43, 2, false);
+    case 1:
+        return s(false, 37, 2, false);
+    default:
+        return NoteShape{};
+    }
+}
+
+// One kana per pitch class; sharps take the name of the white key below.
+const std::string& noteKana(int note) {
+    static const std::string kNames[12] = {"ド", "ド", "レ", "レ", "ミ", "フ",
+                                           "フ", "ソ", "ソ", "ラ", "ラ", "シ"};
+    return kNames[((note % 12) + 12) % 12];
+}
+
+// Diatonic step of a pitch class: 0,1 -> 0; 2,3 -> 1; 4 -> 2; 5,6 -> 3; 7,8 -> 4; 9,10 -> 5; 11
+// -> 6.
+int diatonicStep(int note) {
+    static constexpr int kSteps[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
+    return kSteps[((note % 12) + 12) % 12];
+}
+
+// Page of a note position: positions 1..144 are page 0. Truncating division,
+// so the few positions 0 and below (which a song file can hold) fall on page 0
+// too.
+int64_t notePage(int64_t pos) {
+    return (pos - 1) / kStepsPerPage;
+}
+
+// The positions whose notes lie on `page` (page >= 0): a contiguous range,
+// since notePage is monotonic.
+std::pair<int64_t, int64_t> positionsOfPage(int64_t page) {
+    const int64_t hi = page * kStepsPerPage + kStepsPerPage;
+    const int64_t lo = page == 0 ? -(kStepsPerPage - 2) : page * kStepsPerPage + 1;
+    return {lo, hi};
+}
+
+int64_t lastNotePosition(const Song& song) {
+    const int64_t n = song.varNoteCountX2 / 2;
+    if (n < 0 || n >= static_cast<int64_t>(song.udtNotes.size())) throw DrawFailure{};
+    return song.udtNotes[n].lngPos;
+}
+
+// P: the number of pages the read-out and the page scroll bar show.
+int64_t pageCount(const Song& song) {
+    return lastNotePosition(song) / kStepsPerPage + 1;
+}
+
+} // namespace
+
+void Formmain::pageReadOut() {
+    Label2[1].caption =
+        std::to_string(view.intPage + 1) + " / " + std::to_string(pageCount(song)) + " ページ";
+}
+
+void Formmain::drawGrid() {
+    bool failed = false;
+    for (int y0 : {0, 600}) {
+        for (int j = 0; j <= 10; ++j) {
+            if (j == 5) continue; // the line position of middle C stays empty
+            canvas.line(100, -200 - 20 * j - y0, 820, -200 - 20 * j - y0, colour::kBlack);
+        }
+        auto vertical = [&](int x, Rgb c) { canvas.line(x, -200 - y0, x, -400 - y0, c); };
+        if (view.blnStopped) {
+            const int g = song.bytDivisions;
+            if (g == 0) {
+                failed = true;
+            } else {
+                for (int n = 1; n <= 18; ++n)
+                    for (int i = 1; i <= 60 / g - 1; ++i)
+                        vertical(100 + 60 * (n - 1) + i * g, colour::kLightGrey);
+            }
+        }
+        for (int n = 1; n <= 18; ++n) vertical(100 + 60 * n, colour::kGrey);
+        for (int k = 0; k <= 6; ++k)
+            vertical(100 + 60 * song.bytQuartersPerBar * k, colour::kBlack);
+    }
+    if (failed) throw DrawFailure{};
+}
+
+void Formmain::線引き() {
+    bool failed = false;
+    auto step = [&failed](auto&& f) {
+        try {
+            f();
+        } catch (const DrawFailure&) {
+            failed = true;
+        }
+    };
+    step([&] { pageReadOut(); });
+    canvas.clear();
+    canvas.line(-200, -595, 1100, -595);
+    step([&] { drawGrid(); });
+    step([&] { 音符表示(); });
+    step([&] {
+        int64_t pages = 0;
+        if (view.blnStopped) {
+            pages = pageCount(song);
+        } else {
+            const int64_t i = song.varNoteCountX2;
+            if (i < 0 || i >= static_cast<int64_t>(song.udtWorkNotes.size())) throw DrawFailure{};
+            pages = song.udtWorkNotes[i].lngPos / kStepsPerPage + 1;
+        }
+        // The page is a 16-bit value: later pages cannot be shown.
+        HScroll2.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT16_MAX)));
+    });
+    HScroll2.setValue(view.intPage);
+    if (failed) errorDump(song, folders, *this, {msg::kErrorSaved});
+}
+
+void Formmain::音符表示() {
+    const int64_t n = song.varNoteCountX2 / 2;
+    const int64_t stored = static_cast<int64_t>(song.udtNotes.size()) - 1;
+    const int64_t last = std::min(n, stored);
+    const int64_t page = view.intPage;
+    const auto [lo, hi] = positionsOfPage(page);
+
+    // The notes are in position order: find the page's run by binary search.
+    const auto begin = song.udtNotes.begin() + 1;
+    const auto end = song.udtNotes.begin() + 1 + std::max<int64_t>(last, 0);
+    const auto first =
+        std::lower_bound(begin, end, lo, [](const NoteRec& r, int64_t p) { return r.lngPos < p; });
+    const auto stop =
+        std::upper_bound(first, end, hi, [](int64_t p, const NoteRec& r) { return p < r.lngPos; });
+
+    std::array<int, kPartCount> labelCount{};
+    const uint8_t upper = song.bytSelPart[0], lower = song.bytSelPart[1];
+    for (auto it = first; it != stop; ++it) {
+        const NoteRec& note = *it;
+        if (notePage(note.lngPos) != page) continue;
+        if (note.bytPart != lower && note.bytPart != upper) continue;
+        const int32_t x = 90 + 5 * static_cast<int32_t>((int64_t{note.lngPos} - 1) % kStepsPerPage);
+        int32_t y = 43 - 70 * (note.bytNote / 12) - 10 * diatonicStep(note.bytNote);
+        const bool sharp = isBlackKey(note.bytNote);
+        if (x != view.lngLastNoteX) labelCount.fill(0);
+        view.lngLastNoteX = x;
+        const NoteShape shape = shapeOf(note.lngLen);
+        const bool onUpper = note.bytPart == upper;
+        if (onUpper) y -= 600;
+        const Rgb outline = sharp ? colour::kRed : colour::kBlack;
+        if (shape.known) {
+            canvas.setFillStyle(shape.hollow ? FillStyle::Transparent : FillStyle::Solid);
+            canvas.setFillColour(colour::kBlack);
+            canvas.setForeColour(colour::kBlack);
+            canvas.circle(x + 8, y + 7, 6, outline, 0.7);
+            if (shape.stem > 0) canvas.line(x + 14, y + 7, x + 14, y + 7 - shape.stem);
+            canvas.setDrawWidth(3);
+            if (shape.dot) canvas.point(x + 20, y + 7);
+            canvas.setDrawWidth(2);
+            const int t = y + 7 - shape.stem;
+            if (shape.flags >= 1) canvas.line(x + 21, t + 13, x + 16, t + 8);
+            if (shape.flags >= 2) canvas.line(x + 21, t + 23, x + 16, t + 18);
+            canvas.setDrawWidth(1);
+        } else {
+            canvas.setFillStyle(FillStyle::Solid);
+            canvas.setFillColour(colour::kBlue);
+            canvas.circle(x + 8, y + 7, 6, outline, 0.7);
+        }
+        const int m = ++labelCount[note.bytPart % kPartCount];
+        if (音階表示有効.checked && note.bytPart != kPercussionPart) {
+            canvas.setCurrentX(x + 2);
+            canvas.setCurrentY((onUpper ? -600 : 10) - 30 * m);
+            canvas.setForeColour(outline);
+            canvas.print(noteKana(note.bytNote));
+        }
+    }
+    // A count beyond the stored records: the visit of the missing ones fails.
+    if (n > stored) throw DrawFailure{};
+
+    canvas.setForeColour(colour::kBlack);
+    Command4.enabled = Command1.enabled = false;
+    if (n >= 1 && int64_t{song.udtNotes[n].lngPos} > page * kStepsPerPage)
+        Command4.enabled = Command1.enabled = true;
+    drawBarNumbers();
+    drawControlChanges();
+    canvas.setForeColour(colour::kBlack);
+}
+
+void Formmain::drawBarNumbers() {
+    const int q = song.bytQuartersPerBar;
+    int bars = 0;
+    switch (q) {
+    case 2:
+        bars = 6;
+        break;
+    case 3:
+        bars = 4;
+        break;
+    case 4:
+        bars = 3;
+        break;
+    case 6:
+        bars = 2;
+        break;
+    default:
+        return;
+    }
+    for (int b = 0; b < bars; ++b) {
+        canvas.setCurrentX(135 + 20 * q + b * (720 / bars));
+        canvas.setCurrentY(-1175);
+        canvas.print(" " + std::to_string(b + 1 + int64_t{view.intPage} * bars) + " ");
+    }
+}
+
+void Formmain::drawControlChanges() {
+    if (!CC表示.checked) return;
+    canvas.setDrawWidth(1);
+    for (int64_t k = 1; k <= song.varCCCount; ++k) {
+        if (k >= static_cast<int64_t>(song.udtCCs.size())) throw DrawFailure{};
+        const CCRec& cc = song.udtCCs[k];
+        if (cc.lngPos / kStepsPerPage != view.intPage) continue;
+        canvas.setCurrentX(88 + 5 * (cc.lngPos % kStepsPerPage));
+        double y = -605 - 30 * cc.bytType;
+        if (cc.bytType == kTempoChange) {
+            canvas.setCurrentY(y);
+            canvas.setForeColour(colour::kLightCyan);
+            canvas.print("■テンポ" + std::to_string(cc.lngValue));
+        } else if (cc.bytType == kInstrumentChange || cc.bytType == kVolumeChange) {
+            const int part = cc.lngValue % 16;
+            int offset = 1200; // a part on neither band lands below the view
+            if (part == song.bytSelPart[0]) offset = 0;
+            if (part == song.bytSelPart[1]) offset = 600;
+            canvas.setCurrentY(y + offset);
+            if (cc.bytType == kInstrumentChange) {
+                canvas.setForeColour(colour::kMagenta);
+                canvas.print("■楽器" + std::to_string(cc.lngValue / 16 + 1));
+            } else {
+                canvas.setForeColour(colour::kYellow);
+                canvas.print("■ボリューム" + std::to_string(cc.lngValue / 16));
+            }
+        }
+    }
+}
+
+} // namespace vako

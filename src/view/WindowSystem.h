@@ -1,0 +1,25 @@
+// What the main window needs from the toolkit and the operating system besides
+// its controls, its drawing surface and its MIDI device: modal boxes, the
+// screen and the end of the program.
+#pragma once
+
+#include <string>
+
+namespace vako {
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    // A modal message box with an OK button.
+    virtual void messageBox(const std::string& text) = 0;
+    // A modal input box; the typed text, or "" when cancelled.
+    virtual std::string inputBox(const std::string& prompt, const std::string& title,
+                                 const std::string& defaultText) = 0;
+    // Screen size in window units (twips).
+    virtual double screenWidth() const { return 1366 * 15.0; }
+    virtual double screenHeight() const { return 768 * 15.0; }
+    // Ends the program at once (after the current handler returns).
+    virtual void endProgram() = 0;
+};
+
+} // namespace vako

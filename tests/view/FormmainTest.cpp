@@ -1,0 +1,370 @@
+// Start-up of the main window and the controls of the view state.
+#include "ViewTestSupport.h"
+
+#include "song/Messages.h"
+#include "song/OpenF.h"
+#include "song/SongWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace vako::test {
+namespace {
+
+uint32_t pack(int status, int d1, int d2) {
+    return status + d1 * 256 + d2 * 65536;
+}
+
+TEST(FormmainStartup, DefaultsMenusAndReadOuts) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    EXPECT_EQ(f.caption, "ヴァコヴァコMIDI ～ 新規作成");
+    EXPECT_TRUE(f.shown);
+    EXPECT_FALSE(f.usingSilentDevice);
+    EXPECT_TRUE(f.音階表示有効.checked);
+    EXPECT_FALSE(f.CC表示.checked);
+    EXPECT_FALSE(f.和音入力有効.checked);
+    EXPECT_TRUE(f.メジャー.checked);
+    EXPECT_TRUE(f.編集中.checked);
+    EXPECT_TRUE(f.編集の助け.checked);
+    EXPECT_TRUE(f.b16.checked);
+    EXPECT_FALSE(f.b4.checked || f.b8.checked || f.b48.checked);
+    EXPECT_TRUE(f.h4.checked);
+    EXPECT_FALSE(f.やり直し.enabled);
+    EXPECT_EQ(f.やり直し.shortcut, "Ctrl+Z");
+    EXPECT_EQ(f.保存.shortcut, "Ctrl+A");
+    EXPECT_EQ(f.上書き保存.shortcut, "Ctrl+S");
+    EXPECT_EQ(f.デスクトップに上書き保存.caption, "保存場所をデスクトップﾟにする");
+    EXPECT_EQ(f.b48.caption, "12　（３連符の時に）");
+    EXPECT_EQ(f.機能C.caption, "遊びの機能");
+    EXPECT_TRUE(f.a.isSeparator());
+    ASSERT_EQ(f.menuBar().size(), 4u);
+    EXPECT_EQ(f.menuBar()[1]->children.size(), 5u);
+
+    EXPECT_EQ(w.song.bytSelPart[0], 0);
+    EXPECT_EQ(w.song.bytSelPart[1], 9);
+    EXPECT_EQ(f.view.lngChordCode, 1059);
+    EXPECT_EQ(f.view.intNoteLen, 12);
+    EXPECT_EQ(w.song.bytDivisions, 15);
+    EXPECT_EQ(w.song.bytQuartersPerBar, 4);
+    EXPECT_EQ(w.song.intMidiTimebase, 480);
+    EXPECT_EQ(w.song.varCCCount, 1);
+    ASSERT_EQ(w.song.udtCCs.size(), 3u);
+    EXPECT_EQ(w.song.udtCCs[1], (CCRec{0, 120, kTempoChange}));
+    EXPECT_EQ(w.song.udtCCs[2].lngPos, kEndMarkerPos);
+    EXPECT_EQ(f.Label2[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(f.HScroll2.max, 1);
+    EXPECT_EQ(f.HScroll2.value, 0);
+    EXPECT_FALSE(f.Command4.enabled);
+    EXPECT_FALSE(f.Command1.enabled);
+    EXPECT_EQ(f.Command4.picture, PictureId::Play);
+    EXPECT_EQ(f.Text1.text(), "120");
+    EXPECT_EQ(f.Shape6.width, 12);
+    EXPECT_EQ(f.Shape6.height, 18);
+    EXPECT_TRUE(w.ui.messages.empty());
+    // Centred on the 1366 x 768 pixel screen of the fake window system.
+    EXPECT_EQ(f.left, 1366 * 15 / 2 - f.width / 2);
+    EXPECT_EQ(f.top, 768 * 15 / 2 - f.height / 2);
+}
+
+TEST(FormmainStartup, FillsTheFourLists) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    ASSERT_EQ(f.Combo2.items.size(), 21u);
+    EXPECT_EQ(f.Combo2.items.front(), "20");
+    EXPECT_EQ(f.Combo2.items[7], "13");
+    EXPECT_EQ(f.Combo2.items.back(), "0");
+    EXPECT_EQ(f.Combo3.items, (std::vector<std::string>{"-4 左", "-3", "-2 やや左", "-1", "0", "1",
+                                                        "2 やや右", "3", "4 右"}));
+    for (const Control& c : f.Combo1) {
+        ASSERT_EQ(c.items.size(), 128u);
+        EXPECT_EQ(c.items[0], "1: グランドピアノ");
+        EXPECT_EQ(c.items[30], "31: ディストーションギター "); // trailing blank kept
+        EXPECT_EQ(c.items[40], "41: バイオリン");
+        EXPECT_EQ(c.items[87], "88: ベース＆リード");
+        EXPECT_EQ(c.items[127], "128: 銃声");
+        EXPECT_EQ(c.listIndex, 0);
+    }
+    for (int k = 0; k < 128; ++k) {
+        const std::string& item = f.Combo1[0].items[k];
+        EXPECT_EQ(item.substr(0, item.find(':')), std::to_string(k + 1));
+        EXPECT_EQ(item.substr(item.find(':'), 2), ": ");
+    }
+}
+
+TEST(FormmainStartup, BuildsPartButtonsLedgerLinesAndToolbox) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    for (auto* column : {&f.Label6, &f.Label12}) {
+        for (int i = 0; i < 16; ++i) {
+            const Control& b = (*column)[i];
+            EXPECT_EQ(b.caption, i == 9 ? "打" : std::to_string(i + 1));
+            EXPECT_TRUE(b.visible);
+            if (i > 0) {
+                EXPECT_EQ(b.top, (*column)[i - 1].top + (*column)[i - 1].height);
+            }
+            EXPECT_EQ(b.left, (*column)[0].left);
+        }
+    }
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(f.Label6[i].backColour, i == 0 ? colour::kLightRed : colour::kWhite);
+        EXPECT_EQ(f.Label12[i].backColour, i == 9 ? colour::kLightRed : colour::kWhite);
+    }
+    EXPECT_NE(f.findControl("Label12(15)"), nullptr);
+    for (int i = 1; i <= 8; ++i) {
+        EXPECT_EQ(f.Line2[i].y1, -1020 - 20 * i);
+        EXPECT_EQ(f.Line3[i].y1, -780 + 20 * i);
+        EXPECT_EQ(f.Line2[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
+        EXPECT_EQ(f.Line3[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
+    }
+    // Tool 2 (quarter) is chosen: it sits in the slot above the frame, the
+    // others in two rows inside it.
+    const double l = f.Shape2[0].left, t = f.Shape2[0].top, wIcon = f.Image4[0].width;
+    EXPECT_EQ(f.Image4[2].left, l + 700);
+    EXPECT_EQ(f.Image4[2].top, t - 300);
+    EXPECT_EQ(f.Image4[1].left, l + 40 + (wIcon + 40));
+    EXPECT_EQ(f.Image4[6].left, l + 40 + (wIcon + 40) + 350);
+    EXPECT_EQ(f.Image4[6].top, t + 40 + 370);
+    EXPECT_FALSE(f.Text4.visible);
+    f.Image4[8].click();
+    EXPECT_TRUE(f.Text4.visible);
+    EXPECT_EQ(f.view.intNoteLen, 12); // the box holds "12"
+    f.Image4[0].click();
+    EXPECT_EQ(f.view.intNoteLen, 48);
+    EXPECT_FALSE(f.Text4.visible);
+}
+
+TEST(FormmainStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
+    Window w;
+    w.load();
+    const std::vector<uint32_t> sent = w.sent();
+    ASSERT_EQ(sent.size(), 48u + 2u);
+    for (int ch = 0; ch < 16; ++ch) {
+        EXPECT_EQ(sent[3 * ch], pack(0xB0 + ch, 7, 100));
+        EXPECT_EQ(sent[3 * ch + 1], pack(0xC0 + ch, 0, 0));
+        EXPECT_EQ(sent[3 * ch + 2], pack(0xE0 + ch, 0, 0x40));
+    }
+    // Choosing item 0 in both instrument lists, as a user would.
+    EXPECT_EQ(sent[48], pack(0xC0, 0, 0));
+    EXPECT_EQ(sent[49], pack(0xC9, 0, 0));
+}
+
+TEST(FormmainStartup, WithoutADeviceFinishesOnTheSilentDevice) {
+    Window w(DeviceCase::None);
+    w.load();
+    Formmain& f = *w.form;
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{"MIDI音源を使用できません."});
+    EXPECT_TRUE(f.usingSilentDevice);
+    EXPECT_FALSE(w.ui.ended);
+    // The rest of the start-up ran: lists, defaults and the first redraw.
+    EXPECT_EQ(f.Combo1[0].items.size(), 128u);
+    EXPECT_EQ(w.song.udtCCs.size(), 3u);
+    EXPECT_EQ(f.Label2[1].caption, "1 / 1 ページ");
+    EXPECT_GE(w.canvas.clearCount, 1);
+    // Editing and saving work afterwards.
+    w.song.strFileName = "kept";
+    EXPECT_EQ(SaveSong(w.song, f.folders, f), SaveStatus::Written);
+    EXPECT_TRUE(std::filesystem::exists(w.folder / "kept.txt"));
+}
+
+TEST(FormmainStartup, ABusyDeviceEndsTheProgram) {
+    Window w(DeviceCase::Busy);
+    w.load();
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0],
+              "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了させてから、"
+              "ヴァコヴァコMIDIを起動してください ");
+    EXPECT_TRUE(w.ui.ended);
+    EXPECT_TRUE(w.form->endRequested);
+    EXPECT_TRUE(w.form->Combo1[0].items.empty());
+}
+
+TEST(FormmainStartup, OpensTheCommandLineFile) {
+    Window w;
+    const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
+    w.load(path);
+    Formmain& f = *w.form;
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(f.caption, msg::kCaptionPrefix + path);
+    EXPECT_GT(w.song.noteCount(), 0);
+    EXPECT_FALSE(f.File1.visible);
+    EXPECT_EQ(f.Label10[2].caption, "楽譜にファイルをドロップしてデータを読みこんでください");
+    EXPECT_EQ(f.Label10[2].height, 700);
+    EXPECT_FALSE(w.canvas.ofKind(DrawOp::Circle).empty());
+    EXPECT_TRUE(f.Command4.enabled);
+    EXPECT_EQ(f.Text1.text(), w.song.tempoText);
+}
+
+TEST(FormmainStartup, AMissingCommandLineFileIsReportedByTheLoader) {
+    Window w;
+    w.load("\"/no/such/file.txt\"");
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    EXPECT_FALSE(w.form->File1.visible);
+}
+
+TEST(FormmainStartup, TheFileListShowsSongsAndMidiFiles) {
+    Window w;
+    for (const char* name : {"b.txt", "a.MID", "c.bmp", "d.mid"})
+        std::ofstream(w.folder / name) << "x";
+    w.load();
+    EXPECT_EQ(w.form->File1.items, (std::vector<std::string>{"a.MID", "b.txt", "d.mid"}));
+}
+
+TEST(FormmainControls, GridAndMeterMenusSetTheValueAndTheirCheckMark) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    const int clears = w.canvas.clearCount;
+    f.b48.click();
+    EXPECT_EQ(w.song.bytDivisions, 5);
+    EXPECT_TRUE(f.b48.checked);
+    EXPECT_FALSE(f.b16.checked);
+    f.b4.click();
+    EXPECT_EQ(w.song.bytDivisions, 60);
+    EXPECT_FALSE(f.b48.checked);
+    f.h3.click();
+    EXPECT_EQ(w.song.bytQuartersPerBar, 3);
+    EXPECT_TRUE(f.h3.checked);
+    EXPECT_FALSE(f.h4.checked);
+    EXPECT_EQ(w.canvas.clearCount, clears + 3);
+}
+
+TEST(FormmainControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    w.song.bytPartInstrument[3] = 40;
+    w.song.intPartVolume[3] = 2;
+    w.midi->clear();
+    f.Label12[3].click();
+    EXPECT_EQ(w.song.bytSelPart[1], 3);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(f.Label12[i].backColour, i == 3 ? colour::kLightRed : colour::kWhite);
+    EXPECT_EQ(f.Label6[0].backColour, colour::kLightRed);
+    EXPECT_EQ(f.Combo1[1].listIndex, 40);
+    EXPECT_EQ(f.VScroll4[1].value, 2);
+    EXPECT_EQ(f.Text9[1].text(), "2");
+    // The list's and the scroll bar's handlers ran for part 3.
+    EXPECT_EQ(w.sent(), (std::vector<uint32_t>{pack(0xC3, 40, 0), pack(0xB3, 7, 40)}));
+    EXPECT_EQ(w.song.intPartVolume[3], 2);
+
+    // Volume bar of the upper band while it shows part 3.
+    f.Label6[3].click();
+    w.midi->clear();
+    f.VScroll4[0].setValue(6);
+    EXPECT_EQ(w.song.intPartVolume[3], 6);
+    EXPECT_EQ(w.sent(), std::vector<uint32_t>{pack(0xB3, 7, 120)});
+}
+
+TEST(FormmainControls, TranspositionReadOutShowsTheNegatedValue) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    EXPECT_EQ(f.Label5[1].caption, "+0");
+    f.VScroll3.setValue(-5);
+    EXPECT_EQ(f.Label5[1].caption, "+5");
+    f.VScroll3.setValue(3);
+    EXPECT_EQ(f.Label5[1].caption, "-3");
+    f.VScroll3.setValue(0);
+    EXPECT_EQ(f.Label5[1].caption, "+0");
+    f.VScroll3.setValue(40); // clamped to the range
+    EXPECT_EQ(f.VScroll3.value, 12);
+    EXPECT_EQ(f.Label5[1].caption, "-12");
+}
+
+TEST(FormmainControls, PageScrollBarTurnsPages) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
+    f.線引き();
+    EXPECT_EQ(f.HScroll2.max, 3);
+    f.HScroll2.setValue(2);
+    EXPECT_EQ(f.view.intPage, 2);
+    EXPECT_EQ(f.Label2[1].caption, "3 / 3 ページ");
+    f.HScroll2.setValue(3); // one page beyond the last note
+    EXPECT_EQ(f.Label2[1].caption, "4 / 3 ページ");
+    EXPECT_FALSE(f.Command4.enabled);
+    // A shorter song pulls the page back into the range.
+    w.setNotes({note(1, 60, 12, 0)});
+    f.線引き();
+    EXPECT_EQ(f.HScroll2.max, 1);
+    EXPECT_EQ(f.view.intPage, 1);
+    EXPECT_EQ(f.Label2[1].caption, "2 / 1 ページ");
+}
+
+TEST(FormmainControls, DisplayTogglesFlipAndRedraw) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    const int clears = w.canvas.clearCount;
+    f.CC表示.click();
+    EXPECT_TRUE(f.CC表示.checked);
+    f.音階表示有効.click();
+    EXPECT_FALSE(f.音階表示有効.checked);
+    EXPECT_EQ(w.canvas.clearCount, clears + 2);
+    f.マイナー.click();
+    EXPECT_EQ(f.view.lngChordCode, 1047);
+    EXPECT_TRUE(f.マイナー.checked);
+    EXPECT_FALSE(f.メジャー.checked);
+}
+
+TEST(FormmainControls, LoadingAFileSetsTheMenusFromTheSong) {
+    Window w;
+    w.load();
+    Formmain& f = *w.form;
+    f.b48.click();
+    f.h6.click();
+    const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
+    ASSERT_EQ(OpenF(w.song, path, f), OpenStatus::Loaded);
+    int grids = 0;
+    for (MenuItem* m : {&f.b4, &f.b8, &f.b16, &f.b48}) grids += m->checked;
+    EXPECT_EQ(grids, 1);
+    EXPECT_EQ(f.b16.checked, w.song.bytDivisions == 15);
+    EXPECT_EQ(f.h4.checked, w.song.bytQuartersPerBar == 4);
+}
+
+TEST(FormmainControls, TilesABackgroundPictureOverTheView) {
+    Window w;
+    w.load();
+    w.canvas.pictures["wall.bmp"] = {500, 700};
+    w.canvas.keepAll = true;
+    EXPECT_TRUE(w.form->tilePicture("wall.bmp"));
+    const auto pictures = w.canvas.ofKind(DrawOp::Picture);
+    // x = 0, 500 (<= 962); y = 0, 700 (<= 1200): four tiles from (-190, -1180).
+    ASSERT_EQ(pictures.size(), 4u);
+    EXPECT_EQ(pictures[0].x1, -190);
+    EXPECT_EQ(pictures[0].y1, -1180);
+    EXPECT_EQ(pictures[3].x1, 310);
+    EXPECT_EQ(pictures[3].y1, -480);
+    EXPECT_TRUE(w.canvas.hasPersistentPicture);
+    w.canvas.pictures["empty.bmp"] = {0, 0};
+    EXPECT_FALSE(w.form->tilePicture("empty.bmp"));
+    EXPECT_FALSE(w.form->tilePicture("missing.bmp"));
+}
+
+TEST(FormmainControls, SavingDrawsTheConfirmationOnTheView) {
+    Window w;
+    w.load();
+    w.song.strFileName = "song1";
+    w.canvas.forget();
+    ASSERT_EQ(SaveSong(w.song, w.form->folders, *w.form), SaveStatus::Written);
+    const auto texts = w.canvas.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0].text, "song1.txt にデータを保存しました");
+    EXPECT_EQ(texts[0].fontSize, 18);
+    EXPECT_EQ(texts[0].x1, 250);
+    EXPECT_EQ(texts[0].y1, -570);
+    EXPECT_EQ(texts[1].y1, -80);
+    EXPECT_EQ(texts[2].x1, 200);
+    EXPECT_GT(texts[2].y1, -80);
+    EXPECT_EQ(w.canvas.fontSize(), 9);
+    EXPECT_EQ(w.form->File1.items, std::vector<std::string>{"song1.txt"});
+}
+
+} // namespace
+} // namespace vako::test

@@ -1,0 +1,317 @@
+// The full redraw and the note display, checked on the recording canvas.
+#include "ViewTestSupport.h"
+
+#include "song/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+
+namespace vako::test {
+namespace {
+
+class ScoreDrawing : public ::testing::Test {
+protected:
+    void SetUp() override { w.load(); }
+    Formmain& f() { return *w.form; }
+    void draw(const std::vector<NoteRec>& notes) {
+        w.setNotes(notes);
+        f().線引き();
+    }
+    std::vector<DrawOp> verticalLines(Rgb c, double yTop) const {
+        std::vector<DrawOp> out;
+        for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line))
+            if (op.x1 == op.x2 && op.colour == c && op.y1 == -200 - yTop && op.y2 == -400 - yTop)
+                out.push_back(op);
+        return out;
+    }
+    Window w;
+};
+
+TEST_F(ScoreDrawing, EmptySongDrawsTheTwoGrandStaves) {
+    draw({});
+    const auto ops = w.canvas.ops();
+    ASSERT_FALSE(ops.empty());
+    EXPECT_EQ(ops[0].kind, DrawOp::Clear);
+    ASSERT_EQ(ops[1].kind, DrawOp::Line); // the separator, in the fore colour
+    EXPECT_EQ(ops[1].x1, -200);
+    EXPECT_EQ(ops[1].y1, -595);
+    EXPECT_EQ(ops[1].x2, 1100);
+    EXPECT_EQ(ops[1].colour, colour::kBlack);
+    std::vector<double> staffYs;
+    for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line))
+        if (op.y1 == op.y2 && op.x1 == 100 && op.x2 == 820) staffYs.push_back(op.y1);
+    ASSERT_EQ(staffYs.size(), 20u);
+    EXPECT_EQ(std::count(staffYs.begin(), staffYs.end(), -300), 0); // middle C left empty
+    EXPECT_EQ(std::count(staffYs.begin(), staffYs.end(), -900), 0);
+    EXPECT_EQ(staffYs.front(), -200);
+    EXPECT_EQ(staffYs.back(), -1000 - 600 + 600);
+    EXPECT_EQ(f().Label2[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(f().HScroll2.max, 1);
+    EXPECT_TRUE(w.canvas.ofKind(DrawOp::Circle).empty());
+    // Three bar numbers over the upper band.
+    const auto texts = w.canvas.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0].text, " 1 ");
+    EXPECT_EQ(texts[0].x1, 215);
+    EXPECT_EQ(texts[0].y1, -1175);
+    EXPECT_EQ(w.canvas.foreColour(), colour::kBlack);
+    EXPECT_EQ(w.canvas.drawWidth(), 1);
+}
+
+TEST_F(ScoreDrawing, DivisionBeatAndBarLinesFollowGridAndMeter) {
+    f().b4.click();
+    EXPECT_TRUE(verticalLines(colour::kLightGrey, 0).empty());
+    f().b8.click();
+    EXPECT_EQ(verticalLines(colour::kLightGrey, 0).size(), 18u);
+    f().b48.click();
+    EXPECT_EQ(verticalLines(colour::kLightGrey, 0).size(), 18u * 11);
+    EXPECT_EQ(verticalLines(colour::kLightGrey, 600).size(), 18u * 11);
+    EXPECT_EQ(verticalLines(colour::kGrey, 0).size(), 18u);
+    f().h3.click();
+    std::vector<double> bars;
+    for (const DrawOp& op : verticalLines(colour::kBlack, 0)) bars.push_back(op.x1);
+    EXPECT_EQ(bars, (std::vector<double>{100, 280, 460, 640, 820, 1000, 1180}));
+    // Bar lines come after the beat lines they cover.
+    const auto lines = w.canvas.ofKind(DrawOp::Line);
+    const auto lastGrey = std::find_if(lines.rbegin(), lines.rend(),
+                                       [](const DrawOp& op) { return op.colour == colour::kGrey; });
+    const auto firstBar = std::find_if(lines.begin(), lines.end(), [](const DrawOp& op) {
+        return op.colour == colour::kBlack && op.x1 == 280 && op.y1 == -200;
+    });
+    EXPECT_LT(firstBar - lines.begin(), lines.rend() - lastGrey);
+    // Meter 3: bar numbers 1 to 4.
+    std::vector<double> xs;
+    for (const DrawOp& op : w.canvas.texts()) xs.push_back(op.x1);
+    EXPECT_EQ(xs, (std::vector<double>{195, 375, 555, 735}));
+}
+
+TEST_F(ScoreDrawing, PlaybackLeavesOutTheDivisionLinesAndCountsFromTheWorkList) {
+    f().b48.click();
+    w.setNotes({note(10, 60, 12, 0)});
+    w.song.udtWorkNotes.assign(3, NoteRec{});
+    w.song.udtWorkNotes[2].lngPos = 500;
+    f().view.blnStopped = false;
+    f().線引き();
+    EXPECT_TRUE(verticalLines(colour::kLightGrey, 0).empty());
+    EXPECT_EQ(f().HScroll2.max, 500 / 144 + 1);
+}
+
+TEST_F(ScoreDrawing, PageCountCountsFromTheLastNotesPosition) {
+    draw({note(144, 60, 12, 0)});
+    EXPECT_EQ(f().Label2[1].caption, "1 / 2 ページ");
+    EXPECT_EQ(f().HScroll2.max, 2);
+    draw({note(143, 60, 12, 0)});
+    EXPECT_EQ(f().Label2[1].caption, "1 / 1 ページ");
+}
+
+TEST_F(ScoreDrawing, WholeNoteIsAHollowHeadWithoutStem) {
+    draw({note(1, 60, 48, 9)}); // part 9: the lower band
+    const auto circles = w.canvas.ofKind(DrawOp::Circle);
+    ASSERT_EQ(circles.size(), 1u);
+    EXPECT_EQ(circles[0].x1, 98);
+    EXPECT_EQ(circles[0].y1, -300);
+    EXPECT_EQ(circles[0].radius, 6);
+    EXPECT_EQ(circles[0].aspect, 0.7);
+    EXPECT_EQ(circles[0].fillStyle, FillStyle::Transparent);
+    EXPECT_EQ(circles[0].colour, colour::kBlack);
+    for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) EXPECT_NE(op.x1, 104) << "no stem";
+    // Percussion notes have no name labels.
+    EXPECT_EQ(w.canvas.texts().size(), 3u);
+}
+
+TEST_F(ScoreDrawing, ShapesFollowTheLengthTable) {
+    // A dotted eighth (9) of note 64 on the upper band at column 12.
+    draw({note(13, 64, 9, 0)});
+    const int x = 90 + 5 * 12, y = 43 - 70 * 5 - 10 * 2 - 600;
+    const auto circles = w.canvas.ofKind(DrawOp::Circle);
+    ASSERT_EQ(circles.size(), 1u);
+    EXPECT_EQ(circles[0].x1, x + 8);
+    EXPECT_EQ(circles[0].y1, y + 7);
+    EXPECT_EQ(circles[0].fillStyle, FillStyle::Solid);
+    EXPECT_EQ(circles[0].fillColour, colour::kBlack);
+    const auto points = w.canvas.ofKind(DrawOp::Point);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].x1, x + 20);
+    EXPECT_EQ(points[0].drawWidth, 3);
+    bool stem = false, flag = false;
+    const int top = y + 7 - 50;
+    for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) {
+        if (op.x1 == x + 14 && op.y1 == y + 7 && op.y2 == top && op.drawWidth == 1) stem = true;
+        if (op.x1 == x + 21 && op.y1 == top + 13 && op.x2 == x + 16 && op.y2 == top + 8 &&
+            op.drawWidth == 2)
+            flag = true;
+    }
+    EXPECT_TRUE(stem);
+    EXPECT_TRUE(flag);
+
+    // Two flags and a short stem for a length of 1.
+    draw({note(13, 64, 1, 0)});
+    int flags = 0;
+    for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line))
+        if (op.drawWidth == 2) ++flags;
+    EXPECT_EQ(flags, 2);
+}
+
+TEST_F(ScoreDrawing, LengthsOutsideTheTableGetABlueHead) {
+    for (int len : {13, 47, 0, 49, 30}) {
+        draw({note(1, 60, len, 0)});
+        const auto circles = w.canvas.ofKind(DrawOp::Circle);
+        ASSERT_EQ(circles.size(), 1u) << len;
+        EXPECT_EQ(circles[0].fillColour, colour::kBlue) << len;
+        EXPECT_EQ(circles[0].fillStyle, FillStyle::Solid) << len;
+        for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) EXPECT_NE(op.x1, 104) << len;
+    }
+}
+
+TEST_F(ScoreDrawing, SharpsAreRedAndNamedAfterTheWhiteKeyBelow) {
+    draw({note(1, 61, 12, 0)});
+    const auto circles = w.canvas.ofKind(DrawOp::Circle);
+    ASSERT_EQ(circles.size(), 1u);
+    EXPECT_EQ(circles[0].colour, colour::kRed);
+    EXPECT_EQ(circles[0].y1, -900);
+    const auto texts = w.canvas.texts();
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0].text, "ド");
+    EXPECT_EQ(texts[0].colour, colour::kRed);
+    EXPECT_EQ(texts[0].x1, 92);
+    EXPECT_EQ(texts[0].y1, -630);
+    EXPECT_EQ(texts[1].colour, colour::kBlack); // the bar numbers
+    f().音階表示有効.click();
+    EXPECT_EQ(w.canvas.texts().size(), 3u);
+}
+
+TEST_F(ScoreDrawing, NamesOfAChordStackUpwards) {
+    draw({note(1, 60, 12, 0), note(1, 64, 12, 0), note(1, 67, 12, 0), note(2, 65, 12, 0)});
+    const auto texts = w.canvas.texts();
+    ASSERT_EQ(texts.size(), 4u + 3u);
+    EXPECT_EQ(texts[0].y1, -630);
+    EXPECT_EQ(texts[1].y1, -660);
+    EXPECT_EQ(texts[2].y1, -690);
+    EXPECT_EQ(texts[2].text, "ソ");
+    EXPECT_EQ(texts[3].y1, -630); // a new x starts the stack again
+    EXPECT_EQ(texts[3].text, "フ");
+    // On the lower band the first label stands at 10 - 30.
+    f().Label12[0].click();
+    f().Label6[1].click();
+    const auto lower = w.canvas.texts();
+    EXPECT_EQ(lower[0].y1, -20);
+}
+
+TEST_F(ScoreDrawing, APartOnBothBandsIsDrawnOnTheUpperOne) {
+    f().Label12[0].click(); // both bands show part 0
+    draw({note(1, 60, 12, 0), note(1, 60, 12, 5)});
+    const auto circles = w.canvas.ofKind(DrawOp::Circle);
+    ASSERT_EQ(circles.size(), 1u); // part 5 is on neither band
+    EXPECT_EQ(circles[0].y1, -900);
+}
+
+TEST_F(ScoreDrawing, PlayAndExportButtonsFollowTheLastNote) {
+    draw({});
+    EXPECT_FALSE(f().Command4.enabled);
+    EXPECT_FALSE(f().Command1.enabled);
+    w.setNotes({note(145, 60, 12, 0)});
+    f().HScroll2.setRange(0, 5);
+    f().HScroll2.setValue(1);
+    EXPECT_TRUE(f().Command4.enabled);
+    EXPECT_TRUE(f().Command1.enabled);
+    f().HScroll2.setValue(2);
+    EXPECT_FALSE(f().Command4.enabled);
+    EXPECT_FALSE(f().Command1.enabled);
+}
+
+TEST_F(ScoreDrawing, ControlChangeMarkers) {
+    f().CC表示.click();
+    w.song.varCCCount = 5;
+    w.song.udtCCs.assign(7, CCRec{});
+    w.song.udtCCs[1] = {0, 120, kTempoChange};
+    w.song.udtCCs[2] = {10, 40 * 16 + 0, kInstrumentChange}; // part 0: upper band
+    w.song.udtCCs[3] = {20, 5 * 16 + 9, kVolumeChange};      // part 9: lower band
+    w.song.udtCCs[4] = {30, 2 * 16 + 4, kVolumeChange};      // part 4: on neither band
+    w.song.udtCCs[5] = {144, 90, kTempoChange};              // shown on page 1
+    w.song.udtCCs[6].lngPos = kEndMarkerPos;
+    draw({});
+    auto markers = w.canvas.texts();
+    markers.erase(markers.begin(), markers.begin() + 3); // the bar numbers
+    ASSERT_EQ(markers.size(), 4u);
+    EXPECT_EQ(markers[0].text, "■テンポ120");
+    EXPECT_EQ(markers[0].colour, colour::kLightCyan);
+    EXPECT_EQ(markers[0].x1, 88);
+    EXPECT_EQ(markers[0].y1, -635);
+    EXPECT_EQ(markers[1].text, "■楽器41");
+    EXPECT_EQ(markers[1].colour, colour::kMagenta);
+    EXPECT_EQ(markers[1].x1, 138);
+    EXPECT_EQ(markers[1].y1, -665);
+    EXPECT_EQ(markers[2].text, "■ボリューム5");
+    EXPECT_EQ(markers[2].colour, colour::kYellow);
+    EXPECT_EQ(markers[2].y1, -695 + 600);
+    EXPECT_EQ(markers[3].y1, -695 + 1200);
+
+    // Page 1: the tempo change at step 144 stands at the left edge.
+    w.setNotes({note(200, 60, 12, 0)});
+    f().HScroll2.setRange(0, 2);
+    f().HScroll2.setValue(1);
+    markers = w.canvas.texts();
+    ASSERT_FALSE(markers.empty());
+    EXPECT_EQ(markers.back().text, "■テンポ90");
+    EXPECT_EQ(markers.back().x1, 88);
+
+    // Both bands on part 0: its markers go to the lower band.
+    f().HScroll2.setValue(0);
+    f().Label12[0].click();
+    markers = w.canvas.texts();
+    EXPECT_EQ(markers[3 + 1].y1, -665 + 600);
+}
+
+TEST_F(ScoreDrawing, AFailureRestoresTheUndoCopyAndWritesTheErrorDump) {
+    draw({note(1, 60, 12, 0)});
+    w.song.varNoteCountX2 = 8; // four notes claimed, one stored
+    w.ui.messages.clear();
+    f().線引き();
+    // The staves are drawn, the message shown once, the undo copy restored.
+    EXPECT_FALSE(w.canvas.ofKind(DrawOp::Line).empty());
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kErrorSaved});
+    EXPECT_EQ(w.song.varNoteCountX2, 2);
+    EXPECT_TRUE(std::filesystem::exists(w.folder / "err.txt"));
+    EXPECT_EQ(w.song.strFileName, "err");
+}
+
+TEST_F(ScoreDrawing, LatePagesDrawLikeTheOthers) {
+    const int page = 300; // beyond the range of a 16-bit page start
+    draw({note(page * 144 + 1, 60, 12, 0), note(page * 144 + 144, 62, 12, 0)});
+    w.ui.messages.clear();
+    f().HScroll2.setValue(page);
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 2u);
+    EXPECT_TRUE(f().Command4.enabled);
+    const auto texts = w.canvas.texts();
+    EXPECT_TRUE(
+        std::any_of(texts.begin(), texts.end(), [](const DrawOp& t) { return t.text == " 901 "; }));
+    EXPECT_EQ(f().Label2[1].caption, "301 / 302 ページ");
+}
+
+TEST_F(ScoreDrawing, FindsThePagesNotesAsAFullVisitWould) {
+    std::mt19937 rng(5);
+    std::vector<NoteRec> notes;
+    int32_t pos = -5;
+    for (int i = 0; i < 3000; ++i) {
+        pos += static_cast<int32_t>(rng() % 4);
+        notes.push_back(note(pos, 40 + rng() % 40, 12, rng() % 2 ? 0 : 9));
+    }
+    w.setNotes(notes);
+    const int pages = notes.back().lngPos / 144 + 1;
+    f().HScroll2.setRange(0, pages);
+    for (int page = 0; page <= pages; ++page) {
+        f().HScroll2.setValue(page);
+        f().線引き();
+        size_t expected = 0;
+        for (const NoteRec& n : notes)
+            if ((n.lngPos - 1) / 144 == page) ++expected; // truncating, as the view counts pages
+        EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), expected) << page;
+    }
+}
+
+} // namespace
+} // namespace vako::test

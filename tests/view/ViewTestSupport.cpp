@@ -1,0 +1,65 @@
+#include "ViewTestSupport.h"
+
+#include <atomic>
+
+namespace vako::test {
+
+Window::Window(DeviceCase deviceCase) {
+    static std::atomic<int> counter{0};
+    folder = std::filesystem::temp_directory_path() /
+             ("vako-view-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(folder);
+    auto opener = [this, deviceCase] {
+        MidiStartup s;
+        switch (deviceCase) {
+        case DeviceCase::Present: {
+            auto device = std::make_unique<RecordingMidiOut>(clock);
+            midi = device.get();
+            s.device = std::move(device);
+            break;
+        }
+        case DeviceCase::None:
+            s.device = std::make_unique<NullMidiOut>();
+            s.message = msg::kNoMidiDevice;
+            s.silentFallback = true;
+            break;
+        case DeviceCase::Busy:
+            s.device = std::make_unique<NullMidiOut>();
+            s.message = msg::kMidiInUse;
+            s.silentFallback = true;
+            break;
+        }
+        return s;
+    };
+    form = std::make_unique<Formmain>(song, canvas, opener, ui, SongFolders{folder, folder});
+}
+
+Window::~Window() {
+    form.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+
+void Window::load(const std::string& commandLine) {
+    form->Form_Load(commandLine);
+}
+
+void Window::setNotes(const std::vector<NoteRec>& notes) {
+    song.udtNotes.assign(1, NoteRec{});
+    song.udtNotes.insert(song.udtNotes.end(), notes.begin(), notes.end());
+    song.varNoteCountX2 = static_cast<int32_t>(notes.size() * 2);
+    song.takeUndoCopy();
+}
+
+NoteRec note(int32_t pos, int noteNumber, int32_t len, int part) {
+    NoteRec r;
+    r.lngPos = pos;
+    r.bytNote = static_cast<uint8_t>(noteNumber);
+    r.lngLen = len;
+    r.bytPart = static_cast<uint8_t>(part);
+    r.bytVelocity = 120;
+    r.bytPan = 64;
+    return r;
+}
+
+} // namespace vako::test
