@@ -1,0 +1,108 @@
+#include "platform/fluidsynth/FluidSynthRender.h"
+#include "platform/fluidsynth/FluidSynthMidiOut.h"
+#include "platform/fluidsynth/SoundFont.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace vako {
+namespace {
+
+Song songWith(const std::vector<NoteRec>& notes) {
+    Song song;
+    song.udtNotes.assign(1, NoteRec{});
+    song.udtNotes.insert(song.udtNotes.end(), notes.begin(), notes.end());
+    song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
+    song.udtCCs = {CCRec{}, CCRec{0, 120, kTempoChange}, CCRec{kEndMarkerPos, 0, 0}};
+    song.varCCCount = 1;
+    return song;
+}
+
+// Loudest sample between two times (seconds), both channels.
+int peak(const RenderResult& r, double from, double to) {
+    const auto first = static_cast<size_t>(std::max(0.0, from) * r.sampleRate) * 2;
+    const auto last = std::min(r.samples.size(), static_cast<size_t>(to * r.sampleRate) * 2);
+    int loudest = 0;
+    for (size_t i = first; i < last; ++i) loudest = std::max(loudest, std::abs(int{r.samples[i]}));
+    return loudest;
+}
+
+constexpr int kSilent = 8; // dither at most
+constexpr int kSounding = 500;
+constexpr double kStep = 5000.0 / 120 / 1000; // seconds at tempo 120
+
+TEST(FluidSynthRender, SoundWhereTheNotesAreAndSilenceAfterThem) {
+    ASSERT_FALSE(findSoundFont().empty()) << "a General MIDI SoundFont must be installed";
+    // A piano note at position 1 (sounded by pass 3), a drum hit at 200, both
+    // half a second long.
+    Song song = songWith({{1, 60, 12, 0, 120, 64, 0}, {200, 38, 12, 9, 120, 64, 0}});
+    RenderOptions options;
+    options.tailSeconds = 3;
+    const RenderResult r = renderSong(song, options);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.sampleRate, 44100);
+    // The stop comes in the pass of position 212, the last note's end.
+    EXPECT_NEAR(r.playSeconds, 214 * kStep, 1e-6);
+    EXPECT_EQ(r.samples.size(), 2 * static_cast<size_t>(std::llround((214 * kStep + 3) * 44100)));
+
+    EXPECT_LE(peak(r, 0, 3 * kStep - 0.002), kSilent) << "before the first note";
+    EXPECT_GE(peak(r, 3 * kStep, 15 * kStep), kSounding) << "the piano note";
+    EXPECT_LE(peak(r, 15 * kStep + 3, 202 * kStep - 0.002), kSilent) << "between the notes";
+    EXPECT_GE(peak(r, 202 * kStep, 214 * kStep), kSounding) << "the drum";
+    const double end = r.samples.size() / 2.0 / r.sampleRate;
+    EXPECT_LE(peak(r, end - 0.5, end), kSilent) << "after the last note";
+}
+
+TEST(FluidSynthRender, ATempoOutsideTheRangeRendersNothing) {
+    Song song = songWith({{1, 60, 12, 0, 120, 64, 0}});
+    song.tempoText = "700";
+    const RenderResult r = renderSong(song, {});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "速さは30から600で選んでください");
+    EXPECT_TRUE(r.samples.empty());
+}
+
+TEST(FluidSynthRender, AMissingSoundFontIsAnErrorNotACrash) {
+    Song song = songWith({{1, 60, 12, 0, 120, 64, 0}});
+    RenderOptions options;
+    options.soundFont = "/nonexistent/none.sf2";
+    const RenderResult r = renderSong(song, options);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("/nonexistent/none.sf2"), std::string::npos);
+}
+
+TEST(FluidSynthRender, WritesA16BitStereoWaveFile) {
+    const std::string wav = wavFileImage({1, -1, 256, -256}, 44100);
+    ASSERT_EQ(wav.size(), 44u + 8);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(wav.substr(36, 4), "data");
+    EXPECT_EQ(static_cast<unsigned char>(wav[4]), 44u); // 36 + 8
+    EXPECT_EQ(static_cast<unsigned char>(wav[22]), 2u); // channels
+    EXPECT_EQ(static_cast<unsigned char>(wav[34]), 16u);
+    EXPECT_EQ(wav.substr(44), std::string("\x01\x00\xff\xff\x00\x01\x00\xff", 8));
+}
+
+TEST(FluidSynthMidiOut, OpensOrSaysWhyNot) {
+    // Without a sound card the audio output cannot open; either way the
+    // answer is a device or a reason, never a crash.
+    std::string error;
+    auto device = FluidSynthMidiOut::open(findSoundFont(), error);
+    if (device) {
+        device->send(0x643C90);
+        device->reset();
+        device->close();
+        device->send(0x643C90); // closed: no effect
+    } else {
+        EXPECT_FALSE(error.empty());
+    }
+    auto backend = makeFluidSynthBackend();
+    EXPECT_TRUE(backend->isSynth());
+    EXPECT_EQ(backend->deviceNames().size(), 1u);
+}
+
+} // namespace
+} // namespace vako
