@@ -1,1 +1,198 @@
+#include "midi/EventList.h"
+
 #include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace vako {
+namespace {
+
+// The program's quicksort written out plainly (recursion on both halves, no
+// shortcuts), to compare the real sorts with. Quadratic on equal keys, so only
+// for small lists.
+template <typename T, typename Key>
+void plainQuickSort(std::vector<T>& a, int64_t lo, int64_t hi, Key key) {
+    if (lo >= hi) return;
+    const int64_t sum = lo + hi;
+    int64_t m = sum / 2;
+    if (sum % 2 != 0 && m % 2 != 0) ++m; // a half rounds to the even neighbour
+    std::swap(a[lo], a[m]);
+    int64_t last = lo;
+    for (int64_t i = lo + 1; i <= hi; ++i)
+        if (key(a[i]) < key(a[lo])) std::swap(a[++last], a[i]);
+    std::swap(a[lo], a[last]);
+    plainQuickSort(a, lo, last - 1, key);
+    plainQuickSort(a, last + 1, hi, key);
+}
+
+NoteRec note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
+    return NoteRec{pos, key, len, part, 120, 64, 0};
+}
+
+// Records told apart by their velocity, all at one position.
+std::vector<NoteRec> tagged(std::initializer_list<int32_t> positions) {
+    std::vector<NoteRec> list(1);
+    uint8_t tag = 1;
+    for (int32_t pos : positions) list.push_back(NoteRec{pos, 60, 0, 0, tag++, 0, 0});
+    return list;
+}
+
+std::vector<int> tagsOf(const std::vector<NoteRec>& list) {
+    std::vector<int> tags;
+    for (size_t i = 1; i < list.size(); ++i) tags.push_back(list[i].bytVelocity);
+    return tags;
+}
+
+TEST(SortNotes, EqualKeysComeOutInTheQuicksortsOwnOrder) {
+    auto two = tagged({5, 5});
+    SortNotes(two, 1, 2);
+    EXPECT_EQ(tagsOf(two), (std::vector<int>{2, 1})); // A, B give B, A
+
+    auto three = tagged({5, 5, 5});
+    SortNotes(three, 1, 3);
+    EXPECT_EQ(tagsOf(three), (std::vector<int>{2, 1, 3})); // A, B, C give B, A, C
+
+    auto one = tagged({7});
+    SortNotes(one, 1, 1);
+    SortNotes(one, 1, 0);
+    EXPECT_EQ(tagsOf(one), (std::vector<int>{1}));
+}
+
+TEST(SortNotes, MatchesThePlainAlgorithmOnListsWithManyEqualKeys) {
+    std::mt19937 random(3);
+    for (int round = 0; round < 300; ++round) {
+        const int n = static_cast<int>(random() % 60);
+        const int spread = 1 + static_cast<int>(random() % 8);
+        std::vector<NoteRec> list(n + 1);
+        for (int i = 1; i <= n; ++i)
+            list[i] = NoteRec{static_cast<int32_t>(random() % spread) - 2, 0, i, 0, 0, 0, 0};
+        auto expected = list;
+        plainQuickSort(expected, 1, n, [](const NoteRec& r) { return r.lngPos; });
+        SortNotes(list, 1, n);
+        ASSERT_EQ(list, expected) << "round " << round;
+    }
+}
+
+TEST(SortCCs, FollowsTheSameRule) {
+    std::mt19937 random(4);
+    for (int round = 0; round < 200; ++round) {
+        const int n = static_cast<int>(random() % 40);
+        std::vector<CCRec> list(n + 1);
+        for (int i = 1; i <= n; ++i) list[i] = CCRec{static_cast<int32_t>(random() % 5), i, 1};
+        auto expected = list;
+        plainQuickSort(expected, 1, n, [](const CCRec& r) { return r.lngPos; });
+        SortCCs(list, 1, n);
+        ASSERT_EQ(list, expected) << "round " << round;
+    }
+}
+
+TEST(SortNotes, AMillionSortedOrEqualKeysNeitherOverflowTheStackNorTakeQuadraticTime) {
+    const int n = 1'000'000;
+    std::vector<NoteRec> sorted(n + 1), equal(n + 1);
+    for (int i = 1; i <= n; ++i) {
+        sorted[i].lngPos = i;
+        equal[i] = NoteRec{42, 0, i, 0, 0, 0, 0};
+    }
+    SortNotes(sorted, 1, n);
+    SortNotes(equal, 1, n);
+    for (int i = 1; i <= n; ++i) ASSERT_EQ(sorted[i].lngPos, i);
+    // The first pass moves the middle record to the front; everything else stays.
+    EXPECT_EQ(equal[1].lngLen, 500'000);
+}
+
+TEST(BuildNoteEvents, LaysOutNoteOnsThenNoteOffs) {
+    Song song;
+    song.udtNotes = {NoteRec{}, note(1, 60, 12, 2), note(5, 62, 3, 9)};
+    song.varNoteCountX2 = 4;
+    BuildNoteEvents(song);
+    const auto& e = song.udtWorkNotes;
+    ASSERT_EQ(e.size(), 2u * 2 + 10 + 1);
+    EXPECT_EQ(e[0], NoteRec{});
+    EXPECT_EQ(e[1], song.udtNotes[1]);
+    EXPECT_EQ(e[2], song.udtNotes[2]);
+    EXPECT_EQ(e[3], (NoteRec{13, 180, 0, 2, 0, 0, 0}));
+    EXPECT_EQ(e[4], (NoteRec{8, 182, 0, 9, 0, 0, 0}));
+    EXPECT_EQ(e[5], NoteRec{});
+}
+
+std::vector<NoteRec> events(std::initializer_list<NoteRec> list) {
+    std::vector<NoteRec> v{NoteRec{}};
+    v.insert(v.end(), list);
+    return v;
+}
+
+TEST(SortEvents, AtOnePositionControlChangesThenNoteOffsThenNoteOns) {
+    const NoteRec on{10, 60, 12, 0, 1, 0, 0};
+    const NoteRec off{10, 181, 0, 0, 2, 0, 0};
+    const NoteRec change{10, kControlChangeEvent, 120, 0, 3, 0, 0};
+    const NoteRec earlier{9, 70, 12, 0, 4, 0, 0};
+    auto list = events({on, off, change, earlier});
+    SortEvents(list, 4);
+    EXPECT_EQ(tagsOf(list), (std::vector<int>{4, 3, 2, 1}));
+    for (const NoteRec& e : list) EXPECT_TRUE(e.lngPos == 0 || e.lngPos == 9 || e.lngPos == 10);
+}
+
+TEST(SortEvents, ANoteOfLengthZeroIsSwitchedOffBeforeItSounds) {
+    Song song;
+    song.udtNotes = {NoteRec{}, note(4, 60, 0)};
+    song.varNoteCountX2 = 2;
+    BuildNoteEvents(song);
+    SortEvents(song, 2);
+    EXPECT_EQ(song.udtWorkNotes[1].bytNote, 180);
+    EXPECT_EQ(song.udtWorkNotes[2].bytNote, 60);
+}
+
+TEST(SortEvents, EqualEventsFollowTheEqualKeyRuleAndTheSongOverloadAgrees) {
+    // Two chords' note-ons at one position: among themselves they come out as
+    // the quicksort leaves equal keys.
+    auto list = events({NoteRec{3, 60, 1, 0, 1, 0, 0}, NoteRec{3, 64, 1, 0, 2, 0, 0},
+                        NoteRec{3, 67, 1, 0, 3, 0, 0}});
+    Song song;
+    song.udtWorkNotes = list;
+    SortEvents(list, 3);
+    SortEvents(song, 3);
+    EXPECT_EQ(tagsOf(list), (std::vector<int>{2, 1, 3}));
+    EXPECT_EQ(song.udtWorkNotes, list);
+
+    std::mt19937 random(5);
+    for (int round = 0; round < 200; ++round) {
+        const int n = static_cast<int>(random() % 50);
+        std::vector<NoteRec> l(n + 1);
+        for (int i = 1; i <= n; ++i) {
+            static const uint8_t kinds[] = {60, 190, kControlChangeEvent};
+            l[i] = NoteRec{static_cast<int32_t>(random() % 4), kinds[random() % 3], i, 0, 0, 0, 0};
+        }
+        auto expected = l;
+        plainQuickSort(expected, 1, n, [](const NoteRec& e) {
+            return e.lngPos * 3 + (e.bytNote < 120 ? 2 : e.bytNote < 240 ? 1 : 0);
+        });
+        SortEvents(l, n);
+        ASSERT_EQ(l, expected) << "round " << round;
+    }
+}
+
+TEST(SortEvents, TwoHundredThousandEventsAtOnePositionStayInThePlainOrder) {
+    // Long runs of equal keys take the shortcut in the shared quicksort; a
+    // smaller run is compared with the plain algorithm, a large one must finish.
+    const int small = 3000;
+    std::vector<NoteRec> list(small + 1);
+    for (int i = 1; i <= small; ++i)
+        list[i] = NoteRec{0, static_cast<uint8_t>(i % 2 ? 60 : 180), i, 0, 0, 0, 0};
+    auto expected = list;
+    plainQuickSort(expected, 1, small,
+                   [](const NoteRec& e) { return e.lngPos * 3 + (e.bytNote < 120 ? 2 : 1); });
+    SortEvents(list, small);
+    EXPECT_EQ(list, expected);
+
+    const int large = 200'000;
+    std::vector<NoteRec> big(large + 1);
+    for (int i = 1; i <= large; ++i)
+        big[i] = NoteRec{0, static_cast<uint8_t>(i % 2 ? 60 : 180), i, 0, 0, 0, 0};
+    SortEvents(big, large);
+    for (int i = 1; i <= large / 2; ++i) ASSERT_GE(big[i].bytNote, 120) << i;
+    for (int i = large / 2 + 1; i <= large; ++i) ASSERT_LT(big[i].bytNote, 120) << i;
+}
+
+} // namespace
+} // namespace vako

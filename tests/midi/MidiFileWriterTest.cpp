@@ -1,0 +1,428 @@
+#include "midi/MidiFileWriter.h"
+
+#include "platform/AtomicFile.h"
+#include "song/Messages.h"
+#include "song/SongWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace vako {
+namespace {
+
+std::string hex(std::string_view bytes) {
+    std::string out;
+    char buffer[4];
+    for (const char c : bytes) {
+        std::snprintf(buffer, sizeof buffer, "%02X", static_cast<unsigned char>(c));
+        if (!out.empty()) out += ' ';
+        out += buffer;
+    }
+    return out;
+}
+
+std::string deltaOf(int64_t steps) {
+    std::string out;
+    EXPECT_TRUE(音の長さ変換(out, steps)) << steps;
+    return hex(out);
+}
+
+const std::string kOpening = "00 F0 05 7E 7F 09 01 F7";
+const std::string kVolumes = "00 B0 07 64 00 B1 07 64 00 B2 07 64 00 B3 07 64 00 B4 07 64 00 B5 07 "
+                             "64 00 B6 07 64 00 B7 07 64 "
+                             "00 B8 07 64 00 B9 07 64 00 BA 07 64 00 BB 07 64 00 BC 07 64 00 BD 07 "
+                             "64 00 BE 07 64 00 BF 07 64";
+const std::string kStartTempo = "00 FF 51 03 07 A1 20";
+const std::string kEnd = "00 FF 2F 00";
+
+// A new song with both name boxes emptied: only the notes given.
+Song songWith(std::initializer_list<NoteRec> notes) {
+    Song song;
+    song.copyrightText.clear();
+    song.sequenceNameText.clear();
+    song.udtNotes.assign(1, NoteRec{});
+    song.udtNotes.insert(song.udtNotes.end(), notes);
+    song.varNoteCountX2 = static_cast<int32_t>(notes.size() * 2);
+    return song;
+}
+
+void addChange(Song& song, CCRec cc) {
+    ensureCCRoom(song.udtCCs, song.varCCCount + 2);
+    song.udtCCs[++song.varCCCount] = cc;
+}
+
+NoteRec note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
+    return NoteRec{pos, key, len, part, 120, 64, 0};
+}
+
+struct Built {
+    std::string image;
+    bool faulted = false;
+    std::string track() const { return hex(std::string_view(image).substr(kHeaderBlockSize)); }
+    // The events after the opening items (System On, volumes, no names, no programs).
+    std::string events() const {
+        const std::string t = track();
+        const std::string head = kOpening + " " + kVolumes + " ";
+        EXPECT_EQ(t.substr(0, head.size()), head) << dumpMidiFile(image);
+        return t.substr(head.size());
+    }
+};
+
+Built build(Song& song, int pitchShift = 0) {
+    Built b;
+    b.image = buildMidiFileImage(song, pitchShift, b.faulted);
+    return b;
+}
+
+TEST(DeltaTime, StepsAreFortyTicksInAVariableLengthQuantity) {
+    EXPECT_EQ(deltaOf(0), "00");
+    EXPECT_EQ(deltaOf(1), "28");
+    EXPECT_EQ(deltaOf(3), "78");
+    EXPECT_EQ(deltaOf(4), "81 20");
+    EXPECT_EQ(deltaOf(12), "83 60");
+    EXPECT_EQ(deltaOf(48), "8F 00");
+    EXPECT_EQ(deltaOf(410), "81 80 10");
+    EXPECT_EQ(deltaOf(32767), "CF FF 58");
+}
+
+TEST(DeltaTime, GapsBeyond32767StepsAreOrdinaryLongerQuantities) {
+    EXPECT_EQ(deltaOf(32768), "D0 80 00");
+    EXPECT_EQ(deltaOf(52429), "81 80 80 08");
+    EXPECT_EQ(deltaOf(100000), "81 F4 92 00");
+    EXPECT_EQ(deltaOf(6710886), "FF FF FF 70");
+    std::string out;
+    EXPECT_FALSE(音の長さ変換(out, 6710887)); // 2^28 ticks: no delta holds it
+    EXPECT_FALSE(音の長さ変換(out, -1));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(MidiFileImage, ANewSongWithEmptyNameBoxesIsA83ByteTrack) {
+    Song song = songWith({});
+    const Built b = build(song);
+    EXPECT_FALSE(b.faulted);
+    EXPECT_EQ(hex(b.image.substr(0, 22)),
+              "4D 54 68 64 00 00 00 06 00 00 00 01 01 E0 4D 54 72 6B 00 00 00 53");
+    EXPECT_EQ(b.track(), kOpening + " " + kVolumes + " " + kStartTempo + " " + kEnd);
+}
+
+TEST(MidiFileImage, NamesAreShiftJisWithTheirByteCount) {
+    Song song; // the boxes hold their start texts
+    const std::string track = build(song).track();
+    const std::string names =
+        kOpening + " 00 FF 02 08 92 98 8D EC 8C A0 96 BC 00 FF 03 04 8B C8 96 BC 00 B0";
+    EXPECT_EQ(track.substr(0, names.size()), names);
+
+    Song longName = songWith({});
+    longName.sequenceNameText = std::string(200, 'a');
+    EXPECT_EQ(build(longName).track().substr(kOpening.size() + 1, 20), "00 FF 03 81 48 61 61");
+}
+
+TEST(MidiFileImage, VolumesAndProgramsOpenTheTrack) {
+    Song song = songWith({});
+    song.intPartVolume[2] = 6;
+    song.intPartVolume[5] = 0;
+    song.bytPartInstrument[3] = 40;
+    song.bytPartInstrument[15] = 200; // beyond the instrument list: limited to a data byte
+    const std::string track = build(song).track();
+    EXPECT_NE(track.find("00 B2 07 78"), std::string::npos);
+    EXPECT_NE(track.find("00 B5 07 00"), std::string::npos);
+    EXPECT_NE(track.find("00 BF 07 64 00 C3 28 00 CF 7F " + kStartTempo), std::string::npos);
+}
+
+TEST(MidiFileImage, OneNoteAfterTheStartTempo) {
+    Song song = songWith({note(1, 60)});
+    EXPECT_EQ(build(song).events(), kStartTempo + " 28 90 3C 78 83 60 80 3C 00 " + kEnd);
+}
+
+TEST(MidiFileImage, ControllersInFrontOfANoteOnDelayItByOneTickEach) {
+    NoteRec n = note(1, 60);
+    n.bytModulation = 50;
+    n.bytPan = 0;
+    Song song = songWith({n});
+    EXPECT_EQ(build(song).events(),
+              kStartTempo + " 28 B0 01 32 01 B0 0A 00 01 90 3C 78 83 60 80 3C 00 " + kEnd);
+}
+
+TEST(MidiFileImage, BalanceIsWrittenOnlyWhenTheChannelsStateChanges) {
+    NoteRec a = note(1, 60, 12, 3), b = note(13, 62, 12, 3);
+    a.bytPan = b.bytPan = 128;
+    Song song = songWith({a, b});
+    EXPECT_EQ(build(song).events(),
+              kStartTempo + " 28 B3 0A 7F 01 93 3C 78 83 60 83 3C 00 00 93 3E 78 83 60 83 3E 00 " +
+                  kEnd);
+}
+
+TEST(MidiFileImage, PitchShiftSparesThePercussionPart) {
+    Song song = songWith({note(1, 60, 12, 9), note(25, 60, 12, 4)});
+    EXPECT_EQ(build(song, 12).events(),
+              kStartTempo + " 28 99 3C 78 83 60 89 3C 00 83 60 94 30 78 83 60 84 30 00 " + kEnd);
+    EXPECT_EQ(build(song, -3).events(),
+              kStartTempo + " 28 99 3C 78 83 60 89 3C 00 83 60 94 3F 78 83 60 84 3F 00 " + kEnd);
+}
+
+TEST(MidiFileImage, AtOnePositionChangesComeFirstThenNoteOffsThenNoteOns) {
+    Song song = songWith({note(1, 60), note(13, 62)});
+    addChange(song, CCRec{13, 90, kTempoChange});
+    addChange(song, CCRec{13, 5 * 16 + 0, kVolumeChange});
+    addChange(song, CCRec{13, 41 * 16 + 0, kInstrumentChange});
+    // The three changes share one key; the quicksort's equal-key order gives
+    // instrument, tempo, volume.
+    EXPECT_EQ(build(song).events(),
+              kStartTempo +
+                  " 28 90 3C 78 83 60 C0 29 00 FF 51 03 0A 2C 2A 00 B0 07 64 00 80 3C 00 "
+                  "00 90 3E 78 83 60 80 3E 00 " +
+                  kEnd);
+}
+
+TEST(MidiFileImage, DataBytesNeverExceed127) {
+    NoteRec loud = note(1, 60);
+    loud.bytVelocity = 200;
+    loud.bytModulation = 150;
+    Song song = songWith({loud});
+    song.intPartVolume[0] = 7;
+    addChange(song, CCRec{2, 300 * 16 + 1, kInstrumentChange});
+    addChange(song, CCRec{3, 9 * 16 + 2, kVolumeChange});
+    const Built b = build(song);
+    EXPECT_FALSE(b.faulted);
+    const std::string t = b.track();
+    EXPECT_NE(t.find("00 B0 07 7F"), std::string::npos);
+    EXPECT_NE(t.find("28 B0 01 7F 01 90 3C 7F"), std::string::npos);
+    EXPECT_NE(t.find("C1 7F"), std::string::npos);
+    EXPECT_NE(t.find("B2 07 7F"), std::string::npos);
+}
+
+TEST(MidiFileImage, ANoteShiftedOutOfTheKeyRangeIsLeftOutWholly) {
+    Song song = songWith({note(1, 5), note(13, 60)});
+    const Built b = build(song, 12); // key 5 would be -7
+    EXPECT_FALSE(b.faulted);
+    EXPECT_EQ(b.events(), kStartTempo + " 84 08 90 30 78 83 60 80 30 00 " + kEnd);
+
+    Song high = songWith({note(1, 119), note(13, 60)});
+    EXPECT_EQ(build(high, -12).events(), kStartTempo + " 84 08 90 48 78 83 60 80 48 00 " + kEnd);
+}
+
+TEST(MidiFileImage, ALongSilenceNeedsNoFault) {
+    Song song = songWith({note(40001, 60)});
+    const Built b = build(song);
+    EXPECT_FALSE(b.faulted);
+    EXPECT_EQ(b.events(), kStartTempo + " E1 D4 28 90 3C 78 83 60 80 3C 00 " + kEnd);
+}
+
+TEST(MidiFileImage, AnEventThatCannotBeWrittenIsLeftOutAndTheFileStaysReadable) {
+    Song song = songWith({note(1, 60), note(13, 62)});
+    addChange(song, CCRec{7, 0, kTempoChange}); // tempo 0: no microseconds for it
+    const Built b = build(song);
+    EXPECT_TRUE(b.faulted);
+    // The tempo's gap goes to the next event written.
+    EXPECT_EQ(b.events(),
+              kStartTempo + " 28 90 3C 78 83 60 80 3C 00 00 90 3E 78 83 60 80 3E 00 " + kEnd);
+    EXPECT_EQ(dumpMidiFile(b.image).find("malformed"), std::string::npos);
+
+    Song badPart = songWith({note(1, 60, 12, 16)});
+    EXPECT_TRUE(build(badPart).faulted);
+}
+
+TEST(MidiFileImage, TheStartTempoComesFromTheTempoText) {
+    Song song = songWith({});
+    song.tempoText = "60";
+    EXPECT_EQ(build(song).events(), "00 FF 51 03 0F 42 40 " + kEnd);
+    EXPECT_EQ(song.udtCCs[1].lngValue, 60);
+}
+
+TEST(MidiFileImage, DumpListsEveryEvent) {
+    Song song = songWith({note(1, 60)});
+    const std::string dump = dumpMidiFile(build(song).image);
+    EXPECT_NE(dump.find("MThd 6: format 0, 1 track(s), division 480"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("0 00 | FF 51 03 07 A1 20  tempo 500000 us = 120 bpm"), std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("40 28 | 90 3C 78  note-on ch 0 key 60 vel 120"), std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("520 83 60 | 80 3C 00  note-off ch 0 key 60"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("FF 2F 00  end of track"), std::string::npos) << dump;
+}
+
+TEST(ExportTempoCheck, TakesNumbersFrom30To600) {
+    for (const char* ok : {"30", "600", "120", " 90", "599.9", "30.0"})
+        EXPECT_TRUE(isExportTempoValid(ok)) << ok;
+    for (const char* bad : {"29", "601", "600.2", "29.9", "", "abc", "12a", "-120"})
+        EXPECT_FALSE(isExportTempoValid(bad)) << bad;
+}
+
+// The window as the export sees it: the answer of the name box, the messages shown.
+class RecordingHost : public SongHost {
+public:
+    std::string answer;
+    std::vector<std::string> messages;
+    std::vector<std::string> prompts;
+    int refreshes = 0;
+
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void refreshFileList() override { ++refreshes; }
+    std::string inputBox(const std::string& prompt, const std::string& title,
+                         const std::string& defaultText) override {
+        prompts.push_back(prompt + "|" + title + "|" + defaultText);
+        return answer;
+    }
+};
+
+class ExportMidiFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folders.songFolder =
+            std::filesystem::path(::testing::TempDir()) /
+            ("vako-export-" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(m_folders.songFolder);
+        std::filesystem::create_directories(m_folders.songFolder);
+        m_folders.desktopFolder = m_folders.songFolder / "desktop";
+    }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_folders.songFolder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    SongFolders m_folders;
+    RecordingHost m_host;
+};
+
+TEST_F(ExportMidiFileTest, WritesTheImageUnderTheNameGiven) {
+    Song song = songWith({note(1, 60)});
+    m_host.answer = "曲";
+    const ExportOutcome outcome = ExportMidiFile(song, 0, m_folders, m_host);
+    EXPECT_EQ(outcome.status, ExportStatus::Written);
+    EXPECT_FALSE(outcome.faulted);
+    EXPECT_EQ(m_host.prompts,
+              std::vector<std::string>{"ファイル名を入れてください。(拡張子はいらない)|新規保存|"});
+    EXPECT_TRUE(m_host.messages.empty());
+    EXPECT_EQ(m_host.refreshes, 1);
+    std::string written;
+    ASSERT_TRUE(readWholeFile(m_folders.songFolder / "曲.mid", written));
+    bool faulted;
+    EXPECT_EQ(written, buildMidiFileImage(song, 0, faulted));
+}
+
+TEST_F(ExportMidiFileTest, ATempoOutOfRangeIsRefusedBeforeAnythingElse) {
+    Song song = songWith({note(1, 60)});
+    song.tempoText = "700";
+    m_host.answer = "x";
+    EXPECT_EQ(ExportMidiFile(song, 0, m_folders, m_host).status, ExportStatus::BadTempo);
+    EXPECT_EQ(m_host.messages, std::vector<std::string>{"速さは30から600で選んでください"});
+    EXPECT_TRUE(m_host.prompts.empty());
+    EXPECT_EQ(song.udtCCs[1].lngValue, 120);
+    EXPECT_TRUE(files().empty());
+}
+
+TEST_F(ExportMidiFileTest, NoNameWritesNothingAndSaysNothing) {
+    Song song = songWith({note(1, 60)});
+    EXPECT_EQ(ExportMidiFile(song, 0, m_folders, m_host).status, ExportStatus::Cancelled);
+    EXPECT_TRUE(m_host.messages.empty());
+    EXPECT_TRUE(files().empty());
+}
+
+TEST_F(ExportMidiFileTest, ANameThatWouldLeaveTheFolderWritesNothingAndSaysSo) {
+    Song song = songWith({note(1, 60)});
+    for (const char* name : {"../escape", "a/b", "..", "a\\b"}) {
+        m_host.answer = name;
+        m_host.messages.clear();
+        EXPECT_EQ(ExportMidiFile(song, 0, m_folders, m_host).status, ExportStatus::BadName) << name;
+        EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::badFileName(name)});
+    }
+    EXPECT_TRUE(files().empty());
+    EXPECT_FALSE(std::filesystem::exists(m_folders.songFolder.parent_path() / "escape.mid"));
+}
+
+TEST_F(ExportMidiFileTest, AFaultStillWritesTheFileThenRestoresTheNotesAndDumpsTheSong) {
+    Song song = songWith({note(1, 60)});
+    song.takeUndoCopy();
+    song.udtNotes.push_back(note(13, 62)); // the last edit, made after the undo copy
+    song.varNoteCountX2 = 4;
+    addChange(song, CCRec{7, 0, kTempoChange});
+    m_host.answer = "broken";
+    const ExportOutcome outcome = ExportMidiFile(song, 0, m_folders, m_host);
+    EXPECT_EQ(outcome.status, ExportStatus::Written);
+    EXPECT_TRUE(outcome.faulted);
+    EXPECT_EQ(m_host.messages,
+              (std::vector<std::string>{
+                  "エラーでmidi作成ができません。エラー前のデータをerr.txtに保存しました。",
+                  "お手数ですが、説明書記載のアドレスにerr.txtをお送りください｡ "}));
+    EXPECT_EQ(song.varNoteCountX2, 2);
+    EXPECT_EQ(files(), (std::vector<std::string>{"broken.mid", "err.txt"}));
+}
+
+TEST_F(ExportMidiFileTest, AFileThatCannotBeWrittenIsReportedAndTheSongKept) {
+    Song song = songWith({note(1, 60)});
+    m_host.answer = "out";
+    std::filesystem::create_directory(m_folders.songFolder / "out.mid"); // a folder in the way
+    EXPECT_EQ(ExportMidiFile(song, 0, m_folders, m_host).status, ExportStatus::WriteFailed);
+    ASSERT_EQ(m_host.messages.size(), 1u);
+    EXPECT_NE(m_host.messages[0].find("out.mid に保存できませんでした"), std::string::npos);
+    EXPECT_EQ(song.varNoteCountX2, 2);
+    EXPECT_EQ(m_host.refreshes, 0);
+}
+
+// `vako convert` to and from ".mid", as a user runs it.
+struct ToolRun {
+    int exitCode = -1;
+    std::string err;
+};
+
+ToolRun runTool(const std::string& args) {
+    ToolRun run;
+    FILE* pipe = popen((std::string(VAKO_TOOL) + " " + args + " 2>&1 >/dev/null").c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.err.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(ConvertTool, WritesAndReadsMidiFilesWithTheTranspositionGiven) {
+    const auto folder = std::filesystem::path(::testing::TempDir()) / "vako-convert-mid";
+    std::filesystem::create_directories(folder);
+    Song song = songWith({note(1, 60), note(13, 40, 12, 9)});
+    ASSERT_EQ(saveSongTo(song, folder / "in.txt"), "");
+    const std::string in = "'" + (folder / "in.txt").string() + "'";
+    const std::string mid = "'" + (folder / "out.mid").string() + "'";
+
+    ASSERT_EQ(runTool("convert " + in + " " + mid + " --shift -2").exitCode, 0);
+    std::string written;
+    ASSERT_TRUE(readWholeFile(folder / "out.mid", written));
+    bool faulted;
+    EXPECT_EQ(written, buildMidiFileImage(song, -2, faulted));
+
+    ASSERT_EQ(runTool("convert " + mid + " '" + (folder / "back.txt").string() + "'").exitCode, 0);
+    std::string back;
+    ASSERT_TRUE(readWholeFile(folder / "back.txt", back));
+    EXPECT_NE(back.find("1,1,62,12,"), std::string::npos) << back;
+
+    for (const char* bad : {"13", "-13", "x", "1.5"})
+        EXPECT_EQ(runTool("convert " + in + " " + mid + " --shift " + bad).exitCode, 2) << bad;
+}
+
+TEST(ConvertTool, ATempoOutOfRangeWritesNoMidiFile) {
+    const auto folder = std::filesystem::path(::testing::TempDir()) / "vako-convert-tempo";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    Song song = songWith({note(1, 60)});
+    song.tempoText = "20";
+    ASSERT_EQ(saveSongTo(song, folder / "slow.txt"), "");
+    const ToolRun run = runTool("convert '" + (folder / "slow.txt").string() + "' '" +
+                                (folder / "slow.mid").string() + "'");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "速さは30から600で選んでください\n");
+    EXPECT_FALSE(std::filesystem::exists(folder / "slow.mid"));
+}
+
+} // namespace
+} // namespace vako
