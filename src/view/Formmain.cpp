@@ -246,14 +246,14 @@ void Formmain::buildControls() {
     VScroll3.onChange = [this] { VScroll3_Change(); };
     registerControl(Label5[1], "Label5(1)", K::Label, F, px(696), px(294), px(40), px(18));
     Label5[1].caption = "+0";
-    registerControl(Label13[5], "Label13(5)", K::Label, F, px(760), px(274), px(144), px(18));
+    registerControl(Label13[5], "Label13(5)", K::Label, F, px(748), px(274), px(156), px(18));
     Label13[5].caption = "入力する音";
     const char* optionCaptions[] = {"そのまま", "#", "b", "", "半音上げる", "半音下げる"};
     for (int i = 0; i < 6; ++i) {
         Control& o = Option1[i];
         if (i < 3) {
             registerControl(o, "Option1(" + std::to_string(i) + ")", K::OptionButton, F,
-                            px(760 + 50 * i), px(294), px(48), px(22));
+                            px(748 + 54 * i), px(294), px(54), px(22));
         } else {
             registerControl(o, "Option1(" + std::to_string(i) + ")", K::OptionButton, C::Picture2,
                             20 + 180 * (i - 4), 160, 170, 30);
@@ -323,7 +323,6 @@ void Formmain::buildControls() {
     registerControl(Label2[1], "Label2(1)", K::Label, F, px(410), px(632), px(94), px(18));
     Label2[1].caption = "1 / 1 ページ";
     registerControl(Label1, "Label1", K::Label, F, px(4), px(652), px(500), px(18));
-    Label1.caption = "全音符数は 0";
 
     // The note panel (on the score view, view units).
     registerControl(Picture2, "Picture2", K::Panel, C::Picture1, 100, -1100, 400, 300);

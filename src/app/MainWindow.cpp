@@ -1,0 +1,641 @@
+#include "app/MainWindow.h"
+
+#include "platform/qt/Pictures.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include <cmath>
+#include <iostream>
+
+namespace vako {
+namespace {
+
+QColor qcolour(Rgb c) {
+    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
+
+// A label that reports clicks (part buttons, toolbox pictures).
+class ClickLabel : public QLabel {
+public:
+    explicit ClickLabel(Control& c, std::function<void()> onClick, QWidget* parent)
+        : QLabel(parent), m_control(c), m_onClick(std::move(onClick)) {}
+    Control& control() { return m_control; }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton && m_onClick) m_onClick();
+    }
+
+private:
+    Control& m_control;
+    std::function<void()> m_onClick;
+};
+
+// `Picture4`: the pitch-bend strip, x 0..128 across.
+class PitchStrip : public QWidget {
+public:
+    PitchStrip(Formmain& form, std::function<void(float)> onMove, QWidget* parent)
+        : QWidget(parent), m_form(form), m_onMove(std::move(onMove)) {
+        setMouseTracking(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        p.setPen(QColor(160, 160, 160));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        const double x = m_form.Line4.x1 * width() / 128.0;
+        p.setPen(QPen(qcolour(m_form.Line4.borderColour), 2));
+        p.drawLine(QPointF(x, 0), QPointF(x, height()));
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        m_onMove(static_cast<float>(e->position().x() * 128.0 / std::max(1, width())));
+    }
+
+private:
+    Formmain& m_form;
+    std::function<void(float)> m_onMove;
+};
+
+// Japanese gothic faces, best first.
+QString japaneseGothicFamily() {
+    const QStringList families = QFontDatabase::families();
+    for (const char* name : {"Noto Sans CJK JP", "Noto Sans JP", "IPAexGothic", "IPAGothic",
+                             "TakaoPGothic", "VL PGothic", "Source Han Sans JP"})
+        if (families.contains(QString::fromUtf8(name))) return QString::fromUtf8(name);
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+int shiftState(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+           (m & Qt::AltModifier ? 4 : 0);
+}
+
+int buttonCode(Qt::MouseButtons b) {
+    return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) |
+           (b & Qt::MiddleButton ? 4 : 0);
+}
+
+// The key codes the key handler expects: letters and digits as their upper-case
+// characters, the others by their usual numbers.
+int virtualKey(const QKeyEvent* e) {
+    const int k = e->key();
+    if ((k >= Qt::Key_A && k <= Qt::Key_Z) || (k >= Qt::Key_0 && k <= Qt::Key_9)) return k;
+    switch (k) {
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Delete:
+        return 46;
+    case Qt::Key_Comma:
+        return 188;
+    case Qt::Key_Minus:
+        return 189;
+    case Qt::Key_Period:
+        return 190;
+    case Qt::Key_Slash:
+        return 191;
+    case Qt::Key_Semicolon:
+        return 187;
+    case Qt::Key_Colon:
+        return 186;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// Message boxes and input boxes of the model.
+class MainWindow::Ui : public WindowSystem {
+public:
+    Ui(MainWindow& w, bool quiet) : m_window(w), m_quiet(quiet) {}
+    void messageBox(const std::string& text) override {
+        if (m_quiet) {
+            std::cerr << text << '\n';
+            return;
+        }
+        QMessageBox::information(&m_window, QStringLiteral("ヴァコヴァコMIDI"),
+                                 QString::fromStdString(text));
+    }
+    std::string inputBox(const std::string& prompt, const std::string& title,
+                         const std::string& defaultText) override {
+        if (m_quiet) return {};
+        bool ok = false;
+        const QString text = QInputDialog::getText(
+            &m_window, QString::fromStdString(title.empty() ? "ヴァコヴァコMIDI" : title),
+            QString::fromStdString(prompt), QLineEdit::Normal, QString::fromStdString(defaultText),
+            &ok);
+        return ok ? text.toStdString() : std::string{};
+    }
+    double screenWidth() const override {
+        const QScreen* s = QGuiApplication::primaryScreen();
+        return (s ? s->availableGeometry().width() : 1366) * kTwipsPerPixel;
+    }
+    double screenHeight() const override {
+        const QScreen* s = QGuiApplication::primaryScreen();
+        return (s ? s->availableGeometry().height() : 768) * kTwipsPerPixel;
+    }
+    void endProgram() override {
+        QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
+    }
+
+private:
+    MainWindow& m_window;
+    bool m_quiet;
+};
+
+// The client area: keeps the controls at their designed places, zoomed.
+class MainWindow::Surface : public QWidget {
+public:
+    explicit Surface(MainWindow& w) : QWidget(&w), m_window(w) {}
+
+protected:
+    void resizeEvent(QResizeEvent*) override { m_window.layOut(); }
+
+private:
+    MainWindow& m_window;
+};
+
+// ---------------------------------------------------------------------------
+
+ScoreView::ScoreView(MainWindow& window, QWidget* parent) : QWidget(parent), m_window(window) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+double ScoreView::scale() const {
+    return std::min(width() / kViewWidth, height() / kViewHeight);
+}
+
+QPointF ScoreView::toWidget(double x, double y) const {
+    return {(x - kViewLeft) * scale(), (y - kViewTop) * scale()};
+}
+
+QPointF ScoreView::toView(QPointF p) const {
+    return {p.x() / scale() + kViewLeft, p.y() / scale() + kViewTop};
+}
+
+void ScoreView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), qcolour(colour::kViewGrey));
+    p.drawImage(QPointF(0, 0), m_window.canvas().image());
+    // The moving items over the retained picture.
+    Formmain& f = m_window.form();
+    const double s = scale();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    for (const Control* c : f.controls()) {
+        if (c->container != Container::Picture1 || !c->visible) continue;
+        switch (c->kind) {
+        case ControlKind::Shape: {
+            p.setPen(QPen(qcolour(c->borderColour), std::max(1.0, s * 1.5)));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRectF(toWidget(c->left, c->top), QSizeF(c->width * s, c->height * s)));
+            break;
+        }
+        case ControlKind::Line:
+            p.setPen(QPen(qcolour(c->borderColour), std::max(1.0, s * 2)));
+            p.drawLine(toWidget(c->x1, c->y1), toWidget(c->x2, c->y2));
+            break;
+        case ControlKind::Label: {
+            QFont font = this->font();
+            font.setPixelSize(std::max(8, static_cast<int>(22 * s)));
+            p.setFont(font);
+            p.setPen(qcolour(c->foreColour));
+            p.drawText(QRectF(toWidget(c->left, c->top), QSizeF(c->width * s, c->height * s)),
+                       Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(c->caption));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void ScoreView::resizeEvent(QResizeEvent*) {
+    const double dpr = devicePixelRatioF();
+    m_window.canvas().resize(static_cast<int>(std::lround(kViewWidth * scale() * dpr)),
+                             static_cast<int>(std::lround(kViewHeight * scale() * dpr)), dpr);
+    // The retained picture has a new size: draw it again.
+    if (m_window.form().shown) m_window.run([&] { m_window.form().線引き(); });
+}
+
+void ScoreView::mouseMoveEvent(QMouseEvent* e) {
+    const QPointF v = toView(e->position());
+    m_window.run([&] {
+        m_window.form().Picture1_MouseMove(buttonCode(e->buttons()), shiftState(e->modifiers()),
+                                           static_cast<float>(v.x()), static_cast<float>(v.y()));
+    });
+}
+
+void ScoreView::mousePressEvent(QMouseEvent* e) {
+    const QPointF v = toView(e->position());
+    m_window.run([&] {
+        m_window.form().Picture1_MouseDown(buttonCode(e->button()), shiftState(e->modifiers()),
+                                           static_cast<float>(v.x()), static_cast<float>(v.y()));
+    });
+}
+
+void ScoreView::mouseReleaseEvent(QMouseEvent* e) {
+    const QPointF v = toView(e->position());
+    m_window.run([&] {
+        m_window.form().Picture1_MouseUp(buttonCode(e->button()), shiftState(e->modifiers()),
+                                         static_cast<float>(v.x()), static_cast<float>(v.y()));
+    });
+}
+
+void ScoreView::keyPressEvent(QKeyEvent* e) {
+    const int key = virtualKey(e);
+    if (key == 0) return QWidget::keyPressEvent(e);
+    m_window.run([&] { m_window.form().Picture1_KeyDown(key, shiftState(e->modifiers())); });
+}
+
+// ---------------------------------------------------------------------------
+
+MainWindow::MainWindow(Song& song, Formmain::DeviceOpener openDevice, SongFolders folders,
+                       bool quiet)
+    : m_song(song), m_ui(std::make_unique<Ui>(*this, quiet)),
+      m_canvas(kViewLeft, kViewTop, kViewWidth, kViewHeight) {
+    const QString family = japaneseGothicFamily();
+    QFont appFont(family);
+    appFont.setPixelSize(13);
+    QApplication::setFont(appFont);
+    m_canvas.setFontFamily(family);
+    m_form = std::make_unique<Formmain>(song, m_canvas, std::move(openDevice), *m_ui,
+                                        std::move(folders));
+    m_surface = new Surface(*this);
+    setCentralWidget(m_surface);
+    buildMenus();
+}
+
+MainWindow::~MainWindow() {
+    // Widgets refer to the model: remove them first.
+    delete takeCentralWidget();
+}
+
+void MainWindow::load(const std::string& commandLine) {
+    m_form->Form_Load(commandLine);
+    buildWidgets(); // the controls made at start-up are known now
+    layOut();
+    if (!m_form->endRequested)
+        move(static_cast<int>(m_form->left / kTwipsPerPixel),
+             static_cast<int>(m_form->top / kTwipsPerPixel));
+    refresh();
+}
+
+void MainWindow::buildMenus() {
+    std::function<void(QMenu*, MenuItem*)> addItem = [&](QMenu* parent, MenuItem* item) {
+        if (item->isSeparator()) {
+            m_actions[item] = parent->addSeparator();
+            return;
+        }
+        if (!item->children.empty()) {
+            QMenu* sub = parent->addMenu(QString::fromStdString(item->caption));
+            m_actions[item] = sub->menuAction();
+            for (MenuItem* child : item->children) addItem(sub, child);
+            return;
+        }
+        QAction* a = parent->addAction(QString::fromStdString(item->caption));
+        if (!item->shortcut.empty())
+            a->setShortcut(QKeySequence(QString::fromStdString(item->shortcut)));
+        connect(a, &QAction::triggered, this, [this, item] { run([item] { item->click(); }); });
+        m_actions[item] = a;
+    };
+    for (MenuItem* top : m_form->menuBar()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromStdString(top->caption));
+        m_actions[top] = menu->menuAction();
+        for (MenuItem* child : top->children) addItem(menu, child);
+    }
+}
+
+QWidget* MainWindow::containerFor(const Control& c) const {
+    switch (c.container) {
+    case Container::Form:
+        return m_surface;
+    case Container::Picture1:
+        return m_scoreView;
+    case Container::Picture2:
+        return widgetFor("Picture2");
+    case Container::Picture3:
+        return widgetFor("Picture3");
+    case Container::Picture4:
+        return widgetFor("Picture4");
+    }
+    return m_surface;
+}
+
+QWidget* MainWindow::widgetFor(const std::string& name) const {
+    for (const auto& [control, widget] : m_widgets)
+        if (control->name == name) return widget;
+    return nullptr;
+}
+
+void MainWindow::buildWidgets() {
+    Formmain& f = *m_form;
+    // Containers first, so that their children find them.
+    m_scoreView = new ScoreView(*this, m_surface);
+    m_widgets[&f.Picture1] = m_scoreView;
+    for (Control* panel : {&f.Picture2, &f.Picture3}) {
+        auto* frame = new QFrame(m_scoreView);
+        frame->setFrameShape(QFrame::Box);
+        frame->setAutoFillBackground(true);
+        m_widgets[panel] = frame;
+    }
+    m_widgets[&f.Picture4] = new PitchStrip(
+        f, [this](float x) { run([&] { m_form->Picture4_MouseMove(0, 0, x, 0.5f); }); }, m_surface);
+
+    for (Control* cp : f.controls()) {
+        Control& c = *cp;
+        if (m_widgets.count(cp)) continue;
+        if (c.container == Container::Picture1 &&
+            (c.kind == ControlKind::Shape || c.kind == ControlKind::Line ||
+             c.kind == ControlKind::Label))
+            continue; // drawn by the score view over its picture
+        if (c.container == Container::Picture4 || &c == &f.Picture5) continue;
+        QWidget* parent = containerFor(c);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case ControlKind::Label:
+        case ControlKind::Image: {
+            auto* label = new ClickLabel(
+                c, [this, cp] { run([cp] { cp->click(); }); }, parent);
+            label->setWordWrap(true);
+            if (c.onClick && c.kind == ControlKind::Label) {
+                label->setAlignment(Qt::AlignCenter);
+                label->setFrameShape(QFrame::Box);
+                label->setCursor(Qt::PointingHandCursor);
+            }
+            if (c.kind == ControlKind::Image) label->setCursor(Qt::PointingHandCursor);
+            // Only the part buttons paint their own background.
+            label->setAutoFillBackground(c.kind == ControlKind::Label && c.onClick != nullptr);
+            w = label;
+            break;
+        }
+        case ControlKind::Button: {
+            auto* b = new QPushButton(parent);
+            connect(b, &QPushButton::clicked, this, [this, cp] { run([cp] { cp->click(); }); });
+            w = b;
+            break;
+        }
+        case ControlKind::ComboBox: {
+            auto* box = new QComboBox(parent);
+            box->setMaxVisibleItems(24);
+            connect(box, &QComboBox::activated, this,
+                    [this, cp](int i) { run([cp, i] { cp->setListIndex(i); }); });
+            w = box;
+            break;
+        }
+        case ControlKind::ListBox: {
+            auto* list = new QListWidget(parent);
+            connect(list, &QListWidget::itemClicked, this, [this, cp, list](QListWidgetItem* item) {
+                run([cp, list, item] { cp->setListIndex(list->row(item)); });
+            });
+            w = list;
+            break;
+        }
+        case ControlKind::HScrollBar:
+        case ControlKind::VScrollBar: {
+            auto* bar = new QScrollBar(
+                c.kind == ControlKind::HScrollBar ? Qt::Horizontal : Qt::Vertical, parent);
+            connect(bar, &QScrollBar::valueChanged, this, [this, cp](int v) {
+                if (!m_refreshing) run([cp, v] { cp->setValue(v); });
+            });
+            w = bar;
+            break;
+        }
+        case ControlKind::TextBox: {
+            auto* edit = new QLineEdit(parent);
+            connect(edit, &QLineEdit::textEdited, this, [this, cp](const QString& t) {
+                run([cp, t] { cp->setText(t.toStdString()); });
+            });
+            w = edit;
+            break;
+        }
+        case ControlKind::OptionButton: {
+            auto* option = new QRadioButton(parent);
+            option->setAutoExclusive(c.container == Container::Form);
+            connect(option, &QRadioButton::clicked, this, [this, cp, &f] {
+                run([cp, &f] {
+                    if (cp->container == Container::Form)
+                        for (int i = 0; i < 3; ++i) f.Option1[i].checked = cp == &f.Option1[i];
+                    else
+                        cp->checked = true;
+                    cp->click();
+                });
+            });
+            w = option;
+            break;
+        }
+        case ControlKind::Shape: {
+            auto* frame = new QFrame(parent);
+            frame->setFrameShape(QFrame::Box);
+            frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            w = frame;
+            break;
+        }
+        case ControlKind::Line:
+        case ControlKind::Panel:
+            break;
+        }
+        if (w) m_widgets[cp] = w;
+    }
+    // The frame lies under the tool pictures.
+    if (QWidget* frame = m_widgets[&f.Shape2[0]]) frame->lower();
+}
+
+QRect MainWindow::formRect(const Control& c) const {
+    const double z = m_zoom;
+    const QPointF origin((m_surface->width() - kDesignWidth * z) / 2, 0);
+    return QRectF(origin.x() + c.left / kTwipsPerPixel * z, origin.y() + c.top / kTwipsPerPixel * z,
+                  c.width / kTwipsPerPixel * z, c.height / kTwipsPerPixel * z)
+        .toAlignedRect();
+}
+
+void MainWindow::layOut() {
+    if (!m_surface || !m_scoreView) return;
+    m_zoom = std::min(m_surface->width() / double(kDesignWidth),
+                      m_surface->height() / double(kDesignHeight));
+    QFont f = QApplication::font();
+    f.setPixelSize(std::max(9, static_cast<int>(std::lround(13 * m_zoom))));
+    m_surface->setFont(f);
+    refresh();
+}
+
+void MainWindow::mirror(Control& c, QWidget* w) {
+    // Geometry.
+    if (c.container == Container::Form) {
+        w->setGeometry(formRect(c));
+    } else if (c.kind == ControlKind::Panel) {
+        const double s = m_scoreView->scale();
+        const QPointF at = m_scoreView->toWidget(c.left, c.top);
+        w->setGeometry(QRectF(at, QSizeF(c.width * s, c.height * s)).toAlignedRect());
+    } else {
+        const double s = m_scoreView->scale();
+        w->setGeometry(QRectF(c.left * s, c.top * s, c.width * s, c.height * s).toAlignedRect());
+    }
+    w->setVisible(c.visible);
+    w->setEnabled(c.enabled);
+    const QString caption = QString::fromStdString(c.caption);
+    const int fontPx = c.container == Container::Form
+                           ? std::max(9, static_cast<int>(std::lround(13 * m_zoom)))
+                           : std::max(9, static_cast<int>(22 * m_scoreView->scale()));
+    if (w->font().pixelSize() != fontPx) {
+        QFont font = w->font();
+        font.setPixelSize(fontPx);
+        w->setFont(font);
+    }
+    switch (c.kind) {
+    case ControlKind::Label:
+    case ControlKind::Image: {
+        auto* label = static_cast<QLabel*>(w);
+        if (c.kind == ControlKind::Image) {
+            const int size = std::min(w->width(), w->height());
+            const QString key = QString::number(int(c.picture)) + "/" + QString::number(size);
+            if (label->property("pictureKey").toString() != key) {
+                label->setPixmap(paintPicture(c.picture, size, devicePixelRatioF()));
+                label->setProperty("pictureKey", key);
+            }
+        } else {
+            if (label->text() != caption) label->setText(caption);
+            QPalette pal = label->palette();
+            pal.setColor(QPalette::Window, qcolour(c.backColour));
+            pal.setColor(QPalette::WindowText, qcolour(c.foreColour));
+            label->setPalette(pal);
+        }
+        break;
+    }
+    case ControlKind::Button: {
+        auto* b = static_cast<QPushButton*>(w);
+        if (c.picture != PictureId::None) {
+            const int size = std::max(8, std::min(w->width(), w->height()) - 8);
+            b->setIcon(QIcon(paintPicture(c.picture, size, devicePixelRatioF())));
+            b->setIconSize(QSize(size, size));
+            b->setText(QString());
+        } else if (b->text() != caption) {
+            b->setText(caption);
+        }
+        break;
+    }
+    case ControlKind::ComboBox: {
+        auto* box = static_cast<QComboBox*>(w);
+        if (box->count() != static_cast<int>(c.items.size())) {
+            box->clear();
+            for (const std::string& item : c.items) box->addItem(QString::fromStdString(item));
+        }
+        if (box->currentIndex() != c.listIndex) box->setCurrentIndex(c.listIndex);
+        break;
+    }
+    case ControlKind::ListBox: {
+        auto* list = static_cast<QListWidget*>(w);
+        QStringList items;
+        for (const std::string& item : c.items) items << QString::fromStdString(item);
+        QStringList shown;
+        for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+        if (shown != items) {
+            list->clear();
+            list->addItems(items);
+        }
+        break;
+    }
+    case ControlKind::HScrollBar:
+    case ControlKind::VScrollBar: {
+        auto* bar = static_cast<QScrollBar*>(w);
+        bar->setRange(c.min, c.max);
+        bar->setPageStep(c.largeChange);
+        bar->setSingleStep(c.smallChange);
+        bar->setValue(c.value);
+        break;
+    }
+    case ControlKind::TextBox: {
+        auto* edit = static_cast<QLineEdit*>(w);
+        if (edit->text() != caption) edit->setText(caption);
+        break;
+    }
+    case ControlKind::OptionButton: {
+        auto* option = static_cast<QRadioButton*>(w);
+        if (option->text() != caption) option->setText(caption);
+        option->setChecked(c.checked);
+        break;
+    }
+    case ControlKind::Panel: {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Window, qcolour(c.backColour));
+        w->setPalette(pal);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MainWindow::mirrorMenus() {
+    for (auto& [item, action] : m_actions) {
+        if (!item->children.empty() || item->isSeparator()) {
+            action->setEnabled(item->enabled);
+            continue;
+        }
+        action->setCheckable(item->checked);
+        action->setChecked(item->checked);
+        action->setEnabled(item->enabled);
+        action->setVisible(item->visible);
+    }
+}
+
+void MainWindow::refresh() {
+    if (m_refreshing) return;
+    m_refreshing = true;
+    setWindowTitle(QString::fromStdString(m_form->caption));
+    if (m_scoreView) {
+        for (auto& [control, widget] : m_widgets)
+            if (control->container == Container::Form) mirror(*control, widget);
+        for (auto& [control, widget] : m_widgets)
+            if (control->container != Container::Form) mirror(*control, widget);
+        m_scoreView->update();
+        if (QWidget* strip = widgetFor("Picture4")) strip->update();
+    }
+    mirrorMenus();
+    m_refreshing = false;
+}
+
+void MainWindow::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    layOut();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+    if (m_form->Form_QueryUnload())
+        e->accept();
+    else
+        e->ignore();
+}
+
+} // namespace vako

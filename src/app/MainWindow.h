@@ -1,0 +1,97 @@
+// The Qt main window around `Formmain`: one widget per control, placed at its
+// designed position and zoomed to fit; the score view draws the retained
+// canvas image and lays the moving items over it. After every handler the
+// controls are shown again from the model.
+#pragma once
+
+#include "platform/qt/QtCanvas.h"
+#include "view/Formmain.h"
+
+#include <QMainWindow>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+
+class QAction;
+
+namespace vako {
+
+class MainWindow;
+
+// `Picture1`: the retained image, the moving items, mouse and keys in view units.
+class ScoreView : public QWidget {
+public:
+    ScoreView(MainWindow& window, QWidget* parent);
+    // Pixels (logical) per view unit.
+    double scale() const;
+    QPointF toWidget(double x, double y) const;
+    QPointF toView(QPointF widgetPoint) const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    MainWindow& m_window;
+};
+
+class MainWindow : public QMainWindow {
+public:
+    // Messages are shown as message boxes unless `quiet`, when they go to stderr.
+    MainWindow(Song& song, Formmain::DeviceOpener openDevice, SongFolders folders, bool quiet);
+    ~MainWindow() override;
+
+    Formmain& form() { return *m_form; }
+    QtCanvas& canvas() { return m_canvas; }
+    ScoreView& scoreView() { return *m_scoreView; }
+    // Runs the load handler with the command line and shows the model.
+    void load(const std::string& commandLine);
+    // Shows every control, menu and the caption from the model again.
+    void refresh();
+    // Runs one handler of the model, then refreshes.
+    template <typename F> void run(F&& handler) {
+        handler();
+        refresh();
+    }
+    // The zoom from design pixels to widget pixels.
+    double zoom() const { return m_zoom; }
+    QWidget* widgetFor(const std::string& controlName) const;
+
+protected:
+    void resizeEvent(QResizeEvent*) override;
+    void closeEvent(QCloseEvent*) override;
+
+private:
+    friend class ScoreView;
+    class Surface;
+    class Ui;
+    void buildMenus();
+    void buildWidgets();
+    void layOut();
+    QRect formRect(const Control& c) const;
+    QWidget* containerFor(const Control& c) const;
+    void mirror(Control& c, QWidget* w);
+    void mirrorMenus();
+
+    Song& m_song;
+    std::unique_ptr<Ui> m_ui;
+    QtCanvas m_canvas;
+    std::unique_ptr<Formmain> m_form;
+    QWidget* m_surface = nullptr;
+    ScoreView* m_scoreView = nullptr;
+    std::map<Control*, QWidget*> m_widgets;
+    std::map<MenuItem*, QAction*> m_actions;
+    double m_zoom = 1;
+    bool m_refreshing = false;
+};
+
+// Design size of the window's client area below the menu bar, in pixels.
+constexpr int kDesignWidth = 1320;
+constexpr int kDesignHeight = 672;
+
+} // namespace vako

@@ -1,0 +1,163 @@
+#include "platform/qt/QtCanvas.h"
+
+#include <QFontMetricsF>
+
+#include <algorithm>
+
+namespace vako {
+namespace {
+
+QColor qcolour(Rgb c) {
+    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
+
+// View units per pixel of the view at its designed size (1200 units on 624 pixels).
+constexpr double kUnitsPerDesignPixel = 1200.0 / 624.0;
+
+} // namespace
+
+QtCanvas::QtCanvas(double left, double top, double viewWidth, double viewHeight)
+    : m_viewWidth(viewWidth), m_viewHeight(viewHeight) {
+    setOrigin(left, top);
+    resize(static_cast<int>(viewWidth / kUnitsPerDesignPixel),
+           static_cast<int>(viewHeight / kUnitsPerDesignPixel), 1.0);
+}
+
+QtCanvas::~QtCanvas() = default;
+
+void QtCanvas::resize(int widthPx, int heightPx, double devicePixelRatio) {
+    m_painter.reset();
+    m_image = QImage(std::max(1, widthPx), std::max(1, heightPx), QImage::Format_RGB32);
+    m_image.setDevicePixelRatio(devicePixelRatio);
+    m_scale = std::min(m_image.width() / m_viewWidth, m_image.height() / m_viewHeight);
+    m_image.fill(qcolour(colour::kViewGrey));
+}
+
+const QImage& QtCanvas::image() {
+    m_painter.reset();
+    return m_image;
+}
+
+QPointF QtCanvas::toPixel(double x, double y) const {
+    return {(x - left()) * m_scale, (y - top()) * m_scale};
+}
+
+QPainter& QtCanvas::painter() {
+    if (!m_painter) {
+        m_painter = std::make_unique<QPainter>(&m_image);
+        // Coordinates are in device pixels whatever the image's pixel ratio.
+        m_painter->resetTransform();
+        m_painter->scale(1.0 / m_image.devicePixelRatio(), 1.0 / m_image.devicePixelRatio());
+    }
+    return *m_painter;
+}
+
+double QtCanvas::penWidth() const {
+    return drawWidth() * std::max(1.0, m_scale * kUnitsPerDesignPixel);
+}
+
+QFont QtCanvas::fontForSize() const {
+    QFont f(m_family);
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(std::max(1, static_cast<int>(fontSize() * kViewUnitsPerPoint * m_scale + 0.5)));
+    return f;
+}
+
+double QtCanvas::textHeight() const {
+    return QFontMetricsF(fontForSize()).height() / m_scale;
+}
+
+void QtCanvas::clear() {
+    QPainter& p = painter();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    const QRectF all(0, 0, m_image.width(), m_image.height());
+    p.fillRect(all, qcolour(colour::kViewGrey));
+    if (!m_persistent.isNull()) p.drawImage(all, m_persistent);
+    resetTextPosition();
+}
+
+void QtCanvas::line(double x1, double y1, double x2, double y2, Rgb colour) {
+    QPainter& p = painter();
+    const bool straight = x1 == x2 || y1 == y2;
+    p.setRenderHint(QPainter::Antialiasing, !straight);
+    QPen pen(qcolour(colour), penWidth());
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    QPointF a = toPixel(x1, y1), b = toPixel(x2, y2);
+    if (straight) { // crisp grid lines on whole pixels
+        a = QPointF(std::floor(a.x()) + 0.5, std::floor(a.y()) + 0.5);
+        b = QPointF(std::floor(b.x()) + 0.5, std::floor(b.y()) + 0.5);
+    }
+    p.drawLine(a, b);
+}
+
+void QtCanvas::box(double x1, double y1, double x2, double y2, Rgb colour, bool filled) {
+    QPainter& p = painter();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QRectF r = QRectF(toPixel(x1, y1), toPixel(x2, y2)).normalized();
+    if (filled) {
+        p.fillRect(r, qcolour(colour));
+    } else {
+        p.setPen(QPen(qcolour(colour), penWidth()));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(r);
+    }
+}
+
+void QtCanvas::circle(double x, double y, double radius, Rgb colour, double aspect) {
+    QPainter& p = painter();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(qcolour(colour), std::max(1.0, penWidth() * 0.9)));
+    if (fillStyle() == FillStyle::Solid)
+        p.setBrush(qcolour(fillColour()));
+    else
+        p.setBrush(Qt::NoBrush);
+    p.drawEllipse(toPixel(x, y), radius * m_scale, radius * aspect * m_scale);
+}
+
+void QtCanvas::point(double x, double y) {
+    QPainter& p = painter();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(qcolour(foreColour()));
+    const double r = penWidth() / 2;
+    p.drawEllipse(toPixel(x, y), r, r);
+}
+
+void QtCanvas::print(const std::string& text) {
+    QPainter& p = painter();
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    const QFont f = fontForSize();
+    p.setFont(f);
+    p.setPen(qcolour(foreColour()));
+    const QPointF at = toPixel(currentX(), currentY());
+    p.drawText(QPointF(at.x(), at.y() + QFontMetricsF(f).ascent()), QString::fromStdString(text));
+    nextTextLine();
+}
+
+bool QtCanvas::loadPicture(const std::string& path, double& width, double& height) {
+    QImage loaded(QString::fromStdString(path));
+    if (loaded.isNull()) return false;
+    m_loaded = loaded;
+    width = loaded.width() * kUnitsPerPicturePixel;
+    height = loaded.height() * kUnitsPerPicturePixel;
+    return true;
+}
+
+void QtCanvas::drawPicture(double x, double y, double width, double height) {
+    if (m_loaded.isNull()) return;
+    QPainter& p = painter();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p.drawImage(QRectF(toPixel(x, y), QSizeF(width * m_scale, height * m_scale)), m_loaded);
+}
+
+void QtCanvas::keepAsPersistentPicture() {
+    m_painter.reset();
+    m_persistent = m_image.copy();
+}
+
+void QtCanvas::dropPersistentPicture() {
+    m_persistent = QImage();
+}
+
+} // namespace vako

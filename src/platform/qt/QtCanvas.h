@@ -1,0 +1,65 @@
+// The score view's canvas on Qt: a retained image in device pixels that the
+// widget only copies to the screen. View units map onto it with one scale for
+// both axes; pens and dots are as many design pixels wide as asked.
+#pragma once
+
+#include "platform/Canvas.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+#include <memory>
+
+namespace vako {
+
+class QtCanvas : public Canvas {
+public:
+    // `viewWidth` x `viewHeight` units from (left, top).
+    QtCanvas(double left, double top, double viewWidth, double viewHeight);
+    ~QtCanvas() override;
+
+    // A new blank image of `pixels` device pixels for a widget of that size
+    // divided by `devicePixelRatio`. What was drawn is lost; redraw afterwards.
+    void resize(int widthPx, int heightPx, double devicePixelRatio);
+    // The retained image, finished for copying.
+    const QImage& image();
+    // Device pixels per view unit.
+    double scale() const { return m_scale; }
+    QPointF toPixel(double x, double y) const;
+
+    // The font family used for text (a Japanese gothic face).
+    void setFontFamily(const QString& family) { m_family = family; }
+
+    void clear() override;
+    void line(double x1, double y1, double x2, double y2, Rgb colour) override;
+    using Canvas::line;
+    void box(double x1, double y1, double x2, double y2, Rgb colour, bool filled) override;
+    void circle(double x, double y, double radius, Rgb colour, double aspect) override;
+    void point(double x, double y) override;
+    void print(const std::string& text) override;
+    bool loadPicture(const std::string& path, double& width, double& height) override;
+    void drawPicture(double x, double y, double width, double height) override;
+    void keepAsPersistentPicture() override;
+    void dropPersistentPicture() override;
+    double textHeight() const override;
+
+    // View units per pixel of a picture file (pictures tile at their designed size).
+    static constexpr double kUnitsPerPicturePixel = 1200.0 / 624.0;
+
+private:
+    QPainter& painter();
+    QFont fontForSize() const;
+    double penWidth() const;
+
+    double m_viewWidth, m_viewHeight;
+    double m_scale = 1;
+    QImage m_image;
+    QImage m_loaded;
+    QImage m_persistent;
+    QString m_family = QStringLiteral("Noto Sans CJK JP");
+    std::unique_ptr<QPainter> m_painter;
+};
+
+} // namespace vako
