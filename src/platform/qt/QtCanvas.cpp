@@ -30,6 +30,7 @@ void QtCanvas::resize(int widthPx, int heightPx, double devicePixelRatio) {
     m_image = QImage(std::max(1, widthPx), std::max(1, heightPx), QImage::Format_RGB32);
     m_image.setDevicePixelRatio(devicePixelRatio);
     m_scale = std::min(m_image.width() / m_viewWidth, m_image.height() / m_viewHeight);
+    m_sprites.clear();
     m_image.fill(qcolour(colour::kViewGrey));
 }
 
@@ -56,15 +57,29 @@ double QtCanvas::penWidth() const {
     return drawWidth() * std::max(1.0, m_scale * kUnitsPerDesignPixel);
 }
 
-QFont QtCanvas::fontForSize() const {
-    QFont f(m_family);
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(std::max(1, static_cast<int>(fontSize() * kViewUnitsPerPoint * m_scale + 0.5)));
-    return f;
+const QFont& QtCanvas::fontForSize() const {
+    const double key = fontSize() * 1e6 + m_scale;
+    if (key != m_fontKey) {
+        m_font = QFont(m_family);
+        m_font.setStyleHint(QFont::SansSerif);
+        m_font.setPixelSize(
+            std::max(1, static_cast<int>(fontSize() * kViewUnitsPerPoint * m_scale + 0.5)));
+        const QFontMetricsF metrics(m_font);
+        m_fontAscent = metrics.ascent();
+        m_fontHeight = metrics.height();
+        m_fontKey = key;
+    }
+    return m_font;
+}
+
+double QtCanvas::ascent() const {
+    fontForSize();
+    return m_fontAscent;
 }
 
 double QtCanvas::textHeight() const {
-    return QFontMetricsF(fontForSize()).height() / m_scale;
+    fontForSize();
+    return m_fontHeight / m_scale;
 }
 
 void QtCanvas::clear() {
@@ -106,13 +121,41 @@ void QtCanvas::box(double x1, double y1, double x2, double y2, Rgb colour, bool 
 
 void QtCanvas::circle(double x, double y, double radius, Rgb colour, double aspect) {
     QPainter& p = painter();
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(QPen(qcolour(colour), std::max(1.0, penWidth() * 0.9)));
-    if (fillStyle() == FillStyle::Solid)
-        p.setBrush(qcolour(fillColour()));
-    else
-        p.setBrush(Qt::NoBrush);
-    p.drawEllipse(toPixel(x, y), radius * m_scale, radius * aspect * m_scale);
+    const double rx = radius * m_scale, ry = radius * aspect * m_scale;
+    const double pen = std::max(1.0, penWidth() * 0.9);
+    const bool solid = fillStyle() == FillStyle::Solid;
+    auto paint = [&](QPainter& q, QPointF centre) {
+        q.setRenderHint(QPainter::Antialiasing, true);
+        q.setPen(QPen(qcolour(colour), pen));
+        if (solid)
+            q.setBrush(qcolour(fillColour()));
+        else
+            q.setBrush(Qt::NoBrush);
+        q.drawEllipse(centre, rx, ry);
+    };
+    if (rx > 40 || ry > 40) { // large circles are drawn directly
+        paint(p, toPixel(x, y));
+        return;
+    }
+    const std::string key =
+        std::to_string(colour) + '/' + std::to_string(solid ? fillColour() : 1u << 24) + '/' +
+        std::to_string(rx) + '/' + std::to_string(ry) + '/' + std::to_string(pen);
+    auto it = m_sprites.find(key);
+    if (it == m_sprites.end()) {
+        const int w = static_cast<int>(std::ceil(2 * rx + pen + 2));
+        const int h = static_cast<int>(std::ceil(2 * ry + pen + 2));
+        QImage sprite(w, h, QImage::Format_ARGB32_Premultiplied);
+        sprite.fill(Qt::transparent);
+        QPainter q(&sprite);
+        paint(q, QPointF(w / 2.0, h / 2.0));
+        q.end();
+        it = m_sprites.emplace(key, std::move(sprite)).first;
+    }
+    const QImage& sprite = it->second;
+    const QPointF c = toPixel(x, y);
+    p.drawImage(QPointF(std::round(c.x() - sprite.width() / 2.0),
+                        std::round(c.y() - sprite.height() / 2.0)),
+                sprite);
 }
 
 void QtCanvas::point(double x, double y) {
@@ -126,12 +169,22 @@ void QtCanvas::point(double x, double y) {
 
 void QtCanvas::print(const std::string& text) {
     QPainter& p = painter();
-    p.setRenderHint(QPainter::TextAntialiasing, true);
-    const QFont f = fontForSize();
+    const QFont& f = fontForSize();
+    if (m_textsFontKey != m_fontKey) { // laid out for another font
+        m_texts.clear();
+        m_textsFontKey = m_fontKey;
+    }
     p.setFont(f);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setPen(qcolour(foreColour()));
-    const QPointF at = toPixel(currentX(), currentY());
-    p.drawText(QPointF(at.x(), at.y() + QFontMetricsF(f).ascent()), QString::fromStdString(text));
+    auto it = m_texts.find(text);
+    if (it == m_texts.end()) {
+        QStaticText laidOut(QString::fromStdString(text));
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.prepare(QTransform(), f);
+        it = m_texts.emplace(text, std::move(laidOut)).first;
+    }
+    p.drawStaticText(toPixel(currentX(), currentY()), it->second);
     nextTextLine();
 }
 

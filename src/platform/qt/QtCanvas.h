@@ -8,7 +8,10 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QStaticText>
 #include <QString>
+
+#include <unordered_map>
 
 #include <memory>
 
@@ -50,7 +53,8 @@ public:
 
 private:
     QPainter& painter();
-    QFont fontForSize() const;
+    const QFont& fontForSize() const;
+    double ascent() const;
     double penWidth() const;
 
     double m_viewWidth, m_viewHeight;
@@ -60,6 +64,15 @@ private:
     QImage m_persistent;
     QString m_family = QStringLiteral("Noto Sans CJK JP");
     std::unique_ptr<QPainter> m_painter;
+    // The font of the last size asked for, with its metrics in pixels.
+    mutable QFont m_font;
+    mutable double m_fontKey = -1;
+    mutable double m_fontAscent = 0, m_fontHeight = 0;
+    // Laid-out texts of the current font (note names and bar numbers repeat).
+    std::unordered_map<std::string, QStaticText> m_texts;
+    double m_textsFontKey = -1;
+    // Small ellipses drawn once and copied: note heads repeat by the thousand.
+    std::unordered_map<std::string, QImage> m_sprites;
 };
 
 } // namespace vako
