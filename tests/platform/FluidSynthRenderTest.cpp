@@ -2,11 +2,15 @@
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
 #include "platform/fluidsynth/SoundFont.h"
 
+#include "song/SongWriter.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace vako {
 namespace {
@@ -102,6 +106,33 @@ TEST(FluidSynthMidiOut, OpensOrSaysWhyNot) {
     auto backend = makeFluidSynthBackend();
     EXPECT_TRUE(backend->isSynth());
     EXPECT_EQ(backend->deviceNames().size(), 1u);
+}
+
+// The tool, end to end: a short song at tempo 600 plays on the silent device
+// and renders into a WAV file.
+TEST(Tool, PlaysOnTheSilentDeviceAndRendersAWaveFile) {
+    const auto dir = std::filesystem::temp_directory_path() / "vako-tool-play-test";
+    std::filesystem::create_directories(dir);
+    Song song = songWith({{1, 60, 6, 0, 120, 64, 0}});
+    song.tempoText = "600";
+    ASSERT_EQ(saveSongTo(song, dir / "short.txt"), "");
+    const std::string in = (dir / "short.txt").string();
+    const std::string quiet = " 2>" + (dir / "log.txt").string();
+
+    EXPECT_EQ(std::system(
+                  ("VAKO_MIDI_OUT=null " + std::string(VAKO_TOOL) + " play " + in + quiet).c_str()),
+              0);
+    EXPECT_EQ(std::system((std::string(VAKO_TOOL) + " render " + in + " " +
+                           (dir / "out.wav").string() + quiet)
+                              .c_str()),
+              0);
+    std::ifstream wav(dir / "out.wav", std::ios::binary);
+    std::string head(4, '\0');
+    wav.read(head.data(), 4);
+    EXPECT_EQ(head, "RIFF");
+    EXPECT_GT(std::filesystem::file_size(dir / "out.wav"), 44u + 2 * 44100 * 4);
+    EXPECT_NE(std::system((std::string(VAKO_TOOL) + " play" + quiet).c_str()), 0);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
