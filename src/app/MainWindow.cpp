@@ -303,6 +303,9 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load(const std::string& commandLine) {
+    // The form's size in window units, for centring it on the screen.
+    m_form->width = width() * kTwipsPerPixel;
+    m_form->height = height() * kTwipsPerPixel;
     m_form->Form_Load(commandLine);
     buildWidgets(); // the controls made at start-up are known now
     layOut();

@@ -13,8 +13,10 @@
 #endif
 
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -63,10 +65,24 @@ int main(int argc, char** argv) {
                             })
                                   : vako::Formmain::DeviceOpener(openDevice),
                             vako::SongFolders::fromEnvironment(), quiet);
-    window.resize(vako::kDesignWidth, vako::kDesignHeight + 24);
+    // The designed size, zoomed to the screen: about 1:1 on 1366 x 768, larger
+    // on bigger screens (the controls scale with the window).
+    double zoom = 1.0;
+    if (!quiet) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect avail = screen->availableGeometry();
+            zoom = std::clamp(std::min(avail.width() * 0.95 / vako::kDesignWidth,
+                                       avail.height() * 0.9 / (vako::kDesignHeight + 24)),
+                              0.6, 2.0);
+        }
+    }
+    window.resize(static_cast<int>(vako::kDesignWidth * zoom),
+                  static_cast<int>((vako::kDesignHeight + 24) * zoom));
     window.load(commandLine);
     if (window.form().endRequested) return 1;
     window.show();
+    window.resize(static_cast<int>(vako::kDesignWidth * zoom),
+                  static_cast<int>((vako::kDesignHeight + 24) * zoom));
 
     if (!screenshot.empty()) {
         QTimer::singleShot(0, [&] {

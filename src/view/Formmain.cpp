@@ -248,7 +248,7 @@ void Formmain::buildControls() {
     Label5[1].caption = "+0";
     registerControl(Label13[5], "Label13(5)", K::Label, F, px(748), px(274), px(156), px(18));
     Label13[5].caption = "入力する音";
-    const char* optionCaptions[] = {"そのまま", "#", "b", "", "半音上げる", "半音下げる"};
+    const char* optionCaptions[] = {"なし", "#", "b", "", "半音上げる", "半音下げる"};
     for (int i = 0; i < 6; ++i) {
         Control& o = Option1[i];
         if (i < 3) {
@@ -319,7 +319,7 @@ void Formmain::buildControls() {
     HScroll2.min = 0, HScroll2.max = 1, HScroll2.value = 0, HScroll2.largeChange = 1;
     HScroll2.onChange = [this] { HScroll2_Change(); };
     registerControl(Label2[0], "Label2(0)", K::Label, F, px(368), px(632), px(40), px(18));
-    Label2[0].caption = "ページ";
+    Label2[0].visible = false; // the read-out next to it says it all
     registerControl(Label2[1], "Label2(1)", K::Label, F, px(410), px(632), px(94), px(18));
     Label2[1].caption = "1 / 1 ページ";
     registerControl(Label1, "Label1", K::Label, F, px(4), px(652), px(500), px(18));
