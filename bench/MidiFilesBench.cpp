@@ -1,0 +1,241 @@
+// Standard MIDI Files: importing a format-0 file and exporting a song, at
+// 10,000, 100,000 and 1,000,000 note events, to show that both grow linearly.
+// Targets: the import of 1,000,000 note events (500,000 notes, about 3.8 MB)
+// within 250 ms and 100 MB of peak heap, the export of 500,000 notes within
+// 150 ms. `peak_heap_MB` is the most heap held at once during one run beyond
+// what was held before it (the file image itself excluded).
+#include "midi/MidiFileWriter.h"
+#include "platform/AtomicFile.h"
+#include "song/MidiImport.h"
+#include "song/OpenF.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+#include <string>
+
+namespace {
+
+// Heap accounting for the peak figure: every allocation carries its size.
+std::atomic<int64_t> g_heapNow{0};
+std::atomic<int64_t> g_heapPeak{0};
+
+void* countedAlloc(size_t size) {
+    auto* block = static_cast<size_t*>(std::malloc(size + 16));
+    if (!block) throw std::bad_alloc();
+    *block = size;
+    const int64_t now = g_heapNow += static_cast<int64_t>(size);
+    int64_t peak = g_heapPeak.load();
+    while (now > peak && !g_heapPeak.compare_exchange_weak(peak, now)) {}
+    return reinterpret_cast<char*>(block) + 16;
+}
+
+void countedFree(void* p) {
+    if (!p) return;
+    auto* block = reinterpret_cast<size_t*>(static_cast<char*>(p) - 16);
+    g_heapNow -= static_cast<int64_t>(*block);
+    std::free(block);
+}
+
+} // namespace
+
+void* operator new(size_t size) {
+    return countedAlloc(size);
+}
+void* operator new[](size_t size) {
+    return countedAlloc(size);
+}
+void operator delete(void* p) noexcept {
+    countedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    countedFree(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    countedFree(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    countedFree(p);
+}
+
+namespace {
+
+using namespace vako;
+
+// A format-0 file of `events` note events (half starts, half ends) on four
+// channels, 480 ticks per quarter: runs of four-note chords, each chord ended
+// by note-ons of velocity 0 under running status, a step or two apart.
+std::string formatZeroFile(int64_t events) {
+    std::string track;
+    track.reserve(static_cast<size_t>(events) * 4 + 64);
+    auto put = [&](int b) { track.push_back(static_cast<char>(b)); };
+    for (int b : {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) put(b);
+    int64_t written = 0;
+    for (int64_t chord = 0; written < events; ++chord) {
+        const int channel = static_cast<int>(chord % 4);
+        const int root = 40 + static_cast<int>(chord % 36);
+        const int notes = static_cast<int>(std::min<int64_t>(4, (events - written) / 2));
+        for (int i = 0; i < notes; ++i) {
+            put(0x00);
+            put(0x90 + channel);
+            put(root + i * 4);
+            put(80 + i);
+        }
+        for (int i = 0; i < notes; ++i) {
+            put(i == 0 ? 0x78 : 0x00); // 120 ticks, then the rest of the chord at once
+            if (i == 0) put(0x90 + channel);
+            put(root + i * 4);
+            put(0x00);
+        }
+        written += 2 * notes;
+    }
+    for (int b : {0x00, 0xFF, 0x2F, 0x00}) put(b);
+    std::string image = "MThd";
+    for (int b : {0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0}) image.push_back(static_cast<char>(b));
+    image += "MTrk";
+    const auto n = static_cast<uint32_t>(track.size());
+    for (int shift : {24, 16, 8, 0}) image.push_back(static_cast<char>((n >> shift) & 0xFF));
+    return image + track;
+}
+
+void BM_ImportMidiFile(benchmark::State& state) {
+    const std::string image = formatZeroFile(state.range(0));
+    int64_t peak = 0;
+    for (auto _ : state) {
+        const int64_t before = g_heapNow.load();
+        g_heapPeak = before;
+        Song song;
+        if (!importStandardMidiFile(song, image)) state.SkipWithError("import failed");
+        benchmark::DoNotOptimize(song.udtNotes.data());
+        peak = std::max(peak, g_heapPeak.load() - before);
+    }
+    state.SetComplexityN(state.range(0));
+    state.counters["file_MB"] = static_cast<double>(image.size()) / 1e6;
+    state.counters["peak_heap_MB"] = static_cast<double>(peak) / 1e6;
+}
+BENCHMARK(BM_ImportMidiFile)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// The whole open as the file list does it: reading the file, the import,
+// removing the note ends and sorting the chords.
+void BM_OpenMidiFile(benchmark::State& state) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("vako-bench-" + std::to_string(state.range(0)) + ".mid");
+    if (!writeFileAtomically(path, formatZeroFile(state.range(0))).ok)
+        state.SkipWithError("cannot write");
+    SongHost host;
+    int64_t peak = 0;
+    for (auto _ : state) {
+        const int64_t before = g_heapNow.load();
+        g_heapPeak = before;
+        Song song;
+        if (OpenF(song, path.string(), host) != OpenStatus::Loaded)
+            state.SkipWithError("open failed");
+        benchmark::DoNotOptimize(song.udtNotes.data());
+        peak = std::max(peak, g_heapPeak.load() - before);
+    }
+    std::filesystem::remove(path);
+    state.SetComplexityN(state.range(0));
+    state.counters["peak_heap_MB"] = static_cast<double>(peak) / 1e6;
+}
+BENCHMARK(BM_OpenMidiFile)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// A song of `notes` notes over all parts: chords of four, a change of
+// balance or modulation now and then, a tempo change every 64 notes.
+Song songOf(int64_t notes) {
+    Song song;
+    song.udtNotes.assign(1, NoteRec{});
+    song.udtNotes.reserve(static_cast<size_t>(notes) + 1);
+    for (int64_t i = 0; i < notes; ++i) {
+        const auto part = static_cast<uint8_t>((i / 4) % 16);
+        const auto pos = static_cast<int32_t>(1 + (i / 4) * 3);
+        song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(36 + (i * 5) % 60), 6, part, 96,
+                                        static_cast<uint8_t>(i % 97 == 0 ? 32 : 64),
+                                        static_cast<uint8_t>(i % 89 == 0 ? 50 : 0)});
+        if (i % 64 == 0) {
+            ensureCCRoom(song.udtCCs, song.varCCCount + 2);
+            song.udtCCs[++song.varCCCount] =
+                CCRec{pos, static_cast<int32_t>(90 + i % 60), kTempoChange};
+        }
+    }
+    song.varNoteCountX2 = static_cast<int32_t>(notes * 2);
+    return song;
+}
+
+void BM_ExportMidiFile(benchmark::State& state) {
+    Song song = songOf(state.range(0));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bool faulted = false;
+        const std::string image = buildMidiFileImage(song, 0, faulted);
+        if (faulted) state.SkipWithError("export faulted");
+        bytes = image.size();
+        benchmark::DoNotOptimize(image.data());
+    }
+    state.SetComplexityN(state.range(0));
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+}
+BENCHMARK(BM_ExportMidiFile)
+    ->Arg(5'000)
+    ->Arg(50'000)
+    ->Arg(500'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// Two shapes on which the shared quicksort's cost grows faster than linearly:
+// a song of four-note chords of one length (the export's list is then two
+// sorted runs, the note-ons and the note-offs, one after the other), and a
+// format-1 file of two such tracks (the import's entries are two sorted runs).
+// Kept small; the sizes show the growth.
+void BM_ExportUniformChords(benchmark::State& state) {
+    Song song;
+    song.udtNotes.assign(1, NoteRec{});
+    for (int64_t i = 0; i < state.range(0); ++i)
+        song.udtNotes.push_back(NoteRec{static_cast<int32_t>(1 + (i / 4) * 3),
+                                        static_cast<uint8_t>(36 + (i * 5) % 60), 6, 0, 96, 64, 0});
+    song.varNoteCountX2 = static_cast<int32_t>(state.range(0) * 2);
+    for (auto _ : state) {
+        bool faulted = false;
+        benchmark::DoNotOptimize(buildMidiFileImage(song, 0, faulted).size());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ExportUniformChords)
+    ->Arg(4'000)
+    ->Arg(16'000)
+    ->Arg(64'000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ImportTwoTracks(benchmark::State& state) {
+    const std::string one = formatZeroFile(state.range(0) / 2);
+    // Both tracks of the format-0 image after one header that counts two.
+    std::string image = one.substr(0, 14);
+    image[9] = 1;  // format 1
+    image[11] = 2; // two tracks
+    image += one.substr(14);
+    image += one.substr(14);
+    for (auto _ : state) {
+        Song song;
+        if (!importStandardMidiFile(song, image)) state.SkipWithError("import failed");
+        benchmark::DoNotOptimize(song.udtNotes.data());
+    }
+}
+BENCHMARK(BM_ImportTwoTracks)
+    ->Arg(10'000)
+    ->Arg(40'000)
+    ->Arg(160'000)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
