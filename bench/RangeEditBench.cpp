@@ -1,0 +1,49 @@
+// The range window's operations over a range of 50,000 notes in a song of
+// 500,000 notes.
+#include "platform/RecordingCanvas.h"
+#include "rangeedit/Form2.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace vako;
+
+// 500,000 notes of part 0, about 10 a bar; bars 1001 to 6000 hold 50,000 of them.
+Song bigSong() {
+    Song song;
+    const int notes = 500000;
+    for (int i = 0; i < notes; ++i) {
+        const int32_t pos = 1 + (i / 10) * 48 + (i % 10) * 4;
+        song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(40 + i % 40), 4, 0, 120, 64, 0});
+    }
+    song.varNoteCountX2 = 2 * notes;
+    return song;
+}
+
+void BM_RangeOperation(benchmark::State& state) {
+    const int op = static_cast<int>(state.range(0));
+    const Song original = bigSong();
+    RecordingCanvas strip;
+    SongHost host;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Song song = original;
+        Form2 form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
+        form.Form_Load();
+        form.Picture1_MouseDown(Form2::kRightButton, 0);
+        form.intSelBar = {10001, 15000};
+        form.setHScroll4(3);
+        form.setHScroll3(20001);
+        form.setCombo2(4);
+        strip.forget();
+        state.ResumeTiming();
+        form.Command3_Click(op);
+        benchmark::DoNotOptimize(song.varNoteCountX2);
+    }
+    static const char* kNames[] = {"shift", "copy", "delete", "semitone", "strength", "balance"};
+    state.SetLabel(kNames[op]);
+}
+BENCHMARK(BM_RangeOperation)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
+} // namespace

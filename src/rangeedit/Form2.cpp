@@ -1,0 +1,231 @@
+#include "rangeedit/Form2.h"
+
+#include "midi/EventList.h"
+#include "song/Messages.h"
+#include "song/SongWriter.h"
+
+#include <cmath>
+#include <limits>
+
+namespace vako {
+namespace {
+
+// x rounded to a whole number, halves to the even neighbour.
+int64_t roundHalfEven(double x) { return static_cast<int64_t>(std::nearbyint(x)); }
+
+bool fitsPosition(int64_t pos) {
+    return pos >= std::numeric_limits<int32_t>::min() && pos <= std::numeric_limits<int32_t>::max();
+}
+
+std::vector<std::string> strengthItems() {
+    std::vector<std::string> items;
+    for (int k = 20; k >= 0; --k) items.push_back(std::to_string(k));
+    return items;
+}
+
+} // namespace
+
+const std::vector<std::string>& Form2::designTexts() {
+    static const std::vector<std::string> texts = {
+        "を                    の        小節目を開始点としてコピー",
+        "        区切り分右にずらす（48区切りで１小節）",
+        "削除する",
+        "                をすべて",
+        "音の強さをすべて　　　       　　　　にする",
+        "音のバランスをすべて　        　　　　　　にする",
+        "範囲選択・・・開始小節を左クリック　終了小節を右クリック",
+        "操作選択・・・範囲選択の後、実行ボタンを押してください。",
+    };
+    return texts;
+}
+
+Form2::Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders, std::function<void()> onUndoCopy)
+    : m_song(song), m_strip(strip), m_host(host), m_folders(std::move(folders)),
+      m_onUndoCopy(std::move(onUndoCopy)) {
+    m_strip.setOrigin(kStripLeft, kStripTop);
+}
+
+void Form2::Form_Load() {
+    Combo3.items = strengthItems();
+    Combo4.items = {"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3", "4 右"};
+    intSelBar = {1, 1};
+    Combo1.items.clear();
+    for (int i = 0; i < kPartCount; ++i) Combo1.items.push_back("パート " + std::to_string(i + 1));
+    Combo1.items[kPercussionPart] = "打楽器";
+    Combo2.items = {"ド", "ド#、レb", "レ", "レ#、ミb ", "ミ", "ファ", "ファ#、ソb", "ソ", "ソ#、ラb", "ラ", "ラ#、シb", "シ"};
+    Combo1.listIndex = Combo2.listIndex = Combo3.listIndex = 0;
+    Combo4.listIndex = 4;
+    HScroll1.max = scrollMaximum();
+    HScroll1.set(0);
+    HScroll3.max = std::max(HScroll3.min, scrollMaximum());
+    HScroll3.set(1);
+    Label3[3] = std::to_string(HScroll3.value);
+    redrawStrip();
+}
+
+int Form2::scrollMaximum() const {
+    const int64_t max = m_song.lastNotePos() / stepsPerBar() + 5;
+    return static_cast<int>(std::clamp<int64_t>(max, 0, 32767));
+}
+
+int Form2::clampIndex(const ListState& list, int index) const {
+    if (list.items.empty()) return -1;
+    return std::clamp(index, 0, static_cast<int>(list.items.size()) - 1);
+}
+
+void Form2::Picture1_MouseDown(int button, double x) {
+    if (button != kLeftButton && button != kRightButton) return;
+    const int64_t bar = HScroll1.value + roundHalfEven(x) / stepsPerBar() + 1;
+    intSelBar[button == kLeftButton ? 0 : 1] = static_cast<int>(std::clamp<int64_t>(bar, -32768, 32767));
+    if (intSelBar[0] > intSelBar[1]) std::swap(intSelBar[0], intSelBar[1]);
+    redrawStrip();
+}
+
+void Form2::setVScroll1(int value) {
+    VScroll1.set(value);
+    Label1 = VScroll1.value == kPercussionPart ? "打楽器パート" : "パート " + std::to_string(VScroll1.value + 1);
+    redrawStrip();
+}
+
+void Form2::setHScroll1(int value) {
+    if (HScroll1.set(value)) redrawStrip();
+}
+
+void Form2::setHScroll3(int value) {
+    HScroll3.set(value);
+    Label3[3] = std::to_string(HScroll3.value);
+}
+
+void Form2::setHScroll4(int value) {
+    HScroll4.set(value);
+    Label3[2] = std::to_string(HScroll4.value);
+}
+
+void Form2::redrawStrip() {
+    const int L = stepsPerBar();
+    const int64_t first = HScroll1.value;
+    HScroll1.max = scrollMaximum();
+    m_strip.clear();
+    for (int i = 1; i <= 23; ++i) {
+        if (first + i >= intSelBar[0] && first + i <= intSelBar[1])
+            m_strip.box(L * i, 0, L * (i - 1), -300, colour::kLightRed, true);
+    }
+    // The ranges of the treble staff (notes 63-77) and the bass staff (43-57).
+    m_strip.box(-10, -63, 600, -77, m_strip.foreColour(), false);
+    m_strip.box(-10, -57, 600, -43, m_strip.foreColour(), false);
+    for (int i = 1; i <= 23; ++i) {
+        m_strip.line(L * i, 0, L * i, -300, colour::kBlack);
+        m_strip.setCurrentX(L * (i - 1) + 4 * m_song.bytQuartersPerBar);
+        m_strip.setCurrentY(-100);
+        m_strip.print(std::to_string(first + i));
+    }
+    // One unit a step to the right, one unit a semitone upwards.
+    const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(m_song.udtNotes.size()) - 1);
+    for (int64_t k = 1; k <= n; ++k) {
+        const NoteRec& note = m_song.udtNotes[k];
+        if (note.bytPart != VScroll1.value) continue;
+        const int64_t x = note.lngPos - L * first;
+        if (x >= 0 && x <= 576) m_strip.circle(static_cast<double>(x), -note.bytNote, 2, colour::kBlack, 0.7);
+    }
+    Label3[1] = "現在　" + std::to_string(intSelBar[0]) + "小節目　から　" + std::to_string(intSelBar[1]) +
+                "小節目　を選択中";
+}
+
+void Form2::Command3_Click(int index) {
+    if (index < kShift || index > kBalance) return;
+    if (runOperation(index)) {
+        m_song.bytModified = 1;
+    } else {
+        errorDump(m_song, m_folders, m_host, {msg::kErrorSaved});
+    }
+    redrawStrip();
+}
+
+bool Form2::runOperation(int op) {
+    m_song.takeUndoCopy();
+    if (m_onUndoCopy) m_onUndoCopy();
+
+    const int64_t L = stepsPerBar();
+    const int64_t S = (int64_t{intSelBar[0]} - 1) * L + 1;
+    const int64_t E = int64_t{intSelBar[1]} * L;
+    const int part = VScroll1.value;
+    std::vector<NoteRec>& notes = m_song.udtNotes;
+    const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(notes.size()) - 1);
+    auto selected = [&](const NoteRec& note) {
+        return note.bytPart == part && note.lngPos >= S && note.lngPos <= E;
+    };
+
+    bool ok = true;
+    switch (op) {
+    case kShift:
+        for (int64_t i = 1; i <= n; ++i) {
+            if (!selected(notes[i])) continue;
+            const int64_t pos = int64_t{notes[i].lngPos} + HScroll4.value;
+            if (fitsPosition(pos))
+                notes[i].lngPos = static_cast<int32_t>(pos);
+            else
+                ok = false;
+        }
+        SortNotes(notes, 1, m_song.noteCount());
+        break;
+    case kCopy: {
+        // Copies go behind the notes the loop visits, so an overlapping target ends.
+        const int64_t offset = (int64_t{HScroll3.value} - intSelBar[0]) * L;
+        for (int64_t i = 1; i <= n; ++i) {
+            if (!selected(notes[i])) continue;
+            NoteRec copy = notes[i];
+            const int64_t pos = int64_t{copy.lngPos} + offset;
+            if (!fitsPosition(pos)) {
+                ok = false;
+                continue;
+            }
+            copy.lngPos = static_cast<int32_t>(pos);
+            copy.bytPart = static_cast<uint8_t>(std::max(0, Combo1.listIndex));
+            m_song.varNoteCountX2 += 2;
+            ensureNoteRoom(notes, int64_t{m_song.varNoteCountX2} + 10);
+            notes[m_song.noteCount()] = copy;
+        }
+        SortNotes(notes, 1, m_song.noteCount());
+        break;
+    }
+    case kDelete: {
+        // One pass; the remaining notes keep their order.
+        int64_t kept = 0, removed = 0;
+        for (int64_t i = 1; i <= n; ++i) {
+            if (selected(notes[i]))
+                ++removed;
+            else
+                notes[++kept] = notes[i];
+        }
+        m_song.varNoteCountX2 -= static_cast<int32_t>(2 * removed);
+        notes.resize(static_cast<size_t>(std::max<int64_t>(kept, m_song.varNoteCountX2 + 10) + 1));
+        break;
+    }
+    case kSemitone: {
+        const int pitchClass = Combo2.listIndex;
+        const int step = Option2[0] ? 1 : -1;
+        for (int64_t i = 1; i <= n; ++i) {
+            NoteRec& note = notes[i];
+            if (!selected(note) || note.bytNote % 12 != pitchClass || note.bytPart == kPercussionPart) continue;
+            // Values from 120 up mean note ends; a note must stay below them.
+            const int moved = note.bytNote + step;
+            if (moved >= 0 && moved < 120)
+                note.bytNote = static_cast<uint8_t>(moved);
+            else
+                ok = false;
+        }
+        break;
+    }
+    case kStrength:
+        for (int64_t i = 1; i <= n; ++i)
+            if (selected(notes[i])) notes[i].bytVelocity = static_cast<uint8_t>((20 - Combo3.listIndex) * 6);
+        break;
+    case kBalance:
+        for (int64_t i = 1; i <= n; ++i)
+            if (selected(notes[i])) notes[i].bytPan = static_cast<uint8_t>(Combo4.listIndex * 16);
+        break;
+    }
+    return ok;
+}
+
+} // namespace vako

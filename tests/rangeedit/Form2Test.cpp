@@ -1,0 +1,237 @@
+#include "../song/SongTestSupport.h"
+
+#include "platform/RecordingCanvas.h"
+#include "rangeedit/Form2.h"
+#include "song/Messages.h"
+
+#include <gtest/gtest.h>
+
+namespace vako {
+namespace {
+
+NoteRec note(int32_t pos, uint8_t key, uint8_t part = 0) { return NoteRec{pos, key, 12, part, 120, 64, 0}; }
+
+class Form2Test : public ::testing::Test {
+protected:
+    void setNotes(std::initializer_list<NoteRec> notes) {
+        song.udtNotes.assign(1, NoteRec{});
+        for (const NoteRec& n : notes) song.udtNotes.push_back(n);
+        song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
+    }
+    Form2& open() {
+        form = std::make_unique<Form2>(song, canvas, host, SongFolders{folder.path(), folder.path()},
+                                       [this] { ++undoEnabled; });
+        form->Form_Load();
+        return *form;
+    }
+    std::vector<int> positions() const {
+        std::vector<int> out;
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].lngPos);
+        return out;
+    }
+    std::vector<int> keys() const {
+        std::vector<int> out;
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].bytNote);
+        return out;
+    }
+
+    test::TempFolder folder;
+    Song song;
+    RecordingCanvas canvas;
+    test::RecordingSongHost host;
+    std::unique_ptr<Form2> form;
+    int undoEnabled = 0;
+};
+
+TEST_F(Form2Test, LoadFillsTheListsAndSelectsBarOne) {
+    setNotes({note(1, 60), note(200, 62)});
+    Form2& f = open();
+    EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 1}));
+    EXPECT_EQ(f.Combo1.items.size(), 16u);
+    EXPECT_EQ(f.Combo1.items[0], "パート 1");
+    EXPECT_EQ(f.Combo1.items[9], "打楽器");
+    EXPECT_EQ(f.Combo2.items[3], "レ#、ミb ");
+    EXPECT_EQ(f.Combo3.items.front(), "20");
+    EXPECT_EQ(f.Combo3.items.back(), "0");
+    EXPECT_EQ(f.Combo4.listIndex, 4);
+    EXPECT_EQ(f.Combo4.items[4], "0");
+    // The last note at 200 lies in bar 5 (200 \ 48 = 4), plus 5 bars to spare.
+    EXPECT_EQ(f.HScroll1.max, 9);
+    EXPECT_EQ(f.HScroll3.max, 9);
+    EXPECT_EQ(f.HScroll3.value, 1);
+    EXPECT_EQ(f.Label3[1], "現在　1小節目　から　1小節目　を選択中");
+    EXPECT_EQ(f.Label1, "パート１");
+    f.setVScroll1(9);
+    EXPECT_EQ(f.Label1, "打楽器パート");
+    f.setVScroll1(2);
+    EXPECT_EQ(f.Label1, "パート 3");
+}
+
+TEST_F(Form2Test, StripClicksPickBarsAndKeepStartBeforeEnd) {
+    Form2& f = open();
+    f.Picture1_MouseDown(Form2::kLeftButton, 100); // bar 100 \ 48 + 1 = 3 as start, after the end bar 1
+    EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 3}));
+    f.Picture1_MouseDown(Form2::kLeftButton, 150);
+    EXPECT_EQ(f.intSelBar, (std::array<int, 2>{3, 4}));
+    f.Picture1_MouseDown(Form2::kRightButton, 10);
+    EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 3}));
+    f.Picture1_MouseDown(4, 500); // other buttons change nothing
+    EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 3}));
+    f.setHScroll1(2); // the strip starts at bar 3
+    f.Picture1_MouseDown(Form2::kRightButton, 10);
+    EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 3}));
+    f.Picture1_MouseDown(Form2::kRightButton, 50);
+    EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 4}));
+
+    f.setHScroll1(0);
+    song.bytQuartersPerBar = 3; // 36 steps a bar
+    f.Picture1_MouseDown(Form2::kLeftButton, 100);
+    EXPECT_EQ(f.intSelBar[0], 3);
+}
+
+TEST_F(Form2Test, StripShowsBarsSelectionAndTheChosenPartsNotes) {
+    setNotes({note(10, 60), note(20, 64, 3), note(600, 70)});
+    Form2& f = open();
+    f.Picture1_MouseDown(Form2::kRightButton, 60); // bars 1 to 2
+    const auto boxes = canvas.ofKind(DrawOp::Box);
+    ASSERT_EQ(boxes.size(), 4u); // two selected bars, two staff ranges
+    EXPECT_TRUE(boxes[0].filled);
+    EXPECT_EQ(boxes[0].colour, colour::kLightRed);
+    EXPECT_EQ(boxes[1].x1, 96);
+    const auto circles = canvas.ofKind(DrawOp::Circle);
+    ASSERT_EQ(circles.size(), 1u); // part 0 only, and 600 lies beyond x = 576
+    EXPECT_EQ(circles[0].x1, 10);
+    EXPECT_EQ(circles[0].y1, -60);
+    EXPECT_DOUBLE_EQ(circles[0].aspect, 0.7);
+    const auto texts = canvas.texts();
+    ASSERT_EQ(texts.size(), 23u);
+    EXPECT_EQ(texts[0].text, "1");
+    EXPECT_EQ(texts[0].x1, 16);
+    EXPECT_EQ(texts[0].y1, -100);
+}
+
+TEST_F(Form2Test, InTwoFourTimeOnlyTwentyThreeBarsAreDrawn) {
+    song.bytQuartersPerBar = 2;
+    open();
+    EXPECT_EQ(canvas.ofKind(DrawOp::Line).size(), 23u);
+    EXPECT_EQ(canvas.texts().back().text, "23");
+}
+
+TEST_F(Form2Test, ShiftMovesTheRangeOfOnePartAndSorts) {
+    setNotes({note(10, 60), note(30, 62, 1), note(50, 64)});
+    Form2& f = open();
+    f.setHScroll4(-48);
+    EXPECT_EQ(f.Label3[2], "-48");
+    f.Command3_Click(Form2::kShift);
+    // Nothing keeps positions above zero.
+    EXPECT_EQ(positions(), (std::vector<int>{-38, 30, 50}));
+    EXPECT_EQ(undoEnabled, 1);
+    EXPECT_EQ(song.bytModified, 1);
+}
+
+TEST_F(Form2Test, RangeOfBarsTwoToThreeCoversPositions49To144) {
+    setNotes({note(48, 60), note(49, 60), note(144, 60), note(145, 60)});
+    Form2& f = open();
+    f.Picture1_MouseDown(Form2::kRightButton, 100);
+    f.Picture1_MouseDown(Form2::kLeftButton, 50);
+    ASSERT_EQ(f.intSelBar, (std::array<int, 2>{2, 3}));
+    f.setCombo3(20);
+    f.Command3_Click(Form2::kStrength);
+    std::vector<int> strengths;
+    for (int i = 1; i <= 4; ++i) strengths.push_back(song.udtNotes[i].bytVelocity);
+    EXPECT_EQ(strengths, (std::vector<int>{120, 0, 0, 120}));
+}
+
+TEST_F(Form2Test, CopyToAnotherPartAndBarAddsSortedCopies) {
+    setNotes({note(1, 60), note(13, 62), note(100, 64), note(200, 65)});
+    Form2& f = open();
+    f.setCombo1(9);
+    f.setHScroll3(5);
+    f.Command3_Click(Form2::kCopy);
+    ASSERT_EQ(song.varNoteCountX2, 12);
+    EXPECT_EQ(positions(), (std::vector<int>{1, 13, 100, 193, 200, 205}));
+    EXPECT_EQ(song.udtNotes[4].bytPart, 9);
+    EXPECT_EQ(song.udtNotes[6].bytPart, 9);
+    EXPECT_GE(song.udtNotes.size(), 12u + 11u);
+}
+
+TEST_F(Form2Test, CopyOntoAnOverlappingRangeEnds) {
+    setNotes({note(1, 60), note(20, 62), note(50, 64)});
+    Form2& f = open();
+    f.Picture1_MouseDown(Form2::kRightButton, 60); // bars 1 to 2
+    f.setHScroll3(2);                              // one bar later: overlaps
+    f.Command3_Click(Form2::kCopy);
+    EXPECT_EQ(positions(), (std::vector<int>{1, 20, 49, 50, 68, 98}));
+}
+
+TEST_F(Form2Test, DeleteRemovesAdjacentSelectedNotesAndKeepsTheOrder) {
+    setNotes({note(1, 60), note(1, 64), note(5, 60, 2), note(6, 61), note(60, 62)});
+    Form2& f = open();
+    f.Command3_Click(Form2::kDelete);
+    EXPECT_EQ(song.varNoteCountX2, 4);
+    EXPECT_EQ(positions(), (std::vector<int>{5, 60}));
+    EXPECT_EQ(song.udtNotes[1].bytPart, 2);
+}
+
+TEST_F(Form2Test, SemitoneMovesOnePitchClassButNeverPercussion) {
+    setNotes({note(1, 59), note(2, 47), note(3, 60), note(4, 59, 9)});
+    Form2& f = open();
+    f.setCombo2(11); // シ
+    f.Command3_Click(Form2::kSemitone);
+    EXPECT_EQ(keys(), (std::vector<int>{60, 48, 60, 59}));
+    // A second run with the same choice leaves the moved notes alone.
+    f.Command3_Click(Form2::kSemitone);
+    EXPECT_EQ(keys(), (std::vector<int>{60, 48, 60, 59}));
+
+    f.setVScroll1(9);
+    f.Command3_Click(Form2::kSemitone);
+    EXPECT_EQ(song.udtNotes[4].bytNote, 59);
+}
+
+TEST_F(Form2Test, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
+    setNotes({note(1, 119), note(2, 60)});
+    song.takeUndoCopy();
+    setNotes({note(1, 119), note(2, 60), note(3, 107)});
+    Form2& f = open();
+    f.setCombo2(11); // 119 is a シ; up would be 120, a note end
+    f.Command3_Click(Form2::kSemitone);
+    // The operation's own undo copy comes back: the notes as they were.
+    EXPECT_EQ(keys(), (std::vector<int>{119, 60, 107}));
+    EXPECT_EQ(host.messages, std::vector<std::string>{msg::kErrorSaved});
+    EXPECT_TRUE(std::filesystem::exists(folder / "err.txt"));
+    EXPECT_EQ(song.strFileName, "err");
+
+    f.setOption2(1);
+    setNotes({note(1, 0)});
+    f.setCombo2(0);
+    f.Command3_Click(Form2::kSemitone);
+    EXPECT_EQ(keys(), std::vector<int>{0});
+    EXPECT_EQ(host.messages.size(), 2u);
+}
+
+TEST_F(Form2Test, StrengthAndBalanceItemsMapToTheirValues) {
+    setNotes({note(1, 60)});
+    Form2& f = open();
+    f.setCombo3(0);
+    f.Command3_Click(Form2::kStrength);
+    EXPECT_EQ(song.udtNotes[1].bytVelocity, 120);
+    f.setCombo4(8);
+    f.Command3_Click(Form2::kBalance);
+    EXPECT_EQ(song.udtNotes[1].bytPan, 128);
+    f.setCombo4(0);
+    f.Command3_Click(Form2::kBalance);
+    EXPECT_EQ(song.udtNotes[1].bytPan, 0);
+}
+
+TEST_F(Form2Test, EveryOperationTakesTheUndoCopyFirst) {
+    setNotes({note(1, 60), note(20, 62)});
+    Form2& f = open();
+    f.Command3_Click(Form2::kDelete);
+    EXPECT_EQ(song.lngUndoNoteCount, 4);
+    EXPECT_EQ(song.udtUndoNotes[2].lngPos, 20);
+    song.restoreUndoCopy();
+    EXPECT_EQ(positions(), (std::vector<int>{1, 20}));
+}
+
+} // namespace
+} // namespace vako
