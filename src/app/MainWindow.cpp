@@ -156,6 +156,12 @@ public:
             &ok);
         return ok ? text.toStdString() : std::string{};
     }
+    Answer askYesNo(const std::string& text) override {
+        return ask(text, QMessageBox::Yes | QMessageBox::No, Answer::No);
+    }
+    Answer askYesNoCancel(const std::string& text) override {
+        return ask(text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Answer::Cancel);
+    }
     double screenWidth() const override {
         const QScreen* s = QGuiApplication::primaryScreen();
         return (s ? s->availableGeometry().width() : 1366) * kTwipsPerPixel;
@@ -169,6 +175,20 @@ public:
     }
 
 private:
+    // Off screen (screenshots) nobody answers: Cancel where the box has it, else No.
+    Answer ask(const std::string& text, QMessageBox::StandardButtons buttons, Answer quietAnswer) {
+        if (m_quiet) {
+            std::cerr << text << '\n';
+            return quietAnswer;
+        }
+        const auto pressed =
+            QMessageBox::question(&m_window, QStringLiteral("ヴァコヴァコMIDI"),
+                                  QString::fromStdString(text), buttons, QMessageBox::Yes);
+        if (pressed == QMessageBox::Yes) return Answer::Yes;
+        if (pressed == QMessageBox::No) return Answer::No;
+        return buttons.testFlag(QMessageBox::Cancel) ? Answer::Cancel : Answer::No;
+    }
+
     MainWindow& m_window;
     bool m_quiet;
 };

@@ -15,6 +15,10 @@ public:
     // A modal input box; the typed text, or "" when cancelled.
     virtual std::string inputBox(const std::string& prompt, const std::string& title,
                                  const std::string& defaultText) = 0;
+    // A modal question; the button pressed. Yes/No boxes never answer Cancel.
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer askYesNo(const std::string& text) = 0;
+    virtual Answer askYesNoCancel(const std::string& text) = 0;
     // Screen size in window units (twips).
     virtual double screenWidth() const { return 1366 * 15.0; }
     virtual double screenHeight() const { return 768 * 15.0; }

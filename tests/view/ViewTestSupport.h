@@ -7,6 +7,7 @@
 #include "platform/RecordingCanvas.h"
 #include "view/Formmain.h"
 
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -17,11 +18,34 @@ namespace vako::test {
 class FakeWindowSystem : public WindowSystem {
 public:
     void messageBox(const std::string& text) override { messages.push_back(text); }
-    std::string inputBox(const std::string&, const std::string&, const std::string&) override {
-        return inputAnswer;
+    std::string inputBox(const std::string& prompt, const std::string& title,
+                         const std::string& defaultText) override {
+        inputs.push_back({prompt, title, defaultText});
+        if (inputAnswers.empty()) return inputAnswer;
+        std::string answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
     }
+    Answer askYesNo(const std::string& text) override { return ask(text, Answer::No); }
+    Answer askYesNoCancel(const std::string& text) override { return ask(text, Answer::Cancel); }
     void endProgram() override { ended = true; }
+
+    // Scripted answers, first to last; an empty script answers `fallback`.
+    Answer ask(const std::string& text, Answer fallback) {
+        questions.push_back(text);
+        if (answers.empty()) return fallback;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    struct Input {
+        std::string prompt, title, defaultText;
+    };
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::deque<Answer> answers;
+    std::vector<Input> inputs;
+    std::deque<std::string> inputAnswers; // answered first, then inputAnswer
     std::string inputAnswer;
     bool ended = false;
 };
