@@ -37,29 +37,61 @@ std::vector<std::string> MidiDeviceList::names() {
 }
 
 std::unique_ptr<MidiOut> MidiDeviceList::open(const MidiOutChoice& choice, std::string& error) {
+    bool busy = false;
+    return open(choice, error, busy);
+}
+
+std::unique_ptr<MidiOut> MidiDeviceList::open(const MidiOutChoice& choice, std::string& error,
+                                              bool& busy) {
     error.clear();
+    busy = false;
     switch (choice.kind) {
     case MidiOutChoice::Kind::Null:
         error = "the silent device was chosen";
         return nullptr;
     case MidiOutChoice::Kind::Synth:
-        // The synthesizer, else whatever device there is, as a MIDI mapper would.
+        // The synthesizer, else the first port that opens, as a MIDI mapper
+        // would. A synthesizer that will not open has no audio output (or no
+        // usable SoundFont): the machine has no sound, nobody else holds it.
         for (auto& backend : m_backends) {
-            const std::vector<std::string> names = backend->deviceNames();
-            if (!names.empty()) return backend->open(names.front(), error);
+            for (const std::string& name : backend->deviceNames()) {
+                std::string why;
+                if (auto device = backend->open(name, why)) {
+                    error.clear();
+                    return device;
+                }
+                if (!backend->isSynth()) busy = true;
+                error += (error.empty() ? "" : "; ") + name + ": " + why;
+            }
         }
-        error = "no MIDI output device";
+        if (error.empty()) error = "no MIDI output device";
         return nullptr;
     case MidiOutChoice::Kind::Port:
         for (auto& backend : m_backends) {
             if (backend->isSynth()) continue;
-            for (const std::string& name : backend->deviceNames())
-                if (name.find(choice.portName) != std::string::npos)
-                    return backend->open(name, error);
+            for (const std::string& name : backend->deviceNames()) {
+                if (name.find(choice.portName) == std::string::npos) continue;
+                auto device = backend->open(name, error);
+                busy = !device;
+                return device;
+            }
         }
+        // A port asked for by name that is not there is taken as one that is
+        // in use elsewhere: the user is told to free it.
+        busy = true;
         error = "no MIDI port named \"" + choice.portName + "\"";
         return nullptr;
     }
+    return nullptr;
+}
+
+std::unique_ptr<MidiOut> MidiDeviceList::openByName(const std::string& deviceName,
+                                                    std::string& error) {
+    error.clear();
+    for (auto& backend : m_backends)
+        for (const std::string& name : backend->deviceNames())
+            if (name == deviceName) return backend->open(name, error);
+    error = "no MIDI output device named \"" + deviceName + "\"";
     return nullptr;
 }
 
@@ -73,9 +105,10 @@ MidiStartup openMidiOutAtStartup(MidiDeviceList& devices, const MidiOutChoice& c
         result.message = msg::kNoMidiDevice;
         result.detail = "no MIDI output device";
     } else {
-        result.device = devices.open(choice, result.detail);
+        bool busy = false;
+        result.device = devices.open(choice, result.detail, busy);
         if (!result.device) {
-            result.message = msg::kMidiInUse;
+            result.message = busy ? msg::kMidiInUse : msg::kNoMidiDevice;
             if (result.detail.empty()) result.detail = "the device could not be opened";
         }
     }

@@ -61,8 +61,14 @@ public:
     int count() { return static_cast<int>(names().size()); }
 
     // Opens the device the choice names (never the silent one). nullptr with
-    // `error` set when there is no such device or it cannot be opened.
+    // `error` set when there is no such device or it cannot be opened; `busy`
+    // then tells a port that exists but would not open (or was named and is
+    // missing) from a machine without any usable device. The synthesizer
+    // choice falls through to the ports when the synthesizer will not open.
     std::unique_ptr<MidiOut> open(const MidiOutChoice& choice, std::string& error);
+    std::unique_ptr<MidiOut> open(const MidiOutChoice& choice, std::string& error, bool& busy);
+    // Opens the device of exactly that name, as names() lists it.
+    std::unique_ptr<MidiOut> openByName(const std::string& deviceName, std::string& error);
 
 private:
     std::vector<std::unique_ptr<MidiOutBackend>> m_backends;
@@ -78,10 +84,12 @@ struct MidiStartup {
     bool silentFallback = false; // the device is the silent stand-in
 };
 
-// Start-up's device step: no device at all gives msg::kNoMidiDevice, a device
-// that will not open gives msg::kMidiInUse; either way the program goes on
-// with the silent device, so the rest of start-up and every later handler
-// always have a device to send to. Choosing "null" is not a failure.
+// Start-up's device step: no device at all, or none that can sound (the
+// synthesizer without audio output), gives msg::kNoMidiDevice; a port that
+// exists but will not open gives msg::kMidiInUse. Either way the program goes
+// on with the silent device, so the rest of start-up and every later handler
+// always have a device to send to, and the user can pick another device
+// later. Choosing "null" is not a failure.
 MidiStartup openMidiOutAtStartup(MidiDeviceList& devices, const MidiOutChoice& choice);
 
 } // namespace vako

@@ -102,16 +102,44 @@ TEST(MidiStartup, NoDeviceAtAllGivesTheFirstMessageAndTheSilentDevice) {
     EXPECT_TRUE(startup.silentFallback);
 }
 
-TEST(MidiStartup, ADeviceThatWillNotOpenGivesTheSecondMessageAndTheProgramGoesOnSilently) {
+TEST(MidiStartup, APortThatWillNotOpenGivesTheSecondMessageAndTheProgramGoesOnSilently) {
     MidiDeviceList devices;
-    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{"synth"}, false));
+    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{"Port A"}, false));
     const MidiStartup startup = openMidiOutAtStartup(devices, {});
     EXPECT_EQ(startup.message,
               "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了さ"
               "せてから、ヴァコヴァコMIDIを起動してください ");
-    EXPECT_EQ(startup.detail, "busy");
+    EXPECT_EQ(startup.detail, "Port A: busy");
     ASSERT_TRUE(startup.device);
     EXPECT_TRUE(startup.silentFallback);
+}
+
+TEST(MidiStartup, ASynthesizerWithoutSoundCountsAsNoDevice) {
+    // A machine without audio output: the synthesizer is listed but will not open.
+    MidiDeviceList devices;
+    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{"synth"}, false));
+    MidiStartup startup = openMidiOutAtStartup(devices, {});
+    EXPECT_EQ(startup.message, msg::kNoMidiDevice);
+    EXPECT_TRUE(startup.silentFallback);
+    EXPECT_EQ(startup.device->name(), "null");
+
+    // With a port beside it, the port plays instead.
+    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{"Port A"}));
+    startup = openMidiOutAtStartup(devices, {});
+    EXPECT_TRUE(startup.message.empty());
+    EXPECT_EQ(startup.device->name(), "Port A");
+}
+
+TEST(MidiStartup, TheDeviceMenuOpensADeviceByItsFullName) {
+    MidiDeviceList devices;
+    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{"USB Keys:1"}));
+    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{"FluidSynth"}));
+    std::string error;
+    auto device = devices.openByName("USB Keys:1", error);
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->name(), "USB Keys:1");
+    EXPECT_FALSE(devices.openByName("USB", error)) << "a part of the name is not enough";
+    EXPECT_FALSE(error.empty());
 }
 
 TEST(MidiStartup, TheSynthesizerIsTheDefaultAndAPortIsFoundByPartOfItsName) {
