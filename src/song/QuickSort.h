@@ -1,29 +1,28 @@
 // The program's one quicksort. Songs, event lists and the files written from
 // them depend on the exact order it leaves records with equal keys in (it is
 // not stable: two equal records A, B come out as B, A; three as B, A, C), so
-// this is that algorithm step for step:
+// every sort gives exactly what this algorithm gives:
 //
 //   sort(lo, hi): if lo >= hi, stop; swap lo with the middle index (lo + hi) / 2
 //   rounded half to even; last = lo; for i = lo+1..hi, if key(i) < key(lo)
 //   (strictly), swap ++last and i; swap lo and last; sort(lo, last-1);
 //   sort(last+1, hi).
 //
-// Two changes leave every result the same and only change the cost:
-// - The two halves are disjoint, so the order they are sorted in does not
-//   matter: the smaller one is sorted by recursion, the larger one by the loop,
-//   and the depth stays below log2(n).
-// - A pass whose pivot holds the smallest key of its range moves nothing (no
-//   key is strictly smaller), ends with last = lo and leaves only lo+1..hi to
-//   sort. When the range's smallest key and its count are known, such a pass
-//   is one swap instead of a scan. Every scan learns the smallest key (and its
-//   count) of both halves it produces, so a long run of equal keys (a chord of
-//   thousands of notes, a file with every event at one position) costs O(1) a
-//   record instead of a scan a record.
+// Run as written it needs a scan of the whole range for every record on the
+// inputs this program sorts most (a sorted list with a sorted block behind it:
+// note-ons then note-offs, a song with copied notes appended, a file with every
+// event at one position), which takes minutes for a large song. Short ranges
+// are sorted as written; longer ones go to the engine in QuickSortEngine.h,
+// which gives the same result in about n log n.
 #pragma once
 
+#include "song/QuickSortEngine.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace vako {
 
@@ -38,77 +37,54 @@ constexpr int64_t quickSortMiddle(int64_t lo, int64_t hi) {
 
 namespace detail {
 
-template <typename Array, typename KeyOf> class QuickSorter {
-public:
-    using Key = std::decay_t<decltype(std::declval<KeyOf>()(std::declval<Array&>()[0]))>;
+// Below this many records the algorithm runs as written, in place.
+constexpr int64_t kEngineMinimum = 48;
 
-    QuickSorter(Array& a, KeyOf keyOf) : m_a(a), m_key(keyOf) {}
-
-    // minKnown: `minKey` is the smallest key of lo..hi and `minCount` records hold it.
-    void sort(int64_t lo, int64_t hi, bool minKnown, Key minKey, int64_t minCount) {
-        while (lo < hi) {
-            const int64_t m = quickSortMiddle(lo, hi);
-            swapAt(lo, m);
-            const Key pivot = m_key(m_a[lo]);
-            if (minKnown && !(minKey < pivot)) {
-                // Nothing in lo+1..hi is below the pivot: the pass moves nothing.
-                ++lo;
-                if (--minCount == 0) minKnown = false;
-                continue;
-            }
-            int64_t last = lo;
-            bool lowKnown = false, highKnown = false;
-            Key lowMin{}, highMin{};
-            int64_t lowCount = 0, highCount = 0;
-            for (int64_t i = lo + 1; i <= hi; ++i) {
-                const Key k = m_key(m_a[i]);
-                if (k < pivot) {
-                    ++last;
-                    swapAt(last, i);
-                    track(k, lowKnown, lowMin, lowCount);
-                } else {
-                    track(k, highKnown, highMin, highCount);
-                }
-            }
-            swapAt(lo, last);
-            // lo..last-1 holds the keys below the pivot, last+1..hi the others.
-            if (last - lo < hi - last) {
-                sort(lo, last - 1, lowKnown, lowMin, lowCount);
-                lo = last + 1;
-                minKnown = highKnown, minKey = highMin, minCount = highCount;
-            } else {
-                sort(last + 1, hi, highKnown, highMin, highCount);
-                hi = last - 1;
-                minKnown = lowKnown, minKey = lowMin, minCount = lowCount;
+// The algorithm as written; the smaller half by recursion, the larger by the
+// loop (the halves are disjoint, so the order does not change the result).
+template <typename Array, typename KeyOf>
+void plainQuickSort(Array& a, int64_t lo, int64_t hi, KeyOf& keyOf) {
+    while (lo < hi) {
+        std::swap(a[lo], a[quickSortMiddle(lo, hi)]);
+        const auto pivot = keyOf(a[lo]);
+        int64_t last = lo;
+        for (int64_t i = lo + 1; i <= hi; ++i) {
+            if (keyOf(a[i]) < pivot) {
+                ++last;
+                if (last != i) std::swap(a[last], a[i]);
             }
         }
-    }
-
-private:
-    static void track(const Key& k, bool& known, Key& min, int64_t& count) {
-        if (!known || k < min) {
-            known = true, min = k, count = 1;
-        } else if (!(min < k)) {
-            ++count;
+        if (last != lo) std::swap(a[lo], a[last]);
+        if (last - lo < hi - last) {
+            plainQuickSort(a, lo, last - 1, keyOf);
+            lo = last + 1;
+        } else {
+            plainQuickSort(a, last + 1, hi, keyOf);
+            hi = last - 1;
         }
     }
-    void swapAt(int64_t i, int64_t j) {
-        if (i != j) std::swap(m_a[i], m_a[j]);
-    }
-
-    Array& m_a;
-    KeyOf m_key;
-};
+}
 
 } // namespace detail
 
 // Sorts a[lo..hi] in place by keyOf(record), exactly as the program's quicksort
-// does (see above). `Array` is anything indexable by int64_t with swappable records.
+// does. `Array` is a random-access container; the key converts to a 64-bit
+// whole number without changing its order.
 template <typename Array, typename KeyOf>
 void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
     if (lo < 0 || lo >= hi) return;
-    detail::QuickSorter<Array, KeyOf> sorter(a, keyOf);
-    sorter.sort(lo, hi, false, {}, 0);
+    const int64_t n = hi - lo + 1;
+    if (n < detail::kEngineMinimum) {
+        detail::plainQuickSort(a, lo, hi, keyOf);
+        return;
+    }
+    std::vector<detail::SortItem> items(static_cast<size_t>(n));
+    for (int64_t i = 0; i < n; ++i)
+        items[i] = {static_cast<int64_t>(keyOf(a[lo + i])), static_cast<int32_t>(i), 0};
+    detail::exactQuickSort(items, lo);
+    using Record = std::decay_t<decltype(a[lo])>;
+    std::vector<Record> original(a.begin() + lo, a.begin() + hi + 1);
+    for (int64_t i = 0; i < n; ++i) a[lo + i] = std::move(original[items[i].index]);
 }
 
 } // namespace vako

@@ -97,6 +97,41 @@ TEST(QuickSortTest, MillionEqualOrSortedKeysNeitherOverflowTheStackNorTakeQuadra
     for (int i = 2; i <= n; ++i) ASSERT_LE(sorted[i - 1].key, sorted[i].key);
 }
 
+// Inputs of the shapes the program sorts, long enough for every way the sort
+// takes: a sorted run behind a sorted run (note-ons, then note-offs, in chords),
+// a sorted song with a block of copies behind it, one key only, descending
+// keys, and sorted keys with random ones among them.
+TEST(QuickSortTest, ShapesTheProgramSortsComeOutAsThePlainAlgorithmLeavesThem) {
+    std::mt19937 random(1206);
+    for (int round = 0; round < 60; ++round) {
+        const int n = 1500 + static_cast<int>(random() % 5000);
+        const int shape = round % 5;
+        std::vector<Item> a(n + 1);
+        const int chord = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i <= n; ++i) {
+            int key = 0;
+            if (shape == 0) {
+                key = i <= n / 2 ? ((i - 1) / chord) * 18 + 2
+                                 : (((i - n / 2 - 1) / chord) + 1) * 18 + 1;
+            } else if (shape == 1) {
+                const int h = n - n / 8;
+                key = i <= h ? i / chord : (i - h) / chord + h / 4;
+            } else if (shape == 2) {
+                key = 7;
+            } else if (shape == 3) {
+                key = (n - i) / chord;
+            } else {
+                key = i % 5 == 0 ? static_cast<int>(random() % 100) : i;
+            }
+            a[i] = {key, i};
+        }
+        std::vector<Item> expected = a;
+        plainQuickSort(expected, 1, n);
+        quickSort(a, 1, n, byKey);
+        ASSERT_EQ(ids(a), ids(expected)) << "round " << round << ", shape " << shape << ", n " << n;
+    }
+}
+
 TEST(QuickSortTest, TwoKeysInLongRunsSortLikeThePlainAlgorithm) {
     // Note starts and note ends all at one position: two keys, many of each.
     const int n = 20000;
