@@ -11,7 +11,9 @@ namespace vako {
 namespace {
 
 // x rounded to a whole number, halves to the even neighbour.
-int64_t roundHalfEven(double x) { return static_cast<int64_t>(std::nearbyint(x)); }
+int64_t roundHalfEven(double x) {
+    return static_cast<int64_t>(std::nearbyint(x));
+}
 
 bool fitsPosition(int64_t pos) {
     return pos >= std::numeric_limits<int32_t>::min() && pos <= std::numeric_limits<int32_t>::max();
@@ -39,7 +41,8 @@ const std::vector<std::string>& Form2::designTexts() {
     return texts;
 }
 
-Form2::Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders, std::function<void()> onUndoCopy)
+Form2::Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
+             std::function<void()> onUndoCopy)
     : m_song(song), m_strip(strip), m_host(host), m_folders(std::move(folders)),
       m_onUndoCopy(std::move(onUndoCopy)) {
     m_strip.setOrigin(kStripLeft, kStripTop);
@@ -52,7 +55,8 @@ void Form2::Form_Load() {
     Combo1.items.clear();
     for (int i = 0; i < kPartCount; ++i) Combo1.items.push_back("パート " + std::to_string(i + 1));
     Combo1.items[kPercussionPart] = "打楽器";
-    Combo2.items = {"ド", "ド#、レb", "レ", "レ#、ミb ", "ミ", "ファ", "ファ#、ソb", "ソ", "ソ#、ラb", "ラ", "ラ#、シb", "シ"};
+    Combo2.items = {"ド",         "ド#、レb", "レ",       "レ#、ミb ", "ミ",       "ファ",
+                    "ファ#、ソb", "ソ",       "ソ#、ラb", "ラ",        "ラ#、シb", "シ"};
     Combo1.listIndex = Combo2.listIndex = Combo3.listIndex = 0;
     Combo4.listIndex = 4;
     HScroll1.max = scrollMaximum();
@@ -76,14 +80,16 @@ int Form2::clampIndex(const ListState& list, int index) const {
 void Form2::Picture1_MouseDown(int button, double x) {
     if (button != kLeftButton && button != kRightButton) return;
     const int64_t bar = HScroll1.value + roundHalfEven(x) / stepsPerBar() + 1;
-    intSelBar[button == kLeftButton ? 0 : 1] = static_cast<int>(std::clamp<int64_t>(bar, -32768, 32767));
+    intSelBar[button == kLeftButton ? 0 : 1] =
+        static_cast<int>(std::clamp<int64_t>(bar, -32768, 32767));
     if (intSelBar[0] > intSelBar[1]) std::swap(intSelBar[0], intSelBar[1]);
     redrawStrip();
 }
 
 void Form2::setVScroll1(int value) {
     VScroll1.set(value);
-    Label1 = VScroll1.value == kPercussionPart ? "打楽器パート" : "パート " + std::to_string(VScroll1.value + 1);
+    Label1 = VScroll1.value == kPercussionPart ? "打楽器パート"
+                                               : "パート " + std::to_string(VScroll1.value + 1);
     redrawStrip();
 }
 
@@ -125,10 +131,11 @@ void Form2::redrawStrip() {
         const NoteRec& note = m_song.udtNotes[k];
         if (note.bytPart != VScroll1.value) continue;
         const int64_t x = note.lngPos - L * first;
-        if (x >= 0 && x <= 576) m_strip.circle(static_cast<double>(x), -note.bytNote, 2, colour::kBlack, 0.7);
+        if (x >= 0 && x <= 576)
+            m_strip.circle(static_cast<double>(x), -note.bytNote, 2, colour::kBlack, 0.7);
     }
-    Label3[1] = "現在　" + std::to_string(intSelBar[0]) + "小節目　から　" + std::to_string(intSelBar[1]) +
-                "小節目　を選択中";
+    Label3[1] = "現在　" + std::to_string(intSelBar[0]) + "小節目　から　" +
+                std::to_string(intSelBar[1]) + "小節目　を選択中";
 }
 
 void Form2::Command3_Click(int index) {
@@ -206,7 +213,9 @@ bool Form2::runOperation(int op) {
         const int step = Option2[0] ? 1 : -1;
         for (int64_t i = 1; i <= n; ++i) {
             NoteRec& note = notes[i];
-            if (!selected(note) || note.bytNote % 12 != pitchClass || note.bytPart == kPercussionPart) continue;
+            if (!selected(note) || note.bytNote % 12 != pitchClass ||
+                note.bytPart == kPercussionPart)
+                continue;
             // Values from 120 up mean note ends; a note must stay below them.
             const int moved = note.bytNote + step;
             if (moved >= 0 && moved < 120)
@@ -218,7 +227,8 @@ bool Form2::runOperation(int op) {
     }
     case kStrength:
         for (int64_t i = 1; i <= n; ++i)
-            if (selected(notes[i])) notes[i].bytVelocity = static_cast<uint8_t>((20 - Combo3.listIndex) * 6);
+            if (selected(notes[i]))
+                notes[i].bytVelocity = static_cast<uint8_t>((20 - Combo3.listIndex) * 6);
         break;
     case kBalance:
         for (int64_t i = 1; i <= n; ++i)

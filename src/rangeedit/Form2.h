@@ -36,7 +36,14 @@ struct ListState {
 
 class Form2 {
 public:
-    enum Operation { kShift = 0, kCopy = 1, kDelete = 2, kSemitone = 3, kStrength = 4, kBalance = 5 };
+    enum Operation {
+        kShift = 0,
+        kCopy = 1,
+        kDelete = 2,
+        kSemitone = 3,
+        kStrength = 4,
+        kBalance = 5
+    };
     enum Button { kLeftButton = 1, kRightButton = 2 };
 
     // The strip `Picture1` in its own units: x 0 to 576 to the right, y -120
@@ -44,7 +51,8 @@ public:
     static constexpr double kStripLeft = 0, kStripTop = -120, kStripWidth = 576, kStripHeight = 122;
 
     // `onUndoCopy` enables the main window's `やり直し` after each operation's undo copy.
-    Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders, std::function<void()> onUndoCopy);
+    Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
+          std::function<void()> onUndoCopy);
 
     // Load: fills the lists, selects bars 1 to 1 and draws the strip.
     void Form_Load();

@@ -9,7 +9,9 @@
 namespace vako {
 namespace {
 
-NoteRec note(int32_t pos, uint8_t key, uint8_t part = 0) { return NoteRec{pos, key, 12, part, 120, 64, 0}; }
+NoteRec note(int32_t pos, uint8_t key, uint8_t part = 0) {
+    return NoteRec{pos, key, 12, part, 120, 64, 0};
+}
 
 class Form2Test : public ::testing::Test {
 protected:
@@ -19,8 +21,9 @@ protected:
         song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
     }
     Form2& open() {
-        form = std::make_unique<Form2>(song, canvas, host, SongFolders{folder.path(), folder.path()},
-                                       [this] { ++undoEnabled; });
+        form =
+            std::make_unique<Form2>(song, canvas, host, SongFolders{folder.path(), folder.path()},
+                                    [this] { ++undoEnabled; });
         form->Form_Load();
         return *form;
     }
@@ -69,7 +72,8 @@ TEST_F(Form2Test, LoadFillsTheListsAndSelectsBarOne) {
 
 TEST_F(Form2Test, StripClicksPickBarsAndKeepStartBeforeEnd) {
     Form2& f = open();
-    f.Picture1_MouseDown(Form2::kLeftButton, 100); // bar 100 \ 48 + 1 = 3 as start, after the end bar 1
+    f.Picture1_MouseDown(Form2::kLeftButton,
+                         100); // bar 100 \ 48 + 1 = 3 as start, after the end bar 1
     EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 3}));
     f.Picture1_MouseDown(Form2::kLeftButton, 150);
     EXPECT_EQ(f.intSelBar, (std::array<int, 2>{3, 4}));
