@@ -26,6 +26,8 @@ public:
     std::string inputBox(const std::string&, const std::string&, const std::string&) override {
         return {};
     }
+    Answer askYesNo(const std::string&) override { return Answer::No; }
+    Answer askYesNoCancel(const std::string&) override { return Answer::No; }
     void endProgram() override {}
 };
 
