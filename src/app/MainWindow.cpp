@@ -329,9 +329,8 @@ void MainWindow::load(const std::string& commandLine) {
     m_form->Form_Load(commandLine);
     buildWidgets(); // the controls made at start-up are known now
     layOut();
-    if (!m_form->endRequested)
-        move(static_cast<int>(m_form->left / kTwipsPerPixel),
-             static_cast<int>(m_form->top / kTwipsPerPixel));
+    move(static_cast<int>(m_form->left / kTwipsPerPixel),
+         static_cast<int>(m_form->top / kTwipsPerPixel));
     refresh();
 }
 

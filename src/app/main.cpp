@@ -22,17 +22,28 @@
 
 namespace {
 
-vako::MidiStartup openDevice() {
-    vako::MidiDeviceList devices;
+// The built-in synthesizer and the system's MIDI ports: opened at start-up and
+// listed by the "MIDI出力" menu for as long as the program runs.
+vako::MidiDeviceList& systemDevices() {
+    static vako::MidiDeviceList devices = [] {
+        vako::MidiDeviceList list;
 #ifdef VAKO_HAVE_FLUIDSYNTH
-    devices.add(vako::makeFluidSynthBackend());
+        list.add(vako::makeFluidSynthBackend());
 #endif
 #ifdef VAKO_HAVE_RTMIDI
-    devices.add(vako::makeRtMidiBackend());
+        list.add(vako::makeRtMidiBackend());
 #endif
+        return list;
+    }();
+    return devices;
+}
+
+vako::MidiStartup openDevice() {
     vako::MidiStartup opened =
-        vako::openMidiOutAtStartup(devices, vako::midiOutChoiceFromEnvironment());
+        vako::openMidiOutAtStartup(systemDevices(), vako::midiOutChoiceFromEnvironment());
     if (!opened.detail.empty()) std::cerr << "vakomidi: " << opened.detail << '\n';
+    if (opened.silentFallback)
+        std::cerr << "vakomidi: no sound; another device can be chosen from the MIDI出力 menu\n";
     return opened;
 }
 
@@ -78,8 +89,8 @@ int main(int argc, char** argv) {
     }
     window.resize(static_cast<int>(vako::kDesignWidth * zoom),
                   static_cast<int>((vako::kDesignHeight + 24) * zoom));
+    if (!quiet) window.form().setDeviceList(&systemDevices());
     window.load(commandLine);
-    if (window.form().endRequested) return 1;
     window.show();
     window.resize(static_cast<int>(vako::kDesignWidth * zoom),
                   static_cast<int>((vako::kDesignHeight + 24) * zoom));

@@ -16,7 +16,6 @@ struct ViewState {
     int32_t lngSelCC = 0;        // control change under the cursor, 0 = none
     int32_t varCursorPos = 0;    // song position of the cursor
     uint8_t varCursorPart = 0;   // part of the band under the cursor
-    bool blnStopped = true;      // true while no playback runs
     int32_t lngLastNoteX = 0;    // x of the note the note display handled last
 };
 

@@ -40,6 +40,7 @@ Formmain::Formmain(Song& song, Canvas& canvas, DeviceOpener openDevice, WindowSy
     canvas.setFontSize(9.75);
     buildMenus();
     buildControls();
+    wireFilesAndPlayback();
 }
 
 // ---------------------------------------------------------------------------
@@ -439,7 +440,6 @@ void Formmain::Form_Load(const std::string& commandLine) {
     top = static_cast<double>(roundHalfEven(m_ui.screenHeight()) / 2 - roundHalfEven(height) / 2);
     buildPartButtons();
     buildLedgerLines();
-    view.blnStopped = true;
     song.intPartVolume.fill(5);
     song.bytPartInstrument.fill(0);
 
@@ -448,20 +448,13 @@ void Formmain::Form_Load(const std::string& commandLine) {
         opened.device = std::make_unique<NullMidiOut>();
         opened.silentFallback = true;
     }
-    if (opened.message == msg::kMidiInUse) {
-        // Another program holds the device: the user is asked to close it first.
-        showMessage(opened.message);
-        endRequested = true;
-        m_ui.endProgram();
-        return;
-    }
     if (!opened.message.empty()) {
-        // No device at all: the window still works on the silent device, so
-        // notes can be written, saved and exported; they are only not heard.
+        // No usable device, or one that another program holds: the window
+        // still works on the silent device, so notes can be written, saved and
+        // exported, and another device can be picked from "MIDI出力".
         showMessage(opened.message);
     }
-    m_device = std::move(opened.device);
-    usingSilentDevice = opened.silentFallback;
+    useDevice(std::move(opened.device), opened.silentFallback);
     for (int ch = 0; ch < kPartCount; ++ch) {
         midiOutShortMsg(packShort(0xB0 + ch, 0x07, 0x64));
         midiOutShortMsg(packShort(0xC0 + ch, 0x00, 0));
@@ -474,7 +467,6 @@ void Formmain::Form_Load(const std::string& commandLine) {
     song.udtCCs[1] = CCRec{0, 120, kTempoChange};
     song.udtCCs[2].lngPos = kEndMarkerPos;
     song.bytQuartersPerBar = 4;
-    view.blnStopped = true;
     view.intPage = 0;
     Shape6.width = 12;
     Shape6.height = 18;
@@ -502,14 +494,6 @@ void Formmain::showSongFields() {
     Text1.caption = song.tempoText;
     Text2.caption = song.copyrightText;
     Text3.caption = song.sequenceNameText;
-}
-
-bool Formmain::Form_QueryUnload() {
-    // The question whether to save a changed song belongs to the file commands.
-    m_device->reset();
-    m_device->close();
-    view.blnStopped = true;
-    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "editor/StaffGeometry.h"
 #include "editor/ViewState.h"
+#include "midi/Playback.h"
 #include "platform/Canvas.h"
 #include "platform/MidiDevices.h"
 #include "platform/MidiOut.h"
@@ -20,6 +21,7 @@
 #include "view/WindowSystem.h"
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -66,6 +68,50 @@ public:
     void Picture4_MouseMove(int button, int shift, float X, float Y);
     // Closing the main window; false when the close is cancelled.
     bool Form_QueryUnload();
+    ~Formmain() override;
+
+    // Files (FormmainFiles.cpp): the file list, files dropped on the score view
+    // (first file only), the background button and the file menu.
+    void File1_Click();
+    void Picture1_OLEDragDrop(const std::vector<std::string>& paths);
+    void Command2_Click();
+    void 新規作成_Click();
+    bool 保存_Click(); // true when the song file was written
+    void 上書き保存_Click();
+    void 終了_Click();
+    // The export button: the Standard MIDI File under a name the user types.
+    void Command1_MouseDown();
+    bool picture1AcceptsDrops = true; // false while playing
+
+    // Playback (FormmainPlayback.cpp). The engine is the one keeper of
+    // `blnStopped`; whoever drives it (the window's timer, a test's fake clock)
+    // calls `playbackTick` when `msUntilNextStep` has passed.
+    void Command4_MouseDown();
+    void データを逆再生_Click();
+    bool blnStopped() const;
+    Playback& playback() { return *m_playback; }
+    // A percussion hit typed while playing: kept at the playback position and
+    // marked by a black line at the play cursor. False while stopped, for note
+    // 0, or when 10000 hits are kept already.
+    bool tapWhilePlaying(int note);
+    // Milliseconds until the next step is due (0 when overdue); +infinity
+    // while stopped.
+    double msUntilNextStep() const;
+    // Runs the steps due now. True when a control besides the play cursor
+    // changed (page turn, tempo, instrument, volume, the stop).
+    bool playbackTick();
+    // The clock playback runs on (a steady clock unless a test gives another);
+    // only while stopped.
+    void useClock(Clock& clock);
+    bool scoreFocusRequested = false; // playback asks the score view to take the keys
+
+    // The menu "MIDI出力": the devices present when it opens; choosing one
+    // moves the output to it. Nothing is stored.
+    void setDeviceList(MidiDeviceList* devices) { m_devices = devices; }
+    void MIDI出力_Open();
+    bool chooseDevice(const std::string& deviceName);
+    MenuItem MIDI出力;
+
 
     // SongHost: how loading and saving reach the window.
     void showMessage(const std::string& text) override;
@@ -105,7 +151,6 @@ public:
     double width = 1320 * kTwipsPerPixel, height = 672 * kTwipsPerPixel;
     bool shown = false;
     bool usingSilentDevice = false; // no usable device was found at start-up
-    bool endRequested = false;      // the start-up could not open the device
 
     // Menus.
     MenuItem ファイル, 新規作成, 保存, 上書き保存, デスクトップに上書き保存, 終了;
@@ -178,6 +223,22 @@ private:
     void drawGrid();
     void drawBarNumbers();
     void drawControlChanges();
+
+    // Files and playback.
+    class PlaybackHooks;
+    void wireFilesAndPlayback();
+    bool askToSaveBeforeReplacing();
+    bool saveAnswered(WindowSystem::Answer answer);
+    void openFromWindow(const std::string& path, const std::string& shownPath);
+    void useDevice(std::unique_ptr<MidiOut> device, bool silent);
+    std::unique_ptr<PlaybackListener> m_playbackListener; // the hooks below, owned
+    PlaybackHooks* m_playbackHooks = nullptr;
+    std::unique_ptr<Clock> m_steadyClock;
+    Clock* m_clock = nullptr;
+    std::unique_ptr<Playback> m_playback;
+    MidiDeviceList* m_devices = nullptr;
+    std::deque<MenuItem> m_deviceItems; // the entries of "MIDI出力"
+    bool m_unloaded = false;            // the close was agreed to; the device is closed
 
     DeviceOpener m_openDevice;
     std::unique_ptr<MidiOut> m_device;

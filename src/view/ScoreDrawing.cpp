@@ -115,7 +115,7 @@ void Formmain::drawGrid() {
             canvas.line(100, -200 - 20 * j - y0, 820, -200 - 20 * j - y0, colour::kBlack);
         }
         auto vertical = [&](int x, Rgb c) { canvas.line(x, -200 - y0, x, -400 - y0, c); };
-        if (view.blnStopped) {
+        if (blnStopped()) {
             const int g = song.bytDivisions;
             if (g == 0) {
                 failed = true;
@@ -148,12 +148,15 @@ void Formmain::線引き() {
     step([&] { 音符表示(); });
     step([&] {
         int64_t pages = 0;
-        if (view.blnStopped) {
+        if (blnStopped()) {
             pages = pageCount(song);
         } else {
-            const int64_t i = song.varNoteCountX2;
-            if (i < 0 || i >= static_cast<int64_t>(song.udtWorkNotes.size())) throw DrawFailure{};
-            pages = song.udtWorkNotes[i].lngPos / kStepsPerPage + 1;
+            // The play list's last event: the song's own note count may move
+            // while playing (hits, edits), and an export reuses the work list.
+            const std::vector<NoteRec>& list = m_playback->playList();
+            const int64_t i = m_playback->state().lngLastEvent;
+            if (i < 0 || i >= static_cast<int64_t>(list.size())) throw DrawFailure{};
+            pages = list[i].lngPos / kStepsPerPage + 1;
         }
         // The page is a 16-bit value: later pages cannot be shown.
         HScroll2.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT16_MAX)));

@@ -40,7 +40,8 @@ TEST(FormmainStartup, DefaultsMenusAndReadOuts) {
     EXPECT_EQ(f.b48.caption, "12　（３連符の時に）");
     EXPECT_EQ(f.機能C.caption, "遊びの機能");
     EXPECT_TRUE(f.a.isSeparator());
-    ASSERT_EQ(f.menuBar().size(), 4u);
+    ASSERT_EQ(f.menuBar().size(), 5u);
+    EXPECT_EQ(f.menuBar()[4]->caption, "MIDI出力");
     EXPECT_EQ(f.menuBar()[1]->children.size(), 5u);
 
     EXPECT_EQ(w.song.bytSelPart[0], 0);
@@ -171,16 +172,17 @@ TEST(FormmainStartup, WithoutADeviceFinishesOnTheSilentDevice) {
     EXPECT_TRUE(std::filesystem::exists(w.folder / "kept.txt"));
 }
 
-TEST(FormmainStartup, ABusyDeviceEndsTheProgram) {
+TEST(FormmainStartup, ABusyDeviceIsReportedAndTheWindowGoesOnSilently) {
     Window w(DeviceCase::Busy);
     w.load();
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_EQ(w.ui.messages[0],
               "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了させてから、"
               "ヴァコヴァコMIDIを起動してください ");
-    EXPECT_TRUE(w.ui.ended);
-    EXPECT_TRUE(w.form->endRequested);
-    EXPECT_TRUE(w.form->Combo1[0].items.empty());
+    EXPECT_FALSE(w.ui.ended);
+    EXPECT_TRUE(w.form->usingSilentDevice);
+    EXPECT_EQ(w.form->Combo1[0].items.size(), 128u);
+    EXPECT_EQ(w.form->Label2[1].caption, "1 / 1 ページ");
 }
 
 TEST(FormmainStartup, OpensTheCommandLineFile) {

@@ -88,15 +88,20 @@ TEST_F(ScoreDrawing, DivisionBeatAndBarLinesFollowGridAndMeter) {
     EXPECT_EQ(xs, (std::vector<double>{195, 375, 555, 735}));
 }
 
-TEST_F(ScoreDrawing, PlaybackLeavesOutTheDivisionLinesAndCountsFromTheWorkList) {
+TEST_F(ScoreDrawing, PlaybackLeavesOutTheDivisionLinesAndCountsFromThePlayList) {
     f().b48.click();
-    w.setNotes({note(10, 60, 12, 0)});
-    w.song.udtWorkNotes.assign(3, NoteRec{});
-    w.song.udtWorkNotes[2].lngPos = 500;
-    f().view.blnStopped = false;
+    // The last event is the note-off at 500 + 12.
+    w.setNotes({note(10, 60, 12, 0), note(500, 62, 12, 0)});
+    f().useClock(w.clock);
+    f().Command4_MouseDown();
+    ASSERT_FALSE(f().blnStopped());
+    // An export while playing rebuilds the song's work list; the page count
+    // keeps to what is playing.
+    w.song.udtWorkNotes.assign(1, NoteRec{});
     f().線引き();
     EXPECT_TRUE(verticalLines(colour::kLightGrey, 0).empty());
-    EXPECT_EQ(f().HScroll2.max, 500 / 144 + 1);
+    EXPECT_EQ(f().HScroll2.max, 512 / 144 + 1);
+    EXPECT_TRUE(w.ui.messages.empty()) << "no error path";
 }
 
 TEST_F(ScoreDrawing, PageCountCountsFromTheLastNotesPosition) {

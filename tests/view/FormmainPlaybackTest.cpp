@@ -1,0 +1,292 @@
+// Playback in the main window on a fake clock: the play button, the controls
+// while playing, the play cursor and the page turns, control changes shown in
+// the window, tapped hits, the reverse command and the device menu.
+#include "ViewTestSupport.h"
+
+#include "midi/ShortMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace vako::test {
+namespace {
+
+class WindowPlayback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w.load();
+        f().useClock(w.clock);
+    }
+    Formmain& f() { return *w.form; }
+
+    // Waits as the window's timer would and runs what is due. False when
+    // nothing is playing.
+    bool step() {
+        const double wait = f().msUntilNextStep();
+        if (!std::isfinite(wait)) return false;
+        w.clock.advance(wait);
+        f().playbackTick();
+        return true;
+    }
+    // Steps until the pass for `pos` has run.
+    void playThrough(int32_t pos) {
+        while (!f().blnStopped() && f().playback().state().varPlayPos <= pos) step();
+    }
+    void start(const std::vector<NoteRec>& notes) {
+        w.setNotes(notes);
+        f().線引き();
+        f().Command4.click();
+        ASSERT_FALSE(f().blnStopped());
+    }
+
+    Window w;
+};
+
+TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
+    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
+    start({note(1, 60, 12, 0), note(13, 62, 12, 0)});
+    EXPECT_EQ(f().Command4.picture, PictureId::Stop);
+    EXPECT_FALSE(f().picture1AcceptsDrops);
+    EXPECT_FALSE(f().Shape6.visible);
+    EXPECT_FALSE(f().Label7.visible);
+    for (const Control& l : f().Line2) EXPECT_FALSE(l.visible);
+    EXPECT_FALSE(f().HScroll2.enabled);
+    EXPECT_FALSE(f().VScroll3.enabled);
+    EXPECT_FALSE(f().File1.enabled);
+    EXPECT_TRUE(f().Command4.enabled) << "the same button stops";
+    // One step at tempo 120 is 5000 / 120 ms.
+    EXPECT_NEAR(f().msUntilNextStep(), 5000.0 / 120, 1e-9);
+
+    // Position -1, 0, then the first step of the song.
+    step();
+    EXPECT_EQ(f().Line1.x1, 95);
+    EXPECT_EQ(f().Line1.x2, 95);
+    step();
+    EXPECT_EQ(f().Line1.x1, 100);
+    step();
+    EXPECT_EQ(f().Line1.x1, 105);
+
+    f().Command4.click(); // stop
+    EXPECT_TRUE(f().blnStopped());
+    EXPECT_EQ(f().Command4.picture, PictureId::Play);
+    EXPECT_TRUE(f().picture1AcceptsDrops);
+    EXPECT_TRUE(f().Shape6.visible);
+    EXPECT_TRUE(f().Label7.visible);
+    EXPECT_TRUE(f().HScroll2.enabled && f().VScroll3.enabled && f().File1.enabled);
+    EXPECT_EQ(f().Line1.x1, 100);
+    EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
+}
+
+TEST_F(WindowPlayback, NotesReachTheDeviceInTimeOrderAndTheSongEndsByItself) {
+    start({note(1, 60, 12, 0), note(13, 64, 6, 0)});
+    w.midi->clear();
+    while (step()) {}
+    std::vector<uint32_t> notes;
+    for (uint32_t m : w.sent())
+        if ((m & 0xE0) == 0x80) notes.push_back(m);
+    // At step 13 the note-off goes before the note-on.
+    EXPECT_EQ(notes, (std::vector<uint32_t>{0x90 + 60 * 256 + 120 * 65536, 0x80 + 60 * 256,
+                                            0x90 + 64 * 256 + 120 * 65536, 0x80 + 64 * 256}));
+    // The clock times never go back.
+    double lastTime = -1;
+    for (const auto& e : w.midi->entries()) {
+        EXPECT_GE(e.timeMs, lastTime);
+        lastTime = e.timeMs;
+    }
+    EXPECT_TRUE(f().blnStopped());
+    EXPECT_EQ(f().Command4.picture, PictureId::Play);
+}
+
+TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
+    start({note(1, 60, 12, 0), note(150, 62, 12, 0), note(300, 64, 12, 0)});
+    f().b48.click(); // division lines would be drawn while stopped
+    playThrough(142);
+    EXPECT_EQ(f().view.intPage, 0);
+    const int clears = w.canvas.clearCount;
+    playThrough(143);
+    EXPECT_EQ(f().Line1.x1, 815);
+    EXPECT_EQ(f().view.intPage, 1);
+    EXPECT_EQ(f().HScroll2.value, 1);
+    EXPECT_EQ(w.canvas.clearCount, clears + 1) << "the turn redraws";
+    EXPECT_EQ(f().Label2[1].caption, "2 / 3 ページ");
+    // No division lines while playing, and the page count from the play list.
+    for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) EXPECT_NE(op.colour, colour::kLightGrey);
+    EXPECT_EQ(f().HScroll2.max, 312 / 144 + 1);
+    playThrough(144);
+    EXPECT_EQ(f().Line1.x1, 100);
+    EXPECT_EQ(f().view.intPage, 1);
+}
+
+TEST_F(WindowPlayback, StartingOnALaterPageTurnsBackToItAtTheFirstStep) {
+    w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
+    f().線引き();
+    f().HScroll2.setValue(2);
+    f().Command4.click();
+    EXPECT_EQ(f().view.intPage, 1);
+    step(); // position 287
+    EXPECT_EQ(f().view.intPage, 2);
+    EXPECT_EQ(f().HScroll2.value, 2);
+    EXPECT_EQ(f().Line1.x1, 815);
+}
+
+TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
+    w.song.udtCCs = {CCRec{},
+                     {0, 120, kTempoChange},
+                     {5, 60, kTempoChange},
+                     {6, 40 * 16 + 0, kInstrumentChange},
+                     {7, 2 * 16 + 9, kVolumeChange},
+                     {kEndMarkerPos, 0, 0}};
+    w.song.varCCCount = 4;
+    start({note(1, 60, 12, 0), note(40, 36, 3, 9)});
+    playThrough(7);
+    EXPECT_EQ(f().Text1.text(), "60");
+    EXPECT_NEAR(f().msUntilNextStep(), 5000.0 / 60, 1e-9);
+    EXPECT_EQ(f().Combo1[0].listIndex, 40);
+    EXPECT_EQ(f().VScroll4[1].value, 2) << "the lower band shows the percussion part";
+    EXPECT_EQ(f().Text9[1].caption, "2");
+    EXPECT_EQ(w.song.bytModified, 0) << "playback changes no song data";
+    f().Command4.click();
+    EXPECT_EQ(f().Text1.text(), "120") << "the start tempo comes back at the stop";
+}
+
+TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
+    start({note(10, 60, 12, 0), note(40, 62, 12, 0)});
+    playThrough(10);
+    ASSERT_TRUE(f().tapWhilePlaying(35));
+    ASSERT_TRUE(f().tapWhilePlaying(38));
+    const auto marks = w.canvas.ofKind(DrawOp::Line);
+    ASSERT_FALSE(marks.empty());
+    EXPECT_EQ(marks.back().x1, f().Line1.x1);
+    EXPECT_EQ(marks.back().y1, -150);
+    EXPECT_EQ(marks.back().y2, -450);
+    EXPECT_FALSE(f().tapWhilePlaying(0));
+
+    f().Command4.click();
+    ASSERT_EQ(w.song.noteCount(), 4);
+    EXPECT_EQ(w.song.udtNotes[1].bytNote, 60);
+    EXPECT_EQ(w.song.udtNotes[2].lngPos, 11); // the step after the pass for 10
+    EXPECT_EQ(w.song.udtNotes[2].bytPart, 9);
+    EXPECT_EQ(w.song.udtNotes[3].bytNote, 38);
+    EXPECT_TRUE(f().やり直し.enabled);
+    EXPECT_FALSE(f().tapWhilePlaying(35)) << "stopped";
+}
+
+TEST_F(WindowPlayback, AnOutOfRangeTempoStartsNothing) {
+    w.setNotes({note(1, 60, 12, 0)});
+    f().Text1.setText("700");
+    w.song.tempoText = "700";
+    f().Command4.click();
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
+    EXPECT_TRUE(f().blnStopped());
+    EXPECT_EQ(f().Command4.picture, PictureId::Play);
+}
+
+TEST_F(WindowPlayback, ClosingWhilePlayingStopsAndKeepsTheHits) {
+    start({note(1, 60, 12, 0), note(100, 62, 12, 0)});
+    playThrough(20);
+    ASSERT_TRUE(f().tapWhilePlaying(42));
+    EXPECT_TRUE(f().Form_QueryUnload());
+    EXPECT_TRUE(f().blnStopped());
+    EXPECT_EQ(w.song.noteCount(), 3);
+}
+
+TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
+    w.setNotes({note(1, 60, 12, 0), note(5, 62, 12, 0), note(13, 64, 12, 0)});
+    EXPECT_EQ(f().データを逆再生.caption, "データを前後逆順にする");
+    const int clears = w.canvas.clearCount;
+    f().データを逆再生.click();
+    EXPECT_TRUE(f().データを逆再生.checked);
+    EXPECT_EQ(w.canvas.clearCount, clears + 1);
+    EXPECT_EQ(w.song.udtNotes[1].lngPos, 1);
+    EXPECT_EQ(w.song.udtNotes[2].lngPos, 9);
+    EXPECT_EQ(w.song.udtNotes[3].lngPos, 13);
+    EXPECT_EQ(w.song.udtNotes[1].bytNote, 64);
+    f().データを逆再生.click();
+    EXPECT_FALSE(f().データを逆再生.checked);
+    EXPECT_EQ(w.song.udtNotes[2].lngPos, 5);
+    EXPECT_EQ(w.song.bytModified, 0);
+}
+
+// Devices of the "MIDI出力" menu: two that open, one that does not.
+class MenuBackend final : public MidiOutBackend {
+public:
+    MenuBackend(const Clock& clock, std::vector<RecordingMidiOut*>& opened)
+        : m_clock(clock), m_opened(opened) {}
+    bool isSynth() const override { return false; }
+    std::vector<std::string> deviceNames() override { return {"Keys", "Synth B", "Held"}; }
+    std::unique_ptr<MidiOut> open(const std::string& name, std::string& error) override {
+        if (name == "Held") {
+            error = "busy";
+            return nullptr;
+        }
+        auto device = std::make_unique<Named>(name, m_clock);
+        m_opened.push_back(&device->recording);
+        return device;
+    }
+
+    class Named final : public MidiOut {
+    public:
+        Named(std::string name, const Clock& clock) : recording(clock), m_name(std::move(name)) {}
+        void send(uint32_t m) override { recording.send(m); }
+        void reset() override { recording.reset(); }
+        void close() override { recording.close(); }
+        std::string name() const override { return m_name; }
+        RecordingMidiOut recording;
+
+    private:
+        std::string m_name;
+    };
+
+private:
+    const Clock& m_clock;
+    std::vector<RecordingMidiOut*>& m_opened;
+};
+
+TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
+    MidiDeviceList devices;
+    std::vector<RecordingMidiOut*> opened;
+    devices.add(std::make_unique<MenuBackend>(w.clock, opened));
+    f().setDeviceList(&devices);
+    f().MIDI出力_Open();
+    ASSERT_EQ(f().MIDI出力.children.size(), 3u);
+    EXPECT_EQ(f().MIDI出力.children[0]->caption, "Keys");
+    for (MenuItem* item : f().MIDI出力.children) EXPECT_FALSE(item->checked);
+
+    w.song.bytPartInstrument[3] = 41;
+    f().MIDI出力.children[1]->click();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(f().MIDI出力.children[1]->checked);
+    EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Close)
+        << "the old device is let go";
+    // The new device gets every part's volume, program and centred pitch bend.
+    const auto setUp = opened[0]->messages();
+    ASSERT_EQ(setUp.size(), 48u);
+    EXPECT_EQ(setUp[3 * 3 + 1], programChange(3, 41));
+    // Notes go to it from now on, playback included.
+    start({note(1, 60, 12, 0)});
+    while (step()) {}
+    const auto played = opened[0]->messages();
+    EXPECT_NE(std::find(played.begin(), played.end(), 0x90u + 60 * 256 + 120 * 65536),
+              played.end());
+
+    // A device that will not open: said so, the sound stays where it was.
+    f().MIDI出力_Open();
+    f().MIDI出力.children[2]->click();
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_NE(w.ui.messages[0].find("Held"), std::string::npos);
+    EXPECT_EQ(f().device().name(), "Synth B");
+    EXPECT_TRUE(f().MIDI出力.children[1]->checked);
+}
+
+TEST_F(WindowPlayback, TheDeviceMenuSaysWhenThereIsNoDevice) {
+    MidiDeviceList none;
+    f().setDeviceList(&none);
+    f().MIDI出力_Open();
+    ASSERT_EQ(f().MIDI出力.children.size(), 1u);
+    EXPECT_FALSE(f().MIDI出力.children[0]->enabled);
+}
+
+} // namespace
+} // namespace vako::test
