@@ -41,6 +41,7 @@ Formmain::Formmain(Song& song, Canvas& canvas, DeviceOpener openDevice, WindowSy
     buildMenus();
     buildControls();
     wireFilesAndPlayback();
+    wireEditing();
 }
 
 // ---------------------------------------------------------------------------
@@ -478,8 +479,11 @@ void Formmain::Form_Load(const std::string& commandLine) {
     song.udtNotes.assign(1, NoteRec{});
     線引き();
     fillLists();
-    Combo1[0].setListIndex(0);
-    Combo1[1].setListIndex(0);
+    {
+        ProgramSetting setting(*this);
+        Combo1[0].setListIndex(0);
+        Combo1[1].setListIndex(0);
+    }
 
     if (!commandLine.empty()) {
         OpenF(song, commandLine, *this);
@@ -515,6 +519,7 @@ void Formmain::gridMenu(MenuItem& item, int divisions) {
     分割数チェック外し();
     song.bytDivisions = static_cast<uint8_t>(divisions);
     item.checked = true;
+    userChangedSong(); // the grid travels in the song file
     線引き();
 }
 
@@ -522,6 +527,7 @@ void Formmain::meterMenu(MenuItem& item, int quarters) {
     拍子チェック外し();
     song.bytQuartersPerBar = static_cast<uint8_t>(quarters);
     item.checked = true;
+    userChangedSong(); // the meter travels in the song file
     線引き();
 }
 
@@ -554,8 +560,11 @@ void Formmain::partButtonClick(int band, int part) {
     for (Control& b : column) b.backColour = colour::kWhite;
     column[part].backColour = colour::kLightRed;
     song.bytSelPart[band] = static_cast<uint8_t>(part);
-    Combo1[band].setListIndex(song.bytPartInstrument[part]);
-    VScroll4[band].setValue(song.intPartVolume[part]);
+    {
+        ProgramSetting setting(*this); // shows the part's settings, changes none
+        Combo1[band].setListIndex(song.bytPartInstrument[part]);
+        VScroll4[band].setValue(song.intPartVolume[part]);
+    }
     線引き();
 }
 
@@ -565,6 +574,7 @@ void Formmain::Combo1_Click(int band) {
     const int part = song.bytSelPart[band] % kPartCount;
     song.bytPartInstrument[part] = static_cast<uint8_t>(entry);
     midiOutShortMsg(packShort(0xC0 + part, entry, 0));
+    userChangedSong();
 }
 
 void Formmain::VScroll4_Change(int band) {
@@ -573,11 +583,12 @@ void Formmain::VScroll4_Change(int band) {
     song.intPartVolume[part] = static_cast<int16_t>(v);
     midiOutShortMsg(packShort(0xB0 + part, 7, 20 * v));
     Text9[band].caption = std::to_string(v);
+    userChangedSong();
 }
 
 void Formmain::Image4_Click(int index) {
     static constexpr int kToolLength[] = {48, 24, 12, 6, 3, 36, 18, 9};
-    if (index >= 10) return; // the note panel's tools act on the chosen note
+    if (index >= 10) return notePanelLength(index); // the note panel's tools
     if (index < 8) {
         view.intNoteLen = static_cast<int16_t>(kToolLength[index]);
     } else if (index == 8) {
@@ -596,22 +607,6 @@ void Formmain::Image4_Click(int index) {
 }
 
 // ---------------------------------------------------------------------------
-// Mouse and keys: note editing, panels and the percussion pad come on top of
-// the cursor mapping; until then the view only follows the pointer.
-
-void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
-    const ScoreCursor c = ComputeCursor(X, Y, song, view);
-    if (!c.hasBand() || c.snapX < 95 || c.snapX > 810) return;
-    Shape6.move(c.snapX - 4, c.snapY);
-    Label7.move(c.snapX - 70, c.snapY - 10);
-    Label7.caption = rowName(c.row);
-}
-void Formmain::Picture1_MouseDown(int, int, float, float) {}
-void Formmain::Picture1_MouseUp(int, int, float, float) {}
-void Formmain::Picture1_KeyDown(int, int) {}
-void Formmain::Picture4_MouseMove(int, int, float, float) {}
-
-// ---------------------------------------------------------------------------
 // SongHost
 
 void Formmain::showMessage(const std::string& text) {
@@ -628,10 +623,12 @@ void Formmain::midiOutShortMsg(uint32_t message) {
 }
 
 void Formmain::selectBandInstrument(int band, int program) {
+    ProgramSetting setting(*this);
     if (band == 0 || band == 1) Combo1[band].setListIndex(program);
 }
 
 void Formmain::setBandVolume(int band, int volume) {
+    ProgramSetting setting(*this);
     if (band == 0 || band == 1) VScroll4[band].setValue(volume);
 }
 

@@ -68,6 +68,22 @@ public:
     void Picture4_MouseMove(int button, int shift, float X, float Y);
     // Closing the main window; false when the close is cancelled.
     bool Form_QueryUnload();
+
+    // Note editing: instruments of every part but percussion, and undo.
+    void 楽器統一(uint8_t& p);
+    void やり直し_Click();
+    // True while the note panel or the position panel is open.
+    bool panelOpen() const { return Picture2.visible || Picture3.visible; }
+    // The song's data changed by the user: `bytModified` = 1, unless the
+    // program itself is setting controls (start-up, a load, playback).
+    void userChangedSong();
+    // Hooks of the toolkit layer. `便利機能` shows the range editing window
+    // modally at the window's left and top (window units); the redraw follows.
+    std::function<void(double left, double top)> showRangeWindow;
+    // The left press's preview: root note, part, and whether it still sounds.
+    int32_t lngPreviewNote = 0;
+    uint8_t varPreviewPart = 0;
+    bool intPreviewOn = false;
     ~Formmain() override;
 
     // Files (FormmainFiles.cpp): the file list, files dropped on the score view
@@ -246,6 +262,35 @@ private:
     std::vector<Control*> m_controls;
     std::vector<MenuItem*> m_menuBar;
     std::vector<MenuItem*> m_allMenus;
+
+    // Editing handlers (mouse, keys, panels, chords and instruments).
+    void wireEditing();
+    void openNotePanel(float X, float Y);
+    void openPositionPanel(const ScoreCursor& c);
+    void showSelectedNoteInPanel();
+    void notePanelLength(int index);
+    void Combo2_Click();
+    void Combo3_Click();
+    void Option1_Click(int index);
+    void Command7_Click();
+    void Command3_Click();
+    void Command5_Click();
+    void hidePositionPanel();
+    void その他の楽器に変更_Click();
+    void 便利機能_Click();
+    // Set while the program itself sets controls whose handlers change song
+    // data (start-up, loads, playback): those changes do not mark the song.
+    struct ProgramSetting {
+        explicit ProgramSetting(Formmain& f) : form(f) { ++form.m_programSetting; }
+        ~ProgramSetting() { --form.m_programSetting; }
+        Formmain& form;
+    };
+    int m_programSetting = 0;
+    // Keys the left press sounded (after transposition), for their note-offs.
+    std::array<int, 4> m_previewKeys{};
+    int m_previewKeyCount = 0;
+    // The last accepted texts of the digit-only boxes.
+    std::string m_text1Accepted, m_text4Accepted, m_text5Accepted;
 };
 
 // The 128 instrument names as the instrument lists show them ("1: グランドピアノ" ...).

@@ -1,0 +1,109 @@
+#include "editor/KeyCodes.h"
+
+namespace vako {
+
+namespace {
+
+struct KeyNote {
+    int key;
+    int note;
+};
+
+// The drum pad: the key and the percussion note it strikes.
+constexpr KeyNote kDrumPad[] = {
+    {'0', 58},           {'1', 42},        {'2', 44},       {'3', 46},
+    {'5', 49},           {'6', 51},        {'8', 54},       {'9', 56},
+    {'B', 31},           {'C', 28},        {'D', 27},       {'E', 47},
+    {'G', 30},           {'H', 32},        {'I', 55},       {'J', 34},
+    {'L', 37},           {'M', 35},        {'N', 33},       {'O', 57},
+    {'P', 59},           {'Q', 43},        {'R', 48},       {'S', 25},
+    {'T', 50},           {'U', 53},        {'V', 29},       {'W', 45},
+    {'X', 26},           {'Y', 52},        {'Z', 24},       {kKeySemicolon, 39},
+    {kKeyComma, 36},     {kKeyPeriod, 38}, {kKeySlash, 40}, {kKeyRightBracket, 42},
+    {kKeyBackslash, 41},
+};
+
+} // namespace
+
+int drumNoteOfKey(int keyCode) {
+    for (const KeyNote& k : kDrumPad)
+        if (k.key == keyCode) return k.note;
+    return 0;
+}
+
+int keyCodeOfCharacter(char32_t ch, bool japaneseLayout) {
+    if (ch >= U'a' && ch <= U'z') return static_cast<int>(ch - U'a' + U'A');
+    if ((ch >= U'A' && ch <= U'Z') || (ch >= U'0' && ch <= U'9')) return static_cast<int>(ch);
+    switch (ch) {
+    case U' ':
+        return kKeySpace;
+    case U';':
+        return kKeySemicolon;
+    case U',':
+    case U'<':
+        return kKeyComma;
+    case U'.':
+    case U'>':
+        return kKeyPeriod;
+    case U'/':
+    case U'?':
+        return kKeySlash;
+    case U']':
+    case U'}':
+        return kKeyRightBracket;
+    case U'\\':
+        return kKeyBackslash;
+    case U'!':
+        return '1';
+    case U'#':
+        return '3';
+    case U'$':
+        return '4';
+    case U'%':
+        return '5';
+    default:
+        break;
+    }
+    if (japaneseLayout) {
+        switch (ch) {
+        case U'+':
+            return kKeySemicolon;
+        case U'_':
+            return kKeyBackslash;
+        case U'"':
+            return '2';
+        case U'&':
+            return '6';
+        case U'\'':
+            return '7';
+        case U'(':
+            return '8';
+        case U')':
+            return '9';
+        default:
+            return 0;
+        }
+    }
+    switch (ch) {
+    case U':':
+        return kKeySemicolon;
+    case U'|':
+        return kKeyBackslash;
+    case U'@':
+        return '2';
+    case U'^':
+        return '6';
+    case U'&':
+        return '7';
+    case U'*':
+        return '8';
+    case U'(':
+        return '9';
+    case U')':
+        return '0';
+    default:
+        return 0;
+    }
+}
+
+} // namespace vako
