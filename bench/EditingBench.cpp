@@ -1,0 +1,84 @@
+// Mouse editing on a song of 500,000 notes: one hover move (cursor, ledger
+// lines, note and marker hit tests, read-outs), and a whole click that adds a
+// note and a second that deletes it (undo copy, insertion, redraw of a page).
+#include "platform/RecordingCanvas.h"
+#include "view/Formmain.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+namespace vako {
+namespace {
+
+constexpr int kNotes = 500000;
+constexpr int kNotesPerStep = 4; // a chord on every step of every page
+constexpr int kPage = 800;       // a page in the middle of the song
+
+class QuietWindowSystem : public WindowSystem {
+public:
+    void messageBox(const std::string&) override {}
+    std::string inputBox(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
+    Answer askYesNo(const std::string&) override { return Answer::No; }
+    Answer askYesNoCancel(const std::string&) override { return Answer::No; }
+    void endProgram() override {}
+};
+
+struct Fixture {
+    Fixture()
+        : form(song, canvas, nullptr, ui,
+               SongFolders{std::filesystem::temp_directory_path(),
+                           std::filesystem::temp_directory_path()}) {
+        form.Form_Load("");
+        song.udtNotes.assign(kNotes + 11, NoteRec{});
+        for (int i = 0; i < kNotes; ++i) {
+            NoteRec& n = song.udtNotes[i + 1];
+            n.lngPos = 1 + i / kNotesPerStep;
+            n.bytNote = static_cast<uint8_t>(48 + 5 * (i % kNotesPerStep));
+            n.lngLen = 12;
+            n.bytPart = static_cast<uint8_t>(i % 2 ? 9 : 0);
+            n.bytVelocity = 120;
+            n.bytPan = 64;
+        }
+        song.varNoteCountX2 = 2 * kNotes;
+        form.線引き();
+        form.HScroll2.setValue(kPage);
+    }
+    Song song;
+    RecordingCanvas canvas;
+    QuietWindowSystem ui;
+    Formmain form;
+};
+
+void BM_MouseMoveOver500kNotes(benchmark::State& state) {
+    Fixture f;
+    int k = 0;
+    for (auto _ : state) {
+        // Across the page and both bands, on and off the notes.
+        const float X = 100.0f + static_cast<float>((k * 37) % 715);
+        const float Y = -1170.0f + static_cast<float>((k * 53) % 1165);
+        f.form.Picture1_MouseMove(0, 0, X, Y);
+        ++k;
+    }
+    benchmark::DoNotOptimize(f.form.view.varSelNote);
+}
+BENCHMARK(BM_MouseMoveOver500kNotes);
+
+void BM_ClickAddThenDeleteIn500kNotes(benchmark::State& state) {
+    Fixture f;
+    const float X = 5.0f * (72 + 18) + 7, Y = -600.0f - 10 * (35 - 6) - 5; // upper band, row 35
+    for (auto _ : state) {
+        for (int i = 0; i < 2; ++i) {
+            f.form.Picture1_MouseMove(0, 0, X, Y);
+            f.form.Picture1_MouseDown(1, 0, X, Y);
+            f.form.Picture1_MouseUp(1, 0, X, Y);
+        }
+    }
+    if (f.song.noteCount() != kNotes) state.SkipWithError("the click pair did not undo itself");
+}
+BENCHMARK(BM_ClickAddThenDeleteIn500kNotes)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace vako
