@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "editor/KeyCodes.h"
 #include "platform/qt/Pictures.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QInputDialog>
+#include <QInputMethod>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -93,15 +95,19 @@ int buttonCode(Qt::MouseButtons b) {
 }
 
 // The key codes the key handler expects: letters and digits as their upper-case
-// characters, the others by their usual numbers.
+// characters, Space, Shift and the editing keys by their usual numbers, and
+// punctuation found by the character it types, so that the drum pad's keys
+// work on Japanese and on other layouts alike.
 int virtualKey(const QKeyEvent* e) {
     const int k = e->key();
     if ((k >= Qt::Key_A && k <= Qt::Key_Z) || (k >= Qt::Key_0 && k <= Qt::Key_9)) return k;
     switch (k) {
     case Qt::Key_Space:
-        return 32;
+        return kKeySpace;
+    case Qt::Key_Shift:
+        return kKeyShift;
     case Qt::Key_Backspace:
-        return 8;
+        return kKeyBackspace;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         return 13;
@@ -115,21 +121,18 @@ int virtualKey(const QKeyEvent* e) {
         return 40;
     case Qt::Key_Delete:
         return 46;
-    case Qt::Key_Comma:
-        return 188;
-    case Qt::Key_Minus:
-        return 189;
-    case Qt::Key_Period:
-        return 190;
-    case Qt::Key_Slash:
-        return 191;
-    case Qt::Key_Semicolon:
-        return 187;
-    case Qt::Key_Colon:
-        return 186;
     default:
-        return 0;
+        break;
     }
+    const QInputMethod* im = QGuiApplication::inputMethod();
+    const bool japanese = im && im->locale().language() == QLocale::Japanese;
+    const QString text = e->text();
+    if (!text.isEmpty() && text.at(0).isPrint())
+        return keyCodeOfCharacter(text.at(0).unicode(), japanese);
+    // No printable text (Ctrl held, some platforms): Qt's codes of the Latin-1
+    // symbols are their characters.
+    if (k > 0 && k < 0x100) return keyCodeOfCharacter(static_cast<char32_t>(k), japanese);
+    return 0;
 }
 
 } // namespace
@@ -643,6 +646,10 @@ void MainWindow::refresh() {
             if (control->container != Container::Form) mirror(*control, widget);
         m_scoreView->update();
         if (QWidget* strip = widgetFor("Picture4")) strip->update();
+        if (m_form->scoreFocusRequested) {
+            m_form->scoreFocusRequested = false;
+            m_scoreView->setFocus(Qt::OtherFocusReason);
+        }
     }
     mirrorMenus();
     m_refreshing = false;

@@ -1,0 +1,188 @@
+// Writing music in the real window, off screen: mouse clicks on the score
+// view place and delete notes and chords, keys reach the key handler by their
+// characters, and the position panel sets a tempo change.
+#include "app/MainWindow.h"
+
+#include "platform/Clock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vako {
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// View x of a position on page 0 (sixteenth grid, multiples of 3) and view y
+// of a row of the upper (0) or lower (1) band, both in the middle of a cell.
+double xAt(int pos) {
+    return 5.0 * (pos + 18) + 7;
+}
+double yAt(int staff, int row) {
+    return (staff == 0 ? -600.0 : 0.0) - 10.0 * (row - 6) - 5;
+}
+
+class EditingWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        application();
+        const auto folder = std::filesystem::temp_directory_path() / "vako-qt-editing";
+        std::filesystem::create_directories(folder);
+        window = std::make_unique<MainWindow>(
+            song,
+            [this] {
+                MidiStartup s;
+                auto device = std::make_unique<RecordingMidiOut>(clock);
+                midi = device.get();
+                s.device = std::move(device);
+                return s;
+            },
+            SongFolders{folder, folder}, true);
+        window->resize(kDesignWidth, kDesignHeight + 30);
+        window->load("");
+        window->show();
+        QApplication::processEvents();
+    }
+    ScoreView& view() { return window->scoreView(); }
+    void mouse(QEvent::Type type, Qt::MouseButton button, double x, double y) {
+        const QPointF at = view().toWidget(x, y);
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons();
+        QMouseEvent e(type, at, view().mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(&view(), &e);
+    }
+    void click(double x, double y, Qt::MouseButton button = Qt::LeftButton) {
+        mouse(QEvent::MouseMove, Qt::NoButton, x, y);
+        mouse(QEvent::MouseButtonPress, button, x, y);
+        mouse(QEvent::MouseButtonRelease, button, x, y);
+        QApplication::processEvents();
+    }
+    void key(int qtKey, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, qtKey, mods, text);
+        QApplication::sendEvent(&view(), &e);
+    }
+    QAction* menuAction(const QString& caption) {
+        for (QAction* a : window->menuBar()->findChildren<QAction*>())
+            if (a->text() == caption) return a;
+        return nullptr;
+    }
+    std::vector<int> notes() const {
+        std::vector<int> out;
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].bytNote);
+        return out;
+    }
+
+    FakeClock clock;
+    RecordingMidiOut* midi = nullptr;
+    Song song;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBands) {
+    click(xAt(12), yAt(0, 35));
+    click(xAt(24), yAt(1, 30));
+    ASSERT_EQ(song.noteCount(), 2);
+    EXPECT_EQ(song.udtNotes[1].lngPos, 12);
+    EXPECT_EQ(song.udtNotes[1].bytNote, 60);
+    EXPECT_EQ(song.udtNotes[1].bytPart, 0);
+    EXPECT_EQ(song.udtNotes[2].lngPos, 24);
+    EXPECT_EQ(song.udtNotes[2].bytNote, 52);
+    EXPECT_EQ(song.udtNotes[2].bytPart, 9);
+    EXPECT_EQ(song.bytModified, 1);
+    // The hover marks the note under the pointer; a click there deletes it.
+    mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(0, 35));
+    EXPECT_TRUE(window->form().Shape3.visible);
+    EXPECT_TRUE(view().hasFocus() || !window->isActiveWindow());
+    click(xAt(12), yAt(0, 35));
+    EXPECT_EQ(notes(), (std::vector<int>{52}));
+    // Undo from the menu brings it back.
+    QAction* undo = menuAction(QStringLiteral("やり直し"));
+    ASSERT_NE(undo, nullptr);
+    ASSERT_TRUE(undo->isEnabled());
+    undo->trigger();
+    EXPECT_EQ(notes(), (std::vector<int>{60, 52}));
+    EXPECT_FALSE(undo->isEnabled());
+}
+
+TEST_F(EditingWindow, AChordFromTheMenuAndItsPreview) {
+    QAction* chords = menuAction(QStringLiteral("和音入力有効"));
+    ASSERT_NE(chords, nullptr);
+    chords->trigger();
+    EXPECT_TRUE(window->form().和音入力有効.checked);
+    midi->clear();
+    click(xAt(36), yAt(0, 35));
+    EXPECT_EQ(notes(), (std::vector<int>{60, 64, 67}));
+    int noteOns = 0, noteOffs = 0;
+    for (uint32_t m : midi->messages()) {
+        noteOns += (m & 0xF0) == 0x90;
+        noteOffs += (m & 0xF0) == 0x80;
+    }
+    EXPECT_EQ(noteOns, 3);
+    EXPECT_EQ(noteOffs, 3);
+}
+
+TEST_F(EditingWindow, KeysArriveByTheirCharacters) {
+    click(xAt(12), yAt(1, 35));
+    mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(1, 35));
+    key(Qt::Key_1, "1"); // editing help: a whole note
+    EXPECT_EQ(song.udtNotes[1].lngLen, 48);
+    key(Qt::Key_S, "s");
+    EXPECT_EQ(song.udtNotes[1].bytNote, 61);
+
+    QAction* pad = menuAction(QStringLiteral("打楽器をたたく（再生時にはリアルタイム録音）"));
+    ASSERT_NE(pad, nullptr);
+    pad->trigger();
+    midi->clear();
+    key(Qt::Key_Z, "z");
+    key(Qt::Key_Semicolon, ";");
+    key(Qt::Key_Z, "Z", Qt::ShiftModifier);
+    key(Qt::Key_Backslash, "\\");
+    const std::vector<uint32_t> sent = midi->messages();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[0], 0x99u + 24 * 256 + 120 * 65536);
+    EXPECT_EQ(sent[1], 0x99u + 39 * 256 + 120 * 65536);
+    EXPECT_EQ(sent[2], 0x99u + 54 * 256 + 120 * 65536);
+    EXPECT_EQ(sent[3], 0x99u + 41 * 256 + 120 * 65536);
+}
+
+TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
+    click(xAt(48), yAt(0, 30), Qt::RightButton);
+    QWidget* panel = window->widgetFor("Picture3");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    auto* text = qobject_cast<QLineEdit*>(window->widgetFor("Text5"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), "0");
+    text->setText("9a0"); // as pasted: the box keeps the digits
+    emit text->textEdited(text->text());
+    EXPECT_EQ(text->text(), "90");
+    auto* set = qobject_cast<QPushButton*>(window->widgetFor("Command5"));
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->text(), QStringLiteral("設定"));
+    set->click();
+    EXPECT_FALSE(panel->isVisible());
+    ASSERT_EQ(song.varCCCount, 2);
+    EXPECT_EQ(song.udtCCs[2], (CCRec{48, 90, kTempoChange}));
+    EXPECT_EQ(song.udtCCs[3].lngPos, kEndMarkerPos);
+}
+
+} // namespace
+} // namespace vako
