@@ -331,6 +331,7 @@ void MainWindow::load(const std::string& commandLine) {
     m_form->height = height() * kTwipsPerPixel;
     m_form->Form_Load(commandLine);
     buildWidgets(); // the controls made at start-up are known now
+    connectFilesAndPlayback();
     layOut();
     move(static_cast<int>(m_form->left / kTwipsPerPixel),
          static_cast<int>(m_form->top / kTwipsPerPixel));
@@ -653,6 +654,7 @@ void MainWindow::refresh() {
     }
     mirrorMenus();
     m_refreshing = false;
+    armPlaybackTimer();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* e) {

@@ -14,6 +14,8 @@
 #include <memory>
 
 class QAction;
+class QMenu;
+class QTimer;
 
 namespace vako {
 
@@ -35,6 +37,10 @@ protected:
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    // Files dropped from the desktop (MainWindowFiles.cpp).
+    void dragEnterEvent(QDragEnterEvent*) override;
+    void dragMoveEvent(QDragMoveEvent*) override;
+    void dropEvent(QDropEvent*) override;
 
 private:
     MainWindow& m_window;
@@ -61,6 +67,8 @@ public:
     // The zoom from design pixels to widget pixels.
     double zoom() const { return m_zoom; }
     QWidget* widgetFor(const std::string& controlName) const;
+    // The timer that runs playback's steps; active only while playing.
+    QTimer* playbackTimer() const { return m_playTimer; }
 
 protected:
     void resizeEvent(QResizeEvent*) override;
@@ -77,6 +85,14 @@ private:
     QWidget* containerFor(const Control& c) const;
     void mirror(Control& c, QWidget* w);
     void mirrorMenus();
+    // Files and playback (MainWindowFiles.cpp): drops, the device menu, and
+    // the timer armed at the playback engine's next step.
+    void connectFilesAndPlayback();
+    void fillDeviceMenu(QMenu* menu);
+    void armPlaybackTimer();
+    void playbackTimeout();
+    QTimer* m_playTimer = nullptr;
+    double m_shownCursorX = 100; // x of the play cursor as last painted (view units)
 
     Song& m_song;
     std::unique_ptr<Ui> m_ui;

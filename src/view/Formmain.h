@@ -128,7 +128,6 @@ public:
     bool chooseDevice(const std::string& deviceName);
     MenuItem MIDI出力;
 
-
     // SongHost: how loading and saving reach the window.
     void showMessage(const std::string& text) override;
     void setCaption(const std::string& caption) override { this->caption = caption; }

@@ -1,0 +1,272 @@
+// A whole session in the real window, off screen: start with a song file,
+// click notes onto the staff, save, open the saved file from the file list,
+// drop a file, export a ".mid" file and read it back, and play the song to a
+// recording device while the window keeps handling events. Message and input
+// boxes are answered the way a user would, by a timer that looks for them.
+#include "app/MainWindow.h"
+
+#include "song/OpenF.h"
+#include "song/SongWriter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+namespace vako {
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Answers the modal boxes as they come up: input boxes with the next text,
+// questions with the next button.
+class BoxAnswerer {
+public:
+    BoxAnswerer() {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { answer(); });
+        m_timer.start();
+    }
+    std::deque<QString> texts;
+    std::deque<QMessageBox::StandardButton> buttons;
+    QStringList seen; // the label text of every box answered
+
+private:
+    void answer() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+            seen << input->labelText();
+            input->setTextValue(texts.empty() ? QString() : texts.front());
+            if (!texts.empty()) texts.pop_front();
+            input->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->text();
+            QMessageBox::StandardButton b = QMessageBox::Ok;
+            if (!buttons.empty()) {
+                b = buttons.front();
+                buttons.pop_front();
+            }
+            if (QAbstractButton* button = box->button(b)) button->click();
+        }
+    }
+    QTimer m_timer;
+};
+
+// Runs the event loop until `done` or the time is up.
+bool waitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override {
+        application();
+        folder = std::filesystem::temp_directory_path() /
+                 ("vako-qt-session-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override {
+        window.reset();
+        std::filesystem::remove_all(folder);
+    }
+
+    void start(const std::string& commandLine) {
+        window = std::make_unique<MainWindow>(
+            song,
+            [this] {
+                MidiStartup s;
+                auto device = std::make_unique<RecordingMidiOut>(clock);
+                midi = device.get();
+                s.device = std::move(device);
+                return s;
+            },
+            SongFolders{folder, folder}, false);
+        window->resize(kDesignWidth, kDesignHeight + 30);
+        window->load(commandLine);
+        window->show();
+        QApplication::processEvents();
+    }
+    Formmain& form() { return window->form(); }
+    QPushButton* button(const char* name) {
+        return qobject_cast<QPushButton*>(window->widgetFor(name));
+    }
+    void clickStaff(double x, double y) {
+        ScoreView& view = window->scoreView();
+        const QPointF at = view.toWidget(x, y);
+        // The pointer comes over the place first, as a hand would bring it.
+        QMouseEvent move(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+        QMouseEvent press(QEvent::MouseButtonPress, at, view.mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, view.mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &release);
+        QApplication::processEvents();
+    }
+    void triggerMenu(MenuItem& item) {
+        for (QAction* a : window->findChildren<QAction*>())
+            if (a->text() == QString::fromStdString(item.caption) && !a->menu()) {
+                a->trigger();
+                return;
+            }
+        FAIL() << "no menu action " << item.caption;
+    }
+    std::vector<int32_t> positions() const {
+        std::vector<int32_t> out;
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].lngPos);
+        return out;
+    }
+
+    std::filesystem::path folder;
+    SteadyClock clock;
+    Song song;
+    RecordingMidiOut* midi = nullptr;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(Session, EditSaveReopenExportAndPlay) {
+    // The starting song: three quarter notes of part 1 at a quick tempo.
+    Song start;
+    for (int32_t pos : {1, 13, 25}) start.udtNotes.push_back({pos, 64, 12, 0, 120, 64, 0});
+    start.varNoteCountX2 = 6;
+    start.tempoText = "300";
+    ASSERT_TRUE(saveSongTo(start, folder / "start.txt").empty());
+    BoxAnswerer boxes;
+    this->start((folder / "start.txt").string());
+    ASSERT_EQ(positions(), (std::vector<int32_t>{1, 13, 25}));
+    EXPECT_EQ(window->windowTitle(),
+              QString::fromStdString("ヴァコヴァコMIDI ～ " + (folder / "start.txt").string()));
+
+    // Two notes clicked onto the upper staff.
+    clickStaff(300, -900);
+    clickStaff(400, -880);
+    ASSERT_EQ(song.noteCount(), 5) << "clicks on the staff add notes";
+    const std::vector<int32_t> edited = positions();
+    EXPECT_EQ(song.bytModified, 1);
+
+    // Save under a typed name.
+    boxes.texts = {"session"};
+    triggerMenu(form().保存);
+    ASSERT_TRUE(std::filesystem::exists(folder / "session.txt"));
+    EXPECT_EQ(song.bytModified, 0);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ヴァコヴァコMIDI ～ session"));
+
+    // Change the song, then open the saved file from the file list; the
+    // question about the change is answered No.
+    boxes.buttons = {QMessageBox::No};
+    triggerMenu(form().新規作成);
+    song.bytModified = 1; // as an edit would
+    EXPECT_EQ(song.noteCount(), 0);
+    auto* list = qobject_cast<QListWidget*>(window->widgetFor("File1"));
+    ASSERT_NE(list, nullptr);
+    const auto found = list->findItems(QStringLiteral("session.txt"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    boxes.buttons = {QMessageBox::No};
+    emit list->itemClicked(found.front());
+    QApplication::processEvents();
+    EXPECT_EQ(positions(), edited);
+    EXPECT_EQ(song.varSongName, "session");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ヴァコヴァコMIDI ～ session.txt"));
+
+    // A song dropped on the staff opens too.
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString((folder / "start.txt").string()))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window->scoreView(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window->scoreView(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(waitFor([&] { return song.varSongName == "start"; }));
+    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13, 25}));
+    delete mime;
+    emit list->itemClicked(list->findItems(QStringLiteral("session.txt"), Qt::MatchExactly)[0]);
+    QApplication::processEvents();
+    ASSERT_EQ(positions(), edited);
+
+    // Export, and read the file back with the program's own reader.
+    boxes.texts = {"session"};
+    ASSERT_TRUE(button("Command1")->isEnabled());
+    button("Command1")->click();
+    ASSERT_TRUE(std::filesystem::exists(folder / "session.mid"));
+    Song back;
+    SongHost quiet;
+    ASSERT_EQ(OpenF(back, (folder / "session.mid").string(), quiet), OpenStatus::Loaded);
+    ASSERT_EQ(back.noteCount(), song.noteCount());
+    for (int i = 1; i <= song.noteCount(); ++i) {
+        EXPECT_EQ(back.udtNotes[i].bytNote, song.udtNotes[i].bytNote) << i;
+        EXPECT_EQ(back.udtNotes[i].lngPos - back.udtNotes[1].lngPos,
+                  song.udtNotes[i].lngPos - song.udtNotes[1].lngPos)
+            << i;
+    }
+
+    // Play to the recording device. The window goes on handling events: a
+    // menu toggle runs while the song plays.
+    midi->clear();
+    ASSERT_TRUE(button("Command4")->isEnabled());
+    const double pressedAt = clock.nowMs();
+    button("Command4")->click();
+    ASSERT_FALSE(form().blnStopped());
+    EXPECT_TRUE(window->playbackTimer()->isActive());
+    EXPECT_FALSE(window->widgetFor("HScroll2")->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return form().Line1.x1 > 110; }));
+    triggerMenu(form().CC表示);
+    EXPECT_TRUE(form().CC表示.checked);
+    EXPECT_FALSE(form().blnStopped());
+    ASSERT_TRUE(waitFor([&] { return form().blnStopped(); }));
+    EXPECT_FALSE(window->playbackTimer()->isActive());
+    EXPECT_TRUE(window->widgetFor("HScroll2")->isEnabled());
+
+    // Every note-on, in the song's order, never before its step is due: the
+    // pass for position p is the (p + 2)th after the press (page 0 starts at -1).
+    std::vector<std::pair<int, double>> ons;
+    for (const auto& e : midi->entries())
+        if (e.kind == RecordingMidiOut::Kind::Message && (e.message & 0xF0) == 0x90)
+            ons.push_back({static_cast<int>((e.message >> 8) & 0x7F), e.timeMs});
+    ASSERT_EQ(ons.size(), static_cast<size_t>(song.noteCount()));
+    const double msPerStep = 5000.0 / 300;
+    for (size_t i = 0; i < ons.size(); ++i) {
+        const NoteRec& n = song.udtNotes[i + 1];
+        EXPECT_EQ(ons[i].first, n.bytNote) << i;
+        if (i > 0) EXPECT_GE(ons[i].second, ons[i - 1].second);
+        EXPECT_GE(ons[i].second - pressedAt, (n.lngPos + 2) * msPerStep - 1)
+            << "note " << i << " came early";
+    }
+    EXPECT_EQ(midi->entries().back().kind, RecordingMidiOut::Kind::Message)
+        << "the stop centres balance last";
+}
+
+} // namespace
+} // namespace vako
