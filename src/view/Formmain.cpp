@@ -138,7 +138,7 @@ void Formmain::buildMenus() {
                                                     {&オーギュメント, 1203}, {&ディミニッシュ, 903},
                                                     {&セブンス, 18340},      {&サスフォー, 1071}};
     for (auto [menu, code] : chords) {
-        menu->onClick = [this, menu, code] {
+        menu->onClick = [this, menu = menu, code = code] {
             和音チェック外し();
             view.lngChordCode = code;
             menu->checked = true;
