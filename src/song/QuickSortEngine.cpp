@@ -403,8 +403,17 @@ private:
         for (int64_t j = 0; j < g; ++j) queue[circle[j]] = others[j].second;
         std::rotate(queue.begin(), queue.begin() + front, queue.end());
 
-        int32_t taken = PlaceTree::kNone;
-        for (int64_t j = g - 1; j >= 0; --j) root = tree.erase(root, others[j].first, taken);
+        // Cut them out run by run of neighbouring places, from the back.
+        for (int64_t end = g; end > 0;) {
+            int64_t start = end - 1;
+            while (start > 0 && others[start - 1].first + 1 == others[start].first) --start;
+            const int64_t first = others[start].first, count = end - start;
+            const auto [before, rest] = tree.split(root, first);
+            const auto [run, after] = tree.split(rest, count);
+            (void)run;
+            root = tree.merge(before, after);
+            end = start;
+        }
         return queue;
     }
 
