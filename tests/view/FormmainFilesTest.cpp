@@ -361,5 +361,22 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
     EXPECT_EQ(w.ui.inputs.size(), 2u);
 }
 
+TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDump) {
+    w.setNotes({note(1, 60, 12, 0)}); // the undo copy holds this one note
+    w.song.udtNotes.push_back(note(13, 62, 12, 0));
+    w.song.varNoteCountX2 = 4;
+    w.song.udtCCs = {CCRec{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
+    w.song.varCCCount = 2;
+    f().線引き();
+    const int clears = w.canvas.clearCount;
+    w.ui.inputAnswer = "faulty";
+    f().Command1.click();
+    EXPECT_EQ(w.ui.messages,
+              (std::vector<std::string>{msg::kExportErrorSaved, msg::kPleaseSendErr}));
+    EXPECT_TRUE(std::filesystem::exists(w.folder / "err.txt"));
+    EXPECT_EQ(positions(), (std::vector<int32_t>{1}));
+    EXPECT_EQ(w.canvas.clearCount, clears + 1) << "the restored notes are shown";
+}
+
 } // namespace
 } // namespace vako::test
