@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 namespace vako::test {
 namespace {
@@ -209,11 +210,12 @@ TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
     EXPECT_EQ(w.song.bytModified, 0);
 }
 
-// Devices of the "MIDI出力" menu: two that open, one that does not.
+// Devices of the "MIDI出力" menu: two that open, one that does not. What each
+// device is told is kept by the test, beyond the device's life.
 class MenuBackend final : public MidiOutBackend {
 public:
-    MenuBackend(const Clock& clock, std::vector<RecordingMidiOut*>& opened)
-        : m_clock(clock), m_opened(opened) {}
+    explicit MenuBackend(std::map<std::string, std::unique_ptr<RecordingMidiOut>>& recorders)
+        : m_recorders(recorders) {}
     bool isSynth() const override { return false; }
     std::vector<std::string> deviceNames() override { return {"Keys", "Synth B", "Held"}; }
     std::unique_ptr<MidiOut> open(const std::string& name, std::string& error) override {
@@ -221,33 +223,33 @@ public:
             error = "busy";
             return nullptr;
         }
-        auto device = std::make_unique<Named>(name, m_clock);
-        m_opened.push_back(&device->recording);
-        return device;
+        return std::make_unique<Named>(name, *m_recorders.at(name));
     }
 
     class Named final : public MidiOut {
     public:
-        Named(std::string name, const Clock& clock) : recording(clock), m_name(std::move(name)) {}
-        void send(uint32_t m) override { recording.send(m); }
-        void reset() override { recording.reset(); }
-        void close() override { recording.close(); }
+        Named(std::string name, RecordingMidiOut& recording)
+            : m_name(std::move(name)), m_recording(recording) {}
+        void send(uint32_t m) override { m_recording.send(m); }
+        void reset() override { m_recording.reset(); }
+        void close() override { m_recording.close(); }
         std::string name() const override { return m_name; }
-        RecordingMidiOut recording;
 
     private:
         std::string m_name;
+        RecordingMidiOut& m_recording;
     };
 
 private:
-    const Clock& m_clock;
-    std::vector<RecordingMidiOut*>& m_opened;
+    std::map<std::string, std::unique_ptr<RecordingMidiOut>>& m_recorders;
 };
 
 TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
+    std::map<std::string, std::unique_ptr<RecordingMidiOut>> recorders;
+    for (const char* name : {"Keys", "Synth B"})
+        recorders[name] = std::make_unique<RecordingMidiOut>(w.clock);
     MidiDeviceList devices;
-    std::vector<RecordingMidiOut*> opened;
-    devices.add(std::make_unique<MenuBackend>(w.clock, opened));
+    devices.add(std::make_unique<MenuBackend>(recorders));
     f().setDeviceList(&devices);
     f().MIDI出力_Open();
     ASSERT_EQ(f().MIDI出力.children.size(), 3u);
@@ -255,19 +257,23 @@ TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
     for (MenuItem* item : f().MIDI出力.children) EXPECT_FALSE(item->checked);
 
     w.song.bytPartInstrument[3] = 41;
-    f().MIDI出力.children[1]->click();
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_TRUE(f().MIDI出力.children[1]->checked);
-    EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Close)
-        << "the old device is let go";
+    f().MIDI出力.children[0]->click();
+    w.midi = nullptr; // the start-up device is gone
+    EXPECT_TRUE(f().MIDI出力.children[0]->checked);
     // The new device gets every part's volume, program and centred pitch bend.
-    const auto setUp = opened[0]->messages();
+    const auto setUp = recorders["Keys"]->messages();
     ASSERT_EQ(setUp.size(), 48u);
     EXPECT_EQ(setUp[3 * 3 + 1], programChange(3, 41));
+
+    f().MIDI出力.children[1]->click();
+    EXPECT_EQ(recorders["Keys"]->entries().back().kind, RecordingMidiOut::Kind::Close)
+        << "the old device is let go";
+    EXPECT_TRUE(f().MIDI出力.children[1]->checked);
+    EXPECT_FALSE(f().MIDI出力.children[0]->checked);
     // Notes go to it from now on, playback included.
     start({note(1, 60, 12, 0)});
     while (step()) {}
-    const auto played = opened[0]->messages();
+    const auto played = recorders["Synth B"]->messages();
     EXPECT_NE(std::find(played.begin(), played.end(), 0x90u + 60 * 256 + 120 * 65536),
               played.end());
 
