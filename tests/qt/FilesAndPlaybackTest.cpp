@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QInputDialog>
 #include <QListWidget>
 #include <QMenu>
@@ -266,6 +267,39 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     }
     EXPECT_EQ(midi->entries().back().kind, RecordingMidiOut::Kind::Message)
         << "the stop centres balance last";
+}
+
+TEST_F(Session, ADroppedPictureTilesTheStaffAndTheButtonRemovesIt) {
+    start("");
+    QImage wall(40, 30, QImage::Format_RGB32);
+    wall.fill(QColor(200, 40, 40));
+    const auto path = folder / "wall.JPG";
+    ASSERT_TRUE(wall.save(QString::fromStdString(path.string()), "JPG"));
+    // Between two staff lines of the upper band: background, not ink.
+    auto pixel = [&] {
+        const QImage shot = window->scoreView().grab().toImage();
+        const QPointF at = window->scoreView().toWidget(407, -810) * shot.devicePixelRatio();
+        return QColor(shot.pixel(at.toPoint()));
+    };
+    EXPECT_EQ(pixel(), QColor(192, 192, 192));
+
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window->scoreView(), &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window->scoreView(), &drop);
+    ASSERT_TRUE(waitFor([&] { return button("Command2")->isVisible(); }));
+    delete mime;
+    EXPECT_EQ(button("Command2")->text(), QStringLiteral("壁紙を消す"));
+    const QColor tiled = pixel();
+    EXPECT_GT(tiled.red(), 150);
+    EXPECT_LT(tiled.green(), 100);
+
+    button("Command2")->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(button("Command2")->isVisible());
+    EXPECT_EQ(pixel(), QColor(192, 192, 192));
 }
 
 } // namespace
