@@ -3,7 +3,8 @@
 #include "song/QuickSort.h"
 
 #include <algorithm>
-#include <random>
+#include <climits>
+#include <cstddef>
 #include <utility>
 
 namespace vako::detail {
@@ -16,204 +17,288 @@ constexpr int64_t kTreeMinimum = 1024;
 // The tree hands ranges this small back to the array.
 constexpr int64_t kTreeFlatten = 256;
 
-// A balanced tree over the places of one range: in-order position is the
-// place, every node knows its subtree's size and its smallest and largest key.
-// A treap: random priorities, each node's above its children's.
-class PlaceTree {
+// The places of one range as a list of short blocks, so that taking a record
+// out or putting one in moves at most a block's worth of records. A Fenwick
+// tree over the block sizes finds the block of a place; a segment tree over
+// the blocks' smallest and largest keys finds the next block that holds a key
+// below (or not below) a pivot.
+class BlockList {
 public:
-    static constexpr int32_t kNone = -1;
+    static constexpr size_t kBlock = 64;     // records a block starts with
+    static constexpr size_t kMaxBlock = 256; // a block this full is split
 
-    explicit PlaceTree(size_t capacity) { m_nodes.reserve(capacity); }
-
-    int32_t build(const SortItem* items, int64_t n) {
-        std::vector<int32_t> ids(static_cast<size_t>(n));
-        for (int64_t i = 0; i < n; ++i) {
-            ids[i] = static_cast<int32_t>(m_nodes.size());
-            m_nodes.push_back(Node{kNone, kNone, 1, static_cast<uint32_t>(m_random()), items[i]});
-        }
-        return buildFrom(ids);
+    void build(const SortItem* items, int64_t n) {
+        m_blocks.clear();
+        for (int64_t i = 0; i < n; i += kBlock)
+            m_blocks.emplace_back(items + i, items + std::min<int64_t>(n, i + kBlock));
+        m_blockMin.assign(m_blocks.size(), 0);
+        m_blockMax.assign(m_blocks.size(), 0);
+        for (size_t b = 0; b < m_blocks.size(); ++b) scanBlock(b);
+        m_size = n;
+        reindex();
     }
 
-    // A tree of the given detached nodes, in this order, in linear time: each
-    // node goes right of the last one with a higher priority.
-    int32_t buildFrom(const std::vector<int32_t>& ids) {
-        m_stack.clear();
-        for (const int32_t id : ids) {
-            int32_t below = kNone;
-            while (!m_stack.empty() && m_nodes[m_stack.back()].priority < m_nodes[id].priority) {
-                below = m_stack.back();
-                m_stack.pop_back();
-            }
-            m_nodes[id].left = below;
-            m_nodes[id].right = kNone;
-            if (!m_stack.empty()) m_nodes[m_stack.back()].right = id;
-            m_stack.push_back(id);
-        }
-        if (m_stack.empty()) return kNone;
-        const int32_t root = m_stack.front();
-        pullAll(root);
-        return root;
+    int64_t size() const { return m_size; }
+
+    const SortItem& itemAt(int64_t k) {
+        const auto [b, i] = locate(k);
+        return m_blocks[b][i];
     }
 
-    int64_t size(int32_t t) const { return t == kNone ? 0 : m_nodes[t].size; }
-    const SortItem& item(int32_t t) const { return m_nodes[t].item; }
-
-    // First k places, the rest.
-    std::pair<int32_t, int32_t> split(int32_t t, int64_t k) {
-        if (t == kNone) return {kNone, kNone};
-        Node& n = m_nodes[t];
-        if (size(n.left) >= k) {
-            const auto [a, b] = split(n.left, k);
-            m_nodes[t].left = b;
-            pull(t);
-            return {a, t};
-        }
-        const auto [a, b] = split(n.right, k - size(n.left) - 1);
-        m_nodes[t].right = a;
-        pull(t);
-        return {t, b};
+    // Puts `item` at place k; returns the item that was there.
+    SortItem setItem(int64_t k, const SortItem& item) {
+        const auto [b, i] = locate(k);
+        const SortItem old = m_blocks[b][i];
+        m_blocks[b][i] = item;
+        keysChanged(b, old.key, item.key);
+        return old;
     }
 
-    int32_t merge(int32_t a, int32_t b) {
-        if (a == kNone) return b;
-        if (b == kNone) return a;
-        if (m_nodes[a].priority > m_nodes[b].priority) {
-            m_nodes[a].right = merge(m_nodes[a].right, b);
-            pull(a);
-            return a;
-        }
-        m_nodes[b].left = merge(a, m_nodes[b].left);
-        pull(b);
-        return b;
-    }
-
-    // Takes the node at place k out of the tree; returns the new root and sets
-    // `taken` to the node.
-    int32_t erase(int32_t t, int64_t k, int32_t& taken) {
-        Node& n = m_nodes[t];
-        const int64_t leftSize = size(n.left);
-        if (k == leftSize) {
-            taken = t;
-            return merge(n.left, n.right);
-        }
-        if (k < leftSize)
-            m_nodes[t].left = erase(n.left, k, taken);
-        else
-            m_nodes[t].right = erase(n.right, k - leftSize - 1, taken);
-        pull(t);
-        return t;
-    }
-
-    // Puts the detached node x in front of place 0; returns the new root.
-    int32_t insertFront(int32_t t, int32_t x) {
-        if (t == kNone || m_nodes[x].priority > m_nodes[t].priority) {
-            m_nodes[x].left = kNone;
-            m_nodes[x].right = t;
-            pull(x);
-            return x;
-        }
-        m_nodes[t].left = insertFront(m_nodes[t].left, x);
-        pull(t);
-        return t;
-    }
-
-    // Exchanges the items at places i and j; returns the key now at place i.
-    int64_t swapPlaces(int32_t root, int64_t i, int64_t j) {
-        pathTo(root, i, m_pathA);
-        if (i == j) return m_nodes[m_pathA.back()].item.key;
-        pathTo(root, j, m_pathB);
-        std::swap(m_nodes[m_pathA.back()].item, m_nodes[m_pathB.back()].item);
-        for (auto it = m_pathA.rbegin(); it != m_pathA.rend(); ++it) pull(*it);
-        for (auto it = m_pathB.rbegin(); it != m_pathB.rend(); ++it) pull(*it);
-        return m_nodes[m_pathA.back()].item.key;
+    void swapPlaces(int64_t i, int64_t j) {
+        if (i == j) return;
+        const SortItem a = itemAt(i);
+        setItem(i, setItem(j, a));
     }
 
     // Places from `from` on whose key is below `pivot` (below: true) or not
-    // below it (below: false), in place order, with their nodes; stops after
-    // `limit` of them.
-    void collect(int32_t root, int64_t from, int64_t pivot, bool below, size_t limit,
-                 std::vector<std::pair<int64_t, int32_t>>& out) {
+    // below it (below: false), in place order, with their records; stops
+    // after `limit` of them.
+    void collect(int64_t from, int64_t pivot, bool below, size_t limit,
+                 std::vector<std::pair<int64_t, SortItem>>& out) {
         out.clear();
-        collectFrom(root, 0, from, pivot, below, limit, out);
+        if (from >= m_size) return;
+        auto [b, i] = locate(from);
+        int64_t start = from - static_cast<int64_t>(i); // place of block b's first record
+        const size_t l = leaf(b);
+        if (below ? !(m_min[l] < pivot) : m_max[l] < pivot) {
+            b = nextBlockWith(b + 1, pivot, below);
+            if (b >= m_blockCount) return;
+            start = prefix(b), i = 0;
+        }
+        while (b < m_blockCount && out.size() < limit) {
+            const SortItem* block = m_blocks[b].data();
+            const size_t n = m_blocks[b].size();
+            for (; i < n; ++i) {
+                if ((block[i].key < pivot) != below) continue;
+                out.emplace_back(start + static_cast<int64_t>(i), block[i]);
+                if (out.size() >= limit) return;
+            }
+            const size_t next = nextBlockWith(b + 1, pivot, below);
+            if (next >= m_blockCount) break;
+            start = prefix(next);
+            b = next, i = 0;
+        }
     }
 
-    // Writes the items in place order to `out`.
-    void flatten(int32_t t, SortItem* out) const {
-        // In-order walk with an explicit stack: the depth is small, but there is no need to
-        // recurse.
-        std::vector<int32_t> stack;
-        int32_t n = t;
-        while (n != kNone || !stack.empty()) {
-            while (n != kNone) {
-                stack.push_back(n);
-                n = m_nodes[n].left;
-            }
-            n = stack.back();
-            stack.pop_back();
-            *out++ = m_nodes[n].item;
-            n = m_nodes[n].right;
+    // Takes the places k..k+count-1 out.
+    void eraseRange(int64_t k, int64_t count) {
+        while (count > 0) {
+            const auto [b, i] = locate(k);
+            std::vector<SortItem>& block = m_blocks[b];
+            const size_t n = std::min<size_t>(static_cast<size_t>(count), block.size() - i);
+            bool extremeGone = false;
+            for (size_t j = i; j < i + n; ++j)
+                extremeGone |= block[j].key == m_min[leaf(b)] || block[j].key == m_max[leaf(b)];
+            block.erase(block.begin() + static_cast<std::ptrdiff_t>(i),
+                        block.begin() + static_cast<std::ptrdiff_t>(i + n));
+            sizeChanged(b, -static_cast<int64_t>(n));
+            if (extremeGone) rescan(b);
+            count -= static_cast<int64_t>(n);
+            // An empty block stays (size 0, no keys) until many have gathered.
+            if (block.empty() && ++m_emptyBlocks * 2 > m_blocks.size()) reindex();
         }
+    }
+
+    SortItem popBack() {
+        const SortItem last = itemAt(m_size - 1);
+        eraseRange(m_size - 1, 1);
+        return last;
+    }
+
+    void pushFront(const SortItem& item) {
+        if (m_blocks.empty()) {
+            m_blocks.push_back({item});
+            m_blockMin.push_back(item.key);
+            m_blockMax.push_back(item.key);
+            m_size = 1;
+            reindex();
+            return;
+        }
+        std::vector<SortItem>& block = m_blocks.front();
+        block.insert(block.begin(), item);
+        sizeChanged(0, 1);
+        keysChanged(0, item.key, item.key);
+        if (block.size() >= kMaxBlock) splitBlock(0);
+    }
+
+    // Writes the first count records to `out` and takes them out.
+    void takeFront(int64_t count, SortItem* out) {
+        int64_t left = count;
+        size_t b = 0;
+        while (left > 0) {
+            std::vector<SortItem>& block = m_blocks[b];
+            const size_t n = std::min<size_t>(static_cast<size_t>(left), block.size());
+            std::copy(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), out);
+            out += n;
+            block.erase(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
+            if (!block.empty()) scanBlock(b);
+            left -= static_cast<int64_t>(n);
+            ++b;
+        }
+        m_size -= count;
+        reindex();
+    }
+
+    void flatten(SortItem* out) const {
+        for (const auto& block : m_blocks) out = std::copy(block.begin(), block.end(), out);
     }
 
 private:
-    struct Node {
-        int32_t left, right;
-        int32_t size;
-        uint32_t priority;
-        SortItem item;
-        int64_t minKey = 0, maxKey = 0;
-    };
+    static constexpr int64_t kNoMin = INT64_MAX, kNoMax = INT64_MIN;
 
-    void pullAll(int32_t t) {
-        if (t == kNone) return;
-        pullAll(m_nodes[t].left);
-        pullAll(m_nodes[t].right);
-        pull(t);
-    }
+    size_t leaf(size_t b) const { return m_leaves + b; }
 
-    void pull(int32_t t) {
-        Node& n = m_nodes[t];
-        n.size = static_cast<int32_t>(1 + size(n.left) + size(n.right));
-        n.minKey = n.maxKey = n.item.key;
-        for (const int32_t c : {n.left, n.right}) {
-            if (c == kNone) continue;
-            n.minKey = std::min(n.minKey, m_nodes[c].minKey);
-            n.maxKey = std::max(n.maxKey, m_nodes[c].maxKey);
-        }
-    }
-
-    void pathTo(int32_t t, int64_t k, std::vector<int32_t>& path) {
-        path.clear();
-        while (true) {
-            path.push_back(t);
-            const int64_t leftSize = size(m_nodes[t].left);
-            if (k < leftSize) {
-                t = m_nodes[t].left;
-            } else if (k == leftSize) {
-                return;
-            } else {
-                k -= leftSize + 1;
-                t = m_nodes[t].right;
+    // Block and index of place k (0 <= k < size).
+    std::pair<size_t, size_t> locate(int64_t k) const {
+        size_t pos = 0;
+        int64_t remaining = k + 1;
+        for (size_t step = m_topBit; step > 0; step /= 2) {
+            if (pos + step <= m_blockCount && m_fenwick[pos + step] < remaining) {
+                pos += step;
+                remaining -= m_fenwick[pos];
             }
         }
+        return {pos, static_cast<size_t>(remaining - 1)};
     }
 
-    void collectFrom(int32_t t, int64_t offset, int64_t from, int64_t pivot, bool below,
-                     size_t limit, std::vector<std::pair<int64_t, int32_t>>& out) {
-        if (t == kNone || out.size() >= limit) return;
-        const Node& n = m_nodes[t];
-        if (offset + n.size <= from) return;
-        if (below ? !(n.minKey < pivot) : n.maxKey < pivot) return;
-        collectFrom(n.left, offset, from, pivot, below, limit, out);
-        const int64_t place = offset + size(n.left);
-        if (place >= from && out.size() < limit && ((n.item.key < pivot) == below))
-            out.emplace_back(place, t);
-        collectFrom(n.right, place + 1, from, pivot, below, limit, out);
+    // Places before block b.
+    int64_t prefix(size_t b) const {
+        int64_t sum = 0;
+        for (size_t i = b; i > 0; i -= i & (~i + 1)) sum += m_fenwick[i];
+        return sum;
     }
 
-    std::vector<Node> m_nodes;
-    std::mt19937 m_random{20261206};
-    std::vector<int32_t> m_pathA, m_pathB, m_stack;
+    void sizeChanged(size_t b, int64_t delta) {
+        m_size += delta;
+        for (size_t i = b + 1; i <= m_blockCount; i += i & (~i + 1)) m_fenwick[i] += delta;
+    }
+
+    void keysChanged(size_t b, int64_t oldKey, int64_t newKey) {
+        const size_t l = leaf(b);
+        if (oldKey == m_min[l] || oldKey == m_max[l]) {
+            rescan(b);
+        } else if (newKey < m_min[l] || newKey > m_max[l]) {
+            m_blockMin[b] = m_min[l] = std::min(m_min[l], newKey);
+            m_blockMax[b] = m_max[l] = std::max(m_max[l], newKey);
+            pullUp(l);
+        }
+    }
+
+    void rescan(size_t b) {
+        scanBlock(b);
+        const size_t l = leaf(b);
+        m_min[l] = m_blockMin[b], m_max[l] = m_blockMax[b];
+        pullUp(l);
+    }
+
+    void scanBlock(size_t b) {
+        int64_t mn = kNoMin, mx = kNoMax;
+        for (const SortItem& item : m_blocks[b]) {
+            mn = std::min(mn, item.key);
+            mx = std::max(mx, item.key);
+        }
+        m_blockMin[b] = mn, m_blockMax[b] = mx;
+    }
+
+    void pullUp(size_t l) {
+        for (l /= 2; l > 0; l /= 2) {
+            m_min[l] = std::min(m_min[2 * l], m_min[2 * l + 1]);
+            m_max[l] = std::max(m_max[2 * l], m_max[2 * l + 1]);
+        }
+    }
+
+    // The first block from `first` on with a key below (or not below) the pivot.
+    size_t nextBlockWith(size_t first, int64_t pivot, bool below) const {
+        auto fits = [&](size_t node) { return below ? m_min[node] < pivot : m_max[node] >= pivot; };
+        if (first >= m_blockCount) return m_blockCount;
+        // Walk up from the leaf until a right sibling subtree fits, then down.
+        size_t node = leaf(first);
+        if (!fits(node)) {
+            while (true) {
+                while (node % 2 == 1) node /= 2; // a right child: go up
+                if (node == 0) return m_blockCount;
+                ++node; // the right sibling
+                if (fits(node)) break;
+            }
+        }
+        while (node < m_leaves) node = fits(2 * node) ? 2 * node : 2 * node + 1;
+        return node - m_leaves;
+    }
+
+    void splitBlock(size_t b) {
+        std::vector<SortItem>& block = m_blocks[b];
+        std::vector<SortItem> tail(block.begin() + static_cast<std::ptrdiff_t>(block.size() / 2),
+                                   block.end());
+        block.resize(block.size() / 2);
+        const auto at = static_cast<std::ptrdiff_t>(b) + 1;
+        m_blocks.insert(m_blocks.begin() + at, std::move(tail));
+        m_blockMin.insert(m_blockMin.begin() + at, 0);
+        m_blockMax.insert(m_blockMax.begin() + at, 0);
+        scanBlock(b);
+        scanBlock(b + 1);
+        reindex();
+    }
+
+    // Drops empty blocks and builds both trees anew from the blocks' sizes and
+    // their kept smallest and largest keys.
+    void reindex() {
+        size_t kept = 0;
+        for (size_t b = 0; b < m_blocks.size(); ++b) {
+            if (m_blocks[b].empty()) continue;
+            if (kept != b) {
+                m_blocks[kept] = std::move(m_blocks[b]);
+                m_blockMin[kept] = m_blockMin[b];
+                m_blockMax[kept] = m_blockMax[b];
+            }
+            ++kept;
+        }
+        m_blocks.resize(kept);
+        m_emptyBlocks = 0;
+        m_blockMin.resize(kept);
+        m_blockMax.resize(kept);
+        const size_t n = kept;
+        m_blockCount = n;
+        m_fenwick.assign(n + 1, 0);
+        for (size_t i = 1; i <= n; ++i) {
+            m_fenwick[i] += static_cast<int64_t>(m_blocks[i - 1].size());
+            const size_t parent = i + (i & (~i + 1));
+            if (parent <= n) m_fenwick[parent] += m_fenwick[i];
+        }
+        m_topBit = 1;
+        while (m_topBit * 2 <= n) m_topBit *= 2;
+        m_leaves = 1;
+        while (m_leaves < std::max<size_t>(n, 1)) m_leaves *= 2;
+        m_min.assign(2 * m_leaves, kNoMin);
+        m_max.assign(2 * m_leaves, kNoMax);
+        std::copy(m_blockMin.begin(), m_blockMin.end(),
+                  m_min.begin() + static_cast<std::ptrdiff_t>(m_leaves));
+        std::copy(m_blockMax.begin(), m_blockMax.end(),
+                  m_max.begin() + static_cast<std::ptrdiff_t>(m_leaves));
+        for (size_t l = m_leaves - 1; l > 0; --l) {
+            m_min[l] = std::min(m_min[2 * l], m_min[2 * l + 1]);
+            m_max[l] = std::max(m_max[2 * l], m_max[2 * l + 1]);
+        }
+    }
+
+    std::vector<std::vector<SortItem>> m_blocks;
+    std::vector<int64_t> m_blockMin, m_blockMax; // each block's smallest and largest key
+    int64_t m_size = 0;
+    size_t m_emptyBlocks = 0;
+    size_t m_blockCount = 0;        // m_blocks.size(), kept at hand for the hot loops
+    std::vector<int64_t> m_fenwick; // block sizes, 1-based
+    size_t m_topBit = 1;
+    size_t m_leaves = 1;
+    std::vector<int64_t> m_min, m_max; // segment tree over the blocks, leaves from m_leaves
 };
 
 class Engine {
@@ -234,10 +319,7 @@ private:
         std::vector<std::pair<int64_t, int32_t>> keys(m_items.size());
         for (size_t i = 0; i < m_items.size(); ++i)
             keys[i] = {m_items[i].key, static_cast<int32_t>(i)};
-        // Stable, so equal keys stay in place order; a merge sort also suits the
-        // runs of sorted keys these lists are made of.
-        std::stable_sort(keys.begin(), keys.end(),
-                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        sortByKeyStably(keys);
         bool anyShared = false;
         for (size_t i = 1; i < keys.size(); ++i) {
             if (keys[i - 1].first == keys[i].first) {
@@ -251,6 +333,42 @@ private:
         for (size_t i = 0; i < keys.size(); ++i) sorted[i] = m_items[keys[i].second];
         m_items.swap(sorted);
         return false;
+    }
+
+    // Sorts (key, place) pairs by key, equal keys in place order. The lists
+    // sorted here are mostly a few sorted runs (note-ons, note-offs, control
+    // changes; one run a track), which are merged pairwise; anything else goes
+    // to std::stable_sort.
+    static void sortByKeyStably(std::vector<std::pair<int64_t, int32_t>>& keys) {
+        auto byKey = [](const auto& x, const auto& y) { return x.first < y.first; };
+        std::vector<size_t> runStarts{0};
+        for (size_t i = 1; i < keys.size(); ++i) {
+            if (keys[i].first < keys[i - 1].first) {
+                runStarts.push_back(i);
+                if (runStarts.size() > 64) {
+                    std::stable_sort(keys.begin(), keys.end(), byKey);
+                    return;
+                }
+            }
+        }
+        runStarts.push_back(keys.size());
+        std::vector<std::pair<int64_t, int32_t>> buffer(keys.size());
+        while (runStarts.size() > 2) {
+            std::vector<size_t> merged{0};
+            for (size_t r = 0; r + 1 < runStarts.size(); r += 2) {
+                const size_t a = runStarts[r], m = runStarts[r + 1];
+                const size_t e = r + 2 < runStarts.size() ? runStarts[r + 2] : m;
+                std::merge(keys.begin() + static_cast<std::ptrdiff_t>(a),
+                           keys.begin() + static_cast<std::ptrdiff_t>(m),
+                           keys.begin() + static_cast<std::ptrdiff_t>(m),
+                           keys.begin() + static_cast<std::ptrdiff_t>(e),
+                           buffer.begin() + static_cast<std::ptrdiff_t>(a), byKey);
+                merged.push_back(e);
+            }
+            keys.swap(buffer);
+            if (merged.back() != keys.size()) merged.push_back(keys.size());
+            runStarts.swap(merged);
+        }
     }
 
     int64_t countShared(int64_t lo, int64_t hi) {
@@ -300,17 +418,22 @@ private:
         }
     }
 
-    // Sorts places lo..hi while its passes split unevenly, in a PlaceTree.
+    // Sorts places lo..hi while its passes split unevenly, in a BlockList.
     void sortTree(int64_t lo, int64_t hi) {
-        PlaceTree tree(static_cast<size_t>(hi - lo + 1));
-        int32_t root = tree.build(&at(lo), hi - lo + 1);
-        std::vector<std::pair<int64_t, int32_t>> less, notLess;
+        BlockList list;
+        list.build(&at(lo), hi - lo + 1);
+        std::vector<std::pair<int64_t, SortItem>> less, notLess;
         bool fewBelowLast = true;
         size_t lastLimit = 4; // how many the smaller side held last time
         while (hi - lo + 1 > kTreeFlatten) {
             const int64_t size = hi - lo + 1;
             const int64_t middle = quickSortMiddle(lo, hi) - lo;
-            const int64_t pivot = tree.swapPlaces(root, 0, middle);
+            // The pass swaps the pivot to place 0, and the scan starts at place 1:
+            // the pivot is held apart, and place 0 keeps a stale copy until the
+            // end of the pass.
+            const SortItem front = list.itemAt(0);
+            const SortItem pivotItem = list.setItem(middle, front);
+            const int64_t pivot = pivotItem.key;
             // Find the smaller side by looking for both with a growing limit, so
             // that the search costs about as much as the smaller side itself.
             // The side found small last time is looked for first.
@@ -321,60 +444,52 @@ private:
                 for (int attempt = 0; attempt < 2 && split == kEven; ++attempt) {
                     const bool below = (attempt == 0) == fewBelowLast;
                     auto& found = below ? less : notLess;
-                    tree.collect(root, 1, pivot, below, bounded + 1, found);
+                    list.collect(1, pivot, below, bounded + 1, found);
                     if (found.size() <= bounded) split = below ? kFewBelow : kFewOthers;
                 }
                 if (bounded == cap) break;
             }
             if (split == kEven) {
                 // An even split: back to the array, before this pass.
-                tree.swapPlaces(root, 0, middle);
-                tree.flatten(root, &at(lo));
+                list.setItem(middle, pivotItem);
+                list.flatten(&at(lo));
                 sortArray(lo, hi, -1);
                 return;
             }
             fewBelowLast = split == kFewBelow;
             lastLimit = std::max<size_t>(4, (fewBelowLast ? less : notLess).size());
             if (split == kFewBelow) {
-                moveSmallerToFront(tree, root, less);
+                // Each record below the pivot is swapped with the first place after
+                // those already moved; the scan's last swap puts the last of them at
+                // place 0 and the pivot after them.
+                for (size_t j = 0; j < less.size(); ++j)
+                    list.swapPlaces(static_cast<int64_t>(j) + 1, less[j].first);
                 const int64_t lessCount = static_cast<int64_t>(less.size());
-                tree.swapPlaces(root, 0, lessCount);
-                // Places: [0, lessCount) below the pivot, the pivot, then the rest.
-                const auto [left, rest] = tree.split(root, lessCount);
-                const auto [pivotNode, right] = tree.split(rest, 1);
+                if (lessCount == 0)
+                    list.setItem(0, pivotItem);
+                else
+                    list.setItem(0, list.setItem(lessCount, pivotItem));
                 const int64_t last = lo + lessCount;
-                at(last) = tree.item(pivotNode);
-                tree.flatten(left, &at(lo));
+                list.takeFront(lessCount + 1, &at(lo));
                 sortArray(lo, last - 1, -1);
-                root = right, lo = last + 1;
+                lo = last + 1;
             } else {
                 // The records below the pivot close up behind it; the scan's last
                 // swap puts the last of them in front and the pivot after them.
-                const std::vector<int32_t> queue = takeOthers(tree, root, size, notLess);
+                const std::vector<SortItem> queue = takeOthers(list, size, notLess);
                 const int64_t lessCount = size - 1 - static_cast<int64_t>(queue.size());
                 const int64_t last = lo + lessCount;
-                int32_t pivotNode = PlaceTree::kNone, lastBelow = PlaceTree::kNone;
-                root = tree.erase(root, 0, pivotNode);
-                at(last) = tree.item(pivotNode);
-                for (size_t j = 0; j < queue.size(); ++j)
-                    at(last + 1 + static_cast<int64_t>(j)) = tree.item(queue[j]);
+                list.eraseRange(0, 1); // the stale copy
+                at(last) = pivotItem;
+                std::copy(queue.begin(), queue.end(), &at(last + 1));
                 sortArray(last + 1, hi, -1);
                 if (lessCount == 0) return;
-                root = tree.erase(root, lessCount - 1, lastBelow);
-                root = tree.insertFront(root, lastBelow);
+                list.pushFront(list.popBack());
                 hi = last - 1;
             }
         }
-        tree.flatten(root, &at(lo));
+        list.flatten(&at(lo));
         sortArray(lo, hi, -1);
-    }
-
-    // The scan with few records below the pivot: each is swapped with the
-    // first place after those already moved.
-    static void moveSmallerToFront(PlaceTree& tree, int32_t root,
-                                   const std::vector<std::pair<int64_t, int32_t>>& less) {
-        for (size_t j = 0; j < less.size(); ++j)
-            tree.swapPlaces(root, static_cast<int64_t>(j) + 1, less[j].first);
     }
 
     // The scan with few records not below the pivot (at `others`, in place
@@ -382,10 +497,11 @@ private:
     // up behind them in the order the scan's swaps rotate them into. Those
     // others form a queue: each is appended when the scan reaches it, and each
     // record below the pivot that the scan meets afterwards moves the queue's
-    // front to its back. Takes the others out of the tree and returns their
-    // nodes in that final order.
-    static std::vector<int32_t> takeOthers(PlaceTree& tree, int32_t& root, int64_t size,
-                                           const std::vector<std::pair<int64_t, int32_t>>& others) {
+    // front to its back. Takes the others out of the list and returns them in
+    // that final order.
+    static std::vector<SortItem>
+    takeOthers(BlockList& list, int64_t size,
+               const std::vector<std::pair<int64_t, SortItem>>& others) {
         const int64_t g = static_cast<int64_t>(others.size());
         // The queue as a circle with a pointer to its front: appending inserts
         // before the front, a rotation moves the pointer on.
@@ -399,7 +515,7 @@ private:
             front = (front + rotations) % (j + 1);
         }
         const std::vector<int64_t> circle = placesAfterInsertions(insertAt);
-        std::vector<int32_t> queue(static_cast<size_t>(g));
+        std::vector<SortItem> queue(static_cast<size_t>(g));
         for (int64_t j = 0; j < g; ++j) queue[circle[j]] = others[j].second;
         std::rotate(queue.begin(), queue.begin() + front, queue.end());
 
@@ -408,10 +524,7 @@ private:
             int64_t start = end - 1;
             while (start > 0 && others[start - 1].first + 1 == others[start].first) --start;
             const int64_t first = others[start].first, count = end - start;
-            const auto [before, rest] = tree.split(root, first);
-            const auto [run, after] = tree.split(rest, count);
-            (void)run;
-            root = tree.merge(before, after);
+            list.eraseRange(first, count);
             end = start;
         }
         return queue;

@@ -16,9 +16,11 @@
 //   front, one swap each; a pass whose pivot is near the largest key moves its
 //   few larger-or-equal records to the back, in the order the swaps of the scan
 //   would rotate them into. So when a pass splits very unevenly, the larger half
-//   is kept in a balanced tree of places (with the smallest and largest key of
-//   every subtree), where such a pass costs a few tree operations per record
-//   moved instead of a scan of the range. Even splits go back to the array.
+//   is kept in a list of short blocks (with each block's smallest and largest
+//   key, and trees over them to find a place and the next block holding a key
+//   below or above the pivot), where such a pass costs a few block operations
+//   per record moved instead of a scan of the range. Even splits go back to the
+//   array.
 #pragma once
 
 #include <cstdint>

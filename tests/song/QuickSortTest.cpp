@@ -100,12 +100,12 @@ TEST(QuickSortTest, MillionEqualOrSortedKeysNeitherOverflowTheStackNorTakeQuadra
 // Inputs of the shapes the program sorts, long enough for every way the sort
 // takes: a sorted run behind a sorted run (note-ons, then note-offs, in chords),
 // a sorted song with a block of copies behind it, one key only, descending
-// keys, and sorted keys with random ones among them.
+// keys, sorted keys with random ones among them, and several sorted runs.
 TEST(QuickSortTest, ShapesTheProgramSortsComeOutAsThePlainAlgorithmLeavesThem) {
     std::mt19937 random(1206);
     for (int round = 0; round < 60; ++round) {
         const int n = 1500 + static_cast<int>(random() % 5000);
-        const int shape = round % 5;
+        const int shape = round % 6;
         std::vector<Item> a(n + 1);
         const int chord = 1 + static_cast<int>(random() % 4);
         for (int i = 0; i <= n; ++i) {
@@ -120,6 +120,10 @@ TEST(QuickSortTest, ShapesTheProgramSortsComeOutAsThePlainAlgorithmLeavesThem) {
                 key = 7;
             } else if (shape == 3) {
                 key = (n - i) / chord;
+            } else if (shape == 5) {
+                // Several sorted runs, as the tracks of a file give them.
+                const int runLength = n / (3 + round % 7) + 1;
+                key = ((i - 1) % runLength) / chord + (i / runLength) % 2;
             } else {
                 key = i % 5 == 0 ? static_cast<int>(random() % 100) : i;
             }
