@@ -105,7 +105,7 @@ public:
             if (extremeGone) rescan(b);
             count -= static_cast<int64_t>(n);
             // An empty block stays (size 0, no keys) until many have gathered.
-            if (block.empty() && ++m_emptyBlocks * 2 > m_blocks.size()) reindex();
+            if (block.empty() && ++m_emptyBlocks * 2 > m_blockCount) reindex();
         }
     }
 
@@ -125,6 +125,7 @@ public:
             return;
         }
         std::vector<SortItem>& block = m_blocks.front();
+        if (block.empty() && m_emptyBlocks > 0) --m_emptyBlocks;
         block.insert(block.begin(), item);
         sizeChanged(0, 1);
         keysChanged(0, item.key, item.key);
@@ -133,20 +134,18 @@ public:
 
     // Writes the first count records to `out` and takes them out.
     void takeFront(int64_t count, SortItem* out) {
-        int64_t left = count;
-        size_t b = 0;
-        while (left > 0) {
+        while (count > 0) {
+            const size_t b = locate(0).first;
             std::vector<SortItem>& block = m_blocks[b];
-            const size_t n = std::min<size_t>(static_cast<size_t>(left), block.size());
-            std::copy(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), out);
-            out += n;
+            const size_t n = std::min<size_t>(static_cast<size_t>(count), block.size());
+            out = std::copy(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), out);
             block.erase(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
-            if (!block.empty()) scanBlock(b);
-            left -= static_cast<int64_t>(n);
-            ++b;
+            sizeChanged(b, -static_cast<int64_t>(n));
+            rescan(b);
+            if (block.empty()) ++m_emptyBlocks;
+            count -= static_cast<int64_t>(n);
         }
-        m_size -= count;
-        reindex();
+        if (m_emptyBlocks * 2 > m_blockCount) reindex();
     }
 
     void flatten(SortItem* out) const {
