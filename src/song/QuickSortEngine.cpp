@@ -14,7 +14,9 @@ namespace {
 // uneven; ranges of at least kTreeMinimum items then move to the tree.
 constexpr int64_t kUnevenRatio = 32;
 constexpr int64_t kTreeMinimum = 1024;
-// The tree hands ranges this small back to the array.
+// Ranges shorter than this are sorted as the algorithm is written.
+constexpr int64_t kPlainMaximum = 24;
+// The block list hands ranges this small back to the array.
 constexpr int64_t kTreeFlatten = 256;
 
 // The places of one range as a list of short blocks, so that taking a record
@@ -379,6 +381,17 @@ private:
     // Sorts places lo..hi of the array. `shared`: flagged items in the range, -1 when not counted.
     void sortArray(int64_t lo, int64_t hi, int64_t shared) {
         while (lo < hi) {
+            if (hi - lo < kPlainMaximum) {
+                // Short ranges: the algorithm as written costs less than any shortcut.
+                auto keyOf = [](const SortItem& item) { return item.key; };
+                struct Places {
+                    SortItem* items;
+                    int64_t base;
+                    SortItem& operator[](int64_t i) const { return items[i - base]; }
+                } places{m_items.data(), m_base};
+                plainQuickSort(places, lo, hi, keyOf);
+                return;
+            }
             if (shared < 0) shared = countShared(lo, hi);
             if (shared == 0) {
                 // No key occurs twice here: the sorted order is the only result.
