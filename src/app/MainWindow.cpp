@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "app/RangeEditDialog.h"
+
 #include "editor/KeyCodes.h"
 #include "platform/qt/Pictures.h"
 
@@ -315,6 +317,12 @@ MainWindow::MainWindow(Song& song, Formmain::DeviceOpener openDevice, SongFolder
     m_canvas.setFontFamily(family);
     m_form = std::make_unique<Formmain>(song, m_canvas, std::move(openDevice), *m_ui,
                                         std::move(folders));
+    m_form->showRangeWindow = [this](double, double) {
+        // The range window opens modally at the main window's left and top.
+        RangeEditDialog dialog(*m_form, this);
+        dialog.move(pos());
+        dialog.exec();
+    };
     m_surface = new Surface(*this);
     setCentralWidget(m_surface);
     buildMenus();

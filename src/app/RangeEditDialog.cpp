@@ -1,0 +1,237 @@
+#include "app/RangeEditDialog.h"
+
+#include "view/Formmain.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace vako {
+namespace {
+
+constexpr int kStripWidthPx = 720; // 1.25 pixels a step
+constexpr int kStripHeightPx = 152;
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+void fill(QComboBox* box, const ListState& list) {
+    if (box->count() != static_cast<int>(list.items.size())) {
+        box->clear();
+        for (const std::string& item : list.items) box->addItem(text(item));
+    }
+    box->setCurrentIndex(list.listIndex);
+}
+
+void mirror(QScrollBar* bar, const ScrollBarState& state) {
+    bar->setRange(state.min, state.max);
+    bar->setValue(state.value);
+}
+
+} // namespace
+
+// `Picture1` of the window: copies the retained strip image, forwards presses.
+class RangeEditDialog::Strip : public QWidget {
+public:
+    Strip(RangeEditDialog& dialog, QWidget* parent) : QWidget(parent), m_dialog(dialog) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.drawImage(rect(), m_dialog.m_canvas.image());
+    }
+    void resizeEvent(QResizeEvent*) override {
+        m_dialog.m_canvas.resize(width(), height(), devicePixelRatioF());
+        m_dialog.m_form.Command1_Click();
+        update();
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        const int button = e->button() == Qt::LeftButton    ? Form2::kLeftButton
+                           : e->button() == Qt::RightButton ? Form2::kRightButton
+                                                            : 4;
+        m_dialog.m_form.Picture1_MouseDown(button,
+                                           e->position().x() * m_dialog.stripUnitsPerPixel());
+        m_dialog.refresh();
+    }
+
+private:
+    RangeEditDialog& m_dialog;
+};
+
+RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
+    : QDialog(parent),
+      m_canvas(Form2::kStripLeft, Form2::kStripTop, Form2::kStripWidth, Form2::kStripHeight),
+      m_form(main.song, m_canvas, main, main.folders, [&main] { main.やり直し.enabled = true; }) {
+    setModal(true);
+    setWindowTitle(text(m_form.caption));
+    setFixedSize(760, 600);
+    const auto& texts = Form2::designTexts();
+
+    auto* guide1 = new QLabel(text(texts[6]), this);
+    place(guide1, 20, 8, 720, 22);
+    auto* guide2 = new QLabel(text(texts[7]), this);
+    place(guide2, 20, 30, 720, 22);
+
+    m_strip = new Strip(*this, this);
+    place(m_strip, 20, 58, kStripWidthPx, kStripHeightPx);
+    m_hscroll1 = new QScrollBar(Qt::Horizontal, this);
+    place(m_hscroll1, 20, 58 + kStripHeightPx, kStripWidthPx, 18);
+    connect(m_hscroll1, &QScrollBar::valueChanged, this, [this](int v) {
+        if (m_refreshing) return;
+        m_form.setHScroll1(v);
+        refresh();
+    });
+
+    m_label3[1] = new QLabel(this);
+    place(m_label3[1], 20, 236, 420, 24);
+    m_vscroll1 = new QScrollBar(Qt::Horizontal, this);
+    m_label1 = new QLabel(this);
+    place(m_label1, 460, 236, 120, 24);
+    place(m_vscroll1, 580, 240, 160, 18);
+    connect(m_vscroll1, &QScrollBar::valueChanged, this, [this](int v) {
+        if (m_refreshing) return;
+        m_form.setVScroll1(v);
+        refresh();
+    });
+
+    // One row an operation: its run button, then its text with the controls in its gaps.
+    int y = 276;
+    const int rowHeight = 44;
+    for (int k = 0; k < 6; ++k) {
+        m_run[k] = new QPushButton(text(m_form.Command3[k]), this);
+        place(m_run[k], 20, y + k * rowHeight, 64, 30);
+        connect(m_run[k], &QPushButton::clicked, this, [this, k] {
+            m_form.Command3_Click(k);
+            refresh();
+        });
+    }
+    // Shift: the amount in steps, with its scroll bar.
+    m_label3[2] = new QLabel(this);
+    m_label3[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textWithGaps(texts[1], 100, y, {m_label3[2]});
+    m_hscroll4 = new QScrollBar(Qt::Horizontal, this);
+    place(m_hscroll4, 560, y + 6, 180, 18);
+    connect(m_hscroll4, &QScrollBar::valueChanged, this, [this](int v) {
+        if (m_refreshing) return;
+        m_form.setHScroll4(v);
+        refresh();
+    });
+    // Copy: to which part, from which bar.
+    m_combo1 = new QComboBox(this);
+    m_label3[3] = new QLabel(this);
+    m_label3[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textWithGaps(texts[0], 100, y + rowHeight, {m_combo1, m_label3[3]});
+    m_hscroll3 = new QScrollBar(Qt::Horizontal, this);
+    place(m_hscroll3, 560, y + rowHeight + 6, 180, 18);
+    connect(m_hscroll3, &QScrollBar::valueChanged, this, [this](int v) {
+        if (m_refreshing) return;
+        m_form.setHScroll3(v);
+        refresh();
+    });
+    connect(m_combo1, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setCombo1(i);
+    });
+    // Delete.
+    textWithGaps(texts[2], 100, y + 2 * rowHeight, {});
+    // One pitch class a semitone up or down.
+    m_combo2 = new QComboBox(this);
+    textWithGaps(texts[3], 100, y + 3 * rowHeight, {m_combo2});
+    connect(m_combo2, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setCombo2(i);
+    });
+    m_option2[0] = new QRadioButton(QStringLiteral("半音上げる"), this);
+    m_option2[1] = new QRadioButton(QStringLiteral("半音下げる"), this);
+    place(m_option2[0], 420, y + 3 * rowHeight + 2, 120, 26);
+    place(m_option2[1], 540, y + 3 * rowHeight + 2, 120, 26);
+    for (int i = 0; i < 2; ++i)
+        connect(m_option2[i], &QRadioButton::clicked, this, [this, i] {
+            m_form.setOption2(i);
+            refresh();
+        });
+    // Strength and balance.
+    m_combo3 = new QComboBox(this);
+    textWithGaps(texts[4], 100, y + 4 * rowHeight, {m_combo3});
+    connect(m_combo3, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setCombo3(i);
+    });
+    m_combo4 = new QComboBox(this);
+    textWithGaps(texts[5], 100, y + 5 * rowHeight, {m_combo4});
+    connect(m_combo4, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setCombo4(i);
+    });
+
+    m_command1 = new QPushButton(text(m_form.Command1), this);
+    place(m_command1, 640, 236 - 36, 100, 28);
+    m_command1->move(640, 8);
+    connect(m_command1, &QPushButton::clicked, this, [this] {
+        m_form.Command1_Click();
+        refresh();
+    });
+
+    m_form.Form_Load();
+    refresh();
+}
+
+double RangeEditDialog::stripUnitsPerPixel() const {
+    return Form2::kStripWidth / std::max(1, m_strip->width());
+}
+
+void RangeEditDialog::place(QWidget* w, int x, int y, int width, int height) {
+    w->setGeometry(x, y, width, height);
+}
+
+QLabel* RangeEditDialog::textWithGaps(const std::string& s, int x, int y,
+                                      std::initializer_list<QWidget*> inGaps) {
+    auto* label = new QLabel(text(s), this);
+    const QFontMetrics metrics(label->font());
+    const QString t = label->text();
+    place(label, x, y, metrics.horizontalAdvance(t) + 8, 30);
+    // Runs of three or more blanks (half or full width) are the gaps.
+    auto blank = [](QChar c) { return c == QChar(' ') || c == QChar(0x3000); };
+    auto widget = inGaps.begin();
+    for (int i = 0; i < t.size() && widget != inGaps.end();) {
+        if (!blank(t[i])) {
+            ++i;
+            continue;
+        }
+        int end = i;
+        while (end < t.size() && blank(t[end])) ++end;
+        if (end - i >= 3) {
+            const int from = metrics.horizontalAdvance(t.left(i));
+            const int to = metrics.horizontalAdvance(t.left(end));
+            place(*widget, x + from + 2, y + 1, std::max(40, to - from - 4), 28);
+            (*widget)->raise();
+            ++widget;
+        }
+        i = end;
+    }
+    return label;
+}
+
+void RangeEditDialog::refresh() {
+    m_refreshing = true;
+    setWindowTitle(text(m_form.caption));
+    mirror(m_vscroll1, m_form.VScroll1);
+    mirror(m_hscroll1, m_form.HScroll1);
+    mirror(m_hscroll3, m_form.HScroll3);
+    mirror(m_hscroll4, m_form.HScroll4);
+    fill(m_combo1, m_form.Combo1);
+    fill(m_combo2, m_form.Combo2);
+    fill(m_combo3, m_form.Combo3);
+    fill(m_combo4, m_form.Combo4);
+    m_option2[0]->setChecked(m_form.Option2[0]);
+    m_option2[1]->setChecked(m_form.Option2[1]);
+    m_label1->setText(text(m_form.Label1));
+    for (int i = 1; i < 4; ++i) m_label3[i]->setText(text(m_form.Label3[i]));
+    m_command1->setText(text(m_form.Command1));
+    m_strip->update();
+    m_refreshing = false;
+}
+
+} // namespace vako
