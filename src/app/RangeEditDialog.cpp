@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -69,6 +70,8 @@ RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
       m_canvas(Form2::kStripLeft, Form2::kStripTop, Form2::kStripWidth, Form2::kStripHeight),
       m_form(main.song, m_canvas, main, main.folders, [&main] { main.やり直し.enabled = true; }) {
     setModal(true);
+    // Bar numbers in a small face: the strip is 576 steps wide.
+    m_canvas.setFontSize(4.5);
     setWindowTitle(text(m_form.caption));
     setFixedSize(760, 600);
     const auto& texts = Form2::designTexts();
@@ -186,32 +189,44 @@ void RangeEditDialog::place(QWidget* w, int x, int y, int width, int height) {
     w->setGeometry(x, y, width, height);
 }
 
-QLabel* RangeEditDialog::textWithGaps(const std::string& s, int x, int y,
-                                      std::initializer_list<QWidget*> inGaps) {
-    auto* label = new QLabel(text(s), this);
-    const QFontMetrics metrics(label->font());
-    const QString t = label->text();
-    place(label, x, y, metrics.horizontalAdvance(t) + 8, 30);
-    // Runs of three or more blanks (half or full width) are the gaps.
+QWidget* RangeEditDialog::textWithGaps(const std::string& s, int x, int y,
+                                       std::initializer_list<QWidget*> inGaps) {
+    // The text's runs of three or more blanks (half or full width) are where its
+    // controls stand; the pieces between them are labels in one row.
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    const QString t = text(s);
     auto blank = [](QChar c) { return c == QChar(' ') || c == QChar(0x3000); };
     auto widget = inGaps.begin();
-    for (int i = 0; i < t.size() && widget != inGaps.end();) {
-        if (!blank(t[i])) {
-            ++i;
-            continue;
-        }
+    int pieceStart = 0;
+    for (int i = 0; i <= t.size();) {
         int end = i;
         while (end < t.size() && blank(t[end])) ++end;
-        if (end - i >= 3) {
-            const int from = metrics.horizontalAdvance(t.left(i));
-            const int to = metrics.horizontalAdvance(t.left(end));
-            place(*widget, x + from + 2, y + 1, std::max(40, to - from - 4), 28);
-            (*widget)->raise();
-            ++widget;
+        const bool gap = end - i >= 3;
+        if (gap || i == t.size()) {
+            const QString piece = t.mid(pieceStart, i - pieceStart);
+            if (!piece.isEmpty()) layout->addWidget(new QLabel(piece, row));
+            if (gap && widget != inGaps.end()) {
+                (*widget)->setParent(row);
+                (*widget)->setMinimumWidth(
+                    std::max(56, QFontMetrics(font()).horizontalAdvance(t.mid(i, end - i))));
+                layout->addWidget(*widget);
+                ++widget;
+            } else if (gap) {
+                layout->addSpacing(QFontMetrics(font()).horizontalAdvance(t.mid(i, end - i)));
+            }
+            if (i == t.size()) break;
+            pieceStart = end;
+            i = end;
+            continue;
         }
-        i = end;
+        i = std::max(i + 1, end);
     }
-    return label;
+    layout->addStretch(1);
+    place(row, x, y, 450, 32);
+    return row;
 }
 
 void RangeEditDialog::refresh() {

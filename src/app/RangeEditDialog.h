@@ -38,8 +38,8 @@ private:
     class Strip;
     void place(QWidget* w, int x, int y, int width, int height);
     // A label with the window's own text; controls sit in its runs of blanks.
-    QLabel* textWithGaps(const std::string& text, int x, int y,
-                         std::initializer_list<QWidget*> inGaps);
+    QWidget* textWithGaps(const std::string& text, int x, int y,
+                          std::initializer_list<QWidget*> inGaps);
 
     QtCanvas m_canvas;
     Form2 m_form;
