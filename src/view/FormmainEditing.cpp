@@ -46,7 +46,7 @@ void Formmain::wireEditing() {
                                                          {&フルートに変更, 73},
                                                          {&ブライトネスに変更, 100}};
     for (auto [menu, program] : instruments) {
-        menu->onClick = [this, program] {
+        menu->onClick = [this, program = program] {
             uint8_t p = program;
             楽器統一(p);
         };
