@@ -541,7 +541,8 @@ void MainWindow::mirror(Control& c, QWidget* w) {
     const QString caption = QString::fromStdString(c.caption);
     const int fontPx = c.container == Container::Form
                            ? std::max(9, static_cast<int>(std::lround(13 * m_zoom)))
-                           : std::max(9, static_cast<int>(22 * m_scoreView->scale()));
+                           : std::max(9, static_cast<int>(22 * m_scoreView->scale() *
+                                                          c.fontSize / 9.0));
     if (w->font().pixelSize() != fontPx) {
         QFont font = w->font();
         font.setPixelSize(fontPx);

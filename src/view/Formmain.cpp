@@ -347,11 +347,14 @@ void Formmain::buildControls() {
     Picture3.backColour = colour::kWhite;
     registerControl(Label8, "Label8", K::Label, C::Picture3, 20, 15, 380, 28);
     Label8.caption = "操作を選んでください。";
-    registerControl(Label11[0], "Label11(0)", K::Label, C::Picture3, 20, 60, 390, 30);
+    // The sentence runs on one line in a smaller type (about 17 units a
+    // character); the list and the number box cover its two gaps.
+    registerControl(Label11[0], "Label11(0)", K::Label, C::Picture3, 6, 60, 412, 30);
     Label11[0].caption = "この位置で　 　　　　　　　　　　を　　　　　に";
-    registerControl(Combo4, "Combo4", K::ComboBox, C::Picture3, 120, 55, 150, 36);
+    Label11[0].fontSize = 7;
+    registerControl(Combo4, "Combo4", K::ComboBox, C::Picture3, 92, 55, 176, 36);
     Combo4.items = {"テンポ", "楽器", "ボリューム"};
-    registerControl(Text5, "Text5", K::TextBox, C::Picture3, 300, 55, 70, 36);
+    registerControl(Text5, "Text5", K::TextBox, C::Picture3, 300, 55, 62, 36);
     registerControl(Label11[1], "Label11(1)", K::Label, C::Picture3, 20, 115, 200, 30);
     Label11[1].caption = "この位置の操作を";
     registerControl(Command3, "Command3", K::Button, C::Picture3, 230, 108, 150, 40);
