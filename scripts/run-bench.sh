@@ -1,12 +1,5 @@
 #!/usr/bin/env bash
-# Runs every benchmark binary of the build folder.
+# Runs every benchmark of the build folder and writes docs/PERFORMANCE.md.
 set -euo pipefail
 build=${1:-build}
-found=0
-for b in "$build"/bench/*_bench; do
-    [ -x "$b" ] || continue
-    found=1
-    echo "== $(basename "$b")"
-    "$b" --benchmark_counters_tabular=true
-done
-[ "$found" -eq 1 ] || echo "no benchmarks built"
+/usr/bin/python3 scripts/performance-table.py "$build" docs/PERFORMANCE.md

@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""Runs every benchmark binary of a build and writes docs/PERFORMANCE.md: one
+table of figures beside their budgets, and how to rerun each."""
+import json
+import os
+import subprocess
+import sys
+import time
+
+# (binary, benchmark name prefix) -> (what it measures, budget text, check)
+# check(run) -> (figure text, met: bool or None)
+
+
+def ms(run):
+    value = run["real_time"]
+    unit = run.get("time_unit", "ns")
+    return value * {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[unit]
+
+
+def under(limit_ms):
+    def check(run):
+        t = ms(run)
+        return f"{t:.3g} ms", t <= limit_ms
+    return check
+
+
+def under_us(limit_us):
+    def check(run):
+        t = ms(run) * 1000
+        return f"{t:.3g} µs", t <= limit_us
+    return check
+
+
+def import_check(run):
+    t = ms(run)
+    peak = run.get("peak_heap_MB", 0)
+    return f"{t:.3g} ms, {peak:.0f} MB peak", t <= 250 and peak <= 100
+
+
+def playback_check(run):
+    late_med, late_p99 = run["late_median_ms"], run["late_p99_ms"]
+    bare_med, bare_p99 = run["bare_median_ms"], run["bare_p99_ms"]
+    last, cpu = run["last_msg_error_ms"], run["cpu_percent"]
+    met = (late_med - bare_med <= 0.2 and late_p99 - bare_p99 <= 1.0 and abs(last) <= 3 and cpu < 2)
+    text = (f"late median {late_med:.3f} ms (bare {bare_med:.3f}), p99 {late_p99:.3f} ms "
+            f"(bare {bare_p99:.3f}), last {last:+.3f} ms, CPU {cpu:.2f}%")
+    return text, met
+
+
+def render_check(run):
+    ours, theirs = run["vako_x_realtime"], run["fluidsynth_x_realtime"]
+    return f"{ours:.1f}× real time (fluidsynth {theirs:.1f}×)", ours >= theirs
+
+
+def informative(run):
+    return f"{ms(run):.3g} ms", None
+
+
+BUDGETS = [
+    ("song_bench", "BM_OpenSong100k", "Open a song file of 100,000 notes", "60 ms", under(60)),
+    ("song_bench", "BM_SaveSong100k", "Save a song file of 100,000 notes", "40 ms", under(40)),
+    ("song_bench", "BM_FormatSongText", "Build the song file image (100,000 notes)", "—", informative),
+    ("midi_bench", "BM_ImportMidiFile/1000000", "Import a 1,000,000-event MIDI file",
+     "250 ms, 100 MB", import_check),
+    ("midi_bench", "BM_ImportMidiFile/", "Import (growth)", "linear", informative),
+    ("midi_bench", "BM_OpenMidiFile/", "Open a MIDI file from disk (growth)", "linear", informative),
+    ("midi_bench", "BM_ExportMidiFile/500000", "Export 500,000 notes (chords of four)", "150 ms",
+     under(150)),
+    ("midi_bench", "BM_ExportMidiFile/", "Export (growth)", "linear", informative),
+    ("midi_bench", "BM_ExportUniformChords/", "Export, chords of one length", "—", informative),
+    ("midi_bench", "BM_ImportTwoTracks/", "Import, two tracks", "—", informative),
+    ("playback_bench", "BM_RealTimePlayback/120", "Playback timing at tempo 120, 60 s",
+     "median +0.2 ms, p99 +1 ms of a bare loop; last ±3 ms; CPU < 2%", playback_check),
+    ("playback_bench", "BM_RealTimePlayback/600", "Playback timing at tempo 600, 60 s",
+     "median +0.2 ms, p99 +1 ms of a bare loop; last ±3 ms; CPU < 2%", playback_check),
+    ("playback_bench", "BM_RenderBesideFluidsynth", "Offline render beside fluidsynth's own",
+     "at least as fast", render_check),
+    ("draw_bench", "BM_RedrawRecordingCanvas", "Redraw a 2,000-note page of 500,000 notes (recording)",
+     "2 ms", under(2)),
+    ("draw_bench", "BM_RedrawFullHdImage", "Redraw a 2,000-note page into a full-HD image (Qt)",
+     "15 ms", under(15)),
+    ("editing_bench", "BM_MouseMoveOver500kNotes", "One mouse move over 500,000 notes", "20 µs",
+     under_us(20)),
+    ("editing_bench", "BM_ClickAddThenDeleteIn500kNotes", "Add and delete a note in 500,000 notes",
+     "—", informative),
+    ("rangeedit_bench", "BM_RangeOperation/", "Range window operation on 50,000 of 500,000 notes",
+     "50 ms", under(50)),
+]
+
+
+def run_binary(path):
+    out = path + ".json"
+    subprocess.run([path, "--benchmark_format=console", f"--benchmark_out={out}",
+                    "--benchmark_out_format=json"], check=True)
+    with open(out, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    target = sys.argv[2] if len(sys.argv) > 2 else "docs/PERFORMANCE.md"
+    results = {}
+    context = None
+    for binary in sorted({b for b, *_ in BUDGETS}):
+        path = os.path.join(build, "bench", binary)
+        if not os.access(path, os.X_OK):
+            print(f"(not built: {binary})")
+            continue
+        print(f"== {binary}", flush=True)
+        data = run_binary(path)
+        context = context or data.get("context", {})
+        results[binary] = [r for r in data["benchmarks"] if r.get("run_type") != "aggregate"
+                           or r.get("aggregate_name") in ("BigO", "RMS")]
+    rows = []
+    for binary, prefix, what, budget, check in BUDGETS:
+        for run in results.get(binary, []):
+            name = run["name"]
+            if not name.startswith(prefix) or "_BigO" in name or "_RMS" in name:
+                continue
+            if prefix.endswith("/") and any(name.startswith(p) for b, p, *_ in BUDGETS
+                                            if b == binary and p != prefix and p.startswith(prefix)
+                                            and not p.endswith("/")):
+                continue
+            figure, met = check(run)
+            label = run.get("label", "")
+            verdict = "—" if met is None else ("met" if met else "**missed**")
+            rerun = f"`{build}/bench/{binary} --benchmark_filter='{name}'`"
+            rows.append(f"| {what}{' (' + label + ')' if label else ''} | `{name}` | {figure} | "
+                        f"{budget} | {verdict} | {rerun} |")
+    cpu = context.get("num_cpus", "?") if context else "?"
+    when = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
+    with open(target, "w", encoding="utf-8") as f:
+        f.write("# Performance\n\n")
+        f.write("Every benchmark of the project, measured by `make bench`, which writes this page "
+                f"anew. Last run: {when}, {cpu} CPUs. Figures are wall-clock times (real time) of "
+                "one run; budgets come from the issues that asked for them.\n\n")
+        f.write("| What | Benchmark | Figure | Budget | | How to rerun |\n")
+        f.write("|---|---|---|---|---|---|\n")
+        f.write("\n".join(rows) + "\n")
+    print(f"wrote {target}")
+
+
+if __name__ == "__main__":
+    main()
