@@ -39,41 +39,12 @@ std::vector<int> notesIn(const Song& s) {
     return out;
 }
 
-TEST(Chords, SixPatternsGiveTheirTones) {
-    EXPECT_EQ(notesOf(chordNotes(60, kChordMajor, true)), (std::vector<int>{60, 64, 67}));
-    EXPECT_EQ(notesOf(chordNotes(60, kChordMinor, true)), (std::vector<int>{60, 63, 67}));
-    EXPECT_EQ(notesOf(chordNotes(60, kChordAugmented, true)), (std::vector<int>{60, 64, 68}));
-    EXPECT_EQ(notesOf(chordNotes(60, kChordDiminished, true)), (std::vector<int>{60, 63, 66}));
-    EXPECT_EQ(notesOf(chordNotes(60, kChordSeventh, true)), (std::vector<int>{60, 64, 67, 70}));
-    EXPECT_EQ(notesOf(chordNotes(60, kChordSuspended, true)), (std::vector<int>{60, 65, 67}));
-    EXPECT_EQ(notesOf(chordNotes(60, kChordSeventh, false)), (std::vector<int>{60}));
-}
-
 TEST(Chords, TonesAbove119AreLeftOut) {
     // Row 64 (note 110) with a seventh: 120 would be read as a note end.
     EXPECT_EQ(notesOf(chordNotes(110, kChordSeventh, true)), (std::vector<int>{110, 114, 117}));
     EXPECT_EQ(notesOf(chordNotes(116, kChordMajor, true)), (std::vector<int>{116}));
     EXPECT_EQ(chordNotes(120, kChordMajor, true).count, 0);
     EXPECT_EQ(chordNotes(-1, kChordMajor, false).count, 0);
-}
-
-TEST(NoteEdits, InsertionKeepsPositionThenPitchOrder) {
-    Song s = songOf({at(3, 60), at(6, 60), at(6, 67), at(9, 50)});
-    EXPECT_EQ(insertionIndex(s, 1, 10), 1);
-    EXPECT_EQ(insertionIndex(s, 6, 64), 3); // between 60 and 67 at position 6
-    EXPECT_EQ(insertionIndex(s, 6, 60), 2); // an equal note goes before
-    EXPECT_EQ(insertionIndex(s, 6, 70), 4);
-    EXPECT_EQ(insertionIndex(s, 100, 0), 5);
-
-    const int32_t k = insertChord(s, 6, chordNotes(62, kChordMajor, true), 12, 3);
-    EXPECT_EQ(k, 3);
-    EXPECT_EQ(notesIn(s), (std::vector<int>{60, 60, 62, 66, 69, 67, 50}));
-    EXPECT_EQ(s.varNoteCountX2, 14);
-    EXPECT_EQ(s.udtNotes[4].bytPart, 3);
-    EXPECT_EQ(s.udtNotes[4].bytVelocity, 120);
-    EXPECT_EQ(s.udtNotes[4].bytPan, 64);
-    EXPECT_EQ(s.udtNotes[4].lngLen, 12);
-    EXPECT_GT(s.udtNotes.size(), size_t(s.noteCount()));
 }
 
 TEST(NoteEdits, FindsTheRunAndTheNoteOnARow) {
@@ -113,21 +84,15 @@ Song songWithCCs(const std::vector<CCRec>& extra) {
     return s;
 }
 
-TEST(ControlChanges, ValuesAndTheirMessages) {
+TEST(ControlChanges, ValuesAtTheEdgesOfTheirRanges) {
     EXPECT_EQ(encodeCCValue(kEntryTempo, 30, 5).value, 30);
     EXPECT_EQ(encodeCCValue(kEntryTempo, 601, 5).message, &msg::kTempoIs30To600);
-    EXPECT_EQ(encodeCCValue(kEntryInstrument, 1, 0).value, 0);
     EXPECT_EQ(encodeCCValue(kEntryInstrument, 41, 3).value, 643);
-    EXPECT_EQ(encodeCCValue(kEntryInstrument, 129, 0).message, &msg::kInstrumentIs1To128);
     EXPECT_EQ(encodeCCValue(kEntryInstrument, 0, 0).message, &msg::kInstrumentIs1To128);
     EXPECT_EQ(encodeCCValue(kEntryVolume, 6, 9).value, 105);
-    EXPECT_EQ(encodeCCValue(kEntryVolume, 7, 9).message, &msg::kVolumeIs0To6);
-    const CCValue none = encodeCCValue(-1, 100, 0);
+    const CCValue none = encodeCCValue(-1, 100, 0); // no entry chosen: no message either
     EXPECT_FALSE(none.value);
     EXPECT_EQ(none.message, nullptr);
-    EXPECT_EQ(shownCCValue(CCRec{5, 643, kInstrumentChange}), 41);
-    EXPECT_EQ(shownCCValue(CCRec{5, 83, kVolumeChange}), 5);
-    EXPECT_EQ(shownCCValue(CCRec{5, 90, kTempoChange}), 90);
 }
 
 TEST(ControlChanges, InsertGoesBeforeEqualPositionsAndKeepsTheEndMarker) {
@@ -152,17 +117,6 @@ TEST(ControlChanges, DeleteKeepsTheStartTempoAndTheEndMarker) {
     EXPECT_EQ(s.varCCCount, 1);
     EXPECT_EQ(s.udtCCs[1], (CCRec{0, 120, kTempoChange}));
     EXPECT_EQ(s.udtCCs[2].lngPos, kEndMarkerPos);
-}
-
-TEST(KeyCodes, DrumPadTable) {
-    EXPECT_EQ(drumNoteOfKey('Z'), 24);
-    EXPECT_EQ(drumNoteOfKey('M'), 35);
-    EXPECT_EQ(drumNoteOfKey('0'), 58);
-    EXPECT_EQ(drumNoteOfKey(kKeySemicolon), 39);
-    EXPECT_EQ(drumNoteOfKey(kKeyBackslash), 41);
-    EXPECT_EQ(drumNoteOfKey(kKeyRightBracket), 42);
-    for (int key : {int('4'), int('7'), int('A'), int('F'), int('K'), kKeySpace, kKeyShift})
-        EXPECT_EQ(drumNoteOfKey(key), 0);
 }
 
 TEST(KeyCodes, CharactersOfBothLayouts) {

@@ -47,7 +47,7 @@ struct Editing : ::testing::Test {
         for (int32_t i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.udtNotes[i].bytNote);
         return out;
     }
-    std::vector<uint32_t> sentWithout(int statusHigh) const {
+    std::vector<uint32_t> sentWithout(uint32_t statusHigh) const {
         std::vector<uint32_t> out;
         for (uint32_t m : w.sent())
             if ((m & 0xF0) != statusHigh) out.push_back(m);
@@ -566,12 +566,6 @@ TEST_F(Editing, BandVolumeAndInstrumentMarkTheSongOnlyWhenTheUserChangesThem) {
     EXPECT_EQ(w.song.bytModified, 1);
 }
 
-TEST_F(Editing, AFreshStartIsUnmodified) {
-    Window fresh;
-    fresh.load();
-    EXPECT_EQ(fresh.song.bytModified, 0);
-}
-
 TEST_F(Editing, DigitOnlyBoxes) {
     f().Image4[8].click();
     EXPECT_TRUE(f().Text4.visible);
@@ -604,16 +598,6 @@ TEST_F(Editing, DigitOnlyBoxes) {
     f().Text5.setText("99999999999999999999");
     f().Command5.click();
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{"テンポは30～600の数字です。"}));
-}
-
-TEST_F(Editing, RangeWindowHookAndRedraw) {
-    double shownAt[2] = {-1, -1};
-    f().showRangeWindow = [&](double l, double t) { shownAt[0] = l, shownAt[1] = t; };
-    const int clears = w.canvas.clearCount;
-    f().便利機能.click();
-    EXPECT_EQ(shownAt[0], f().left);
-    EXPECT_EQ(shownAt[1], f().top);
-    EXPECT_EQ(w.canvas.clearCount, clears + 1);
 }
 
 } // namespace
