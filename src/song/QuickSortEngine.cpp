@@ -80,11 +80,16 @@ public:
         while (b < m_blockCount && out.size() < limit) {
             const SortItem* block = m_blocks[b].data();
             const size_t n = m_blocks[b].size();
+            const bool whole = i == 0;
+            int64_t mn = kNoMin, mx = kNoMax;
             for (; i < n; ++i) {
+                mn = std::min(mn, block[i].key);
+                mx = std::max(mx, block[i].key);
                 if ((block[i].key < pivot) != below) continue;
                 out.emplace_back(start + static_cast<int64_t>(i), block[i]);
                 if (out.size() >= limit) return;
             }
+            if (whole) narrow(b, mn, mx);
             const size_t next = nextBlockWith(b + 1, pivot, below);
             if (next >= m_blockCount) break;
             start = prefix(next);
@@ -98,13 +103,10 @@ public:
             const auto [b, i] = locate(k);
             std::vector<SortItem>& block = m_blocks[b];
             const size_t n = std::min<size_t>(static_cast<size_t>(count), block.size() - i);
-            bool extremeGone = false;
-            for (size_t j = i; j < i + n; ++j)
-                extremeGone |= block[j].key == m_min[leaf(b)] || block[j].key == m_max[leaf(b)];
             block.erase(block.begin() + static_cast<std::ptrdiff_t>(i),
                         block.begin() + static_cast<std::ptrdiff_t>(i + n));
             sizeChanged(b, -static_cast<int64_t>(n));
-            if (extremeGone) rescan(b);
+            if (block.empty()) rescan(b); // no keys: no block is looked into for nothing
             count -= static_cast<int64_t>(n);
             // An empty block stays (size 0, no keys) until many have gathered.
             if (block.empty() && ++m_emptyBlocks * 2 > m_blockCount) reindex();
@@ -143,8 +145,10 @@ public:
             out = std::copy(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), out);
             block.erase(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
             sizeChanged(b, -static_cast<int64_t>(n));
-            rescan(b);
-            if (block.empty()) ++m_emptyBlocks;
+            if (block.empty()) {
+                rescan(b);
+                ++m_emptyBlocks;
+            }
             count -= static_cast<int64_t>(n);
         }
         if (m_emptyBlocks * 2 > m_blockCount) reindex();
@@ -184,15 +188,26 @@ private:
         for (size_t i = b + 1; i <= m_blockCount; i += i & (~i + 1)) m_fenwick[i] += delta;
     }
 
+    // The kept smallest and largest keys only ever widen here: a key taken out
+    // leaves them as bounds (a block may then be looked into for nothing), and a
+    // full look into a block narrows them again (collect).
     void keysChanged(size_t b, int64_t oldKey, int64_t newKey) {
+        (void)oldKey;
         const size_t l = leaf(b);
-        if (oldKey == m_min[l] || oldKey == m_max[l]) {
-            rescan(b);
-        } else if (newKey < m_min[l] || newKey > m_max[l]) {
+        if (newKey < m_min[l] || newKey > m_max[l]) {
             m_blockMin[b] = m_min[l] = std::min(m_min[l], newKey);
             m_blockMax[b] = m_max[l] = std::max(m_max[l], newKey);
             pullUp(l);
         }
+    }
+
+    // Block b's keys lie within mn..mx (a full look found them).
+    void narrow(size_t b, int64_t mn, int64_t mx) {
+        const size_t l = leaf(b);
+        if (mn == m_min[l] && mx == m_max[l]) return;
+        m_blockMin[b] = m_min[l] = mn;
+        m_blockMax[b] = m_max[l] = mx;
+        pullUp(l);
     }
 
     void rescan(size_t b) {
