@@ -4,6 +4,7 @@
 #include "song/Messages.h"
 #include "song/SongWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -125,14 +126,16 @@ void Form2::redrawStrip() {
         m_strip.setCurrentY(-100);
         m_strip.print(std::to_string(first + i));
     }
-    // One unit a step to the right, one unit a semitone upwards.
+    // One unit a step to the right, one unit a semitone upwards. The notes are
+    // in position order, so the strip's are found by binary search.
     const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(m_song.udtNotes.size()) - 1);
-    for (int64_t k = 1; k <= n; ++k) {
-        const NoteRec& note = m_song.udtNotes[k];
-        if (note.bytPart != VScroll1.value) continue;
-        const int64_t x = note.lngPos - L * first;
-        if (x >= 0 && x <= 576)
-            m_strip.circle(static_cast<double>(x), -note.bytNote, 2, colour::kBlack, 0.7);
+    const auto begin = m_song.udtNotes.begin() + 1, end = m_song.udtNotes.begin() + 1 + n;
+    auto it = std::lower_bound(begin, end, L * first,
+                               [](const NoteRec& note, int64_t pos) { return note.lngPos < pos; });
+    for (; it != end && it->lngPos - L * first <= 576; ++it) {
+        if (it->bytPart != VScroll1.value) continue;
+        m_strip.circle(static_cast<double>(it->lngPos - L * first), -it->bytNote, 2, colour::kBlack,
+                       0.7);
     }
     Label3[1] = "現在　" + std::to_string(intSelBar[0]) + "小節目　から　" +
                 std::to_string(intSelBar[1]) + "小節目　を選択中";

@@ -409,9 +409,12 @@ private:
             }
             if (shared < 0) shared = countShared(lo, hi);
             if (shared == 0) {
-                // No key occurs twice here: the sorted order is the only result.
-                std::sort(m_items.begin() + (lo - m_base), m_items.begin() + (hi - m_base) + 1,
-                          [](const SortItem& x, const SortItem& y) { return x.key < y.key; });
+                // No key occurs twice here: the sorted order is the only result
+                // (and often the order the range is already in).
+                const auto first = m_items.begin() + (lo - m_base);
+                const auto last = m_items.begin() + (hi - m_base) + 1;
+                auto byKey = [](const SortItem& x, const SortItem& y) { return x.key < y.key; };
+                if (!std::is_sorted(first, last, byKey)) std::sort(first, last, byKey);
                 return;
             }
             std::swap(at(lo), at(quickSortMiddle(lo, hi)));

@@ -2,6 +2,7 @@
 // view place and delete notes and chords, keys reach the key handler by their
 // characters, and the position panel sets a tempo change.
 #include "app/MainWindow.h"
+#include "OffscreenApplication.h"
 
 #include "platform/Clock.h"
 
@@ -20,16 +21,7 @@
 namespace vako {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using test::application;
 
 // View x of a position on page 0 (sixteenth grid, multiples of 3) and view y
 // of a row of the upper (0) or lower (1) band, both in the middle of a cell.

@@ -4,6 +4,7 @@
 // recording device while the window keeps handling events. Message and input
 // boxes are answered the way a user would, by a timer that looks for them.
 #include "app/MainWindow.h"
+#include "OffscreenApplication.h"
 
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -30,16 +31,7 @@
 namespace vako {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using test::application;
 
 // Answers the modal boxes as they come up: input boxes with the next text,
 // questions with the next button.

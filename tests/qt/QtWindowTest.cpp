@@ -1,6 +1,7 @@
 // Starts the real main window off screen, grabs the score view and checks that
 // staff and notes are drawn where the model says.
 #include "app/MainWindow.h"
+#include "OffscreenApplication.h"
 
 #include <QApplication>
 #include <QImage>
@@ -12,18 +13,7 @@
 namespace vako {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "qt_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-            return existing; // another test file of this binary made it
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+using test::application;
 
 class RealWindow : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 // a range chosen with clicks on the strip, an operation run, the song changed
 // and the main window's undo item enabled.
 #include "app/MainWindow.h"
+#include "OffscreenApplication.h"
 #include "app/RangeEditDialog.h"
 
 #include "platform/Clock.h"
@@ -21,16 +22,7 @@
 namespace vako {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using test::application;
 
 QAction* findAction(QWidget* window, const QString& text) {
     for (QAction* action : window->findChildren<QAction*>())

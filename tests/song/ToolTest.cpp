@@ -32,28 +32,7 @@ std::string quoted(const std::filesystem::path& p) {
     return "'" + p.string() + "'";
 }
 
-const std::vector<std::string> kExample = {
-    "\"vako6\"",
-    "\"データ数×２\"",
-    "4",
-    "\"パート1の楽器,パート2の楽器,・・・,パート16の楽器\"",
-    "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
-    "\"ボリューム1,ボリューム2,・・・,ボリューム16\"",
-    "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5",
-    "\"データ番号,位置,音,長さ,   , 楽器, 音量, 左右バランス, 揺れ\"",
-    "1,1,60,12,\"   \",0,20,4,0",
-    "2,13,64,12,\"   \",0,20,4,0",
-    "\"曲開始時のテンポ\"",
-    "\"120\"",
-    "\"入力時の区切り数,1小節の4分音符数\"",
-    "15,4",
-    "\"著作権名,シーケンス名\"",
-    "\"\",\"\"",
-    "\"ここから下は「高度な機能」のデータ\"",
-    "\"ＣＣの数\"",
-    "1",
-    "\"データ番号,位置,値,タイプ\"",
-    "1,0,120,1"};
+const std::vector<std::string>& kExample = test::twoNoteSongLines();
 
 TEST(ToolTest, ConvertReproducesTheTwentyOneLineFileByteForByte) {
     test::TempFolder folder;
