@@ -78,12 +78,17 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
         detail::plainQuickSort(a, lo, hi, keyOf);
         return;
     }
-    std::vector<detail::SortItem> items(static_cast<size_t>(n));
+    // Scratch space is kept from sort to sort: a large song is sorted again and
+    // again (every export, every playback start), and fresh pages cost more
+    // than the sort's own work.
+    static thread_local std::vector<detail::SortItem> items;
+    items.resize(static_cast<size_t>(n));
     for (int64_t i = 0; i < n; ++i)
         items[i] = {static_cast<int64_t>(keyOf(a[lo + i])), static_cast<int32_t>(i), 0};
     detail::exactQuickSort(items, lo);
     using Record = std::decay_t<decltype(a[lo])>;
-    std::vector<Record> original(a.begin() + lo, a.begin() + hi + 1);
+    static thread_local std::vector<Record> original;
+    original.assign(a.begin() + lo, a.begin() + hi + 1);
     for (int64_t i = 0; i < n; ++i) a[lo + i] = std::move(original[items[i].index]);
 }
 

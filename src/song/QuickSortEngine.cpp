@@ -332,7 +332,8 @@ private:
     // Flags the items whose key occurs more than once. When there are none,
     // the items are put in their one sorted order and false is returned.
     bool markSharedKeys() {
-        std::vector<std::pair<int64_t, int32_t>> keys(m_items.size());
+        static thread_local std::vector<std::pair<int64_t, int32_t>> keys;
+        keys.resize(m_items.size());
         for (size_t i = 0; i < m_items.size(); ++i)
             keys[i] = {m_items[i].key, static_cast<int32_t>(i)};
         sortByKeyStably(keys);
@@ -368,7 +369,8 @@ private:
             }
         }
         runStarts.push_back(keys.size());
-        std::vector<std::pair<int64_t, int32_t>> buffer(keys.size());
+        static thread_local std::vector<std::pair<int64_t, int32_t>> buffer;
+        buffer.resize(keys.size());
         while (runStarts.size() > 2) {
             std::vector<size_t> merged{0};
             for (size_t r = 0; r + 1 < runStarts.size(); r += 2) {
