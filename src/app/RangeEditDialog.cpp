@@ -170,8 +170,7 @@ RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
     });
 
     m_command1 = new QPushButton(text(m_form.Command1), this);
-    place(m_command1, 640, 236 - 36, 100, 28);
-    m_command1->move(640, 8);
+    place(m_command1, 640, 8, 100, 28);
     connect(m_command1, &QPushButton::clicked, this, [this] {
         m_form.Command1_Click();
         refresh();
