@@ -10,5 +10,5 @@ for f in "$build"/fuzz/*_fuzz; do
     mkdir -p "$corpus"
     seeds="fuzz/seeds/${name%_fuzz}"
     echo "== $name for ${seconds}s"
-    "$f" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "$seeds" 2>&1 | grep -E 'stat::number_of_executed_units|stat::peak_rss|ERROR|SUMMARY|crash' || true
+    "$f" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="fuzz-corpus/" "$corpus" "$seeds" 2>&1 | grep -E 'stat::number_of_executed_units|stat::peak_rss|ERROR|SUMMARY|crash' || true
 done
