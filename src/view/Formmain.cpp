@@ -354,7 +354,7 @@ void Formmain::buildControls() {
     Label11[0].fontSize = 7;
     registerControl(Combo4, "Combo4", K::ComboBox, C::Picture3, 92, 55, 176, 36);
     Combo4.items = {"テンポ", "楽器", "ボリューム"};
-    registerControl(Text5, "Text5", K::TextBox, C::Picture3, 300, 55, 62, 36);
+    registerControl(Text5, "Text5", K::TextBox, C::Picture3, 314, 55, 56, 36);
     registerControl(Label11[1], "Label11(1)", K::Label, C::Picture3, 20, 115, 200, 30);
     Label11[1].caption = "この位置の操作を";
     registerControl(Command3, "Command3", K::Button, C::Picture3, 230, 108, 150, 40);
