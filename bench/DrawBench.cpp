@@ -1,5 +1,6 @@
 // The full redraw of one page: 2,000 notes on the page in a song of 500,000
 // notes, on the recording canvas and into a full-HD image through Qt.
+#include "QuietWindowSystem.h"
 #include "platform/RecordingCanvas.h"
 #include "view/Formmain.h"
 
@@ -19,17 +20,6 @@ namespace {
 constexpr int kNotes = 500000;
 constexpr int kNotesPerPage = 2000;
 constexpr int kPage = 125;
-
-class QuietWindowSystem : public WindowSystem {
-public:
-    void messageBox(const std::string&) override {}
-    std::string inputBox(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    Answer askYesNo(const std::string&) override { return Answer::No; }
-    Answer askYesNoCancel(const std::string&) override { return Answer::No; }
-    void endProgram() override {}
-};
 
 // Pages of 2,000 notes: chords of several lengths on the two parts on view.
 void fillSong(Song& song) {

@@ -1,6 +1,7 @@
 // Mouse editing on a song of 500,000 notes: one hover move (cursor, ledger
 // lines, note and marker hit tests, read-outs), and a whole click that adds a
 // note and a second that deletes it (undo copy, insertion, redraw of a page).
+#include "QuietWindowSystem.h"
 #include "platform/RecordingCanvas.h"
 #include "view/Formmain.h"
 
@@ -14,17 +15,6 @@ namespace {
 constexpr int kNotes = 500000;
 constexpr int kNotesPerStep = 4; // a chord on every step of every page
 constexpr int kPage = 800;       // a page in the middle of the song
-
-class QuietWindowSystem : public WindowSystem {
-public:
-    void messageBox(const std::string&) override {}
-    std::string inputBox(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    Answer askYesNo(const std::string&) override { return Answer::No; }
-    Answer askYesNoCancel(const std::string&) override { return Answer::No; }
-    void endProgram() override {}
-};
 
 struct Fixture {
     Fixture()

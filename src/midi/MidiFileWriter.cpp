@@ -261,17 +261,6 @@ std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted) {
 
 namespace {
 
-std::string hex(std::string_view bytes) {
-    std::string out;
-    char buffer[4];
-    for (const char c : bytes) {
-        std::snprintf(buffer, sizeof buffer, "%02X", static_cast<unsigned char>(c));
-        if (!out.empty()) out += ' ';
-        out += buffer;
-    }
-    return out;
-}
-
 uint32_t bigEndian(std::string_view bytes) {
     uint32_t value = 0;
     for (const char c : bytes) value = (value << 8) | static_cast<unsigned char>(c);
@@ -336,7 +325,7 @@ bool Lister::listTrack(size_t p, size_t end) {
         if (!readVariableLength(p, end, delta) || p >= end) return false;
         tick += delta;
         const std::string head =
-            std::to_string(tick) + " " + hex(m_b.substr(deltaAt, p - deltaAt)) + " | ";
+            std::to_string(tick) + " " + hexBytes(m_b.substr(deltaAt, p - deltaAt)) + " | ";
         const size_t eventAt = p;
         int status = static_cast<unsigned char>(m_b[p]);
         if (status < 0x80) {
@@ -378,7 +367,7 @@ bool Lister::listTrack(size_t p, size_t end) {
             what = describe(status, m_b.substr(p, dataBytes));
             p += dataBytes;
         }
-        line(head + hex(m_b.substr(eventAt, p - eventAt)) + "  " + what);
+        line(head + hexBytes(m_b.substr(eventAt, p - eventAt)) + "  " + what);
     }
     return true;
 }
@@ -406,7 +395,7 @@ std::string Lister::run() {
                 break;
             }
         } else {
-            line("chunk " + hex(type) + " " + std::to_string(length));
+            line("chunk " + hexBytes(type) + " " + std::to_string(length));
         }
         if (begin + length > m_b.size()) {
             line("chunk claims " + std::to_string(length) + " bytes, the file holds " +
@@ -419,6 +408,17 @@ std::string Lister::run() {
 }
 
 } // namespace
+
+std::string hexBytes(std::string_view bytes) {
+    std::string out;
+    char buffer[4];
+    for (const char c : bytes) {
+        std::snprintf(buffer, sizeof buffer, "%02X", static_cast<unsigned char>(c));
+        if (!out.empty()) out += ' ';
+        out += buffer;
+    }
+    return out;
+}
 
 std::string dumpMidiFile(std::string_view image) {
     return Lister(image).run();

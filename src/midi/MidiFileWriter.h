@@ -55,6 +55,9 @@ std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted);
 // the listing with a line that says where.
 std::string dumpMidiFile(std::string_view image);
 
+// Bytes as upper-case hexadecimal pairs separated by blanks ("4D 54 68 64").
+std::string hexBytes(std::string_view bytes);
+
 enum class ExportStatus {
     BadTempo,    // the tempo message was shown; nothing else happened
     Cancelled,   // no name given: nothing written

@@ -17,21 +17,10 @@
 namespace vako {
 namespace {
 
-std::string hex(std::string_view bytes) {
-    std::string out;
-    char buffer[4];
-    for (const char c : bytes) {
-        std::snprintf(buffer, sizeof buffer, "%02X", static_cast<unsigned char>(c));
-        if (!out.empty()) out += ' ';
-        out += buffer;
-    }
-    return out;
-}
-
 std::string deltaOf(int64_t steps) {
     std::string out;
     EXPECT_TRUE(音の長さ変換(out, steps)) << steps;
-    return hex(out);
+    return hexBytes(out);
 }
 
 const std::string kOpening = "00 F0 05 7E 7F 09 01 F7";
@@ -65,7 +54,7 @@ NoteRec note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
 struct Built {
     std::string image;
     bool faulted = false;
-    std::string track() const { return hex(std::string_view(image).substr(kHeaderBlockSize)); }
+    std::string track() const { return hexBytes(std::string_view(image).substr(kHeaderBlockSize)); }
     // The events after the opening items (System On, volumes, no names, no programs).
     std::string events() const {
         const std::string t = track();
@@ -107,7 +96,7 @@ TEST(MidiFileImage, ANewSongWithEmptyNameBoxesIsA83ByteTrack) {
     Song song = songWith({});
     const Built b = build(song);
     EXPECT_FALSE(b.faulted);
-    EXPECT_EQ(hex(b.image.substr(0, 22)),
+    EXPECT_EQ(hexBytes(b.image.substr(0, 22)),
               "4D 54 68 64 00 00 00 06 00 00 00 01 01 E0 4D 54 72 6B 00 00 00 53");
     EXPECT_EQ(b.track(), kOpening + " " + kVolumes + " " + kStartTempo + " " + kEnd);
 }
