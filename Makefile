@@ -17,8 +17,12 @@ FUZZ_SECONDS ?= 60
 deps:
 	@scripts/install-deps.sh deps.txt
 
+# Every option is spelt out, so a folder configured otherwise before still
+# gets the whole program.
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVAKO_CORE_ONLY=OFF \
+	    -DVAKO_SANITIZE=OFF -DVAKO_WITH_QT=ON -DVAKO_WITH_FLUIDSYNTH=ON -DVAKO_WITH_RTMIDI=ON \
+	    -DVAKO_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The core with its tests under AddressSanitizer and UndefinedBehaviorSanitizer.
