@@ -64,7 +64,7 @@ TEST(ToolTest, InfoDescribesTheSongAsJson) {
     EXPECT_EQ(
         run.out,
         "{\"notes\":40,\"ccs\":2,\"tempo\":112,\"divisions\":15,\"quartersPerBar\":4,"
-        "\"copyright\":\"vakomidi\",\"name\":\"ちいさな練習曲\",\"pages\":2,\"lastPos\":181}\n");
+        "\"copyright\":\"vakomidi\",\"name\":\"ちいさな練習曲\",\"pages\":2,\"lastPos\":183}\n");
 }
 
 TEST(ToolTest, UnreadableInputExitsOneWithTheEditorsMessage) {
