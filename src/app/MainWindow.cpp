@@ -21,8 +21,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -45,7 +47,65 @@ protected:
         if (e->button() == Qt::LeftButton && m_onClick) m_onClick();
     }
 
+    // A sentence with blank gaps that other controls stand in ("この位置で
+    // [list] を [box] に") is set around those controls, so the words meet
+    // them whatever the font's width.
+    void paintEvent(QPaintEvent* e) override {
+        const QStringList words = text().split(QRegularExpression("[ \u3000]+"), Qt::SkipEmptyParts);
+        const std::vector<std::pair<int, int>> gaps = controlsOver();
+        if (words.size() < 2 || static_cast<int>(gaps.size()) != words.size() - 1) {
+            QLabel::paintEvent(e);
+            return;
+        }
+        // Where a word has less room than the type needs (a very small
+        // window), the whole sentence takes a smaller type.
+        QFont type = font();
+        int pad = 0;
+        for (int tries = 0; tries < 8; ++tries) {
+            const QFontMetrics metrics(type);
+            pad = std::max(2, metrics.horizontalAdvance(QChar(0x3000)) / 4);
+            double fit = 1;
+            for (int i = 0; i < words.size(); ++i) {
+                const int from = i == 0 ? 0 : gaps[i - 1].second + pad;
+                const int to = i == words.size() - 1 ? width() : gaps[i].first - pad;
+                fit = std::min(fit, (to - from) / double(metrics.horizontalAdvance(words[i])));
+            }
+            if (fit >= 1 || type.pixelSize() <= 6) break;
+            type.setPixelSize(std::max(6, static_cast<int>(type.pixelSize() * fit)));
+        }
+        QPainter p(this);
+        p.setFont(type);
+        p.setPen(palette().color(QPalette::WindowText));
+        const QFontMetrics metrics(type);
+        for (int i = 0; i < words.size(); ++i) {
+            const int w = metrics.horizontalAdvance(words[i]);
+            int x = 0;
+            if (i == 0)
+                x = std::max(0, gaps.front().first - pad - w);
+            else if (i == words.size() - 1)
+                x = gaps.back().second + pad;
+            else
+                x = (gaps[i - 1].second + gaps[i].first - w) / 2;
+            p.drawText(QRect(x, 0, w, height()), Qt::AlignVCenter | Qt::AlignLeft, words[i]);
+        }
+    }
+
 private:
+    // The x ranges, in this label's coordinates, of the visible sibling
+    // controls standing over it, left to right.
+    std::vector<std::pair<int, int>> controlsOver() const {
+        std::vector<std::pair<int, int>> gaps;
+        if (!parentWidget()) return gaps;
+        for (QObject* o : parentWidget()->children()) {
+            auto* w = qobject_cast<QWidget*>(o);
+            if (!w || w == this || !w->isVisible() || qobject_cast<QLabel*>(w)) continue;
+            if (!w->geometry().intersects(geometry())) continue;
+            gaps.emplace_back(w->x() - x(), w->x() + w->width() - x());
+        }
+        std::sort(gaps.begin(), gaps.end());
+        return gaps;
+    }
+
     Control& m_control;
     std::function<void()> m_onClick;
 };

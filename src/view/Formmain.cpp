@@ -348,11 +348,12 @@ void Formmain::buildControls() {
     registerControl(Label8, "Label8", K::Label, C::Picture3, 20, 15, 380, 28);
     Label8.caption = "操作を選んでください。";
     // The sentence runs on one line in a smaller type (about 17 units a
-    // character); the list and the number box cover its two gaps.
+    // character, up to 19 where the type is held at its smallest size); the
+    // list and the number box stand in its two gaps.
     registerControl(Label11[0], "Label11(0)", K::Label, C::Picture3, 6, 60, 412, 30);
     Label11[0].caption = "この位置で　 　　　　　　　　　　を　　　　　に";
     Label11[0].fontSize = 7;
-    registerControl(Combo4, "Combo4", K::ComboBox, C::Picture3, 92, 55, 176, 36);
+    registerControl(Combo4, "Combo4", K::ComboBox, C::Picture3, 104, 55, 164, 36);
     Combo4.items = {"テンポ", "楽器", "ボリューム"};
     registerControl(Text5, "Text5", K::TextBox, C::Picture3, 314, 55, 56, 36);
     registerControl(Label11[1], "Label11(1)", K::Label, C::Picture3, 20, 115, 200, 30);

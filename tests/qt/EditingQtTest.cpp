@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -163,6 +164,37 @@ TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
     auto* text = qobject_cast<QLineEdit*>(window->widgetFor("Text5"));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(), "0");
+    // The words of "この位置で … を … に" stand clear of the list and the box,
+    // on both sides of each, at full size and on a 1024 x 600 screen.
+    for (const double zoom : {1.0, 0.75}) {
+        window->resize(int(kDesignWidth * zoom), int(kDesignHeight * zoom) + 30);
+        QApplication::processEvents();
+        QWidget* sentence = window->widgetFor("Label11(0)");
+        ASSERT_NE(sentence, nullptr);
+        const QImage words = sentence->grab().toImage();
+        const auto inkIn = [&](int from, int to) {
+            int columns = 0;
+            for (int x = std::max(0, from); x < std::min(words.width(), to); ++x)
+                for (int y = 0; y < words.height(); ++y)
+                    if (qGray(words.pixel(x, y)) < 128) {
+                        ++columns;
+                        break;
+                    }
+            return columns;
+        };
+        const double ratio = words.devicePixelRatio();
+        const auto span = [&](const char* name) {
+            const QRect r = window->widgetFor(name)->geometry().translated(-sentence->pos());
+            return std::pair<int, int>(int(r.left() * ratio), int((r.right() + 1) * ratio));
+        };
+        const auto [listLeft, listRight] = span("Combo4");
+        const auto [boxLeft, boxRight] = span("Text5");
+        EXPECT_GT(inkIn(0, listLeft), 0) << zoom;
+        EXPECT_EQ(inkIn(listLeft, listRight), 0) << zoom;
+        EXPECT_GT(inkIn(listRight, boxLeft), 0) << zoom;
+        EXPECT_EQ(inkIn(boxLeft, boxRight), 0) << zoom;
+        EXPECT_GT(inkIn(boxRight, words.width()), 0) << zoom;
+    }
     text->setText("9a0"); // as pasted: the box keeps the digits
     emit text->textEdited(text->text());
     EXPECT_EQ(text->text(), "90");
