@@ -13,8 +13,10 @@
 #endif
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
 #include <algorithm>
 #include <iostream>
@@ -65,6 +67,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vakomidi"));
+    // The program speaks Japanese, so do the toolkit's own buttons
+    // ("キャンセル", "はい", "いいえ") whatever the desktop's language.
+    QTranslator toolkitWords;
+    if (toolkitWords.load(QStringLiteral("qtbase_ja"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitWords);
 
     vako::Song song;
     const bool quiet = !screenshot.empty();
