@@ -490,7 +490,10 @@ void Formmain::Form_Load(const std::string& commandLine) {
     }
 
     if (!commandLine.empty()) {
-        OpenF(song, commandLine, *this);
+        // A song opened this way is named as a dropped one is, so the closing
+        // question and the save box name it instead of showing a blank.
+        if (OpenF(song, commandLine, *this) == OpenStatus::Loaded)
+            song.varSongName = songNameFromPath(commandLine);
         showSongFields();
         File1.visible = false;
         Label10[2].caption = kDropHint;

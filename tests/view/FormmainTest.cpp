@@ -199,6 +199,8 @@ TEST(FormmainStartup, OpensTheCommandLineFile) {
     EXPECT_FALSE(w.canvas.ofKind(DrawOp::Circle).empty());
     EXPECT_TRUE(f.Command4.enabled);
     EXPECT_EQ(f.Text1.text(), w.song.tempoText);
+    // Named like a dropped song: the closing question and the save box say "example".
+    EXPECT_EQ(w.song.varSongName, "example");
 }
 
 TEST(FormmainStartup, AMissingCommandLineFileIsReportedByTheLoader) {
@@ -206,6 +208,7 @@ TEST(FormmainStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     w.load("\"/no/such/file.txt\"");
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
     EXPECT_FALSE(w.form->File1.visible);
+    EXPECT_FALSE(w.song.varSongName) << "an unread file gives the empty song no name";
 }
 
 TEST(FormmainStartup, TheFileListShowsSongsAndMidiFiles) {
