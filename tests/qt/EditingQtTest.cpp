@@ -22,7 +22,6 @@
 namespace vako {
 namespace {
 
-using test::application;
 
 // View x of a position on page 0 (sixteenth grid, multiples of 3) and view y
 // of a row of the upper (0) or lower (1) band, both in the middle of a cell.
@@ -36,23 +35,12 @@ double yAt(int staff, int row) {
 class EditingWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        application();
-        const auto folder = std::filesystem::temp_directory_path() / "vako-qt-editing";
-        std::filesystem::create_directories(folder);
-        window = std::make_unique<MainWindow>(
-            song,
-            [this] {
-                MidiStartup s;
+        window = test::openMainWindow(
+            song, std::filesystem::temp_directory_path() / "vako-qt-editing", [this] {
                 auto device = std::make_unique<RecordingMidiOut>(clock);
                 midi = device.get();
-                s.device = std::move(device);
-                return s;
-            },
-            SongFolders{folder, folder}, true);
-        window->resize(kDesignWidth, kDesignHeight + 30);
-        window->load("");
-        window->show();
-        QApplication::processEvents();
+                return device;
+            });
     }
     ScoreView& view() { return window->scoreView(); }
     void mouse(QEvent::Type type, Qt::MouseButton button, double x, double y) {

@@ -94,20 +94,14 @@ protected:
     }
 
     void start(const std::string& commandLine) {
-        window = std::make_unique<MainWindow>(
-            song,
+        window = test::openMainWindow(
+            song, folder,
             [this] {
-                MidiStartup s;
                 auto device = std::make_unique<RecordingMidiOut>(clock);
                 midi = device.get();
-                s.device = std::move(device);
-                return s;
+                return device;
             },
-            SongFolders{folder, folder}, false);
-        window->resize(kDesignWidth, kDesignHeight + 30);
-        window->load(commandLine);
-        window->show();
-        QApplication::processEvents();
+            commandLine, false);
     }
     Formmain& form() { return window->form(); }
     QPushButton* button(const char* name) {
@@ -253,7 +247,9 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     for (size_t i = 0; i < ons.size(); ++i) {
         const NoteRec& n = song.udtNotes[i + 1];
         EXPECT_EQ(ons[i].first, n.bytNote) << i;
-        if (i > 0) EXPECT_GE(ons[i].second, ons[i - 1].second);
+        if (i > 0) {
+            EXPECT_GE(ons[i].second, ons[i - 1].second);
+        }
         EXPECT_GE(ons[i].second - pressedAt, (n.lngPos + 2) * msPerStep - 1)
             << "note " << i << " came early";
     }

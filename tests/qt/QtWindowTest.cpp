@@ -13,26 +13,13 @@
 namespace vako {
 namespace {
 
-using test::application;
 
 class RealWindow : public ::testing::Test {
 protected:
     void open(const std::string& commandLine) {
-        application();
-        const auto folder = std::filesystem::temp_directory_path() / "vako-qt-test";
-        std::filesystem::create_directories(folder);
-        window = std::make_unique<MainWindow>(
-            song,
-            [] {
-                MidiStartup s;
-                s.device = std::make_unique<NullMidiOut>();
-                return s;
-            },
-            SongFolders{folder, folder}, true);
-        window->resize(kDesignWidth, kDesignHeight + 30);
-        window->load(commandLine);
-        window->show();
-        QApplication::processEvents();
+        window = test::openMainWindow(
+            song, std::filesystem::temp_directory_path() / "vako-qt-test",
+            [] { return std::make_unique<NullMidiOut>(); }, commandLine);
         shot = window->scoreView().grab().toImage();
     }
     // The darkest grey level in the 3 x 3 pixels around a view point.

@@ -22,7 +22,6 @@
 namespace vako {
 namespace {
 
-using test::application;
 
 QAction* findAction(QWidget* window, const QString& text) {
     for (QAction* action : window->findChildren<QAction*>())
@@ -39,21 +38,11 @@ void pressOnStrip(RangeEditDialog& dialog, Qt::MouseButton button, double stripX
 }
 
 TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
-    application();
-    const auto folder = std::filesystem::temp_directory_path() / "vako-qt-range";
-    std::filesystem::create_directories(folder);
     FakeClock clock;
     Song song;
-    MainWindow window(
-        song,
-        [&clock] {
-            MidiStartup s;
-            s.device = std::make_unique<RecordingMidiOut>(clock);
-            return s;
-        },
-        SongFolders{folder, folder}, true);
-    window.load("");
-    window.show();
+    const auto window =
+        test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-range",
+                             [&clock] { return std::make_unique<RecordingMidiOut>(clock); });
     // Notes of part 1 in bars 1 to 3 (4/4: 48 steps a bar).
     song.udtNotes.assign(1, NoteRec{});
     for (const int32_t pos : {1, 30, 60, 100, 130})
@@ -66,7 +55,7 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
         ASSERT_NE(dialog, nullptr);
         sawDialog = true;
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("編集補助"));
-        EXPECT_EQ(dialog->pos(), window.pos());
+        EXPECT_EQ(dialog->pos(), window->pos());
         pressOnStrip(*dialog, Qt::RightButton, 50); // bar 2 as the end
         pressOnStrip(*dialog, Qt::LeftButton, 10);  // bar 1 as the start
         EXPECT_EQ(dialog->form().intSelBar, (std::array<int, 2>{1, 2}));
@@ -75,14 +64,14 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
         dialog->runButton(Form2::kStrength)->click();
         dialog->accept();
     });
-    QAction* action = findAction(&window, QStringLiteral("小節単位での処理"));
+    QAction* action = findAction(window.get(), QStringLiteral("小節単位での処理"));
     ASSERT_NE(action, nullptr);
     action->trigger();
     EXPECT_TRUE(sawDialog);
     std::vector<int> strengths;
     for (int i = 1; i <= 5; ++i) strengths.push_back(song.udtNotes[i].bytVelocity);
     EXPECT_EQ(strengths, (std::vector<int>{0, 0, 0, 120, 120}));
-    EXPECT_TRUE(window.form().やり直し.enabled);
+    EXPECT_TRUE(window->form().やり直し.enabled);
     EXPECT_EQ(song.bytModified, 1);
 }
 
