@@ -55,7 +55,7 @@ uint8_t programFrom(uint8_t value) {
 }
 
 int32_t oldStepsToSteps(int32_t v) {
-    // The first versions counted 8 steps to a quarter note.
+    // Versions 1 and 2 counted 8 steps to a quarter note.
     const int64_t r = ((int64_t{v} + 1) * 3) / 2 - 1;
     if (r < INT32_MIN || r > INT32_MAX) throw ReadFailure{};
     return static_cast<int32_t>(r);
@@ -84,7 +84,7 @@ void readOldNotes(SongFieldStream& in, Song& song, int version, int64_t records)
         note.bytPan = in.scaledByte(16);
         note.bytModulation = in.scaledByte(50);
         if (version <= 3) in.skip();
-        if (version == 1) {
+        if (version <= 2) {
             note.lngLen = oldStepsToSteps(note.lngLen);
             note.lngPos = oldStepsToSteps(note.lngPos);
         }

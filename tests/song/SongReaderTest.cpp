@@ -108,6 +108,28 @@ TEST(SongReaderTest, Version1ConvertsPositionsLengthsAndParts) {
     EXPECT_EQ(song.bytPartInstrument[4], 4);
 }
 
+TEST(SongReaderTest, Version2ConvertsPositionsAndLengthsButKeepsParts) {
+    Song song;
+    const SongTextOutcome outcome =
+        read(song, {"\"vako2\"", "\"x\"", "2", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
+                    "1,0,60,11,5,20,4,1,0", "2,7,62,3,2,1,1,0,0"});
+    ASSERT_EQ(outcome.status, SongTextStatus::Read);
+    EXPECT_EQ(song.udtNotes[1].lngPos, 0);
+    EXPECT_EQ(song.udtNotes[1].lngLen, 17);
+    EXPECT_EQ(song.udtNotes[2].lngPos, 11);
+    EXPECT_EQ(song.udtNotes[2].lngLen, 5);
+    EXPECT_EQ(song.udtNotes[1].bytPart, 5);
+    EXPECT_EQ(song.udtNotes[2].bytPart, 2);
+
+    // Version 3 takes positions and lengths as they stand.
+    Song v3;
+    ASSERT_EQ(read(v3, {"\"vako3\"", "\"x\"", "1", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
+                        "1,0,60,11,5,20,4,1,0"})
+                  .status,
+              SongTextStatus::Read);
+    EXPECT_EQ(v3.udtNotes[1].lngLen, 11);
+}
+
 TEST(SongReaderTest, Version4ReadsHalfTheCountAndStopsAfterTheNotes) {
     Song song;
     const SongTextOutcome outcome =

@@ -46,7 +46,7 @@ TEST(ToolTest, ConvertReproducesTheTwentyOneLineFileByteForByte) {
 TEST(ToolTest, ConvertUpgradesAnOldVersion) {
     test::TempFolder folder;
     test::writeBytes(folder / "old.txt",
-                     test::joinLines({"\"vako2\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
+                     test::joinLines({"\"vako3\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
                                       "\"x\"", "1,1,60,12,0,20,4,0,0", "2,13,180,0,0,20,4,0,0",
                                       "3,13,64,12,0,20,4,0,0", "4,25,184,0,0,20,4,0,0"}));
     const ToolRun run =
