@@ -4,7 +4,7 @@
 // `udtWorkNotes` layout for N notes: entry 0 holds position 0 and is no event;
 // entries 1..N are the note-ons (plain copies of the notes), N+1..2N the
 // note-offs in the same order (bytNote = note + 120, at position + length,
-// everything else 0); the export appends one entry per control change
+// everything else 0, except the lngLen of kOffAfterOn below); the export appends one entry per control change
 // (bytNote 250, lngLen = value, bytVelocity = type).
 #pragma once
 
@@ -17,13 +17,17 @@ namespace vako {
 
 constexpr uint8_t kNoteOffBase = 120; // bytNote 120-239: note-off of bytNote - 120
 constexpr uint8_t kControlChangeEvent = 250;
+// lngLen of the note-off of a note of length 0. Such a note-off sorts after
+// the note-ons at its position, so the key is switched on before it is
+// switched off instead of sounding until playback stops.
+constexpr int32_t kOffAfterOn = -1;
 
 // Fills song.udtWorkNotes entries 0..2N from the notes; room for `extra`
 // further entries after 2N (all zero).
 void BuildNoteEvents(Song& song, int64_t extra = 10);
 
 // Sorts udtWorkNotes(1..n) by position; at one position control changes first,
-// then note-offs, then note-ons. Entries of equal position and kind come out
+// then note-offs, then note-ons, then the note-offs of notes of length 0. Entries of equal position and kind come out
 // in the quicksort's own order, which files depend on.
 void SortEvents(Song& song, int64_t n);
 // The same sort on any event list: entries 1..n of `events`. The import sorts

@@ -86,7 +86,9 @@ void Playback::start() {
     const int64_t eventCount = (static_cast<int64_t>(song.udtWorkNotes.size()) - 11);
     SortEvents(song, eventCount);
     m_playList = song.udtWorkNotes;
-    SortCCs(song.udtCCs, 1, song.varCCCount);
+    // Record 1 is the start tempo wherever it sits (an imported song has it at
+    // position 1, maybe beside other changes there): only the others are sorted.
+    SortCCs(song.udtCCs, 2, song.varCCCount);
     s.lngLastEvent = static_cast<int32_t>(eventCount);
 
     m_intPage = m_listener.page();

@@ -89,8 +89,10 @@ void Formmain::wireEditing() {
     m_text4Accepted = Text4.caption;
     Text4.onChange = [this] {
         const std::string digits = digitsOnly(Text4.caption);
-        // At most three digits: a longer entry is refused as a whole.
-        if (digits.size() <= kLengthBoxDigits) m_text4Accepted = digits;
+        // One to three digits: a longer entry is refused as a whole, and so is
+        // a length of 0 (a note lasts at least one step).
+        const bool zero = !digits.empty() && digits.find_first_not_of('0') == std::string::npos;
+        if (digits.size() <= kLengthBoxDigits && !zero) m_text4Accepted = digits;
         Text4.caption = m_text4Accepted;
         if (!m_text4Accepted.empty())
             view.intNoteLen = static_cast<int16_t>(std::stoi(m_text4Accepted));

@@ -133,14 +133,20 @@ TEST(SortEvents, AtOnePositionControlChangesThenNoteOffsThenNoteOns) {
     for (const NoteRec& e : list) EXPECT_TRUE(e.lngPos == 0 || e.lngPos == 9 || e.lngPos == 10);
 }
 
-TEST(SortEvents, ANoteOfLengthZeroIsSwitchedOffBeforeItSounds) {
+TEST(SortEvents, ANoteOfLengthZeroSoundsBeforeItIsSwitchedOff) {
+    // Beside it: a note ending at 4 and one starting there, whose events keep
+    // the usual order (off, then on) ahead of the zero-length note's off.
     Song song;
-    song.udtNotes = {NoteRec{}, note(4, 60, 0)};
-    song.varNoteCountX2 = 2;
+    song.udtNotes = {NoteRec{}, note(1, 50, 3), note(4, 60, 0), note(4, 64, 12)};
+    song.varNoteCountX2 = 6;
     BuildNoteEvents(song);
-    SortEvents(song, 2);
-    EXPECT_EQ(song.udtWorkNotes[1].bytNote, 180);
-    EXPECT_EQ(song.udtWorkNotes[2].bytNote, 60);
+    SortEvents(song, 6);
+    std::vector<std::pair<int32_t, int>> got;
+    for (int i = 1; i <= 6; ++i)
+        got.emplace_back(song.udtWorkNotes[i].lngPos, song.udtWorkNotes[i].bytNote);
+    const std::vector<std::pair<int32_t, int>> expected{{1, 50},  {4, 170}, {4, 60},
+                                                        {4, 64},  {4, 180}, {16, 184}};
+    EXPECT_EQ(got, expected);
 }
 
 TEST(SortEvents, EqualEventsFollowTheEqualKeyRuleAndTheSongOverloadAgrees) {

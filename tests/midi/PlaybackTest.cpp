@@ -354,6 +354,32 @@ TEST(Playback, TheControlChangeCountComesBackAfterThePlayback) {
     EXPECT_EQ(rig.song.varCCCount, 1);
 }
 
+TEST(Playback, TheStartTempoStaysRecordOneBesideAnotherChangeAtItsPosition) {
+    // As an import leaves it: the start tempo at position 1, an instrument
+    // change (program 40 on part 9) at the same position right behind it.
+    Rig rig(songWith({note(1, 60, 12)}, {{1, 40 * 16 + 9, kInstrumentChange}}));
+    rig.song.udtCCs[1] = {1, 90, kTempoChange};
+    rig.song.tempoText = "90";
+    for (int round = 0; round < 2; ++round) {
+        rig.playback.press();
+        rig.playToEnd();
+        EXPECT_EQ(rig.song.udtCCs[1], (CCRec{1, 90, kTempoChange})) << round;
+        EXPECT_EQ(rig.song.udtCCs[2], (CCRec{1, 40 * 16 + 9, kInstrumentChange})) << round;
+        EXPECT_EQ(rig.song.tempoText, "90") << round;
+    }
+}
+
+TEST(Playback, ANoteOfLengthZeroIsSwitchedOffAfterItSounds) {
+    Rig rig(songWith({note(1, 60, 0), note(1, 64, 12)}));
+    rig.playback.press();
+    const size_t before = rig.out.entries().size();
+    rig.playToEnd();
+    std::vector<uint32_t> keys; // note-ons and note-offs in the order sent
+    for (const auto& [time, message] : rig.sent(before))
+        if ((message & 0xE0) == 0x80) keys.push_back(message & 0xFFFF);
+    EXPECT_EQ(keys, (std::vector<uint32_t>{0x4090, 0x3C90, 0x3C80, 0x4080}));
+}
+
 TEST(ReverseNotes, MirrorsPositionsAndTwiceGivesThemBack) {
     Song song = songWith({note(1, 60, 4), note(5, 62, 2), note(13, 64, 8)});
     const Song before = song;
