@@ -91,20 +91,23 @@ int exportMidi(Song& song, const std::string& out, int pitchShift) {
         std::cerr << msg::kTempoRange << '\n';
         return kExitFailed;
     }
-    bool faulted = false;
-    const std::string image = buildMidiFileImage(song, pitchShift, faulted);
+    MidiImageReport report;
+    const std::string image = buildMidiFileImage(song, pitchShift, report);
     const WriteOutcome written = writeFileAtomically(out, image);
     if (!written.ok) {
         std::cerr << msg::cannotWrite(out, written.error) << '\n';
         return kExitFailed;
     }
-    if (faulted) {
+    if (report.notesLeftOut > 0) {
+        std::cerr << "vako: " << report.notesLeftOut
+                  << " note(s) shifted outside the keys 0 to 127 were left out of " << out << '\n';
+    }
+    if (report.faulted) {
         std::cerr << "vako: some events of the song cannot be written to a MIDI file and were left "
                      "out of "
                   << out << '\n';
-        return kExitFailed;
     }
-    return kExitOk;
+    return report.faulted || report.notesLeftOut > 0 ? kExitFailed : kExitOk;
 }
 
 int convert(const std::string& in, const std::string& out, int pitchShift) {

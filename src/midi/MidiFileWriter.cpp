@@ -47,6 +47,7 @@ public:
 
     std::string build(int64_t eventCount);
     bool faulted() const { return m_faulted; }
+    int64_t notesLeftOut() const { return m_notesLeftOut; }
 
 private:
     void writeOpening();
@@ -66,6 +67,7 @@ private:
         m_modState{}; // bytModState: modulation last written per channel
     std::array<uint8_t, kPartCount> m_panState{}; // bytPanState: balance last written per channel
     bool m_faulted = false;
+    int64_t m_notesLeftOut = 0; // note-ons whose shifted key lies outside 0..127
 };
 
 void TrackBuilder::putText(int metaType, const std::string& utf8) {
@@ -100,7 +102,10 @@ void TrackBuilder::writeOpening() {
 void TrackBuilder::noteOnBytes(const NoteRec& e, std::string& out) {
     const int ch = e.bytPart;
     const int64_t key = keyOf(ch, e.bytNote);
-    if (key < 0 || key > 127) return; // left out, as its note-off is
+    if (key < 0 || key > 127) { // left out, as its note-off is
+        ++m_notesLeftOut;
+        return;
+    }
     // Each controller written in front of a note-on is followed by a one-tick
     // delta: it delays this note-on and everything after it by one tick.
     if (e.bytModulation != m_modState[ch]) {
@@ -202,6 +207,10 @@ std::string TrackBuilder::build(int64_t eventCount) {
 
 } // namespace
 
+std::string notesLeftOutText(int64_t count) {
+    return "移調で音域（0～127）を外れた音符 " + std::to_string(count) + " 個は書き出していません";
+}
+
 bool isExportTempoValid(std::string_view tempoText) {
     // The field must hold a number; its exact value decides, not its rounding.
     if (!parseWholeNumber(tempoText)) return false;
@@ -237,13 +246,21 @@ int64_t buildExportEvents(Song& song) {
 }
 
 std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted) {
+    MidiImageReport report;
+    std::string image = buildMidiFileImage(song, pitchShift, report);
+    faulted = report.faulted;
+    return image;
+}
+
+std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report) {
     applyTempoText(song);
     const int64_t eventCount = buildExportEvents(song);
     SortEvents(song, eventCount);
 
     TrackBuilder builder(song, pitchShift);
     const std::string track = builder.build(eventCount);
-    faulted = builder.faulted();
+    report.faulted = builder.faulted();
+    report.notesLeftOut = builder.notesLeftOut();
 
     std::string image;
     image.reserve(kHeaderBlockSize + track.size());
@@ -433,7 +450,10 @@ ExportOutcome ExportMidiFile(Song& song, int pitchShift, const SongFolders& fold
         return {ExportStatus::BadTempo, false};
     }
     ExportOutcome outcome;
-    const std::string image = buildMidiFileImage(song, pitchShift, outcome.faulted);
+    MidiImageReport report;
+    const std::string image = buildMidiFileImage(song, pitchShift, report);
+    outcome.faulted = report.faulted;
+    outcome.notesLeftOut = report.notesLeftOut;
 
     const std::string name = host.inputBox(kExportNamePrompt, kExportNameTitle, "");
     if (name.empty()) {

@@ -50,6 +50,16 @@ int64_t buildExportEvents(Song& song);
 // 0..127 is left out, its note-on and note-off both.
 std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted);
 
+// What building an image met besides its bytes.
+struct MidiImageReport {
+    bool faulted = false;     // an event could not be written, as above
+    int64_t notesLeftOut = 0; // notes left out for a shifted key outside 0..127
+};
+std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report);
+
+// The window's word on notes the transposition left out of a written file.
+std::string notesLeftOutText(int64_t count);
+
 // A readable listing of a file image, one line per chunk and per event:
 // "<tick> <delta bytes> | <event bytes>  <what it is>". Malformed data ends
 // the listing with a line that says where.
@@ -71,6 +81,9 @@ struct ExportOutcome {
     // An event could not be written: the notes came back from the undo copy,
     // the two error messages were shown and the song was dumped as err.txt.
     bool faulted = false;
+    // Notes the transposition pushed outside 0..127, left out of the image
+    // (written or not); the window tells the user when the file was written.
+    int64_t notesLeftOut = 0;
 };
 
 // `ExportMidiFile`: the whole export as the export button runs it. Checks the

@@ -170,6 +170,12 @@ TEST(MidiFileImage, AtOnePositionChangesComeFirstThenNoteOffsThenNoteOns) {
                   kEnd);
 }
 
+TEST(MidiFileImage, ANoteOfLengthZeroIsSwitchedOffAfterItsNoteOn) {
+    Song song = songWith({note(1, 60, 0), note(13, 62)});
+    EXPECT_EQ(build(song).events(),
+              kStartTempo + " 28 90 3C 78 00 80 3C 00 83 60 90 3E 78 83 60 80 3E 00 " + kEnd);
+}
+
 TEST(MidiFileImage, DataBytesNeverExceed127) {
     NoteRec loud = note(1, 60);
     loud.bytVelocity = 200;
@@ -195,6 +201,20 @@ TEST(MidiFileImage, ANoteShiftedOutOfTheKeyRangeIsLeftOutWholly) {
 
     Song high = songWith({note(1, 119), note(13, 60)});
     EXPECT_EQ(build(high, -12).events(), kStartTempo + " 84 08 90 48 78 83 60 80 48 00 " + kEnd);
+}
+
+TEST(MidiFileImage, NotesLeftOutByTheTranspositionAreCounted) {
+    // Two notes below the range, one above it, and a drum the shift spares.
+    Song song = songWith({note(1, 5), note(1, 11), note(13, 60), note(25, 3, 12, 9)});
+    MidiImageReport report;
+    buildMidiFileImage(song, 12, report);
+    EXPECT_EQ(report.notesLeftOut, 2);
+    EXPECT_FALSE(report.faulted);
+    buildMidiFileImage(song, 0, report);
+    EXPECT_EQ(report.notesLeftOut, 0);
+    Song high = songWith({note(1, 119)});
+    buildMidiFileImage(high, -12, report);
+    EXPECT_EQ(report.notesLeftOut, 1);
 }
 
 TEST(MidiFileImage, ALongSilenceNeedsNoFault) {
@@ -397,6 +417,21 @@ TEST(ConvertTool, WritesAndReadsMidiFilesWithTheTranspositionGiven) {
 
     for (const char* bad : {"13", "-13", "x", "1.5"})
         EXPECT_EQ(runTool("convert " + in + " " + mid + " --shift " + bad).exitCode, 2) << bad;
+}
+
+TEST(ConvertTool, NotesLeftOutByTheTranspositionAreReportedAsAPartialWrite) {
+    const auto folder = std::filesystem::path(::testing::TempDir()) / "vako-convert-range";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    Song song = songWith({note(1, 5), note(13, 60), note(25, 8)});
+    ASSERT_EQ(saveSongTo(song, folder / "low.txt"), "");
+    const std::string in = "'" + (folder / "low.txt").string() + "'";
+    const ToolRun run = runTool("convert " + in + " '" + (folder / "low.mid").string() +
+                                "' --shift 12");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("2 note(s)"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(folder / "low.mid"));
+    EXPECT_EQ(runTool("convert " + in + " '" + (folder / "low.mid").string() + "'").exitCode, 0);
 }
 
 TEST(ConvertTool, ATempoOutOfRangeWritesNoMidiFile) {
