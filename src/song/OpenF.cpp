@@ -75,6 +75,23 @@ void mergeNotes(Song& song, const MergeState& old) {
     ensureNoteRoom(song.udtNotes, song.noteCount());
 }
 
+// Steps 10 and 11 of a load: the parts' volumes are made non-negative, the
+// device gets every part's program, the band controls show the shown parts'.
+void showPartSettings(Song& song, SongHost& host) {
+    for (int part = 0; part < kPartCount; ++part) {
+        // Volume steps run from 0 to 6; the volume bars show no others.
+        song.intPartVolume[part] =
+            static_cast<int16_t>(std::min(std::abs(int{song.intPartVolume[part]}), 6));
+        host.sendShortMessage(packShortMessage(0xB0 + part, 7, 100));
+        host.sendShortMessage(packShortMessage(0xC0 + part, song.bytPartInstrument[part], 0));
+    }
+    for (int band = 0; band < 2; ++band) {
+        const int part = song.bytSelPart[band] % kPartCount;
+        host.selectBandInstrument(band, song.bytPartInstrument[part]);
+        host.setBandVolume(band, song.intPartVolume[part]);
+    }
+}
+
 } // namespace
 
 void sortChords(Song& song) {
@@ -96,6 +113,11 @@ std::string songNameFromPath(std::string_view path) {
 }
 
 OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
+    // A merge that cannot read its file must not cost the open song anything:
+    // it comes back whole, fields, undo copy and modified mark included.
+    std::optional<Song> beforeMerge;
+    if (host.isMergeChecked()) beforeMerge = song;
+
     host.setCaption(msg::kCaptionPrefix + path);
     host.setReverseChecked(false);
     song.intPartVolume.fill(5);
@@ -141,24 +163,20 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
             break;
         }
     }
+    if (failed && beforeMerge) {
+        song = std::move(*beforeMerge);
+        showPartSettings(song, host);
+        host.showMessage(msg::kCannotRead);
+        return OpenStatus::ReadFailure;
+    }
+
     // The record after the last control change marks the end of the list.
     ensureCCRoom(song.udtCCs, int64_t{song.varCCCount} + 1);
     song.udtCCs[song.varCCCount + 1].lngPos = kEndMarkerPos;
 
     song.tempoText = std::to_string(song.udtCCs[1].lngValue);
     if (!keepNoteEnds) removeNoteEnds(song);
-    for (int part = 0; part < kPartCount; ++part) {
-        // Volume steps run from 0 to 6; the volume bars show no others.
-        song.intPartVolume[part] =
-            static_cast<int16_t>(std::min(std::abs(int{song.intPartVolume[part]}), 6));
-        host.sendShortMessage(packShortMessage(0xB0 + part, 7, 100));
-        host.sendShortMessage(packShortMessage(0xC0 + part, song.bytPartInstrument[part], 0));
-    }
-    for (int band = 0; band < 2; ++band) {
-        const int part = song.bytSelPart[band] % kPartCount;
-        host.selectBandInstrument(band, song.bytPartInstrument[part]);
-        host.setBandVolume(band, song.intPartVolume[part]);
-    }
+    showPartSettings(song, host);
     host.setPage(0);
 
     if (failed) {

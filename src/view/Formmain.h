@@ -244,7 +244,9 @@ private:
     void wireFilesAndPlayback();
     bool askToSaveBeforeReplacing();
     bool saveAnswered(WindowSystem::Answer answer);
-    void openFromWindow(const std::string& path, const std::string& shownPath);
+    // False when a merge could not read its file: the open song, its name and
+    // the caption stay as they were.
+    bool openFromWindow(const std::string& path, const std::string& shownPath);
     void useDevice(std::unique_ptr<MidiOut> device, bool silent);
     std::unique_ptr<PlaybackListener> m_playbackListener; // the hooks below, owned
     PlaybackHooks* m_playbackHooks = nullptr;
@@ -288,6 +290,10 @@ private:
     // Keys the left press sounded (after transposition), for their note-offs.
     std::array<int, 4> m_previewKeys{};
     int m_previewKeyCount = 0;
+    // Whether the notes stood in position order at the last redraw: the hover
+    // then finds the notes under the pointer by binary search. Every change of
+    // the notes ends with a redraw.
+    bool m_notesOrdered = true;
     // The last accepted texts of the digit-only boxes.
     std::string m_text1Accepted, m_text4Accepted, m_text5Accepted;
 };

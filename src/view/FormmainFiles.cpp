@@ -56,15 +56,22 @@ bool Formmain::askToSaveBeforeReplacing() {
         m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
 }
 
-void Formmain::openFromWindow(const std::string& path, const std::string& shownPath) {
+bool Formmain::openFromWindow(const std::string& path, const std::string& shownPath) {
     const bool merging = 曲の合成.checked && song.varNoteCountX2 > 0;
+    const std::string captionBefore = caption;
     const OpenStatus status = OpenF(song, path, *this);
+    if (status == OpenStatus::ReadFailure && 曲の合成.checked) {
+        // The open song stayed as it was; so do its name and caption.
+        setCaption(captionBefore);
+        return false;
+    }
     setCaption(msg::kCaptionPrefix + shownPath);
     showSongFields();
-    if (status == OpenStatus::ReadFailure) return;
+    if (status == OpenStatus::ReadFailure) return true;
     // The question before the load was the last chance to keep the old
     // edits; a merged song holds notes no file has yet.
     song.bytModified = merging ? 1 : 0;
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -76,7 +83,7 @@ void Formmain::File1_Click() {
     const std::string name = File1.items[static_cast<size_t>(i)];
     if (!askToSaveBeforeReplacing()) return;
     // The list shows the song folder; the caption shows the name as listed.
-    openFromWindow((folders.songFolder / name).string(), name);
+    if (!openFromWindow((folders.songFolder / name).string(), name)) return;
     song.varSongName = songNameFromPath(name);
     やり直し.enabled = false;
 }
@@ -95,7 +102,7 @@ void Formmain::Picture1_OLEDragDrop(const std::vector<std::string>& paths) {
         return;
     }
     if (!askToSaveBeforeReplacing()) return;
-    openFromWindow(path, path);
+    if (!openFromWindow(path, path)) return;
     song.varSongName = songNameFromPath(path);
 }
 
@@ -167,6 +174,9 @@ void Formmain::Command1_MouseDown() {
     const ExportOutcome outcome = ExportMidiFile(song, VScroll3.value, folders, *this);
     // The error path put the notes back from the undo copy: show them.
     if (outcome.faulted) 線引き();
+    // The read-out under the staff says what the file lacks.
+    if (outcome.status == ExportStatus::Written && outcome.notesLeftOut > 0)
+        Label1.caption = notesLeftOutText(outcome.notesLeftOut);
 }
 
 } // namespace vako

@@ -166,6 +166,66 @@ TEST_F(OpenFTest, MergeKeepsTheOpenSongAndPutsTheFilesNotesFirstAtEqualPositions
     EXPECT_EQ(song.sequenceNameText, "old name");
 }
 
+TEST_F(OpenFTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
+    Song song;
+    song.udtNotes = {NoteRec{}, NoteRec{1, 70, 12, 3, 120, 64, 0}, NoteRec{25, 71, 12, 0, 60, 0, 50}};
+    song.varNoteCountX2 = 4;
+    song.takeUndoCopy(); // the copy before the last edit, which added note 25
+    song.udtNotes.push_back(NoteRec{49, 72, 6, 0, 120, 64, 0});
+    song.varNoteCountX2 = 6;
+    song.udtCCs = {CCRec{}, CCRec{0, 90, kTempoChange}, CCRec{13, 40 * 16 + 3, kInstrumentChange},
+                   CCRec{kEndMarkerPos, 0, 0}};
+    song.varCCCount = 2;
+    song.bytPartInstrument[3] = 40;
+    song.intPartVolume[3] = 2;
+    song.bytSelPart = {3, 9};
+    song.bytDivisions = 5;
+    song.bytQuartersPerBar = 3;
+    song.tempoText = "95";
+    song.copyrightText = "old copyright";
+    song.sequenceNameText = "old name";
+    song.bytModified = 1;
+    const Song before = song;
+    m_host.mergeChecked = true;
+
+    std::vector<std::string> cut =
+        v6({"1,1,60,12,\"   \",0,20,4,0", "2,13,64,12,\"   \",0,20,4,0"}, 4);
+    cut.resize(9); // ends in the middle of the notes
+    const std::string failing[] = {
+        file("cut.txt", cut),
+        file("cut2.txt", {"\"vako2\"", "\"x\"", "4", "0,0,0", "\"x\""}),
+        file("cut.mid", {"MThd"}),
+        (m_folder / "none.txt").string(),
+    };
+    for (const std::string& path : failing) {
+        m_host.messages.clear();
+        m_host.bandInstruments.clear();
+        EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::ReadFailure) << path;
+        EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kCannotRead}) << path;
+        EXPECT_EQ(song.udtNotes, before.udtNotes) << path;
+        EXPECT_EQ(song.varNoteCountX2, 6) << path;
+        EXPECT_EQ(song.udtCCs, before.udtCCs) << path;
+        EXPECT_EQ(song.varCCCount, 2) << path;
+        EXPECT_EQ(song.bytPartInstrument, before.bytPartInstrument) << path;
+        EXPECT_EQ(song.intPartVolume, before.intPartVolume) << path;
+        EXPECT_EQ(song.bytDivisions, 5) << path;
+        EXPECT_EQ(song.bytQuartersPerBar, 3) << path;
+        EXPECT_EQ(song.tempoText, "95") << path;
+        EXPECT_EQ(song.copyrightText, "old copyright") << path;
+        EXPECT_EQ(song.sequenceNameText, "old name") << path;
+        EXPECT_EQ(song.bytModified, 1) << path;
+        EXPECT_EQ(song.udtUndoNotes, before.udtUndoNotes) << path;
+        EXPECT_EQ(song.lngUndoNoteCount, 4) << path;
+        // The band controls show the open song's programs again.
+        ASSERT_FALSE(m_host.bandInstruments.empty()) << path;
+        EXPECT_EQ(m_host.bandInstruments.back(), (std::pair<int, int>{1, 0})) << path;
+        EXPECT_EQ(m_host.bandInstruments[m_host.bandInstruments.size() - 2],
+                  (std::pair<int, int>{0, 40}))
+            << path;
+    }
+    EXPECT_EQ(m_host.redraws, 0);
+}
+
 TEST(SongNameTest, DropsTheExtensionAndTheFolder) {
     EXPECT_EQ(songNameFromPath("song.txt"), "song");
     EXPECT_EQ(songNameFromPath("C:\\music\\a b.txt"), "a b");

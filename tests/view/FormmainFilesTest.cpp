@@ -361,6 +361,33 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
     EXPECT_EQ(w.ui.inputs.size(), 2u);
 }
 
+TEST_F(FileCommands, AnExportThatLeavesNotesOutSaysHowMany) {
+    w.setNotes({note(1, 3, 12, 0), note(13, 60, 12, 0), note(25, 4, 12, 0)});
+    f().線引き();
+    f().VScroll3.setValue(12); // twelve semitones down
+    w.ui.inputAnswer = "low";
+    f().Command1.click();
+    EXPECT_TRUE(std::filesystem::exists(w.folder / "low.mid"));
+    EXPECT_EQ(f().Label1.caption, "移調で音域（0～127）を外れた音符 2 個は書き出していません");
+}
+
+TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
+    std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
+    f().refreshFileList();
+    editedSong();
+    w.song.varSongName = "mine";
+    f().setCaption(kPrefix + "mine");
+    f().やり直し.enabled = true;
+    f().曲の合成.click();
+    clickListed("broken.txt");
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.varSongName, "mine");
+    EXPECT_EQ(f().caption, kPrefix + "mine");
+    EXPECT_TRUE(f().やり直し.enabled);
+}
+
 TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDump) {
     w.setNotes({note(1, 60, 12, 0)}); // the undo copy holds this one note
     w.song.udtNotes.push_back(note(13, 62, 12, 0));
