@@ -27,13 +27,13 @@ NoteRun notesAt(const Song& song, int32_t pos) {
             static_cast<int32_t>(last - song.udtNotes.begin())};
 }
 
-int32_t findNoteOnRow(const Song& song, int32_t pos, int32_t naturalNote, int part,
-                      bool lastMatch) {
-    const NoteRun run = notesAt(song, pos);
+int32_t findNoteOnRow(const Song& song, int32_t pos, int32_t naturalNote, int part, bool lastMatch,
+                      bool notesOrdered) {
+    const NoteRun run = notesOrdered ? notesAt(song, pos) : NoteRun{1, storedNoteCount(song) + 1};
     int32_t found = 0;
     for (int32_t i = run.first; i < run.last; ++i) {
         const NoteRec& r = song.udtNotes[i];
-        if (r.bytPart != part) continue;
+        if (r.lngPos != pos || r.bytPart != part) continue;
         if (r.bytNote != naturalNote + (isBlackKey(r.bytNote) ? 1 : 0)) continue;
         found = i;
         if (!lastMatch) break;
@@ -42,6 +42,14 @@ int32_t findNoteOnRow(const Song& song, int32_t pos, int32_t naturalNote, int pa
 }
 
 int32_t insertionIndex(const Song& song, int32_t pos, int note) {
+    if (!notesInPositionOrder(song)) {
+        int32_t k = 0;
+        for (int32_t i = 0; i <= storedNoteCount(song); ++i) {
+            const NoteRec& r = song.udtNotes[i];
+            if (r.lngPos < pos || (r.lngPos == pos && r.bytNote < note)) ++k;
+        }
+        return k;
+    }
     const NoteRun run = notesAt(song, pos);
     // Records 1..first-1 lie before pos; record 0 counts when it does too.
     int32_t k = run.first - 1 + (song.udtNotes[0].lngPos < pos ? 1 : 0);

@@ -126,13 +126,18 @@ void Form2::redrawStrip() {
         m_strip.setCurrentY(-100);
         m_strip.print(std::to_string(first + i));
     }
-    // One unit a step to the right, one unit a semitone upwards. The notes are
-    // in position order, so the strip's are found by binary search.
+    // One unit a step to the right, one unit a semitone upwards. Notes in
+    // position order: the strip's are found by binary search; otherwise every
+    // note is looked at.
     const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(m_song.udtNotes.size()) - 1);
     const auto begin = m_song.udtNotes.begin() + 1, end = m_song.udtNotes.begin() + 1 + n;
-    auto it = std::lower_bound(begin, end, L * first,
-                               [](const NoteRec& note, int64_t pos) { return note.lngPos < pos; });
-    for (; it != end && it->lngPos - L * first <= 576; ++it) {
+    const bool ordered = notesInPositionOrder(m_song);
+    auto it = begin;
+    if (ordered)
+        it = std::lower_bound(begin, end, L * first,
+                              [](const NoteRec& note, int64_t pos) { return note.lngPos < pos; });
+    for (; it != end && (!ordered || it->lngPos - L * first <= 576); ++it) {
+        if (it->lngPos < L * first || it->lngPos - L * first > 576) continue;
         if (it->bytPart != VScroll1.value) continue;
         m_strip.circle(static_cast<double>(it->lngPos - L * first), -it->bytNote, 2, colour::kBlack,
                        0.7);

@@ -1,5 +1,7 @@
 #include "song/Song.h"
 
+#include <algorithm>
+
 namespace vako {
 
 Song::Song() : udtNotes(1), udtCCs(3) {
@@ -12,6 +14,13 @@ int32_t Song::lastNotePos() const {
     const int32_t n = noteCount();
     if (n < 0 || static_cast<size_t>(n) >= udtNotes.size()) return 0;
     return udtNotes[n].lngPos;
+}
+
+bool notesInPositionOrder(const Song& song) {
+    const int64_t n = std::clamp<int64_t>(song.noteCount(), 0, int64_t(song.udtNotes.size()) - 1);
+    const auto begin = song.udtNotes.begin() + 1;
+    return std::is_sorted(begin, begin + n,
+                          [](const NoteRec& a, const NoteRec& b) { return a.lngPos < b.lngPos; });
 }
 
 void Song::takeUndoCopy() {

@@ -87,6 +87,11 @@ struct Song {
     void restoreUndoCopy();
 };
 
+// Whether notes 1..N stand in position order. The editor keeps them so, but a
+// song file written elsewhere may hold them in any order; such a song is kept
+// in its order (a save writes it back as it came) and searched note by note.
+bool notesInPositionOrder(const Song& song);
+
 // Makes sure `notes` has at least `upper` + 1 records (indices 0..upper).
 void ensureNoteRoom(std::vector<NoteRec>& notes, int64_t upper);
 void ensureCCRoom(std::vector<CCRec>& ccs, int64_t upper);

@@ -48,12 +48,12 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
             Line3[i].visible = c.row <= 23 - 2 * i;
         }
 
-        // The note under the pointer: the notes at its position are one run of
-        // the position-ordered array; of several equal notes the last wins.
+        // The note under the pointer; of several equal notes the last wins.
         const int part = song.bytSelPart[c.staff];
         const int32_t pos = c.placedPos(view.intPage, song.bytQuartersPerBar);
         Shape3.visible = false;
-        if (const int32_t i = findNoteOnRow(song, pos, c.naturalNote, part, true); i != 0) {
+        if (const int32_t i = findNoteOnRow(song, pos, c.naturalNote, part, true, m_notesOrdered);
+            i != 0) {
             Shape3.move(c.snapX - 4, c.snapY - 33);
             Shape3.visible = true;
             scoreFocusRequested = true;
@@ -148,7 +148,8 @@ void Formmain::Picture1_MouseUp(int button, int shift, float X, float Y) {
         const int32_t pos = c.placedPos(view.intPage, song.bytQuartersPerBar);
         if (Shape3.visible) {
             // The sharp and flat options play no part in deleting.
-            const int32_t i = findNoteOnRow(song, pos, c.naturalNote, part, false);
+            const int32_t i =
+                findNoteOnRow(song, pos, c.naturalNote, part, false, notesInPositionOrder(song));
             if (i == 0)
                 showMessage(kCannotDelete);
             else

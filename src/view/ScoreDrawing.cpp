@@ -172,13 +172,23 @@ void Formmain::音符表示() {
     const int64_t page = view.intPage;
     const auto [lo, hi] = positionsOfPage(page);
 
-    // The notes are in position order: find the page's run by binary search.
+    // Notes in position order: the page's run is found by binary search.
+    // Otherwise every note is looked at, in the order the song holds them.
     const auto begin = song.udtNotes.begin() + 1;
     const auto end = song.udtNotes.begin() + 1 + std::max<int64_t>(last, 0);
-    const auto first =
-        std::lower_bound(begin, end, lo, [](const NoteRec& r, int64_t p) { return r.lngPos < p; });
-    const auto stop =
-        std::upper_bound(first, end, hi, [](int64_t p, const NoteRec& r) { return p < r.lngPos; });
+    m_notesOrdered = notesInPositionOrder(song);
+    auto first = begin, stop = end;
+    if (m_notesOrdered) {
+        first = std::lower_bound(begin, end, lo,
+                                 [](const NoteRec& r, int64_t p) { return r.lngPos < p; });
+        stop = std::upper_bound(first, end, hi,
+                                [](int64_t p, const NoteRec& r) { return p < r.lngPos; });
+    } else if (!blnStopped()) {
+        // While playing, the range is narrowed from both ends as far as the
+        // notes there lie on earlier or later pages.
+        while (first != stop && notePage(first->lngPos) < page) ++first;
+        while (stop != first && notePage((stop - 1)->lngPos) > page) --stop;
+    }
 
     std::array<int, kPartCount> labelCount{};
     const uint8_t upper = song.bytSelPart[0], lower = song.bytSelPart[1];

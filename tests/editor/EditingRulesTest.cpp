@@ -57,10 +57,10 @@ TEST(NoteEdits, FindsTheRunAndTheNoteOnARow) {
     EXPECT_EQ(run.last - run.first, 3);
     EXPECT_EQ(notesAt(s, 5000).first, notesAt(s, 5000).last);
     // A cursor on row 35 (natural 60) shows the sharp 61; of two, the last or the first.
-    EXPECT_EQ(findNoteOnRow(s, 11, 60, 1, true), run.first + 1);
-    EXPECT_EQ(findNoteOnRow(s, 11, 60, 1, false), run.first);
-    EXPECT_EQ(findNoteOnRow(s, 11, 60, 0, true), 0); // another part
-    EXPECT_EQ(findNoteOnRow(s, 11, 62, 1, true), 0);
+    EXPECT_EQ(findNoteOnRow(s, 11, 60, 1, true, true), run.first + 1);
+    EXPECT_EQ(findNoteOnRow(s, 11, 60, 1, false, true), run.first);
+    EXPECT_EQ(findNoteOnRow(s, 11, 60, 0, true, true), 0); // another part
+    EXPECT_EQ(findNoteOnRow(s, 11, 62, 1, true, true), 0);
 }
 
 TEST(NoteEdits, DeleteMovesTheRestAndRefusesOutsideIndices) {

@@ -1,5 +1,6 @@
 #include "SongTestSupport.h"
 
+#include "platform/AtomicFile.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
 
@@ -81,6 +82,31 @@ TEST(SongRoundTripTest, RandomSongsSurviveSaveAndLoadButForTheRoundingOfTheirSte
         // Writing the song read back gives the same file.
         EXPECT_EQ(formatSongText(back), formatSongText(song));
     }
+}
+
+TEST(SongRoundTripTest, NotesOutOfPositionOrderKeepTheirOrderThroughLoadAndSave) {
+    // Part 1's notes, then part 10's, as a script might write them.
+    Song song;
+    for (int part : {0, 9})
+        for (int32_t pos : {12, 156, 300})
+            song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(60 + part), 12,
+                                            static_cast<uint8_t>(part), 120, 64, 0});
+    song.varNoteCountX2 = 12;
+    test::TempFolder folder;
+    const auto path = folder / "script.txt";
+    ASSERT_EQ(saveSongTo(song, path), "");
+    std::string written;
+    ASSERT_TRUE(readWholeFile(path, written));
+
+    Song back;
+    test::RecordingSongHost host;
+    ASSERT_EQ(OpenF(back, path.string(), host), OpenStatus::Loaded);
+    EXPECT_FALSE(notesInPositionOrder(back));
+    const auto again = folder / "again.txt";
+    ASSERT_EQ(saveSongTo(back, again), "");
+    std::string rewritten;
+    ASSERT_TRUE(readWholeFile(again, rewritten));
+    EXPECT_EQ(rewritten, written);
 }
 
 } // namespace

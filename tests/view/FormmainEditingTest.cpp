@@ -566,6 +566,38 @@ TEST_F(Editing, BandVolumeAndInstrumentMarkTheSongOnlyWhenTheUserChangesThem) {
     EXPECT_EQ(w.song.bytModified, 1);
 }
 
+TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPage) {
+    // Part 1's notes, then part 10's, as a script might write a song file.
+    w.setNotes({note(12, 60, 12, 0), note(156, 60, 12, 0), note(300, 60, 12, 0),
+                note(12, 64, 12, 9), note(156, 64, 12, 9), note(300, 64, 12, 9)});
+    f().線引き();
+    f().HScroll2.setValue(2);
+    EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 2u) << "both parts' notes of page 3";
+
+    // The upper band's note is found under the pointer, and a click deletes it.
+    f().Picture1_MouseMove(0, 0, xAt(12), yAt(0, 35));
+    EXPECT_TRUE(f().Shape3.visible);
+    EXPECT_EQ(f().view.varSelNote, 3);
+    leftClick(xAt(12), yAt(0, 35));
+    EXPECT_TRUE(w.ui.messages.empty());
+    std::vector<std::pair<int32_t, int>> left;
+    for (int32_t i = 1; i <= w.song.noteCount(); ++i)
+        left.emplace_back(w.song.udtNotes[i].lngPos, w.song.udtNotes[i].bytPart);
+    EXPECT_EQ(left, (std::vector<std::pair<int32_t, int>>{{12, 0}, {156, 0}, {12, 9}, {156, 9},
+                                                          {300, 9}}));
+    EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 1u);
+
+    // A new note goes where counting every note puts it: behind the four
+    // earlier ones, before part 10's higher note at its position.
+    leftClick(xAt(12), yAt(0, 36));
+    ASSERT_EQ(w.song.noteCount(), 6);
+    EXPECT_EQ(w.song.udtNotes[5].lngPos, 300);
+    EXPECT_EQ(w.song.udtNotes[5].bytNote, 62);
+    EXPECT_EQ(w.song.udtNotes[5].bytPart, 0);
+    EXPECT_EQ(w.song.udtNotes[6].bytPart, 9);
+    EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 2u);
+}
+
 TEST_F(Editing, DigitOnlyBoxes) {
     f().Image4[8].click();
     EXPECT_TRUE(f().Text4.visible);
@@ -579,6 +611,12 @@ TEST_F(Editing, DigitOnlyBoxes) {
     EXPECT_EQ(f().view.intNoteLen, 9);
     f().Text4.setText("");
     EXPECT_EQ(f().view.intNoteLen, 9);
+    f().Text4.setText("7");
+    for (const char* zero : {"0", "00", "000"}) { // a note lasts at least one step
+        f().Text4.setText(zero);
+        EXPECT_EQ(f().Text4.text(), "7") << zero;
+        EXPECT_EQ(f().view.intNoteLen, 7) << zero;
+    }
     f().Text4.setText("240");
     leftClick(xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.udtNotes[1].lngLen, 240);
