@@ -60,6 +60,9 @@ bool Formmain::openFromWindow(const std::string& path, const std::string& shownP
     const bool merging = 曲の合成.checked && song.varNoteCountX2 > 0;
     const std::string captionBefore = caption;
     const OpenStatus status = OpenF(song, path, *this);
+    // A failed load brings notes back without a redraw: the hover must know
+    // their order all the same.
+    m_notesOrdered = notesInPositionOrder(song);
     if (status == OpenStatus::ReadFailure && 曲の合成.checked) {
         // The open song stayed as it was; so do its name and caption.
         setCaption(captionBefore);

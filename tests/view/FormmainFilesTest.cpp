@@ -388,6 +388,24 @@ TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
     EXPECT_TRUE(f().やり直し.enabled);
 }
 
+TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePointer) {
+    // The undo copy holds part 1's notes, then part 10's; the song is ordered.
+    w.setNotes({note(12, 60, 12, 0), note(156, 60, 12, 0), note(300, 60, 12, 0),
+                note(12, 64, 12, 9), note(156, 64, 12, 9), note(300, 64, 12, 9)});
+    w.song.udtNotes.resize(2);
+    w.song.varNoteCountX2 = 2;
+    f().線引き();
+    std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
+    f().refreshFileList();
+    clickListed("broken.txt");
+    ASSERT_EQ(w.song.noteCount(), 6);
+    f().view.intPage = 2;
+    // Part 1's note at 300, row 35 of the upper band (position 12 of page 3).
+    f().Picture1_MouseMove(0, 0, 5.0f * (12 + 18) + 7, -600.0f - 10.0f * (35 - 6) - 5);
+    EXPECT_TRUE(f().Shape3.visible);
+    EXPECT_EQ(f().view.varSelNote, 3);
+}
+
 TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDump) {
     w.setNotes({note(1, 60, 12, 0)}); // the undo copy holds this one note
     w.song.udtNotes.push_back(note(13, 62, 12, 0));
