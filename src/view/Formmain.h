@@ -63,7 +63,9 @@ public:
     void Picture1_MouseMove(int button, int shift, float X, float Y);
     void Picture1_MouseDown(int button, int shift, float X, float Y);
     void Picture1_MouseUp(int button, int shift, float X, float Y);
-    void Picture1_KeyDown(int keyCode, int shift);
+    // `padKeyCode` is the key by its place on the keyboard (keyCodeOfScanCode),
+    // 0 when the toolkit does not tell; the drum pad prefers it to `keyCode`.
+    void Picture1_KeyDown(int keyCode, int shift, int padKeyCode = 0);
     // Mouse over the pitch-bend strip, in the strip's units.
     void Picture4_MouseMove(int button, int shift, float X, float Y);
     // Closing the main window; false when the close is cancelled.
