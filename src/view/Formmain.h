@@ -138,7 +138,7 @@ public:
     void selectBandInstrument(int band, int program) override;
     void setBandVolume(int band, int volume) override;
     void sendShortMessage(uint32_t message) override { midiOutShortMsg(message); }
-    void setPage(int page) override { view.intPage = static_cast<int16_t>(page); }
+    void setPage(int page) override { view.intPage = page; }
     void redrawAfterLoad() override;
     bool tilePicture(const std::string& path) override;
     void drawSavedConfirmation(const std::string& fileName) override;
@@ -240,6 +240,9 @@ private:
     void drawGrid();
     void drawBarNumbers();
     void drawControlChanges();
+    // "全音符数は": the note count, and the grid step of the last hover.
+    void noteCountReadOut();
+    int m_cursorDivision = 0; // 0 until the pointer first moves over the staff
 
     // Files and playback.
     class PlaybackHooks;
@@ -277,6 +280,9 @@ private:
     void Command3_Click();
     void Command5_Click();
     void hidePositionPanel();
+    // While playing, the position panel keeps what was entered but its buttons
+    // wait for the stop (playback puts the change list back when it ends).
+    void positionPanelWhilePlaying(bool playing);
     void その他の楽器に変更_Click();
     void 便利機能_Click();
     // Set while the program itself sets controls whose handlers change song

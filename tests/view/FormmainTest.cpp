@@ -362,7 +362,11 @@ TEST(FormmainControls, SavingDrawsTheConfirmationOnTheView) {
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0].text, "song1.txt にデータを保存しました");
     EXPECT_EQ(texts[0].fontSize, 18);
-    EXPECT_EQ(texts[0].x1, 250);
+    // As far right as the sentence lets it stand inside the view.
+    EXPECT_LE(texts[0].x1, 250);
+    w.canvas.setFontSize(18);
+    EXPECT_LE(texts[0].x1 + w.canvas.textWidth(texts[0].text), 822);
+    w.canvas.setFontSize(9);
     EXPECT_EQ(texts[0].y1, -570);
     EXPECT_EQ(texts[1].y1, -80);
     EXPECT_EQ(texts[2].x1, 200);
