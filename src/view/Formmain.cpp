@@ -642,6 +642,30 @@ std::vector<std::string> wrapText(const Canvas& canvas, const std::string& text,
     return lines;
 }
 
+// Prints `lines` as one block from (x, y) at `size` points, inside the score
+// view: the block moves left as far as the view's left edge, then takes a
+// smaller type down to `smallest` points, then a line too long still runs on
+// over several lines.
+void printInsideView(Canvas& canvas, const std::vector<std::string>& lines, double x, double y,
+                     double size, double smallest) {
+    constexpr double kRightEdge = kViewLeft + kViewWidth - 10, kLeftEdge = kViewLeft + 10;
+    auto widest = [&] {
+        double w = 0;
+        for (const std::string& line : lines) w = std::max(w, canvas.textWidth(line));
+        return w;
+    };
+    canvas.setFontSize(size);
+    while (size > smallest && kLeftEdge + widest() > kRightEdge) canvas.setFontSize(--size);
+    x = std::clamp(kRightEdge - widest(), kLeftEdge, x);
+    canvas.setCurrentY(y);
+    for (const std::string& line : lines) {
+        for (const std::string& part : wrapText(canvas, line, kRightEdge - x)) {
+            canvas.setCurrentX(x);
+            canvas.print(part);
+        }
+    }
+}
+
 } // namespace
 
 void Formmain::showMessage(const std::string& text) {
@@ -687,27 +711,8 @@ bool Formmain::tilePicture(const std::string& path) {
 }
 
 void Formmain::drawSavedConfirmation(const std::string& fileName) {
-    // The sentence stays inside the view: it moves left as far as the view's
-    // left edge, then a long name takes a smaller type, then runs on over
-    // several lines.
-    const std::string sentence = fileName + msg::kSavedSuffix;
-    constexpr double kRightEdge = kViewLeft + kViewWidth - 10, kLeftEdge = kViewLeft + 10;
-    double size = 18;
-    canvas.setFontSize(size);
-    while (size > 10 && kLeftEdge + canvas.textWidth(sentence) > kRightEdge)
-        canvas.setFontSize(--size);
-    const double x = std::clamp(kRightEdge - canvas.textWidth(sentence), kLeftEdge, 250.0);
-    canvas.setCurrentY(-570);
-    for (const std::string& line : wrapText(canvas, sentence, kRightEdge - x)) {
-        canvas.setCurrentX(x);
-        canvas.print(line);
-    }
-    canvas.setFontSize(10);
-    canvas.setCurrentX(200);
-    canvas.setCurrentY(-80);
-    canvas.print(msg::kHowToOpen1);
-    canvas.setCurrentX(200);
-    canvas.print(msg::kHowToOpen2);
+    printInsideView(canvas, {fileName + msg::kSavedSuffix}, 250, -570, 18, 10);
+    printInsideView(canvas, {msg::kHowToOpen1, msg::kHowToOpen2}, 200, -80, 10, 8);
     canvas.setFontSize(9);
 }
 

@@ -397,16 +397,18 @@ TEST_F(ScoreDrawing, TheSaveConfirmationStaysInsideTheView) {
         const size_t before = w.canvas.texts().size();
         f().drawSavedConfirmation(name);
         const auto texts = w.canvas.texts();
-        std::string sentence;
+        std::string sentence, hint;
         const double size = w.canvas.fontSize();
-        for (size_t i = before; i < texts.size() && texts[i].y1 < -400; ++i) {
+        for (size_t i = before; i < texts.size(); ++i) {
             w.canvas.setFontSize(texts[i].fontSize);
             EXPECT_LE(texts[i].x1 + w.canvas.textWidth(texts[i].text), 822) << name.size();
             EXPECT_GE(texts[i].x1, -140);
-            sentence += texts[i].text;
+            (texts[i].y1 < -400 ? sentence : hint) += texts[i].text;
         }
         w.canvas.setFontSize(size);
         EXPECT_EQ(sentence, name + suffix);
+        EXPECT_EQ(hint, "データを読みこむには、右下のボックスでデータ名をクリックするか、"
+                        "楽譜にデータをドラッグ＆ドロップしてください。");
     }
 }
 
