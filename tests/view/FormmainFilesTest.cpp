@@ -278,6 +278,59 @@ TEST_F(FileCommands, OverwriteSaveAsksOnlyWhileTheSongHasNoName) {
     EXPECT_EQ(w.song.strFileName, "listed");
 }
 
+TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
+    editedSong();
+    w.ui.inputAnswer = "tune";
+    f().保存.click();
+    ASSERT_TRUE(std::filesystem::exists(w.folder / "tune.txt"));
+    w.song.bytModified = 1;
+
+    for (const std::string refused : {"a/b", "..", "say \"hi\""}) {
+        w.ui.messages.clear();
+        w.ui.inputAnswer = refused;
+        EXPECT_FALSE(f().保存_Click());
+        EXPECT_EQ(w.ui.messages.size(), 1u) << refused;
+        EXPECT_EQ(w.song.varSongName, "tune") << refused;
+        EXPECT_EQ(f().caption, kPrefix + "tune") << refused;
+    }
+    // The overwrite save writes under the kept name without asking.
+    w.ui.messages.clear();
+    const size_t asked = w.ui.inputs.size();
+    f().上書き保存.click();
+    EXPECT_EQ(w.ui.inputs.size(), asked);
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(w.song.bytModified, 0);
+}
+
+TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
+    editedSong();
+    w.ui.inputAnswer = "a/b"; // refused: the song stays unnamed
+    f().保存.click();
+    EXPECT_FALSE(w.song.varSongName.has_value());
+    EXPECT_EQ(f().caption, kPrefix + "新規作成");
+    const size_t asked = w.ui.inputs.size();
+    w.ui.messages.clear();
+    w.ui.inputAnswer = "";
+    f().上書き保存.click();
+    EXPECT_EQ(w.ui.inputs.size(), asked + 1) << "asks instead of repeating the refusal";
+    EXPECT_TRUE(w.ui.messages.empty());
+
+    // A song opened from a file whose name cannot be saved under asks too.
+    w.song.varSongName = "..";
+    f().上書き保存.click();
+    EXPECT_EQ(w.ui.inputs.size(), asked + 2);
+    EXPECT_EQ(w.ui.inputs.back().defaultText, "..");
+    EXPECT_TRUE(w.ui.messages.empty());
+}
+
+TEST_F(FileCommands, TheClosingQuestionNamesANeverNamedSongNew) {
+    editedSong();
+    w.ui.answers = {Answer::No};
+    EXPECT_TRUE(f().Form_QueryUnload());
+    EXPECT_EQ(w.ui.questions,
+              std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
+}
+
 TEST_F(FileCommands, TheDesktopOptionSendsLaterSavesToTheDesktopFolder) {
     const auto desktop = w.folder / "desktop";
     f().folders.desktopFolder = desktop;
