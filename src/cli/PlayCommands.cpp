@@ -37,27 +37,6 @@ void onInterrupt(int) {
     g_interrupted = true;
 }
 
-class MessageHost : public SongHost {
-public:
-    void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
-};
-
-bool openSong(Song& song, const std::string& path) {
-    MessageHost host;
-    switch (OpenF(song, path, host)) {
-    case OpenStatus::Loaded:
-        return true;
-    case OpenStatus::Picture:
-    case OpenStatus::NotASong:
-        std::cerr << msg::kCannotRead << '\n';
-        return false;
-    case OpenStatus::WrongMagic:
-    case OpenStatus::ReadFailure:
-        return false;
-    }
-    return false;
-}
-
 // IN, then `--option VALUE` pairs; nullopt when the arguments do not fit.
 std::optional<std::string> optionValue(const std::vector<std::string>& args, size_t first,
                                        const std::string& option, bool& ok) {
@@ -110,7 +89,28 @@ MidiDeviceList systemDevices() {
     return devices;
 }
 
+class MessageHost : public SongHost {
+public:
+    void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
+};
+
 } // namespace
+
+bool openSong(Song& song, const std::string& path) {
+    MessageHost host;
+    switch (OpenF(song, path, host)) {
+    case OpenStatus::Loaded:
+        return true;
+    case OpenStatus::Picture:
+    case OpenStatus::NotASong:
+        std::cerr << msg::cannotRead(path, msg::kReasonNotSongOrMidi) << '\n';
+        return false;
+    case OpenStatus::WrongMagic:
+    case OpenStatus::ReadFailure:
+        return false;
+    }
+    return false;
+}
 
 int play(const std::vector<std::string>& args) {
     bool ok = args.size() >= 2;

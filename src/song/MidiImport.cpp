@@ -25,6 +25,7 @@ public:
     MidiImporter(Song& song, std::string_view bytes) : m_song(song), m_b(bytes) {}
 
     bool run();
+    size_t position() const { return m_p; } // where the reading is, in bytes
 
 private:
     bool byteAt(size_t i, uint8_t& out) const {
@@ -335,9 +336,11 @@ bool MidiImporter::run() {
 
 } // namespace
 
-bool importStandardMidiFile(Song& song, std::string_view bytes) {
+bool importStandardMidiFile(Song& song, std::string_view bytes, size_t* stoppedAt) {
     MidiImporter importer(song, bytes);
-    return importer.run();
+    const bool ok = importer.run();
+    if (!ok && stoppedAt) *stoppedAt = importer.position();
+    return ok;
 }
 
 } // namespace vako

@@ -10,7 +10,8 @@ namespace vako {
 
 // Reads the file image into the cleared song. The notes are left as note starts
 // and note ends (pitch + 120) in position order, with `varNoteCountX2` the
-// number of entries; the caller removes the ends. False on a read failure.
-bool importStandardMidiFile(Song& song, std::string_view bytes);
+// number of entries; the caller removes the ends. False on a read failure, with
+// `stoppedAt` (when given) the offset where the reading stopped.
+bool importStandardMidiFile(Song& song, std::string_view bytes, size_t* stoppedAt = nullptr);
 
 } // namespace vako

@@ -1,5 +1,6 @@
 #include "view/Formmain.h"
 
+#include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -438,6 +439,10 @@ void Formmain::fillLists() {
 }
 
 void Formmain::Form_Load(const std::string& commandLine) {
+    // Saves that were interrupted (a kill, a power cut) left their temporary
+    // files behind; nothing else would ever remove them.
+    removeStaleTemporaryFiles(folders.songFolder);
+    removeStaleTemporaryFiles(folders.desktopFolder);
     refreshFileList();
     Command4.picture = Image2[0].picture;
     やり直し.enabled = false;
@@ -724,7 +729,9 @@ void Formmain::refreshFileList() {
          it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const std::string ext = lowerAscii(it->path().extension().string());
-        if ((ext == ".txt" || ext == ".mid") && it->is_regular_file(ec)) names.push_back(name);
+        if ((ext == ".txt" || ext == ".mid") && !isTemporaryFileName(name) &&
+            it->is_regular_file(ec))
+            names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     File1.items = std::move(names);

@@ -99,7 +99,7 @@ void Formmain::Picture1_OLEDragDrop(const std::vector<std::string>& paths) {
     if (isPicturePath(path)) {
         // The background of the staff; the song stays as it is.
         if (!tilePicture(path)) {
-            showMessage(msg::kCannotRead);
+            showMessage(msg::cannotRead(path, msg::kReasonNotPicture));
             return;
         }
         線引き();

@@ -92,7 +92,9 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     editedSong();
     w.ui.answers = {Answer::No};
     clickListed("broken.txt");
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    // The long-standing text, then the file and why.
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::cannotRead(
+                                 (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.bytModified, 1);
 }
@@ -190,7 +192,8 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
 
     // A picture that cannot be loaded says so and changes nothing.
     f().Picture1_OLEDragDrop({"/pics/missing.bmp"});
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{
+                                 msg::cannotRead("/pics/missing.bmp", msg::kReasonNotPicture)});
     EXPECT_FALSE(f().Command2.visible);
 }
 
@@ -433,7 +436,8 @@ TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
     f().やり直し.enabled = true;
     f().曲の合成.click();
     clickListed("broken.txt");
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.bytModified, 1);
     EXPECT_EQ(w.song.varSongName, "mine");

@@ -203,10 +203,22 @@ TEST(FormmainStartup, OpensTheCommandLineFile) {
     EXPECT_EQ(w.song.varSongName, "example");
 }
 
+TEST(FormmainStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
+    Window w;
+    std::ofstream(w.folder / ".vakotmp-Ab12Cd") << "half a song";
+    std::ofstream(w.folder / ".song.txt.Ab12Cd") << "half a song of an earlier version";
+    std::ofstream(w.folder / "song.txt") << "a song";
+    w.load();
+    EXPECT_FALSE(std::filesystem::exists(w.folder / ".vakotmp-Ab12Cd"));
+    EXPECT_FALSE(std::filesystem::exists(w.folder / ".song.txt.Ab12Cd"));
+    EXPECT_EQ(w.form->File1.items, std::vector<std::string>{"song.txt"});
+}
+
 TEST(FormmainStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     Window w;
     w.load("\"/no/such/file.txt\"");
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{
+                                 msg::cannotRead("\"/no/such/file.txt\"", msg::kReasonMissing)});
     EXPECT_FALSE(w.form->File1.visible);
     EXPECT_FALSE(w.song.varSongName) << "an unread file gives the empty song no name";
 }
