@@ -40,6 +40,7 @@ void onInterrupt(int) {
 class MessageHost : public SongHost {
 public:
     void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
+    void showStatus(const std::string& text) override { std::cerr << text << '\n'; }
 };
 
 bool openSong(Song& song, const std::string& path) {

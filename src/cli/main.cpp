@@ -26,6 +26,7 @@ constexpr int kExitUsage = 2;
 class ToolHost : public SongHost {
 public:
     void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
+    void showStatus(const std::string& text) override { std::cerr << text << '\n'; }
 };
 
 void usage() {

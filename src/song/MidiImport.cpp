@@ -7,24 +7,84 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 namespace vako {
 namespace {
 
-constexpr size_t kFirstTrackData = 22;     // MThd chunk (14 bytes) + MTrk type and length (8 bytes)
-constexpr size_t kNextTrackSkip = 8;       // "MTrk" and the length of the next track chunk
-constexpr int32_t kImportedNoteLength = 8; // a note start's lngLen until it is paired
+constexpr size_t kHeaderFields = 8;         // "MThd" and the header's length
+constexpr size_t kChunkHeader = 8;          // chunk type and length
 constexpr int32_t kUnpairedNoteLength = 12; // a quarter note, for a start that never ends
 constexpr int32_t kPercussionNoteLength = 3;
+constexpr int32_t kShortestNoteLength = 1; // a note that ends within the step it starts in
+// Strength is kept in steps of 6 in the song file; anything below 6 would be
+// saved as 0 and exported as a note-on of velocity 0, which is a note-off.
+constexpr uint8_t kQuietestSoundingVelocity = 6;
 constexpr int kLowestImportTempo = 30, kHighestImportTempo = 600;
+constexpr int kKeys = 128;
+constexpr int kKeyGroups = kPartCount * kKeys; // one per channel and key
+constexpr int64_t kNoTick = std::numeric_limits<int64_t>::max();
+
+// The file is read twice. The first pass keeps the note starts, and what
+// decides them (modulation and balance of their channel); the second pairs
+// the note ends with them and reads everything else. So a note end costs no
+// memory: it only lowers the end tick of the starts it closes.
+enum class Pass { Starts, Rest };
+
+// Where in time an event stands: its tick, then its place in the file. Two
+// events at one tick are ordered by the file (the byte offset where each starts).
+struct FilePlace {
+    int64_t tick = -1;
+    size_t offset = 0;
+    friend auto operator<=>(const FilePlace&, const FilePlace&) = default;
+};
+
+// A timed control change, with the place it came from, so that of several
+// changes at one step the last in effect can be kept.
+struct PlacedChange {
+    CCRec rec;
+    FilePlace place;
+    int part() const { return rec.bytType == kTempoChange ? 0 : rec.lngValue % 16; }
+};
+
+// A setting read before a channel's first note: the latest one wins.
+template <typename T> struct PlacedSetting {
+    T value{};
+    FilePlace place;
+    bool set = false;
+    void offer(T v, FilePlace at) {
+        if (set && at < place) return;
+        value = v, place = at, set = true;
+    }
+};
+
+// The meter a time signature gives (quarter notes per bar), 0 when the song
+// has none like it.
+int quartersPerBarOf(int numerator, int denominatorPower) {
+    const std::array<std::tuple<int, int, int>, 6> known = {
+        {{2, 2, 2}, {3, 2, 3}, {4, 2, 4}, {6, 3, 3}, {6, 2, 6}, {12, 3, 6}}};
+    for (auto [n, d, quarters] : known)
+        if (n == numerator && d == denominatorPower) return quarters;
+    return 0;
+}
+
+// 60,000,000 / µs rounded to the nearest whole beat per minute (halves to the even one).
+int64_t beatsPerMinute(int64_t micros) {
+    int64_t q = 60'000'000 / micros;
+    const int64_t twice = 2 * (60'000'000 % micros);
+    if (twice > micros || (twice == micros && q % 2 == 1)) ++q;
+    return q;
+}
 
 // Walks one file image. Every read is checked against the end of the data: a
 // file that claims more bytes than it holds ends the import with a read failure.
 class MidiImporter {
 public:
-    MidiImporter(Song& song, std::string_view bytes) : m_song(song), m_b(bytes) {}
+    MidiImporter(Song& song, std::string_view bytes, const MidiImportLimits& limits)
+        : m_song(song), m_b(bytes), m_limits(limits) {}
 
-    bool run();
+    MidiImportOutcome run();
 
 private:
     bool byteAt(size_t i, uint8_t& out) const {
@@ -32,34 +92,77 @@ private:
         out = static_cast<uint8_t>(m_b[i]);
         return true;
     }
+    uint32_t bigEndian32(size_t at) const;
+    bool readHeader();
+    // Reads every track the header announces, chunk after chunk by their lengths.
+    bool walkTracks();
+    bool readTrack(size_t begin, size_t end);
     // A variable-length quantity of 1 to 4 bytes (7 bits each, high bit set on
     // every byte but the last) at m_p; moves m_p past it.
     bool readVariableLength(uint32_t& value);
-    bool readTrack();
     bool readEvent(bool& endOfTrack);
     bool readMeta(bool& endOfTrack);
-    // Moves m_p over a length field and that many bytes.
     bool skipByLength();
     bool readChannelEvent(uint8_t status, size_t data);
+    bool readNoteEvent(bool start, uint8_t channel, uint8_t key, uint8_t velocity);
+    void readSetting(uint8_t type, uint8_t channel, int value);
 
-    // (abs * 12) \ division: the event's position in steps. False when the
-    // position lies at or beyond the end marker of the control changes.
-    bool stepPosition(int32_t& pos) const;
-    void addNoteEntry(int32_t pos, uint8_t bytNote, int32_t len, uint8_t channel, uint8_t velocity);
-    void appendControlChange(int32_t pos, int32_t value, uint8_t type);
+    // (tick * 12) \ division: the position in steps. False when it lies at or
+    // beyond the end marker of the control changes.
+    bool stepOf(int64_t tick, int32_t& pos) const;
+    FilePlace here() const { return {m_abs, m_eventAt}; }
+    void addChange(int32_t pos, int32_t value, uint8_t type);
+
+    void groupStarts();
+    void closeStarts(uint8_t channel, uint8_t key);
+    void setLengths();
+    void finishChanges();
     void finish();
 
     Song& m_song;
     std::string_view m_b;
-    size_t m_p = kFirstTrackData;
-    int m_runningStatus = -1; // the last status byte seen, -1 before the first
-    int64_t m_abs = 0;        // ticks since the start of the current track
-    std::array<int32_t, kPartCount>
-        m_first{}; // step of each channel's first note start, 0 = none yet
-    std::array<uint8_t, kPartCount> m_mod{}; // last controller 1 value per channel
-    std::array<uint8_t, kPartCount> m_pan{}; // last controller 10 value per channel
-    std::string m_copyright, m_sequenceName; // UTF-8, decoded event by event
+    MidiImportLimits m_limits;
+    MidiImportOutcome m_outcome;
+    Pass m_pass = Pass::Starts;
+
+    int m_trackCount = 0;
+    size_t m_firstChunk = 0;
+    int m_trackIndex = 0;      // 0 for the first track read
+    size_t m_p = 0;            // read position
+    size_t m_eventAt = 0;      // where the event being read starts
+    int m_runningStatus = -1;  // the last channel status byte, -1 before the first
+    int64_t m_abs = 0;         // ticks since the start of the current track
+    int64_t m_startsRead = 0;  // note starts kept so far in this pass
+
+    // The note starts, as udtNotes[1..N]; their ticks, and their indices
+    // (0-based) grouped by channel and key, each group in time order.
+    std::vector<int64_t> m_startTicks;
+    std::vector<int64_t> m_groupBegin; // kKeyGroups + 1 offsets into m_byGroup
+    std::vector<int32_t> m_byGroup;
+    // For group k of S starts, slots m_groupBegin[k] + k + g, g = 1..S: the
+    // earliest end tick read that follows exactly g of the group's starts.
+    std::vector<int64_t> m_endAfter;
+
+    std::array<int64_t, kPartCount> m_earliestStart{}; // tick of each channel's first start
+    std::array<uint8_t, kPartCount> m_mod{};           // last controller 1 value per channel
+    std::array<uint8_t, kPartCount> m_pan{};           // last controller 10 value per channel
+    std::array<PlacedSetting<uint8_t>, kPartCount> m_program, m_volume;
+    PlacedSetting<int32_t> m_startTempo;
+    std::vector<PlacedChange> m_changes;
+    // Index into m_changes of the last change of each kind and part: a file
+    // that sets one thing many times within one step keeps one change.
+    std::array<std::array<int64_t, kPartCount>, 4> m_lastChange{};
+    int m_meter = 0; // quarter notes per bar from a time signature at tick 0
+    std::string m_copyright;
+    std::string m_firstTrackName, m_firstName;
+    bool m_firstNameFound = false, m_firstTrackNameFound = false;
 };
+
+uint32_t MidiImporter::bigEndian32(size_t at) const {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<uint8_t>(m_b[at + i]);
+    return v;
+}
 
 bool MidiImporter::readVariableLength(uint32_t& value) {
     value = 0;
@@ -72,30 +175,98 @@ bool MidiImporter::readVariableLength(uint32_t& value) {
     return true;
 }
 
-bool MidiImporter::stepPosition(int32_t& pos) const {
-    // m_abs stays below 2^60 (at most 2^28 ticks per byte of the file), so the
+bool MidiImporter::stepOf(int64_t tick, int32_t& pos) const {
+    // Ticks stay below 2^60 (at most 2^28 ticks per byte of the file), so the
     // bound is checked before the product is formed.
     const int64_t limit = int64_t{kEndMarkerPos} * m_song.intMidiTimebase / 12;
-    if (m_abs > limit) return false;
-    const int64_t steps = m_abs * 12 / m_song.intMidiTimebase;
+    if (tick > limit) return false;
+    const int64_t steps = tick * 12 / m_song.intMidiTimebase;
     if (steps >= kEndMarkerPos) return false;
     pos = static_cast<int32_t>(steps);
     return true;
 }
 
-void MidiImporter::addNoteEntry(int32_t pos, uint8_t bytNote, int32_t len, uint8_t channel,
-                                uint8_t velocity) {
-    // push_back grows the array geometrically: amortised constant per entry.
-    m_song.udtNotes.push_back(
-        NoteRec{pos, bytNote, len, channel, velocity, m_pan[channel], m_mod[channel]});
+bool MidiImporter::readHeader() {
+    // The header chunk: its length (6 or more; what follows the division is
+    // not used), then format, track count and division.
+    if (m_b.size() < kHeaderFields + 6) return false;
+    const uint32_t length = bigEndian32(4);
+    if (length < 6 || length > m_b.size() - kHeaderFields) return false;
+    m_firstChunk = kHeaderFields + length;
+    m_trackCount = static_cast<uint8_t>(m_b[10]) * 256 + static_cast<uint8_t>(m_b[11]);
+    // A division with the top bit set counts SMPTE frames, which the song
+    // cannot follow; it does not fit intMidiTimebase either.
+    const int division = static_cast<uint8_t>(m_b[12]) * 256 + static_cast<uint8_t>(m_b[13]);
+    if (division == 0 || division > std::numeric_limits<int16_t>::max()) return false;
+    m_song.intMidiTimebase = static_cast<int16_t>(division);
+    return true;
 }
 
-void MidiImporter::appendControlChange(int32_t pos, int32_t value, uint8_t type) {
-    std::vector<CCRec>& ccs = m_song.udtCCs;
-    const int32_t index = m_song.varCCCount + 1;
-    if (ccs.size() <= static_cast<size_t>(index)) ccs.resize(ccs.size() * 2 + 2);
-    ccs[index] = CCRec{pos, value, type};
-    m_song.varCCCount = index;
+bool MidiImporter::walkTracks() {
+    size_t p = m_firstChunk;
+    m_runningStatus = -1;
+    m_startsRead = 0;
+    for (m_trackIndex = 0; m_trackIndex < m_trackCount;) {
+        m_eventAt = p;
+        // Fewer chunks than the header announces, or a chunk longer than the
+        // rest of the file: the file ends early.
+        if (m_b.size() - p < kChunkHeader) return false;
+        const uint32_t length = bigEndian32(p + 4);
+        const size_t begin = p + kChunkHeader;
+        if (length > m_b.size() - begin) return false;
+        if (m_b.substr(p, 4) == "MTrk") {
+            if (!readTrack(begin, begin + length)) return false;
+            ++m_trackIndex;
+        } else {
+            m_outcome.leftOutData = true; // a chunk of a kind the song has no use for
+        }
+        p = begin + length;
+    }
+    // Whole chunks after the announced tracks.
+    if (m_b.size() - p >= kChunkHeader) m_outcome.leftOutData = true;
+    return true;
+}
+
+bool MidiImporter::readTrack(size_t begin, size_t end) {
+    m_p = begin;
+    m_abs = 0;
+    // A track ends at its end-of-track event or at the end of its chunk.
+    while (m_p < end) {
+        m_eventAt = m_p;
+        bool endOfTrack = false;
+        // Every event moves m_p forward by at least two bytes, so this ends.
+        if (!readEvent(endOfTrack)) return false;
+        if (endOfTrack) {
+            if (m_p < end) m_outcome.leftOutData = true;
+            break;
+        }
+    }
+    return true;
+}
+
+bool MidiImporter::readEvent(bool& endOfTrack) {
+    uint32_t delta;
+    if (!readVariableLength(delta)) return false;
+    m_abs += delta;
+
+    uint8_t b;
+    if (!byteAt(m_p, b)) return false;
+    if (b == 0xFF) return readMeta(endOfTrack);
+    if (b >= 0xF0) {
+        // System exclusive (F0, F7) and the status bytes a file does not use:
+        // a length field, then that many bytes. The running status of the
+        // channel messages stays, as other programs expect of their files.
+        ++m_p;
+        return skipByLength();
+    }
+    if (b < 0x80) {
+        // Running status: a data byte where a status byte belongs repeats the
+        // last channel status.
+        if (m_runningStatus < 0) return false;
+        return readChannelEvent(static_cast<uint8_t>(m_runningStatus), m_p);
+    }
+    m_runningStatus = b;
+    return readChannelEvent(b, m_p + 1);
 }
 
 bool MidiImporter::skipByLength() {
@@ -111,40 +282,50 @@ bool MidiImporter::readMeta(bool& endOfTrack) {
     uint8_t type;
     if (!byteAt(m_p + 1, type)) return false;
     m_p += 2;
-    const size_t lengthAt = m_p;
     uint32_t length;
     if (!readVariableLength(length)) return false;
     const size_t data = m_p;
     if (length > m_b.size() - std::min(data, m_b.size())) return false;
     m_p = data + length;
+    const auto u = [&](size_t i) { return static_cast<uint8_t>(m_b[data + i]); };
     switch (type) {
     case 0x2F: // end of track
-        uint8_t lengthByte;
-        if (byteAt(lengthAt, lengthByte) && lengthByte == 0) endOfTrack = true;
+        endOfTrack = true;
         break;
     case 0x51: { // set tempo: microseconds per quarter note, 3 bytes
         if (length < 3) break;
-        const auto u = [&](size_t i) { return static_cast<uint8_t>(m_b[data + i]); };
         const int64_t micros = int64_t{u(0)} * 65536 + u(1) * 256 + u(2);
         if (micros == 0) return false;
-        const auto tempo = static_cast<int32_t>(60000000 / micros);
         int32_t pos;
-        if (!stepPosition(pos)) return false;
+        if (!stepOf(m_abs, pos)) return false;
+        if (m_pass != Pass::Rest) break;
+        const int64_t exact = beatsPerMinute(micros);
+        const auto tempo =
+            static_cast<int32_t>(std::clamp<int64_t>(exact, kLowestImportTempo, kHighestImportTempo));
+        if (tempo != exact) m_outcome.tempoLimited = true;
         if (pos < 1) {
-            m_song.udtCCs[1] = CCRec{0, tempo, kTempoChange}; // the start tempo, not limited
+            m_startTempo.offer(tempo, here());
         } else {
-            appendControlChange(pos, std::clamp(tempo, kLowestImportTempo, kHighestImportTempo),
-                                kTempoChange);
+            addChange(pos, tempo, kTempoChange);
         }
         break;
     }
-    case 0x02: // copyright notice
-        m_copyright += fromShiftJis(m_b.substr(data, length));
+    case 0x58: // time signature: numerator, power of two of the denominator, ...
+        if (m_pass == Pass::Rest && length >= 2 && m_abs == 0) m_meter = quartersPerBarOf(u(0), u(1));
         break;
-    case 0x03: // sequence or track name
-        m_sequenceName += fromShiftJis(m_b.substr(data, length));
+    case 0x02: // copyright notice: every one, one after the other
+        if (m_pass == Pass::Rest) m_copyright += fromShiftJis(m_b.substr(data, length));
         break;
-    default: // texts, time and key signatures and the rest: the song holds none of them
+    case 0x03: // sequence or track name: the first track's, else the first one
+        if (m_pass != Pass::Rest) break;
+        if (!m_firstNameFound) m_firstName = fromShiftJis(m_b.substr(data, length));
+        if (m_trackIndex == 0 && !m_firstTrackNameFound) {
+            m_firstTrackName = fromShiftJis(m_b.substr(data, length));
+            m_firstTrackNameFound = true;
+        }
+        m_firstNameFound = true;
+        break;
+    default: // other texts, key signatures and the rest: the song holds none of them
         break;
     }
     return true;
@@ -161,182 +342,256 @@ bool MidiImporter::readChannelEvent(uint8_t status, size_t data) {
 
     switch (kind) {
     case 0x80:
-    case 0x90: {
-        // A note number is a data byte; a key of 128 or more would not even fit
-        // the note end's encoding (key + 120 in one byte): the file is broken.
-        if (d1 > 127) return false;
-        int32_t pos;
-        if (!stepPosition(pos)) return false;
-        if (kind == 0x90 && d2 != 0) {
-            addNoteEntry(pos, d1, kImportedNoteLength, channel, d2);
-            if (m_first[channel] == 0) m_first[channel] = pos;
-        } else {
-            addNoteEntry(pos, static_cast<uint8_t>(d1 + kNoteOffBase), 0, channel, d2);
-        }
-        break;
-    }
-    case 0xB0: {
-        if (d1 == 7) { // channel volume: volume step = value \ 20
-            if (m_first[channel] == 0) {
-                m_song.intPartVolume[channel] = static_cast<int16_t>(d2 / 20);
-            } else {
-                int32_t pos;
-                if (!stepPosition(pos)) return false;
-                appendControlChange(pos, (d2 / 20) * 16 + channel, kVolumeChange);
-            }
-        } else if (d1 == 1) {
+    case 0x90:
+        return readNoteEvent(kind == 0x90 && d2 != 0, channel, d1, d2);
+    case 0xB0:
+        if (d1 == 7) {
+            readSetting(kVolumeChange, channel, d2 / 20); // volume step = value \ 20
+        } else if (m_pass == Pass::Starts && d1 == 1) {
             m_mod[channel] = d2;
-        } else if (d1 == 10) {
+        } else if (m_pass == Pass::Starts && d1 == 10) {
             m_pan[channel] = d2;
         }
-        break;
-    }
-    case 0xC0: // program change: an initial setting until the channel's first note
-        if (m_first[channel] == 0) {
-            m_song.bytPartInstrument[channel] = d1;
-        } else {
-            int32_t pos;
-            if (!stepPosition(pos)) return false;
-            appendControlChange(pos, d1 * 16 + channel, kInstrumentChange);
-        }
-        break;
+        return true;
+    case 0xC0:
+        readSetting(kInstrumentChange, channel, d1);
+        return true;
     default: // polyphonic and channel pressure, pitch bend: the song holds none of them
-        break;
+        return true;
+    }
+}
+
+bool MidiImporter::readNoteEvent(bool start, uint8_t channel, uint8_t key, uint8_t velocity) {
+    // A note number is a data byte; a key of 128 or more means a broken file.
+    if (key >= kKeys) return false;
+    int32_t pos;
+    if (!stepOf(m_abs, pos)) return false;
+    // The song holds keys up to 119 (from 120 up a note record marks a note end).
+    const bool kept = start && key < kNoteOffBase;
+    if (m_pass == Pass::Starts) {
+        if (!kept) return true;
+        if (m_startsRead >= m_limits.mostNotes) {
+            m_outcome.tooManyNotes = true;
+            return false;
+        }
+        m_song.udtNotes.push_back(NoteRec{pos, key, 0, channel,
+                                          std::max(velocity, kQuietestSoundingVelocity),
+                                          m_pan[channel], m_mod[channel]});
+        m_startTicks.push_back(m_abs);
+        m_earliestStart[channel] = std::min(m_earliestStart[channel], m_abs);
+        ++m_startsRead;
+        return true;
+    }
+    if (kept) {
+        ++m_startsRead;
+    } else if (!start) {
+        closeStarts(channel, key);
     }
     return true;
 }
 
-bool MidiImporter::readEvent(bool& endOfTrack) {
-    uint32_t delta;
-    if (!readVariableLength(delta)) return false;
-    m_abs += delta;
-
-    uint8_t b;
-    if (!byteAt(m_p, b)) return false;
-    uint8_t status;
-    size_t data;
-    if (b < 0x80) {
-        // Running status: a data byte where a status byte belongs repeats the last status.
-        if (m_runningStatus < 0) return false;
-        status = static_cast<uint8_t>(m_runningStatus);
-        data = m_p;
-    } else {
-        m_runningStatus = b;
-        status = b;
-        data = m_p + 1;
+void MidiImporter::readSetting(uint8_t type, uint8_t channel, int value) {
+    if (m_pass != Pass::Rest) return;
+    // A setting at or before the channel's first note start, in whatever track
+    // that note lies, is where the part starts; a later one is a timed change.
+    if (m_abs <= m_earliestStart[channel]) {
+        (type == kVolumeChange ? m_volume : m_program)[channel].offer(static_cast<uint8_t>(value),
+                                                                      here());
+        return;
     }
-
-    if (status == 0xFF) {
-        // Under running status a repeated meta event starts at the data byte
-        // that stands for its FF.
-        m_p = data - 1;
-        return readMeta(endOfTrack);
-    }
-    if (status >= 0xF0) {
-        // System exclusive (F0, F7) and the status bytes a file does not use:
-        // a length field, then that many bytes.
-        m_p = data;
-        return skipByLength();
-    }
-    return readChannelEvent(status, data);
+    int32_t pos;
+    // The channel has a note start later than this, so the position is in range.
+    if (!stepOf(m_abs, pos)) return;
+    addChange(pos, value * 16 + channel, type);
 }
 
-bool MidiImporter::readTrack() {
-    m_abs = 0;
-    bool endOfTrack = false;
-    while (!endOfTrack) {
-        // Every event moves m_p forward by at least two bytes, so this ends.
-        if (!readEvent(endOfTrack)) return false;
+void MidiImporter::addChange(int32_t pos, int32_t value, uint8_t type) {
+    // Changes at step 0 move to step 1, beside the start tempo.
+    const PlacedChange change{CCRec{std::max(pos, 1), value, type}, here()};
+    int64_t& last = m_lastChange[type][change.part()];
+    if (last >= 0 && m_changes[last].rec.lngPos == change.rec.lngPos) {
+        if (m_changes[last].place < change.place) m_changes[last] = change;
+        return;
     }
-    m_p += kNextTrackSkip;
-    return true;
+    last = static_cast<int64_t>(m_changes.size());
+    m_changes.push_back(change);
+}
+
+void MidiImporter::groupStarts() {
+    const auto n = static_cast<int64_t>(m_startTicks.size());
+    m_groupBegin.assign(kKeyGroups + 1, 0);
+    const auto group = [&](int64_t i) {
+        const NoteRec& note = m_song.udtNotes[i + 1];
+        return note.bytPart * kKeys + note.bytNote;
+    };
+    for (int64_t i = 0; i < n; ++i) ++m_groupBegin[group(i) + 1];
+    for (int k = 0; k < kKeyGroups; ++k) m_groupBegin[k + 1] += m_groupBegin[k];
+    m_byGroup.assign(static_cast<size_t>(n), 0);
+    std::vector<int64_t> fill(m_groupBegin.begin(), m_groupBegin.end() - 1);
+    for (int64_t i = 0; i < n; ++i) m_byGroup[fill[group(i)]++] = static_cast<int32_t>(i);
+    // Tracks are read one after the other, so a group may go back in time.
+    for (int k = 0; k < kKeyGroups; ++k) {
+        const auto first = m_byGroup.begin() + m_groupBegin[k];
+        const auto last = m_byGroup.begin() + m_groupBegin[k + 1];
+        const auto earlier = [&](int32_t a, int32_t b) {
+            return std::pair(m_startTicks[a], a) < std::pair(m_startTicks[b], b);
+        };
+        if (!std::is_sorted(first, last, earlier)) std::sort(first, last, earlier);
+    }
+    m_endAfter.assign(static_cast<size_t>(n + kKeyGroups), kNoTick);
+}
+
+void MidiImporter::closeStarts(uint8_t channel, uint8_t key) {
+    // A note end closes every start of its channel and key before it (an
+    // earlier tick, or the same tick and earlier in the file) that has no
+    // earlier end of its own. Counting the group's starts before the end
+    // (g) is enough: the starts g, g-1, ... take the earliest end of all
+    // those that follow exactly g or more of them.
+    const int k = channel * kKeys + key;
+    const int64_t begin = m_groupBegin[k], end = m_groupBegin[k + 1];
+    if (begin == end) return;
+    const int64_t tick = m_abs, readBefore = m_startsRead;
+    const auto at = std::partition_point(
+        m_byGroup.begin() + begin, m_byGroup.begin() + end, [&](int32_t i) {
+            return m_startTicks[i] < tick || (m_startTicks[i] == tick && i < readBefore);
+        });
+    const int64_t g = at - (m_byGroup.begin() + begin);
+    if (g == 0) return; // an end before any start of its key costs nothing
+    int64_t& slot = m_endAfter[static_cast<size_t>(begin + k + g)];
+    slot = std::min(slot, tick);
+}
+
+void MidiImporter::setLengths() {
+    for (int k = 0; k < kKeyGroups; ++k) {
+        const int64_t begin = m_groupBegin[k], count = m_groupBegin[k + 1] - begin;
+        int64_t endTick = kNoTick;
+        for (int64_t g = count; g >= 1; --g) {
+            endTick = std::min(endTick, m_endAfter[static_cast<size_t>(begin + k + g)]);
+            NoteRec& note = m_song.udtNotes[m_byGroup[begin + g - 1] + 1];
+            int32_t endPos = 0;
+            if (endTick == kNoTick || !stepOf(endTick, endPos)) {
+                note.lngLen = kUnpairedNoteLength;
+            } else {
+                note.lngLen = std::max(endPos - note.lngPos, kShortestNoteLength);
+            }
+            if (note.bytPart == kPercussionPart) note.lngLen = kPercussionNoteLength;
+        }
+    }
+}
+
+void MidiImporter::finishChanges() {
+    Song& song = m_song;
+    // Of several changes of one kind and part at one step the last in
+    // effect stays: the latest tick, at equal ticks the later in the file.
+    // A list from one track is already in that order, position by position.
+    std::sort(m_changes.begin(), m_changes.end(), [](const PlacedChange& a, const PlacedChange& b) {
+        return std::tuple(a.rec.lngPos, a.rec.bytType, a.part(), a.place) <
+               std::tuple(b.rec.lngPos, b.rec.bytType, b.part(), b.place);
+    });
+    std::vector<PlacedChange> kept;
+    kept.reserve(m_changes.size());
+    for (size_t i = 0; i < m_changes.size(); ++i) {
+        const PlacedChange& c = m_changes[i];
+        if (i + 1 < m_changes.size()) {
+            const PlacedChange& next = m_changes[i + 1];
+            if (next.rec.lngPos == c.rec.lngPos && next.rec.bytType == c.rec.bytType &&
+                next.part() == c.part())
+                continue;
+        }
+        // A tempo at the start tempo's position (step 1) is the start tempo.
+        if (c.rec.bytType == kTempoChange && c.rec.lngPos == 1) {
+            m_startTempo.offer(c.rec.lngValue, c.place);
+            continue;
+        }
+        kept.push_back(c);
+    }
+    m_changes.clear();
+    m_changes.shrink_to_fit();
+    // Position order; at one position the order of the file.
+    std::sort(kept.begin(), kept.end(), [](const PlacedChange& a, const PlacedChange& b) {
+        return std::pair(a.rec.lngPos, a.place) < std::pair(b.rec.lngPos, b.place);
+    });
+
+    const int32_t startTempo = m_startTempo.set ? m_startTempo.value : 120;
+    song.udtCCs.assign(kept.size() + 3, CCRec{});
+    song.udtCCs[1] = CCRec{1, startTempo, kTempoChange};
+    for (size_t i = 0; i < kept.size(); ++i) song.udtCCs[i + 2] = kept[i].rec;
+    song.varCCCount = static_cast<int32_t>(kept.size() + 1);
+    song.udtCCs[kept.size() + 2].lngPos = kEndMarkerPos;
 }
 
 void MidiImporter::finish() {
     Song& song = m_song;
-    const auto entries = static_cast<int64_t>(song.udtNotes.size()) - 1;
-    song.varNoteCountX2 = static_cast<int32_t>(entries);
-
-    for (int32_t i = 1; i <= song.varCCCount; ++i)
-        if (song.udtCCs[i].lngPos == 0) song.udtCCs[i].lngPos = 1;
-    // Control changes are appended track by track; the song keeps them in
-    // position order. A single track already gives that order, and is left as
-    // it is (the sort would swap equal positions). Record 1 (the start tempo,
-    // now at position 1) is never later than any other.
-    for (int32_t i = 3; i <= song.varCCCount; ++i) {
-        if (song.udtCCs[i].lngPos < song.udtCCs[i - 1].lngPos) {
-            SortCCs(song.udtCCs, 2, song.varCCCount);
+    setLengths();
+    const auto n = static_cast<int64_t>(m_startTicks.size());
+    m_startTicks = {};
+    m_byGroup = {};
+    m_endAfter = {};
+    song.varNoteCountX2 = static_cast<int32_t>(n * 2);
+    // Tracks are read one after the other; one track already gives position
+    // order and is left as it is.
+    for (int64_t i = 2; i <= n; ++i) {
+        if (song.udtNotes[i].lngPos < song.udtNotes[i - 1].lngPos) {
+            SortNotes(song.udtNotes, 1, n);
             break;
         }
     }
-
-    SortEvents(song.udtNotes, entries);
-
-    // Lengths: a note start lasts until the first later note end of the same
-    // part and key in sorted order, 12 steps when none comes. Walking backwards,
-    // nextEnd holds for every part and key the nearest note end seen so far.
-    // Note ends are told by their length 0 (starts carry 8 until now), not by
-    // their note value alone: a start of key 125 is no end of key 5.
-    std::vector<int64_t> nextEnd(static_cast<size_t>(kPartCount) * 128, 0);
-    for (int64_t i = entries; i >= 1; --i) {
-        NoteRec& e = song.udtNotes[i];
-        if (e.lngLen == 0) {
-            nextEnd[e.bytPart * 128 + (e.bytNote - kNoteOffBase)] = i;
-        } else {
-            const int64_t j = nextEnd[e.bytPart * 128 + e.bytNote];
-            e.lngLen = j > 0 ? song.udtNotes[j].lngPos - e.lngPos : kUnpairedNoteLength;
-        }
+    finishChanges();
+    for (int part = 0; part < kPartCount; ++part) {
+        if (m_program[part].set) song.bytPartInstrument[part] = m_program[part].value;
+        if (m_volume[part].set) song.intPartVolume[part] = m_volume[part].value;
     }
-    for (int64_t i = 1; i <= entries; ++i)
-        if (song.udtNotes[i].bytPart == kPercussionPart)
-            song.udtNotes[i].lngLen = kPercussionNoteLength;
-
-    // The undo copy is the song as it will stand once the note ends are gone,
-    // so that an undo right after opening gives back the opened song.
-    song.udtUndoNotes.clear();
-    song.udtUndoNotes.reserve(static_cast<size_t>(entries / 2 + 2));
-    song.udtUndoNotes.push_back(NoteRec{});
-    for (int64_t i = 1; i <= entries; ++i)
-        if (song.udtNotes[i].bytNote < kNoteOffBase) song.udtUndoNotes.push_back(song.udtNotes[i]);
-    song.lngUndoNoteCount = static_cast<int32_t>(song.udtUndoNotes.size() - 1) * 2;
+    if (m_meter != 0) song.bytQuartersPerBar = static_cast<uint8_t>(m_meter);
+    // The undo copy is the song as opened, so that an undo right after
+    // opening gives it back.
+    song.takeUndoCopy();
 }
 
-bool MidiImporter::run() {
+MidiImportOutcome MidiImporter::run() {
     Song& song = m_song;
     m_pan.fill(kCentrePan);
+    m_earliestStart.fill(kNoTick);
+    for (auto& byPart : m_lastChange) byPart.fill(-1);
     song.bytPartInstrument.fill(0);
     song.copyrightText.clear();
     song.sequenceNameText.clear();
     song.udtNotes.assign(1, NoteRec{});
-    // A note event takes at least 3 bytes (delta, key, velocity under running status).
-    song.udtNotes.reserve(m_b.size() / 3 + 2);
-    ensureCCRoom(song.udtCCs, 2);
-
-    uint8_t tracks, divisionHigh, divisionLow;
-    if (!byteAt(11, tracks) || !byteAt(12, divisionHigh) || !byteAt(13, divisionLow)) return false;
-    // A division with the top bit set counts SMPTE frames, which the song
-    // cannot follow; it does not fit intMidiTimebase either.
-    const int division = divisionHigh * 256 + divisionLow;
-    if (division == 0 || division > std::numeric_limits<int16_t>::max()) return false;
-    song.intMidiTimebase = static_cast<int16_t>(division);
     song.tempoText = "120";
 
-    bool ok = true;
-    for (int t = 1; t <= tracks && ok; ++t) ok = readTrack();
-    // Texts read before a failure stay, as everything else read does.
-    song.copyrightText = m_copyright;
-    song.sequenceNameText = m_sequenceName;
-    if (!ok) return false;
-    if (song.udtNotes.size() - 1 > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        return false;
+    bool ok = readHeader();
+    if (ok) {
+        m_pass = Pass::Starts;
+        ok = walkTracks();
+    }
+    if (ok) {
+        groupStarts();
+        m_pass = Pass::Rest;
+        ok = walkTracks();
+        // Texts read before a failure stay, as everything else read does.
+        song.copyrightText = m_copyright;
+        song.sequenceNameText = m_firstTrackNameFound ? m_firstTrackName : m_firstName;
+    }
+    if (!ok) {
+        m_outcome.stoppedAtByte = std::min(m_eventAt, m_b.size());
+        return m_outcome;
+    }
     finish();
-    return true;
+    m_outcome.ok = true;
+    return m_outcome;
 }
 
 } // namespace
 
-bool importStandardMidiFile(Song& song, std::string_view bytes) {
-    MidiImporter importer(song, bytes);
+std::string MidiImportOutcome::notice() const {
+    std::string text;
+    if (tempoLimited) text += "テンポを30から600の間に収めました。";
+    if (leftOutData) text += "ファイルの中の使わないデータを読み飛ばしました。";
+    return text;
+}
+
+MidiImportOutcome importStandardMidiFile(Song& song, std::string_view bytes,
+                                         const MidiImportLimits& limits) {
+    MidiImporter importer(song, bytes, limits);
     return importer.run();
 }
 

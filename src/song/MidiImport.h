@@ -1,16 +1,42 @@
 // Standard MIDI File import: turns a file image into the song's notes, control
-// changes, part settings and names.
+// changes, part settings, meter and names.
 #pragma once
 
 #include "song/Song.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vako {
 
-// Reads the file image into the cleared song. The notes are left as note starts
-// and note ends (pitch + 120) in position order, with `varNoteCountX2` the
-// number of entries; the caller removes the ends. False on a read failure.
-bool importStandardMidiFile(Song& song, std::string_view bytes);
+// The most notes one import takes: twice the count must fit `varNoteCountX2`.
+constexpr int64_t kMostImportedNotes = INT32_MAX / 2;
+
+struct MidiImportLimits {
+    int64_t mostNotes = kMostImportedNotes;
+};
+
+struct MidiImportOutcome {
+    bool ok = false;
+    // On a failure: the offset in the file of the event or chunk where reading
+    // stopped (the file's size when it ended early).
+    size_t stoppedAtByte = 0;
+    bool tooManyNotes = false;   // a failure: more notes than the song can hold
+    bool tempoLimited = false;   // a tempo outside 30 to 600 was brought into that range
+    bool leftOutData = false;    // chunks that are no tracks, or bytes after an end of track
+    // What the user is told in the status text after a successful import, "" for nothing.
+    std::string notice() const;
+};
+
+// Reads the file image into the cleared song: the notes 1..N in position
+// order with their lengths (`varNoteCountX2` = 2N, no note ends among them),
+// the control changes in position order, the part settings, the meter when
+// the file starts with one the song knows, the names and the undo copy.
+// Memory grows with the notes and changes the song keeps, not with the file:
+// note ends are read twice instead of being stored.
+MidiImportOutcome importStandardMidiFile(Song& song, std::string_view bytes,
+                                         const MidiImportLimits& limits = {});
 
 } // namespace vako

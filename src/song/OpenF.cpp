@@ -114,6 +114,7 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
     OpenStatus status = OpenStatus::Loaded;
     bool failed = false;
     bool keepNoteEnds = false; // song text files of version 4 and later hold no note ends
+    std::string notice;        // what the status text tells about the file read
     std::string bytes;
     if (!readWholeFile(path, bytes)) {
         failed = true;
@@ -133,9 +134,12 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
             keepNoteEnds = outcome.version >= 4;
             break;
         }
-        case FileKind::MidiFile:
-            failed = !importStandardMidiFile(song, bytes);
+        case FileKind::MidiFile: {
+            const MidiImportOutcome outcome = importStandardMidiFile(song, bytes);
+            failed = !outcome.ok;
+            notice = outcome.notice();
             break;
+        }
         case FileKind::Other:
             status = OpenStatus::NotASong;
             break;
@@ -174,6 +178,7 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
             song.sequenceNameText = merge->sequenceName;
         }
         host.redrawAfterLoad();
+        if (!notice.empty()) host.showStatus(notice);
     }
     sortChords(song);
     return status;

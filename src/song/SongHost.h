@@ -15,6 +15,9 @@ public:
     // A message box with an OK button.
     virtual void showMessage(const std::string& text) { (void)text; }
     virtual void setCaption(const std::string& caption) { (void)caption; }
+    // A line in the status text below the score: what a load changed or left
+    // out of a file, for the user to know without a question to answer.
+    virtual void showStatus(const std::string& text) { (void)text; }
 
     // Check mark of `曲の合成`: a load merges into the open song while it is set.
     virtual bool isMergeChecked() const { return false; }
