@@ -6,7 +6,7 @@
 // what was held before it (the file image itself excluded).
 #include "midi/MidiFileWriter.h"
 #include "platform/AtomicFile.h"
-#include "song/MidiImport.h"
+#include "midi/MidiImport.h"
 #include "song/OpenF.h"
 
 #include "HeapCount.h"
@@ -108,7 +108,7 @@ void BM_OpenMidiFile(benchmark::State& state) {
                       ("vako-bench-" + std::to_string(state.range(0)) + ".mid");
     if (!writeFileAtomically(path, formatZeroFile(state.range(0))).ok)
         state.SkipWithError("cannot write");
-    SongHost host;
+    ImportingSongHost host;
     int64_t peak = 0;
     for (auto _ : state) {
         const int64_t before = heapcount::inUse();

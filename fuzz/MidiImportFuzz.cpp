@@ -4,7 +4,7 @@
 // keys the song holds and lengths of at least one step), and the export must
 // write a file the import reads again.
 #include "midi/MidiFileWriter.h"
-#include "song/MidiImport.h"
+#include "midi/MidiImport.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,6 @@
 #include "cli/PlayCommands.h"
 
+#include "midi/MidiImport.h"
 #include "midi/Playback.h"
 #include "platform/Clock.h"
 #include "platform/MidiDevices.h"
@@ -37,7 +38,7 @@ void onInterrupt(int) {
     g_interrupted = true;
 }
 
-class MessageHost : public SongHost {
+class MessageHost : public ImportingSongHost {
 public:
     void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
     void showStatus(const std::string& text) override { std::cerr << text << '\n'; }

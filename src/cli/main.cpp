@@ -2,6 +2,7 @@
 // given on its command line, and converts or describes them.
 #include "cli/PlayCommands.h"
 #include "midi/MidiFileWriter.h"
+#include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
@@ -23,7 +24,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // The editor's messages go to stderr; everything else the window would show is silent.
-class ToolHost : public SongHost {
+class ToolHost : public ImportingSongHost {
 public:
     void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
     void showStatus(const std::string& text) override { std::cerr << text << '\n'; }

@@ -1,4 +1,4 @@
-#include "song/MidiImport.h"
+#include "midi/MidiImport.h"
 
 #include "midi/EventList.h"
 #include "song/ShiftJis.h"
@@ -593,6 +593,11 @@ MidiImportOutcome importStandardMidiFile(Song& song, std::string_view bytes,
                                          const MidiImportLimits& limits) {
     MidiImporter importer(song, bytes, limits);
     return importer.run();
+}
+
+MidiFileReading readMidiFileInto(Song& song, std::string_view bytes) {
+    const MidiImportOutcome outcome = importStandardMidiFile(song, bytes);
+    return {outcome.ok, outcome.ok ? outcome.notice() : std::string{}, outcome.stoppedAtByte};
 }
 
 } // namespace vako

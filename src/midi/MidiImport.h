@@ -3,6 +3,7 @@
 #pragma once
 
 #include "song/Song.h"
+#include "song/SongHost.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,5 +39,17 @@ struct MidiImportOutcome {
 // note ends are read twice instead of being stored.
 MidiImportOutcome importStandardMidiFile(Song& song, std::string_view bytes,
                                          const MidiImportLimits& limits = {});
+
+// The import as a SongHost hands it to `OpenF`.
+MidiFileReading readMidiFileInto(Song& song, std::string_view bytes);
+
+// A host that opens ".mid" files with this import and shows nothing; the
+// tool's hosts and tests build on it.
+class ImportingSongHost : public SongHost {
+public:
+    MidiFileReading readMidiFile(Song& song, std::string_view bytes) override {
+        return readMidiFileInto(song, bytes);
+    }
+};
 
 } // namespace vako

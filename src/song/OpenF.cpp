@@ -2,7 +2,6 @@
 
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/MidiImport.h"
 #include "song/QuickSort.h"
 #include "song/SongReader.h"
 
@@ -135,9 +134,9 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
             break;
         }
         case FileKind::MidiFile: {
-            const MidiImportOutcome outcome = importStandardMidiFile(song, bytes);
-            failed = !outcome.ok;
-            notice = outcome.notice();
+            const MidiFileReading reading = host.readMidiFile(song, bytes);
+            failed = !reading.ok;
+            notice = reading.notice;
             break;
         }
         case FileKind::Other:

@@ -7,6 +7,7 @@
 // New, Exit and closing ask first, and when the save they start is cancelled
 // or fails, nothing is discarded.
 #include "midi/MidiFileWriter.h"
+#include "midi/MidiImport.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -54,6 +55,10 @@ bool Formmain::askToSaveBeforeReplacing() {
     const std::string name = song.varSongName.value_or("");
     return saveAnswered(
         m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
+}
+
+MidiFileReading Formmain::readMidiFile(Song& song, std::string_view bytes) {
+    return readMidiFileInto(song, bytes);
 }
 
 void Formmain::openFromWindow(const std::string& path, const std::string& shownPath) {

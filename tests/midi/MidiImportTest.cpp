@@ -1,4 +1,4 @@
-#include "song/MidiImport.h"
+#include "midi/MidiImport.h"
 
 #include "HeapCount.h"
 
@@ -44,7 +44,7 @@ std::string midiFile(const std::vector<std::string>& tracks, int division = 480)
     return image;
 }
 
-class RecordingHost : public SongHost {
+class RecordingHost : public ImportingSongHost {
 public:
     std::vector<std::string> messages, statuses;
     void showMessage(const std::string& text) override { messages.push_back(text); }

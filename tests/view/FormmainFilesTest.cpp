@@ -3,6 +3,7 @@
 // Exit, closing the window and the export button.
 #include "ViewTestSupport.h"
 
+#include "midi/MidiImport.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -345,7 +346,7 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
               f().File1.items.end());
 
     Song back;
-    SongHost quiet;
+    ImportingSongHost quiet;
     ASSERT_EQ(OpenF(back, (w.folder / "tune.mid").string(), quiet), OpenStatus::Loaded);
     ASSERT_EQ(back.noteCount(), 2);
     EXPECT_EQ(back.udtNotes[1].bytNote, 60);
