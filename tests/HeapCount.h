@@ -39,7 +39,19 @@ inline void startPeak() { g_peak = g_now.load(); }
 
 void* operator new(size_t size) { return heapcount::allocate(size); }
 void* operator new[](size_t size) { return heapcount::allocate(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return heapcount::allocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
 void operator delete(void* p) noexcept { heapcount::release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { heapcount::release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { heapcount::release(p); }
 void operator delete[](void* p) noexcept { heapcount::release(p); }
 void operator delete(void* p, size_t) noexcept { heapcount::release(p); }
 void operator delete[](void* p, size_t) noexcept { heapcount::release(p); }
