@@ -1,5 +1,6 @@
 #include "cli/PlayCommands.h"
 
+#include "midi/MidiImport.h"
 #include "midi/Playback.h"
 #include "platform/Clock.h"
 #include "platform/MidiDevices.h"
@@ -89,9 +90,12 @@ MidiDeviceList systemDevices() {
     return devices;
 }
 
-class MessageHost : public SongHost {
+// The editor's messages and status texts go to stderr; everything else the
+// window would show is silent.
+class MessageHost : public ImportingSongHost {
 public:
     void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
+    void showStatus(const std::string& text) override { std::cerr << text << '\n'; }
 };
 
 } // namespace

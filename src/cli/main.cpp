@@ -2,6 +2,7 @@
 // given on its command line, and converts or describes them.
 #include "cli/PlayCommands.h"
 #include "midi/MidiFileWriter.h"
+#include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"

@@ -2,7 +2,6 @@
 
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/MidiImport.h"
 #include "song/QuickSort.h"
 #include "song/SongReader.h"
 
@@ -190,6 +189,7 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const S
 
     OpenStatus status = OpenStatus::Loaded;
     bool keepNoteEnds = false; // song text files of version 4 and later hold no note ends
+    std::string notice;        // what the status text tells about the file read
     std::string bytes;
     const FileKind kind = kindOf(path);
     bool notASong = false;
@@ -214,10 +214,12 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const S
             break;
         }
         case FileKind::MidiFile: {
-            size_t stoppedAt = 0;
+            const MidiFileReading reading = host.readMidiFile(song, bytes);
             // The import stops at or just after the event it could not read.
-            if (!importStandardMidiFile(song, bytes, &stoppedAt))
-                failure = msg::reasonStoppedNearByte(std::min<uint64_t>(stoppedAt, bytes.size()));
+            if (!reading.ok)
+                failure = msg::reasonStoppedNearByte(
+                    std::min<uint64_t>(reading.stoppedAtByte, bytes.size()));
+            notice = reading.notice;
             break;
         }
         case FileKind::Other:
@@ -257,6 +259,7 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const S
             song.sequenceNameText = merge->sequenceName;
         }
         host.redrawAfterLoad();
+        if (!notice.empty()) host.showStatus(notice);
     }
     sortChords(song);
     return status;

@@ -133,6 +133,8 @@ public:
     // SongHost: how loading and saving reach the window.
     void showMessage(const std::string& text) override;
     void setCaption(const std::string& caption) override { this->caption = caption; }
+    void showStatus(const std::string& text) override { Label1.caption = text; }
+    MidiFileReading readMidiFile(Song& song, std::string_view bytes) override;
     bool isMergeChecked() const override { return 曲の合成.checked; }
     void setReverseChecked(bool checked) override { データを逆再生.checked = checked; }
     void selectBandInstrument(int band, int program) override;

@@ -8,6 +8,7 @@
 // or fails, nothing is discarded.
 #include "midi/MidiFileWriter.h"
 #include "platform/AtomicFile.h"
+#include "midi/MidiImport.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -56,6 +57,10 @@ bool Formmain::askToSaveBeforeReplacing() {
     const std::string name = song.varSongName.value_or("");
     return saveAnswered(
         m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
+}
+
+MidiFileReading Formmain::readMidiFile(Song& song, std::string_view bytes) {
+    return readMidiFileInto(song, bytes);
 }
 
 bool Formmain::openFromWindow(const std::string& path, const std::string& shownPath) {

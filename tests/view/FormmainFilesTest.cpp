@@ -3,6 +3,7 @@
 // Exit, closing the window and the export button.
 #include "ViewTestSupport.h"
 
+#include "midi/MidiImport.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -97,6 +98,27 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
                                  (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.bytModified, 1);
+}
+
+TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStatusLine) {
+    // 3/4 at tick 0, a start tempo of 20 BPM (3,000,000 µs), one note.
+    const std::string track("\x00\xFF\x58\x04\x03\x02\x18\x08"
+                            "\x00\xFF\x51\x03\x2D\xC6\xC0"
+                            "\x00\x90\x3C\x64\x83\x60\x80\x3C\x00"
+                            "\x00\xFF\x2F\x00",
+                            28);
+    std::string image("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xE0MTrk\x00\x00\x00", 21);
+    image += static_cast<char>(track.size());
+    std::ofstream(w.folder / "minuet.mid", std::ios::binary) << image + track;
+    f().refreshFileList();
+    clickListed("minuet.mid");
+
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(positions(), (std::vector<int32_t>{0}));
+    EXPECT_TRUE(f().h3.checked);
+    EXPECT_FALSE(f().h4.checked);
+    EXPECT_EQ(f().Text1.caption, "30");
+    EXPECT_EQ(f().Label1.caption, "テンポを30から600の間に収めました。");
 }
 
 TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
@@ -401,7 +423,7 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
               f().File1.items.end());
 
     Song back;
-    SongHost quiet;
+    ImportingSongHost quiet;
     ASSERT_EQ(OpenF(back, (w.folder / "tune.mid").string(), quiet), OpenStatus::Loaded);
     ASSERT_EQ(back.noteCount(), 2);
     EXPECT_EQ(back.udtNotes[1].bytNote, 60);
