@@ -22,17 +22,17 @@ struct Fixture {
                SongFolders{std::filesystem::temp_directory_path(),
                            std::filesystem::temp_directory_path()}) {
         form.Form_Load("");
-        song.udtNotes.assign(kNotes + 11, NoteRec{});
+        song.notes.assign(kNotes + 11, Note{});
         for (int i = 0; i < kNotes; ++i) {
-            NoteRec& n = song.udtNotes[i + 1];
-            n.lngPos = 1 + i / kNotesPerStep;
-            n.bytNote = static_cast<uint8_t>(48 + 5 * (i % kNotesPerStep));
-            n.lngLen = 12;
-            n.bytPart = static_cast<uint8_t>(i % 2 ? 9 : 0);
-            n.bytVelocity = 120;
-            n.bytPan = 64;
+            Note& n = song.notes[i + 1];
+            n.position = 1 + i / kNotesPerStep;
+            n.key = static_cast<uint8_t>(48 + 5 * (i % kNotesPerStep));
+            n.length = 12;
+            n.part = static_cast<uint8_t>(i % 2 ? 9 : 0);
+            n.velocity = 120;
+            n.pan = 64;
         }
-        song.varNoteCountX2 = 2 * kNotes;
+        song.twiceNoteCount = 2 * kNotes;
         form.線引き();
         form.HScroll2.setValue(kPage);
     }

@@ -15,9 +15,9 @@ Song bigSong() {
     const int notes = 500000;
     for (int i = 0; i < notes; ++i) {
         const int32_t pos = 1 + (i / 10) * 48 + (i % 10) * 4;
-        song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(40 + i % 40), 4, 0, 120, 64, 0});
+        song.notes.push_back(Note{pos, static_cast<uint8_t>(40 + i % 40), 4, 0, 120, 64, 0});
     }
-    song.varNoteCountX2 = 2 * notes;
+    song.twiceNoteCount = 2 * notes;
     return song;
 }
 
@@ -39,7 +39,7 @@ void BM_RangeOperation(benchmark::State& state) {
         strip.forget();
         state.ResumeTiming();
         form.Command3_Click(op);
-        benchmark::DoNotOptimize(song.varNoteCountX2);
+        benchmark::DoNotOptimize(song.twiceNoteCount);
     }
     static const char* kNames[] = {"shift", "copy", "delete", "semitone", "strength", "balance"};
     state.SetLabel(kNames[op]);

@@ -31,9 +31,9 @@ bool isExportTempoValid(std::string_view tempoText);
 // more (6710887 steps), which no delta can hold.
 bool 音の長さ変換(std::string& track, int64_t steps);
 
-// The export's event list: song.udtWorkNotes holds entry 0 (position 0), the
+// The export's event list: song.workNotes holds entry 0 (position 0), the
 // note-ons 1..N, the note-offs N+1..2N, the control changes 2N+1..2N+M
-// (bytNote 250, lngLen = value, bytVelocity = type) and one zero entry. Not
+// (key 250, length = value, velocity = type) and one zero entry. Not
 // sorted. Returns the number of events, 2N + M.
 int64_t buildExportEvents(Song& song);
 

@@ -67,28 +67,28 @@ void Playback::start() {
     MidiOut& out = *m_device;
 
     for (int c = 0; c < kPartCount; ++c) {
-        out.send(controlChange(c, kControllerVolume, int64_t{song.intPartVolume[c]} * kVolumeUnit));
-        out.send(programChange(c, song.bytPartInstrument[c]));
+        out.send(controlChange(c, kControllerVolume, int64_t{song.partVolumes[c]} * kVolumeUnit));
+        out.send(programChange(c, song.partPrograms[c]));
         out.send(pitchBendCentre(c));
         m_listener.centrePitchBendLine();
     }
 
     s.lngTapCount = 0;
-    s.udtTapNotes.assign(kMaxTapNotes + 1, NoteRec{});
+    s.udtTapNotes.assign(kMaxTapNotes + 1, Note{});
     m_listener.setPlaying(true);
 
     const int32_t tempo = wholeTempo(song.tempoText);
-    ensureCCRoom(song.udtCCs, int64_t{song.varCCCount} + 1);
-    song.udtCCs[1].lngValue = tempo;
+    ensureChangeRoom(song.changes, int64_t{song.changeCount} + 1);
+    song.changes[1].value = tempo;
 
     // The play list: note-ons and note-offs of every note, in time order.
     BuildNoteEvents(song, 10);
-    const int64_t eventCount = (static_cast<int64_t>(song.udtWorkNotes.size()) - 11);
+    const int64_t eventCount = (static_cast<int64_t>(song.workNotes.size()) - 11);
     SortEvents(song, eventCount);
-    m_playList = song.udtWorkNotes;
+    m_playList = song.workNotes;
     // Record 1 is the start tempo wherever it sits (an imported song has it at
     // position 1, maybe beside other changes there): only the others are sorted.
-    SortCCs(song.udtCCs, 2, song.varCCCount);
+    SortCCs(song.changes, 2, song.changeCount);
     s.lngLastEvent = static_cast<int32_t>(eventCount);
 
     m_intPage = m_listener.page();
@@ -105,19 +105,19 @@ void Playback::start() {
     // before it, so instruments, volumes and tempo are right at the first sound.
     const auto firstDue =
         std::lower_bound(m_playList.begin() + 1, m_playList.begin() + 1 + eventCount, s.varPlayPos,
-                         [](const NoteRec& e, int32_t pos) { return e.lngPos < pos; });
+                         [](const Note& e, int32_t pos) { return e.position < pos; });
     s.varEventCursor = static_cast<int32_t>(firstDue - m_playList.begin());
     s.varMsPerStep = msPerStep(tempo);
-    for (int32_t j = 1; j <= song.varCCCount; ++j) {
-        if (song.udtCCs[j].lngPos < s.varCCPlayPos) {
-            applyControlChange(song.udtCCs[j]);
+    for (int32_t j = 1; j <= song.changeCount; ++j) {
+        if (song.changes[j].position < s.varCCPlayPos) {
+            applyControlChange(song.changes[j]);
             ++s.lngCCCursor;
         }
     }
 
-    song.udtCCs[song.varCCCount + 1].lngPos = kEndMarkerPos;
+    song.changes[song.changeCount + 1].position = kEndMarkerPos;
     s.blnStopped = false;
-    s.intSavedCCCount = song.varCCCount;
+    s.intSavedCCCount = song.changeCount;
     m_anchorMs = m_clock.nowMs();
     m_passesSinceAnchor = 0;
 }
@@ -163,9 +163,9 @@ void Playback::runPass() {
     if (s.blnStopped) return;
 
     // Control changes at this step.
-    while (s.lngCCCursor >= 1 && s.lngCCCursor < static_cast<int64_t>(song.udtCCs.size()) &&
-           song.udtCCs[s.lngCCCursor].lngPos == s.varCCPlayPos) {
-        applyControlChange(song.udtCCs[s.lngCCCursor]);
+    while (s.lngCCCursor >= 1 && s.lngCCCursor < static_cast<int64_t>(song.changes.size()) &&
+           song.changes[s.lngCCCursor].position == s.varCCPlayPos) {
+        applyControlChange(song.changes[s.lngCCCursor]);
         ++s.lngCCCursor;
         if (s.blnStopped) return;
     }
@@ -174,18 +174,18 @@ void Playback::runPass() {
     // Notes at this step, each after its modulation and balance.
     const int shift = m_listener.pitchShift();
     while (s.varEventCursor <= s.lngLastEvent &&
-           m_playList[s.varEventCursor].lngPos == s.varPlayPos) {
-        const NoteRec& e = m_playList[s.varEventCursor];
-        if (e.bytPart < kPartCount) {
-            m_device->send(controlChange(e.bytPart, kControllerModulation, e.bytModulation));
-            m_device->send(controlChange(e.bytPart, kControllerBalance, e.bytPan));
-            midiP(*m_device, e.bytNote, e.bytPart, e.bytVelocity, shift);
+           m_playList[s.varEventCursor].position == s.varPlayPos) {
+        const Note& e = m_playList[s.varEventCursor];
+        if (e.part < kPartCount) {
+            m_device->send(controlChange(e.part, kControllerModulation, e.modulation));
+            m_device->send(controlChange(e.part, kControllerBalance, e.pan));
+            midiP(*m_device, e.key, e.part, e.velocity, shift);
         }
         ++s.varEventCursor;
     }
 
     // The end: the last event has sounded.
-    if (m_playList[s.lngLastEvent].lngPos <= s.varPlayPos) {
+    if (m_playList[s.lngLastEvent].position <= s.varPlayPos) {
         stop();
         return;
     }
@@ -193,10 +193,10 @@ void Playback::runPass() {
     if (m_listener.isTapChecked()) m_listener.focusScore();
 }
 
-void Playback::applyControlChange(const CCRec& cc) {
+void Playback::applyControlChange(const ControlChange& cc) {
     Song& song = m_song;
-    const int32_t v = cc.lngValue;
-    switch (cc.bytType) {
+    const int32_t v = cc.value;
+    switch (cc.kind) {
     case kTempoChange:
         m_state.varMsPerStep = msPerStep(v);
         if (m_inPass) {
@@ -214,18 +214,18 @@ void Playback::applyControlChange(const CCRec& cc) {
         const int part = v % kPartCount; // the sign of v, as the stored encoding has it
         if (part < 0) return; // no such part: the record is not a change the program made
         const int64_t amount = v / kPartCount;
-        if (cc.bytType == kInstrumentChange) {
+        if (cc.kind == kInstrumentChange) {
             const uint8_t program = dataByte(amount);
             m_device->send(programChange(part, program));
-            song.bytPartInstrument[part] = program;
+            song.partPrograms[part] = program;
             for (int band = 0; band < 2; ++band)
-                if (song.bytSelPart[band] == part) m_listener.selectBandInstrument(band, program);
+                if (song.bandParts[band] == part) m_listener.selectBandInstrument(band, program);
         } else {
             const int16_t step = static_cast<int16_t>(std::clamp<int64_t>(amount, 0, 6));
             m_device->send(controlChange(part, kControllerVolume, step * kVolumeUnit));
-            song.intPartVolume[part] = step;
+            song.partVolumes[part] = step;
             for (int band = 0; band < 2; ++band)
-                if (song.bytSelPart[band] == part) m_listener.setBandVolume(band, step);
+                if (song.bandParts[band] == part) m_listener.setBandVolume(band, step);
         }
         break;
     }
@@ -239,7 +239,7 @@ void Playback::stop() {
     PlaybackState& s = m_state;
     if (s.blnStopped) return;
 
-    song.tempoText = std::to_string(song.udtCCs[1].lngValue);
+    song.tempoText = std::to_string(song.changes[1].value);
     m_listener.showTempoText(song.tempoText);
     m_device->reset();
     m_listener.setPlaying(false);
@@ -255,13 +255,13 @@ void Playback::stop() {
         m_device->send(controlChange(c, kControllerBalance, kCentreBalance));
     }
     m_listener.moveCursorLine(kCursorLeftX);
-    song.varCCCount = s.intSavedCCCount;
+    song.changeCount = s.intSavedCCCount;
 }
 
 void Playback::quit() {
     if (m_state.blnStopped) return;
     m_state.blnStopped = true;
-    m_song.varCCCount = m_state.intSavedCCCount;
+    m_song.changeCount = m_state.intSavedCCCount;
 }
 
 void Playback::mergeTapNotes() {
@@ -271,32 +271,32 @@ void Playback::mergeTapNotes() {
     m_listener.enableUndo();
 
     const int64_t n =
-        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.udtNotes.size()) - 1);
+        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
     const int64_t t = s.lngTapCount;
-    std::vector<NoteRec> merged(static_cast<size_t>(2 * (n + t) + 11));
+    std::vector<Note> merged(static_cast<size_t>(2 * (n + t) + 11));
     auto hitNote = [&](int64_t j) {
-        NoteRec hit;
-        hit.lngPos = s.udtTapNotes[j].lngPos;
-        hit.bytNote = s.udtTapNotes[j].bytNote;
-        hit.lngLen = 3;
-        hit.bytPart = kPercussionPart;
-        hit.bytVelocity = kNewNoteVelocity;
-        hit.bytPan = kCentrePan;
+        Note hit;
+        hit.position = s.udtTapNotes[j].position;
+        hit.key = s.udtTapNotes[j].key;
+        hit.length = 3;
+        hit.part = kPercussionPart;
+        hit.velocity = kNewNoteVelocity;
+        hit.pan = kCentrePan;
         return hit;
     };
     int64_t i = 1, j = 1, k = 1;
     // A hit goes before a note at the same position.
     while (i <= n && j <= t) {
-        if (song.udtNotes[i].lngPos >= s.udtTapNotes[j].lngPos)
+        if (song.notes[i].position >= s.udtTapNotes[j].position)
             merged[k++] = hitNote(j++);
         else
-            merged[k++] = song.udtNotes[i++];
+            merged[k++] = song.notes[i++];
     }
-    while (i <= n) merged[k++] = song.udtNotes[i++];
+    while (i <= n) merged[k++] = song.notes[i++];
     while (j <= t) merged[k++] = hitNote(j++);
 
-    song.udtNotes = std::move(merged);
-    song.varNoteCountX2 = static_cast<int32_t>(2 * (n + t));
+    song.notes = std::move(merged);
+    song.twiceNoteCount = static_cast<int32_t>(2 * (n + t));
 }
 
 bool Playback::recordHit(int note) {
@@ -304,21 +304,21 @@ bool Playback::recordHit(int note) {
     if (s.blnStopped || note < 1 || note > kMaxDataByte || s.lngTapCount >= kMaxTapNotes)
         return false;
     ++s.lngTapCount;
-    NoteRec& hit = s.udtTapNotes[s.lngTapCount];
-    hit.lngPos = s.varPlayPos;
-    hit.bytNote = static_cast<uint8_t>(note);
+    Note& hit = s.udtTapNotes[s.lngTapCount];
+    hit.position = s.varPlayPos;
+    hit.key = static_cast<uint8_t>(note);
     return true;
 }
 
 bool reverseNotes(Song& song) {
     const int64_t n =
-        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.udtNotes.size()) - 1);
+        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
     if (n < 1) return false;
-    const int64_t first = song.udtNotes[1].lngPos;
-    const int64_t last = song.udtNotes[n].lngPos;
+    const int64_t first = song.notes[1].position;
+    const int64_t last = song.notes[n].position;
     for (int64_t k = 1; k <= n; ++k)
-        song.udtNotes[k].lngPos = static_cast<int32_t>(first + last - song.udtNotes[k].lngPos);
-    std::reverse(song.udtNotes.begin() + 1, song.udtNotes.begin() + 1 + n);
+        song.notes[k].position = static_cast<int32_t>(first + last - song.notes[k].position);
+    std::reverse(song.notes.begin() + 1, song.notes.begin() + 1 + n);
     return true;
 }
 

@@ -78,10 +78,10 @@ struct PlaybackState {
     int32_t varPlayPos = 0;             // step of the note side; recorded hits take it
     int32_t varCCPlayPos = 0;           // step of the control-change side
     int32_t varEventCursor = 1;         // next entry of the play list to sound
-    int32_t lngCCCursor = 1;            // next control change in udtCCs
+    int32_t lngCCCursor = 1;            // next control change in changes
     int32_t lngLastEvent = 0;           // last entry of the play list (2N)
-    int32_t intSavedCCCount = 1;        // varCCCount at the start, put back at the stop
-    std::vector<NoteRec> udtTapNotes;   // recorded hits from index 1
+    int32_t intSavedCCCount = 1;        // changeCount at the start, put back at the stop
+    std::vector<Note> udtTapNotes;      // recorded hits from index 1
     int32_t lngTapCount = 0;
 };
 
@@ -105,7 +105,7 @@ public:
     bool isPlaying() const { return !m_state.blnStopped; }
     const PlaybackState& state() const { return m_state; }
     // The play list: note-ons and note-offs 1..lngLastEvent in time order.
-    const std::vector<NoteRec>& playList() const { return m_playList; }
+    const std::vector<Note>& playList() const { return m_playList; }
 
     // Clock time the next pass is due; +infinity while stopped.
     double nextDeadline() const;
@@ -122,7 +122,7 @@ public:
 private:
     void start();
     void runPass();
-    void applyControlChange(const CCRec& cc);
+    void applyControlChange(const ControlChange& cc);
     void mergeTapNotes();
     bool tempoTextInRange() const;
 
@@ -131,7 +131,7 @@ private:
     Clock& m_clock;
     PlaybackListener& m_listener;
     PlaybackState m_state;
-    std::vector<NoteRec> m_playList;
+    std::vector<Note> m_playList;
     int m_intPage = 0;
     // Timing: pass k after the anchor is due at m_anchorMs + k * varMsPerStep.
     double m_anchorMs = 0;

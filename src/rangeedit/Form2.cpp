@@ -122,24 +122,24 @@ void Form2::redrawStrip() {
     m_strip.box(-10, -57, 600, -43, m_strip.foreColour(), false);
     for (int i = 1; i <= 23; ++i) {
         m_strip.line(L * i, 0, L * i, -300, colour::kBlack);
-        m_strip.setCurrentX(L * (i - 1) + 4 * m_song.bytQuartersPerBar);
+        m_strip.setCurrentX(L * (i - 1) + 4 * m_song.quartersPerBar);
         m_strip.setCurrentY(-100);
         m_strip.print(std::to_string(first + i));
     }
     // One unit a step to the right, one unit a semitone upwards. Notes in
     // position order: the strip's are found by binary search; otherwise every
     // note is looked at.
-    const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(m_song.udtNotes.size()) - 1);
-    const auto begin = m_song.udtNotes.begin() + 1, end = m_song.udtNotes.begin() + 1 + n;
+    const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(m_song.notes.size()) - 1);
+    const auto begin = m_song.notes.begin() + 1, end = m_song.notes.begin() + 1 + n;
     const bool ordered = notesInPositionOrder(m_song);
     auto it = begin;
     if (ordered)
         it = std::lower_bound(begin, end, L * first,
-                              [](const NoteRec& note, int64_t pos) { return note.lngPos < pos; });
-    for (; it != end && (!ordered || it->lngPos - L * first <= 576); ++it) {
-        if (it->lngPos < L * first || it->lngPos - L * first > 576) continue;
-        if (it->bytPart != VScroll1.value) continue;
-        m_strip.circle(static_cast<double>(it->lngPos - L * first), -it->bytNote, 2, colour::kBlack,
+                              [](const Note& note, int64_t pos) { return note.position < pos; });
+    for (; it != end && (!ordered || it->position - L * first <= 576); ++it) {
+        if (it->position < L * first || it->position - L * first > 576) continue;
+        if (it->part != VScroll1.value) continue;
+        m_strip.circle(static_cast<double>(it->position - L * first), -it->key, 2, colour::kBlack,
                        0.7);
     }
     Label3[1] = "現在　" + std::to_string(intSelBar[0]) + "小節目　から　" +
@@ -149,7 +149,7 @@ void Form2::redrawStrip() {
 void Form2::Command3_Click(int index) {
     if (index < kShift || index > kBalance) return;
     if (runOperation(index)) {
-        m_song.bytModified = 1;
+        m_song.modified = 1;
     } else {
         errorDump(m_song, m_folders, m_host, {msg::kErrorSaved});
     }
@@ -164,10 +164,10 @@ bool Form2::runOperation(int op) {
     const int64_t S = (int64_t{intSelBar[0]} - 1) * L + 1;
     const int64_t E = int64_t{intSelBar[1]} * L;
     const int part = VScroll1.value;
-    std::vector<NoteRec>& notes = m_song.udtNotes;
+    std::vector<Note>& notes = m_song.notes;
     const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(notes.size()) - 1);
-    auto selected = [&](const NoteRec& note) {
-        return note.bytPart == part && note.lngPos >= S && note.lngPos <= E;
+    auto selected = [&](const Note& note) {
+        return note.part == part && note.position >= S && note.position <= E;
     };
 
     bool ok = true;
@@ -175,9 +175,9 @@ bool Form2::runOperation(int op) {
     case kShift:
         for (int64_t i = 1; i <= n; ++i) {
             if (!selected(notes[i])) continue;
-            const int64_t pos = int64_t{notes[i].lngPos} + HScroll4.value;
+            const int64_t pos = int64_t{notes[i].position} + HScroll4.value;
             if (fitsPosition(pos))
-                notes[i].lngPos = static_cast<int32_t>(pos);
+                notes[i].position = static_cast<int32_t>(pos);
             else
                 ok = false;
         }
@@ -188,16 +188,16 @@ bool Form2::runOperation(int op) {
         const int64_t offset = (int64_t{HScroll3.value} - intSelBar[0]) * L;
         for (int64_t i = 1; i <= n; ++i) {
             if (!selected(notes[i])) continue;
-            NoteRec copy = notes[i];
-            const int64_t pos = int64_t{copy.lngPos} + offset;
+            Note copy = notes[i];
+            const int64_t pos = int64_t{copy.position} + offset;
             if (!fitsPosition(pos)) {
                 ok = false;
                 continue;
             }
-            copy.lngPos = static_cast<int32_t>(pos);
-            copy.bytPart = static_cast<uint8_t>(std::max(0, Combo1.listIndex));
-            m_song.varNoteCountX2 += 2;
-            ensureNoteRoom(notes, int64_t{m_song.varNoteCountX2} + 10);
+            copy.position = static_cast<int32_t>(pos);
+            copy.part = static_cast<uint8_t>(std::max(0, Combo1.listIndex));
+            m_song.twiceNoteCount += 2;
+            ensureNoteRoom(notes, int64_t{m_song.twiceNoteCount} + 10);
             notes[m_song.noteCount()] = copy;
         }
         SortNotes(notes, 1, m_song.noteCount());
@@ -212,22 +212,21 @@ bool Form2::runOperation(int op) {
             else
                 notes[++kept] = notes[i];
         }
-        m_song.varNoteCountX2 -= static_cast<int32_t>(2 * removed);
-        notes.resize(static_cast<size_t>(std::max<int64_t>(kept, m_song.varNoteCountX2 + 10) + 1));
+        m_song.twiceNoteCount -= static_cast<int32_t>(2 * removed);
+        notes.resize(static_cast<size_t>(std::max<int64_t>(kept, m_song.twiceNoteCount + 10) + 1));
         break;
     }
     case kSemitone: {
         const int pitchClass = Combo2.listIndex;
         const int step = Option2[0] ? 1 : -1;
         for (int64_t i = 1; i <= n; ++i) {
-            NoteRec& note = notes[i];
-            if (!selected(note) || note.bytNote % 12 != pitchClass ||
-                note.bytPart == kPercussionPart)
+            Note& note = notes[i];
+            if (!selected(note) || note.key % 12 != pitchClass || note.part == kPercussionPart)
                 continue;
             // Values from 120 up mean note ends; a note must stay below them.
-            const int moved = note.bytNote + step;
+            const int moved = note.key + step;
             if (moved >= 0 && moved < 120)
-                note.bytNote = static_cast<uint8_t>(moved);
+                note.key = static_cast<uint8_t>(moved);
             else
                 ok = false;
         }
@@ -236,11 +235,11 @@ bool Form2::runOperation(int op) {
     case kStrength:
         for (int64_t i = 1; i <= n; ++i)
             if (selected(notes[i]))
-                notes[i].bytVelocity = static_cast<uint8_t>((20 - Combo3.listIndex) * 6);
+                notes[i].velocity = static_cast<uint8_t>((20 - Combo3.listIndex) * 6);
         break;
     case kBalance:
         for (int64_t i = 1; i <= n; ++i)
-            if (selected(notes[i])) notes[i].bytPan = static_cast<uint8_t>(Combo4.listIndex * 16);
+            if (selected(notes[i])) notes[i].pan = static_cast<uint8_t>(Combo4.listIndex * 16);
         break;
     }
     return ok;

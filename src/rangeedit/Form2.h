@@ -71,7 +71,7 @@ public:
     void setOption2(int index) { Option2 = {index == 0, index != 0}; }
 
     // Steps in one bar at the song's meter.
-    int stepsPerBar() const { return 12 * m_song.bytQuartersPerBar; }
+    int stepsPerBar() const { return 12 * m_song.quartersPerBar; }
 
     // Control state, under the window's control names.
     std::string caption = "編集補助";

@@ -2,7 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
 #include <algorithm>
@@ -446,14 +446,14 @@ void Formmain::Form_Load(const std::string& commandLine) {
     refreshFileList();
     Command4.picture = Image2[0].picture;
     やり直し.enabled = false;
-    song.bytSelPart = {0, 9};
+    song.bandParts = {0, 9};
     view.lngChordCode = 1059;
     left = static_cast<double>(roundHalfEven(m_ui.screenWidth()) / 2 - roundHalfEven(width) / 2);
     top = static_cast<double>(roundHalfEven(m_ui.screenHeight()) / 2 - roundHalfEven(height) / 2);
     buildPartButtons();
     buildLedgerLines();
-    song.intPartVolume.fill(5);
-    song.bytPartInstrument.fill(0);
+    song.partVolumes.fill(5);
+    song.partPrograms.fill(0);
 
     MidiStartup opened = m_openDevice ? m_openDevice() : MidiStartup{};
     if (!opened.device) {
@@ -473,21 +473,21 @@ void Formmain::Form_Load(const std::string& commandLine) {
         midiOutShortMsg(packShort(0xE0 + ch, 0x00, 0x40));
     }
 
-    song.intMidiTimebase = 480;
-    song.varCCCount = 1;
-    song.udtCCs.assign(3, CCRec{});
-    song.udtCCs[1] = CCRec{0, 120, kTempoChange};
-    song.udtCCs[2].lngPos = kEndMarkerPos;
-    song.bytQuartersPerBar = 4;
+    song.midiTimebase = 480;
+    song.changeCount = 1;
+    song.changes.assign(3, ControlChange{});
+    song.changes[1] = ControlChange{0, 120, kTempoChange};
+    song.changes[2].position = kEndMarkerPos;
+    song.quartersPerBar = 4;
     view.intPage = 0;
     Shape6.width = 12;
     Shape6.height = 18;
     layOutToolboxAtStart();
     Image4[2].click();
-    song.bytDivisions = 15;
+    song.grid = 15;
     shown = true;
-    song.varNoteCountX2 = 0;
-    song.udtNotes.assign(1, NoteRec{});
+    song.twiceNoteCount = 0;
+    song.notes.assign(1, Note{});
     線引き();
     fillLists();
     {
@@ -499,8 +499,8 @@ void Formmain::Form_Load(const std::string& commandLine) {
     if (!commandLine.empty()) {
         // A song opened this way is named as a dropped one is, so the closing
         // question and the save box name it instead of showing a blank.
-        if (OpenF(song, commandLine, *this) == OpenStatus::Loaded)
-            song.varSongName = songNameFromPath(commandLine);
+        if (openFile(song, commandLine, *this) == OpenStatus::Loaded)
+            song.songName = songNameFromPath(commandLine);
         showSongFields();
         File1.visible = false;
         Label10[2].caption = kDropHint;
@@ -531,7 +531,7 @@ void Formmain::和音チェック外し() {
 
 void Formmain::gridMenu(MenuItem& item, int divisions) {
     分割数チェック外し();
-    song.bytDivisions = static_cast<uint8_t>(divisions);
+    song.grid = static_cast<uint8_t>(divisions);
     item.checked = true;
     userChangedSong(); // the grid travels in the song file
     線引き();
@@ -539,7 +539,7 @@ void Formmain::gridMenu(MenuItem& item, int divisions) {
 
 void Formmain::meterMenu(MenuItem& item, int quarters) {
     拍子チェック外し();
-    song.bytQuartersPerBar = static_cast<uint8_t>(quarters);
+    song.quartersPerBar = static_cast<uint8_t>(quarters);
     item.checked = true;
     userChangedSong(); // the meter travels in the song file
     線引き();
@@ -549,9 +549,9 @@ void Formmain::syncMeterAndGridMenus() {
     分割数チェック外し();
     拍子チェック外し();
     for (auto [menu, value] : {std::pair{&b4, 60}, {&b8, 30}, {&b16, 15}, {&b48, 5}})
-        if (song.bytDivisions == value) menu->checked = true;
+        if (song.grid == value) menu->checked = true;
     for (auto [menu, value] : {std::pair{&h2, 2}, {&h3, 3}, {&h4, 4}, {&h6, 6}})
-        if (song.bytQuartersPerBar == value) menu->checked = true;
+        if (song.quartersPerBar == value) menu->checked = true;
 }
 
 void Formmain::toggleAndRedraw(MenuItem& item) {
@@ -573,11 +573,11 @@ void Formmain::partButtonClick(int band, int part) {
     auto& column = band == 0 ? Label6 : Label12;
     for (Control& b : column) b.backColour = colour::kWhite;
     column[part].backColour = colour::kLightRed;
-    song.bytSelPart[band] = static_cast<uint8_t>(part);
+    song.bandParts[band] = static_cast<uint8_t>(part);
     {
         ProgramSetting setting(*this); // shows the part's settings, changes none
-        Combo1[band].setListIndex(song.bytPartInstrument[part]);
-        VScroll4[band].setValue(song.intPartVolume[part]);
+        Combo1[band].setListIndex(song.partPrograms[part]);
+        VScroll4[band].setValue(song.partVolumes[part]);
     }
     線引き();
 }
@@ -585,16 +585,16 @@ void Formmain::partButtonClick(int band, int part) {
 void Formmain::Combo1_Click(int band) {
     const int entry = Combo1[band].listIndex;
     if (entry < 0) return;
-    const int part = song.bytSelPart[band] % kPartCount;
-    song.bytPartInstrument[part] = static_cast<uint8_t>(entry);
+    const int part = song.bandParts[band] % kPartCount;
+    song.partPrograms[part] = static_cast<uint8_t>(entry);
     midiOutShortMsg(packShort(0xC0 + part, entry, 0));
     userChangedSong();
 }
 
 void Formmain::VScroll4_Change(int band) {
     const int v = VScroll4[band].value;
-    const int part = song.bytSelPart[band] % kPartCount;
-    song.intPartVolume[part] = static_cast<int16_t>(v);
+    const int part = song.bandParts[band] % kPartCount;
+    song.partVolumes[part] = static_cast<int16_t>(v);
     midiOutShortMsg(packShort(0xB0 + part, 7, 20 * v));
     Text9[band].caption = std::to_string(v);
     userChangedSong();

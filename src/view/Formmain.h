@@ -76,7 +76,7 @@ public:
     void やり直し_Click();
     // True while the note panel or the position panel is open.
     bool panelOpen() const { return Picture2.visible || Picture3.visible; }
-    // The song's data changed by the user: `bytModified` = 1, unless the
+    // The song's data changed by the user: `modified` = 1, unless the
     // program itself is setting controls (start-up, a load, playback).
     void userChangedSong();
     // Hooks of the toolkit layer. `便利機能` shows the range editing window

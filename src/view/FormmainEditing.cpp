@@ -35,7 +35,7 @@ std::optional<int> programNumber(const std::string& text) {
 } // namespace
 
 void Formmain::userChangedSong() {
-    if (m_programSetting == 0) song.bytModified = 1;
+    if (m_programSetting == 0) song.modified = 1;
 }
 
 void Formmain::wireEditing() {
@@ -113,19 +113,19 @@ void Formmain::やり直し_Click() {
 }
 
 void Formmain::楽器統一(uint8_t& p) {
-    const int32_t m = std::min<int64_t>(song.varCCCount, int64_t(song.udtCCs.size()) - 1);
+    const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
     for (int32_t j = 1; j <= m; ++j) {
-        CCRec& cc = song.udtCCs[j];
-        if (cc.bytType == kInstrumentChange && cc.lngValue % 16 != kPercussionPart)
-            cc.lngValue = p * 16 + cc.lngValue % 16;
+        ControlChange& cc = song.changes[j];
+        if (cc.kind == kInstrumentChange && cc.value % 16 != kPercussionPart)
+            cc.value = p * 16 + cc.value % 16;
     }
     for (int i = 0; i < kPartCount; ++i) {
         if (i == kPercussionPart) continue;
-        song.bytPartInstrument[i] = p;
+        song.partPrograms[i] = p;
         midiOutShortMsg(programChange(i, p));
     }
     for (int k = 0; k < 2; ++k)
-        if (song.bytSelPart[k] != kPercussionPart) Combo1[k].setListIndex(p);
+        if (song.bandParts[k] != kPercussionPart) Combo1[k].setListIndex(p);
     userChangedSong();
 }
 

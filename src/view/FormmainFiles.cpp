@@ -7,10 +7,10 @@
 // New, Exit and closing ask first, and when the save they start is cancelled
 // or fails, nothing is discarded.
 #include "midi/MidiFileWriter.h"
-#include "platform/AtomicFile.h"
 #include "midi/MidiImport.h"
+#include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
 #include "view/Formmain.h"
 
@@ -53,8 +53,8 @@ bool Formmain::saveAnswered(WindowSystem::Answer answer) {
 
 bool Formmain::askToSaveBeforeReplacing() {
     // A merge keeps the open song, so it has nothing to lose.
-    if (曲の合成.checked || song.bytModified != 1) return true;
-    const std::string name = song.varSongName.value_or("");
+    if (曲の合成.checked || song.modified != 1) return true;
+    const std::string name = song.songName.value_or("");
     return saveAnswered(
         m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
 }
@@ -64,9 +64,9 @@ MidiFileReading Formmain::readMidiFile(Song& song, std::string_view bytes) {
 }
 
 bool Formmain::openFromWindow(const std::string& path, const std::string& shownPath) {
-    const bool merging = 曲の合成.checked && song.varNoteCountX2 > 0;
+    const bool merging = 曲の合成.checked && song.twiceNoteCount > 0;
     const std::string captionBefore = caption;
-    const OpenStatus status = OpenF(song, path, *this);
+    const OpenStatus status = openFile(song, path, *this);
     // A failed load brings notes back without a redraw: the hover must know
     // their order all the same.
     m_notesOrdered = notesInPositionOrder(song);
@@ -80,7 +80,7 @@ bool Formmain::openFromWindow(const std::string& path, const std::string& shownP
     if (status == OpenStatus::ReadFailure) return true;
     // The question before the load was the last chance to keep the old
     // edits; a merged song holds notes no file has yet.
-    song.bytModified = merging ? 1 : 0;
+    song.modified = merging ? 1 : 0;
     return true;
 }
 
@@ -94,7 +94,7 @@ void Formmain::File1_Click() {
     if (!askToSaveBeforeReplacing()) return;
     // The list shows the song folder; the caption shows the name as listed.
     if (!openFromWindow((folders.songFolder / name).string(), name)) return;
-    song.varSongName = songNameFromPath(name);
+    song.songName = songNameFromPath(name);
     やり直し.enabled = false;
 }
 
@@ -113,7 +113,7 @@ void Formmain::Picture1_OLEDragDrop(const std::vector<std::string>& paths) {
     }
     if (!askToSaveBeforeReplacing()) return;
     if (!openFromWindow(path, path)) return;
-    song.varSongName = songNameFromPath(path);
+    song.songName = songNameFromPath(path);
 }
 
 void Formmain::Command2_Click() {
@@ -128,30 +128,30 @@ void Formmain::Command2_Click() {
 void Formmain::新規作成_Click() {
     setCaption(kNewCaption);
     if (!saveAnswered(m_ui.askYesNoCancel(kAskSaveCurrent))) return;
-    for (NoteRec& r : song.udtNotes) r = NoteRec{};
-    song.varNoteCountX2 = 0;
+    for (Note& r : song.notes) r = Note{};
+    song.twiceNoteCount = 0;
     setCaption(kNewCaption); // a save on the way named the old song
     線引き();
     やり直し.enabled = false;
 }
 
 bool Formmain::保存_Click() {
-    const std::string name = inputBox(kSavePrompt, kSaveTitle, song.varSongName.value_or(""));
+    const std::string name = inputBox(kSavePrompt, kSaveTitle, song.songName.value_or(""));
     // A cancelled box (or an empty name) writes nothing and keeps the song's
     // name, so a later overwrite save still knows where the song belongs.
     if (name.empty()) return false;
     // A name the save refuses is never taken: the song keeps the name (and the
     // caption) it had, so the next overwrite save does not repeat the refusal.
-    const std::string oldFileName = song.strFileName;
-    const std::optional<std::string> oldSongName = song.varSongName;
+    const std::string oldFileName = song.fileName;
+    const std::optional<std::string> oldSongName = song.songName;
     const std::string oldCaption = caption;
-    song.strFileName = name;
-    song.varSongName = name;
+    song.fileName = name;
+    song.songName = name;
     setCaption(msg::kCaptionPrefix + name);
     const SaveStatus status = SaveSong(song, folders, *this);
     if (status == SaveStatus::BadName) {
-        song.strFileName = oldFileName;
-        song.varSongName = oldSongName;
+        song.fileName = oldFileName;
+        song.songName = oldSongName;
         setCaption(oldCaption);
     }
     return status == SaveStatus::Written;
@@ -160,8 +160,8 @@ bool Formmain::保存_Click() {
 void Formmain::上書き保存_Click() {
     // A name no file can have (a song opened from a file whose name the save
     // refuses) asks for another, as an unnamed song does.
-    if (song.varSongName && isUsableFileName(*song.varSongName)) {
-        song.strFileName = *song.varSongName;
+    if (song.songName && isUsableFileName(*song.songName)) {
+        song.fileName = *song.songName;
         SaveSong(song, folders, *this);
         return;
     }
@@ -176,9 +176,9 @@ bool Formmain::Form_QueryUnload() {
     // Playback ends first: its recorded hits join the song, so a save keeps them.
     m_playback->stop();
     m_device->reset();
-    if (song.bytModified == 1) {
+    if (song.modified == 1) {
         // A song never named is called what the caption calls it.
-        const std::string name = song.varSongName.value_or("");
+        const std::string name = song.songName.value_or("");
         const WindowSystem::Answer answer =
             m_ui.askYesNo((name.empty() ? kNewSongName : name) + kChangedSuffix);
         if (answer == WindowSystem::Answer::Yes && !保存_Click()) return false;

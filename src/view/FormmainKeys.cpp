@@ -18,55 +18,55 @@ constexpr int kPanStep = 16, kMaxPan = 128;
 // The change one key of the editing help makes to a note; false for keys that
 // change nothing. Notes stay within 0..119, strength and balance within
 // 0..127 and 0..128.
-bool applyEditingKey(NoteRec& n, int keyCode) {
+bool applyEditingKey(Note& n, int keyCode) {
     switch (keyCode) {
     case '1':
-        n.lngLen = 48;
+        n.length = 48;
         return true;
     case '2':
-        n.lngLen = 24;
+        n.length = 24;
         return true;
     case '3':
-        n.lngLen = 12;
+        n.length = 12;
         return true;
     case '4':
-        n.lngLen = 6;
+        n.length = 6;
         return true;
     case '5':
-        n.lngLen = 3;
+        n.length = 3;
         return true;
     case 'W':
-        n.lngLen = 36;
+        n.length = 36;
         return true;
     case 'E':
-        n.lngLen = 18;
+        n.length = 18;
         return true;
     case 'R':
-        n.lngLen = 9;
+        n.length = 9;
         return true;
     case 'S':
-        if (!isStorableNote(n.bytNote + 1)) return false;
-        n.bytNote += 1;
+        if (!isStorableNote(n.key + 1)) return false;
+        n.key += 1;
         return true;
     case 'F':
-        if (!isStorableNote(n.bytNote - 1)) return false;
-        n.bytNote -= 1;
+        if (!isStorableNote(n.key - 1)) return false;
+        n.key -= 1;
         return true;
     case 'Q':
-        if (n.bytVelocity >= kMaxKeyVelocity) return false;
-        n.bytVelocity = static_cast<uint8_t>(n.bytVelocity + kVelocityStep);
+        if (n.velocity >= kMaxKeyVelocity) return false;
+        n.velocity = static_cast<uint8_t>(n.velocity + kVelocityStep);
         return true;
     case 'Z':
-        if (n.bytVelocity == 0) return false;
-        n.bytVelocity = static_cast<uint8_t>(std::max(n.bytVelocity - kVelocityStep, 0));
+        if (n.velocity == 0) return false;
+        n.velocity = static_cast<uint8_t>(std::max(n.velocity - kVelocityStep, 0));
         return true;
     case 'V':
-        if (n.bytPan >= kMaxPan) return false;
-        n.bytPan = static_cast<uint8_t>(std::min(n.bytPan + kPanStep, kMaxPan));
+        if (n.pan >= kMaxPan) return false;
+        n.pan = static_cast<uint8_t>(std::min(n.pan + kPanStep, kMaxPan));
         return true;
     case 'X':
-        if (n.bytPan == 0) return false;
-        n.bytPan = static_cast<uint8_t>(std::max(n.bytPan - kPanStep, 0));
+        if (n.pan == 0) return false;
+        n.pan = static_cast<uint8_t>(std::max(n.pan - kPanStep, 0));
         return true;
     default:
         return false;
@@ -87,7 +87,7 @@ void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
                 deleteNote(song, view.varSelNote);
                 Shape3.visible = false;
             } else {
-                applyEditingKey(song.udtNotes[view.varSelNote], keyCode);
+                applyEditingKey(song.notes[view.varSelNote], keyCode);
             }
         }
         showSelectedNoteInPanel();
@@ -106,7 +106,7 @@ void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
             if (!blnStopped() && note >= 1) tapWhilePlaying(note);
         }
     }
-    song.bytModified = 1; // any key counts as a change
+    song.modified = 1; // any key counts as a change
     scoreFocusRequested = true;
 }
 

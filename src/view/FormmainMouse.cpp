@@ -29,7 +29,7 @@ int32_t bandBase(int staff) {
 
 void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
     // 1. The manual pitch bend lasts only while the pointer is on its strip.
-    midiOutShortMsg(pitchBendCentre(song.bytSelPart[0] % kPartCount));
+    midiOutShortMsg(pitchBendCentre(song.bandParts[0] % kPartCount));
     Line4.setLine(kPitchBendLineX, Line4.y1, kPitchBendLineX, Line4.y2);
 
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
@@ -49,8 +49,8 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
         }
 
         // The note under the pointer; of several equal notes the last wins.
-        const int part = song.bytSelPart[c.staff];
-        const int64_t pos = c.placedPos(view.intPage, song.bytQuartersPerBar);
+        const int part = song.bandParts[c.staff];
+        const int64_t pos = c.placedPos(view.intPage, song.quartersPerBar);
         Shape3.visible = false;
         if (const int32_t i = pos <= kLastSongPos
                                   ? findNoteOnRow(song, static_cast<int32_t>(pos), c.naturalNote,
@@ -74,12 +74,12 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
         if (rowInBand == -27) wantedType = kTempoChange;
         if (rowInBand == -57) wantedType = kInstrumentChange;
         if (rowInBand == -87) wantedType = kVolumeChange;
-        const int32_t m = std::min<int64_t>(song.varCCCount, int64_t(song.udtCCs.size()) - 1);
+        const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
         for (int32_t j = 2; wantedType != 0 && j <= m; ++j) {
-            const CCRec& cc = song.udtCCs[j];
-            if (cc.lngPos != view.varCursorPos || cc.bytType != wantedType) continue;
+            const ControlChange& cc = song.changes[j];
+            if (cc.position != view.varCursorPos || cc.kind != wantedType) continue;
             const bool onBand =
-                cc.bytType == kTempoChange ? c.staff == 0 : cc.lngValue % 16 == view.varCursorPart;
+                cc.kind == kTempoChange ? c.staff == 0 : cc.value % 16 == view.varCursorPart;
             if (!onBand) continue;
             view.lngSelCC = j;
             Shape4.move(c.snapX, c.snapY);
@@ -108,7 +108,7 @@ void Formmain::Picture1_MouseDown(int button, int, float X, float Y) {
         int note = c.naturalNote;
         if (Option1[2].checked) note -= 1;
         if (Option1[1].checked) note += 1;
-        const int part = song.bytSelPart[c.staff] % kPartCount;
+        const int part = song.bandParts[c.staff] % kPartCount;
         // Tones that would leave 0..119 are not sounded: midiP reads 120 and
         // above as note ends.
         const ChordNotes chord = chordNotes(note, view.lngChordCode, 和音入力有効.checked);
@@ -147,15 +147,15 @@ void Formmain::Picture1_MouseUp(int button, int shift, float X, float Y) {
     // 3. Every release over the staff takes the undo copy.
     song.takeUndoCopy();
     やり直し.enabled = true;
-    song.bytModified = 1;
+    song.modified = 1;
 
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     const bool editable = c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastReleaseX &&
                           Y > -1180 && Y < -1 && 編集中.checked && blnStopped() &&
-                          c.placedPos(view.intPage, song.bytQuartersPerBar) <= kLastSongPos;
+                          c.placedPos(view.intPage, song.quartersPerBar) <= kLastSongPos;
     if (editable && button == 1) {
-        const int part = song.bytSelPart[c.staff];
-        const auto pos = static_cast<int32_t>(c.placedPos(view.intPage, song.bytQuartersPerBar));
+        const int part = song.bandParts[c.staff];
+        const auto pos = static_cast<int32_t>(c.placedPos(view.intPage, song.quartersPerBar));
         if (Shape3.visible) {
             // The sharp and flat options play no part in deleting.
             const int32_t i =
@@ -180,7 +180,7 @@ void Formmain::Picture4_MouseMove(int, int, float X, float) {
     // The strip's x is the bend value; the data byte stays within 0..127.
     const int x0 = std::clamp(roundHalfEven(X), 0, kMaxDataByte);
     midiOutShortMsg(packShortMessage(
-        static_cast<uint8_t>(kStatusPitchBend + song.bytSelPart[0] % kPartCount), 0, x0));
+        static_cast<uint8_t>(kStatusPitchBend + song.bandParts[0] % kPartCount), 0, x0));
     Line4.setLine(x0, Line4.y1, x0, Line4.y2);
 }
 

@@ -32,10 +32,10 @@ int64_t digitsValue(const std::string& digits) {
 
 void Formmain::showSelectedNoteInPanel() {
     if (!isNoteIndex(song, view.varSelNote)) return;
-    const NoteRec& n = song.udtNotes[view.varSelNote];
+    const Note& n = song.notes[view.varSelNote];
     // Chosen without running the lists' handlers: showing a note changes nothing.
-    const int strength = 20 - n.bytVelocity / 6;
-    const int balance = n.bytPan / 16;
+    const int strength = 20 - n.velocity / 6;
+    const int balance = n.pan / 16;
     Combo2.listIndex = strength >= 0 && strength < int(Combo2.items.size()) ? strength : -1;
     Combo3.listIndex = balance >= 0 && balance < int(Combo3.items.size()) ? balance : -1;
 }
@@ -54,7 +54,7 @@ void Formmain::openNotePanel(float X, float Y) {
 void Formmain::Combo2_Click() {
     const int entry = Combo2.listIndex;
     if (entry >= 0 && isNoteIndex(song, view.varSelNote)) {
-        song.udtNotes[view.varSelNote].bytVelocity = static_cast<uint8_t>((20 - entry) * 6);
+        song.notes[view.varSelNote].velocity = static_cast<uint8_t>((20 - entry) * 6);
         userChangedSong();
     }
     Picture2.visible = false;
@@ -64,7 +64,7 @@ void Formmain::Combo2_Click() {
 void Formmain::Combo3_Click() {
     const int entry = Combo3.listIndex;
     if (entry >= 0 && isNoteIndex(song, view.varSelNote)) {
-        song.udtNotes[view.varSelNote].bytPan = static_cast<uint8_t>(entry * 16);
+        song.notes[view.varSelNote].pan = static_cast<uint8_t>(entry * 16);
         userChangedSong();
     }
     Picture2.visible = false;
@@ -73,11 +73,11 @@ void Formmain::Combo3_Click() {
 
 void Formmain::Option1_Click(int index) {
     if ((index == 4 || index == 5) && isNoteIndex(song, view.varSelNote)) {
-        NoteRec& n = song.udtNotes[view.varSelNote];
+        Note& n = song.notes[view.varSelNote];
         // A note stays within 0..119: 120 and above mark note ends.
-        const int moved = n.bytNote + (index == 4 ? 1 : -1);
+        const int moved = n.key + (index == 4 ? 1 : -1);
         if (isStorableNote(moved)) {
-            n.bytNote = static_cast<uint8_t>(moved);
+            n.key = static_cast<uint8_t>(moved);
             userChangedSong();
         }
     }
@@ -96,7 +96,7 @@ void Formmain::notePanelLength(int index) {
     static constexpr int32_t kPanelLength[] = {9, 18, 36, 3, 6, 12, 24, 48};
     if (index < 10 || index > 17) return;
     if (isNoteIndex(song, view.varSelNote)) {
-        song.udtNotes[view.varSelNote].lngLen = kPanelLength[index - 10];
+        song.notes[view.varSelNote].length = kPanelLength[index - 10];
         userChangedSong();
     }
     線引き();
@@ -109,12 +109,12 @@ void Formmain::notePanelLength(int index) {
 void Formmain::openPositionPanel(const ScoreCursor& c) {
     const int32_t sel = view.lngSelCC;
     const bool onMarker =
-        sel >= 1 && sel <= song.varCCCount && static_cast<size_t>(sel) < song.udtCCs.size();
+        sel >= 1 && sel <= song.changeCount && static_cast<size_t>(sel) < song.changes.size();
     if (!onMarker) view.lngSelCC = 0;
     Command3.visible = Label11[1].visible = onMarker;
     if (onMarker) {
-        const CCRec& cc = song.udtCCs[sel];
-        Combo4.listIndex = cc.bytType >= 1 && cc.bytType <= 3 ? cc.bytType - 1 : -1;
+        const ControlChange& cc = song.changes[sel];
+        Combo4.listIndex = cc.kind >= 1 && cc.kind <= 3 ? cc.kind - 1 : -1;
         Command5.caption = "変更";
         Text5.caption = std::to_string(shownCCValue(cc));
     } else {
@@ -152,14 +152,14 @@ void Formmain::Command5_Click() {
         const CCValue v = encodeCCValue(entry, digitsValue(Text5.caption), view.varCursorPart);
         if (v.message) showMessage(*v.message);
         if (v.value) {
-            const CCRec cc{view.varCursorPos, *v.value, static_cast<uint8_t>(entry + 1)};
+            const ControlChange cc{view.varCursorPos, *v.value, static_cast<uint8_t>(entry + 1)};
             const int32_t sel = view.lngSelCC;
             if (sel == 0) {
                 insertCC(song, cc);
                 userChangedSong();
-            } else if (sel >= 2 && sel <= song.varCCCount) {
-                ensureCCRoom(song.udtCCs, song.varCCCount + 2);
-                song.udtCCs[sel] = cc;
+            } else if (sel >= 2 && sel <= song.changeCount) {
+                ensureChangeRoom(song.changes, song.changeCount + 2);
+                song.changes[sel] = cc;
                 userChangedSong();
             }
         }

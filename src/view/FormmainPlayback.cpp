@@ -106,7 +106,7 @@ void Formmain::wireFilesAndPlayback() {
     上書き保存.onClick = [this] { 上書き保存_Click(); };
     デスクトップに上書き保存.onClick = [this] {
         デスクトップに上書き保存.checked = !デスクトップに上書き保存.checked;
-        song.varDesktopSave = デスクトップに上書き保存.checked;
+        song.saveToDesktop = デスクトップに上書き保存.checked;
     };
     曲の合成.onClick = [this] { 曲の合成.checked = !曲の合成.checked; };
     終了.onClick = [this] { 終了_Click(); };
@@ -209,9 +209,9 @@ bool Formmain::chooseDevice(const std::string& deviceName) {
     useDevice(std::move(device), false);
     // The new device starts from the song's settings, as after a load.
     for (int part = 0; part < kPartCount; ++part) {
-        midiOutShortMsg(controlChange(part, kControllerVolume,
-                                      int64_t{song.intPartVolume[part]} * kVolumeUnit));
-        midiOutShortMsg(programChange(part, song.bytPartInstrument[part]));
+        midiOutShortMsg(
+            controlChange(part, kControllerVolume, int64_t{song.partVolumes[part]} * kVolumeUnit));
+        midiOutShortMsg(programChange(part, song.partPrograms[part]));
         midiOutShortMsg(pitchBendCentre(part));
     }
     for (MenuItem& item : m_deviceItems) item.checked = item.caption == deviceName;

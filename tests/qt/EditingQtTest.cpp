@@ -67,7 +67,7 @@ protected:
     }
     std::vector<int> notes() const {
         std::vector<int> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].bytNote);
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].key);
         return out;
     }
 
@@ -81,13 +81,13 @@ TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBands) {
     click(xAt(12), yAt(0, 35));
     click(xAt(24), yAt(1, 30));
     ASSERT_EQ(song.noteCount(), 2);
-    EXPECT_EQ(song.udtNotes[1].lngPos, 12);
-    EXPECT_EQ(song.udtNotes[1].bytNote, 60);
-    EXPECT_EQ(song.udtNotes[1].bytPart, 0);
-    EXPECT_EQ(song.udtNotes[2].lngPos, 24);
-    EXPECT_EQ(song.udtNotes[2].bytNote, 52);
-    EXPECT_EQ(song.udtNotes[2].bytPart, 9);
-    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_EQ(song.notes[1].position, 12);
+    EXPECT_EQ(song.notes[1].key, 60);
+    EXPECT_EQ(song.notes[1].part, 0);
+    EXPECT_EQ(song.notes[2].position, 24);
+    EXPECT_EQ(song.notes[2].key, 52);
+    EXPECT_EQ(song.notes[2].part, 9);
+    EXPECT_EQ(song.modified, 1);
     // The hover marks the note under the pointer; a click there deletes it.
     mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(0, 35));
     EXPECT_TRUE(window->form().Shape3.visible);
@@ -124,9 +124,9 @@ TEST_F(EditingWindow, KeysArriveByTheirCharacters) {
     click(xAt(12), yAt(1, 35));
     mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(1, 35));
     key(Qt::Key_1, "1"); // editing help: a whole note
-    EXPECT_EQ(song.udtNotes[1].lngLen, 48);
+    EXPECT_EQ(song.notes[1].length, 48);
     key(Qt::Key_S, "s");
-    EXPECT_EQ(song.udtNotes[1].bytNote, 61);
+    EXPECT_EQ(song.notes[1].key, 61);
 
     QAction* pad = menuAction(QStringLiteral("打楽器をたたく（再生時にはリアルタイム録音）"));
     ASSERT_NE(pad, nullptr);
@@ -227,9 +227,9 @@ TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
     EXPECT_EQ(set->text(), QStringLiteral("設定"));
     set->click();
     EXPECT_FALSE(panel->isVisible());
-    ASSERT_EQ(song.varCCCount, 2);
-    EXPECT_EQ(song.udtCCs[2], (CCRec{48, 90, kTempoChange}));
-    EXPECT_EQ(song.udtCCs[3].lngPos, kEndMarkerPos);
+    ASSERT_EQ(song.changeCount, 2);
+    EXPECT_EQ(song.changes[2], (ControlChange{48, 90, kTempoChange}));
+    EXPECT_EQ(song.changes[3].position, kEndMarkerPos);
 }
 
 } // namespace

@@ -32,10 +32,10 @@ protected:
         window = test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-fit",
                                       [] { return std::make_unique<NullMidiOut>(); });
         Formmain& f = window->form();
-        song.udtNotes.assign(3, NoteRec{});
-        song.udtNotes[1] = NoteRec{1, 60, 12, 0, 120, 64, 0};
-        song.udtNotes[2] = NoteRec{INT32_MAX, 62, 12, 0, 120, 64, 0};
-        song.varNoteCountX2 = 4;
+        song.notes.assign(3, Note{});
+        song.notes[1] = Note{1, 60, 12, 0, 120, 64, 0};
+        song.notes[2] = Note{INT32_MAX, 62, 12, 0, 120, 64, 0};
+        song.twiceNoteCount = 4;
         f.線引き();
         f.HScroll2.setValue(kLastPage + 1);
         // The pointer once over the staff, then the largest count of notes.

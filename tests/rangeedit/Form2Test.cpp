@@ -9,16 +9,16 @@
 namespace vako {
 namespace {
 
-NoteRec note(int32_t pos, uint8_t key, uint8_t part = 0) {
-    return NoteRec{pos, key, 12, part, 120, 64, 0};
+Note note(int32_t pos, uint8_t key, uint8_t part = 0) {
+    return Note{pos, key, 12, part, 120, 64, 0};
 }
 
 class Form2Test : public ::testing::Test {
 protected:
-    void setNotes(std::initializer_list<NoteRec> notes) {
-        song.udtNotes.assign(1, NoteRec{});
-        for (const NoteRec& n : notes) song.udtNotes.push_back(n);
-        song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
+    void setNotes(std::initializer_list<Note> notes) {
+        song.notes.assign(1, Note{});
+        for (const Note& n : notes) song.notes.push_back(n);
+        song.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
     }
     Form2& open() {
         form =
@@ -29,12 +29,12 @@ protected:
     }
     std::vector<int> positions() const {
         std::vector<int> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].lngPos);
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
         return out;
     }
     std::vector<int> keys() const {
         std::vector<int> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].bytNote);
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].key);
         return out;
     }
 
@@ -88,7 +88,7 @@ TEST_F(Form2Test, StripClicksPickBarsAndKeepStartBeforeEnd) {
     EXPECT_EQ(f.intSelBar, (std::array<int, 2>{1, 4}));
 
     f.setHScroll1(0);
-    song.bytQuartersPerBar = 3; // 36 steps a bar
+    song.quartersPerBar = 3; // 36 steps a bar
     f.Picture1_MouseDown(Form2::kLeftButton, 100);
     EXPECT_EQ(f.intSelBar[0], 3);
 }
@@ -115,7 +115,7 @@ TEST_F(Form2Test, StripShowsBarsSelectionAndTheChosenPartsNotes) {
 }
 
 TEST_F(Form2Test, InTwoFourTimeOnlyTwentyThreeBarsAreDrawn) {
-    song.bytQuartersPerBar = 2;
+    song.quartersPerBar = 2;
     open();
     EXPECT_EQ(canvas.ofKind(DrawOp::Line).size(), 23u);
     EXPECT_EQ(canvas.texts().back().text, "23");
@@ -130,7 +130,7 @@ TEST_F(Form2Test, ShiftMovesTheRangeOfOnePartAndSorts) {
     // Nothing keeps positions above zero.
     EXPECT_EQ(positions(), (std::vector<int>{-38, 30, 50}));
     EXPECT_EQ(undoEnabled, 1);
-    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_EQ(song.modified, 1);
 }
 
 TEST_F(Form2Test, RangeOfBarsTwoToThreeCoversPositions49To144) {
@@ -142,7 +142,7 @@ TEST_F(Form2Test, RangeOfBarsTwoToThreeCoversPositions49To144) {
     f.setCombo3(20);
     f.Command3_Click(Form2::kStrength);
     std::vector<int> strengths;
-    for (int i = 1; i <= 4; ++i) strengths.push_back(song.udtNotes[i].bytVelocity);
+    for (int i = 1; i <= 4; ++i) strengths.push_back(song.notes[i].velocity);
     EXPECT_EQ(strengths, (std::vector<int>{120, 0, 0, 120}));
 }
 
@@ -152,11 +152,11 @@ TEST_F(Form2Test, CopyToAnotherPartAndBarAddsSortedCopies) {
     f.setCombo1(9);
     f.setHScroll3(5);
     f.Command3_Click(Form2::kCopy);
-    ASSERT_EQ(song.varNoteCountX2, 12);
+    ASSERT_EQ(song.twiceNoteCount, 12);
     EXPECT_EQ(positions(), (std::vector<int>{1, 13, 100, 193, 200, 205}));
-    EXPECT_EQ(song.udtNotes[4].bytPart, 9);
-    EXPECT_EQ(song.udtNotes[6].bytPart, 9);
-    EXPECT_GE(song.udtNotes.size(), 12u + 11u);
+    EXPECT_EQ(song.notes[4].part, 9);
+    EXPECT_EQ(song.notes[6].part, 9);
+    EXPECT_GE(song.notes.size(), 12u + 11u);
 }
 
 TEST_F(Form2Test, CopyOntoAnOverlappingRangeEnds) {
@@ -172,9 +172,9 @@ TEST_F(Form2Test, DeleteRemovesAdjacentSelectedNotesAndKeepsTheOrder) {
     setNotes({note(1, 60), note(1, 64), note(5, 60, 2), note(6, 61), note(60, 62)});
     Form2& f = open();
     f.Command3_Click(Form2::kDelete);
-    EXPECT_EQ(song.varNoteCountX2, 4);
+    EXPECT_EQ(song.twiceNoteCount, 4);
     EXPECT_EQ(positions(), (std::vector<int>{5, 60}));
-    EXPECT_EQ(song.udtNotes[1].bytPart, 2);
+    EXPECT_EQ(song.notes[1].part, 2);
 }
 
 TEST_F(Form2Test, SemitoneMovesOnePitchClassButNeverPercussion) {
@@ -189,7 +189,7 @@ TEST_F(Form2Test, SemitoneMovesOnePitchClassButNeverPercussion) {
 
     f.setVScroll1(9);
     f.Command3_Click(Form2::kSemitone);
-    EXPECT_EQ(song.udtNotes[4].bytNote, 59);
+    EXPECT_EQ(song.notes[4].key, 59);
 }
 
 TEST_F(Form2Test, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
@@ -203,7 +203,7 @@ TEST_F(Form2Test, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
     EXPECT_EQ(keys(), (std::vector<int>{119, 60, 107}));
     EXPECT_EQ(host.messages, std::vector<std::string>{msg::kErrorSaved});
     EXPECT_TRUE(std::filesystem::exists(folder / "err.txt"));
-    EXPECT_EQ(song.strFileName, "err");
+    EXPECT_EQ(song.fileName, "err");
 
     f.setOption2(1);
     setNotes({note(1, 0)});
@@ -218,21 +218,21 @@ TEST_F(Form2Test, StrengthAndBalanceItemsMapToTheirValues) {
     Form2& f = open();
     f.setCombo3(0);
     f.Command3_Click(Form2::kStrength);
-    EXPECT_EQ(song.udtNotes[1].bytVelocity, 120);
+    EXPECT_EQ(song.notes[1].velocity, 120);
     f.setCombo4(8);
     f.Command3_Click(Form2::kBalance);
-    EXPECT_EQ(song.udtNotes[1].bytPan, 128);
+    EXPECT_EQ(song.notes[1].pan, 128);
     f.setCombo4(0);
     f.Command3_Click(Form2::kBalance);
-    EXPECT_EQ(song.udtNotes[1].bytPan, 0);
+    EXPECT_EQ(song.notes[1].pan, 0);
 }
 
 TEST_F(Form2Test, EveryOperationTakesTheUndoCopyFirst) {
     setNotes({note(1, 60), note(20, 62)});
     Form2& f = open();
     f.Command3_Click(Form2::kDelete);
-    EXPECT_EQ(song.lngUndoNoteCount, 4);
-    EXPECT_EQ(song.udtUndoNotes[2].lngPos, 20);
+    EXPECT_EQ(song.undoTwiceNoteCount, 4);
+    EXPECT_EQ(song.undoNotes[2].position, 20);
     song.restoreUndoCopy();
     EXPECT_EQ(positions(), (std::vector<int>{1, 20}));
 }

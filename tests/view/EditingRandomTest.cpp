@@ -17,29 +17,30 @@ namespace {
 std::string songInvariantFault(const Song& s) {
     std::ostringstream out;
     const int32_t n = s.noteCount();
-    if (s.varNoteCountX2 < 0 || s.varNoteCountX2 % 2 != 0) out << "odd or negative note count; ";
-    if (static_cast<int64_t>(s.udtNotes.size()) <= n) out << "note array shorter than the count; ";
-    for (int32_t i = 1; i <= n && i < int32_t(s.udtNotes.size()); ++i) {
-        const NoteRec& r = s.udtNotes[i];
-        if (r.bytNote >= 120) out << "note " << i << " is " << int(r.bytNote) << "; ";
-        if (r.bytPart >= kPartCount) out << "part of note " << i << "; ";
-        if (i > 1 && s.udtNotes[i - 1].lngPos > r.lngPos) out << "note " << i << " out of order; ";
+    if (s.twiceNoteCount < 0 || s.twiceNoteCount % 2 != 0) out << "odd or negative note count; ";
+    if (static_cast<int64_t>(s.notes.size()) <= n) out << "note array shorter than the count; ";
+    for (int32_t i = 1; i <= n && i < int32_t(s.notes.size()); ++i) {
+        const Note& r = s.notes[i];
+        if (r.key >= 120) out << "note " << i << " is " << int(r.key) << "; ";
+        if (r.part >= kPartCount) out << "part of note " << i << "; ";
+        if (i > 1 && s.notes[i - 1].position > r.position) out << "note " << i << " out of order; ";
     }
-    const int32_t m = s.varCCCount;
-    if (m < 1 || static_cast<int64_t>(s.udtCCs.size()) < m + 2) {
+    const int32_t m = s.changeCount;
+    if (m < 1 || static_cast<int64_t>(s.changes.size()) < m + 2) {
         out << "control changes shorter than their count; ";
         return out.str();
     }
-    if (s.udtCCs[1].bytType != kTempoChange || s.udtCCs[1].lngPos != 0)
+    if (s.changes[1].kind != kTempoChange || s.changes[1].position != 0)
         out << "start tempo moved; ";
     for (int32_t j = 2; j <= m; ++j) {
-        const CCRec& c = s.udtCCs[j];
-        if (c.lngPos < s.udtCCs[j - 1].lngPos) out << "control change " << j << " out of order; ";
-        if (c.bytType < 1 || c.bytType > 3) out << "control change " << j << " type; ";
+        const ControlChange& c = s.changes[j];
+        if (c.position < s.changes[j - 1].position)
+            out << "control change " << j << " out of order; ";
+        if (c.kind < 1 || c.kind > 3) out << "control change " << j << " type; ";
     }
-    if (s.udtCCs[m + 1].lngPos != kEndMarkerPos) out << "end marker missing; ";
-    if (s.lngUndoNoteCount / 2 >= static_cast<int64_t>(s.udtUndoNotes.size()) &&
-        s.lngUndoNoteCount != 0)
+    if (s.changes[m + 1].position != kEndMarkerPos) out << "end marker missing; ";
+    if (s.undoTwiceNoteCount / 2 >= static_cast<int64_t>(s.undoNotes.size()) &&
+        s.undoTwiceNoteCount != 0)
         out << "undo copy shorter than its count; ";
     return out.str();
 }
@@ -213,7 +214,7 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
         const std::string fault = songInvariantFault(w.song);
         ASSERT_EQ(fault, "") << "after step " << step << ", action " << action;
         maxNotes = std::max(maxNotes, w.song.noteCount());
-        maxCCs = std::max(maxCCs, w.song.varCCCount);
+        maxCCs = std::max(maxCCs, w.song.changeCount);
     }
     if (!f.blnStopped()) f.Command4_MouseDown();
     EXPECT_EQ(songInvariantFault(w.song), "");

@@ -32,7 +32,7 @@ float yAt(int staff, int row) {
 struct Editing : ::testing::Test {
     void SetUp() override {
         w.load();
-        w.song.bytModified = 0;
+        w.song.modified = 0;
         if (w.midi) w.midi->clear();
     }
     Formmain& f() { return *w.form; }
@@ -44,7 +44,7 @@ struct Editing : ::testing::Test {
     void leftClick(float X, float Y) { click(1, X, Y); }
     std::vector<int> notes() const {
         std::vector<int> out;
-        for (int32_t i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.udtNotes[i].bytNote);
+        for (int32_t i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].key);
         return out;
     }
     std::vector<uint32_t> sentWithout(uint32_t statusHigh) const {
@@ -58,18 +58,18 @@ struct Editing : ::testing::Test {
 
 TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
     leftClick(xAt(12), yAt(1, 35));
-    ASSERT_EQ(w.song.varNoteCountX2, 2);
-    const NoteRec& n = w.song.udtNotes[1];
-    EXPECT_EQ(n.lngPos, 12);
-    EXPECT_EQ(n.bytNote, 60);
-    EXPECT_EQ(n.lngLen, 12);
-    EXPECT_EQ(n.bytPart, 9); // the lower band shows the percussion part
-    EXPECT_EQ(n.bytVelocity, 120);
-    EXPECT_EQ(n.bytPan, 64);
-    EXPECT_EQ(n.bytModulation, 0);
-    EXPECT_EQ(w.song.bytModified, 1);
+    ASSERT_EQ(w.song.twiceNoteCount, 2);
+    const Note& n = w.song.notes[1];
+    EXPECT_EQ(n.position, 12);
+    EXPECT_EQ(n.key, 60);
+    EXPECT_EQ(n.length, 12);
+    EXPECT_EQ(n.part, 9); // the lower band shows the percussion part
+    EXPECT_EQ(n.velocity, 120);
+    EXPECT_EQ(n.pan, 64);
+    EXPECT_EQ(n.modulation, 0);
+    EXPECT_EQ(w.song.modified, 1);
     EXPECT_TRUE(f().やり直し.enabled);
-    EXPECT_EQ(w.song.lngUndoNoteCount, 0);
+    EXPECT_EQ(w.song.undoTwiceNoteCount, 0);
     // The move after the release finds the new note under the pointer.
     EXPECT_TRUE(f().Shape3.visible);
     EXPECT_EQ(f().view.varSelNote, 1);
@@ -106,8 +106,8 @@ TEST_F(Editing, NotesOfTheSamePositionKeepPitchOrderAndBandsKeepTheirParts) {
     leftClick(xAt(24), yAt(1, 39)); // 67 after
     leftClick(xAt(24), yAt(0, 35)); // 60 of the upper band's part 0
     EXPECT_EQ(notes(), (std::vector<int>{60, 60, 64, 67}));
-    EXPECT_EQ(w.song.udtNotes[1].bytPart, 0); // an equal note goes before the others
-    EXPECT_EQ(w.song.udtNotes[2].bytPart, 9);
+    EXPECT_EQ(w.song.notes[1].part, 0); // an equal note goes before the others
+    EXPECT_EQ(w.song.notes[2].part, 9);
     // Each band highlights only its own part's note.
     f().Picture1_MouseMove(0, 0, xAt(24), yAt(0, 35));
     EXPECT_EQ(f().view.varSelNote, 1);
@@ -126,7 +126,7 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
     f().VScroll3.setValue(3); // transposition changed while the key is held
     f().Picture1_MouseUp(1, 0, xAt(12), yAt(0, 35));
     EXPECT_EQ(notes(), (std::vector<int>{60, 64, 67}));
-    EXPECT_EQ(w.song.varNoteCountX2, 6);
+    EXPECT_EQ(w.song.twiceNoteCount, 6);
     const std::vector<uint32_t> keys = sentWithout(0xE0);
     EXPECT_EQ(keys,
               (std::vector<uint32_t>{pack(0x90, 60, 120), pack(0x90, 64, 120), pack(0x90, 67, 120),
@@ -139,8 +139,8 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
     EXPECT_FALSE(f().メジャー.checked);
     w.midi->clear();
     leftClick(xAt(36), yAt(1, 64));
-    EXPECT_EQ(w.song.varNoteCountX2, 12);
-    for (int32_t i = 1; i <= w.song.noteCount(); ++i) EXPECT_LT(w.song.udtNotes[i].bytNote, 120);
+    EXPECT_EQ(w.song.twiceNoteCount, 12);
+    for (int32_t i = 1; i <= w.song.noteCount(); ++i) EXPECT_LT(w.song.notes[i].key, 120);
     // Transposed by 3 (part 9 is never shifted, so go to the upper band for that).
     const std::vector<uint32_t> top = sentWithout(0xE0);
     EXPECT_EQ(top, (std::vector<uint32_t>{pack(0x99, 110, 120), pack(0x99, 114, 120),
@@ -166,7 +166,7 @@ TEST_F(Editing, SharpAndFlatOptionsAndDeleting) {
     f().Option1[1].checked = false;
     f().Option1[2].checked = true;
     leftClick(xAt(12), yAt(1, 35));
-    EXPECT_EQ(w.song.varNoteCountX2, 0);
+    EXPECT_EQ(w.song.twiceNoteCount, 0);
     leftClick(xAt(12), yAt(1, 35));
     EXPECT_EQ(notes(), (std::vector<int>{59}));
     EXPECT_TRUE(w.ui.messages.empty());
@@ -178,17 +178,17 @@ TEST_F(Editing, ADeleteWhoseReleaseMissesTheNoteIsRefused) {
     f().Picture1_MouseDown(1, 0, xAt(12), yAt(1, 35));
     f().Picture1_MouseUp(1, 0, xAt(12), yAt(1, 40)); // moved without a move event
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{"その音符は削除できません。"}));
-    EXPECT_EQ(w.song.varNoteCountX2, 2);
-    EXPECT_EQ(w.song.lngUndoNoteCount, 2); // the copy was taken all the same
+    EXPECT_EQ(w.song.twiceNoteCount, 2);
+    EXPECT_EQ(w.song.undoTwiceNoteCount, 2); // the copy was taken all the same
 }
 
 TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
     for (float y : {-0.5f, -1180.0f}) {
-        w.song.bytModified = 0;
+        w.song.modified = 0;
         f().やり直し.enabled = false;
         f().Picture1_MouseUp(1, 0, xAt(12), y);
-        EXPECT_EQ(w.song.varNoteCountX2, 0) << y;
-        EXPECT_EQ(w.song.bytModified, 1);
+        EXPECT_EQ(w.song.twiceNoteCount, 0) << y;
+        EXPECT_EQ(w.song.modified, 1);
         EXPECT_TRUE(f().やり直し.enabled);
     }
     f().Picture1_MouseUp(1, 0, 100, yAt(1, 35));     // left of the first step
@@ -196,25 +196,25 @@ TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
     f().編集中.click();
     EXPECT_FALSE(f().編集中.checked);
     f().Picture1_MouseUp(1, 0, xAt(12), yAt(1, 35));
-    EXPECT_EQ(w.song.varNoteCountX2, 0);
+    EXPECT_EQ(w.song.twiceNoteCount, 0);
     f().編集中.click();
     f().Picture1_MouseUp(1, 0, xAt(12), yAt(1, 35));
-    EXPECT_EQ(w.song.varNoteCountX2, 2);
+    EXPECT_EQ(w.song.twiceNoteCount, 2);
 }
 
 TEST_F(Editing, TheFinestGridReachesTheNextPageAtTheRightEdge) {
     f().b48.click();
     f().Picture1_MouseUp(1, 0, 822, yAt(1, 35));
-    ASSERT_EQ(w.song.varNoteCountX2, 2);
-    EXPECT_EQ(w.song.udtNotes[1].lngPos, 145);
+    ASSERT_EQ(w.song.twiceNoteCount, 2);
+    EXPECT_EQ(w.song.notes[1].position, 145);
     f().Picture1_MouseUp(1, 0, xFine(1), yAt(1, 30));
-    EXPECT_EQ(w.song.udtNotes[1].lngPos, 1);
+    EXPECT_EQ(w.song.notes[1].position, 1);
     // On page 2 with 3/4 time, the third step of the second bar.
     f().h3.click();
     f().HScroll2.setRange(0, 5);
     f().HScroll2.setValue(2);
     leftClick(xFine(36 + 3), yAt(0, 30));
-    EXPECT_EQ(w.song.udtNotes[3].lngPos, 327);
+    EXPECT_EQ(w.song.notes[3].position, 327);
 }
 
 TEST_F(Editing, UndoGoesBackToBeforeTheLastMouseEdit) {
@@ -225,7 +225,7 @@ TEST_F(Editing, UndoGoesBackToBeforeTheLastMouseEdit) {
     EXPECT_FALSE(f().やり直し.enabled);
     EXPECT_FALSE(f().Shape3.visible);
     f().やり直し.click(); // one level only
-    EXPECT_EQ(w.song.varNoteCountX2, 2);
+    EXPECT_EQ(w.song.twiceNoteCount, 2);
 
     // A panel delete is not undone by itself: undo returns to before the last
     // mouse edit and drops the delete as well.
@@ -234,10 +234,10 @@ TEST_F(Editing, UndoGoesBackToBeforeTheLastMouseEdit) {
     f().Picture1_MouseDown(2, 0, xAt(12), yAt(1, 35));
     ASSERT_TRUE(f().Picture2.visible);
     f().Command7.click();
-    EXPECT_EQ(w.song.varNoteCountX2, 2);
+    EXPECT_EQ(w.song.twiceNoteCount, 2);
     f().やり直し.click();
-    EXPECT_EQ(w.song.varNoteCountX2, 2);
-    EXPECT_EQ(w.song.udtNotes[1].lngPos, 12);
+    EXPECT_EQ(w.song.twiceNoteCount, 2);
+    EXPECT_EQ(w.song.notes[1].position, 12);
 }
 
 TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
@@ -245,40 +245,40 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
     f().線引き();
     f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
     ASSERT_EQ(f().view.varSelNote, 1);
-    NoteRec& n = w.song.udtNotes[1];
+    Note& n = w.song.notes[1];
     f().Picture1_KeyDown('Q', 0);
-    EXPECT_EQ(n.bytVelocity, 120);
+    EXPECT_EQ(n.velocity, 120);
     for (int i = 0; i < 25; ++i) f().Picture1_KeyDown('Z', 0);
-    EXPECT_EQ(n.bytVelocity, 0);
-    n.bytVelocity = 100; // from an imported file
+    EXPECT_EQ(n.velocity, 0);
+    n.velocity = 100; // from an imported file
     for (int i = 0; i < 20; ++i) f().Picture1_KeyDown('Z', 0);
-    EXPECT_EQ(n.bytVelocity, 0);
+    EXPECT_EQ(n.velocity, 0);
     for (int i = 0; i < 12; ++i) f().Picture1_KeyDown('V', 0);
-    EXPECT_EQ(n.bytPan, 128);
-    n.bytPan = 70;
+    EXPECT_EQ(n.pan, 128);
+    n.pan = 70;
     for (int i = 0; i < 12; ++i) f().Picture1_KeyDown('X', 0);
-    EXPECT_EQ(n.bytPan, 0);
+    EXPECT_EQ(n.pan, 0);
     f().Picture1_KeyDown('E', 0);
-    EXPECT_EQ(n.lngLen, 18);
+    EXPECT_EQ(n.length, 18);
     f().Picture1_KeyDown('5', 0);
-    EXPECT_EQ(n.lngLen, 3);
+    EXPECT_EQ(n.length, 3);
     f().Picture1_KeyDown('F', 0);
-    EXPECT_EQ(n.bytNote, 59);
+    EXPECT_EQ(n.key, 59);
     f().Picture1_KeyDown('S', 0);
-    EXPECT_EQ(n.bytNote, 60);
+    EXPECT_EQ(n.key, 60);
     // The panel's lists follow the note.
     EXPECT_EQ(f().Combo2.listIndex, 20);
     EXPECT_EQ(f().Combo3.listIndex, 0);
 
     // Note 119 (its row lies above the band) goes no higher.
-    w.song.udtNotes[2].bytNote = 119;
+    w.song.notes[2].key = 119;
     f().view.varSelNote = 2;
     f().Shape3.visible = true;
     f().Picture1_KeyDown('S', 0);
-    EXPECT_EQ(w.song.udtNotes[2].bytNote, 119);
+    EXPECT_EQ(w.song.notes[2].key, 119);
 
     // Space removes exactly that note; the lists show the one moved into its place.
-    w.song.udtNotes[3].bytVelocity = 60;
+    w.song.notes[3].velocity = 60;
     f().Picture1_KeyDown(kKeySpace, 0);
     EXPECT_EQ(notes(), (std::vector<int>{60, 62}));
     EXPECT_FALSE(f().Shape3.visible);
@@ -287,9 +287,9 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
 
 TEST_F(Editing, KeysMarkTheSongButCtrlBelongsToTheMenus) {
     f().Picture1_KeyDown('Z', kCtrlBit);
-    EXPECT_EQ(w.song.bytModified, 0);
+    EXPECT_EQ(w.song.modified, 0);
     f().Picture1_KeyDown('Z', 0); // nothing under the pointer, still a change
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.modified, 1);
     EXPECT_TRUE(f().scoreFocusRequested);
 }
 
@@ -315,14 +315,14 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     f().Picture1_KeyDown('M', 0);
     f().Picture1_KeyDown('K', 0); // note 0 is never kept
     EXPECT_EQ(f().playback().state().lngTapCount, 1);
-    EXPECT_EQ(f().playback().state().udtTapNotes[1].bytNote, 35);
+    EXPECT_EQ(f().playback().state().udtTapNotes[1].key, 35);
     const auto lines = w.canvas.ofKind(DrawOp::Line);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].y1, -150);
     EXPECT_EQ(lines[0].y2, -450);
     // A release during playback places nothing.
     f().Picture1_MouseUp(1, 0, xAt(12), yAt(0, 35));
-    EXPECT_EQ(w.song.varNoteCountX2, 4);
+    EXPECT_EQ(w.song.twiceNoteCount, 4);
     // Control changes stay as playback found them: the position panel does
     // not open, and one left open sets nothing but keeps its entry.
     f().Picture1_MouseMove(0, 0, xAt(60), yAt(0, 30));
@@ -332,11 +332,11 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     f().Text5.setText("90");
     f().Command5.click();
     EXPECT_TRUE(f().Picture3.visible);
-    EXPECT_EQ(w.song.varCCCount, 1);
+    EXPECT_EQ(w.song.changeCount, 1);
     f().Picture3.visible = false;
     f().Command4_MouseDown();
     EXPECT_TRUE(f().blnStopped());
-    EXPECT_EQ(w.song.udtCCs[2].lngPos, kEndMarkerPos);
+    EXPECT_EQ(w.song.changes[2].position, kEndMarkerPos);
 }
 
 TEST_F(Editing, NotePanelActions) {
@@ -349,7 +349,7 @@ TEST_F(Editing, NotePanelActions) {
     EXPECT_EQ(f().Picture2.top, yAt(1, 35) + 20 - 400);
     EXPECT_EQ(f().Combo2.listIndex, 0);
     EXPECT_EQ(f().Combo3.listIndex, 4);
-    EXPECT_EQ(w.song.bytModified, 0); // showing the note changed nothing
+    EXPECT_EQ(w.song.modified, 0); // showing the note changed nothing
 
     // While the panel is open the view neither sounds nor edits, and the
     // selection stays.
@@ -357,25 +357,25 @@ TEST_F(Editing, NotePanelActions) {
     f().Picture1_MouseMove(0, 0, xAt(24), yAt(1, 37));
     f().Picture1_MouseDown(1, 0, xAt(24), yAt(1, 37));
     f().Picture1_MouseUp(1, 0, xAt(24), yAt(1, 37));
-    EXPECT_EQ(w.song.varNoteCountX2, 4);
+    EXPECT_EQ(w.song.twiceNoteCount, 4);
     EXPECT_EQ(f().view.varSelNote, 1);
     EXPECT_EQ(sentWithout(0xE0), std::vector<uint32_t>{});
 
     f().Combo2.setListIndex(20);
-    EXPECT_EQ(w.song.udtNotes[1].bytVelocity, 0);
+    EXPECT_EQ(w.song.notes[1].velocity, 0);
     EXPECT_FALSE(f().Picture2.visible);
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.modified, 1);
     f().Picture2.visible = true;
     f().Combo3.setListIndex(8);
-    EXPECT_EQ(w.song.udtNotes[1].bytPan, 128);
+    EXPECT_EQ(w.song.notes[1].pan, 128);
     f().Picture2.visible = true;
     f().Option1[4].checked = true;
     f().Option1[4].click();
-    EXPECT_EQ(w.song.udtNotes[1].bytNote, 61);
+    EXPECT_EQ(w.song.notes[1].key, 61);
     EXPECT_FALSE(f().Option1[4].checked);
     f().Picture2.visible = true;
     f().Image4[11].click();
-    EXPECT_EQ(w.song.udtNotes[1].lngLen, 18);
+    EXPECT_EQ(w.song.notes[1].length, 18);
     EXPECT_FALSE(f().Picture2.visible);
     f().Picture2.visible = true;
     f().Command8.click();
@@ -409,7 +409,7 @@ TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
     EXPECT_FALSE(f().Picture2.visible);
     f().Picture1_KeyDown(kKeySpace, 0); // would have removed the spare record
     EXPECT_EQ(notes(), (std::vector<int>{60}));
-    EXPECT_EQ(w.song.udtNotes[0], NoteRec{});
+    EXPECT_EQ(w.song.notes[0], Note{});
 }
 
 TEST_F(Editing, TheNoteCountReadOutFollowsAnUndoAndAKeyWithoutAHover) {
@@ -439,10 +439,10 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     f().Text5.setText("90");
     f().Command5.click();
     EXPECT_FALSE(f().Picture3.visible);
-    ASSERT_EQ(w.song.varCCCount, 2);
-    EXPECT_EQ(w.song.udtCCs[2], (CCRec{48, 90, kTempoChange}));
-    EXPECT_EQ(w.song.udtCCs[3].lngPos, kEndMarkerPos);
-    EXPECT_EQ(w.song.bytModified, 1);
+    ASSERT_EQ(w.song.changeCount, 2);
+    EXPECT_EQ(w.song.changes[2], (ControlChange{48, 90, kTempoChange}));
+    EXPECT_EQ(w.song.changes[3].position, kEndMarkerPos);
+    EXPECT_EQ(w.song.modified, 1);
 
     // A volume of part 3 on the lower band.
     f().Label12[3].click();
@@ -451,9 +451,9 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     f().Combo4.setListIndex(2);
     f().Text5.setText("5");
     f().Command5.click();
-    ASSERT_EQ(w.song.varCCCount, 3);
-    EXPECT_EQ(w.song.udtCCs[2], (CCRec{24, 5 * 16 + 3, kVolumeChange}));
-    EXPECT_EQ(w.song.udtCCs[4].lngPos, kEndMarkerPos);
+    ASSERT_EQ(w.song.changeCount, 3);
+    EXPECT_EQ(w.song.changes[2], (ControlChange{24, 5 * 16 + 3, kVolumeChange}));
+    EXPECT_EQ(w.song.changes[4].position, kEndMarkerPos);
 
     // Its marker row: hovering selects it, the panel shows it and changes it in place.
     const float markerY = -75; // snapY -87: the volume row of the lower band
@@ -467,12 +467,12 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     EXPECT_TRUE(f().Command3.visible);
     f().Text5.setText("2");
     f().Command5.click();
-    EXPECT_EQ(w.song.varCCCount, 3);
-    EXPECT_EQ(w.song.udtCCs[2].lngValue, 2 * 16 + 3);
+    EXPECT_EQ(w.song.changeCount, 3);
+    EXPECT_EQ(w.song.changes[2].value, 2 * 16 + 3);
     EXPECT_EQ(f().view.lngSelCC, 0);
 
     // Out of range and empty entries: messages, and nothing changes.
-    const std::vector<CCRec> before(w.song.udtCCs.begin(), w.song.udtCCs.begin() + 5);
+    const std::vector<ControlChange> before(w.song.changes.begin(), w.song.changes.begin() + 5);
     for (auto [entry, text] : {std::pair{1, "129"}, {1, "0"}, {0, "29"}, {2, "7"}, {0, ""}}) {
         f().Picture1_MouseMove(0, 0, xAt(60), yAt(1, 30));
         f().Picture1_MouseDown(2, 0, xAt(60), yAt(1, 30));
@@ -485,7 +485,8 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
                                  "楽器は1～128の数字です。", "楽器は1～128の数字です。",
                                  "テンポは30～600の数字です。", "ボリュームは0～6の数字です。",
                                  "何を何に変更するのか決めてください。"}));
-    EXPECT_EQ(std::vector<CCRec>(w.song.udtCCs.begin(), w.song.udtCCs.begin() + 5), before);
+    EXPECT_EQ(std::vector<ControlChange>(w.song.changes.begin(), w.song.changes.begin() + 5),
+              before);
 
     // An instrument typed as 1 on the upper band's part 0 stores 0.
     f().Picture1_MouseMove(0, 0, xAt(60), yAt(0, 30));
@@ -493,21 +494,21 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     f().Combo4.setListIndex(1);
     f().Text5.setText("1");
     f().Command5.click();
-    EXPECT_EQ(w.song.udtCCs[4], (CCRec{60, 0, kInstrumentChange}));
+    EXPECT_EQ(w.song.changes[4], (ControlChange{60, 0, kInstrumentChange}));
 
     // Deleting them all leaves the start tempo and the end marker behind it.
     for (int32_t pos : {24, 48, 60}) {
-        const int32_t j = std::find_if(w.song.udtCCs.begin() + 2, w.song.udtCCs.end(),
-                                       [&](const CCRec& c) { return c.lngPos == pos; }) -
-                          w.song.udtCCs.begin();
+        const int32_t j = std::find_if(w.song.changes.begin() + 2, w.song.changes.end(),
+                                       [&](const ControlChange& c) { return c.position == pos; }) -
+                          w.song.changes.begin();
         f().view.lngSelCC = j;
         f().Picture3.visible = true;
         f().Command3.click();
         EXPECT_FALSE(f().Picture3.visible);
     }
-    EXPECT_EQ(w.song.varCCCount, 1);
-    EXPECT_EQ(w.song.udtCCs[1], (CCRec{0, 120, kTempoChange}));
-    EXPECT_EQ(w.song.udtCCs[2].lngPos, kEndMarkerPos);
+    EXPECT_EQ(w.song.changeCount, 1);
+    EXPECT_EQ(w.song.changes[1], (ControlChange{0, 120, kTempoChange}));
+    EXPECT_EQ(w.song.changes[2].position, kEndMarkerPos);
 }
 
 TEST_F(Editing, PitchBendStripLimitedToTheDataRange) {
@@ -526,59 +527,58 @@ TEST_F(Editing, PitchBendStripLimitedToTheDataRange) {
 }
 
 TEST_F(Editing, OneInstrumentForEveryPartButPercussion) {
-    w.song.udtCCs = {CCRec{},
-                     CCRec{0, 120, kTempoChange},
-                     CCRec{10, 5 * 16 + 3, kInstrumentChange},
-                     CCRec{20, 7 * 16 + 9, kInstrumentChange},
-                     CCRec{30, 5 * 16 + 9, kVolumeChange},
-                     CCRec{kEndMarkerPos, 0, 0}};
-    w.song.varCCCount = 4;
-    w.song.bytPartInstrument[9] = 7;
+    w.song.changes = {ControlChange{},
+                      ControlChange{0, 120, kTempoChange},
+                      ControlChange{10, 5 * 16 + 3, kInstrumentChange},
+                      ControlChange{20, 7 * 16 + 9, kInstrumentChange},
+                      ControlChange{30, 5 * 16 + 9, kVolumeChange},
+                      ControlChange{kEndMarkerPos, 0, 0}};
+    w.song.changeCount = 4;
+    w.song.partPrograms[9] = 7;
     f().フルートに変更.click();
-    for (int i = 0; i < kPartCount; ++i)
-        EXPECT_EQ(w.song.bytPartInstrument[i], i == 9 ? 7 : 73) << i;
-    EXPECT_EQ(w.song.udtCCs[2].lngValue, 73 * 16 + 3);
-    EXPECT_EQ(w.song.udtCCs[3].lngValue, 7 * 16 + 9);
-    EXPECT_EQ(w.song.udtCCs[4].lngValue, 5 * 16 + 9);
+    for (int i = 0; i < kPartCount; ++i) EXPECT_EQ(w.song.partPrograms[i], i == 9 ? 7 : 73) << i;
+    EXPECT_EQ(w.song.changes[2].value, 73 * 16 + 3);
+    EXPECT_EQ(w.song.changes[3].value, 7 * 16 + 9);
+    EXPECT_EQ(w.song.changes[4].value, 5 * 16 + 9);
     EXPECT_EQ(f().Combo1[0].listIndex, 73);
     EXPECT_EQ(f().Combo1[0].items[73], "74: フルート");
     EXPECT_EQ(f().Combo1[1].listIndex, 0); // the lower band shows part 9
     const auto sent = w.sent();
     EXPECT_NE(std::find(sent.begin(), sent.end(), pack(0xC5, 73, 0)), sent.end());
     EXPECT_EQ(std::find(sent.begin(), sent.end(), pack(0xC9, 73, 0)), sent.end());
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.modified, 1);
 
     w.ui.inputAnswer = "128";
     f().その他の楽器に変更.click();
-    EXPECT_EQ(w.song.bytPartInstrument[0], 127);
+    EXPECT_EQ(w.song.partPrograms[0], 127);
     for (const char* bad : {"0", "129", "abc", "", "1.5"}) {
         w.ui.inputAnswer = bad;
         f().その他の楽器に変更.click();
     }
     EXPECT_EQ(w.ui.messages.size(), 5u);
     EXPECT_EQ(w.ui.messages[0], "1～128の範囲で数字を入れてください。");
-    EXPECT_EQ(w.song.bytPartInstrument[0], 127);
+    EXPECT_EQ(w.song.partPrograms[0], 127);
 }
 
 TEST_F(Editing, BandVolumeAndInstrumentMarkTheSongOnlyWhenTheUserChangesThem) {
     f().Label6[3].click(); // showing a part's settings is no change
-    EXPECT_EQ(w.song.bytModified, 0);
+    EXPECT_EQ(w.song.modified, 0);
     f().VScroll4[0].setValue(6);
-    EXPECT_EQ(w.song.intPartVolume[3], 6);
+    EXPECT_EQ(w.song.partVolumes[3], 6);
     EXPECT_EQ(w.sent().back(), pack(0xB3, 7, 120));
     EXPECT_EQ(f().Text9[0].text(), "6");
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.modified, 1);
     f().Text9[0].setText("3"); // takes no typing
     EXPECT_EQ(f().Text9[0].text(), "6");
-    EXPECT_EQ(w.song.intPartVolume[3], 6);
+    EXPECT_EQ(w.song.partVolumes[3], 6);
 
-    w.song.bytModified = 0;
+    w.song.modified = 0;
     f().selectBandInstrument(0, 40); // a load or playback sets the list
     f().setBandVolume(0, 2);
-    EXPECT_EQ(w.song.bytModified, 0);
+    EXPECT_EQ(w.song.modified, 0);
     f().Combo1[0].setListIndex(41);
-    EXPECT_EQ(w.song.bytPartInstrument[3], 41);
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.partPrograms[3], 41);
+    EXPECT_EQ(w.song.modified, 1);
 }
 
 TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPage) {
@@ -597,7 +597,7 @@ TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPag
     EXPECT_TRUE(w.ui.messages.empty());
     std::vector<std::pair<int32_t, int>> left;
     for (int32_t i = 1; i <= w.song.noteCount(); ++i)
-        left.emplace_back(w.song.udtNotes[i].lngPos, w.song.udtNotes[i].bytPart);
+        left.emplace_back(w.song.notes[i].position, w.song.notes[i].part);
     EXPECT_EQ(left, (std::vector<std::pair<int32_t, int>>{{12, 0}, {156, 0}, {12, 9}, {156, 9},
                                                           {300, 9}}));
     EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 1u);
@@ -606,10 +606,10 @@ TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPag
     // earlier ones, before part 10's higher note at its position.
     leftClick(xAt(12), yAt(0, 36));
     ASSERT_EQ(w.song.noteCount(), 6);
-    EXPECT_EQ(w.song.udtNotes[5].lngPos, 300);
-    EXPECT_EQ(w.song.udtNotes[5].bytNote, 62);
-    EXPECT_EQ(w.song.udtNotes[5].bytPart, 0);
-    EXPECT_EQ(w.song.udtNotes[6].bytPart, 9);
+    EXPECT_EQ(w.song.notes[5].position, 300);
+    EXPECT_EQ(w.song.notes[5].key, 62);
+    EXPECT_EQ(w.song.notes[5].part, 0);
+    EXPECT_EQ(w.song.notes[6].part, 9);
     EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 2u);
 }
 
@@ -634,16 +634,16 @@ TEST_F(Editing, DigitOnlyBoxes) {
     }
     f().Text4.setText("240");
     leftClick(xAt(12), yAt(1, 35));
-    EXPECT_EQ(w.song.udtNotes[1].lngLen, 240);
+    EXPECT_EQ(w.song.notes[1].length, 240);
     f().Image4[3].click();
     EXPECT_FALSE(f().Text4.visible);
     EXPECT_EQ(f().view.intNoteLen, 6);
 
-    w.song.bytModified = 0;
+    w.song.modified = 0;
     f().Text1.setText("1a5O");
     EXPECT_EQ(f().Text1.text(), "15");
     EXPECT_EQ(w.song.tempoText, "15");
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.modified, 1);
     f().Picture1_MouseMove(0, 0, xAt(12), yAt(0, 30));
     f().Picture1_MouseDown(2, 0, xAt(12), yAt(0, 30));
     f().Text5.setText("6-0");

@@ -5,7 +5,7 @@
 
 #include "midi/MidiImport.h"
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
 #include <gtest/gtest.h>
@@ -36,9 +36,9 @@ protected:
     // A song file in the song folder with notes at the given positions, on part 0.
     void writeSong(const std::string& fileName, std::vector<int32_t> positions, int program = 0) {
         Song other;
-        for (int32_t pos : positions) other.udtNotes.push_back(note(pos, 64, 12, 0));
-        other.varNoteCountX2 = static_cast<int32_t>(positions.size() * 2);
-        other.bytPartInstrument[0] = static_cast<uint8_t>(program);
+        for (int32_t pos : positions) other.notes.push_back(note(pos, 64, 12, 0));
+        other.twiceNoteCount = static_cast<int32_t>(positions.size() * 2);
+        other.partPrograms[0] = static_cast<uint8_t>(program);
         ASSERT_TRUE(saveSongTo(other, w.folder / fileName).empty());
         f().refreshFileList();
     }
@@ -51,11 +51,11 @@ protected:
     // The song being edited has unsaved notes at 1 and 13.
     void editedSong() {
         w.setNotes({note(1, 60, 12, 0), note(13, 62, 12, 0)});
-        w.song.bytModified = 1;
+        w.song.modified = 1;
     }
     std::vector<int32_t> positions() const {
         std::vector<int32_t> out;
-        for (int i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.udtNotes[i].lngPos);
+        for (int i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].position);
         return out;
     }
 
@@ -74,7 +74,7 @@ TEST_F(FileCommands, ClickingAListedSongOpensItNamesItAndResetsTheWindow) {
     EXPECT_TRUE(w.ui.questions.empty()) << "an unchanged song is replaced without a question";
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 200}));
     EXPECT_EQ(f().caption, kPrefix + "song.txt");
-    EXPECT_EQ(w.song.varSongName, "song");
+    EXPECT_EQ(w.song.songName, "song");
     EXPECT_FALSE(f().やり直し.enabled);
     EXPECT_FALSE(f().データを逆再生.checked);
     EXPECT_EQ(f().view.intPage, 0);
@@ -97,7 +97,7 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::cannotRead(
                                  (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.modified, 1);
 }
 
 TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStatusLine) {
@@ -124,14 +124,14 @@ TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStat
 TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     writeSong("other.txt", {50});
     editedSong();
-    w.song.varSongName = "mine";
+    w.song.songName = "mine";
 
     // Cancel: the song stays, nothing is opened.
     w.ui.answers = {Answer::Cancel};
     clickListed("other.txt");
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{"mine は変更されています。保存しますか？"});
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-    EXPECT_EQ(w.song.varSongName, "mine");
+    EXPECT_EQ(w.song.songName, "mine");
 
     // Yes, then the save is cancelled: still nothing is lost.
     w.ui.answers = {Answer::Yes};
@@ -146,8 +146,8 @@ TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     clickListed("other.txt");
     EXPECT_TRUE(std::filesystem::exists(w.folder / "mine.txt"));
     EXPECT_EQ(positions(), (std::vector<int32_t>{50}));
-    EXPECT_EQ(w.song.varSongName, "other");
-    EXPECT_EQ(w.song.bytModified, 0) << "the opened song is unchanged";
+    EXPECT_EQ(w.song.songName, "other");
+    EXPECT_EQ(w.song.modified, 0) << "the opened song is unchanged";
 
     // No: discarded without saving.
     editedSong();
@@ -174,7 +174,7 @@ TEST_F(FileCommands, MergeAsksNothingAndKeepsTheOpenSong) {
     clickListed("other.txt");
     EXPECT_TRUE(w.ui.questions.empty());
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13, 13, 25}));
-    EXPECT_EQ(w.song.bytModified, 1) << "the merged song is saved nowhere yet";
+    EXPECT_EQ(w.song.modified, 1) << "the merged song is saved nowhere yet";
     f().曲の合成.click();
     EXPECT_FALSE(f().曲の合成.checked);
 }
@@ -187,7 +187,7 @@ TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
     f().Picture1_OLEDragDrop({path, (w.folder / "second.txt").string()});
     EXPECT_EQ(positions(), (std::vector<int32_t>{7}));
     EXPECT_EQ(f().caption, kPrefix + path);
-    EXPECT_EQ(w.song.varSongName, "a b");
+    EXPECT_EQ(w.song.songName, "a b");
     EXPECT_TRUE(f().やり直し.enabled) << "a drop leaves the undo item alone";
 
     f().Picture1_OLEDragDrop({});
@@ -221,7 +221,7 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
 
 TEST_F(FileCommands, NewAsksAndClearsOnlyTheNotes) {
     editedSong();
-    w.song.varSongName = "tune";
+    w.song.songName = "tune";
     f().caption = kPrefix + "tune";
     f().Text1.setText("90");
 
@@ -240,14 +240,14 @@ TEST_F(FileCommands, NewAsksAndClearsOnlyTheNotes) {
     f().やり直し.enabled = true;
     w.ui.answers = {Answer::No};
     f().新規作成.click();
-    EXPECT_EQ(w.song.varNoteCountX2, 0);
-    for (const NoteRec& r : w.song.udtNotes) EXPECT_EQ(r, NoteRec{});
+    EXPECT_EQ(w.song.twiceNoteCount, 0);
+    for (const Note& r : w.song.notes) EXPECT_EQ(r, Note{});
     EXPECT_FALSE(f().やり直し.enabled);
     EXPECT_EQ(f().Label2[1].caption, "1 / 1 ページ");
     // Everything but the notes stays.
     EXPECT_EQ(w.song.tempoText, "90");
-    EXPECT_EQ(w.song.varSongName, "tune");
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.songName, "tune");
+    EXPECT_EQ(w.song.modified, 1);
 
     // Yes with a name: saved first, then cleared.
     editedSong();
@@ -255,7 +255,7 @@ TEST_F(FileCommands, NewAsksAndClearsOnlyTheNotes) {
     w.ui.inputAnswers = {"before-new"};
     f().新規作成.click();
     EXPECT_TRUE(std::filesystem::exists(w.folder / "before-new.txt"));
-    EXPECT_EQ(w.song.varNoteCountX2, 0);
+    EXPECT_EQ(w.song.twiceNoteCount, 0);
     EXPECT_EQ(f().caption, "ヴァコヴァコMIDI ～ 新規作成");
 }
 
@@ -270,8 +270,8 @@ TEST_F(FileCommands, SaveAsksForANameAndWritesTheSong) {
     EXPECT_EQ(w.ui.inputs[0].defaultText, "");
     EXPECT_TRUE(std::filesystem::exists(w.folder / "first.txt"));
     EXPECT_EQ(f().caption, kPrefix + "first");
-    EXPECT_EQ(w.song.varSongName, "first");
-    EXPECT_EQ(w.song.bytModified, 0);
+    EXPECT_EQ(w.song.songName, "first");
+    EXPECT_EQ(w.song.modified, 0);
     EXPECT_NE(std::find(f().File1.items.begin(), f().File1.items.end(), "first.txt"),
               f().File1.items.end());
 
@@ -279,7 +279,7 @@ TEST_F(FileCommands, SaveAsksForANameAndWritesTheSong) {
     w.ui.inputAnswer = "";
     f().保存.click();
     EXPECT_EQ(w.ui.inputs[1].defaultText, "first");
-    EXPECT_EQ(w.song.varSongName, "first");
+    EXPECT_EQ(w.song.songName, "first");
     EXPECT_EQ(f().caption, kPrefix + "first");
 }
 
@@ -290,17 +290,17 @@ TEST_F(FileCommands, OverwriteSaveAsksOnlyWhileTheSongHasNoName) {
     EXPECT_EQ(w.ui.inputs.size(), 1u);
     f().上書き保存.click(); // the cancel gave no name: asks again
     EXPECT_EQ(w.ui.inputs.size(), 2u);
-    EXPECT_EQ(w.song.bytModified, 1);
+    EXPECT_EQ(w.song.modified, 1);
 
     writeSong("listed.txt", {5});
     w.ui.answers = {Answer::No};
     clickListed("listed.txt");
-    w.song.udtNotes[1].bytNote = 70;
+    w.song.notes[1].key = 70;
     const std::string before = readFile(w.folder / "listed.txt");
     f().上書き保存.click();
     EXPECT_EQ(w.ui.inputs.size(), 2u) << "no question once the list named the song";
     EXPECT_NE(readFile(w.folder / "listed.txt"), before);
-    EXPECT_EQ(w.song.strFileName, "listed");
+    EXPECT_EQ(w.song.fileName, "listed");
 }
 
 TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
@@ -308,14 +308,14 @@ TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
     w.ui.inputAnswer = "tune";
     f().保存.click();
     ASSERT_TRUE(std::filesystem::exists(w.folder / "tune.txt"));
-    w.song.bytModified = 1;
+    w.song.modified = 1;
 
     for (const std::string refused : {"a/b", "..", "say \"hi\""}) {
         w.ui.messages.clear();
         w.ui.inputAnswer = refused;
         EXPECT_FALSE(f().保存_Click());
         EXPECT_EQ(w.ui.messages.size(), 1u) << refused;
-        EXPECT_EQ(w.song.varSongName, "tune") << refused;
+        EXPECT_EQ(w.song.songName, "tune") << refused;
         EXPECT_EQ(f().caption, kPrefix + "tune") << refused;
     }
     // The overwrite save writes under the kept name without asking.
@@ -324,14 +324,14 @@ TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
     f().上書き保存.click();
     EXPECT_EQ(w.ui.inputs.size(), asked);
     EXPECT_TRUE(w.ui.messages.empty());
-    EXPECT_EQ(w.song.bytModified, 0);
+    EXPECT_EQ(w.song.modified, 0);
 }
 
 TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
     editedSong();
     w.ui.inputAnswer = "a/b"; // refused: the song stays unnamed
     f().保存.click();
-    EXPECT_FALSE(w.song.varSongName.has_value());
+    EXPECT_FALSE(w.song.songName.has_value());
     EXPECT_EQ(f().caption, kPrefix + "新規作成");
     const size_t asked = w.ui.inputs.size();
     w.ui.messages.clear();
@@ -341,7 +341,7 @@ TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
     EXPECT_TRUE(w.ui.messages.empty());
 
     // A song opened from a file whose name cannot be saved under asks too.
-    w.song.varSongName = "..";
+    w.song.songName = "..";
     f().上書き保存.click();
     EXPECT_EQ(w.ui.inputs.size(), asked + 2);
     EXPECT_EQ(w.ui.inputs.back().defaultText, "..");
@@ -361,13 +361,13 @@ TEST_F(FileCommands, TheDesktopOptionSendsLaterSavesToTheDesktopFolder) {
     f().folders.desktopFolder = desktop;
     f().デスクトップに上書き保存.click();
     EXPECT_TRUE(f().デスクトップに上書き保存.checked);
-    EXPECT_TRUE(w.song.varDesktopSave);
+    EXPECT_TRUE(w.song.saveToDesktop);
     w.ui.inputAnswer = "name";
     f().保存.click();
     EXPECT_TRUE(std::filesystem::exists(desktop / "name.txt"));
     EXPECT_FALSE(std::filesystem::exists(w.folder / "name.txt"));
     f().デスクトップに上書き保存.click();
-    EXPECT_FALSE(w.song.varDesktopSave);
+    EXPECT_FALSE(w.song.saveToDesktop);
 }
 
 TEST_F(FileCommands, ExitAndClosingAskOnlyAboutAChangedSong) {
@@ -384,7 +384,7 @@ TEST_F(FileCommands, ExitAndClosingAskOnlyAboutAChangedSong) {
 
 TEST_F(FileCommands, ExitWithChangesAsksTheClosingQuestion) {
     editedSong();
-    w.song.varSongName = "tune";
+    w.song.songName = "tune";
     w.ui.answers = {Answer::No};
     f().終了.click();
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{"tune は変更されています。保存しますか？"});
@@ -424,11 +424,11 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
 
     Song back;
     ImportingSongHost quiet;
-    ASSERT_EQ(OpenF(back, (w.folder / "tune.mid").string(), quiet), OpenStatus::Loaded);
+    ASSERT_EQ(openFile(back, (w.folder / "tune.mid").string(), quiet), OpenStatus::Loaded);
     ASSERT_EQ(back.noteCount(), 2);
-    EXPECT_EQ(back.udtNotes[1].bytNote, 60);
-    EXPECT_EQ(back.udtNotes[2].bytNote, 64);
-    EXPECT_EQ(back.udtNotes[2].lngPos - back.udtNotes[1].lngPos, 12);
+    EXPECT_EQ(back.notes[1].key, 60);
+    EXPECT_EQ(back.notes[2].key, 64);
+    EXPECT_EQ(back.notes[2].position - back.notes[1].position, 12);
 
     // An empty name writes nothing and says nothing; a bad tempo only says so.
     w.ui.inputAnswer = "";
@@ -453,7 +453,7 @@ TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
     std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
     f().refreshFileList();
     editedSong();
-    w.song.varSongName = "mine";
+    w.song.songName = "mine";
     f().setCaption(kPrefix + "mine");
     f().やり直し.enabled = true;
     f().曲の合成.click();
@@ -461,8 +461,8 @@ TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-    EXPECT_EQ(w.song.bytModified, 1);
-    EXPECT_EQ(w.song.varSongName, "mine");
+    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_EQ(w.song.songName, "mine");
     EXPECT_EQ(f().caption, kPrefix + "mine");
     EXPECT_TRUE(f().やり直し.enabled);
 }
@@ -471,8 +471,8 @@ TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePoi
     // The undo copy holds part 1's notes, then part 10's; the song is ordered.
     w.setNotes({note(12, 60, 12, 0), note(156, 60, 12, 0), note(300, 60, 12, 0),
                 note(12, 64, 12, 9), note(156, 64, 12, 9), note(300, 64, 12, 9)});
-    w.song.udtNotes.resize(2);
-    w.song.varNoteCountX2 = 2;
+    w.song.notes.resize(2);
+    w.song.twiceNoteCount = 2;
     f().線引き();
     std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
     f().refreshFileList();
@@ -487,10 +487,11 @@ TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePoi
 
 TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDump) {
     w.setNotes({note(1, 60, 12, 0)}); // the undo copy holds this one note
-    w.song.udtNotes.push_back(note(13, 62, 12, 0));
-    w.song.varNoteCountX2 = 4;
-    w.song.udtCCs = {CCRec{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
-    w.song.varCCCount = 2;
+    w.song.notes.push_back(note(13, 62, 12, 0));
+    w.song.twiceNoteCount = 4;
+    w.song.changes = {
+        ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
+    w.song.changeCount = 2;
     f().線引き();
     const int clears = w.canvas.clearCount;
     w.ui.inputAnswer = "faulty";

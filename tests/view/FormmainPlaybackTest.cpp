@@ -34,7 +34,7 @@ protected:
     void playThrough(int32_t pos) {
         while (!f().blnStopped() && f().playback().state().varPlayPos <= pos) step();
     }
-    void start(const std::vector<NoteRec>& notes) {
+    void start(const std::vector<Note>& notes) {
         w.setNotes(notes);
         f().線引き();
         f().Command4.click();
@@ -170,7 +170,7 @@ TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTh
     f().Command5.click(); // a click the toolkit should not have delivered
     EXPECT_TRUE(f().Picture3.visible) << "the entry is not dropped";
     EXPECT_EQ(f().Text5.text(), "90");
-    EXPECT_EQ(w.song.varCCCount, 1);
+    EXPECT_EQ(w.song.changeCount, 1);
 
     f().Command4.click(); // stop
     EXPECT_TRUE(f().Command5.enabled);
@@ -178,18 +178,18 @@ TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTh
     EXPECT_EQ(f().Label8.caption, "操作を選んでください。");
     f().Command5.click();
     EXPECT_FALSE(f().Picture3.visible);
-    ASSERT_EQ(w.song.varCCCount, 2);
-    EXPECT_EQ(w.song.udtCCs[2], (CCRec{48, 90, kTempoChange}));
+    ASSERT_EQ(w.song.changeCount, 2);
+    EXPECT_EQ(w.song.changes[2], (ControlChange{48, 90, kTempoChange}));
 }
 
 TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
-    w.song.udtCCs = {CCRec{},
-                     {0, 120, kTempoChange},
-                     {5, 60, kTempoChange},
-                     {6, 40 * 16 + 0, kInstrumentChange},
-                     {7, 2 * 16 + 9, kVolumeChange},
-                     {kEndMarkerPos, 0, 0}};
-    w.song.varCCCount = 4;
+    w.song.changes = {ControlChange{},
+                      {0, 120, kTempoChange},
+                      {5, 60, kTempoChange},
+                      {6, 40 * 16 + 0, kInstrumentChange},
+                      {7, 2 * 16 + 9, kVolumeChange},
+                      {kEndMarkerPos, 0, 0}};
+    w.song.changeCount = 4;
     start({note(1, 60, 12, 0), note(40, 36, 3, 9)});
     playThrough(7);
     EXPECT_EQ(f().Text1.text(), "60");
@@ -197,7 +197,7 @@ TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
     EXPECT_EQ(f().Combo1[0].listIndex, 40);
     EXPECT_EQ(f().VScroll4[1].value, 2) << "the lower band shows the percussion part";
     EXPECT_EQ(f().Text9[1].caption, "2");
-    EXPECT_EQ(w.song.bytModified, 0) << "playback changes no song data";
+    EXPECT_EQ(w.song.modified, 0) << "playback changes no song data";
     f().Command4.click();
     EXPECT_EQ(f().Text1.text(), "120") << "the start tempo comes back at the stop";
 }
@@ -216,10 +216,10 @@ TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
 
     f().Command4.click();
     ASSERT_EQ(w.song.noteCount(), 4);
-    EXPECT_EQ(w.song.udtNotes[1].bytNote, 60);
-    EXPECT_EQ(w.song.udtNotes[2].lngPos, 11); // the step after the pass for 10
-    EXPECT_EQ(w.song.udtNotes[2].bytPart, 9);
-    EXPECT_EQ(w.song.udtNotes[3].bytNote, 38);
+    EXPECT_EQ(w.song.notes[1].key, 60);
+    EXPECT_EQ(w.song.notes[2].position, 11); // the step after the pass for 10
+    EXPECT_EQ(w.song.notes[2].part, 9);
+    EXPECT_EQ(w.song.notes[3].key, 38);
     EXPECT_TRUE(f().やり直し.enabled);
     EXPECT_FALSE(f().tapWhilePlaying(35)) << "stopped";
 }
@@ -250,14 +250,14 @@ TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
     f().データを逆再生.click();
     EXPECT_TRUE(f().データを逆再生.checked);
     EXPECT_EQ(w.canvas.clearCount, clears + 1);
-    EXPECT_EQ(w.song.udtNotes[1].lngPos, 1);
-    EXPECT_EQ(w.song.udtNotes[2].lngPos, 9);
-    EXPECT_EQ(w.song.udtNotes[3].lngPos, 13);
-    EXPECT_EQ(w.song.udtNotes[1].bytNote, 64);
+    EXPECT_EQ(w.song.notes[1].position, 1);
+    EXPECT_EQ(w.song.notes[2].position, 9);
+    EXPECT_EQ(w.song.notes[3].position, 13);
+    EXPECT_EQ(w.song.notes[1].key, 64);
     f().データを逆再生.click();
     EXPECT_FALSE(f().データを逆再生.checked);
-    EXPECT_EQ(w.song.udtNotes[2].lngPos, 5);
-    EXPECT_EQ(w.song.bytModified, 0);
+    EXPECT_EQ(w.song.notes[2].position, 5);
+    EXPECT_EQ(w.song.modified, 0);
 }
 
 // Devices of the "MIDI出力" menu: two that open, one that does not. What each
@@ -306,7 +306,7 @@ TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
     EXPECT_EQ(f().MIDI出力.children[0]->caption, "Keys");
     for (MenuItem* item : f().MIDI出力.children) EXPECT_FALSE(item->checked);
 
-    w.song.bytPartInstrument[3] = 41;
+    w.song.partPrograms[3] = 41;
     f().MIDI出力.children[0]->click();
     w.midi = nullptr; // the start-up device is gone
     EXPECT_TRUE(f().MIDI出力.children[0]->checked);

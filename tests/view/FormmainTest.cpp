@@ -2,7 +2,7 @@
 #include "ViewTestSupport.h"
 
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
 #include <gtest/gtest.h>
@@ -44,17 +44,17 @@ TEST(FormmainStartup, DefaultsMenusAndReadOuts) {
     EXPECT_EQ(f.menuBar()[4]->caption, "MIDI出力");
     EXPECT_EQ(f.menuBar()[1]->children.size(), 5u);
 
-    EXPECT_EQ(w.song.bytSelPart[0], 0);
-    EXPECT_EQ(w.song.bytSelPart[1], 9);
+    EXPECT_EQ(w.song.bandParts[0], 0);
+    EXPECT_EQ(w.song.bandParts[1], 9);
     EXPECT_EQ(f.view.lngChordCode, 1059);
     EXPECT_EQ(f.view.intNoteLen, 12);
-    EXPECT_EQ(w.song.bytDivisions, 15);
-    EXPECT_EQ(w.song.bytQuartersPerBar, 4);
-    EXPECT_EQ(w.song.intMidiTimebase, 480);
-    EXPECT_EQ(w.song.varCCCount, 1);
-    ASSERT_EQ(w.song.udtCCs.size(), 3u);
-    EXPECT_EQ(w.song.udtCCs[1], (CCRec{0, 120, kTempoChange}));
-    EXPECT_EQ(w.song.udtCCs[2].lngPos, kEndMarkerPos);
+    EXPECT_EQ(w.song.grid, 15);
+    EXPECT_EQ(w.song.quartersPerBar, 4);
+    EXPECT_EQ(w.song.midiTimebase, 480);
+    EXPECT_EQ(w.song.changeCount, 1);
+    ASSERT_EQ(w.song.changes.size(), 3u);
+    EXPECT_EQ(w.song.changes[1], (ControlChange{0, 120, kTempoChange}));
+    EXPECT_EQ(w.song.changes[2].position, kEndMarkerPos);
     EXPECT_EQ(f.Label2[1].caption, "1 / 1 ページ");
     EXPECT_EQ(f.HScroll2.max, 1);
     EXPECT_EQ(f.HScroll2.value, 0);
@@ -163,11 +163,11 @@ TEST(FormmainStartup, WithoutADeviceFinishesOnTheSilentDevice) {
     EXPECT_FALSE(w.ui.ended);
     // The rest of the start-up ran: lists, defaults and the first redraw.
     EXPECT_EQ(f.Combo1[0].items.size(), 128u);
-    EXPECT_EQ(w.song.udtCCs.size(), 3u);
+    EXPECT_EQ(w.song.changes.size(), 3u);
     EXPECT_EQ(f.Label2[1].caption, "1 / 1 ページ");
     EXPECT_GE(w.canvas.clearCount, 1);
     // Editing and saving work afterwards.
-    w.song.strFileName = "kept";
+    w.song.fileName = "kept";
     EXPECT_EQ(SaveSong(w.song, f.folders, f), SaveStatus::Written);
     EXPECT_TRUE(std::filesystem::exists(w.folder / "kept.txt"));
 }
@@ -200,7 +200,7 @@ TEST(FormmainStartup, OpensTheCommandLineFile) {
     EXPECT_TRUE(f.Command4.enabled);
     EXPECT_EQ(f.Text1.text(), w.song.tempoText);
     // Named like a dropped song: the closing question and the save box say "example".
-    EXPECT_EQ(w.song.varSongName, "example");
+    EXPECT_EQ(w.song.songName, "example");
 }
 
 TEST(FormmainStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
@@ -220,7 +220,7 @@ TEST(FormmainStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{
                                  msg::cannotRead("\"/no/such/file.txt\"", msg::kReasonMissing)});
     EXPECT_FALSE(w.form->File1.visible);
-    EXPECT_FALSE(w.song.varSongName) << "an unread file gives the empty song no name";
+    EXPECT_FALSE(w.song.songName) << "an unread file gives the empty song no name";
 }
 
 TEST(FormmainStartup, TheFileListShowsSongsAndMidiFiles) {
@@ -237,14 +237,14 @@ TEST(FormmainControls, GridAndMeterMenusSetTheValueAndTheirCheckMark) {
     Formmain& f = *w.form;
     const int clears = w.canvas.clearCount;
     f.b48.click();
-    EXPECT_EQ(w.song.bytDivisions, 5);
+    EXPECT_EQ(w.song.grid, 5);
     EXPECT_TRUE(f.b48.checked);
     EXPECT_FALSE(f.b16.checked);
     f.b4.click();
-    EXPECT_EQ(w.song.bytDivisions, 60);
+    EXPECT_EQ(w.song.grid, 60);
     EXPECT_FALSE(f.b48.checked);
     f.h3.click();
-    EXPECT_EQ(w.song.bytQuartersPerBar, 3);
+    EXPECT_EQ(w.song.quartersPerBar, 3);
     EXPECT_TRUE(f.h3.checked);
     EXPECT_FALSE(f.h4.checked);
     EXPECT_EQ(w.canvas.clearCount, clears + 3);
@@ -254,11 +254,11 @@ TEST(FormmainControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
     Window w;
     w.load();
     Formmain& f = *w.form;
-    w.song.bytPartInstrument[3] = 40;
-    w.song.intPartVolume[3] = 2;
+    w.song.partPrograms[3] = 40;
+    w.song.partVolumes[3] = 2;
     w.midi->clear();
     f.Label12[3].click();
-    EXPECT_EQ(w.song.bytSelPart[1], 3);
+    EXPECT_EQ(w.song.bandParts[1], 3);
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(f.Label12[i].backColour, i == 3 ? colour::kLightRed : colour::kWhite);
     EXPECT_EQ(f.Label6[0].backColour, colour::kLightRed);
@@ -267,13 +267,13 @@ TEST(FormmainControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
     EXPECT_EQ(f.Text9[1].text(), "2");
     // The list's and the scroll bar's handlers ran for part 3.
     EXPECT_EQ(w.sent(), (std::vector<uint32_t>{pack(0xC3, 40, 0), pack(0xB3, 7, 40)}));
-    EXPECT_EQ(w.song.intPartVolume[3], 2);
+    EXPECT_EQ(w.song.partVolumes[3], 2);
 
     // Volume bar of the upper band while it shows part 3.
     f.Label6[3].click();
     w.midi->clear();
     f.VScroll4[0].setValue(6);
-    EXPECT_EQ(w.song.intPartVolume[3], 6);
+    EXPECT_EQ(w.song.partVolumes[3], 6);
     EXPECT_EQ(w.sent(), std::vector<uint32_t>{pack(0xB3, 7, 120)});
 }
 
@@ -337,12 +337,12 @@ TEST(FormmainControls, LoadingAFileSetsTheMenusFromTheSong) {
     f.b48.click();
     f.h6.click();
     const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
-    ASSERT_EQ(OpenF(w.song, path, f), OpenStatus::Loaded);
+    ASSERT_EQ(openFile(w.song, path, f), OpenStatus::Loaded);
     int grids = 0;
     for (MenuItem* m : {&f.b4, &f.b8, &f.b16, &f.b48}) grids += m->checked;
     EXPECT_EQ(grids, 1);
-    EXPECT_EQ(f.b16.checked, w.song.bytDivisions == 15);
-    EXPECT_EQ(f.h4.checked, w.song.bytQuartersPerBar == 4);
+    EXPECT_EQ(f.b16.checked, w.song.grid == 15);
+    EXPECT_EQ(f.h4.checked, w.song.quartersPerBar == 4);
 }
 
 TEST(FormmainControls, TilesABackgroundPictureOverTheView) {
@@ -367,7 +367,7 @@ TEST(FormmainControls, TilesABackgroundPictureOverTheView) {
 TEST(FormmainControls, SavingDrawsTheConfirmationOnTheView) {
     Window w;
     w.load();
-    w.song.strFileName = "song1";
+    w.song.fileName = "song1";
     w.canvas.forget();
     ASSERT_EQ(SaveSong(w.song, w.form->folders, *w.form), SaveStatus::Written);
     const auto texts = w.canvas.texts();

@@ -16,7 +16,7 @@ class ScoreDrawing : public ::testing::Test {
 protected:
     void SetUp() override { w.load(); }
     Formmain& f() { return *w.form; }
-    void draw(const std::vector<NoteRec>& notes) {
+    void draw(const std::vector<Note>& notes) {
         w.setNotes(notes);
         f().線引き();
     }
@@ -97,7 +97,7 @@ TEST_F(ScoreDrawing, PlaybackLeavesOutTheDivisionLinesAndCountsFromThePlayList) 
     ASSERT_FALSE(f().blnStopped());
     // An export while playing rebuilds the song's work list; the page count
     // keeps to what is playing.
-    w.song.udtWorkNotes.assign(1, NoteRec{});
+    w.song.workNotes.assign(1, Note{});
     f().線引き();
     EXPECT_TRUE(verticalLines(colour::kLightGrey, 0).empty());
     EXPECT_EQ(f().HScroll2.max, 512 / 144 + 1);
@@ -229,14 +229,14 @@ TEST_F(ScoreDrawing, PlayAndExportButtonsFollowTheLastNote) {
 
 TEST_F(ScoreDrawing, ControlChangeMarkers) {
     f().CC表示.click();
-    w.song.varCCCount = 5;
-    w.song.udtCCs.assign(7, CCRec{});
-    w.song.udtCCs[1] = {0, 120, kTempoChange};
-    w.song.udtCCs[2] = {10, 40 * 16 + 0, kInstrumentChange}; // part 0: upper band
-    w.song.udtCCs[3] = {20, 5 * 16 + 9, kVolumeChange};      // part 9: lower band
-    w.song.udtCCs[4] = {30, 2 * 16 + 4, kVolumeChange};      // part 4: on neither band
-    w.song.udtCCs[5] = {144, 90, kTempoChange};              // shown on page 1
-    w.song.udtCCs[6].lngPos = kEndMarkerPos;
+    w.song.changeCount = 5;
+    w.song.changes.assign(7, ControlChange{});
+    w.song.changes[1] = {0, 120, kTempoChange};
+    w.song.changes[2] = {10, 40 * 16 + 0, kInstrumentChange}; // part 0: upper band
+    w.song.changes[3] = {20, 5 * 16 + 9, kVolumeChange};      // part 9: lower band
+    w.song.changes[4] = {30, 2 * 16 + 4, kVolumeChange};      // part 4: on neither band
+    w.song.changes[5] = {144, 90, kTempoChange};              // shown on page 1
+    w.song.changes[6].position = kEndMarkerPos;
     draw({});
     auto markerTexts = [&] {
         std::vector<DrawOp> out;
@@ -278,11 +278,11 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
 TEST_F(ScoreDrawing, StaffLinesAndNoteNamesStayOnTopOfTheGridAndTheMarkers) {
     f().b48.click(); // the finest grid: eleven light lines in every beat
     f().CC表示.click();
-    w.song.varCCCount = 2;
-    w.song.udtCCs.assign(4, CCRec{});
-    w.song.udtCCs[1] = {0, 120, kTempoChange};
-    w.song.udtCCs[2] = {1, 90, kTempoChange}; // its marker stands where the first name is
-    w.song.udtCCs[3].lngPos = kEndMarkerPos;
+    w.song.changeCount = 2;
+    w.song.changes.assign(4, ControlChange{});
+    w.song.changes[1] = {0, 120, kTempoChange};
+    w.song.changes[2] = {1, 90, kTempoChange}; // its marker stands where the first name is
+    w.song.changes[3].position = kEndMarkerPos;
     draw({note(1, 60, 12, 0)});
     const auto ops = w.canvas.ops();
     auto lastIndex = [&](auto pred) {
@@ -330,15 +330,15 @@ TEST_F(ScoreDrawing, StaffLinesAndNoteNamesStayOnTopOfTheGridAndTheMarkers) {
 
 TEST_F(ScoreDrawing, AFailureRestoresTheUndoCopyAndWritesTheErrorDump) {
     draw({note(1, 60, 12, 0)});
-    w.song.varNoteCountX2 = 8; // four notes claimed, one stored
+    w.song.twiceNoteCount = 8; // four notes claimed, one stored
     w.ui.messages.clear();
     f().線引き();
     // The staves are drawn, the message shown once, the undo copy restored.
     EXPECT_FALSE(w.canvas.ofKind(DrawOp::Line).empty());
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kErrorSaved});
-    EXPECT_EQ(w.song.varNoteCountX2, 2);
+    EXPECT_EQ(w.song.twiceNoteCount, 2);
     EXPECT_TRUE(std::filesystem::exists(w.folder / "err.txt"));
-    EXPECT_EQ(w.song.strFileName, "err");
+    EXPECT_EQ(w.song.fileName, "err");
 }
 
 TEST_F(ScoreDrawing, LatePagesDrawLikeTheOthers) {
@@ -376,12 +376,12 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
     const float y = -600.0f - 10.0f * (36 - 6) - 5; // the row of note 62
     f().Picture1_MouseMove(0, 0, 5.0f * (column + 19) + 2, y);
     EXPECT_TRUE(f().Shape3.visible);
-    const int32_t before = w.song.varNoteCountX2;
+    const int32_t before = w.song.twiceNoteCount;
     const float past = 5.0f * (130 + 19) + 2;
     f().Picture1_MouseMove(0, 0, past, y);
     f().Picture1_MouseDown(1, 0, past, y);
     f().Picture1_MouseUp(1, 0, past, y);
-    EXPECT_EQ(w.song.varNoteCountX2, before);
+    EXPECT_EQ(w.song.twiceNoteCount, before);
     EXPECT_TRUE(w.ui.messages.empty());
     // One page further still, as for every song.
     f().HScroll2.setValue(lastPage + 1);
@@ -414,21 +414,21 @@ TEST_F(ScoreDrawing, TheSaveConfirmationStaysInsideTheView) {
 
 TEST_F(ScoreDrawing, FindsThePagesNotesAsAFullVisitWould) {
     std::mt19937 rng(5);
-    std::vector<NoteRec> notes;
+    std::vector<Note> notes;
     int32_t pos = -5;
     for (int i = 0; i < 3000; ++i) {
         pos += static_cast<int32_t>(rng() % 4);
         notes.push_back(note(pos, 40 + rng() % 40, 12, rng() % 2 ? 0 : 9));
     }
     w.setNotes(notes);
-    const int pages = notes.back().lngPos / 144 + 1;
+    const int pages = notes.back().position / 144 + 1;
     f().HScroll2.setRange(0, pages);
     for (int page = 0; page <= pages; ++page) {
         f().HScroll2.setValue(page);
         f().線引き();
         size_t expected = 0;
-        for (const NoteRec& n : notes)
-            if ((n.lngPos - 1) / 144 == page) ++expected; // truncating, as the view counts pages
+        for (const Note& n : notes)
+            if ((n.position - 1) / 144 == page) ++expected; // truncating, as the view counts pages
         EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), expected) << page;
     }
 }

@@ -62,7 +62,7 @@ struct Window {
     std::vector<uint32_t> sent() const { return midi ? midi->messages() : std::vector<uint32_t>{}; }
 
     // A song of notes given as (position, note, length, part).
-    void setNotes(const std::vector<NoteRec>& notes);
+    void setNotes(const std::vector<Note>& notes);
 
     std::filesystem::path folder; // the song folder, a fresh temporary folder
     Song song;
@@ -73,6 +73,6 @@ struct Window {
     std::unique_ptr<Formmain> form;
 };
 
-NoteRec note(int32_t pos, int noteNumber, int32_t len, int part);
+Note note(int32_t pos, int noteNumber, int32_t len, int part);
 
 } // namespace vako::test
