@@ -64,7 +64,7 @@ public:
     int page() const override { return m_page; }
     void moveCursorLine(int) override {
         if (!m_playback || !m_playback->isPlaying()) return;
-        const int32_t pos = m_playback->state().varPlayPos;
+        const int32_t pos = m_playback->state().playPosition;
         const int stepsPerBar = std::max(1, m_song.quartersPerBar * 12);
         if (pos < 1 || (pos - 1) % stepsPerBar != 0) return;
         std::fprintf(stderr, "bar %d  page %d  position %d  tempo %s%s",

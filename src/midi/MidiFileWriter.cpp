@@ -37,7 +37,7 @@ void putVariableLength(std::string& out, uint32_t value) {
     putByte(out, value & 0x7F);
 }
 
-// The track of the export: `bytMidiData` with the per-channel controller
+// The track of the export: its bytes with the per-channel controller
 // state it has written so far.
 class TrackBuilder {
 public:
@@ -62,10 +62,9 @@ private:
 
     Song& m_song;
     int m_pitchShift;
-    std::string m_data; // bytMidiData; its size is lngMidiPos
-    std::array<uint8_t, kPartCount>
-        m_modState{}; // bytModState: modulation last written per channel
-    std::array<uint8_t, kPartCount> m_panState{}; // bytPanState: balance last written per channel
+    std::string m_data;                           // the track's bytes so far
+    std::array<uint8_t, kPartCount> m_modState{}; // modulation last written per channel
+    std::array<uint8_t, kPartCount> m_panState{}; // balance last written per channel
     bool m_faulted = false;
     int64_t m_notesLeftOut = 0; // note-ons whose shifted key lies outside 0..127
 };
@@ -193,7 +192,7 @@ std::string TrackBuilder::build(int64_t eventCount) {
         const auto modState = m_modState, panState = m_panState;
         eventBytes(e, bytes);
         if (bytes.empty()) continue;
-        if (!音の長さ変換(m_data, e.position - lastPos)) {
+        if (!appendDeltaTime(m_data, e.position - lastPos)) {
             m_faulted = true;
             m_modState = modState, m_panState = panState;
             continue;
@@ -219,7 +218,7 @@ bool isExportTempoValid(std::string_view tempoText) {
     return tempo >= kLowestTempo && tempo <= kHighestTempo;
 }
 
-bool 音の長さ変換(std::string& track, int64_t steps) {
+bool appendDeltaTime(std::string& track, int64_t steps) {
     if (steps == 0) {
         putByte(track, 0x00);
         return true;

@@ -50,7 +50,7 @@ bool Playback::tempoTextInRange() const {
 }
 
 void Playback::press() {
-    if (!m_state.blnStopped) {
+    if (!m_state.stopped) {
         stop();
         return;
     }
@@ -73,8 +73,8 @@ void Playback::start() {
         m_listener.centrePitchBendLine();
     }
 
-    s.lngTapCount = 0;
-    s.udtTapNotes.assign(kMaxTapNotes + 1, Note{});
+    s.tapCount = 0;
+    s.tapNotes.assign(kMaxTapNotes + 1, Note{});
     m_listener.setPlaying(true);
 
     const int32_t tempo = wholeTempo(song.tempoText);
@@ -89,52 +89,53 @@ void Playback::start() {
     // Record 1 is the start tempo wherever it sits (an imported song has it at
     // position 1, maybe beside other changes there): only the others are sorted.
     SortCCs(song.changes, 2, song.changeCount);
-    s.lngLastEvent = static_cast<int32_t>(eventCount);
+    s.lastEvent = static_cast<int32_t>(eventCount);
 
-    m_intPage = m_listener.page();
-    s.varEventCursor = 1;
-    s.lngCCCursor = 1;
-    s.varPlayPos = s.varCCPlayPos = static_cast<int32_t>(int64_t{m_intPage} * kStepsPerPage - 1);
-    if (m_intPage > 0) {
+    m_page = m_listener.page();
+    s.eventCursor = 1;
+    s.changeCursor = 1;
+    s.playPosition = s.changePlayPosition =
+        static_cast<int32_t>(int64_t{m_page} * kStepsPerPage - 1);
+    if (m_page > 0) {
         // The first pass turns the view to this page again.
-        --m_intPage;
-        m_listener.setPage(m_intPage, false);
+        --m_page;
+        m_listener.setPage(m_page, false);
     }
 
     // Catch-up: skip the events before the start, apply the control changes
     // before it, so instruments, volumes and tempo are right at the first sound.
-    const auto firstDue =
-        std::lower_bound(m_playList.begin() + 1, m_playList.begin() + 1 + eventCount, s.varPlayPos,
-                         [](const Note& e, int32_t pos) { return e.position < pos; });
-    s.varEventCursor = static_cast<int32_t>(firstDue - m_playList.begin());
-    s.varMsPerStep = msPerStep(tempo);
+    const auto firstDue = std::lower_bound(
+        m_playList.begin() + 1, m_playList.begin() + 1 + eventCount, s.playPosition,
+        [](const Note& e, int32_t pos) { return e.position < pos; });
+    s.eventCursor = static_cast<int32_t>(firstDue - m_playList.begin());
+    s.msPerStep = msPerStep(tempo);
     for (int32_t j = 1; j <= song.changeCount; ++j) {
-        if (song.changes[j].position < s.varCCPlayPos) {
+        if (song.changes[j].position < s.changePlayPosition) {
             applyControlChange(song.changes[j]);
-            ++s.lngCCCursor;
+            ++s.changeCursor;
         }
     }
 
     song.changes[song.changeCount + 1].position = kEndMarkerPos;
-    s.blnStopped = false;
-    s.intSavedCCCount = song.changeCount;
+    s.stopped = false;
+    s.savedChangeCount = song.changeCount;
     m_anchorMs = m_clock.nowMs();
     m_passesSinceAnchor = 0;
 }
 
 double Playback::nextDeadline() const {
-    if (m_state.blnStopped) return std::numeric_limits<double>::infinity();
-    return m_anchorMs + static_cast<double>(m_passesSinceAnchor + 1) * m_state.varMsPerStep;
+    if (m_state.stopped) return std::numeric_limits<double>::infinity();
+    return m_anchorMs + static_cast<double>(m_passesSinceAnchor + 1) * m_state.msPerStep;
 }
 
 int Playback::runDueSteps(double nowMs) {
     int passes = 0;
-    while (!m_state.blnStopped) {
+    while (!m_state.stopped) {
         double deadline = nextDeadline();
         if (deadline > nowMs) break;
         if (nowMs - deadline > kResyncAfterMs) {
             // Held up far beyond a step: carry on from now rather than race.
-            m_anchorMs = nowMs - m_state.varMsPerStep;
+            m_anchorMs = nowMs - m_state.msPerStep;
             m_passesSinceAnchor = 0;
             deadline = nowMs;
         }
@@ -154,42 +155,41 @@ void Playback::runPass() {
 
     // Cursor line, and the page turn one step before a page's last step.
     int32_t offset =
-        static_cast<int32_t>((int64_t{s.varPlayPos} * kStaffUnitsPerStep) % kStaffUnitsPerPage);
+        static_cast<int32_t>((int64_t{s.playPosition} * kStaffUnitsPerStep) % kStaffUnitsPerPage);
     m_listener.moveCursorLine(kCursorLeftX + offset);
     if (offset == kStaffUnitsPerPage - kStaffUnitsPerStep) {
-        ++m_intPage;
-        m_listener.setPage(m_intPage, true);
+        ++m_page;
+        m_listener.setPage(m_page, true);
     }
-    if (s.blnStopped) return;
+    if (s.stopped) return;
 
     // Control changes at this step.
-    while (s.lngCCCursor >= 1 && s.lngCCCursor < static_cast<int64_t>(song.changes.size()) &&
-           song.changes[s.lngCCCursor].position == s.varCCPlayPos) {
-        applyControlChange(song.changes[s.lngCCCursor]);
-        ++s.lngCCCursor;
-        if (s.blnStopped) return;
+    while (s.changeCursor >= 1 && s.changeCursor < static_cast<int64_t>(song.changes.size()) &&
+           song.changes[s.changeCursor].position == s.changePlayPosition) {
+        applyControlChange(song.changes[s.changeCursor]);
+        ++s.changeCursor;
+        if (s.stopped) return;
     }
-    ++s.varCCPlayPos;
+    ++s.changePlayPosition;
 
     // Notes at this step, each after its modulation and balance.
     const int shift = m_listener.pitchShift();
-    while (s.varEventCursor <= s.lngLastEvent &&
-           m_playList[s.varEventCursor].position == s.varPlayPos) {
-        const Note& e = m_playList[s.varEventCursor];
+    while (s.eventCursor <= s.lastEvent && m_playList[s.eventCursor].position == s.playPosition) {
+        const Note& e = m_playList[s.eventCursor];
         if (e.part < kPartCount) {
             m_device->send(controlChange(e.part, kControllerModulation, e.modulation));
             m_device->send(controlChange(e.part, kControllerBalance, e.pan));
             midiP(*m_device, e.key, e.part, e.velocity, shift);
         }
-        ++s.varEventCursor;
+        ++s.eventCursor;
     }
 
     // The end: the last event has sounded.
-    if (m_playList[s.lngLastEvent].position <= s.varPlayPos) {
+    if (m_playList[s.lastEvent].position <= s.playPosition) {
         stop();
         return;
     }
-    ++s.varPlayPos;
+    ++s.playPosition;
     if (m_listener.isTapChecked()) m_listener.focusScore();
 }
 
@@ -198,7 +198,7 @@ void Playback::applyControlChange(const ControlChange& cc) {
     const int32_t v = cc.value;
     switch (cc.kind) {
     case kTempoChange:
-        m_state.varMsPerStep = msPerStep(v);
+        m_state.msPerStep = msPerStep(v);
         if (m_inPass) {
             // The following passes keep the new step length from this pass's deadline.
             // runDueSteps counts this pass once it ends, so the next one is
@@ -237,16 +237,16 @@ void Playback::applyControlChange(const ControlChange& cc) {
 void Playback::stop() {
     Song& song = m_song;
     PlaybackState& s = m_state;
-    if (s.blnStopped) return;
+    if (s.stopped) return;
 
     song.tempoText = std::to_string(song.changes[1].value);
     m_listener.showTempoText(song.tempoText);
     m_device->reset();
     m_listener.setPlaying(false);
-    s.varPlayPos = 0;
-    s.blnStopped = true;
+    s.playPosition = 0;
+    s.stopped = true;
 
-    if (s.lngTapCount > 0) mergeTapNotes();
+    if (s.tapCount > 0) mergeTapNotes();
     m_listener.redraw();
 
     for (int c = 0; c < kPartCount; ++c) {
@@ -255,13 +255,13 @@ void Playback::stop() {
         m_device->send(controlChange(c, kControllerBalance, kCentreBalance));
     }
     m_listener.moveCursorLine(kCursorLeftX);
-    song.changeCount = s.intSavedCCCount;
+    song.changeCount = s.savedChangeCount;
 }
 
 void Playback::quit() {
-    if (m_state.blnStopped) return;
-    m_state.blnStopped = true;
-    m_song.changeCount = m_state.intSavedCCCount;
+    if (m_state.stopped) return;
+    m_state.stopped = true;
+    m_song.changeCount = m_state.savedChangeCount;
 }
 
 void Playback::mergeTapNotes() {
@@ -272,12 +272,12 @@ void Playback::mergeTapNotes() {
 
     const int64_t n =
         std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
-    const int64_t t = s.lngTapCount;
+    const int64_t t = s.tapCount;
     std::vector<Note> merged(static_cast<size_t>(2 * (n + t) + 11));
     auto hitNote = [&](int64_t j) {
         Note hit;
-        hit.position = s.udtTapNotes[j].position;
-        hit.key = s.udtTapNotes[j].key;
+        hit.position = s.tapNotes[j].position;
+        hit.key = s.tapNotes[j].key;
         hit.length = 3;
         hit.part = kPercussionPart;
         hit.velocity = kNewNoteVelocity;
@@ -287,7 +287,7 @@ void Playback::mergeTapNotes() {
     int64_t i = 1, j = 1, k = 1;
     // A hit goes before a note at the same position.
     while (i <= n && j <= t) {
-        if (song.notes[i].position >= s.udtTapNotes[j].position)
+        if (song.notes[i].position >= s.tapNotes[j].position)
             merged[k++] = hitNote(j++);
         else
             merged[k++] = song.notes[i++];
@@ -301,11 +301,10 @@ void Playback::mergeTapNotes() {
 
 bool Playback::recordHit(int note) {
     PlaybackState& s = m_state;
-    if (s.blnStopped || note < 1 || note > kMaxDataByte || s.lngTapCount >= kMaxTapNotes)
-        return false;
-    ++s.lngTapCount;
-    Note& hit = s.udtTapNotes[s.lngTapCount];
-    hit.position = s.varPlayPos;
+    if (s.stopped || note < 1 || note > kMaxDataByte || s.tapCount >= kMaxTapNotes) return false;
+    ++s.tapCount;
+    Note& hit = s.tapNotes[s.tapCount];
+    hit.position = s.playPosition;
     hit.key = static_cast<uint8_t>(note);
     return true;
 }

@@ -73,16 +73,16 @@ public:
 
 // Playback state, by the names the rest of the program knows it by.
 struct PlaybackState {
-    bool blnStopped = true;
-    double varMsPerStep = 5000.0 / 120; // 5000 / tempo, fractional
-    int32_t varPlayPos = 0;             // step of the note side; recorded hits take it
-    int32_t varCCPlayPos = 0;           // step of the control-change side
-    int32_t varEventCursor = 1;         // next entry of the play list to sound
-    int32_t lngCCCursor = 1;            // next control change in changes
-    int32_t lngLastEvent = 0;           // last entry of the play list (2N)
-    int32_t intSavedCCCount = 1;        // changeCount at the start, put back at the stop
-    std::vector<Note> udtTapNotes;      // recorded hits from index 1
-    int32_t lngTapCount = 0;
+    bool stopped = true;
+    double msPerStep = 5000.0 / 120; // 5000 / tempo, fractional
+    int32_t playPosition = 0;        // step of the note side; recorded hits take it
+    int32_t changePlayPosition = 0;  // step of the control-change side
+    int32_t eventCursor = 1;         // next entry of the play list to sound
+    int32_t changeCursor = 1;        // next control change in changes
+    int32_t lastEvent = 0;           // last entry of the play list (2N)
+    int32_t savedChangeCount = 1;    // changeCount at the start, put back at the stop
+    std::vector<Note> tapNotes;      // recorded hits from index 1
+    int32_t tapCount = 0;
 };
 
 class Playback {
@@ -102,9 +102,9 @@ public:
     // messages and merge; the caller resets and closes the device.
     void quit();
 
-    bool isPlaying() const { return !m_state.blnStopped; }
+    bool isPlaying() const { return !m_state.stopped; }
     const PlaybackState& state() const { return m_state; }
-    // The play list: note-ons and note-offs 1..lngLastEvent in time order.
+    // The play list: note-ons and note-offs 1..lastEvent in time order.
     const std::vector<Note>& playList() const { return m_playList; }
 
     // Clock time the next pass is due; +infinity while stopped.
@@ -132,8 +132,8 @@ private:
     PlaybackListener& m_listener;
     PlaybackState m_state;
     std::vector<Note> m_playList;
-    int m_intPage = 0;
-    // Timing: pass k after the anchor is due at m_anchorMs + k * varMsPerStep.
+    int m_page = 0;
+    // Timing: pass k after the anchor is due at m_anchorMs + k * msPerStep.
     double m_anchorMs = 0;
     int64_t m_passesSinceAnchor = 0;
     double m_passDeadline = 0; // deadline of the pass being run

@@ -102,11 +102,11 @@ public:
     bool picture1AcceptsDrops = true; // false while playing
 
     // Playback (FormmainPlayback.cpp). The engine is the one keeper of
-    // `blnStopped`; whoever drives it (the window's timer, a test's fake clock)
+    // `stopped`; whoever drives it (the window's timer, a test's fake clock)
     // calls `playbackTick` when `msUntilNextStep` has passed.
     void Command4_MouseDown();
     void データを逆再生_Click();
-    bool blnStopped() const;
+    bool stopped() const;
     Playback& playback() { return *m_playback; }
     // A percussion hit typed while playing: kept at the playback position and
     // marked by a black line at the play cursor. False while stopped, for note

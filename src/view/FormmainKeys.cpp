@@ -103,7 +103,7 @@ void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
         // sound and record nothing.
         if (isStorableNote(note)) {
             midiOutShortMsg(packShortMessage(kPercussionNoteOn, note, kNewNoteVelocity));
-            if (!blnStopped() && note >= 1) tapWhilePlaying(note);
+            if (!stopped() && note >= 1) tapWhilePlaying(note);
         }
     }
     song.modified = 1; // any key counts as a change

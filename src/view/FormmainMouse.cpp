@@ -125,7 +125,7 @@ void Formmain::Picture1_MouseDown(int button, int, float X, float Y) {
     } else if (button == 2) {
         if (Shape3.visible) {
             openNotePanel(X, Y);
-        } else if (c.snapX >= kFirstStepX && c.pos <= kLastSongPos && blnStopped()) {
+        } else if (c.snapX >= kFirstStepX && c.pos <= kLastSongPos && stopped()) {
             // Playback counts on the control changes staying as they were
             // when it started; they are edited while it is stopped.
             openPositionPanel(c);
@@ -151,7 +151,7 @@ void Formmain::Picture1_MouseUp(int button, int shift, float X, float Y) {
 
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     const bool editable = c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastReleaseX &&
-                          Y > -1180 && Y < -1 && 編集中.checked && blnStopped() &&
+                          Y > -1180 && Y < -1 && 編集中.checked && stopped() &&
                           c.placedPos(view.intPage, song.quartersPerBar) <= kLastSongPos;
     if (editable && button == 1) {
         const int part = song.bandParts[c.staff];

@@ -140,7 +140,7 @@ void Formmain::positionPanelWhilePlaying(bool playing) {
 }
 
 void Formmain::Command5_Click() {
-    if (!blnStopped()) {
+    if (!stopped()) {
         // The buttons are disabled while playing; a click that slips through
         // keeps the panel and its entry for the stop.
         return;
@@ -169,7 +169,7 @@ void Formmain::Command5_Click() {
 }
 
 void Formmain::Command3_Click() {
-    if (!blnStopped()) return; // disabled while playing, as Command5
+    if (!stopped()) return; // disabled while playing, as Command5
     if (deleteCC(song, view.lngSelCC)) userChangedSong();
     線引き();
     hidePositionPanel();

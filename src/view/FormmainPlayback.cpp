@@ -4,7 +4,7 @@
 // playing, the reverse command, and the "MIDI出力" menu that moves the output
 // to another device.
 //
-// The engine keeps `blnStopped` and the play cursors; the window only asks
+// The engine keeps `stopped` and the play cursors; the window only asks
 // it. Nothing here waits: the toolkit layer calls `playbackTick` when
 // `msUntilNextStep` has passed, so the window handles its events between steps.
 #include "view/Formmain.h"
@@ -123,12 +123,12 @@ void Formmain::wireFilesAndPlayback() {
     m_allMenus.push_back(&MIDI出力);
 }
 
-bool Formmain::blnStopped() const {
-    return m_playback->state().blnStopped;
+bool Formmain::stopped() const {
+    return m_playback->state().stopped;
 }
 
 void Formmain::useClock(Clock& clock) {
-    if (!blnStopped()) return;
+    if (!stopped()) return;
     m_clock = &clock;
     m_playback = std::make_unique<Playback>(song, *m_device, *m_clock, *m_playbackHooks);
 }

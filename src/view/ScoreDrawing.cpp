@@ -111,7 +111,7 @@ void Formmain::drawGrid() {
     bool failed = false;
     for (int y0 : {0, 600}) {
         auto vertical = [&](int x, Rgb c) { canvas.line(x, -200 - y0, x, -400 - y0, c); };
-        if (blnStopped()) {
+        if (stopped()) {
             const int g = song.grid;
             if (g == 0) {
                 failed = true;
@@ -150,13 +150,13 @@ void Formmain::線引き() {
     step([&] { 音符表示(); });
     step([&] {
         int64_t pages = 0;
-        if (blnStopped()) {
+        if (stopped()) {
             pages = pageCount(song);
         } else {
             // The play list's last event: the song's own note count may move
             // while playing (hits, edits), and an export reuses the work list.
             const std::vector<Note>& list = m_playback->playList();
-            const int64_t i = m_playback->state().lngLastEvent;
+            const int64_t i = m_playback->state().lastEvent;
             if (i < 0 || i >= static_cast<int64_t>(list.size())) throw DrawFailure{};
             pages = list[i].position / kStepsPerPage + 1;
         }
@@ -185,7 +185,7 @@ void Formmain::音符表示() {
                                  [](const Note& r, int64_t p) { return r.position < p; });
         stop = std::upper_bound(first, end, hi,
                                 [](int64_t p, const Note& r) { return p < r.position; });
-    } else if (!blnStopped()) {
+    } else if (!stopped()) {
         // While playing, the range is narrowed from both ends as far as the
         // notes there lie on earlier or later pages.
         while (first != stop && notePage(first->position) < page) ++first;

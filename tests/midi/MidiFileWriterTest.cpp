@@ -19,7 +19,7 @@ namespace {
 
 std::string deltaOf(int64_t steps) {
     std::string out;
-    EXPECT_TRUE(音の長さ変換(out, steps)) << steps;
+    EXPECT_TRUE(appendDeltaTime(out, steps)) << steps;
     return hexBytes(out);
 }
 
@@ -87,8 +87,8 @@ TEST(DeltaTime, GapsBeyond32767StepsAreOrdinaryLongerQuantities) {
     EXPECT_EQ(deltaOf(100000), "81 F4 92 00");
     EXPECT_EQ(deltaOf(6710886), "FF FF FF 70");
     std::string out;
-    EXPECT_FALSE(音の長さ変換(out, 6710887)); // 2^28 ticks: no delta holds it
-    EXPECT_FALSE(音の長さ変換(out, -1));
+    EXPECT_FALSE(appendDeltaTime(out, 6710887)); // 2^28 ticks: no delta holds it
+    EXPECT_FALSE(appendDeltaTime(out, -1));
     EXPECT_TRUE(out.empty());
 }
 

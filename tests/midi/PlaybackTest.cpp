@@ -80,7 +80,7 @@ struct Rig {
         playback.runDueSteps(clock.nowMs());
     }
     void passUntilPlayPos(int32_t pos) {
-        while (playback.isPlaying() && playback.state().varPlayPos < pos) pass();
+        while (playback.isPlaying() && playback.state().playPosition < pos) pass();
     }
     void playToEnd() {
         playUntilStopped(playback, clock, [] { return true; });
@@ -144,7 +144,7 @@ TEST(Playback, OneNoteFromStartToEndSendsExactlyTheseMessagesOnTime) {
         EXPECT_EQ(entries[before + 8 + 2 * c].message, controlChange(c, kControllerBalance, 64));
     }
     EXPECT_FALSE(rig.playback.isPlaying());
-    EXPECT_EQ(rig.playback.state().varPlayPos, 0);
+    EXPECT_EQ(rig.playback.state().playPosition, 0);
     EXPECT_EQ(rig.listener.cursorX, 100);
     EXPECT_EQ(rig.listener.log.back(), "redraw");
 }
@@ -170,7 +170,7 @@ TEST(Playback, ATempoChangeTakesEffectFromItsStepAndTheStartTempoComesBackAtTheS
     // The pass of position 25 is due at 27 fast steps; position 26 one slow step later.
     EXPECT_NEAR(sent[8].first, 27 * fast + slow, 1e-9);
     EXPECT_EQ(sent[8].second, 0x643E90u);
-    EXPECT_NEAR(rig.playback.state().varMsPerStep, slow, 1e-12);
+    EXPECT_NEAR(rig.playback.state().msPerStep, slow, 1e-12);
     const std::vector<std::string>& log = rig.listener.log;
     EXPECT_NE(std::find(log.begin(), log.end(), "Text1 60"), log.end());
     EXPECT_EQ(rig.song.tempoText, "120");
@@ -189,14 +189,14 @@ TEST(Playback, StartingOnALaterPageSkipsEarlierNotesButAppliesEarlierChanges) {
               (std::vector<std::string>{"playing", "page 1 at x 0", "Text1 120", "Combo1 1 40",
                                         "VScroll4 1 6", "Text1 60"}));
     EXPECT_EQ(rig.listener.intPage, 1);
-    EXPECT_EQ(rig.playback.state().varPlayPos, 287);
+    EXPECT_EQ(rig.playback.state().playPosition, 287);
     EXPECT_EQ(rig.song.partPrograms[9], 40);
     EXPECT_EQ(rig.song.partVolumes[9], 6);
     const auto setup = rig.sent();
     ASSERT_EQ(setup.size(), 50u);
     EXPECT_EQ(setup[48].second, 0x28C9u);
     EXPECT_EQ(setup[49].second, 0x7807B9u);
-    EXPECT_NEAR(rig.playback.state().varMsPerStep, 5000.0 / 60, 1e-12);
+    EXPECT_NEAR(rig.playback.state().msPerStep, 5000.0 / 60, 1e-12);
 
     rig.pass(); // position 287: turns to page 2 with the cursor at 815
     const std::vector<std::string> passLog(rig.listener.log.end() - 2, rig.listener.log.end());
@@ -333,7 +333,7 @@ TEST(Playback, OddRecordsNeverSendABadMessage) {
     }
     EXPECT_EQ(rig.song.partVolumes[2], 6);
     // A tempo of 0 plays at 30 instead of dividing by zero.
-    EXPECT_NEAR(rig.playback.state().varMsPerStep, 5000.0 / 30, 1e-12);
+    EXPECT_NEAR(rig.playback.state().msPerStep, 5000.0 / 30, 1e-12);
 }
 
 TEST(Playback, AHeldUpDriverGoesOnFromNowInsteadOfRacing) {

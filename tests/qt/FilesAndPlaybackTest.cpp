@@ -226,14 +226,14 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     ASSERT_TRUE(button("Command4")->isEnabled());
     const double pressedAt = clock.nowMs();
     button("Command4")->click();
-    ASSERT_FALSE(form().blnStopped());
+    ASSERT_FALSE(form().stopped());
     EXPECT_TRUE(window->playbackTimer()->isActive());
     EXPECT_FALSE(window->widgetFor("HScroll2")->isEnabled());
     ASSERT_TRUE(waitFor([&] { return form().Line1.x1 > 110; }));
     triggerMenu(form().CC表示);
     EXPECT_TRUE(form().CC表示.checked);
-    EXPECT_FALSE(form().blnStopped());
-    ASSERT_TRUE(waitFor([&] { return form().blnStopped(); }));
+    EXPECT_FALSE(form().stopped());
+    ASSERT_TRUE(waitFor([&] { return form().stopped(); }));
     EXPECT_FALSE(window->playbackTimer()->isActive());
     EXPECT_TRUE(window->widgetFor("HScroll2")->isEnabled());
 

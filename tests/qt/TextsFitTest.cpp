@@ -107,7 +107,7 @@ TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
         f.Picture1_MouseDown(2, 0, 400, -905);
         EXPECT_TRUE(f.Picture3.visible);
         f.Command4.click();
-        EXPECT_FALSE(f.blnStopped());
+        EXPECT_FALSE(f.stopped());
         window->refresh();
         for (const std::string& c : cutTexts()) cut.push_back(c);
         f.Command4.click();

@@ -216,7 +216,7 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
         maxNotes = std::max(maxNotes, w.song.noteCount());
         maxCCs = std::max(maxCCs, w.song.changeCount);
     }
-    if (!f.blnStopped()) f.Command4_MouseDown();
+    if (!f.stopped()) f.Command4_MouseDown();
     EXPECT_EQ(songInvariantFault(w.song), "");
     // The run did write music, not only wander about.
     EXPECT_GT(notesAdded, 500);

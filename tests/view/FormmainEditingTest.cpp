@@ -304,18 +304,18 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     f().Picture1_KeyDown(kKeyShift, kShiftBit); // the Shift key itself
     EXPECT_EQ(sentWithout(0xE0), (std::vector<uint32_t>{pack(0x99, 24, 120), pack(0x99, 54, 120),
                                                         pack(0x99, 39, 120), pack(0x99, 0, 120)}));
-    EXPECT_EQ(f().playback().state().lngTapCount, 0);
+    EXPECT_EQ(f().playback().state().tapCount, 0);
 
     // While playing, a hit is kept and marked at the play cursor.
     f().useClock(w.clock);
     w.setNotes({note(1, 60, 12, 0), note(400, 60, 12, 0)});
     f().Command4_MouseDown();
-    ASSERT_FALSE(f().blnStopped());
+    ASSERT_FALSE(f().stopped());
     w.canvas.forget();
     f().Picture1_KeyDown('M', 0);
     f().Picture1_KeyDown('K', 0); // note 0 is never kept
-    EXPECT_EQ(f().playback().state().lngTapCount, 1);
-    EXPECT_EQ(f().playback().state().udtTapNotes[1].key, 35);
+    EXPECT_EQ(f().playback().state().tapCount, 1);
+    EXPECT_EQ(f().playback().state().tapNotes[1].key, 35);
     const auto lines = w.canvas.ofKind(DrawOp::Line);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].y1, -150);
@@ -335,7 +335,7 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     EXPECT_EQ(w.song.changeCount, 1);
     f().Picture3.visible = false;
     f().Command4_MouseDown();
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.song.changes[2].position, kEndMarkerPos);
 }
 

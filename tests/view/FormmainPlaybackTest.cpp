@@ -32,20 +32,20 @@ protected:
     }
     // Steps until the pass for `pos` has run.
     void playThrough(int32_t pos) {
-        while (!f().blnStopped() && f().playback().state().varPlayPos <= pos) step();
+        while (!f().stopped() && f().playback().state().playPosition <= pos) step();
     }
     void start(const std::vector<Note>& notes) {
         w.setNotes(notes);
         f().線引き();
         f().Command4.click();
-        ASSERT_FALSE(f().blnStopped());
+        ASSERT_FALSE(f().stopped());
     }
 
     Window w;
 };
 
 TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().stopped());
     EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
     start({note(1, 60, 12, 0), note(13, 62, 12, 0)});
     EXPECT_EQ(f().Command4.picture, PictureId::Stop);
@@ -70,7 +70,7 @@ TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
     EXPECT_EQ(f().Line1.x1, 105);
 
     f().Command4.click(); // stop
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().stopped());
     EXPECT_EQ(f().Command4.picture, PictureId::Play);
     EXPECT_TRUE(f().picture1AcceptsDrops);
     EXPECT_TRUE(f().Shape6.visible);
@@ -96,7 +96,7 @@ TEST_F(WindowPlayback, NotesReachTheDeviceInTimeOrderAndTheSongEndsByItself) {
         EXPECT_GE(e.timeMs, lastTime);
         lastTime = e.timeMs;
     }
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().stopped());
     EXPECT_EQ(f().Command4.picture, PictureId::Play);
 }
 
@@ -140,7 +140,7 @@ TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {
     f().HScroll2.setValue(page);
     ASSERT_EQ(f().view.intPage, page);
     f().Command4.click();
-    ASSERT_FALSE(f().blnStopped());
+    ASSERT_FALSE(f().stopped());
     for (const int expected : {page + 1, page + 2}) {
         playThrough(int32_t{expected} * 144 - 1);
         EXPECT_EQ(f().view.intPage, expected);
@@ -163,7 +163,7 @@ TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTh
     EXPECT_TRUE(f().Command5.enabled);
 
     f().Command4.click();
-    ASSERT_FALSE(f().blnStopped());
+    ASSERT_FALSE(f().stopped());
     EXPECT_FALSE(f().Command5.enabled);
     EXPECT_FALSE(f().Command3.enabled);
     EXPECT_EQ(f().Label8.caption, "停止してから押してください。");
@@ -230,7 +230,7 @@ TEST_F(WindowPlayback, AnOutOfRangeTempoStartsNothing) {
     w.song.tempoText = "700";
     f().Command4.click();
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().stopped());
     EXPECT_EQ(f().Command4.picture, PictureId::Play);
 }
 
@@ -239,7 +239,7 @@ TEST_F(WindowPlayback, ClosingWhilePlayingStopsAndKeepsTheHits) {
     playThrough(20);
     ASSERT_TRUE(f().tapWhilePlaying(42));
     EXPECT_TRUE(f().Form_QueryUnload());
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.song.noteCount(), 3);
 }
 

@@ -94,7 +94,7 @@ TEST_F(ScoreDrawing, PlaybackLeavesOutTheDivisionLinesAndCountsFromThePlayList) 
     w.setNotes({note(10, 60, 12, 0), note(500, 62, 12, 0)});
     f().useClock(w.clock);
     f().Command4_MouseDown();
-    ASSERT_FALSE(f().blnStopped());
+    ASSERT_FALSE(f().stopped());
     // An export while playing rebuilds the song's work list; the page count
     // keeps to what is playing.
     w.song.workNotes.assign(1, Note{});

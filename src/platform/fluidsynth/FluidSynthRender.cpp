@@ -146,11 +146,11 @@ std::string clockText(double seconds) {
 // pass.
 double playSecondsAhead(const Playback& playback, const Song& song) {
     const PlaybackState& s = playback.state();
-    const int64_t lastPos = playback.playList()[s.lngLastEvent].position;
-    double ms = 0, msPerStep = s.varMsPerStep;
-    int64_t pos = s.varPlayPos;
+    const int64_t lastPos = playback.playList()[s.lastEvent].position;
+    double ms = 0, msPerStep = s.msPerStep;
+    int64_t pos = s.playPosition;
     // Tempo changes still to come, in the order playback applies them.
-    for (int64_t j = s.lngCCCursor; j <= song.changeCount && j < int64_t(song.changes.size());
+    for (int64_t j = s.changeCursor; j <= song.changeCount && j < int64_t(song.changes.size());
          ++j) {
         const ControlChange& cc = song.changes[j];
         if (cc.position > lastPos) break;
