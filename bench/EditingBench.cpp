@@ -52,7 +52,7 @@ void BM_MouseMoveOver500kNotes(benchmark::State& state) {
         f.form.Picture1_MouseMove(0, 0, X, Y);
         ++k;
     }
-    benchmark::DoNotOptimize(f.form.view.varSelNote);
+    benchmark::DoNotOptimize(f.form.view.noteUnderCursor);
 }
 BENCHMARK(BM_MouseMoveOver500kNotes);
 

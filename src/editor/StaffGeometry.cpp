@@ -22,7 +22,7 @@ int32_t roundHalfEven(double v) {
     return static_cast<int32_t>(r);
 }
 
-ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int intPage) {
+ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int page) {
     ScoreCursor c;
     const int32_t g = grid > 0 ? grid : 15;
     const int32_t x0 = roundHalfEven(X);
@@ -37,7 +37,7 @@ ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int in
     c.naturalNote = naturalNoteOfRow(c.row);
 
     const int32_t q = quartersPerBar > 0 ? quartersPerBar : 4;
-    c.pos = int64_t{intPage} * kStepsPerPage + c.snapX / 5 - 18;
+    c.pos = int64_t{page} * kStepsPerPage + c.snapX / 5 - 18;
     const int32_t d = (c.snapX - 93) / 5;
     c.barInPage = d / (12 * q) + 1;
     c.stepInBar = d % (12 * q) + 1;
@@ -45,7 +45,7 @@ ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int in
 }
 
 ScoreCursor ComputeCursor(float X, float Y, const Song& song, const ViewState& view) {
-    return ComputeCursor(X, Y, song.grid, song.quartersPerBar, view.intPage);
+    return ComputeCursor(X, Y, song.grid, song.quartersPerBar, view.page);
 }
 
 bool isBlackKey(int note) {

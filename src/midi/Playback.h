@@ -49,9 +49,9 @@ public:
     virtual void moveCursorLine(int x) { (void)x; }
     // Both ends of `Line4` at the centre.
     virtual void centrePitchBendLine() {}
-    // `intPage` of the view (0-based).
+    // `page` of the view (0-based).
     virtual int page() const { return 0; }
-    // `intPage` = page; with `turnView` also `HScroll2` = page, which redraws.
+    // `page` = page; with `turnView` also `HScroll2` = page, which redraws.
     virtual void setPage(int page, bool turnView) { (void)page, (void)turnView; }
     // `Text1` shows the text (the song's tempo text is already set to it).
     virtual void showTempoText(const std::string& text) { (void)text; }

@@ -49,7 +49,7 @@ public:
     virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
     // One packed MIDI short message: status + data1 * 256 + data2 * 65536.
     virtual void sendShortMessage(uint32_t message) { (void)message; }
-    // `intPage` = page (0-based).
+    // `page` = page (0-based).
     virtual void setPage(int page) { (void)page; }
     // `線引き`, then the page scroll bar's change handler.
     virtual void redrawAfterLoad() {}

@@ -141,7 +141,7 @@ void Formmain::buildMenus() {
     for (auto [menu, code] : chords) {
         menu->onClick = [this, menu = menu, code = code] {
             和音チェック外し();
-            view.lngChordCode = code;
+            view.chordCode = code;
             menu->checked = true;
         };
     }
@@ -447,7 +447,7 @@ void Formmain::Form_Load(const std::string& commandLine) {
     Command4.picture = Image2[0].picture;
     やり直し.enabled = false;
     song.bandParts = {0, 9};
-    view.lngChordCode = 1059;
+    view.chordCode = 1059;
     left = static_cast<double>(roundHalfEven(m_ui.screenWidth()) / 2 - roundHalfEven(width) / 2);
     top = static_cast<double>(roundHalfEven(m_ui.screenHeight()) / 2 - roundHalfEven(height) / 2);
     buildPartButtons();
@@ -479,7 +479,7 @@ void Formmain::Form_Load(const std::string& commandLine) {
     song.changes[1] = ControlChange{0, 120, kTempoChange};
     song.changes[2].position = kEndMarkerPos;
     song.quartersPerBar = 4;
-    view.intPage = 0;
+    view.page = 0;
     Shape6.width = 12;
     Shape6.height = 18;
     layOutToolboxAtStart();
@@ -560,7 +560,7 @@ void Formmain::toggleAndRedraw(MenuItem& item) {
 }
 
 void Formmain::HScroll2_Change() {
-    view.intPage = HScroll2.value;
+    view.page = HScroll2.value;
     線引き(); // writes the page read-out too
 }
 
@@ -604,10 +604,10 @@ void Formmain::Image4_Click(int index) {
     static constexpr int kToolLength[] = {48, 24, 12, 6, 3, 36, 18, 9};
     if (index >= 10) return notePanelLength(index); // the note panel's tools
     if (index < 8) {
-        view.intNoteLen = static_cast<int16_t>(kToolLength[index]);
+        view.newNoteLength = static_cast<int16_t>(kToolLength[index]);
     } else if (index == 8) {
         if (!Text4.caption.empty())
-            view.intNoteLen = static_cast<int16_t>(std::stoi(Text4.caption));
+            view.newNoteLength = static_cast<int16_t>(std::stoi(Text4.caption));
     } else {
         return;
     }

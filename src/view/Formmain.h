@@ -140,7 +140,7 @@ public:
     void selectBandInstrument(int band, int program) override;
     void setBandVolume(int band, int volume) override;
     void sendShortMessage(uint32_t message) override { midiOutShortMsg(message); }
-    void setPage(int page) override { view.intPage = page; }
+    void setPage(int page) override { view.page = page; }
     void redrawAfterLoad() override;
     bool tilePicture(const std::string& path) override;
     void drawSavedConfirmation(const std::string& fileName) override;

@@ -95,7 +95,7 @@ void Formmain::wireEditing() {
         if (digits.size() <= kLengthBoxDigits && !zero) m_text4Accepted = digits;
         Text4.caption = m_text4Accepted;
         if (!m_text4Accepted.empty())
-            view.intNoteLen = static_cast<int16_t>(std::stoi(m_text4Accepted));
+            view.newNoteLength = static_cast<int16_t>(std::stoi(m_text4Accepted));
     };
     Text5.onChange = [this] { Text5.caption = m_text5Accepted = digitsOnly(Text5.caption); };
     for (int k = 0; k < 2; ++k) {

@@ -82,12 +82,12 @@ void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
         return;
     }
     if (編集の助け.checked && Shape3.visible) {
-        if (isNoteIndex(song, view.varSelNote)) {
+        if (isNoteIndex(song, view.noteUnderCursor)) {
             if (keyCode == kKeySpace) {
-                deleteNote(song, view.varSelNote);
+                deleteNote(song, view.noteUnderCursor);
                 Shape3.visible = false;
             } else {
-                applyEditingKey(song.notes[view.varSelNote], keyCode);
+                applyEditingKey(song.notes[view.noteUnderCursor], keyCode);
             }
         }
         showSelectedNoteInPanel();

@@ -33,8 +33,8 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
     Line4.setLine(kPitchBendLineX, Line4.y1, kPitchBendLineX, Line4.y2);
 
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
-    if (!Picture2.visible) view.varSelNote = 0;
-    if (!Picture3.visible) view.lngSelCC = 0;
+    if (!Picture2.visible) view.noteUnderCursor = 0;
+    if (!Picture3.visible) view.changeUnderCursor = 0;
 
     if (c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastHoverX && !panelOpen()) {
         Shape6.move(c.snapX - 4, c.snapY);
@@ -50,7 +50,7 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
 
         // The note under the pointer; of several equal notes the last wins.
         const int part = song.bandParts[c.staff];
-        const int64_t pos = c.placedPos(view.intPage, song.quartersPerBar);
+        const int64_t pos = c.placedPos(view.page, song.quartersPerBar);
         Shape3.visible = false;
         if (const int32_t i = pos <= kLastSongPos
                                   ? findNoteOnRow(song, static_cast<int32_t>(pos), c.naturalNote,
@@ -60,11 +60,11 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
             Shape3.move(c.snapX - 4, c.snapY - 33);
             Shape3.visible = true;
             scoreFocusRequested = true;
-            view.varSelNote = i;
+            view.noteUnderCursor = i;
         }
 
-        view.varCursorPart = static_cast<uint8_t>(part);
-        view.varCursorPos = static_cast<int32_t>(std::min(c.pos, kLastSongPos));
+        view.cursorPart = static_cast<uint8_t>(part);
+        view.cursorPosition = static_cast<int32_t>(std::min(c.pos, kLastSongPos));
 
         // The control-change marker under the pointer. Record 1, the start
         // tempo, is the tempo field's and is never picked here.
@@ -77,11 +77,11 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
         const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
         for (int32_t j = 2; wantedType != 0 && j <= m; ++j) {
             const ControlChange& cc = song.changes[j];
-            if (cc.position != view.varCursorPos || cc.kind != wantedType) continue;
+            if (cc.position != view.cursorPosition || cc.kind != wantedType) continue;
             const bool onBand =
-                cc.kind == kTempoChange ? c.staff == 0 : cc.value % 16 == view.varCursorPart;
+                cc.kind == kTempoChange ? c.staff == 0 : cc.value % 16 == view.cursorPart;
             if (!onBand) continue;
-            view.lngSelCC = j;
+            view.changeUnderCursor = j;
             Shape4.move(c.snapX, c.snapY);
             Shape4.visible = true;
         }
@@ -111,7 +111,7 @@ void Formmain::Picture1_MouseDown(int button, int, float X, float Y) {
         const int part = song.bandParts[c.staff] % kPartCount;
         // Tones that would leave 0..119 are not sounded: midiP reads 120 and
         // above as note ends.
-        const ChordNotes chord = chordNotes(note, view.lngChordCode, 和音入力有効.checked);
+        const ChordNotes chord = chordNotes(note, view.chordCode, 和音入力有効.checked);
         m_previewKeyCount = 0;
         for (int tone : chord) {
             const auto message = midiPMessage(tone, part, kNewNoteVelocity, VScroll3.value);
@@ -152,10 +152,10 @@ void Formmain::Picture1_MouseUp(int button, int shift, float X, float Y) {
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     const bool editable = c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastReleaseX &&
                           Y > -1180 && Y < -1 && 編集中.checked && stopped() &&
-                          c.placedPos(view.intPage, song.quartersPerBar) <= kLastSongPos;
+                          c.placedPos(view.page, song.quartersPerBar) <= kLastSongPos;
     if (editable && button == 1) {
         const int part = song.bandParts[c.staff];
-        const auto pos = static_cast<int32_t>(c.placedPos(view.intPage, song.quartersPerBar));
+        const auto pos = static_cast<int32_t>(c.placedPos(view.page, song.quartersPerBar));
         if (Shape3.visible) {
             // The sharp and flat options play no part in deleting.
             const int32_t i =
@@ -168,8 +168,8 @@ void Formmain::Picture1_MouseUp(int button, int shift, float X, float Y) {
             int note = c.naturalNote;
             if (Option1[2].checked) note -= 1;
             if (Option1[1].checked) note += 1;
-            insertChord(song, pos, chordNotes(note, view.lngChordCode, 和音入力有効.checked),
-                        view.intNoteLen, part);
+            insertChord(song, pos, chordNotes(note, view.chordCode, 和音入力有効.checked),
+                        view.newNoteLength, part);
         }
     }
     線引き();

@@ -31,8 +31,8 @@ int64_t digitsValue(const std::string& digits) {
 // The note panel
 
 void Formmain::showSelectedNoteInPanel() {
-    if (!isNoteIndex(song, view.varSelNote)) return;
-    const Note& n = song.notes[view.varSelNote];
+    if (!isNoteIndex(song, view.noteUnderCursor)) return;
+    const Note& n = song.notes[view.noteUnderCursor];
     // Chosen without running the lists' handlers: showing a note changes nothing.
     const int strength = 20 - n.velocity / 6;
     const int balance = n.pan / 16;
@@ -43,7 +43,7 @@ void Formmain::showSelectedNoteInPanel() {
 void Formmain::openNotePanel(float X, float Y) {
     // The hover may have left the marker up while the pointer moved off the
     // page; without a note under it there is nothing to work on.
-    if (!isNoteIndex(song, view.varSelNote)) return;
+    if (!isNoteIndex(song, view.noteUnderCursor)) return;
     showSelectedNoteInPanel();
     const int32_t x0 = roundHalfEven(X);
     const int32_t y1 = roundHalfEven(double(Y) + 1200);
@@ -53,8 +53,8 @@ void Formmain::openNotePanel(float X, float Y) {
 
 void Formmain::Combo2_Click() {
     const int entry = Combo2.listIndex;
-    if (entry >= 0 && isNoteIndex(song, view.varSelNote)) {
-        song.notes[view.varSelNote].velocity = static_cast<uint8_t>((20 - entry) * 6);
+    if (entry >= 0 && isNoteIndex(song, view.noteUnderCursor)) {
+        song.notes[view.noteUnderCursor].velocity = static_cast<uint8_t>((20 - entry) * 6);
         userChangedSong();
     }
     Picture2.visible = false;
@@ -63,8 +63,8 @@ void Formmain::Combo2_Click() {
 
 void Formmain::Combo3_Click() {
     const int entry = Combo3.listIndex;
-    if (entry >= 0 && isNoteIndex(song, view.varSelNote)) {
-        song.notes[view.varSelNote].pan = static_cast<uint8_t>(entry * 16);
+    if (entry >= 0 && isNoteIndex(song, view.noteUnderCursor)) {
+        song.notes[view.noteUnderCursor].pan = static_cast<uint8_t>(entry * 16);
         userChangedSong();
     }
     Picture2.visible = false;
@@ -72,8 +72,8 @@ void Formmain::Combo3_Click() {
 }
 
 void Formmain::Option1_Click(int index) {
-    if ((index == 4 || index == 5) && isNoteIndex(song, view.varSelNote)) {
-        Note& n = song.notes[view.varSelNote];
+    if ((index == 4 || index == 5) && isNoteIndex(song, view.noteUnderCursor)) {
+        Note& n = song.notes[view.noteUnderCursor];
         // A note stays within 0..119: 120 and above mark note ends.
         const int moved = n.key + (index == 4 ? 1 : -1);
         if (isStorableNote(moved)) {
@@ -87,7 +87,7 @@ void Formmain::Option1_Click(int index) {
 }
 
 void Formmain::Command7_Click() {
-    if (deleteNote(song, view.varSelNote)) userChangedSong();
+    if (deleteNote(song, view.noteUnderCursor)) userChangedSong();
     Picture2.visible = false;
     線引き();
 }
@@ -95,8 +95,8 @@ void Formmain::Command7_Click() {
 void Formmain::notePanelLength(int index) {
     static constexpr int32_t kPanelLength[] = {9, 18, 36, 3, 6, 12, 24, 48};
     if (index < 10 || index > 17) return;
-    if (isNoteIndex(song, view.varSelNote)) {
-        song.notes[view.varSelNote].length = kPanelLength[index - 10];
+    if (isNoteIndex(song, view.noteUnderCursor)) {
+        song.notes[view.noteUnderCursor].length = kPanelLength[index - 10];
         userChangedSong();
     }
     線引き();
@@ -107,10 +107,10 @@ void Formmain::notePanelLength(int index) {
 // The position panel
 
 void Formmain::openPositionPanel(const ScoreCursor& c) {
-    const int32_t sel = view.lngSelCC;
+    const int32_t sel = view.changeUnderCursor;
     const bool onMarker =
         sel >= 1 && sel <= song.changeCount && static_cast<size_t>(sel) < song.changes.size();
-    if (!onMarker) view.lngSelCC = 0;
+    if (!onMarker) view.changeUnderCursor = 0;
     Command3.visible = Label11[1].visible = onMarker;
     if (onMarker) {
         const ControlChange& cc = song.changes[sel];
@@ -125,13 +125,13 @@ void Formmain::openPositionPanel(const ScoreCursor& c) {
     m_text5Accepted = Text5.caption;
     Picture3.move(c.snapX + 10 - 400 * (c.snapX / 400),
                   c.snapY + 20 - 400 * ((c.snapY + 1200) / 600));
-    view.varCursorPos = static_cast<int32_t>(c.pos); // the press checked that it fits
+    view.cursorPosition = static_cast<int32_t>(c.pos); // the press checked that it fits
     Picture3.visible = true;
 }
 
 void Formmain::hidePositionPanel() {
     Picture3.visible = false;
-    view.lngSelCC = 0;
+    view.changeUnderCursor = 0;
 }
 
 void Formmain::positionPanelWhilePlaying(bool playing) {
@@ -149,11 +149,11 @@ void Formmain::Command5_Click() {
         showMessage(msg::kChooseWhatToChange);
     } else {
         const int entry = Combo4.listIndex;
-        const CCValue v = encodeCCValue(entry, digitsValue(Text5.caption), view.varCursorPart);
+        const CCValue v = encodeCCValue(entry, digitsValue(Text5.caption), view.cursorPart);
         if (v.message) showMessage(*v.message);
         if (v.value) {
-            const ControlChange cc{view.varCursorPos, *v.value, static_cast<uint8_t>(entry + 1)};
-            const int32_t sel = view.lngSelCC;
+            const ControlChange cc{view.cursorPosition, *v.value, static_cast<uint8_t>(entry + 1)};
+            const int32_t sel = view.changeUnderCursor;
             if (sel == 0) {
                 insertCC(song, cc);
                 userChangedSong();
@@ -170,7 +170,7 @@ void Formmain::Command5_Click() {
 
 void Formmain::Command3_Click() {
     if (!stopped()) return; // disabled while playing, as Command5
-    if (deleteCC(song, view.lngSelCC)) userChangedSong();
+    if (deleteCC(song, view.changeUnderCursor)) userChangedSong();
     線引き();
     hidePositionPanel();
 }

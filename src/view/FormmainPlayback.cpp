@@ -54,9 +54,9 @@ public:
         line.setLine(kPitchBendLineX, line.y1, kPitchBendLineX, line.y2);
         m_changed = true;
     }
-    int page() const override { return m_form.view.intPage; }
+    int page() const override { return m_form.view.page; }
     void setPage(int page, bool turnView) override {
-        m_form.view.intPage = page;
+        m_form.view.page = page;
         // The scroll bar's change handler redraws the new page.
         if (turnView) m_form.HScroll2.setValue(page);
         m_changed = true;

@@ -104,7 +104,7 @@ int64_t pageCount(const Song& song) {
 
 void Formmain::pageReadOut() {
     Label2[1].caption =
-        std::to_string(view.intPage + 1) + " / " + std::to_string(pageCount(song)) + " ページ";
+        std::to_string(view.page + 1) + " / " + std::to_string(pageCount(song)) + " ページ";
 }
 
 void Formmain::drawGrid() {
@@ -163,7 +163,7 @@ void Formmain::線引き() {
         // Positions are 32-bit, so the page count of any song fits the bar.
         HScroll2.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
     });
-    HScroll2.setValue(view.intPage);
+    HScroll2.setValue(view.page);
     if (failed) errorDump(song, folders, *this, {msg::kErrorSaved});
 }
 
@@ -171,7 +171,7 @@ void Formmain::音符表示() {
     const int64_t n = song.twiceNoteCount / 2;
     const int64_t stored = static_cast<int64_t>(song.notes.size()) - 1;
     const int64_t last = std::min(n, stored);
-    const int64_t page = view.intPage;
+    const int64_t page = view.page;
     const auto [lo, hi] = positionsOfPage(page);
 
     // Notes in position order: the page's run is found by binary search.
@@ -211,8 +211,8 @@ void Formmain::音符表示() {
             90 + 5 * static_cast<int32_t>((int64_t{note.position} - 1) % kStepsPerPage);
         int32_t y = 43 - 70 * (note.key / 12) - 10 * diatonicStep(note.key);
         const bool sharp = isBlackKey(note.key);
-        if (x != view.lngLastNoteX) labelCount.fill(0);
-        view.lngLastNoteX = x;
+        if (x != view.lastNoteX) labelCount.fill(0);
+        view.lastNoteX = x;
         const NoteShape shape = shapeOf(note.length);
         const bool onUpper = note.part == upper;
         if (onUpper) y -= 600;
@@ -277,7 +277,7 @@ void Formmain::drawBarNumbers() {
     for (int b = 0; b < bars; ++b) {
         canvas.setCurrentX(135 + 20 * q + b * (720 / bars));
         canvas.setCurrentY(-1175);
-        canvas.print(" " + std::to_string(b + 1 + int64_t{view.intPage} * bars) + " ");
+        canvas.print(" " + std::to_string(b + 1 + int64_t{view.page} * bars) + " ");
     }
 }
 
@@ -287,7 +287,7 @@ void Formmain::drawControlChanges() {
     for (int64_t k = 1; k <= song.changeCount; ++k) {
         if (k >= static_cast<int64_t>(song.changes.size())) throw DrawFailure{};
         const ControlChange& cc = song.changes[k];
-        if (cc.position / kStepsPerPage != view.intPage) continue;
+        if (cc.position / kStepsPerPage != view.page) continue;
         canvas.setCurrentX(88 + 5 * (cc.position % kStepsPerPage));
         double y = -605 - 30 * cc.kind;
         if (cc.kind == kTempoChange) {

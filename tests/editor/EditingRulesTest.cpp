@@ -130,7 +130,7 @@ TEST(KeyCodes, CharactersOfBothLayouts) {
         EXPECT_EQ(keyCodeOfCharacter(U']', jp), kKeyRightBracket);
         EXPECT_EQ(keyCodeOfCharacter(U'\\', jp), kKeyBackslash);
         EXPECT_EQ(keyCodeOfCharacter(U'!', jp), '1');
-        EXPECT_EQ(keyCodeOfCharacter(U'あ', jp), 0);
+        EXPECT_EQ(keyCodeOfCharacter(U'\u3042', jp), 0);
     }
     // Shifted keys that differ between the layouts.
     EXPECT_EQ(keyCodeOfCharacter(U'+', true), kKeySemicolon);

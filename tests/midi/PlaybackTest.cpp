@@ -42,9 +42,9 @@ public:
         cursorX = x;
         if (onCursor) onCursor(x);
     }
-    int page() const override { return intPage; }
+    int page() const override { return shownPage; }
     void setPage(int page, bool turnView) override {
-        intPage = page;
+        shownPage = page;
         log.push_back((turnView ? "turn " : "page ") + std::to_string(page) + " at x " +
                       std::to_string(cursorX));
     }
@@ -60,7 +60,7 @@ public:
     int pitchShift() const override { return shift; }
 
     std::vector<std::string> log;
-    int intPage = 0;
+    int shownPage = 0;
     int cursorX = 0;
     int shift = 0;
     std::function<void(int)> onCursor;
@@ -183,12 +183,12 @@ TEST(Playback, StartingOnALaterPageSkipsEarlierNotesButAppliesEarlierChanges) {
                       {60, 6 * 16 + 9, kVolumeChange},
                       {200, 60, kTempoChange},
                       {287, 3 * 16 + 0, kInstrumentChange}}));
-    rig.listener.intPage = 2;
+    rig.listener.shownPage = 2;
     rig.playback.press();
     EXPECT_EQ(rig.listener.log,
               (std::vector<std::string>{"playing", "page 1 at x 0", "Text1 120", "Combo1 1 40",
                                         "VScroll4 1 6", "Text1 60"}));
-    EXPECT_EQ(rig.listener.intPage, 1);
+    EXPECT_EQ(rig.listener.shownPage, 1);
     EXPECT_EQ(rig.playback.state().playPosition, 287);
     EXPECT_EQ(rig.song.partPrograms[9], 40);
     EXPECT_EQ(rig.song.partVolumes[9], 6);
@@ -216,9 +216,9 @@ TEST(Playback, TurnsThePageOneStepBeforeThePagesLastStep) {
     Rig rig(songWith({note(300, 60, 1)}));
     rig.playback.press();
     rig.passUntilPlayPos(143);
-    EXPECT_EQ(rig.listener.intPage, 0);
+    EXPECT_EQ(rig.listener.shownPage, 0);
     rig.pass(); // position 143
-    EXPECT_EQ(rig.listener.intPage, 1);
+    EXPECT_EQ(rig.listener.shownPage, 1);
     EXPECT_EQ(rig.listener.log.back(), "turn 1 at x 815");
     rig.pass(); // position 144, the last step of page 0, drawn at the left of page 1
     EXPECT_EQ(rig.listener.cursorX, 100);
@@ -235,7 +235,7 @@ TEST(Playback, ASongWithoutNotesStopsAtPositionZero) {
     EXPECT_FALSE(first.playback.isPlaying());
 
     Rig later(songWith({}));
-    later.listener.intPage = 3;
+    later.listener.shownPage = 3;
     later.playback.press();
     later.pass();
     EXPECT_FALSE(later.playback.isPlaying());

@@ -72,7 +72,7 @@ TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
     EXPECT_EQ(w.song.undoTwiceNoteCount, 0);
     // The move after the release finds the new note under the pointer.
     EXPECT_TRUE(f().Shape3.visible);
-    EXPECT_EQ(f().view.varSelNote, 1);
+    EXPECT_EQ(f().view.noteUnderCursor, 1);
     EXPECT_EQ(f().Label1.caption,
               "全音符数は 1 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
     EXPECT_EQ(f().Label7.caption, "ド");
@@ -110,11 +110,11 @@ TEST_F(Editing, NotesOfTheSamePositionKeepPitchOrderAndBandsKeepTheirParts) {
     EXPECT_EQ(w.song.notes[2].part, 9);
     // Each band highlights only its own part's note.
     f().Picture1_MouseMove(0, 0, xAt(24), yAt(0, 35));
-    EXPECT_EQ(f().view.varSelNote, 1);
+    EXPECT_EQ(f().view.noteUnderCursor, 1);
     f().Picture1_MouseMove(0, 0, xAt(24), yAt(1, 35));
-    EXPECT_EQ(f().view.varSelNote, 2);
+    EXPECT_EQ(f().view.noteUnderCursor, 2);
     f().Picture1_MouseMove(0, 0, xAt(24), yAt(0, 37));
-    EXPECT_EQ(f().view.varSelNote, 0);
+    EXPECT_EQ(f().view.noteUnderCursor, 0);
     EXPECT_FALSE(f().Shape3.visible);
 }
 
@@ -134,7 +134,7 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
 
     // A seventh on the top row: the tone 120 is neither sounded nor placed.
     f().セブンス.click();
-    EXPECT_EQ(f().view.lngChordCode, 18340);
+    EXPECT_EQ(f().view.chordCode, 18340);
     EXPECT_TRUE(f().セブンス.checked);
     EXPECT_FALSE(f().メジャー.checked);
     w.midi->clear();
@@ -244,7 +244,7 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
     w.setNotes({note(12, 60, 12, 9), note(12, 119, 12, 9), note(24, 62, 12, 9)});
     f().線引き();
     f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
-    ASSERT_EQ(f().view.varSelNote, 1);
+    ASSERT_EQ(f().view.noteUnderCursor, 1);
     Note& n = w.song.notes[1];
     f().Picture1_KeyDown('Q', 0);
     EXPECT_EQ(n.velocity, 120);
@@ -272,7 +272,7 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
 
     // Note 119 (its row lies above the band) goes no higher.
     w.song.notes[2].key = 119;
-    f().view.varSelNote = 2;
+    f().view.noteUnderCursor = 2;
     f().Shape3.visible = true;
     f().Picture1_KeyDown('S', 0);
     EXPECT_EQ(w.song.notes[2].key, 119);
@@ -358,7 +358,7 @@ TEST_F(Editing, NotePanelActions) {
     f().Picture1_MouseDown(1, 0, xAt(24), yAt(1, 37));
     f().Picture1_MouseUp(1, 0, xAt(24), yAt(1, 37));
     EXPECT_EQ(w.song.twiceNoteCount, 4);
-    EXPECT_EQ(f().view.varSelNote, 1);
+    EXPECT_EQ(f().view.noteUnderCursor, 1);
     EXPECT_EQ(sentWithout(0xE0), std::vector<uint32_t>{});
 
     f().Combo2.setListIndex(20);
@@ -404,7 +404,7 @@ TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
     // Off the page on the right: the marker stays up, but no note is chosen.
     f().Picture1_MouseMove(0, 0, 822, yAt(1, 35));
     EXPECT_TRUE(f().Shape3.visible);
-    EXPECT_EQ(f().view.varSelNote, 0);
+    EXPECT_EQ(f().view.noteUnderCursor, 0);
     f().Picture1_MouseDown(2, 0, 822, yAt(1, 35));
     EXPECT_FALSE(f().Picture2.visible);
     f().Picture1_KeyDown(kKeySpace, 0); // would have removed the spare record
@@ -434,7 +434,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     EXPECT_EQ(f().Command5.caption, "設定");
     EXPECT_EQ(f().Text5.text(), "0");
     EXPECT_FALSE(f().Command3.visible);
-    EXPECT_EQ(f().view.varCursorPos, 48);
+    EXPECT_EQ(f().view.cursorPosition, 48);
     EXPECT_EQ(f().Picture3.left, 330 + 10);
     f().Text5.setText("90");
     f().Command5.click();
@@ -458,7 +458,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     // Its marker row: hovering selects it, the panel shows it and changes it in place.
     const float markerY = -75; // snapY -87: the volume row of the lower band
     f().Picture1_MouseMove(0, 0, xAt(24), markerY);
-    EXPECT_EQ(f().view.lngSelCC, 2);
+    EXPECT_EQ(f().view.changeUnderCursor, 2);
     EXPECT_TRUE(f().Shape4.visible);
     f().Picture1_MouseDown(2, 0, xAt(24), markerY);
     EXPECT_EQ(f().Combo4.listIndex, 2);
@@ -469,7 +469,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     f().Command5.click();
     EXPECT_EQ(w.song.changeCount, 3);
     EXPECT_EQ(w.song.changes[2].value, 2 * 16 + 3);
-    EXPECT_EQ(f().view.lngSelCC, 0);
+    EXPECT_EQ(f().view.changeUnderCursor, 0);
 
     // Out of range and empty entries: messages, and nothing changes.
     const std::vector<ControlChange> before(w.song.changes.begin(), w.song.changes.begin() + 5);
@@ -501,7 +501,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
         const int32_t j = std::find_if(w.song.changes.begin() + 2, w.song.changes.end(),
                                        [&](const ControlChange& c) { return c.position == pos; }) -
                           w.song.changes.begin();
-        f().view.lngSelCC = j;
+        f().view.changeUnderCursor = j;
         f().Picture3.visible = true;
         f().Command3.click();
         EXPECT_FALSE(f().Picture3.visible);
@@ -592,7 +592,7 @@ TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPag
     // The upper band's note is found under the pointer, and a click deletes it.
     f().Picture1_MouseMove(0, 0, xAt(12), yAt(0, 35));
     EXPECT_TRUE(f().Shape3.visible);
-    EXPECT_EQ(f().view.varSelNote, 3);
+    EXPECT_EQ(f().view.noteUnderCursor, 3);
     leftClick(xAt(12), yAt(0, 35));
     EXPECT_TRUE(w.ui.messages.empty());
     std::vector<std::pair<int32_t, int>> left;
@@ -617,27 +617,27 @@ TEST_F(Editing, DigitOnlyBoxes) {
     f().Image4[8].click();
     EXPECT_TRUE(f().Text4.visible);
     f().Text4.setText("240");
-    EXPECT_EQ(f().view.intNoteLen, 240);
+    EXPECT_EQ(f().view.newNoteLength, 240);
     f().Text4.setText("2400"); // a fourth digit is refused
     EXPECT_EQ(f().Text4.text(), "240");
-    EXPECT_EQ(f().view.intNoteLen, 240);
+    EXPECT_EQ(f().view.newNoteLength, 240);
     f().Text4.setText("9x"); // pasted text keeps its digits
     EXPECT_EQ(f().Text4.text(), "9");
-    EXPECT_EQ(f().view.intNoteLen, 9);
+    EXPECT_EQ(f().view.newNoteLength, 9);
     f().Text4.setText("");
-    EXPECT_EQ(f().view.intNoteLen, 9);
+    EXPECT_EQ(f().view.newNoteLength, 9);
     f().Text4.setText("7");
     for (const char* zero : {"0", "00", "000"}) { // a note lasts at least one step
         f().Text4.setText(zero);
         EXPECT_EQ(f().Text4.text(), "7") << zero;
-        EXPECT_EQ(f().view.intNoteLen, 7) << zero;
+        EXPECT_EQ(f().view.newNoteLength, 7) << zero;
     }
     f().Text4.setText("240");
     leftClick(xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.notes[1].length, 240);
     f().Image4[3].click();
     EXPECT_FALSE(f().Text4.visible);
-    EXPECT_EQ(f().view.intNoteLen, 6);
+    EXPECT_EQ(f().view.newNoteLength, 6);
 
     w.song.modified = 0;
     f().Text1.setText("1a5O");

@@ -77,7 +77,7 @@ TEST_F(FileCommands, ClickingAListedSongOpensItNamesItAndResetsTheWindow) {
     EXPECT_EQ(w.song.songName, "song");
     EXPECT_FALSE(f().やり直し.enabled);
     EXPECT_FALSE(f().データを逆再生.checked);
-    EXPECT_EQ(f().view.intPage, 0);
+    EXPECT_EQ(f().view.page, 0);
     EXPECT_EQ(f().HScroll2.value, 0);
     EXPECT_EQ(f().Label2[1].caption, "1 / 2 ページ");
     // The upper band shows part 0's instrument, and every part's program was sent.
@@ -478,11 +478,11 @@ TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePoi
     f().refreshFileList();
     clickListed("broken.txt");
     ASSERT_EQ(w.song.noteCount(), 6);
-    f().view.intPage = 2;
+    f().view.page = 2;
     // Part 1's note at 300, row 35 of the upper band (position 12 of page 3).
     f().Picture1_MouseMove(0, 0, 5.0f * (12 + 18) + 7, -600.0f - 10.0f * (35 - 6) - 5);
     EXPECT_TRUE(f().Shape3.visible);
-    EXPECT_EQ(f().view.varSelNote, 3);
+    EXPECT_EQ(f().view.noteUnderCursor, 3);
 }
 
 TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDump) {

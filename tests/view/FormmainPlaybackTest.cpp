@@ -104,11 +104,11 @@ TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     start({note(1, 60, 12, 0), note(150, 62, 12, 0), note(300, 64, 12, 0)});
     f().b48.click(); // division lines would be drawn while stopped
     playThrough(142);
-    EXPECT_EQ(f().view.intPage, 0);
+    EXPECT_EQ(f().view.page, 0);
     const int clears = w.canvas.clearCount;
     playThrough(143);
     EXPECT_EQ(f().Line1.x1, 815);
-    EXPECT_EQ(f().view.intPage, 1);
+    EXPECT_EQ(f().view.page, 1);
     EXPECT_EQ(f().HScroll2.value, 1);
     EXPECT_EQ(w.canvas.clearCount, clears + 1) << "the turn redraws";
     EXPECT_EQ(f().Label2[1].caption, "2 / 3 ページ");
@@ -117,7 +117,7 @@ TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     EXPECT_EQ(f().HScroll2.max, 312 / 144 + 1);
     playThrough(144);
     EXPECT_EQ(f().Line1.x1, 100);
-    EXPECT_EQ(f().view.intPage, 1);
+    EXPECT_EQ(f().view.page, 1);
 }
 
 TEST_F(WindowPlayback, StartingOnALaterPageTurnsBackToItAtTheFirstStep) {
@@ -125,9 +125,9 @@ TEST_F(WindowPlayback, StartingOnALaterPageTurnsBackToItAtTheFirstStep) {
     f().線引き();
     f().HScroll2.setValue(2);
     f().Command4.click();
-    EXPECT_EQ(f().view.intPage, 1);
+    EXPECT_EQ(f().view.page, 1);
     step(); // position 287
-    EXPECT_EQ(f().view.intPage, 2);
+    EXPECT_EQ(f().view.page, 2);
     EXPECT_EQ(f().HScroll2.value, 2);
     EXPECT_EQ(f().Line1.x1, 815);
 }
@@ -138,12 +138,12 @@ TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {
                 note((page + 2) * 144 + 10, 64, 12, 0)});
     f().線引き();
     f().HScroll2.setValue(page);
-    ASSERT_EQ(f().view.intPage, page);
+    ASSERT_EQ(f().view.page, page);
     f().Command4.click();
     ASSERT_FALSE(f().stopped());
     for (const int expected : {page + 1, page + 2}) {
         playThrough(int32_t{expected} * 144 - 1);
-        EXPECT_EQ(f().view.intPage, expected);
+        EXPECT_EQ(f().view.page, expected);
         EXPECT_EQ(f().HScroll2.value, expected);
         EXPECT_EQ(f().Label2[1].caption,
                   std::to_string(expected + 1) + " / " + std::to_string(page + 3) + " ページ");

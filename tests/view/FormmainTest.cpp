@@ -46,8 +46,8 @@ TEST(FormmainStartup, DefaultsMenusAndReadOuts) {
 
     EXPECT_EQ(w.song.bandParts[0], 0);
     EXPECT_EQ(w.song.bandParts[1], 9);
-    EXPECT_EQ(f.view.lngChordCode, 1059);
-    EXPECT_EQ(f.view.intNoteLen, 12);
+    EXPECT_EQ(f.view.chordCode, 1059);
+    EXPECT_EQ(f.view.newNoteLength, 12);
     EXPECT_EQ(w.song.grid, 15);
     EXPECT_EQ(w.song.quartersPerBar, 4);
     EXPECT_EQ(w.song.midiTimebase, 480);
@@ -133,9 +133,9 @@ TEST(FormmainStartup, BuildsPartButtonsLedgerLinesAndToolbox) {
     EXPECT_FALSE(f.Text4.visible);
     f.Image4[8].click();
     EXPECT_TRUE(f.Text4.visible);
-    EXPECT_EQ(f.view.intNoteLen, 12); // the box holds "12"
+    EXPECT_EQ(f.view.newNoteLength, 12); // the box holds "12"
     f.Image4[0].click();
-    EXPECT_EQ(f.view.intNoteLen, 48);
+    EXPECT_EQ(f.view.newNoteLength, 48);
     EXPECT_FALSE(f.Text4.visible);
 }
 
@@ -301,7 +301,7 @@ TEST(FormmainControls, PageScrollBarTurnsPages) {
     f.線引き();
     EXPECT_EQ(f.HScroll2.max, 3);
     f.HScroll2.setValue(2);
-    EXPECT_EQ(f.view.intPage, 2);
+    EXPECT_EQ(f.view.page, 2);
     EXPECT_EQ(f.Label2[1].caption, "3 / 3 ページ");
     f.HScroll2.setValue(3); // one page beyond the last note
     EXPECT_EQ(f.Label2[1].caption, "4 / 3 ページ");
@@ -310,7 +310,7 @@ TEST(FormmainControls, PageScrollBarTurnsPages) {
     w.setNotes({note(1, 60, 12, 0)});
     f.線引き();
     EXPECT_EQ(f.HScroll2.max, 1);
-    EXPECT_EQ(f.view.intPage, 1);
+    EXPECT_EQ(f.view.page, 1);
     EXPECT_EQ(f.Label2[1].caption, "2 / 1 ページ");
 }
 
@@ -325,7 +325,7 @@ TEST(FormmainControls, DisplayTogglesFlipAndRedraw) {
     EXPECT_FALSE(f.音階表示有効.checked);
     EXPECT_EQ(w.canvas.clearCount, clears + 2);
     f.マイナー.click();
-    EXPECT_EQ(f.view.lngChordCode, 1047);
+    EXPECT_EQ(f.view.chordCode, 1047);
     EXPECT_TRUE(f.マイナー.checked);
     EXPECT_FALSE(f.メジャー.checked);
 }

@@ -364,7 +364,7 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
     EXPECT_EQ(f().HScroll2.max, 14913081);
     w.ui.messages.clear();
     f().HScroll2.setValue(lastPage);
-    EXPECT_EQ(f().view.intPage, lastPage);
+    EXPECT_EQ(f().view.page, lastPage);
     EXPECT_EQ(f().HScroll2.value, lastPage);
     EXPECT_EQ(f().Label2[1].caption, "14913081 / 14913081 ページ");
     EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 1u);
