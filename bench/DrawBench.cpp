@@ -2,7 +2,7 @@
 // notes, on the recording canvas and into a full-HD image through Qt.
 #include "QuietWindowSystem.h"
 #include "platform/RecordingCanvas.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #ifdef VAKO_BENCH_WITH_QT
 #include "platform/qt/QtCanvas.h"
@@ -53,22 +53,22 @@ struct Fixture {
         : form(song, canvas, nullptr, ui,
                SongFolders{std::filesystem::temp_directory_path(),
                            std::filesystem::temp_directory_path()}) {
-        form.Form_Load("");
-        form.CC表示.click();
+        form.load("");
+        form.showChangesMenu.click();
         fillSong(song);
-        form.線引き();
-        form.HScroll2.setValue(kPage);
+        form.redrawScore();
+        form.pageScrollBar.setValue(kPage);
     }
     Song song;
     QuietWindowSystem ui;
-    Formmain form;
+    MainWindowModel form;
 };
 
 void BM_RedrawRecordingCanvas(benchmark::State& state) {
     RecordingCanvas canvas;
     Fixture f(canvas);
     for (auto _ : state) {
-        f.form.線引き();
+        f.form.redrawScore();
         benchmark::DoNotOptimize(canvas.ops().data());
     }
     state.counters["ops"] = static_cast<double>(canvas.ops().size());
@@ -88,7 +88,7 @@ void BM_RedrawFullHdImage(benchmark::State& state) {
     canvas.resize(static_cast<int>(1080 * kViewWidth / kViewHeight), 1080, 1.0);
     Fixture f(canvas);
     for (auto _ : state) {
-        f.form.線引き();
+        f.form.redrawScore();
         benchmark::DoNotOptimize(canvas.image().constBits()); // finishes the painting
     }
 }

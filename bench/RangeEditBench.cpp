@@ -30,7 +30,7 @@ void BM_RangeOperation(benchmark::State& state) {
         state.PauseTiming();
         Song song = original;
         Form2 form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
-        form.Form_Load();
+        form.load();
         form.Picture1_MouseDown(Form2::kRightButton, 0);
         form.intSelBar = {10001, 15000};
         form.setHScroll4(3);

@@ -1,6 +1,6 @@
 #include "app/RangeEditDialog.h"
 
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -65,10 +65,10 @@ private:
     RangeEditDialog& m_dialog;
 };
 
-RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
+RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
     : QDialog(parent),
       m_canvas(Form2::kStripLeft, Form2::kStripTop, Form2::kStripWidth, Form2::kStripHeight),
-      m_form(main.song, m_canvas, main, main.folders, [&main] { main.やり直し.enabled = true; }) {
+      m_form(main.song, m_canvas, main, main.folders, [&main] { main.undoMenu.enabled = true; }) {
     setModal(true);
     // Bar numbers in a small face: the strip is 576 steps wide.
     m_canvas.setFontSize(4.5);
@@ -176,7 +176,7 @@ RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
         refresh();
     });
 
-    m_form.Form_Load();
+    m_form.load();
     refresh();
 }
 

@@ -19,11 +19,11 @@ class QScrollBar;
 
 namespace vako {
 
-class Formmain;
+class MainWindowModel;
 
 class RangeEditDialog : public QDialog {
 public:
-    RangeEditDialog(Formmain& main, QWidget* parent);
+    RangeEditDialog(MainWindowModel& main, QWidget* parent);
 
     Form2& form() { return m_form; }
     QtCanvas& strip() { return m_canvas; }

@@ -41,33 +41,33 @@ public:
     virtual ~PlaybackListener() = default;
 
     virtual void showMessage(const std::string& text) { (void)text; }
-    // Playing: picture of `Command4`, file drops on `Picture1`, the hover
-    // cursor and ledger lines hidden, `HScroll2`, `VScroll3`, `File1` disabled.
+    // Playing: picture of `playButton`, file drops on `scoreView`, the hover
+    // cursor and ledger lines hidden, `pageScrollBar`, `transposeScrollBar`, `fileList` disabled.
     // Stopped: all of it back.
     virtual void setPlaying(bool playing) { (void)playing; }
-    // Both ends of `Line1` at x (staff units).
+    // Both ends of `playCursor` at x (staff units).
     virtual void moveCursorLine(int x) { (void)x; }
-    // Both ends of `Line4` at the centre.
+    // Both ends of `pitchBendIndicator` at the centre.
     virtual void centrePitchBendLine() {}
     // `page` of the view (0-based).
     virtual int page() const { return 0; }
-    // `page` = page; with `turnView` also `HScroll2` = page, which redraws.
+    // `page` = page; with `turnView` also `pageScrollBar` = page, which redraws.
     virtual void setPage(int page, bool turnView) { (void)page, (void)turnView; }
-    // `Text1` shows the text (the song's tempo text is already set to it).
+    // `tempoBox` shows the text (the song's tempo text is already set to it).
     virtual void showTempoText(const std::string& text) { (void)text; }
-    // `Combo1`(band) selects `program` / `VScroll4`(band) takes `volume`, each
-    // running its change handler as a user's choice would.
+    // `bandInstrumentLists`(band) selects `program` / `bandVolumeScrollBars`(band) takes `volume`,
+    // each running its change handler as a user's choice would.
     virtual void selectBandInstrument(int band, int program) { (void)band, (void)program; }
     virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
-    // The menu item `やり直し` is enabled.
+    // The menu item `undoMenu` is enabled.
     virtual void enableUndo() {}
-    // `線引き`.
+    // `redrawScore`.
     virtual void redraw() {}
-    // Check mark of `打楽器をたたく`; while set, every pass gives the score view
+    // Check mark of `keyboardDrumsMenu`; while set, every pass gives the score view
     // the keyboard focus so that tapped keys reach it.
     virtual bool isTapChecked() const { return false; }
     virtual void focusScore() {}
-    // `VScroll3`, the pitch shift -12..12.
+    // `transposeScrollBar`, the pitch shift -12..12.
     virtual int pitchShift() const { return 0; }
 };
 
@@ -92,7 +92,7 @@ public:
     // Another output device from now on (the device menu).
     void setDevice(MidiOut& device) { m_device = &device; }
 
-    // `Command4` pressed: stops while playing; otherwise starts when the tempo
+    // `playButton` pressed: stops while playing; otherwise starts when the tempo
     // text is a number from 30 to 600, else shows msg::kTempoOutOfRange.
     void press();
     // The stop: reset, merge of recorded hits, redraw, pitch bend and balance
@@ -152,7 +152,7 @@ void playUntilStopped(Playback& playback, Clock& clock, KeepGoing&& keepGoing) {
     }
 }
 
-// `データを逆再生`: mirrors the notes in time between the first and the last
+// `reverseSongMenu`: mirrors the notes in time between the first and the last
 // note's position (F + L - position; lengths and everything else stay) and
 // reverses their order, so they are in position order again. Control changes
 // stay; no undo copy, the song is not marked changed. Applying it twice gives

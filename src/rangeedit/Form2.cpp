@@ -49,7 +49,7 @@ Form2::Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
     m_strip.setOrigin(kStripLeft, kStripTop);
 }
 
-void Form2::Form_Load() {
+void Form2::load() {
     Combo3.items = strengthItems();
     Combo4.items = {"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3", "4 右"};
     intSelBar = {1, 1};

@@ -50,12 +50,12 @@ public:
     // (top) to about 2, downwards.
     static constexpr double kStripLeft = 0, kStripTop = -120, kStripWidth = 576, kStripHeight = 122;
 
-    // `onUndoCopy` enables the main window's `やり直し` after each operation's undo copy.
+    // `onUndoCopy` enables the main window's `undoMenu` after each operation's undo copy.
     Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
           std::function<void()> onUndoCopy);
 
     // Load: fills the lists, selects bars 1 to 1 and draws the strip.
-    void Form_Load();
+    void load();
 
     void Picture1_MouseDown(int button, double x);
     void Command1_Click() { redrawStrip(); }

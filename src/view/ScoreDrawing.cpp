@@ -1,7 +1,7 @@
 // The full redraw of the score view and the note display it ends with.
 #include "song/Messages.h"
 #include "song/SongWriter.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@ namespace {
 
 // Raised inside the redraw for data it cannot draw (an index outside the note
 // or control-change records, a zero grid). The redraw goes on and takes the
-// error path at its end; nothing leaves `線引き`.
+// error path at its end; nothing leaves `redrawScore`.
 struct DrawFailure {};
 
 // How a note of a given length is drawn.
@@ -102,12 +102,12 @@ int64_t pageCount(const Song& song) {
 
 } // namespace
 
-void Formmain::pageReadOut() {
-    Label2[1].caption =
+void MainWindowModel::pageReadOut() {
+    pageLabels[1].caption =
         std::to_string(view.page + 1) + " / " + std::to_string(pageCount(song)) + " ページ";
 }
 
-void Formmain::drawGrid() {
+void MainWindowModel::drawGrid() {
     bool failed = false;
     for (int y0 : {0, 600}) {
         auto vertical = [&](int x, Rgb c) { canvas.line(x, -200 - y0, x, -400 - y0, c); };
@@ -133,7 +133,7 @@ void Formmain::drawGrid() {
     if (failed) throw DrawFailure{};
 }
 
-void Formmain::線引き() {
+void MainWindowModel::redrawScore() {
     bool failed = false;
     auto step = [&failed](auto&& f) {
         try {
@@ -147,7 +147,7 @@ void Formmain::線引き() {
     canvas.clear();
     canvas.line(-200, -595, 1100, -595);
     step([&] { drawGrid(); });
-    step([&] { 音符表示(); });
+    step([&] { drawNotes(); });
     step([&] {
         int64_t pages = 0;
         if (stopped()) {
@@ -161,13 +161,13 @@ void Formmain::線引き() {
             pages = list[i].position / kStepsPerPage + 1;
         }
         // Positions are 32-bit, so the page count of any song fits the bar.
-        HScroll2.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
+        pageScrollBar.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
     });
-    HScroll2.setValue(view.page);
+    pageScrollBar.setValue(view.page);
     if (failed) errorDump(song, folders, *this, {msg::kErrorSaved});
 }
 
-void Formmain::音符表示() {
+void MainWindowModel::drawNotes() {
     const int64_t n = song.twiceNoteCount / 2;
     const int64_t stored = static_cast<int64_t>(song.notes.size()) - 1;
     const int64_t last = std::min(n, stored);
@@ -236,7 +236,7 @@ void Formmain::音符表示() {
             canvas.circle(x + 8, y + 7, 6, outline, 0.7);
         }
         const int m = ++labelCount[note.part % kPartCount];
-        if (音階表示有効.checked && note.part != kPercussionPart) {
+        if (showNoteNamesMenu.checked && note.part != kPercussionPart) {
             canvas.setCurrentX(x + 2);
             canvas.setCurrentY((onUpper ? -600 : 10) - 30 * m);
             canvas.setForeColour(outline);
@@ -247,15 +247,15 @@ void Formmain::音符表示() {
     if (n > stored) throw DrawFailure{};
 
     canvas.setForeColour(colour::kBlack);
-    Command4.enabled = Command1.enabled = false;
+    playButton.enabled = exportButton.enabled = false;
     if (n >= 1 && int64_t{song.notes[n].position} > page * kStepsPerPage)
-        Command4.enabled = Command1.enabled = true;
+        playButton.enabled = exportButton.enabled = true;
     drawBarNumbers();
     canvas.setForeColour(colour::kBlack);
     if (markersFailed) throw DrawFailure{};
 }
 
-void Formmain::drawBarNumbers() {
+void MainWindowModel::drawBarNumbers() {
     const int q = song.quartersPerBar;
     int bars = 0;
     switch (q) {
@@ -281,8 +281,8 @@ void Formmain::drawBarNumbers() {
     }
 }
 
-void Formmain::drawControlChanges() {
-    if (!CC表示.checked) return;
+void MainWindowModel::drawControlChanges() {
+    if (!showChangesMenu.checked) return;
     canvas.setDrawWidth(1);
     for (int64_t k = 1; k <= song.changeCount; ++k) {
         if (k >= static_cast<int64_t>(song.changes.size())) throw DrawFailure{};

@@ -104,7 +104,7 @@ protected:
             },
             commandLine, false);
     }
-    Formmain& form() { return window->form(); }
+    MainWindowModel& form() { return window->form(); }
     QPushButton* button(const char* name) {
         return qobject_cast<QPushButton*>(window->widgetFor(name));
     }
@@ -166,7 +166,7 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
 
     // Save under a typed name.
     boxes.texts = {"session"};
-    triggerMenu(form().保存);
+    triggerMenu(form().saveAsMenu);
     ASSERT_TRUE(std::filesystem::exists(folder / "session.txt"));
     EXPECT_EQ(song.modified, 0);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ヴァコヴァコMIDI ～ session"));
@@ -174,10 +174,10 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     // Change the song, then open the saved file from the file list; the
     // question about the change is answered No.
     boxes.buttons = {QMessageBox::No};
-    triggerMenu(form().新規作成);
+    triggerMenu(form().newSongMenu);
     song.modified = 1; // as an edit would
     EXPECT_EQ(song.noteCount(), 0);
-    auto* list = qobject_cast<QListWidget*>(window->widgetFor("File1"));
+    auto* list = qobject_cast<QListWidget*>(window->widgetFor("fileList"));
     ASSERT_NE(list, nullptr);
     const auto found = list->findItems(QStringLiteral("session.txt"), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
@@ -206,8 +206,8 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
 
     // Export, and read the file back with the program's own reader.
     boxes.texts = {"session"};
-    ASSERT_TRUE(button("Command1")->isEnabled());
-    button("Command1")->click();
+    ASSERT_TRUE(button("exportButton")->isEnabled());
+    button("exportButton")->click();
     ASSERT_TRUE(std::filesystem::exists(folder / "session.mid"));
     Song back;
     ImportingSongHost quiet;
@@ -223,19 +223,19 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     // Play to the recording device. The window goes on handling events: a
     // menu toggle runs while the song plays.
     midi->clear();
-    ASSERT_TRUE(button("Command4")->isEnabled());
+    ASSERT_TRUE(button("playButton")->isEnabled());
     const double pressedAt = clock.nowMs();
-    button("Command4")->click();
+    button("playButton")->click();
     ASSERT_FALSE(form().stopped());
     EXPECT_TRUE(window->playbackTimer()->isActive());
-    EXPECT_FALSE(window->widgetFor("HScroll2")->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return form().Line1.x1 > 110; }));
-    triggerMenu(form().CC表示);
-    EXPECT_TRUE(form().CC表示.checked);
+    EXPECT_FALSE(window->widgetFor("pageScrollBar")->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return form().playCursor.x1 > 110; }));
+    triggerMenu(form().showChangesMenu);
+    EXPECT_TRUE(form().showChangesMenu.checked);
     EXPECT_FALSE(form().stopped());
     ASSERT_TRUE(waitFor([&] { return form().stopped(); }));
     EXPECT_FALSE(window->playbackTimer()->isActive());
-    EXPECT_TRUE(window->widgetFor("HScroll2")->isEnabled());
+    EXPECT_TRUE(window->widgetFor("pageScrollBar")->isEnabled());
 
     // Every note-on, in the song's order, never before its step is due: the
     // pass for position p is the (p + 2)th after the press (page 0 starts at -1).
@@ -278,16 +278,16 @@ TEST_F(Session, ADroppedPictureTilesTheStaffAndTheButtonRemovesIt) {
     QApplication::sendEvent(&window->scoreView(), &enter);
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window->scoreView(), &drop);
-    ASSERT_TRUE(waitFor([&] { return button("Command2")->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return button("clearBackgroundButton")->isVisible(); }));
     delete mime;
-    EXPECT_EQ(button("Command2")->text(), QStringLiteral("壁紙を消す"));
+    EXPECT_EQ(button("clearBackgroundButton")->text(), QStringLiteral("壁紙を消す"));
     const QColor tiled = pixel();
     EXPECT_GT(tiled.red(), 150);
     EXPECT_LT(tiled.green(), 100);
 
-    button("Command2")->click();
+    button("clearBackgroundButton")->click();
     QApplication::processEvents();
-    EXPECT_FALSE(button("Command2")->isVisible());
+    EXPECT_FALSE(button("clearBackgroundButton")->isVisible());
     EXPECT_EQ(pixel(), QColor(192, 192, 192));
 }
 

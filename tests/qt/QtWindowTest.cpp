@@ -43,7 +43,7 @@ protected:
 TEST_F(RealWindow, DrawsTheEmptyGrandStaves) {
     open("");
     ASSERT_FALSE(shot.isNull());
-    EXPECT_EQ(window->form().Label2[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(window->form().pageLabels[1].caption, "1 / 1 ページ");
     for (int y0 : {0, 600}) {
         for (int j = 0; j <= 10; ++j) {
             const double y = -200 - 20 * j - y0;
@@ -77,8 +77,8 @@ TEST_F(RealWindow, DrawsTheNotesOfTheFileWhereTheModelPutsThem) {
         ++checked;
     }
     EXPECT_GE(checked, 5);
-    EXPECT_TRUE(window->form().Command4.enabled);
-    EXPECT_FALSE(window->widgetFor("File1")->isVisible());
+    EXPECT_TRUE(window->form().playButton.enabled);
+    EXPECT_FALSE(window->widgetFor("fileList")->isVisible());
 }
 
 } // namespace

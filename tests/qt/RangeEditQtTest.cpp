@@ -71,7 +71,7 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
     std::vector<int> strengths;
     for (int i = 1; i <= 5; ++i) strengths.push_back(song.notes[i].velocity);
     EXPECT_EQ(strengths, (std::vector<int>{0, 0, 0, 120, 120}));
-    EXPECT_TRUE(window->form().やり直し.enabled);
+    EXPECT_TRUE(window->form().undoMenu.enabled);
     EXPECT_EQ(song.modified, 1);
 }
 

@@ -24,7 +24,7 @@ protected:
         form =
             std::make_unique<Form2>(song, canvas, host, SongFolders{folder.path(), folder.path()},
                                     [this] { ++undoEnabled; });
-        form->Form_Load();
+        form->load();
         return *form;
     }
     std::vector<int> positions() const {

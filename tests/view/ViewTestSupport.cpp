@@ -31,7 +31,7 @@ Window::Window(DeviceCase deviceCase) {
         }
         return s;
     };
-    form = std::make_unique<Formmain>(song, canvas, opener, ui, SongFolders{folder, folder});
+    form = std::make_unique<MainWindowModel>(song, canvas, opener, ui, SongFolders{folder, folder});
 }
 
 Window::~Window() {
@@ -41,7 +41,7 @@ Window::~Window() {
 }
 
 void Window::load(const std::string& commandLine) {
-    form->Form_Load(commandLine);
+    form->load(commandLine);
 }
 
 void Window::setNotes(const std::vector<Note>& notes) {

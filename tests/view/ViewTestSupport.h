@@ -5,7 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/MidiOut.h"
 #include "platform/RecordingCanvas.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <deque>
 #include <filesystem>
@@ -70,7 +70,7 @@ struct Window {
     FakeClock clock;
     FakeWindowSystem ui;
     RecordingMidiOut* midi = nullptr; // owned by the window once opened
-    std::unique_ptr<Formmain> form;
+    std::unique_ptr<MainWindowModel> form;
 };
 
 Note note(int32_t pos, int noteNumber, int32_t len, int part);

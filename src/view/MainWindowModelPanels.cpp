@@ -1,10 +1,10 @@
-// The two panels on the score view: the note panel `Picture2` (strength,
+// The two panels on the score view: the note panel `notePanel` (strength,
 // balance, semitone up and down, length, delete, close) for the note a right
-// press found, and the position panel `Picture3` that sets, changes and
+// press found, and the position panel `positionPanel` that sets, changes and
 // deletes tempo, instrument and volume changes at a position.
 #include "editor/ControlChanges.h"
 #include "editor/NoteEdits.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <algorithm>
 
@@ -30,48 +30,50 @@ int64_t digitsValue(const std::string& digits) {
 // ---------------------------------------------------------------------------
 // The note panel
 
-void Formmain::showSelectedNoteInPanel() {
+void MainWindowModel::showSelectedNoteInPanel() {
     if (!isNoteIndex(song, view.noteUnderCursor)) return;
     const Note& n = song.notes[view.noteUnderCursor];
     // Chosen without running the lists' handlers: showing a note changes nothing.
     const int strength = 20 - n.velocity / 6;
     const int balance = n.pan / 16;
-    Combo2.listIndex = strength >= 0 && strength < int(Combo2.items.size()) ? strength : -1;
-    Combo3.listIndex = balance >= 0 && balance < int(Combo3.items.size()) ? balance : -1;
+    noteStrengthList.listIndex =
+        strength >= 0 && strength < int(noteStrengthList.items.size()) ? strength : -1;
+    noteBalanceList.listIndex =
+        balance >= 0 && balance < int(noteBalanceList.items.size()) ? balance : -1;
 }
 
-void Formmain::openNotePanel(float X, float Y) {
+void MainWindowModel::openNotePanel(float X, float Y) {
     // The hover may have left the marker up while the pointer moved off the
     // page; without a note under it there is nothing to work on.
     if (!isNoteIndex(song, view.noteUnderCursor)) return;
     showSelectedNoteInPanel();
     const int32_t x0 = roundHalfEven(X);
     const int32_t y1 = roundHalfEven(double(Y) + 1200);
-    Picture2.move(X + 10 - 400 * (x0 / 500), Y + 20 - 400 * (y1 / 600));
-    Picture2.visible = true;
+    notePanel.move(X + 10 - 400 * (x0 / 500), Y + 20 - 400 * (y1 / 600));
+    notePanel.visible = true;
 }
 
-void Formmain::Combo2_Click() {
-    const int entry = Combo2.listIndex;
+void MainWindowModel::noteStrengthChosen() {
+    const int entry = noteStrengthList.listIndex;
     if (entry >= 0 && isNoteIndex(song, view.noteUnderCursor)) {
         song.notes[view.noteUnderCursor].velocity = static_cast<uint8_t>((20 - entry) * 6);
         userChangedSong();
     }
-    Picture2.visible = false;
-    線引き();
+    notePanel.visible = false;
+    redrawScore();
 }
 
-void Formmain::Combo3_Click() {
-    const int entry = Combo3.listIndex;
+void MainWindowModel::noteBalanceChosen() {
+    const int entry = noteBalanceList.listIndex;
     if (entry >= 0 && isNoteIndex(song, view.noteUnderCursor)) {
         song.notes[view.noteUnderCursor].pan = static_cast<uint8_t>(entry * 16);
         userChangedSong();
     }
-    Picture2.visible = false;
-    線引き();
+    notePanel.visible = false;
+    redrawScore();
 }
 
-void Formmain::Option1_Click(int index) {
+void MainWindowModel::accidentalChosen(int index) {
     if ((index == 4 || index == 5) && isNoteIndex(song, view.noteUnderCursor)) {
         Note& n = song.notes[view.noteUnderCursor];
         // A note stays within 0..119: 120 and above mark note ends.
@@ -81,75 +83,76 @@ void Formmain::Option1_Click(int index) {
             userChangedSong();
         }
     }
-    if (index == 4 || index == 5) Option1[index].checked = false;
-    Picture2.visible = false;
-    線引き();
+    if (index == 4 || index == 5) accidentalOptions[index].checked = false;
+    notePanel.visible = false;
+    redrawScore();
 }
 
-void Formmain::Command7_Click() {
+void MainWindowModel::deleteSelectedNote() {
     if (deleteNote(song, view.noteUnderCursor)) userChangedSong();
-    Picture2.visible = false;
-    線引き();
+    notePanel.visible = false;
+    redrawScore();
 }
 
-void Formmain::notePanelLength(int index) {
+void MainWindowModel::notePanelLength(int index) {
     static constexpr int32_t kPanelLength[] = {9, 18, 36, 3, 6, 12, 24, 48};
     if (index < 10 || index > 17) return;
     if (isNoteIndex(song, view.noteUnderCursor)) {
         song.notes[view.noteUnderCursor].length = kPanelLength[index - 10];
         userChangedSong();
     }
-    線引き();
-    Picture2.visible = false;
+    redrawScore();
+    notePanel.visible = false;
 }
 
 // ---------------------------------------------------------------------------
 // The position panel
 
-void Formmain::openPositionPanel(const ScoreCursor& c) {
+void MainWindowModel::openPositionPanel(const ScoreCursor& c) {
     const int32_t sel = view.changeUnderCursor;
     const bool onMarker =
         sel >= 1 && sel <= song.changeCount && static_cast<size_t>(sel) < song.changes.size();
     if (!onMarker) view.changeUnderCursor = 0;
-    Command3.visible = Label11[1].visible = onMarker;
+    deleteChangeButton.visible = positionPanelSentence[1].visible = onMarker;
     if (onMarker) {
         const ControlChange& cc = song.changes[sel];
-        Combo4.listIndex = cc.kind >= 1 && cc.kind <= 3 ? cc.kind - 1 : -1;
-        Command5.caption = "変更";
-        Text5.caption = std::to_string(shownCCValue(cc));
+        changeKindList.listIndex = cc.kind >= 1 && cc.kind <= 3 ? cc.kind - 1 : -1;
+        positionSetButton.caption = "変更";
+        changeValueBox.caption = std::to_string(shownCCValue(cc));
     } else {
-        Command5.caption = "設定";
-        Combo4.listIndex = 0;
-        Text5.caption = "0";
+        positionSetButton.caption = "設定";
+        changeKindList.listIndex = 0;
+        changeValueBox.caption = "0";
     }
-    m_text5Accepted = Text5.caption;
-    Picture3.move(c.snapX + 10 - 400 * (c.snapX / 400),
-                  c.snapY + 20 - 400 * ((c.snapY + 1200) / 600));
+    m_changeValueAccepted = changeValueBox.caption;
+    positionPanel.move(c.snapX + 10 - 400 * (c.snapX / 400),
+                       c.snapY + 20 - 400 * ((c.snapY + 1200) / 600));
     view.cursorPosition = static_cast<int32_t>(c.pos); // the press checked that it fits
-    Picture3.visible = true;
+    positionPanel.visible = true;
 }
 
-void Formmain::hidePositionPanel() {
-    Picture3.visible = false;
+void MainWindowModel::hidePositionPanel() {
+    positionPanel.visible = false;
     view.changeUnderCursor = 0;
 }
 
-void Formmain::positionPanelWhilePlaying(bool playing) {
-    Command5.enabled = Command3.enabled = !playing;
-    Label8.caption = playing ? kWaitForTheStop : kChooseAnOperation;
+void MainWindowModel::positionPanelWhilePlaying(bool playing) {
+    positionSetButton.enabled = deleteChangeButton.enabled = !playing;
+    positionPanelPrompt.caption = playing ? kWaitForTheStop : kChooseAnOperation;
 }
 
-void Formmain::Command5_Click() {
+void MainWindowModel::setChangeAtPosition() {
     if (!stopped()) {
         // The buttons are disabled while playing; a click that slips through
         // keeps the panel and its entry for the stop.
         return;
     }
-    if (Text5.caption.empty()) {
+    if (changeValueBox.caption.empty()) {
         showMessage(msg::kChooseWhatToChange);
     } else {
-        const int entry = Combo4.listIndex;
-        const CCValue v = encodeCCValue(entry, digitsValue(Text5.caption), view.cursorPart);
+        const int entry = changeKindList.listIndex;
+        const CCValue v =
+            encodeCCValue(entry, digitsValue(changeValueBox.caption), view.cursorPart);
         if (v.message) showMessage(*v.message);
         if (v.value) {
             const ControlChange cc{view.cursorPosition, *v.value, static_cast<uint8_t>(entry + 1)};
@@ -165,13 +168,13 @@ void Formmain::Command5_Click() {
         }
     }
     hidePositionPanel();
-    線引き();
+    redrawScore();
 }
 
-void Formmain::Command3_Click() {
-    if (!stopped()) return; // disabled while playing, as Command5
+void MainWindowModel::deleteChangeAtPosition() {
+    if (!stopped()) return; // disabled while playing, as positionSetButton
     if (deleteCC(song, view.changeUnderCursor)) userChangedSong();
-    線引き();
+    redrawScore();
     hidePositionPanel();
 }
 

@@ -4,7 +4,7 @@
 #include "editor/KeyCodes.h"
 #include "editor/NoteEdits.h"
 #include "midi/ShortMessage.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <algorithm>
 
@@ -75,25 +75,25 @@ bool applyEditingKey(Note& n, int keyCode) {
 
 } // namespace
 
-void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
+void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
     // Ctrl combinations belong to the menus.
     if (shift & kCtrlBit) {
         scoreFocusRequested = true;
         return;
     }
-    if (編集の助け.checked && Shape3.visible) {
+    if (keyboardEditsMenu.checked && noteMarker.visible) {
         if (isNoteIndex(song, view.noteUnderCursor)) {
             if (keyCode == kKeySpace) {
                 deleteNote(song, view.noteUnderCursor);
-                Shape3.visible = false;
+                noteMarker.visible = false;
             } else {
                 applyEditingKey(song.notes[view.noteUnderCursor], keyCode);
             }
         }
         showSelectedNoteInPanel();
-        線引き();
+        redrawScore();
     }
-    if (打楽器をたたく.checked && keyCode != kKeyShift) {
+    if (keyboardDrumsMenu.checked && keyCode != kKeyShift) {
         // The pad's drums sit at places on the keyboard; the character a key
         // types (which depends on the layout, and with Shift on its symbols)
         // only stands in when the place is not known.

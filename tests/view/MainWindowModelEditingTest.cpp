@@ -35,11 +35,11 @@ struct Editing : ::testing::Test {
         w.song.modified = 0;
         if (w.midi) w.midi->clear();
     }
-    Formmain& f() { return *w.form; }
+    MainWindowModel& f() { return *w.form; }
     void click(int button, float X, float Y) {
-        f().Picture1_MouseMove(0, 0, X, Y);
-        f().Picture1_MouseDown(button, 0, X, Y);
-        f().Picture1_MouseUp(button, 0, X, Y);
+        f().scoreMouseMove(0, 0, X, Y);
+        f().scoreMouseDown(button, 0, X, Y);
+        f().scoreMouseUp(button, 0, X, Y);
     }
     void leftClick(float X, float Y) { click(1, X, Y); }
     std::vector<int> notes() const {
@@ -68,36 +68,36 @@ TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
     EXPECT_EQ(n.pan, 64);
     EXPECT_EQ(n.modulation, 0);
     EXPECT_EQ(w.song.modified, 1);
-    EXPECT_TRUE(f().やり直し.enabled);
+    EXPECT_TRUE(f().undoMenu.enabled);
     EXPECT_EQ(w.song.undoTwiceNoteCount, 0);
     // The move after the release finds the new note under the pointer.
-    EXPECT_TRUE(f().Shape3.visible);
+    EXPECT_TRUE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 1);
-    EXPECT_EQ(f().Label1.caption,
+    EXPECT_EQ(f().statusLine.caption,
               "全音符数は 1 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
-    EXPECT_EQ(f().Label7.caption, "ド");
+    EXPECT_EQ(f().pitchNameLabel.caption, "ド");
     // The note is drawn.
     EXPECT_FALSE(w.canvas.ofKind(DrawOp::Circle).empty());
 }
 
 TEST_F(Editing, HoverMovesTheCursorLedgerLinesAndMarker) {
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(0, 49)); // two ledger lines above the upper band
-    EXPECT_EQ(f().Shape6.left, 150 - 4);
-    EXPECT_EQ(f().Shape6.top, -600 - 10 * (49 - 5) - 7);
-    EXPECT_TRUE(f().Line2[0].visible);
-    EXPECT_TRUE(f().Line2[1].visible);
-    EXPECT_FALSE(f().Line2[2].visible);
-    EXPECT_EQ(f().Line2[1].y1, -600 - 420 - 20);
-    EXPECT_EQ(f().Line2[1].x1, 150 - 15);
-    EXPECT_FALSE(f().Line3[0].visible);
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 19)); // below the bass staff
-    EXPECT_TRUE(f().Line3[1].visible);
-    EXPECT_FALSE(f().Line3[3].visible);
-    EXPECT_EQ(f().Line3[0].y1, -180);
-    EXPECT_FALSE(f().Line2[0].visible);
+    f().scoreMouseMove(0, 0, xAt(12), yAt(0, 49)); // two ledger lines above the upper band
+    EXPECT_EQ(f().noteCursor.left, 150 - 4);
+    EXPECT_EQ(f().noteCursor.top, -600 - 10 * (49 - 5) - 7);
+    EXPECT_TRUE(f().ledgerLinesAbove[0].visible);
+    EXPECT_TRUE(f().ledgerLinesAbove[1].visible);
+    EXPECT_FALSE(f().ledgerLinesAbove[2].visible);
+    EXPECT_EQ(f().ledgerLinesAbove[1].y1, -600 - 420 - 20);
+    EXPECT_EQ(f().ledgerLinesAbove[1].x1, 150 - 15);
+    EXPECT_FALSE(f().ledgerLinesBelow[0].visible);
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 19)); // below the bass staff
+    EXPECT_TRUE(f().ledgerLinesBelow[1].visible);
+    EXPECT_FALSE(f().ledgerLinesBelow[3].visible);
+    EXPECT_EQ(f().ledgerLinesBelow[0].y1, -180);
+    EXPECT_FALSE(f().ledgerLinesAbove[0].visible);
     // Off the page on the right nothing follows.
-    f().Picture1_MouseMove(0, 0, 830, yAt(1, 30));
-    EXPECT_EQ(f().Shape6.left, 150 - 4);
+    f().scoreMouseMove(0, 0, 830, yAt(1, 30));
+    EXPECT_EQ(f().noteCursor.left, 150 - 4);
 }
 
 TEST_F(Editing, NotesOfTheSamePositionKeepPitchOrderAndBandsKeepTheirParts) {
@@ -109,22 +109,22 @@ TEST_F(Editing, NotesOfTheSamePositionKeepPitchOrderAndBandsKeepTheirParts) {
     EXPECT_EQ(w.song.notes[1].part, 0); // an equal note goes before the others
     EXPECT_EQ(w.song.notes[2].part, 9);
     // Each band highlights only its own part's note.
-    f().Picture1_MouseMove(0, 0, xAt(24), yAt(0, 35));
+    f().scoreMouseMove(0, 0, xAt(24), yAt(0, 35));
     EXPECT_EQ(f().view.noteUnderCursor, 1);
-    f().Picture1_MouseMove(0, 0, xAt(24), yAt(1, 35));
+    f().scoreMouseMove(0, 0, xAt(24), yAt(1, 35));
     EXPECT_EQ(f().view.noteUnderCursor, 2);
-    f().Picture1_MouseMove(0, 0, xAt(24), yAt(0, 37));
+    f().scoreMouseMove(0, 0, xAt(24), yAt(0, 37));
     EXPECT_EQ(f().view.noteUnderCursor, 0);
-    EXPECT_FALSE(f().Shape3.visible);
+    EXPECT_FALSE(f().noteMarker.visible);
 }
 
 TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
-    f().和音入力有効.click();
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(0, 35));
-    f().Picture1_MouseDown(1, 0, xAt(12), yAt(0, 35));
+    f().chordInputMenu.click();
+    f().scoreMouseMove(0, 0, xAt(12), yAt(0, 35));
+    f().scoreMouseDown(1, 0, xAt(12), yAt(0, 35));
     EXPECT_EQ(w.sent().back(), pack(0x90, 67, 120));
-    f().VScroll3.setValue(3); // transposition changed while the key is held
-    f().Picture1_MouseUp(1, 0, xAt(12), yAt(0, 35));
+    f().transposeScrollBar.setValue(3); // transposition changed while the key is held
+    f().scoreMouseUp(1, 0, xAt(12), yAt(0, 35));
     EXPECT_EQ(notes(), (std::vector<int>{60, 64, 67}));
     EXPECT_EQ(w.song.twiceNoteCount, 6);
     const std::vector<uint32_t> keys = sentWithout(0xE0);
@@ -133,10 +133,10 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
                                      pack(0x80, 60, 0), pack(0x80, 64, 0), pack(0x80, 67, 0)}));
 
     // A seventh on the top row: the tone 120 is neither sounded nor placed.
-    f().セブンス.click();
+    f().seventhChordMenu.click();
     EXPECT_EQ(f().view.chordCode, 18340);
-    EXPECT_TRUE(f().セブンス.checked);
-    EXPECT_FALSE(f().メジャー.checked);
+    EXPECT_TRUE(f().seventhChordMenu.checked);
+    EXPECT_FALSE(f().majorChordMenu.checked);
     w.midi->clear();
     leftClick(xAt(36), yAt(1, 64));
     EXPECT_EQ(w.song.twiceNoteCount, 12);
@@ -147,8 +147,8 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
                                           pack(0x99, 117, 120), pack(0x89, 110, 0),
                                           pack(0x89, 114, 0), pack(0x89, 117, 0)}));
     w.midi->clear();
-    f().Picture1_MouseDown(1, 0, xAt(48), yAt(0, 35));
-    f().Picture1_MouseUp(1, 0, xAt(48), yAt(0, 35));
+    f().scoreMouseDown(1, 0, xAt(48), yAt(0, 35));
+    f().scoreMouseUp(1, 0, xAt(48), yAt(0, 35));
     const std::vector<uint32_t> shifted = sentWithout(0xE0);
     ASSERT_EQ(shifted.size(), 8u);
     EXPECT_EQ(shifted[0], pack(0x90, 57, 120));
@@ -156,15 +156,15 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
 }
 
 TEST_F(Editing, SharpAndFlatOptionsAndDeleting) {
-    f().Option1[0].checked = false;
-    f().Option1[1].checked = true;
+    f().accidentalOptions[0].checked = false;
+    f().accidentalOptions[1].checked = true;
     leftClick(xAt(12), yAt(1, 35));
     EXPECT_EQ(notes(), (std::vector<int>{61}));
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
-    EXPECT_TRUE(f().Shape3.visible);
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    EXPECT_TRUE(f().noteMarker.visible);
     // Deleting ignores the options: a click on the highlighted note removes it.
-    f().Option1[1].checked = false;
-    f().Option1[2].checked = true;
+    f().accidentalOptions[1].checked = false;
+    f().accidentalOptions[2].checked = true;
     leftClick(xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.twiceNoteCount, 0);
     leftClick(xAt(12), yAt(1, 35));
@@ -174,9 +174,9 @@ TEST_F(Editing, SharpAndFlatOptionsAndDeleting) {
 
 TEST_F(Editing, ADeleteWhoseReleaseMissesTheNoteIsRefused) {
     leftClick(xAt(12), yAt(1, 35));
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
-    f().Picture1_MouseDown(1, 0, xAt(12), yAt(1, 35));
-    f().Picture1_MouseUp(1, 0, xAt(12), yAt(1, 40)); // moved without a move event
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    f().scoreMouseDown(1, 0, xAt(12), yAt(1, 35));
+    f().scoreMouseUp(1, 0, xAt(12), yAt(1, 40)); // moved without a move event
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{"その音符は削除できません。"}));
     EXPECT_EQ(w.song.twiceNoteCount, 2);
     EXPECT_EQ(w.song.undoTwiceNoteCount, 2); // the copy was taken all the same
@@ -185,34 +185,34 @@ TEST_F(Editing, ADeleteWhoseReleaseMissesTheNoteIsRefused) {
 TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
     for (float y : {-0.5f, -1180.0f}) {
         w.song.modified = 0;
-        f().やり直し.enabled = false;
-        f().Picture1_MouseUp(1, 0, xAt(12), y);
+        f().undoMenu.enabled = false;
+        f().scoreMouseUp(1, 0, xAt(12), y);
         EXPECT_EQ(w.song.twiceNoteCount, 0) << y;
         EXPECT_EQ(w.song.modified, 1);
-        EXPECT_TRUE(f().やり直し.enabled);
+        EXPECT_TRUE(f().undoMenu.enabled);
     }
-    f().Picture1_MouseUp(1, 0, 100, yAt(1, 35));     // left of the first step
-    f().Picture1_MouseUp(2, 0, xAt(12), yAt(1, 35)); // only the left button edits
-    f().編集中.click();
-    EXPECT_FALSE(f().編集中.checked);
-    f().Picture1_MouseUp(1, 0, xAt(12), yAt(1, 35));
+    f().scoreMouseUp(1, 0, 100, yAt(1, 35));     // left of the first step
+    f().scoreMouseUp(2, 0, xAt(12), yAt(1, 35)); // only the left button edits
+    f().editingMenu.click();
+    EXPECT_FALSE(f().editingMenu.checked);
+    f().scoreMouseUp(1, 0, xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.twiceNoteCount, 0);
-    f().編集中.click();
-    f().Picture1_MouseUp(1, 0, xAt(12), yAt(1, 35));
+    f().editingMenu.click();
+    f().scoreMouseUp(1, 0, xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.twiceNoteCount, 2);
 }
 
 TEST_F(Editing, TheFinestGridReachesTheNextPageAtTheRightEdge) {
-    f().b48.click();
-    f().Picture1_MouseUp(1, 0, 822, yAt(1, 35));
+    f().gridFortyEighthsMenu.click();
+    f().scoreMouseUp(1, 0, 822, yAt(1, 35));
     ASSERT_EQ(w.song.twiceNoteCount, 2);
     EXPECT_EQ(w.song.notes[1].position, 145);
-    f().Picture1_MouseUp(1, 0, xFine(1), yAt(1, 30));
+    f().scoreMouseUp(1, 0, xFine(1), yAt(1, 30));
     EXPECT_EQ(w.song.notes[1].position, 1);
     // On page 2 with 3/4 time, the third step of the second bar.
-    f().h3.click();
-    f().HScroll2.setRange(0, 5);
-    f().HScroll2.setValue(2);
+    f().meterThreeMenu.click();
+    f().pageScrollBar.setRange(0, 5);
+    f().pageScrollBar.setValue(2);
     leftClick(xFine(36 + 3), yAt(0, 30));
     EXPECT_EQ(w.song.notes[3].position, 327);
 }
@@ -220,88 +220,88 @@ TEST_F(Editing, TheFinestGridReachesTheNextPageAtTheRightEdge) {
 TEST_F(Editing, UndoGoesBackToBeforeTheLastMouseEdit) {
     leftClick(xAt(12), yAt(1, 35));
     leftClick(xAt(24), yAt(1, 35));
-    f().やり直し.click();
+    f().undoMenu.click();
     EXPECT_EQ(notes(), (std::vector<int>{60}));
-    EXPECT_FALSE(f().やり直し.enabled);
-    EXPECT_FALSE(f().Shape3.visible);
-    f().やり直し.click(); // one level only
+    EXPECT_FALSE(f().undoMenu.enabled);
+    EXPECT_FALSE(f().noteMarker.visible);
+    f().undoMenu.click(); // one level only
     EXPECT_EQ(w.song.twiceNoteCount, 2);
 
     // A panel delete is not undone by itself: undo returns to before the last
     // mouse edit and drops the delete as well.
     leftClick(xAt(36), yAt(1, 35));
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
-    f().Picture1_MouseDown(2, 0, xAt(12), yAt(1, 35));
-    ASSERT_TRUE(f().Picture2.visible);
-    f().Command7.click();
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    f().scoreMouseDown(2, 0, xAt(12), yAt(1, 35));
+    ASSERT_TRUE(f().notePanel.visible);
+    f().noteDeleteButton.click();
     EXPECT_EQ(w.song.twiceNoteCount, 2);
-    f().やり直し.click();
+    f().undoMenu.click();
     EXPECT_EQ(w.song.twiceNoteCount, 2);
     EXPECT_EQ(w.song.notes[1].position, 12);
 }
 
 TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
     w.setNotes({note(12, 60, 12, 9), note(12, 119, 12, 9), note(24, 62, 12, 9)});
-    f().線引き();
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
+    f().redrawScore();
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
     ASSERT_EQ(f().view.noteUnderCursor, 1);
     Note& n = w.song.notes[1];
-    f().Picture1_KeyDown('Q', 0);
+    f().scoreKeyDown('Q', 0);
     EXPECT_EQ(n.velocity, 120);
-    for (int i = 0; i < 25; ++i) f().Picture1_KeyDown('Z', 0);
+    for (int i = 0; i < 25; ++i) f().scoreKeyDown('Z', 0);
     EXPECT_EQ(n.velocity, 0);
     n.velocity = 100; // from an imported file
-    for (int i = 0; i < 20; ++i) f().Picture1_KeyDown('Z', 0);
+    for (int i = 0; i < 20; ++i) f().scoreKeyDown('Z', 0);
     EXPECT_EQ(n.velocity, 0);
-    for (int i = 0; i < 12; ++i) f().Picture1_KeyDown('V', 0);
+    for (int i = 0; i < 12; ++i) f().scoreKeyDown('V', 0);
     EXPECT_EQ(n.pan, 128);
     n.pan = 70;
-    for (int i = 0; i < 12; ++i) f().Picture1_KeyDown('X', 0);
+    for (int i = 0; i < 12; ++i) f().scoreKeyDown('X', 0);
     EXPECT_EQ(n.pan, 0);
-    f().Picture1_KeyDown('E', 0);
+    f().scoreKeyDown('E', 0);
     EXPECT_EQ(n.length, 18);
-    f().Picture1_KeyDown('5', 0);
+    f().scoreKeyDown('5', 0);
     EXPECT_EQ(n.length, 3);
-    f().Picture1_KeyDown('F', 0);
+    f().scoreKeyDown('F', 0);
     EXPECT_EQ(n.key, 59);
-    f().Picture1_KeyDown('S', 0);
+    f().scoreKeyDown('S', 0);
     EXPECT_EQ(n.key, 60);
     // The panel's lists follow the note.
-    EXPECT_EQ(f().Combo2.listIndex, 20);
-    EXPECT_EQ(f().Combo3.listIndex, 0);
+    EXPECT_EQ(f().noteStrengthList.listIndex, 20);
+    EXPECT_EQ(f().noteBalanceList.listIndex, 0);
 
     // Note 119 (its row lies above the band) goes no higher.
     w.song.notes[2].key = 119;
     f().view.noteUnderCursor = 2;
-    f().Shape3.visible = true;
-    f().Picture1_KeyDown('S', 0);
+    f().noteMarker.visible = true;
+    f().scoreKeyDown('S', 0);
     EXPECT_EQ(w.song.notes[2].key, 119);
 
     // Space removes exactly that note; the lists show the one moved into its place.
     w.song.notes[3].velocity = 60;
-    f().Picture1_KeyDown(kKeySpace, 0);
+    f().scoreKeyDown(kKeySpace, 0);
     EXPECT_EQ(notes(), (std::vector<int>{60, 62}));
-    EXPECT_FALSE(f().Shape3.visible);
-    EXPECT_EQ(f().Combo2.listIndex, 10);
+    EXPECT_FALSE(f().noteMarker.visible);
+    EXPECT_EQ(f().noteStrengthList.listIndex, 10);
 }
 
 TEST_F(Editing, KeysMarkTheSongButCtrlBelongsToTheMenus) {
-    f().Picture1_KeyDown('Z', kCtrlBit);
+    f().scoreKeyDown('Z', kCtrlBit);
     EXPECT_EQ(w.song.modified, 0);
-    f().Picture1_KeyDown('Z', 0); // nothing under the pointer, still a change
+    f().scoreKeyDown('Z', 0); // nothing under the pointer, still a change
     EXPECT_EQ(w.song.modified, 1);
     EXPECT_TRUE(f().scoreFocusRequested);
 }
 
 TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
-    f().打楽器をたたく.click();
-    EXPECT_FALSE(f().編集の助け.checked);
-    f().Picture1_KeyDown('Z', 0);
-    f().Picture1_KeyDown('Z', kShiftBit);
-    f().Picture1_KeyDown(kKeySemicolon, 0);
-    f().Picture1_KeyDown('A', 0);               // no drum: note 0 is sounded
-    f().Picture1_KeyDown('P', kAltBit);         // 59 + 120 leaves the range
-    f().Picture1_KeyDown(kKeyShift, kShiftBit); // the Shift key itself
+    f().keyboardDrumsMenu.click();
+    EXPECT_FALSE(f().keyboardEditsMenu.checked);
+    f().scoreKeyDown('Z', 0);
+    f().scoreKeyDown('Z', kShiftBit);
+    f().scoreKeyDown(kKeySemicolon, 0);
+    f().scoreKeyDown('A', 0);               // no drum: note 0 is sounded
+    f().scoreKeyDown('P', kAltBit);         // 59 + 120 leaves the range
+    f().scoreKeyDown(kKeyShift, kShiftBit); // the Shift key itself
     EXPECT_EQ(sentWithout(0xE0), (std::vector<uint32_t>{pack(0x99, 24, 120), pack(0x99, 54, 120),
                                                         pack(0x99, 39, 120), pack(0x99, 0, 120)}));
     EXPECT_EQ(f().playback().state().tapCount, 0);
@@ -309,11 +309,11 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     // While playing, a hit is kept and marked at the play cursor.
     f().useClock(w.clock);
     w.setNotes({note(1, 60, 12, 0), note(400, 60, 12, 0)});
-    f().Command4_MouseDown();
+    f().togglePlayback();
     ASSERT_FALSE(f().stopped());
     w.canvas.forget();
-    f().Picture1_KeyDown('M', 0);
-    f().Picture1_KeyDown('K', 0); // note 0 is never kept
+    f().scoreKeyDown('M', 0);
+    f().scoreKeyDown('K', 0); // note 0 is never kept
     EXPECT_EQ(f().playback().state().tapCount, 1);
     EXPECT_EQ(f().playback().state().tapNotes[1].key, 35);
     const auto lines = w.canvas.ofKind(DrawOp::Line);
@@ -321,93 +321,93 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     EXPECT_EQ(lines[0].y1, -150);
     EXPECT_EQ(lines[0].y2, -450);
     // A release during playback places nothing.
-    f().Picture1_MouseUp(1, 0, xAt(12), yAt(0, 35));
+    f().scoreMouseUp(1, 0, xAt(12), yAt(0, 35));
     EXPECT_EQ(w.song.twiceNoteCount, 4);
     // Control changes stay as playback found them: the position panel does
     // not open, and one left open sets nothing but keeps its entry.
-    f().Picture1_MouseMove(0, 0, xAt(60), yAt(0, 30));
-    f().Picture1_MouseDown(2, 0, xAt(60), yAt(0, 30));
-    EXPECT_FALSE(f().Picture3.visible);
-    f().Picture3.visible = true;
-    f().Text5.setText("90");
-    f().Command5.click();
-    EXPECT_TRUE(f().Picture3.visible);
+    f().scoreMouseMove(0, 0, xAt(60), yAt(0, 30));
+    f().scoreMouseDown(2, 0, xAt(60), yAt(0, 30));
+    EXPECT_FALSE(f().positionPanel.visible);
+    f().positionPanel.visible = true;
+    f().changeValueBox.setText("90");
+    f().positionSetButton.click();
+    EXPECT_TRUE(f().positionPanel.visible);
     EXPECT_EQ(w.song.changeCount, 1);
-    f().Picture3.visible = false;
-    f().Command4_MouseDown();
+    f().positionPanel.visible = false;
+    f().togglePlayback();
     EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.song.changes[2].position, kEndMarkerPos);
 }
 
 TEST_F(Editing, NotePanelActions) {
     w.setNotes({note(12, 60, 12, 9), note(24, 64, 12, 9)});
-    f().線引き();
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
-    f().Picture1_MouseDown(2, 0, xAt(12), yAt(1, 35));
-    ASSERT_TRUE(f().Picture2.visible);
-    EXPECT_EQ(f().Picture2.left, xAt(12) + 10);
-    EXPECT_EQ(f().Picture2.top, yAt(1, 35) + 20 - 400);
-    EXPECT_EQ(f().Combo2.listIndex, 0);
-    EXPECT_EQ(f().Combo3.listIndex, 4);
+    f().redrawScore();
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    f().scoreMouseDown(2, 0, xAt(12), yAt(1, 35));
+    ASSERT_TRUE(f().notePanel.visible);
+    EXPECT_EQ(f().notePanel.left, xAt(12) + 10);
+    EXPECT_EQ(f().notePanel.top, yAt(1, 35) + 20 - 400);
+    EXPECT_EQ(f().noteStrengthList.listIndex, 0);
+    EXPECT_EQ(f().noteBalanceList.listIndex, 4);
     EXPECT_EQ(w.song.modified, 0); // showing the note changed nothing
 
     // While the panel is open the view neither sounds nor edits, and the
     // selection stays.
     w.midi->clear();
-    f().Picture1_MouseMove(0, 0, xAt(24), yAt(1, 37));
-    f().Picture1_MouseDown(1, 0, xAt(24), yAt(1, 37));
-    f().Picture1_MouseUp(1, 0, xAt(24), yAt(1, 37));
+    f().scoreMouseMove(0, 0, xAt(24), yAt(1, 37));
+    f().scoreMouseDown(1, 0, xAt(24), yAt(1, 37));
+    f().scoreMouseUp(1, 0, xAt(24), yAt(1, 37));
     EXPECT_EQ(w.song.twiceNoteCount, 4);
     EXPECT_EQ(f().view.noteUnderCursor, 1);
     EXPECT_EQ(sentWithout(0xE0), std::vector<uint32_t>{});
 
-    f().Combo2.setListIndex(20);
+    f().noteStrengthList.setListIndex(20);
     EXPECT_EQ(w.song.notes[1].velocity, 0);
-    EXPECT_FALSE(f().Picture2.visible);
+    EXPECT_FALSE(f().notePanel.visible);
     EXPECT_EQ(w.song.modified, 1);
-    f().Picture2.visible = true;
-    f().Combo3.setListIndex(8);
+    f().notePanel.visible = true;
+    f().noteBalanceList.setListIndex(8);
     EXPECT_EQ(w.song.notes[1].pan, 128);
-    f().Picture2.visible = true;
-    f().Option1[4].checked = true;
-    f().Option1[4].click();
+    f().notePanel.visible = true;
+    f().accidentalOptions[4].checked = true;
+    f().accidentalOptions[4].click();
     EXPECT_EQ(w.song.notes[1].key, 61);
-    EXPECT_FALSE(f().Option1[4].checked);
-    f().Picture2.visible = true;
-    f().Image4[11].click();
+    EXPECT_FALSE(f().accidentalOptions[4].checked);
+    f().notePanel.visible = true;
+    f().lengthTools[11].click();
     EXPECT_EQ(w.song.notes[1].length, 18);
-    EXPECT_FALSE(f().Picture2.visible);
-    f().Picture2.visible = true;
-    f().Command8.click();
-    EXPECT_FALSE(f().Picture2.visible);
-    f().Picture2.visible = true;
-    f().Command7.click();
+    EXPECT_FALSE(f().notePanel.visible);
+    f().notePanel.visible = true;
+    f().noteCloseButton.click();
+    EXPECT_FALSE(f().notePanel.visible);
+    f().notePanel.visible = true;
+    f().noteDeleteButton.click();
     EXPECT_EQ(notes(), (std::vector<int>{64}));
 
     // In the right part of the view and on the upper band the panel moves
     // left and up.
-    f().Picture1_MouseMove(0, 0, xAt(24), yAt(1, 37));
-    f().Picture1_MouseDown(2, 0, xAt(24), yAt(1, 37));
-    f().Command8.click();
+    f().scoreMouseMove(0, 0, xAt(24), yAt(1, 37));
+    f().scoreMouseDown(2, 0, xAt(24), yAt(1, 37));
+    f().noteCloseButton.click();
     w.setNotes({note(120, 60, 12, 0)});
-    f().Picture1_MouseMove(0, 0, xAt(120), yAt(0, 35));
-    f().Picture1_MouseDown(2, 0, xAt(120), yAt(0, 35));
-    EXPECT_EQ(f().Picture2.left, xAt(120) + 10 - 400);
-    EXPECT_EQ(f().Picture2.top, yAt(0, 35) + 20);
+    f().scoreMouseMove(0, 0, xAt(120), yAt(0, 35));
+    f().scoreMouseDown(2, 0, xAt(120), yAt(0, 35));
+    EXPECT_EQ(f().notePanel.left, xAt(120) + 10 - 400);
+    EXPECT_EQ(f().notePanel.top, yAt(0, 35) + 20);
 }
 
 TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
     w.setNotes({note(12, 60, 12, 9)});
-    f().b48.click();
-    f().Picture1_MouseMove(0, 0, xFine(12), yAt(1, 35));
-    ASSERT_TRUE(f().Shape3.visible);
+    f().gridFortyEighthsMenu.click();
+    f().scoreMouseMove(0, 0, xFine(12), yAt(1, 35));
+    ASSERT_TRUE(f().noteMarker.visible);
     // Off the page on the right: the marker stays up, but no note is chosen.
-    f().Picture1_MouseMove(0, 0, 822, yAt(1, 35));
-    EXPECT_TRUE(f().Shape3.visible);
+    f().scoreMouseMove(0, 0, 822, yAt(1, 35));
+    EXPECT_TRUE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 0);
-    f().Picture1_MouseDown(2, 0, 822, yAt(1, 35));
-    EXPECT_FALSE(f().Picture2.visible);
-    f().Picture1_KeyDown(kKeySpace, 0); // would have removed the spare record
+    f().scoreMouseDown(2, 0, 822, yAt(1, 35));
+    EXPECT_FALSE(f().notePanel.visible);
+    f().scoreKeyDown(kKeySpace, 0); // would have removed the spare record
     EXPECT_EQ(notes(), (std::vector<int>{60}));
     EXPECT_EQ(w.song.notes[0], Note{});
 }
@@ -415,58 +415,58 @@ TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
 TEST_F(Editing, TheNoteCountReadOutFollowsAnUndoAndAKeyWithoutAHover) {
     leftClick(xAt(12), yAt(1, 35));
     leftClick(xAt(24), yAt(1, 35));
-    EXPECT_EQ(f().Label1.caption,
+    EXPECT_EQ(f().statusLine.caption,
               "全音符数は 2 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
-    f().やり直し.click(); // the pointer stays where it was
-    EXPECT_EQ(f().Label1.caption,
+    f().undoMenu.click(); // the pointer stays where it was
+    EXPECT_EQ(f().statusLine.caption,
               "全音符数は 1 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
-    f().Picture1_KeyDown(' ', 0); // deletes the note under the pointer
-    EXPECT_EQ(f().Label1.caption,
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    f().scoreKeyDown(' ', 0); // deletes the note under the pointer
+    EXPECT_EQ(f().statusLine.caption,
               "全音符数は 0 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
 }
 
 TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     // A tempo at a position without a marker.
-    f().Picture1_MouseMove(0, 0, xAt(48), yAt(0, 30));
-    f().Picture1_MouseDown(2, 0, xAt(48), yAt(0, 30));
-    ASSERT_TRUE(f().Picture3.visible);
-    EXPECT_EQ(f().Command5.caption, "設定");
-    EXPECT_EQ(f().Text5.text(), "0");
-    EXPECT_FALSE(f().Command3.visible);
+    f().scoreMouseMove(0, 0, xAt(48), yAt(0, 30));
+    f().scoreMouseDown(2, 0, xAt(48), yAt(0, 30));
+    ASSERT_TRUE(f().positionPanel.visible);
+    EXPECT_EQ(f().positionSetButton.caption, "設定");
+    EXPECT_EQ(f().changeValueBox.text(), "0");
+    EXPECT_FALSE(f().deleteChangeButton.visible);
     EXPECT_EQ(f().view.cursorPosition, 48);
-    EXPECT_EQ(f().Picture3.left, 330 + 10);
-    f().Text5.setText("90");
-    f().Command5.click();
-    EXPECT_FALSE(f().Picture3.visible);
+    EXPECT_EQ(f().positionPanel.left, 330 + 10);
+    f().changeValueBox.setText("90");
+    f().positionSetButton.click();
+    EXPECT_FALSE(f().positionPanel.visible);
     ASSERT_EQ(w.song.changeCount, 2);
     EXPECT_EQ(w.song.changes[2], (ControlChange{48, 90, kTempoChange}));
     EXPECT_EQ(w.song.changes[3].position, kEndMarkerPos);
     EXPECT_EQ(w.song.modified, 1);
 
     // A volume of part 3 on the lower band.
-    f().Label12[3].click();
-    f().Picture1_MouseMove(0, 0, xAt(24), yAt(1, 30));
-    f().Picture1_MouseDown(2, 0, xAt(24), yAt(1, 30));
-    f().Combo4.setListIndex(2);
-    f().Text5.setText("5");
-    f().Command5.click();
+    f().lowerPartButtons[3].click();
+    f().scoreMouseMove(0, 0, xAt(24), yAt(1, 30));
+    f().scoreMouseDown(2, 0, xAt(24), yAt(1, 30));
+    f().changeKindList.setListIndex(2);
+    f().changeValueBox.setText("5");
+    f().positionSetButton.click();
     ASSERT_EQ(w.song.changeCount, 3);
     EXPECT_EQ(w.song.changes[2], (ControlChange{24, 5 * 16 + 3, kVolumeChange}));
     EXPECT_EQ(w.song.changes[4].position, kEndMarkerPos);
 
     // Its marker row: hovering selects it, the panel shows it and changes it in place.
     const float markerY = -75; // snapY -87: the volume row of the lower band
-    f().Picture1_MouseMove(0, 0, xAt(24), markerY);
+    f().scoreMouseMove(0, 0, xAt(24), markerY);
     EXPECT_EQ(f().view.changeUnderCursor, 2);
-    EXPECT_TRUE(f().Shape4.visible);
-    f().Picture1_MouseDown(2, 0, xAt(24), markerY);
-    EXPECT_EQ(f().Combo4.listIndex, 2);
-    EXPECT_EQ(f().Text5.text(), "5");
-    EXPECT_EQ(f().Command5.caption, "変更");
-    EXPECT_TRUE(f().Command3.visible);
-    f().Text5.setText("2");
-    f().Command5.click();
+    EXPECT_TRUE(f().changeMarker.visible);
+    f().scoreMouseDown(2, 0, xAt(24), markerY);
+    EXPECT_EQ(f().changeKindList.listIndex, 2);
+    EXPECT_EQ(f().changeValueBox.text(), "5");
+    EXPECT_EQ(f().positionSetButton.caption, "変更");
+    EXPECT_TRUE(f().deleteChangeButton.visible);
+    f().changeValueBox.setText("2");
+    f().positionSetButton.click();
     EXPECT_EQ(w.song.changeCount, 3);
     EXPECT_EQ(w.song.changes[2].value, 2 * 16 + 3);
     EXPECT_EQ(f().view.changeUnderCursor, 0);
@@ -474,12 +474,12 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     // Out of range and empty entries: messages, and nothing changes.
     const std::vector<ControlChange> before(w.song.changes.begin(), w.song.changes.begin() + 5);
     for (auto [entry, text] : {std::pair{1, "129"}, {1, "0"}, {0, "29"}, {2, "7"}, {0, ""}}) {
-        f().Picture1_MouseMove(0, 0, xAt(60), yAt(1, 30));
-        f().Picture1_MouseDown(2, 0, xAt(60), yAt(1, 30));
-        f().Combo4.setListIndex(entry);
-        f().Text5.setText(text);
-        f().Command5.click();
-        EXPECT_FALSE(f().Picture3.visible);
+        f().scoreMouseMove(0, 0, xAt(60), yAt(1, 30));
+        f().scoreMouseDown(2, 0, xAt(60), yAt(1, 30));
+        f().changeKindList.setListIndex(entry);
+        f().changeValueBox.setText(text);
+        f().positionSetButton.click();
+        EXPECT_FALSE(f().positionPanel.visible);
     }
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{
                                  "楽器は1～128の数字です。", "楽器は1～128の数字です。",
@@ -489,11 +489,11 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
               before);
 
     // An instrument typed as 1 on the upper band's part 0 stores 0.
-    f().Picture1_MouseMove(0, 0, xAt(60), yAt(0, 30));
-    f().Picture1_MouseDown(2, 0, xAt(60), yAt(0, 30));
-    f().Combo4.setListIndex(1);
-    f().Text5.setText("1");
-    f().Command5.click();
+    f().scoreMouseMove(0, 0, xAt(60), yAt(0, 30));
+    f().scoreMouseDown(2, 0, xAt(60), yAt(0, 30));
+    f().changeKindList.setListIndex(1);
+    f().changeValueBox.setText("1");
+    f().positionSetButton.click();
     EXPECT_EQ(w.song.changes[4], (ControlChange{60, 0, kInstrumentChange}));
 
     // Deleting them all leaves the start tempo and the end marker behind it.
@@ -502,9 +502,9 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
                                        [&](const ControlChange& c) { return c.position == pos; }) -
                           w.song.changes.begin();
         f().view.changeUnderCursor = j;
-        f().Picture3.visible = true;
-        f().Command3.click();
-        EXPECT_FALSE(f().Picture3.visible);
+        f().positionPanel.visible = true;
+        f().deleteChangeButton.click();
+        EXPECT_FALSE(f().positionPanel.visible);
     }
     EXPECT_EQ(w.song.changeCount, 1);
     EXPECT_EQ(w.song.changes[1], (ControlChange{0, 120, kTempoChange}));
@@ -512,18 +512,18 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
 }
 
 TEST_F(Editing, PitchBendStripLimitedToTheDataRange) {
-    f().Picture4_MouseMove(0, 0, 100, 0.5f);
+    f().pitchBendMouseMove(0, 0, 100, 0.5f);
     EXPECT_EQ(w.sent().back(), pack(0xE0, 0, 100));
-    EXPECT_EQ(f().Line4.x1, 100);
-    f().Picture4_MouseMove(0, 0, 300, 0.5f);
+    EXPECT_EQ(f().pitchBendIndicator.x1, 100);
+    f().pitchBendMouseMove(0, 0, 300, 0.5f);
     EXPECT_EQ(w.sent().back(), pack(0xE0, 0, 127));
-    f().Picture4_MouseMove(0, 0, -20, 0.5f);
+    f().pitchBendMouseMove(0, 0, -20, 0.5f);
     EXPECT_EQ(w.sent().back(), pack(0xE0, 0, 0));
-    f().Label6[4].click();
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 30));
+    f().upperPartButtons[4].click();
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 30));
     EXPECT_EQ(w.sent().back(), pack(0xE4, 0, 64));
-    EXPECT_EQ(f().Line4.x1, 64);
-    EXPECT_EQ(f().Line4.x2, 64);
+    EXPECT_EQ(f().pitchBendIndicator.x1, 64);
+    EXPECT_EQ(f().pitchBendIndicator.x2, 64);
 }
 
 TEST_F(Editing, OneInstrumentForEveryPartButPercussion) {
@@ -535,25 +535,25 @@ TEST_F(Editing, OneInstrumentForEveryPartButPercussion) {
                       ControlChange{kEndMarkerPos, 0, 0}};
     w.song.changeCount = 4;
     w.song.partPrograms[9] = 7;
-    f().フルートに変更.click();
+    f().allFluteMenu.click();
     for (int i = 0; i < kPartCount; ++i) EXPECT_EQ(w.song.partPrograms[i], i == 9 ? 7 : 73) << i;
     EXPECT_EQ(w.song.changes[2].value, 73 * 16 + 3);
     EXPECT_EQ(w.song.changes[3].value, 7 * 16 + 9);
     EXPECT_EQ(w.song.changes[4].value, 5 * 16 + 9);
-    EXPECT_EQ(f().Combo1[0].listIndex, 73);
-    EXPECT_EQ(f().Combo1[0].items[73], "74: フルート");
-    EXPECT_EQ(f().Combo1[1].listIndex, 0); // the lower band shows part 9
+    EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 73);
+    EXPECT_EQ(f().bandInstrumentLists[0].items[73], "74: フルート");
+    EXPECT_EQ(f().bandInstrumentLists[1].listIndex, 0); // the lower band shows part 9
     const auto sent = w.sent();
     EXPECT_NE(std::find(sent.begin(), sent.end(), pack(0xC5, 73, 0)), sent.end());
     EXPECT_EQ(std::find(sent.begin(), sent.end(), pack(0xC9, 73, 0)), sent.end());
     EXPECT_EQ(w.song.modified, 1);
 
     w.ui.inputAnswer = "128";
-    f().その他の楽器に変更.click();
+    f().allOtherInstrumentMenu.click();
     EXPECT_EQ(w.song.partPrograms[0], 127);
     for (const char* bad : {"0", "129", "abc", "", "1.5"}) {
         w.ui.inputAnswer = bad;
-        f().その他の楽器に変更.click();
+        f().allOtherInstrumentMenu.click();
     }
     EXPECT_EQ(w.ui.messages.size(), 5u);
     EXPECT_EQ(w.ui.messages[0], "1～128の範囲で数字を入れてください。");
@@ -561,22 +561,22 @@ TEST_F(Editing, OneInstrumentForEveryPartButPercussion) {
 }
 
 TEST_F(Editing, BandVolumeAndInstrumentMarkTheSongOnlyWhenTheUserChangesThem) {
-    f().Label6[3].click(); // showing a part's settings is no change
+    f().upperPartButtons[3].click(); // showing a part's settings is no change
     EXPECT_EQ(w.song.modified, 0);
-    f().VScroll4[0].setValue(6);
+    f().bandVolumeScrollBars[0].setValue(6);
     EXPECT_EQ(w.song.partVolumes[3], 6);
     EXPECT_EQ(w.sent().back(), pack(0xB3, 7, 120));
-    EXPECT_EQ(f().Text9[0].text(), "6");
+    EXPECT_EQ(f().bandVolumeBoxes[0].text(), "6");
     EXPECT_EQ(w.song.modified, 1);
-    f().Text9[0].setText("3"); // takes no typing
-    EXPECT_EQ(f().Text9[0].text(), "6");
+    f().bandVolumeBoxes[0].setText("3"); // takes no typing
+    EXPECT_EQ(f().bandVolumeBoxes[0].text(), "6");
     EXPECT_EQ(w.song.partVolumes[3], 6);
 
     w.song.modified = 0;
     f().selectBandInstrument(0, 40); // a load or playback sets the list
     f().setBandVolume(0, 2);
     EXPECT_EQ(w.song.modified, 0);
-    f().Combo1[0].setListIndex(41);
+    f().bandInstrumentLists[0].setListIndex(41);
     EXPECT_EQ(w.song.partPrograms[3], 41);
     EXPECT_EQ(w.song.modified, 1);
 }
@@ -585,21 +585,21 @@ TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPag
     // Part 1's notes, then part 10's, as a script might write a song file.
     w.setNotes({note(12, 60, 12, 0), note(156, 60, 12, 0), note(300, 60, 12, 0),
                 note(12, 64, 12, 9), note(156, 64, 12, 9), note(300, 64, 12, 9)});
-    f().線引き();
-    f().HScroll2.setValue(2);
+    f().redrawScore();
+    f().pageScrollBar.setValue(2);
     EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 2u) << "both parts' notes of page 3";
 
     // The upper band's note is found under the pointer, and a click deletes it.
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(0, 35));
-    EXPECT_TRUE(f().Shape3.visible);
+    f().scoreMouseMove(0, 0, xAt(12), yAt(0, 35));
+    EXPECT_TRUE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 3);
     leftClick(xAt(12), yAt(0, 35));
     EXPECT_TRUE(w.ui.messages.empty());
     std::vector<std::pair<int32_t, int>> left;
     for (int32_t i = 1; i <= w.song.noteCount(); ++i)
         left.emplace_back(w.song.notes[i].position, w.song.notes[i].part);
-    EXPECT_EQ(left, (std::vector<std::pair<int32_t, int>>{{12, 0}, {156, 0}, {12, 9}, {156, 9},
-                                                          {300, 9}}));
+    EXPECT_EQ(left, (std::vector<std::pair<int32_t, int>>{
+                        {12, 0}, {156, 0}, {12, 9}, {156, 9}, {300, 9}}));
     EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 1u);
 
     // A new note goes where counting every note puts it: behind the four
@@ -614,42 +614,42 @@ TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPag
 }
 
 TEST_F(Editing, DigitOnlyBoxes) {
-    f().Image4[8].click();
-    EXPECT_TRUE(f().Text4.visible);
-    f().Text4.setText("240");
+    f().lengthTools[8].click();
+    EXPECT_TRUE(f().lengthBox.visible);
+    f().lengthBox.setText("240");
     EXPECT_EQ(f().view.newNoteLength, 240);
-    f().Text4.setText("2400"); // a fourth digit is refused
-    EXPECT_EQ(f().Text4.text(), "240");
+    f().lengthBox.setText("2400"); // a fourth digit is refused
+    EXPECT_EQ(f().lengthBox.text(), "240");
     EXPECT_EQ(f().view.newNoteLength, 240);
-    f().Text4.setText("9x"); // pasted text keeps its digits
-    EXPECT_EQ(f().Text4.text(), "9");
+    f().lengthBox.setText("9x"); // pasted text keeps its digits
+    EXPECT_EQ(f().lengthBox.text(), "9");
     EXPECT_EQ(f().view.newNoteLength, 9);
-    f().Text4.setText("");
+    f().lengthBox.setText("");
     EXPECT_EQ(f().view.newNoteLength, 9);
-    f().Text4.setText("7");
+    f().lengthBox.setText("7");
     for (const char* zero : {"0", "00", "000"}) { // a note lasts at least one step
-        f().Text4.setText(zero);
-        EXPECT_EQ(f().Text4.text(), "7") << zero;
+        f().lengthBox.setText(zero);
+        EXPECT_EQ(f().lengthBox.text(), "7") << zero;
         EXPECT_EQ(f().view.newNoteLength, 7) << zero;
     }
-    f().Text4.setText("240");
+    f().lengthBox.setText("240");
     leftClick(xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.notes[1].length, 240);
-    f().Image4[3].click();
-    EXPECT_FALSE(f().Text4.visible);
+    f().lengthTools[3].click();
+    EXPECT_FALSE(f().lengthBox.visible);
     EXPECT_EQ(f().view.newNoteLength, 6);
 
     w.song.modified = 0;
-    f().Text1.setText("1a5O");
-    EXPECT_EQ(f().Text1.text(), "15");
+    f().tempoBox.setText("1a5O");
+    EXPECT_EQ(f().tempoBox.text(), "15");
     EXPECT_EQ(w.song.tempoText, "15");
     EXPECT_EQ(w.song.modified, 1);
-    f().Picture1_MouseMove(0, 0, xAt(12), yAt(0, 30));
-    f().Picture1_MouseDown(2, 0, xAt(12), yAt(0, 30));
-    f().Text5.setText("6-0");
-    EXPECT_EQ(f().Text5.text(), "60");
-    f().Text5.setText("99999999999999999999");
-    f().Command5.click();
+    f().scoreMouseMove(0, 0, xAt(12), yAt(0, 30));
+    f().scoreMouseDown(2, 0, xAt(12), yAt(0, 30));
+    f().changeValueBox.setText("6-0");
+    EXPECT_EQ(f().changeValueBox.text(), "60");
+    f().changeValueBox.setText("99999999999999999999");
+    f().positionSetButton.click();
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{"テンポは30～600の数字です。"}));
 }
 

@@ -16,30 +16,31 @@ uint32_t pack(int status, int d1, int d2) {
     return status + d1 * 256 + d2 * 65536;
 }
 
-TEST(FormmainStartup, DefaultsMenusAndReadOuts) {
+TEST(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     EXPECT_EQ(f.caption, "ヴァコヴァコMIDI ～ 新規作成");
     EXPECT_TRUE(f.shown);
     EXPECT_FALSE(f.usingSilentDevice);
-    EXPECT_TRUE(f.音階表示有効.checked);
-    EXPECT_FALSE(f.CC表示.checked);
-    EXPECT_FALSE(f.和音入力有効.checked);
-    EXPECT_TRUE(f.メジャー.checked);
-    EXPECT_TRUE(f.編集中.checked);
-    EXPECT_TRUE(f.編集の助け.checked);
-    EXPECT_TRUE(f.b16.checked);
-    EXPECT_FALSE(f.b4.checked || f.b8.checked || f.b48.checked);
-    EXPECT_TRUE(f.h4.checked);
-    EXPECT_FALSE(f.やり直し.enabled);
-    EXPECT_EQ(f.やり直し.shortcut, "Ctrl+Z");
-    EXPECT_EQ(f.保存.shortcut, "Ctrl+A");
-    EXPECT_EQ(f.上書き保存.shortcut, "Ctrl+S");
-    EXPECT_EQ(f.デスクトップに上書き保存.caption, "保存場所をデスクトップﾟにする");
-    EXPECT_EQ(f.b48.caption, "12　（３連符の時に）");
-    EXPECT_EQ(f.機能C.caption, "遊びの機能");
-    EXPECT_TRUE(f.a.isSeparator());
+    EXPECT_TRUE(f.showNoteNamesMenu.checked);
+    EXPECT_FALSE(f.showChangesMenu.checked);
+    EXPECT_FALSE(f.chordInputMenu.checked);
+    EXPECT_TRUE(f.majorChordMenu.checked);
+    EXPECT_TRUE(f.editingMenu.checked);
+    EXPECT_TRUE(f.keyboardEditsMenu.checked);
+    EXPECT_TRUE(f.gridSixteenthsMenu.checked);
+    EXPECT_FALSE(f.gridQuartersMenu.checked || f.gridEighthsMenu.checked ||
+                 f.gridFortyEighthsMenu.checked);
+    EXPECT_TRUE(f.meterFourMenu.checked);
+    EXPECT_FALSE(f.undoMenu.enabled);
+    EXPECT_EQ(f.undoMenu.shortcut, "Ctrl+Z");
+    EXPECT_EQ(f.saveAsMenu.shortcut, "Ctrl+A");
+    EXPECT_EQ(f.saveMenu.shortcut, "Ctrl+S");
+    EXPECT_EQ(f.saveToDesktopMenu.caption, "保存場所をデスクトップﾟにする");
+    EXPECT_EQ(f.gridFortyEighthsMenu.caption, "12　（３連符の時に）");
+    EXPECT_EQ(f.playfulFeaturesMenu.caption, "遊びの機能");
+    EXPECT_TRUE(f.editingSeparator.isSeparator());
     ASSERT_EQ(f.menuBar().size(), 5u);
     EXPECT_EQ(f.menuBar()[4]->caption, "MIDI出力");
     EXPECT_EQ(f.menuBar()[1]->children.size(), 5u);
@@ -55,32 +56,33 @@ TEST(FormmainStartup, DefaultsMenusAndReadOuts) {
     ASSERT_EQ(w.song.changes.size(), 3u);
     EXPECT_EQ(w.song.changes[1], (ControlChange{0, 120, kTempoChange}));
     EXPECT_EQ(w.song.changes[2].position, kEndMarkerPos);
-    EXPECT_EQ(f.Label2[1].caption, "1 / 1 ページ");
-    EXPECT_EQ(f.HScroll2.max, 1);
-    EXPECT_EQ(f.HScroll2.value, 0);
-    EXPECT_FALSE(f.Command4.enabled);
-    EXPECT_FALSE(f.Command1.enabled);
-    EXPECT_EQ(f.Command4.picture, PictureId::Play);
-    EXPECT_EQ(f.Text1.text(), "120");
-    EXPECT_EQ(f.Shape6.width, 12);
-    EXPECT_EQ(f.Shape6.height, 18);
+    EXPECT_EQ(f.pageLabels[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(f.pageScrollBar.max, 1);
+    EXPECT_EQ(f.pageScrollBar.value, 0);
+    EXPECT_FALSE(f.playButton.enabled);
+    EXPECT_FALSE(f.exportButton.enabled);
+    EXPECT_EQ(f.playButton.picture, PictureId::Play);
+    EXPECT_EQ(f.tempoBox.text(), "120");
+    EXPECT_EQ(f.noteCursor.width, 12);
+    EXPECT_EQ(f.noteCursor.height, 18);
     EXPECT_TRUE(w.ui.messages.empty());
     // Centred on the 1366 x 768 pixel screen of the fake window system.
     EXPECT_EQ(f.left, 1366 * 15 / 2 - f.width / 2);
     EXPECT_EQ(f.top, 768 * 15 / 2 - f.height / 2);
 }
 
-TEST(FormmainStartup, FillsTheFourLists) {
+TEST(MainWindowModelStartup, FillsTheFourLists) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
-    ASSERT_EQ(f.Combo2.items.size(), 21u);
-    EXPECT_EQ(f.Combo2.items.front(), "20");
-    EXPECT_EQ(f.Combo2.items[7], "13");
-    EXPECT_EQ(f.Combo2.items.back(), "0");
-    EXPECT_EQ(f.Combo3.items, (std::vector<std::string>{"-4 左", "-3", "-2 やや左", "-1", "0", "1",
-                                                        "2 やや右", "3", "4 右"}));
-    for (const Control& c : f.Combo1) {
+    MainWindowModel& f = *w.form;
+    ASSERT_EQ(f.noteStrengthList.items.size(), 21u);
+    EXPECT_EQ(f.noteStrengthList.items.front(), "20");
+    EXPECT_EQ(f.noteStrengthList.items[7], "13");
+    EXPECT_EQ(f.noteStrengthList.items.back(), "0");
+    EXPECT_EQ(f.noteBalanceList.items,
+              (std::vector<std::string>{"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3",
+                                        "4 右"}));
+    for (const Control& c : f.bandInstrumentLists) {
         ASSERT_EQ(c.items.size(), 128u);
         EXPECT_EQ(c.items[0], "1: グランドピアノ");
         EXPECT_EQ(c.items[30], "31: ディストーションギター "); // trailing blank kept
@@ -90,17 +92,17 @@ TEST(FormmainStartup, FillsTheFourLists) {
         EXPECT_EQ(c.listIndex, 0);
     }
     for (int k = 0; k < 128; ++k) {
-        const std::string& item = f.Combo1[0].items[k];
+        const std::string& item = f.bandInstrumentLists[0].items[k];
         EXPECT_EQ(item.substr(0, item.find(':')), std::to_string(k + 1));
         EXPECT_EQ(item.substr(item.find(':'), 2), ": ");
     }
 }
 
-TEST(FormmainStartup, BuildsPartButtonsLedgerLinesAndToolbox) {
+TEST(MainWindowModelStartup, BuildsPartButtonsLedgerLinesAndToolbox) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
-    for (auto* column : {&f.Label6, &f.Label12}) {
+    MainWindowModel& f = *w.form;
+    for (auto* column : {&f.upperPartButtons, &f.lowerPartButtons}) {
         for (int i = 0; i < 16; ++i) {
             const Control& b = (*column)[i];
             EXPECT_EQ(b.caption, i == 9 ? "打" : std::to_string(i + 1));
@@ -112,34 +114,35 @@ TEST(FormmainStartup, BuildsPartButtonsLedgerLinesAndToolbox) {
         }
     }
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(f.Label6[i].backColour, i == 0 ? colour::kLightRed : colour::kWhite);
-        EXPECT_EQ(f.Label12[i].backColour, i == 9 ? colour::kLightRed : colour::kWhite);
+        EXPECT_EQ(f.upperPartButtons[i].backColour, i == 0 ? colour::kLightRed : colour::kWhite);
+        EXPECT_EQ(f.lowerPartButtons[i].backColour, i == 9 ? colour::kLightRed : colour::kWhite);
     }
-    EXPECT_NE(f.findControl("Label12(15)"), nullptr);
+    EXPECT_NE(f.findControl("lowerPartButtons(15)"), nullptr);
     for (int i = 1; i <= 8; ++i) {
-        EXPECT_EQ(f.Line2[i].y1, -1020 - 20 * i);
-        EXPECT_EQ(f.Line3[i].y1, -780 + 20 * i);
-        EXPECT_EQ(f.Line2[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
-        EXPECT_EQ(f.Line3[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
+        EXPECT_EQ(f.ledgerLinesAbove[i].y1, -1020 - 20 * i);
+        EXPECT_EQ(f.ledgerLinesBelow[i].y1, -780 + 20 * i);
+        EXPECT_EQ(f.ledgerLinesAbove[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
+        EXPECT_EQ(f.ledgerLinesBelow[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
     }
     // Tool 2 (quarter) is chosen: it sits in the slot above the frame, the
     // others in two rows inside it.
-    const double l = f.Shape2[0].left, t = f.Shape2[0].top, wIcon = f.Image4[0].width;
-    EXPECT_EQ(f.Image4[2].left, l + 700);
-    EXPECT_EQ(f.Image4[2].top, t - 300);
-    EXPECT_EQ(f.Image4[1].left, l + 40 + (wIcon + 40));
-    EXPECT_EQ(f.Image4[6].left, l + 40 + (wIcon + 40) + 350);
-    EXPECT_EQ(f.Image4[6].top, t + 40 + 370);
-    EXPECT_FALSE(f.Text4.visible);
-    f.Image4[8].click();
-    EXPECT_TRUE(f.Text4.visible);
+    const double l = f.toolboxFrame[0].left, t = f.toolboxFrame[0].top,
+                 wIcon = f.lengthTools[0].width;
+    EXPECT_EQ(f.lengthTools[2].left, l + 700);
+    EXPECT_EQ(f.lengthTools[2].top, t - 300);
+    EXPECT_EQ(f.lengthTools[1].left, l + 40 + (wIcon + 40));
+    EXPECT_EQ(f.lengthTools[6].left, l + 40 + (wIcon + 40) + 350);
+    EXPECT_EQ(f.lengthTools[6].top, t + 40 + 370);
+    EXPECT_FALSE(f.lengthBox.visible);
+    f.lengthTools[8].click();
+    EXPECT_TRUE(f.lengthBox.visible);
     EXPECT_EQ(f.view.newNoteLength, 12); // the box holds "12"
-    f.Image4[0].click();
+    f.lengthTools[0].click();
     EXPECT_EQ(f.view.newNoteLength, 48);
-    EXPECT_FALSE(f.Text4.visible);
+    EXPECT_FALSE(f.lengthBox.visible);
 }
 
-TEST(FormmainStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
+TEST(MainWindowModelStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
     Window w;
     w.load();
     const std::vector<uint32_t> sent = w.sent();
@@ -154,17 +157,17 @@ TEST(FormmainStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
     EXPECT_EQ(sent[49], pack(0xC9, 0, 0));
 }
 
-TEST(FormmainStartup, WithoutADeviceFinishesOnTheSilentDevice) {
+TEST(MainWindowModelStartup, WithoutADeviceFinishesOnTheSilentDevice) {
     Window w(DeviceCase::None);
     w.load();
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{"MIDI音源を使用できません."});
     EXPECT_TRUE(f.usingSilentDevice);
     EXPECT_FALSE(w.ui.ended);
     // The rest of the start-up ran: lists, defaults and the first redraw.
-    EXPECT_EQ(f.Combo1[0].items.size(), 128u);
+    EXPECT_EQ(f.bandInstrumentLists[0].items.size(), 128u);
     EXPECT_EQ(w.song.changes.size(), 3u);
-    EXPECT_EQ(f.Label2[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(f.pageLabels[1].caption, "1 / 1 ページ");
     EXPECT_GE(w.canvas.clearCount, 1);
     // Editing and saving work afterwards.
     w.song.fileName = "kept";
@@ -172,7 +175,7 @@ TEST(FormmainStartup, WithoutADeviceFinishesOnTheSilentDevice) {
     EXPECT_TRUE(std::filesystem::exists(w.folder / "kept.txt"));
 }
 
-TEST(FormmainStartup, ABusyDeviceIsReportedAndTheWindowGoesOnSilently) {
+TEST(MainWindowModelStartup, ABusyDeviceIsReportedAndTheWindowGoesOnSilently) {
     Window w(DeviceCase::Busy);
     w.load();
     ASSERT_EQ(w.ui.messages.size(), 1u);
@@ -181,29 +184,30 @@ TEST(FormmainStartup, ABusyDeviceIsReportedAndTheWindowGoesOnSilently) {
               "ヴァコヴァコMIDIを起動してください ");
     EXPECT_FALSE(w.ui.ended);
     EXPECT_TRUE(w.form->usingSilentDevice);
-    EXPECT_EQ(w.form->Combo1[0].items.size(), 128u);
-    EXPECT_EQ(w.form->Label2[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(w.form->bandInstrumentLists[0].items.size(), 128u);
+    EXPECT_EQ(w.form->pageLabels[1].caption, "1 / 1 ページ");
 }
 
-TEST(FormmainStartup, OpensTheCommandLineFile) {
+TEST(MainWindowModelStartup, OpensTheCommandLineFile) {
     Window w;
     const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
     w.load(path);
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     EXPECT_TRUE(w.ui.messages.empty());
     EXPECT_EQ(f.caption, msg::kCaptionPrefix + path);
     EXPECT_GT(w.song.noteCount(), 0);
-    EXPECT_FALSE(f.File1.visible);
-    EXPECT_EQ(f.Label10[2].caption, "楽譜にファイルをドロップしてデータを読みこんでください");
-    EXPECT_EQ(f.Label10[2].height, 700);
+    EXPECT_FALSE(f.fileList.visible);
+    EXPECT_EQ(f.columnCaptions[2].caption,
+              "楽譜にファイルをドロップしてデータを読みこんでください");
+    EXPECT_EQ(f.columnCaptions[2].height, 700);
     EXPECT_FALSE(w.canvas.ofKind(DrawOp::Circle).empty());
-    EXPECT_TRUE(f.Command4.enabled);
-    EXPECT_EQ(f.Text1.text(), w.song.tempoText);
+    EXPECT_TRUE(f.playButton.enabled);
+    EXPECT_EQ(f.tempoBox.text(), w.song.tempoText);
     // Named like a dropped song: the closing question and the save box say "example".
     EXPECT_EQ(w.song.songName, "example");
 }
 
-TEST(FormmainStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
+TEST(MainWindowModelStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
     Window w;
     std::ofstream(w.folder / ".vakotmp-Ab12Cd") << "half a song";
     std::ofstream(w.folder / ".song.txt.Ab12Cd") << "half a song of an earlier version";
@@ -211,141 +215,143 @@ TEST(FormmainStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
     w.load();
     EXPECT_FALSE(std::filesystem::exists(w.folder / ".vakotmp-Ab12Cd"));
     EXPECT_FALSE(std::filesystem::exists(w.folder / ".song.txt.Ab12Cd"));
-    EXPECT_EQ(w.form->File1.items, std::vector<std::string>{"song.txt"});
+    EXPECT_EQ(w.form->fileList.items, std::vector<std::string>{"song.txt"});
 }
 
-TEST(FormmainStartup, AMissingCommandLineFileIsReportedByTheLoader) {
+TEST(MainWindowModelStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     Window w;
     w.load("\"/no/such/file.txt\"");
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{
                                  msg::cannotRead("\"/no/such/file.txt\"", msg::kReasonMissing)});
-    EXPECT_FALSE(w.form->File1.visible);
+    EXPECT_FALSE(w.form->fileList.visible);
     EXPECT_FALSE(w.song.songName) << "an unread file gives the empty song no name";
 }
 
-TEST(FormmainStartup, TheFileListShowsSongsAndMidiFiles) {
+TEST(MainWindowModelStartup, TheFileListShowsSongsAndMidiFiles) {
     Window w;
     for (const char* name : {"b.txt", "a.MID", "c.bmp", "d.mid"})
         std::ofstream(w.folder / name) << "x";
     w.load();
-    EXPECT_EQ(w.form->File1.items, (std::vector<std::string>{"a.MID", "b.txt", "d.mid"}));
+    EXPECT_EQ(w.form->fileList.items, (std::vector<std::string>{"a.MID", "b.txt", "d.mid"}));
 }
 
-TEST(FormmainControls, GridAndMeterMenusSetTheValueAndTheirCheckMark) {
+TEST(MainWindowModelControls, GridAndMeterMenusSetTheValueAndTheirCheckMark) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     const int clears = w.canvas.clearCount;
-    f.b48.click();
+    f.gridFortyEighthsMenu.click();
     EXPECT_EQ(w.song.grid, 5);
-    EXPECT_TRUE(f.b48.checked);
-    EXPECT_FALSE(f.b16.checked);
-    f.b4.click();
+    EXPECT_TRUE(f.gridFortyEighthsMenu.checked);
+    EXPECT_FALSE(f.gridSixteenthsMenu.checked);
+    f.gridQuartersMenu.click();
     EXPECT_EQ(w.song.grid, 60);
-    EXPECT_FALSE(f.b48.checked);
-    f.h3.click();
+    EXPECT_FALSE(f.gridFortyEighthsMenu.checked);
+    f.meterThreeMenu.click();
     EXPECT_EQ(w.song.quartersPerBar, 3);
-    EXPECT_TRUE(f.h3.checked);
-    EXPECT_FALSE(f.h4.checked);
+    EXPECT_TRUE(f.meterThreeMenu.checked);
+    EXPECT_FALSE(f.meterFourMenu.checked);
     EXPECT_EQ(w.canvas.clearCount, clears + 3);
 }
 
-TEST(FormmainControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
+TEST(MainWindowModelControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     w.song.partPrograms[3] = 40;
     w.song.partVolumes[3] = 2;
     w.midi->clear();
-    f.Label12[3].click();
+    f.lowerPartButtons[3].click();
     EXPECT_EQ(w.song.bandParts[1], 3);
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(f.Label12[i].backColour, i == 3 ? colour::kLightRed : colour::kWhite);
-    EXPECT_EQ(f.Label6[0].backColour, colour::kLightRed);
-    EXPECT_EQ(f.Combo1[1].listIndex, 40);
-    EXPECT_EQ(f.VScroll4[1].value, 2);
-    EXPECT_EQ(f.Text9[1].text(), "2");
+        EXPECT_EQ(f.lowerPartButtons[i].backColour, i == 3 ? colour::kLightRed : colour::kWhite);
+    EXPECT_EQ(f.upperPartButtons[0].backColour, colour::kLightRed);
+    EXPECT_EQ(f.bandInstrumentLists[1].listIndex, 40);
+    EXPECT_EQ(f.bandVolumeScrollBars[1].value, 2);
+    EXPECT_EQ(f.bandVolumeBoxes[1].text(), "2");
     // The list's and the scroll bar's handlers ran for part 3.
     EXPECT_EQ(w.sent(), (std::vector<uint32_t>{pack(0xC3, 40, 0), pack(0xB3, 7, 40)}));
     EXPECT_EQ(w.song.partVolumes[3], 2);
 
     // Volume bar of the upper band while it shows part 3.
-    f.Label6[3].click();
+    f.upperPartButtons[3].click();
     w.midi->clear();
-    f.VScroll4[0].setValue(6);
+    f.bandVolumeScrollBars[0].setValue(6);
     EXPECT_EQ(w.song.partVolumes[3], 6);
     EXPECT_EQ(w.sent(), std::vector<uint32_t>{pack(0xB3, 7, 120)});
 }
 
-TEST(FormmainControls, TranspositionReadOutShowsTheNegatedValue) {
+TEST(MainWindowModelControls, TranspositionReadOutShowsTheNegatedValue) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
-    EXPECT_EQ(f.Label5[1].caption, "+0");
-    f.VScroll3.setValue(-5);
-    EXPECT_EQ(f.Label5[1].caption, "+5");
-    f.VScroll3.setValue(3);
-    EXPECT_EQ(f.Label5[1].caption, "-3");
-    f.VScroll3.setValue(0);
-    EXPECT_EQ(f.Label5[1].caption, "+0");
-    f.VScroll3.setValue(40); // clamped to the range
-    EXPECT_EQ(f.VScroll3.value, 12);
-    EXPECT_EQ(f.Label5[1].caption, "-12");
+    MainWindowModel& f = *w.form;
+    EXPECT_EQ(f.transposeLabels[1].caption, "+0");
+    f.transposeScrollBar.setValue(-5);
+    EXPECT_EQ(f.transposeLabels[1].caption, "+5");
+    f.transposeScrollBar.setValue(3);
+    EXPECT_EQ(f.transposeLabels[1].caption, "-3");
+    f.transposeScrollBar.setValue(0);
+    EXPECT_EQ(f.transposeLabels[1].caption, "+0");
+    f.transposeScrollBar.setValue(40); // clamped to the range
+    EXPECT_EQ(f.transposeScrollBar.value, 12);
+    EXPECT_EQ(f.transposeLabels[1].caption, "-12");
 }
 
-TEST(FormmainControls, PageScrollBarTurnsPages) {
+TEST(MainWindowModelControls, PageScrollBarTurnsPages) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
-    f.線引き();
-    EXPECT_EQ(f.HScroll2.max, 3);
-    f.HScroll2.setValue(2);
+    f.redrawScore();
+    EXPECT_EQ(f.pageScrollBar.max, 3);
+    f.pageScrollBar.setValue(2);
     EXPECT_EQ(f.view.page, 2);
-    EXPECT_EQ(f.Label2[1].caption, "3 / 3 ページ");
-    f.HScroll2.setValue(3); // one page beyond the last note
-    EXPECT_EQ(f.Label2[1].caption, "4 / 3 ページ");
-    EXPECT_FALSE(f.Command4.enabled);
+    EXPECT_EQ(f.pageLabels[1].caption, "3 / 3 ページ");
+    f.pageScrollBar.setValue(3); // one page beyond the last note
+    EXPECT_EQ(f.pageLabels[1].caption, "4 / 3 ページ");
+    EXPECT_FALSE(f.playButton.enabled);
     // A shorter song pulls the page back into the range.
     w.setNotes({note(1, 60, 12, 0)});
-    f.線引き();
-    EXPECT_EQ(f.HScroll2.max, 1);
+    f.redrawScore();
+    EXPECT_EQ(f.pageScrollBar.max, 1);
     EXPECT_EQ(f.view.page, 1);
-    EXPECT_EQ(f.Label2[1].caption, "2 / 1 ページ");
+    EXPECT_EQ(f.pageLabels[1].caption, "2 / 1 ページ");
 }
 
-TEST(FormmainControls, DisplayTogglesFlipAndRedraw) {
+TEST(MainWindowModelControls, DisplayTogglesFlipAndRedraw) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     const int clears = w.canvas.clearCount;
-    f.CC表示.click();
-    EXPECT_TRUE(f.CC表示.checked);
-    f.音階表示有効.click();
-    EXPECT_FALSE(f.音階表示有効.checked);
+    f.showChangesMenu.click();
+    EXPECT_TRUE(f.showChangesMenu.checked);
+    f.showNoteNamesMenu.click();
+    EXPECT_FALSE(f.showNoteNamesMenu.checked);
     EXPECT_EQ(w.canvas.clearCount, clears + 2);
-    f.マイナー.click();
+    f.minorChordMenu.click();
     EXPECT_EQ(f.view.chordCode, 1047);
-    EXPECT_TRUE(f.マイナー.checked);
-    EXPECT_FALSE(f.メジャー.checked);
+    EXPECT_TRUE(f.minorChordMenu.checked);
+    EXPECT_FALSE(f.majorChordMenu.checked);
 }
 
-TEST(FormmainControls, LoadingAFileSetsTheMenusFromTheSong) {
+TEST(MainWindowModelControls, LoadingAFileSetsTheMenusFromTheSong) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
-    f.b48.click();
-    f.h6.click();
+    MainWindowModel& f = *w.form;
+    f.gridFortyEighthsMenu.click();
+    f.meterSixMenu.click();
     const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
     ASSERT_EQ(openFile(w.song, path, f), OpenStatus::Loaded);
     int grids = 0;
-    for (MenuItem* m : {&f.b4, &f.b8, &f.b16, &f.b48}) grids += m->checked;
+    for (MenuItem* m :
+         {&f.gridQuartersMenu, &f.gridEighthsMenu, &f.gridSixteenthsMenu, &f.gridFortyEighthsMenu})
+        grids += m->checked;
     EXPECT_EQ(grids, 1);
-    EXPECT_EQ(f.b16.checked, w.song.grid == 15);
-    EXPECT_EQ(f.h4.checked, w.song.quartersPerBar == 4);
+    EXPECT_EQ(f.gridSixteenthsMenu.checked, w.song.grid == 15);
+    EXPECT_EQ(f.meterFourMenu.checked, w.song.quartersPerBar == 4);
 }
 
-TEST(FormmainControls, TilesABackgroundPictureOverTheView) {
+TEST(MainWindowModelControls, TilesABackgroundPictureOverTheView) {
     Window w;
     w.load();
     w.canvas.pictures["wall.bmp"] = {500, 700};
@@ -364,7 +370,7 @@ TEST(FormmainControls, TilesABackgroundPictureOverTheView) {
     EXPECT_FALSE(w.form->tilePicture("missing.bmp"));
 }
 
-TEST(FormmainControls, SavingDrawsTheConfirmationOnTheView) {
+TEST(MainWindowModelControls, SavingDrawsTheConfirmationOnTheView) {
     Window w;
     w.load();
     w.song.fileName = "song1";
@@ -385,7 +391,7 @@ TEST(FormmainControls, SavingDrawsTheConfirmationOnTheView) {
     EXPECT_EQ(texts[2].x1, texts[1].x1);
     EXPECT_GT(texts[2].y1, -80);
     EXPECT_EQ(w.canvas.fontSize(), 9);
-    EXPECT_EQ(w.form->File1.items, std::vector<std::string>{"song1.txt"});
+    EXPECT_EQ(w.form->fileList.items, std::vector<std::string>{"song1.txt"});
 }
 
 } // namespace
