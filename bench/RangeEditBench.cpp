@@ -1,7 +1,7 @@
 // The range window's operations over a range of 50,000 notes in a song of
 // 500,000 notes.
 #include "platform/RecordingCanvas.h"
-#include "rangeedit/Form2.h"
+#include "rangeedit/RangeWindowModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,16 +29,16 @@ void BM_RangeOperation(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         Song song = original;
-        Form2 form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
+        RangeWindowModel form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
         form.load();
-        form.Picture1_MouseDown(Form2::kRightButton, 0);
-        form.intSelBar = {10001, 15000};
-        form.setHScroll4(3);
-        form.setHScroll3(20001);
-        form.setCombo2(4);
+        form.stripMouseDown(RangeWindowModel::kRightButton, 0);
+        form.selectedBars = {10001, 15000};
+        form.setShiftSteps(3);
+        form.setCopyTargetBar(20001);
+        form.setPitchClass(4);
         strip.forget();
         state.ResumeTiming();
-        form.Command3_Click(op);
+        form.applyOperation(op);
         benchmark::DoNotOptimize(song.twiceNoteCount);
     }
     static const char* kNames[] = {"shift", "copy", "delete", "semitone", "strength", "balance"};

@@ -58,10 +58,10 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
         EXPECT_EQ(dialog->pos(), window->pos());
         pressOnStrip(*dialog, Qt::RightButton, 50); // bar 2 as the end
         pressOnStrip(*dialog, Qt::LeftButton, 10);  // bar 1 as the start
-        EXPECT_EQ(dialog->form().intSelBar, (std::array<int, 2>{1, 2}));
+        EXPECT_EQ(dialog->form().selectedBars, (std::array<int, 2>{1, 2}));
         auto* strengths = dialog->findChildren<QComboBox*>().at(2);
         strengths->setCurrentIndex(20); // "0"
-        dialog->runButton(Form2::kStrength)->click();
+        dialog->runButton(RangeWindowModel::kStrength)->click();
         dialog->accept();
     });
     QAction* action = findAction(window.get(), QStringLiteral("小節単位での処理"));

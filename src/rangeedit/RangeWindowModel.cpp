@@ -1,4 +1,4 @@
-#include "rangeedit/Form2.h"
+#include "rangeedit/RangeWindowModel.h"
 
 #include "midi/EventList.h"
 #include "song/Messages.h"
@@ -28,7 +28,7 @@ std::vector<std::string> strengthItems() {
 
 } // namespace
 
-const std::vector<std::string>& Form2::designTexts() {
+const std::vector<std::string>& RangeWindowModel::designTexts() {
     static const std::vector<std::string> texts = {
         "を                    の        小節目を開始点としてコピー",
         "        区切り分右にずらす（48区切りで１小節）",
@@ -42,79 +42,81 @@ const std::vector<std::string>& Form2::designTexts() {
     return texts;
 }
 
-Form2::Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
-             std::function<void()> onUndoCopy)
+RangeWindowModel::RangeWindowModel(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
+                                   std::function<void()> onUndoCopy)
     : m_song(song), m_strip(strip), m_host(host), m_folders(std::move(folders)),
       m_onUndoCopy(std::move(onUndoCopy)) {
     m_strip.setOrigin(kStripLeft, kStripTop);
 }
 
-void Form2::load() {
-    Combo3.items = strengthItems();
-    Combo4.items = {"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3", "4 右"};
-    intSelBar = {1, 1};
-    Combo1.items.clear();
-    for (int i = 0; i < kPartCount; ++i) Combo1.items.push_back("パート " + std::to_string(i + 1));
-    Combo1.items[kPercussionPart] = "打楽器";
-    Combo2.items = {"ド",         "ド#、レb", "レ",       "レ#、ミb ", "ミ",       "ファ",
-                    "ファ#、ソb", "ソ",       "ソ#、ラb", "ラ",        "ラ#、シb", "シ"};
-    Combo1.listIndex = Combo2.listIndex = Combo3.listIndex = 0;
-    Combo4.listIndex = 4;
-    HScroll1.max = scrollMaximum();
-    HScroll1.set(0);
-    HScroll3.max = std::max(HScroll3.min, scrollMaximum());
-    HScroll3.set(1);
-    Label3[3] = std::to_string(HScroll3.value);
+void RangeWindowModel::load() {
+    strengthList.items = strengthItems();
+    balanceList.items = {"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3", "4 右"};
+    selectedBars = {1, 1};
+    targetPartList.items.clear();
+    for (int i = 0; i < kPartCount; ++i)
+        targetPartList.items.push_back("パート " + std::to_string(i + 1));
+    targetPartList.items[kPercussionPart] = "打楽器";
+    pitchClassList.items = {"ド",         "ド#、レb", "レ",       "レ#、ミb ", "ミ",       "ファ",
+                            "ファ#、ソb", "ソ",       "ソ#、ラb", "ラ",        "ラ#、シb", "シ"};
+    targetPartList.listIndex = pitchClassList.listIndex = strengthList.listIndex = 0;
+    balanceList.listIndex = 4;
+    stripScroll.max = scrollMaximum();
+    stripScroll.set(0);
+    copyTargetScroll.max = std::max(copyTargetScroll.min, scrollMaximum());
+    copyTargetScroll.set(1);
+    readOuts[3] = std::to_string(copyTargetScroll.value);
     redrawStrip();
 }
 
-int Form2::scrollMaximum() const {
+int RangeWindowModel::scrollMaximum() const {
     const int64_t max = m_song.lastNotePos() / stepsPerBar() + 5;
     return static_cast<int>(std::clamp<int64_t>(max, 0, 32767));
 }
 
-int Form2::clampIndex(const ListState& list, int index) const {
+int RangeWindowModel::clampIndex(const ListState& list, int index) const {
     if (list.items.empty()) return -1;
     return std::clamp(index, 0, static_cast<int>(list.items.size()) - 1);
 }
 
-void Form2::Picture1_MouseDown(int button, double x) {
+void RangeWindowModel::stripMouseDown(int button, double x) {
     if (button != kLeftButton && button != kRightButton) return;
-    const int64_t bar = HScroll1.value + roundHalfEven(x) / stepsPerBar() + 1;
-    intSelBar[button == kLeftButton ? 0 : 1] =
+    const int64_t bar = stripScroll.value + roundHalfEven(x) / stepsPerBar() + 1;
+    selectedBars[button == kLeftButton ? 0 : 1] =
         static_cast<int>(std::clamp<int64_t>(bar, -32768, 32767));
-    if (intSelBar[0] > intSelBar[1]) std::swap(intSelBar[0], intSelBar[1]);
+    if (selectedBars[0] > selectedBars[1]) std::swap(selectedBars[0], selectedBars[1]);
     redrawStrip();
 }
 
-void Form2::setVScroll1(int value) {
-    VScroll1.set(value);
-    Label1 = VScroll1.value == kPercussionPart ? "打楽器パート"
-                                               : "パート " + std::to_string(VScroll1.value + 1);
+void RangeWindowModel::setSourcePart(int value) {
+    sourcePartScroll.set(value);
+    partLabel = sourcePartScroll.value == kPercussionPart
+                    ? "打楽器パート"
+                    : "パート " + std::to_string(sourcePartScroll.value + 1);
     redrawStrip();
 }
 
-void Form2::setHScroll1(int value) {
-    if (HScroll1.set(value)) redrawStrip();
+void RangeWindowModel::setFirstBarOnStrip(int value) {
+    if (stripScroll.set(value)) redrawStrip();
 }
 
-void Form2::setHScroll3(int value) {
-    HScroll3.set(value);
-    Label3[3] = std::to_string(HScroll3.value);
+void RangeWindowModel::setCopyTargetBar(int value) {
+    copyTargetScroll.set(value);
+    readOuts[3] = std::to_string(copyTargetScroll.value);
 }
 
-void Form2::setHScroll4(int value) {
-    HScroll4.set(value);
-    Label3[2] = std::to_string(HScroll4.value);
+void RangeWindowModel::setShiftSteps(int value) {
+    shiftScroll.set(value);
+    readOuts[2] = std::to_string(shiftScroll.value);
 }
 
-void Form2::redrawStrip() {
+void RangeWindowModel::redrawStrip() {
     const int L = stepsPerBar();
-    const int64_t first = HScroll1.value;
-    HScroll1.max = scrollMaximum();
+    const int64_t first = stripScroll.value;
+    stripScroll.max = scrollMaximum();
     m_strip.clear();
     for (int i = 1; i <= 23; ++i) {
-        if (first + i >= intSelBar[0] && first + i <= intSelBar[1])
+        if (first + i >= selectedBars[0] && first + i <= selectedBars[1])
             m_strip.box(L * i, 0, L * (i - 1), -300, colour::kLightRed, true);
     }
     // The ranges of the treble staff (notes 63-77) and the bass staff (43-57).
@@ -138,15 +140,15 @@ void Form2::redrawStrip() {
                               [](const Note& note, int64_t pos) { return note.position < pos; });
     for (; it != end && (!ordered || it->position - L * first <= 576); ++it) {
         if (it->position < L * first || it->position - L * first > 576) continue;
-        if (it->part != VScroll1.value) continue;
+        if (it->part != sourcePartScroll.value) continue;
         m_strip.circle(static_cast<double>(it->position - L * first), -it->key, 2, colour::kBlack,
                        0.7);
     }
-    Label3[1] = "現在　" + std::to_string(intSelBar[0]) + "小節目　から　" +
-                std::to_string(intSelBar[1]) + "小節目　を選択中";
+    readOuts[1] = "現在　" + std::to_string(selectedBars[0]) + "小節目　から　" +
+                  std::to_string(selectedBars[1]) + "小節目　を選択中";
 }
 
-void Form2::Command3_Click(int index) {
+void RangeWindowModel::applyOperation(int index) {
     if (index < kShift || index > kBalance) return;
     if (runOperation(index)) {
         m_song.modified = 1;
@@ -156,14 +158,14 @@ void Form2::Command3_Click(int index) {
     redrawStrip();
 }
 
-bool Form2::runOperation(int op) {
+bool RangeWindowModel::runOperation(int op) {
     m_song.takeUndoCopy();
     if (m_onUndoCopy) m_onUndoCopy();
 
     const int64_t L = stepsPerBar();
-    const int64_t S = (int64_t{intSelBar[0]} - 1) * L + 1;
-    const int64_t E = int64_t{intSelBar[1]} * L;
-    const int part = VScroll1.value;
+    const int64_t S = (int64_t{selectedBars[0]} - 1) * L + 1;
+    const int64_t E = int64_t{selectedBars[1]} * L;
+    const int part = sourcePartScroll.value;
     std::vector<Note>& notes = m_song.notes;
     const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(notes.size()) - 1);
     auto selected = [&](const Note& note) {
@@ -175,7 +177,7 @@ bool Form2::runOperation(int op) {
     case kShift:
         for (int64_t i = 1; i <= n; ++i) {
             if (!selected(notes[i])) continue;
-            const int64_t pos = int64_t{notes[i].position} + HScroll4.value;
+            const int64_t pos = int64_t{notes[i].position} + shiftScroll.value;
             if (fitsPosition(pos))
                 notes[i].position = static_cast<int32_t>(pos);
             else
@@ -185,7 +187,7 @@ bool Form2::runOperation(int op) {
         break;
     case kCopy: {
         // Copies go behind the notes the loop visits, so an overlapping target ends.
-        const int64_t offset = (int64_t{HScroll3.value} - intSelBar[0]) * L;
+        const int64_t offset = (int64_t{copyTargetScroll.value} - selectedBars[0]) * L;
         for (int64_t i = 1; i <= n; ++i) {
             if (!selected(notes[i])) continue;
             Note copy = notes[i];
@@ -195,7 +197,7 @@ bool Form2::runOperation(int op) {
                 continue;
             }
             copy.position = static_cast<int32_t>(pos);
-            copy.part = static_cast<uint8_t>(std::max(0, Combo1.listIndex));
+            copy.part = static_cast<uint8_t>(std::max(0, targetPartList.listIndex));
             m_song.twiceNoteCount += 2;
             ensureNoteRoom(notes, int64_t{m_song.twiceNoteCount} + 10);
             notes[m_song.noteCount()] = copy;
@@ -217,8 +219,8 @@ bool Form2::runOperation(int op) {
         break;
     }
     case kSemitone: {
-        const int pitchClass = Combo2.listIndex;
-        const int step = Option2[0] ? 1 : -1;
+        const int pitchClass = pitchClassList.listIndex;
+        const int step = semitoneDirection[0] ? 1 : -1;
         for (int64_t i = 1; i <= n; ++i) {
             Note& note = notes[i];
             if (!selected(note) || note.key % 12 != pitchClass || note.part == kPercussionPart)
@@ -235,11 +237,11 @@ bool Form2::runOperation(int op) {
     case kStrength:
         for (int64_t i = 1; i <= n; ++i)
             if (selected(notes[i]))
-                notes[i].velocity = static_cast<uint8_t>((20 - Combo3.listIndex) * 6);
+                notes[i].velocity = static_cast<uint8_t>((20 - strengthList.listIndex) * 6);
         break;
     case kBalance:
         for (int64_t i = 1; i <= n; ++i)
-            if (selected(notes[i])) notes[i].pan = static_cast<uint8_t>(Combo4.listIndex * 16);
+            if (selected(notes[i])) notes[i].pan = static_cast<uint8_t>(balanceList.listIndex * 16);
         break;
     }
     return ok;
