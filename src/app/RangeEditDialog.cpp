@@ -90,11 +90,11 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
         refresh();
     });
 
-    m_label3[1] = new QLabel(this);
-    place(m_label3[1], 20, 236, 420, 24);
+    m_readOuts[1] = new QLabel(this);
+    place(m_readOuts[1], 20, 236, 420, 24);
     m_vscroll1 = new QScrollBar(Qt::Horizontal, this);
-    m_label1 = new QLabel(this);
-    place(m_label1, 460, 236, 120, 24);
+    m_partLabel = new QLabel(this);
+    place(m_partLabel, 460, 236, 120, 24);
     place(m_vscroll1, 580, 240, 160, 18);
     connect(m_vscroll1, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_refreshing) return;
@@ -114,9 +114,9 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
         });
     }
     // Shift: the amount in steps, with its scroll bar.
-    m_label3[2] = new QLabel(this);
-    m_label3[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    textWithGaps(texts[1], 100, y, {m_label3[2]});
+    m_readOuts[2] = new QLabel(this);
+    m_readOuts[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textWithGaps(texts[1], 100, y, {m_readOuts[2]});
     m_hscroll4 = new QScrollBar(Qt::Horizontal, this);
     place(m_hscroll4, 560, y + 6, 180, 18);
     connect(m_hscroll4, &QScrollBar::valueChanged, this, [this](int v) {
@@ -125,10 +125,10 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
         refresh();
     });
     // Copy: to which part, from which bar.
-    m_combo1 = new QComboBox(this);
-    m_label3[3] = new QLabel(this);
-    m_label3[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    textWithGaps(texts[0], 100, y + rowHeight, {m_combo1, m_label3[3]});
+    m_targetPartList = new QComboBox(this);
+    m_readOuts[3] = new QLabel(this);
+    m_readOuts[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textWithGaps(texts[0], 100, y + rowHeight, {m_targetPartList, m_readOuts[3]});
     m_hscroll3 = new QScrollBar(Qt::Horizontal, this);
     place(m_hscroll3, 560, y + rowHeight + 6, 180, 18);
     connect(m_hscroll3, &QScrollBar::valueChanged, this, [this](int v) {
@@ -136,15 +136,15 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
         m_form.setCopyTargetBar(v);
         refresh();
     });
-    connect(m_combo1, &QComboBox::currentIndexChanged, this, [this](int i) {
+    connect(m_targetPartList, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_refreshing) m_form.setTargetPart(i);
     });
     // Delete.
     textWithGaps(texts[2], 100, y + 2 * rowHeight, {});
     // One pitch class a semitone up or down.
-    m_combo2 = new QComboBox(this);
-    textWithGaps(texts[3], 100, y + 3 * rowHeight, {m_combo2});
-    connect(m_combo2, &QComboBox::currentIndexChanged, this, [this](int i) {
+    m_pitchClassList = new QComboBox(this);
+    textWithGaps(texts[3], 100, y + 3 * rowHeight, {m_pitchClassList});
+    connect(m_pitchClassList, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_refreshing) m_form.setPitchClass(i);
     });
     m_option2[0] = new QRadioButton(QStringLiteral("半音上げる"), this);
@@ -157,20 +157,20 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
             refresh();
         });
     // Strength and balance.
-    m_combo3 = new QComboBox(this);
-    textWithGaps(texts[4], 100, y + 4 * rowHeight, {m_combo3});
-    connect(m_combo3, &QComboBox::currentIndexChanged, this, [this](int i) {
+    m_strengthList = new QComboBox(this);
+    textWithGaps(texts[4], 100, y + 4 * rowHeight, {m_strengthList});
+    connect(m_strengthList, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_refreshing) m_form.setStrength(i);
     });
-    m_combo4 = new QComboBox(this);
-    textWithGaps(texts[5], 100, y + 5 * rowHeight, {m_combo4});
-    connect(m_combo4, &QComboBox::currentIndexChanged, this, [this](int i) {
+    m_balanceList = new QComboBox(this);
+    textWithGaps(texts[5], 100, y + 5 * rowHeight, {m_balanceList});
+    connect(m_balanceList, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_refreshing) m_form.setBalance(i);
     });
 
-    m_command1 = new QPushButton(text(m_form.redrawButton), this);
-    place(m_command1, 640, 8, 100, 28);
-    connect(m_command1, &QPushButton::clicked, this, [this] {
+    m_redrawButton = new QPushButton(text(m_form.redrawButton), this);
+    place(m_redrawButton, 640, 8, 100, 28);
+    connect(m_redrawButton, &QPushButton::clicked, this, [this] {
         m_form.redrawClicked();
         refresh();
     });
@@ -234,15 +234,15 @@ void RangeEditDialog::refresh() {
     mirror(m_hscroll1, m_form.stripScroll);
     mirror(m_hscroll3, m_form.copyTargetScroll);
     mirror(m_hscroll4, m_form.shiftScroll);
-    fill(m_combo1, m_form.targetPartList);
-    fill(m_combo2, m_form.pitchClassList);
-    fill(m_combo3, m_form.strengthList);
-    fill(m_combo4, m_form.balanceList);
+    fill(m_targetPartList, m_form.targetPartList);
+    fill(m_pitchClassList, m_form.pitchClassList);
+    fill(m_strengthList, m_form.strengthList);
+    fill(m_balanceList, m_form.balanceList);
     m_option2[0]->setChecked(m_form.semitoneDirection[0]);
     m_option2[1]->setChecked(m_form.semitoneDirection[1]);
-    m_label1->setText(text(m_form.partLabel));
-    for (int i = 1; i < 4; ++i) m_label3[i]->setText(text(m_form.readOuts[i]));
-    m_command1->setText(text(m_form.redrawButton));
+    m_partLabel->setText(text(m_form.partLabel));
+    for (int i = 1; i < 4; ++i) m_readOuts[i]->setText(text(m_form.readOuts[i]));
+    m_redrawButton->setText(text(m_form.redrawButton));
     m_strip->update();
     m_refreshing = false;
 }

@@ -47,12 +47,13 @@ private:
     QWidget* m_strip = nullptr;
     QScrollBar *m_vscroll1 = nullptr, *m_hscroll1 = nullptr, *m_hscroll3 = nullptr,
                *m_hscroll4 = nullptr;
-    QComboBox *m_combo1 = nullptr, *m_combo2 = nullptr, *m_combo3 = nullptr, *m_combo4 = nullptr;
+    QComboBox *m_targetPartList = nullptr, *m_pitchClassList = nullptr, *m_strengthList = nullptr,
+              *m_balanceList = nullptr;
     std::array<QRadioButton*, 2> m_option2{};
-    QLabel* m_label1 = nullptr;
-    std::array<QLabel*, 4> m_label3{};
+    QLabel* m_partLabel = nullptr;
+    std::array<QLabel*, 4> m_readOuts{};
     std::array<QPushButton*, 6> m_run{};
-    QPushButton* m_command1 = nullptr;
+    QPushButton* m_redrawButton = nullptr;
 };
 
 } // namespace vako
