@@ -24,7 +24,10 @@ bool notesInPositionOrder(const Song& song) {
 }
 
 void Song::takeUndoCopy() {
-    udtUndoNotes = udtNotes;
+    // Records 0..N; the spare records behind them hold nothing to restore.
+    const int64_t kept =
+        udtNotes.empty() ? 0 : std::clamp<int64_t>(noteCount(), 0, int64_t(udtNotes.size()) - 1) + 1;
+    udtUndoNotes.assign(udtNotes.begin(), udtNotes.begin() + kept);
     lngUndoNoteCount = varNoteCountX2;
 }
 
