@@ -132,10 +132,11 @@ int Playback::runDueSteps(double nowMs) {
     while (!m_state.blnStopped) {
         double deadline = nextDeadline();
         if (deadline > nowMs) break;
-        if (nowMs - deadline > kResyncAfterMs) {
-            // Held up far beyond a step: carry on from now rather than race.
-            m_anchorMs = nowMs - m_state.varMsPerStep;
-            m_passesSinceAnchor = 0;
+        if (nowMs - deadline > m_state.varMsPerStep) {
+            // Held up for more than a step: this pass sounds now and the ones
+            // after it keep their distance from it, so a stall moves the rest of
+            // the music later instead of squeezing the missed steps together.
+            m_anchorMs += nowMs - deadline;
             deadline = nowMs;
         }
         m_passDeadline = deadline;
