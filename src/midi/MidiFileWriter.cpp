@@ -269,6 +269,8 @@ std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& repo
 
     TrackBuilder builder(song, pitchShift);
     std::string image = builder.build(eventCount);
+    // The event list is scratch of this export; a large song would keep it.
+    std::vector<NoteRec>().swap(song.udtWorkNotes);
     report.faulted = builder.faulted();
     report.notesLeftOut = builder.notesLeftOut();
     return image;

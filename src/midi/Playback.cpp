@@ -5,6 +5,7 @@
 #include "song/SongFields.h"
 
 #include <algorithm>
+#include <utility>
 #include <charconv>
 #include <cmath>
 
@@ -85,7 +86,9 @@ void Playback::start() {
     BuildNoteEvents(song, 10);
     const int64_t eventCount = (static_cast<int64_t>(song.udtWorkNotes.size()) - 11);
     SortEvents(song, eventCount);
-    m_playList = song.udtWorkNotes;
+    // The work list is the play list from here on; nothing else reads it.
+    m_playList = std::move(song.udtWorkNotes);
+    song.udtWorkNotes.clear();
     // Record 1 is the start tempo wherever it sits (an imported song has it at
     // position 1, maybe beside other changes there): only the others are sorted.
     SortCCs(song.udtCCs, 2, song.varCCCount);

@@ -53,6 +53,9 @@ bool readWholeFile(const std::filesystem::path& path, std::string& bytes) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
     bytes.clear();
+    // Room for the whole file at once (the size is a hint; the loop reads what there is).
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) bytes.reserve(static_cast<size_t>(size));
     char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);

@@ -78,9 +78,8 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
         detail::plainQuickSort(a, lo, hi, keyOf);
         return;
     }
-    // Scratch space is kept from sort to sort: a large song is sorted again and
-    // again (every export, every playback start), and fresh pages cost more
-    // than the sort's own work.
+    // Scratch space of short lists is kept from sort to sort (see
+    // kScratchKeptUpTo); a large sort gives its scratch back at the end.
     static thread_local std::vector<detail::SortItem> items;
     items.resize(static_cast<size_t>(n));
     for (int64_t i = 0; i < n; ++i)
@@ -105,6 +104,7 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
             to = from;
         }
     }
+    detail::releaseLargeScratch(items);
 }
 
 } // namespace vako

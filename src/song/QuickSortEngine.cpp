@@ -345,10 +345,14 @@ private:
                 anyShared = true;
             }
         }
-        if (anyShared) return true;
+        if (anyShared) {
+            releaseLargeScratch(keys);
+            return true;
+        }
         std::vector<SortItem> sorted(m_items.size());
         for (size_t i = 0; i < keys.size(); ++i) sorted[i] = m_items[keys[i].second];
         m_items.swap(sorted);
+        releaseLargeScratch(keys);
         return false;
     }
 
@@ -387,6 +391,7 @@ private:
             if (merged.back() != keys.size()) merged.push_back(keys.size());
             runStarts.swap(merged);
         }
+        releaseLargeScratch(buffer);
     }
 
     int64_t countShared(int64_t lo, int64_t hi) {
@@ -485,6 +490,7 @@ private:
                 // An even split: back to the array, before this pass.
                 list.setItem(middle, pivotItem);
                 list.flatten(&at(lo));
+                list = BlockList{}; // the blocks are back in the array: not held while it sorts
                 sortArray(lo, hi, -1);
                 return;
             }
@@ -521,6 +527,7 @@ private:
             }
         }
         list.flatten(&at(lo));
+        list = BlockList{};
         sortArray(lo, hi, -1);
     }
 

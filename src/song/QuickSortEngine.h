@@ -23,6 +23,7 @@
 //   array.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -33,6 +34,16 @@ struct SortItem {
     int32_t index;  // where the record stood before the sort, from 0
     uint8_t shared; // 1: another item has the same key
 };
+
+// Scratch vectors of up to this many entries are kept from sort to sort (short
+// lists are sorted often); larger ones are given back once used, so that a
+// large song does not keep copies of its event list in memory after a sort.
+constexpr size_t kScratchKeptUpTo = size_t{1} << 16;
+
+template <typename T>
+void releaseLargeScratch(std::vector<T>& scratch) {
+    if (scratch.capacity() > kScratchKeptUpTo) std::vector<T>().swap(scratch);
+}
 
 // Puts items[0..n) into the order the quicksort leaves the records a[lo..lo+n)
 // in, where items[i] stands for a[lo + i] (the middle index depends on lo).
