@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -95,12 +96,21 @@ struct OpenWindow {
 // Counts the paints a widget receives.
 class PaintCounter : public QObject {
 public:
-    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    explicit PaintCounter(QWidget& widget) : m_widget(widget) { widget.installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++paints;
+        if (e->type() == QEvent::Paint) {
+            ++paints;
+            for (const QRect& r : static_cast<QPaintEvent*>(e)->region())
+                area += double(r.width()) * r.height() /
+                        (double(m_widget.width()) * m_widget.height());
+        }
         return false;
     }
     int64_t paints = 0;
+    double area = 0; // painted area in whole views
+
+private:
+    QWidget& m_widget;
 };
 
 void moveMouse(QWidget& view, QPointF at) {
@@ -124,6 +134,7 @@ void BM_WindowMouseMoveOverStaff(benchmark::State& state) {
         state.SetIterationTime(cpuSeconds() - start);
     }
     state.SetLabel("100,000 notes");
+    state.counters["view_share_painted"] = counter.area / std::max<int64_t>(1, i);
     state.counters["paints_per_move"] =
         static_cast<double>(counter.paints) / static_cast<double>(std::max<int64_t>(1, i));
 }
