@@ -69,9 +69,10 @@ void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> pa
 // Room for the notes a file of `bytes` bytes can hold, up to the `records` its
 // header claims, and for the spare records kept after them (2N + 10), taken at
 // once: the list then never moves while it fills. A note record has at least
-// nine fields of one character and a delimiter each.
+// seven numbers of one digit and a delimiter after each of its fields; the
+// bound is only a hint (a list that outgrows it grows as usual).
 void reserveNoteRoom(Song& song, int64_t records, size_t bytes) {
-    constexpr int64_t kSmallestRecord = 18;
+    constexpr int64_t kSmallestRecord = 15;
     const int64_t fit = std::min<int64_t>(records, static_cast<int64_t>(bytes) / kSmallestRecord + 1);
     song.udtNotes.reserve(static_cast<size_t>(std::max<int64_t>(0, fit) * 2 + 11));
 }
