@@ -85,26 +85,18 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
     for (int64_t i = 0; i < n; ++i)
         items[i] = {static_cast<int64_t>(keyOf(a[lo + i])), static_cast<int32_t>(i), 0};
     detail::exactQuickSort(items, lo);
-    // The records move into their places in place, cycle by cycle of the
-    // permutation (place i takes the record from place items[i].index); a
-    // second copy of the range would double what a large sort touches.
-    using Record = std::decay_t<decltype(a[lo])>;
-    for (int64_t start = 0; start < n; ++start) {
-        if (items[start].index < 0 || items[start].index == start) continue;
-        Record held = std::move(a[lo + start]);
-        int64_t to = start;
-        for (;;) {
-            const int64_t from = items[to].index;
-            items[to].index = -1;
-            if (from == start) {
-                a[lo + to] = std::move(held);
-                break;
-            }
-            a[lo + to] = std::move(a[lo + from]);
-            to = from;
-        }
-    }
+    // Only the places are left to use: kept apart, the items go before the
+    // records are copied.
+    static thread_local std::vector<int32_t> order;
+    order.resize(static_cast<size_t>(n));
+    for (int64_t i = 0; i < n; ++i) order[i] = items[i].index;
     detail::releaseLargeScratch(items);
+    using Record = std::decay_t<decltype(a[lo])>;
+    static thread_local std::vector<Record> original;
+    original.assign(a.begin() + lo, a.begin() + hi + 1);
+    for (int64_t i = 0; i < n; ++i) a[lo + i] = std::move(original[order[i]]);
+    detail::releaseLargeScratch(original);
+    detail::releaseLargeScratch(order);
 }
 
 } // namespace vako
