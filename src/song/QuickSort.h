@@ -78,8 +78,8 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
         detail::plainQuickSort(a, lo, hi, keyOf);
         return;
     }
-    // Scratch space of short lists is kept from sort to sort (see
-    // kScratchKeptUpTo); a large sort gives its scratch back at the end.
+    // Scratch space is kept from sort to sort up to kRangeScratchKeptUpTo
+    // records; a larger sort gives it back at the end.
     static thread_local std::vector<detail::SortItem> items;
     items.resize(static_cast<size_t>(n));
     for (int64_t i = 0; i < n; ++i)
@@ -90,13 +90,13 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
     static thread_local std::vector<int32_t> order;
     order.resize(static_cast<size_t>(n));
     for (int64_t i = 0; i < n; ++i) order[i] = items[i].index;
-    detail::releaseLargeScratch(items);
+    detail::releaseLargeScratch(items, detail::kRangeScratchKeptUpTo);
     using Record = std::decay_t<decltype(a[lo])>;
     static thread_local std::vector<Record> original;
     original.assign(a.begin() + lo, a.begin() + hi + 1);
     for (int64_t i = 0; i < n; ++i) a[lo + i] = std::move(original[order[i]]);
-    detail::releaseLargeScratch(original);
-    detail::releaseLargeScratch(order);
+    detail::releaseLargeScratch(original, detail::kRangeScratchKeptUpTo);
+    detail::releaseLargeScratch(order, detail::kRangeScratchKeptUpTo);
 }
 
 } // namespace vako

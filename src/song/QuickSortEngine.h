@@ -35,14 +35,18 @@ struct SortItem {
     uint8_t shared; // 1: another item has the same key
 };
 
-// Scratch vectors of up to this many entries are kept from sort to sort (short
-// lists are sorted often); larger ones are given back once used, so that a
-// large song does not keep copies of its event list in memory after a sort.
+// Scratch of a sort is given back once used when it holds more than so many
+// entries, so that a large song does not keep copies of its lists in memory.
+// The items and the copy of the range are kept for lists of up to half a
+// million records (an editing operation sorts the whole song, and fresh pages
+// cost it more than the sort itself); the key scan's scratch, which would sit
+// beside the engine's own, only for short lists.
 constexpr size_t kScratchKeptUpTo = size_t{1} << 16;
+constexpr size_t kRangeScratchKeptUpTo = size_t{1} << 19;
 
 template <typename T>
-void releaseLargeScratch(std::vector<T>& scratch) {
-    if (scratch.capacity() > kScratchKeptUpTo) std::vector<T>().swap(scratch);
+void releaseLargeScratch(std::vector<T>& scratch, size_t keptUpTo = kScratchKeptUpTo) {
+    if (scratch.capacity() > keptUpTo) std::vector<T>().swap(scratch);
 }
 
 // Puts items[0..n) into the order the quicksort leaves the records a[lo..lo+n)
