@@ -4,7 +4,8 @@
 #   make test    deps, build, every test (also under ASan+UBSan), one summary line
 #   make run     start the program
 #   make bench   run the benchmarks
-#   make fuzz    run each fuzz target for a bounded time (FUZZ_SECONDS, default 60)
+#   make fuzz    run each fuzz target for a bounded time (FUZZ_SECONDS, default 60;
+#                FUZZ_TARGET=songtext_fuzz runs one)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -42,7 +43,7 @@ bench: build
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVAKO_CORE_ONLY=ON -DVAKO_BUILD_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	@scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGET)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -37,6 +37,12 @@ def import_check(run):
     return f"{t:.3g} ms, {peak:.0f} MB peak", t <= 250 and peak <= 100
 
 
+def hostile_import_check(run):
+    t = ms(run)
+    peak = run.get("peak_heap_MB", 0)
+    return f"{t:.3g} ms, {peak:.2f} MB peak", peak <= 1
+
+
 def playback_check(run):
     late_med, late_p99 = run["late_median_ms"], run["late_p99_ms"]
     bare_med, bare_p99 = run["bare_median_ms"], run["bare_p99_ms"]
@@ -79,6 +85,8 @@ BUDGETS = [
     ("midi_bench", "BM_ImportMidiFile/1000000", "Import a 1,000,000-event MIDI file",
      "250 ms, 100 MB", import_check),
     ("midi_bench", "BM_ImportMidiFile/", "Import (growth)", "linear", informative),
+    ("midi_bench", "BM_ImportZeroFilledTrack/", "Import a 100 MB track of zero bytes (note-offs)",
+     "1 MB", hostile_import_check),
     ("midi_bench", "BM_OpenMidiFile/", "Open a MIDI file from disk (growth)", "linear", informative),
     ("midi_bench", "BM_ExportMidiFile/500000", "Export 500,000 notes (chords of four)", "150 ms",
      under(150)),

@@ -199,6 +199,23 @@ int virtualKey(const QKeyEvent* e) {
     return 0;
 }
 
+// The drum pad's key by the key's place on the keyboard, from the scan code
+// the system reports with the event; 0 where it reports none.
+int padKeyOfPlace(const QKeyEvent* e) {
+    const quint32 native = e->nativeScanCode();
+    if (native == 0) return 0;
+#if defined(Q_OS_WIN)
+    // Set-1 scan codes; the Japanese backslash key is 0x73 there.
+    const quint32 code = native & 0xFF;
+    return keyCodeOfScanCode(code == 0x73 ? 89 : code);
+#elif defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // X and Wayland key codes: the input layer's code plus 8.
+    return native > 8 ? keyCodeOfScanCode(native - 8) : 0;
+#else
+    return 0;
+#endif
+}
+
 } // namespace
 
 // Message boxes and input boxes of the model.
@@ -418,8 +435,10 @@ void ScoreView::mouseReleaseEvent(QMouseEvent* e) {
 
 void ScoreView::keyPressEvent(QKeyEvent* e) {
     const int key = virtualKey(e);
-    if (key == 0) return QWidget::keyPressEvent(e);
-    m_window.run([&] { m_window.form().Picture1_KeyDown(key, shiftState(e->modifiers())); });
+    const int padKey = padKeyOfPlace(e);
+    if (key == 0 && padKey == 0) return QWidget::keyPressEvent(e);
+    m_window.run(
+        [&] { m_window.form().Picture1_KeyDown(key, shiftState(e->modifiers()), padKey); });
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "cli/PlayCommands.h"
 
+#include "midi/MidiImport.h"
 #include "midi/Playback.h"
 #include "platform/Clock.h"
 #include "platform/MidiDevices.h"
@@ -35,27 +36,6 @@ std::atomic<bool> g_interrupted{false};
 
 void onInterrupt(int) {
     g_interrupted = true;
-}
-
-class MessageHost : public SongHost {
-public:
-    void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
-};
-
-bool openSong(Song& song, const std::string& path) {
-    MessageHost host;
-    switch (OpenF(song, path, host)) {
-    case OpenStatus::Loaded:
-        return true;
-    case OpenStatus::Picture:
-    case OpenStatus::NotASong:
-        std::cerr << msg::kCannotRead << '\n';
-        return false;
-    case OpenStatus::WrongMagic:
-    case OpenStatus::ReadFailure:
-        return false;
-    }
-    return false;
 }
 
 // IN, then `--option VALUE` pairs; nullopt when the arguments do not fit.
@@ -110,7 +90,31 @@ MidiDeviceList systemDevices() {
     return devices;
 }
 
+// The editor's messages and status texts go to stderr; everything else the
+// window would show is silent.
+class MessageHost : public ImportingSongHost {
+public:
+    void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
+    void showStatus(const std::string& text) override { std::cerr << text << '\n'; }
+};
+
 } // namespace
+
+bool openSong(Song& song, const std::string& path) {
+    MessageHost host;
+    switch (OpenF(song, path, host)) {
+    case OpenStatus::Loaded:
+        return true;
+    case OpenStatus::Picture:
+    case OpenStatus::NotASong:
+        std::cerr << msg::cannotRead(path, msg::kReasonNotSongOrMidi) << '\n';
+        return false;
+    case OpenStatus::WrongMagic:
+    case OpenStatus::ReadFailure:
+        return false;
+    }
+    return false;
+}
 
 int play(const std::vector<std::string>& args) {
     bool ok = args.size() >= 2;

@@ -5,7 +5,15 @@
 #include <string>
 #include <vector>
 
+namespace vako {
+struct Song;
+}
+
 namespace vako::cli {
+
+// Opens IN as a freshly started editor would; the editor's messages go to
+// stderr. False (message already shown) when nothing was read.
+bool openSong(Song& song, const std::string& path);
 
 // vako play IN [--port NAME]
 int play(const std::vector<std::string>& args);

@@ -2,6 +2,7 @@
 // given on its command line, and converts or describes them.
 #include "cli/PlayCommands.h"
 #include "midi/MidiFileWriter.h"
+#include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
@@ -17,16 +18,11 @@
 namespace {
 
 using namespace vako;
+using cli::openSong;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-// The editor's messages go to stderr; everything else the window would show is silent.
-class ToolHost : public SongHost {
-public:
-    void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
-};
 
 void usage() {
     std::cerr
@@ -45,25 +41,6 @@ void usage() {
 
 bool endsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
-// Opens IN as a freshly started editor would. False (message already shown) when
-// nothing was read.
-bool openSong(Song& song, const std::string& path) {
-    ToolHost host;
-    const OpenStatus status = OpenF(song, path, host);
-    switch (status) {
-    case OpenStatus::Loaded:
-        return true;
-    case OpenStatus::WrongMagic:
-    case OpenStatus::ReadFailure:
-        return false;
-    case OpenStatus::Picture:
-    case OpenStatus::NotASong:
-        std::cerr << msg::kCannotRead << '\n';
-        return false;
-    }
-    return false;
 }
 
 std::string jsonString(std::string_view s) {

@@ -1,5 +1,7 @@
 #include "editor/KeyCodes.h"
 
+#include <string>
+
 namespace vako {
 
 namespace {
@@ -29,6 +31,40 @@ int drumNoteOfKey(int keyCode) {
     for (const KeyNote& k : kDrumPad)
         if (k.key == keyCode) return k.note;
     return 0;
+}
+
+int keyCodeOfScanCode(uint32_t scanCode) {
+    // The four rows of character keys, left to right, from their first code.
+    struct Row {
+        uint32_t first;
+        const char* keys;
+    };
+    static constexpr Row kRows[] = {
+        {2, "1234567890"}, {16, "QWERTYUIOP"}, {30, "ASDFGHJKL"}, {44, "ZXCVBNM"}};
+    for (const Row& row : kRows) {
+        const uint32_t n = static_cast<uint32_t>(std::char_traits<char>::length(row.keys));
+        if (scanCode >= row.first && scanCode < row.first + n)
+            return row.keys[scanCode - row.first];
+    }
+    switch (scanCode) {
+    case 39: // right of L
+        return kKeySemicolon;
+    case 43: // left of Enter: "]" on a Japanese keyboard
+        return kKeyRightBracket;
+    case 51:
+        return kKeyComma;
+    case 52:
+        return kKeyPeriod;
+    case 53:
+        return kKeySlash;
+    case 89: // left of the right Shift: the backslash key of a Japanese keyboard
+    case 86: // the extra key beside the left Shift of other keyboards, its place there
+        return kKeyBackslash;
+    case 57:
+        return kKeySpace;
+    default:
+        return 0;
+    }
 }
 
 int keyCodeOfCharacter(char32_t ch, bool japaneseLayout) {

@@ -34,4 +34,12 @@ int drumNoteOfKey(int keyCode);
 // layout. 0 for any other character.
 int keyCodeOfCharacter(char32_t ch, bool japaneseLayout);
 
+// The key code of a key found by its place on the keyboard: `scanCode` is the
+// PC keyboard's scan code as the Linux input layer numbers it (X and Wayland
+// report it plus 8). The places are those of a Japanese keyboard, whose keys
+// the pad was laid out on; so the pad plays the same drums whatever layout and
+// language the desktop has chosen, Shift held or not. 0 for keys off the pad's
+// rows (the caller then falls back to the character).
+int keyCodeOfScanCode(uint32_t scanCode);
+
 } // namespace vako

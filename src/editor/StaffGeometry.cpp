@@ -37,7 +37,7 @@ ScoreCursor ComputeCursor(float X, float Y, int bytDivisions, int bytQuartersPer
     c.naturalNote = naturalNoteOfRow(c.row);
 
     const int32_t q = bytQuartersPerBar > 0 ? bytQuartersPerBar : 4;
-    c.pos = intPage * kStepsPerPage + c.snapX / 5 - 18;
+    c.pos = int64_t{intPage} * kStepsPerPage + c.snapX / 5 - 18;
     const int32_t d = (c.snapX - 93) / 5;
     c.barInPage = d / (12 * q) + 1;
     c.stepInBar = d % (12 * q) + 1;

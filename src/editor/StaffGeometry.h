@@ -18,17 +18,23 @@ struct ScoreCursor {
     int staff = 0;           // 0 upper band, 1 lower band; see hasBand()
     int32_t row = 0;         // diatonic row, 5..64 inside a band
     int32_t naturalNote = 0; // white-key note number of the row
-    int32_t pos = 0;         // song position of snapX on the page
+    int64_t pos = 0;         // song position of snapX on the page; see kLastSongPos
     int32_t barInPage = 0;   // 1-based bar of the page
     int32_t stepInBar = 0;   // 1-based step in the bar
 
     // False above the upper band (snapY -1207 and less): no part belongs to the point.
     bool hasBand() const { return staff == 0 || staff == 1; }
     // The position as note placement and hit tests compute it.
-    int32_t placedPos(int intPage, int bytQuartersPerBar) const {
-        return intPage * kStepsPerPage + (barInPage - 1) * 12 * bytQuartersPerBar + stepInBar;
+    int64_t placedPos(int intPage, int bytQuartersPerBar) const {
+        return int64_t{intPage} * kStepsPerPage + (barInPage - 1) * 12 * bytQuartersPerBar +
+               stepInBar;
     }
 };
+
+// The last position a note or control change can have (positions are 32-bit).
+// The scroll bar reaches the page of a note there, so the steps after it on
+// that page point past what a song can hold: nothing is placed there.
+constexpr int64_t kLastSongPos = INT32_MAX;
 
 // Snaps a mouse point (view units) to the grid. Reads the grid, the meter and
 // the page only.

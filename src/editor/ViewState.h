@@ -9,7 +9,7 @@
 namespace vako {
 
 struct ViewState {
-    int16_t intPage = 0;     // page on view, 0-based, 144 steps a page; the page scroll bar's value
+    int32_t intPage = 0;     // page on view, 0-based, 144 steps a page; the page scroll bar's value
     int16_t intNoteLen = 12; // length in steps of new notes
     int32_t lngChordCode = 1059; // chord pattern in base 12: tone count, then intervals
     int32_t varSelNote = 0;      // note under the cursor (index into udtNotes), 0 = none

@@ -72,6 +72,22 @@ public:
 
     // Height of one line of text at the current font size, in view units.
     virtual double textHeight() const { return m_fontSize * kViewUnitsPerPoint * 1.25; }
+    // Width of `text` (UTF-8) at the current font size, in view units. This
+    // estimate (a full em for Japanese characters, a little over half an em
+    // for others) is what surfaces without a font use.
+    virtual double textWidth(const std::string& text) const {
+        double ems = 0;
+        for (const char c : text) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x80)
+                ems += 0.6;
+            else if (b >= 0xE0)
+                ems += 1.0; // the lead byte of a three-byte (or longer) character
+            else if (b >= 0xC0)
+                ems += 0.6;
+        }
+        return ems * m_fontSize * kViewUnitsPerPoint;
+    }
 
     void setForeColour(Rgb c) { m_foreColour = c; }
     void setFillColour(Rgb c) { m_fillColour = c; }

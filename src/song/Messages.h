@@ -3,6 +3,7 @@
 // included); the last ones belong to the safety checks of saving.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vako::msg {
@@ -21,6 +22,36 @@ inline const std::string kHowToOpen1 =
     "データを読みこむには、右下のボックスでデータ名をクリックするか、";
 inline const std::string kHowToOpen2 = "楽譜にデータをドラッグ＆ドロップしてください。";
 inline const std::string kTempoRange = "速さは30から600で選んでください";
+
+// Why a file could not be read: the second line of the read-failure message.
+inline const std::string kReasonMissing = "ファイルがありません";
+inline const std::string kReasonFolder = "フォルダです";
+inline const std::string kReasonNoPermission = "読む権限がありません";
+inline const std::string kReasonNotMidi = "MIDIファイルではありません";
+inline const std::string kReasonNotPicture = "画像として読めません";
+inline const std::string kReasonNotSongOrMidi = "曲のファイル（.txt）でもMIDIファイル（.mid）でもありません";
+inline const std::string kReasonOutOfMemory = "メモリが足りません。曲は読み込む前のままです";
+inline std::string reasonTooLarge(uint64_t size, uint64_t limit) {
+    return "大きすぎます（" + std::to_string(size) + " バイト。" + std::to_string(limit) +
+           " バイトまでです）";
+}
+inline std::string reasonEndsAtLine(int64_t line) {
+    return "ファイルが " + std::to_string(line) + " 行目で途切れています";
+}
+inline std::string reasonBadLine(int64_t line) {
+    return std::to_string(line) + " 行目の値が読めません";
+}
+inline std::string reasonStoppedNearByte(uint64_t ordinal) {
+    return std::to_string(ordinal) + " バイト目のあたりで読めなくなりました";
+}
+// The read-failure message: the long-standing text, then the file and why.
+inline std::string cannotRead(const std::string& path, const std::string& reason) {
+    return kCannotRead + "\n" + path + "（" + reason + "）";
+}
+// The wrong-magic message, then the file.
+inline std::string wrongMagic(const std::string& path) {
+    return kWrongMagic + "\n" + path;
+}
 
 // A save name that would leave the folder or that the file system refuses.
 inline std::string badFileName(const std::string& name) {

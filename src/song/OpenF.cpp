@@ -2,11 +2,14 @@
 
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/MidiImport.h"
 #include "song/QuickSort.h"
 #include "song/SongReader.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <new>
+#include <optional>
+#include <stdexcept>
 
 namespace vako {
 namespace {
@@ -92,6 +95,60 @@ void showPartSettings(Song& song, SongHost& host) {
     }
 }
 
+std::string reasonFor(const ReadOutcome& read, uint64_t limit) {
+    switch (read.error) {
+    case ReadError::None:
+        break;
+    case ReadError::Missing:
+        return msg::kReasonMissing;
+    case ReadError::Folder:
+        return msg::kReasonFolder;
+    case ReadError::NoPermission:
+        return msg::kReasonNoPermission;
+    case ReadError::TooLarge:
+        return msg::reasonTooLarge(read.size, limit);
+    case ReadError::Failed:
+        return read.detail;
+    }
+    return {};
+}
+
+// How much of the start of a file decides whether it is worth reading whole.
+constexpr size_t kFileStartBytes = 4096;
+// A MIDI file is held whole while it is imported; it gets the song file's bound.
+constexpr uint64_t kMaxMidiFileBytes = kMaxSongFileBytes;
+
+// Reads what opening a file of `kind` needs into `bytes`: a song text file or
+// a MIDI file whole, once its start shows it may be one (`notASong` is set for
+// a ".txt" that is no song file), and of a picture or another file only
+// enough to know it can be read. The reason when the file cannot be read.
+std::optional<std::string> readForOpening(FileKind kind, const std::string& path,
+                                          std::string& bytes, bool& notASong) {
+    std::string start;
+    const ReadOutcome opened = readFileStart(path, start, kFileStartBytes);
+    if (!opened.ok()) return reasonFor(opened, 0);
+    uint64_t limit = 0;
+    switch (kind) {
+    case FileKind::Picture:
+    case FileKind::Other:
+        return std::nullopt;
+    case FileKind::SongText:
+        if (!mayBeSongText(start)) {
+            notASong = true;
+            return std::nullopt;
+        }
+        limit = kMaxSongFileBytes;
+        break;
+    case FileKind::MidiFile:
+        if (start.compare(0, 4, "MThd") != 0) return msg::kReasonNotMidi;
+        limit = kMaxMidiFileBytes;
+        break;
+    }
+    const ReadOutcome read = readFile(path, bytes, limit);
+    if (!read.ok()) return reasonFor(read, limit);
+    return std::nullopt;
+}
+
 } // namespace
 
 void sortChords(Song& song) {
@@ -112,12 +169,9 @@ std::string songNameFromPath(std::string_view path) {
     return std::string(name);
 }
 
-OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
-    // A merge that cannot read its file must not cost the open song anything:
-    // it comes back whole, fields, undo copy and modified mark included.
-    std::optional<Song> beforeMerge;
-    if (host.isMergeChecked()) beforeMerge = song;
-
+// Loads the file; allocation failures pass through to OpenF. `before` is the
+// song as it was, which a failed merge gives back whole.
+OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const Song& before) {
     host.setCaption(msg::kCaptionPrefix + path);
     host.setReverseChecked(false);
     song.intPartVolume.fill(5);
@@ -134,39 +188,52 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
     clearSong(song);
 
     OpenStatus status = OpenStatus::Loaded;
-    bool failed = false;
     bool keepNoteEnds = false; // song text files of version 4 and later hold no note ends
+    std::string notice;        // what the status text tells about the file read
     std::string bytes;
-    if (!readWholeFile(path, bytes)) {
-        failed = true;
-    } else {
-        switch (kindOf(path)) {
+    const FileKind kind = kindOf(path);
+    bool notASong = false;
+    std::optional<std::string> failure = readForOpening(kind, path, bytes, notASong);
+    if (!failure) {
+        switch (kind) {
         case FileKind::Picture:
             status = OpenStatus::Picture;
-            if (!host.tilePicture(path)) failed = true;
+            if (!host.tilePicture(path)) failure = msg::kReasonNotPicture;
             break;
         case FileKind::SongText: {
-            const SongTextOutcome outcome = readSongText(song, bytes);
+            const SongTextOutcome outcome =
+                notASong ? SongTextOutcome{SongTextStatus::WrongMagic} : readSongText(song, bytes);
             if (outcome.status == SongTextStatus::WrongMagic) {
-                host.showMessage(msg::kWrongMagic);
+                host.showMessage(msg::wrongMagic(path));
                 status = OpenStatus::WrongMagic;
             }
-            failed = outcome.status == SongTextStatus::ReadFailure;
+            if (outcome.status == SongTextStatus::ReadFailure)
+                failure = outcome.endedEarly ? msg::reasonEndsAtLine(outcome.failureLine)
+                                             : msg::reasonBadLine(outcome.failureLine);
             keepNoteEnds = outcome.version >= 4;
             break;
         }
-        case FileKind::MidiFile:
-            failed = !importStandardMidiFile(song, bytes);
+        case FileKind::MidiFile: {
+            const MidiFileReading reading = host.readMidiFile(song, bytes);
+            // The import stops at or just after the event it could not read.
+            if (!reading.ok)
+                failure = msg::reasonStoppedNearByte(
+                    std::min<uint64_t>(reading.stoppedAtByte, bytes.size()));
+            notice = reading.notice;
             break;
+        }
         case FileKind::Other:
             status = OpenStatus::NotASong;
             break;
         }
     }
-    if (failed && beforeMerge) {
-        song = std::move(*beforeMerge);
+    bytes = std::string(); // the file image is not needed any more
+    // A merge that cannot read its file must not cost the open song anything:
+    // it comes back whole, fields, undo copy and modified mark included.
+    if (failure && host.isMergeChecked()) {
+        song = before;
         showPartSettings(song, host);
-        host.showMessage(msg::kCannotRead);
+        host.showMessage(msg::cannotRead(path, *failure));
         return OpenStatus::ReadFailure;
     }
 
@@ -179,9 +246,9 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
     showPartSettings(song, host);
     host.setPage(0);
 
-    if (failed) {
+    if (failure) {
         song.restoreUndoCopy();
-        host.showMessage(msg::kCannotRead);
+        host.showMessage(msg::cannotRead(path, *failure));
         status = OpenStatus::ReadFailure;
     } else {
         if (merge) {
@@ -192,9 +259,28 @@ OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
             song.sequenceNameText = merge->sequenceName;
         }
         host.redrawAfterLoad();
+        if (!notice.empty()) host.showStatus(notice);
     }
     sortChords(song);
     return status;
+}
+
+OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
+    // A file that needs more memory than there is must not end the program nor
+    // cost the open song: the song is kept as it was and the user is told.
+    std::optional<Song> before;
+    try {
+        before = song;
+        return openFile(song, path, host, *before);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    if (before) {
+        song = std::move(*before);
+        showPartSettings(song, host);
+    }
+    host.showMessage(msg::cannotRead(path, msg::kReasonOutOfMemory));
+    return OpenStatus::ReadFailure;
 }
 
 } // namespace vako

@@ -16,6 +16,9 @@ public:
 
     // The next field's text (without its quotes); nullopt at the end of the data.
     std::optional<std::string_view> next();
+    // Offset of the next byte to read: the start of the next field, or the
+    // blanks before it.
+    size_t position() const { return m_pos; }
 
 private:
     void skipDelimiter();

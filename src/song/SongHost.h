@@ -1,12 +1,25 @@
-// What the song's file operations need from the window around them. The main
-// window implements all of it; the command-line tool only reports messages.
-// Every hook has a silent default, so a host overrides what it shows.
+// What the song's file operations need from the program around them: the
+// window, and the Standard MIDI File import, which lives in the MIDI layer
+// above this one. The main window implements all of it; the command-line tool
+// reports messages and imports. Every hook has a silent default, so a host
+// overrides what it shows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vako {
+
+struct Song;
+
+// What reading a Standard MIDI File into the song gave.
+struct MidiFileReading {
+    bool ok = false;
+    std::string notice;       // for the status line after the load, "" for nothing
+    size_t stoppedAtByte = 0; // on a failure: where in the file reading stopped
+};
 
 class SongHost {
 public:
@@ -15,6 +28,16 @@ public:
     // A message box with an OK button.
     virtual void showMessage(const std::string& text) { (void)text; }
     virtual void setCaption(const std::string& caption) { (void)caption; }
+    // A line in the status text below the score: what a load changed or left
+    // out of a file, for the user to know without a question to answer.
+    virtual void showStatus(const std::string& text) { (void)text; }
+
+    // Reads a Standard MIDI File image into the cleared song. Without an
+    // importer (the default) no ".mid" can be read.
+    virtual MidiFileReading readMidiFile(Song& song, std::string_view bytes) {
+        (void)song, (void)bytes;
+        return {};
+    }
 
     // Check mark of `曲の合成`: a load merges into the open song while it is set.
     virtual bool isMergeChecked() const { return false; }

@@ -19,8 +19,12 @@ public:
     explicit SongFieldStream(std::string_view bytes) : m_fields(bytes) {}
 
     std::string_view field() {
+        m_lastFieldStart = m_fields.position();
         const auto f = m_fields.next();
-        if (!f) throw ReadFailure{};
+        if (!f) {
+            m_endedEarly = true;
+            throw ReadFailure{};
+        }
         return *f;
     }
     void skip(int count = 1) {
@@ -40,8 +44,14 @@ public:
         return static_cast<uint8_t>(v);
     }
 
+    // Where the field read last (or looked for last) starts, in bytes.
+    size_t lastFieldStart() const { return m_lastFieldStart; }
+    bool endedEarly() const { return m_endedEarly; }
+
 private:
     FieldReader m_fields;
+    size_t m_lastFieldStart = 0;
+    bool m_endedEarly = false;
 };
 
 // A part outside 0-15 names no MIDI channel.
@@ -210,8 +220,30 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
         outcome.status = SongTextStatus::Read;
     } catch (const ReadFailure&) {
         outcome.status = SongTextStatus::ReadFailure;
+        outcome.endedEarly = in.endedEarly();
+        std::string_view before = bytes.substr(0, in.lastFieldStart());
+        // A file that ends early ends on its last line with text, not on the
+        // empty one after its last line end.
+        if (outcome.endedEarly)
+            while (!before.empty() && (before.back() == '\n' || before.back() == '\r' ||
+                                       before.back() == ' ' || before.back() == '\t'))
+                before.remove_suffix(1);
+        outcome.failureLine = 1 + static_cast<int64_t>(std::count(before.begin(), before.end(), '\n'));
     }
     return outcome;
+}
+
+bool mayBeSongText(std::string_view start) {
+    size_t i = 0;
+    while (i < start.size() && (start[i] == ' ' || start[i] == '\t')) ++i;
+    if (i == start.size()) return true; // nothing but blanks so far: the rest decides
+    if (start[i] == '"') ++i;
+    const std::string_view stem = start.substr(i, 5);
+    for (size_t k = 0; k < stem.size(); ++k) {
+        const bool fits = k < 4 ? stem[k] == "vako"[k] : stem[k] >= '1' && stem[k] <= '6';
+        if (!fits) return false;
+    }
+    return true;
 }
 
 } // namespace vako

@@ -4,6 +4,7 @@
 
 #include "song/Song.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace vako {
@@ -17,7 +18,22 @@ enum class SongTextStatus {
 struct SongTextOutcome {
     SongTextStatus status = SongTextStatus::ReadFailure;
     int version = 0; // 1-6 once the magic was recognised
+    // For a read failure: the line (1 = first) whose field could not be read,
+    // or, when the file ended early, its last line.
+    int64_t failureLine = 0;
+    bool endedEarly = false;
 };
+
+// The largest song text file of a song the model can hold, as the program
+// writes it: 2^31 - 1 records of notes (versions 1 to 3 count note starts and
+// ends) and as many control changes, each line far shorter than the room
+// given here. A larger file is refused before it is read.
+constexpr uint64_t kMaxSongFileBytes = uint64_t{INT32_MAX} * 80 + uint64_t{INT32_MAX} * 48 + 65536;
+
+// True when a file that starts with `start` may be a song file: its first
+// field (after blanks, perhaps in double quotes) begins with "vako" and a
+// version digit. A file that fails this is not read further.
+bool mayBeSongText(std::string_view start);
 
 // Reads the file image `bytes` (Shift_JIS) into `song`, which the caller has
 // cleared. On a read failure, what was read before it into the part settings

@@ -1,5 +1,6 @@
 #include "view/Formmain.h"
 
+#include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -317,12 +318,14 @@ void Formmain::buildControls() {
     registerControl(Label10[2], "Label10(2)", K::Label, F, px(922), px(130), px(392), px(20));
     Label10[2].caption = "下のリストで曲名をクリックすると読みこみます";
     registerControl(File1, "File1", K::ListBox, F, px(922), px(152), px(392), px(480));
-    registerControl(HScroll2, "HScroll2", K::HScrollBar, F, px(4), px(632), px(360), px(18));
+    // The read-out has room for the page numbers of the longest song (eight
+    // digits each) beside a shorter scroll bar.
+    registerControl(HScroll2, "HScroll2", K::HScrollBar, F, px(4), px(632), px(290), px(18));
     HScroll2.min = 0, HScroll2.max = 1, HScroll2.value = 0, HScroll2.largeChange = 1;
     HScroll2.onChange = [this] { HScroll2_Change(); };
     registerControl(Label2[0], "Label2(0)", K::Label, F, px(368), px(632), px(40), px(18));
     Label2[0].visible = false; // the read-out next to it says it all
-    registerControl(Label2[1], "Label2(1)", K::Label, F, px(410), px(632), px(94), px(18));
+    registerControl(Label2[1], "Label2(1)", K::Label, F, px(298), px(632), px(206), px(18));
     Label2[1].caption = "1 / 1 ページ";
     registerControl(Label1, "Label1", K::Label, F, px(4), px(652), px(500), px(18));
 
@@ -346,7 +349,7 @@ void Formmain::buildControls() {
     Picture3.visible = false;
     Picture3.backColour = colour::kWhite;
     registerControl(Label8, "Label8", K::Label, C::Picture3, 20, 15, 380, 28);
-    Label8.caption = "操作を選んでください。";
+    positionPanelWhilePlaying(false);
     // The sentence runs on one line in a smaller type (about 17 units a
     // character, up to 19 where the type is held at its smallest size); the
     // list and the number box stand in its two gaps.
@@ -436,6 +439,10 @@ void Formmain::fillLists() {
 }
 
 void Formmain::Form_Load(const std::string& commandLine) {
+    // Saves that were interrupted (a kill, a power cut) left their temporary
+    // files behind; nothing else would ever remove them.
+    removeStaleTemporaryFiles(folders.songFolder);
+    removeStaleTemporaryFiles(folders.desktopFolder);
     refreshFileList();
     Command4.picture = Image2[0].picture;
     やり直し.enabled = false;
@@ -553,7 +560,7 @@ void Formmain::toggleAndRedraw(MenuItem& item) {
 }
 
 void Formmain::HScroll2_Change() {
-    view.intPage = static_cast<int16_t>(HScroll2.value);
+    view.intPage = HScroll2.value;
     線引き(); // writes the page read-out too
 }
 
@@ -616,6 +623,56 @@ void Formmain::Image4_Click(int index) {
 // ---------------------------------------------------------------------------
 // SongHost
 
+namespace {
+
+// `text` broken into lines no wider than `width` on `canvas` at its font size,
+// between characters (Japanese text has no spaces to break at).
+std::vector<std::string> wrapText(const Canvas& canvas, const std::string& text, double width) {
+    std::vector<std::string> lines(1);
+    for (size_t i = 0; i < text.size();) {
+        size_t n = 1; // bytes of the UTF-8 character at i
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0xF0)
+            n = 4;
+        else if (b >= 0xE0)
+            n = 3;
+        else if (b >= 0xC0)
+            n = 2;
+        const std::string ch = text.substr(i, n);
+        if (!lines.back().empty() && canvas.textWidth(lines.back() + ch) > width)
+            lines.emplace_back();
+        lines.back() += ch;
+        i += n;
+    }
+    return lines;
+}
+
+// Prints `lines` as one block from (x, y) at `size` points, inside the score
+// view: the block moves left as far as the view's left edge, then takes a
+// smaller type down to `smallest` points, then a line too long still runs on
+// over several lines.
+void printInsideView(Canvas& canvas, const std::vector<std::string>& lines, double x, double y,
+                     double size, double smallest) {
+    constexpr double kRightEdge = kViewLeft + kViewWidth - 10, kLeftEdge = kViewLeft + 10;
+    auto widest = [&] {
+        double w = 0;
+        for (const std::string& line : lines) w = std::max(w, canvas.textWidth(line));
+        return w;
+    };
+    canvas.setFontSize(size);
+    while (size > smallest && kLeftEdge + widest() > kRightEdge) canvas.setFontSize(--size);
+    x = std::clamp(kRightEdge - widest(), kLeftEdge, x);
+    canvas.setCurrentY(y);
+    for (const std::string& line : lines) {
+        for (const std::string& part : wrapText(canvas, line, kRightEdge - x)) {
+            canvas.setCurrentX(x);
+            canvas.print(part);
+        }
+    }
+}
+
+} // namespace
+
 void Formmain::showMessage(const std::string& text) {
     m_ui.messageBox(text);
 }
@@ -659,16 +716,8 @@ bool Formmain::tilePicture(const std::string& path) {
 }
 
 void Formmain::drawSavedConfirmation(const std::string& fileName) {
-    canvas.setFontSize(18);
-    canvas.setCurrentX(250);
-    canvas.setCurrentY(-570);
-    canvas.print(fileName + msg::kSavedSuffix);
-    canvas.setFontSize(10);
-    canvas.setCurrentX(200);
-    canvas.setCurrentY(-80);
-    canvas.print(msg::kHowToOpen1);
-    canvas.setCurrentX(200);
-    canvas.print(msg::kHowToOpen2);
+    printInsideView(canvas, {fileName + msg::kSavedSuffix}, 250, -570, 18, 10);
+    printInsideView(canvas, {msg::kHowToOpen1, msg::kHowToOpen2}, 200, -80, 10, 8);
     canvas.setFontSize(9);
 }
 
@@ -680,7 +729,9 @@ void Formmain::refreshFileList() {
          it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const std::string ext = lowerAscii(it->path().extension().string());
-        if ((ext == ".txt" || ext == ".mid") && it->is_regular_file(ec)) names.push_back(name);
+        if ((ext == ".txt" || ext == ".mid") && !isTemporaryFileName(name) &&
+            it->is_regular_file(ec))
+            names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     File1.items = std::move(names);

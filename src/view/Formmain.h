@@ -63,7 +63,9 @@ public:
     void Picture1_MouseMove(int button, int shift, float X, float Y);
     void Picture1_MouseDown(int button, int shift, float X, float Y);
     void Picture1_MouseUp(int button, int shift, float X, float Y);
-    void Picture1_KeyDown(int keyCode, int shift);
+    // `padKeyCode` is the key by its place on the keyboard (keyCodeOfScanCode),
+    // 0 when the toolkit does not tell; the drum pad prefers it to `keyCode`.
+    void Picture1_KeyDown(int keyCode, int shift, int padKeyCode = 0);
     // Mouse over the pitch-bend strip, in the strip's units.
     void Picture4_MouseMove(int button, int shift, float X, float Y);
     // Closing the main window; false when the close is cancelled.
@@ -131,12 +133,14 @@ public:
     // SongHost: how loading and saving reach the window.
     void showMessage(const std::string& text) override;
     void setCaption(const std::string& caption) override { this->caption = caption; }
+    void showStatus(const std::string& text) override { Label1.caption = text; }
+    MidiFileReading readMidiFile(Song& song, std::string_view bytes) override;
     bool isMergeChecked() const override { return 曲の合成.checked; }
     void setReverseChecked(bool checked) override { データを逆再生.checked = checked; }
     void selectBandInstrument(int band, int program) override;
     void setBandVolume(int band, int volume) override;
     void sendShortMessage(uint32_t message) override { midiOutShortMsg(message); }
-    void setPage(int page) override { view.intPage = static_cast<int16_t>(page); }
+    void setPage(int page) override { view.intPage = page; }
     void redrawAfterLoad() override;
     bool tilePicture(const std::string& path) override;
     void drawSavedConfirmation(const std::string& fileName) override;
@@ -238,6 +242,9 @@ private:
     void drawGrid();
     void drawBarNumbers();
     void drawControlChanges();
+    // "全音符数は": the note count, and the grid step of the last hover.
+    void noteCountReadOut();
+    int m_cursorDivision = 0; // 0 until the pointer first moves over the staff
 
     // Files and playback.
     class PlaybackHooks;
@@ -277,6 +284,9 @@ private:
     void Command3_Click();
     void Command5_Click();
     void hidePositionPanel();
+    // While playing, the position panel keeps what was entered but its buttons
+    // wait for the stop (playback puts the change list back when it ends).
+    void positionPanelWhilePlaying(bool playing);
     void その他の楽器に変更_Click();
     void 便利機能_Click();
     // Set while the program itself sets controls whose handlers change song

@@ -7,6 +7,8 @@
 // New, Exit and closing ask first, and when the save they start is cancelled
 // or fails, nothing is discarded.
 #include "midi/MidiFileWriter.h"
+#include "platform/AtomicFile.h"
+#include "midi/MidiImport.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -15,7 +17,8 @@
 namespace vako {
 namespace {
 
-const std::string kNewCaption = "ヴァコヴァコMIDI ～ 新規作成";
+const std::string kNewSongName = "新規作成";
+const std::string kNewCaption = "ヴァコヴァコMIDI ～ " + kNewSongName;
 const std::string kAskSaveCurrent = "今編集中のデータは保存しますか？";
 const std::string kChangedSuffix = " は変更されています。保存しますか？";
 const std::string kSavePrompt =
@@ -54,6 +57,10 @@ bool Formmain::askToSaveBeforeReplacing() {
     const std::string name = song.varSongName.value_or("");
     return saveAnswered(
         m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
+}
+
+MidiFileReading Formmain::readMidiFile(Song& song, std::string_view bytes) {
+    return readMidiFileInto(song, bytes);
 }
 
 bool Formmain::openFromWindow(const std::string& path, const std::string& shownPath) {
@@ -97,7 +104,7 @@ void Formmain::Picture1_OLEDragDrop(const std::vector<std::string>& paths) {
     if (isPicturePath(path)) {
         // The background of the staff; the song stays as it is.
         if (!tilePicture(path)) {
-            showMessage(msg::kCannotRead);
+            showMessage(msg::cannotRead(path, msg::kReasonNotPicture));
             return;
         }
         線引き();
@@ -133,14 +140,27 @@ bool Formmain::保存_Click() {
     // A cancelled box (or an empty name) writes nothing and keeps the song's
     // name, so a later overwrite save still knows where the song belongs.
     if (name.empty()) return false;
+    // A name the save refuses is never taken: the song keeps the name (and the
+    // caption) it had, so the next overwrite save does not repeat the refusal.
+    const std::string oldFileName = song.strFileName;
+    const std::optional<std::string> oldSongName = song.varSongName;
+    const std::string oldCaption = caption;
     song.strFileName = name;
     song.varSongName = name;
     setCaption(msg::kCaptionPrefix + name);
-    return SaveSong(song, folders, *this) == SaveStatus::Written;
+    const SaveStatus status = SaveSong(song, folders, *this);
+    if (status == SaveStatus::BadName) {
+        song.strFileName = oldFileName;
+        song.varSongName = oldSongName;
+        setCaption(oldCaption);
+    }
+    return status == SaveStatus::Written;
 }
 
 void Formmain::上書き保存_Click() {
-    if (song.varSongName && !song.varSongName->empty()) {
+    // A name no file can have (a song opened from a file whose name the save
+    // refuses) asks for another, as an unnamed song does.
+    if (song.varSongName && isUsableFileName(*song.varSongName)) {
         song.strFileName = *song.varSongName;
         SaveSong(song, folders, *this);
         return;
@@ -157,8 +177,10 @@ bool Formmain::Form_QueryUnload() {
     m_playback->stop();
     m_device->reset();
     if (song.bytModified == 1) {
+        // A song never named is called what the caption calls it.
+        const std::string name = song.varSongName.value_or("");
         const WindowSystem::Answer answer =
-            m_ui.askYesNo(song.varSongName.value_or("") + kChangedSuffix);
+            m_ui.askYesNo((name.empty() ? kNewSongName : name) + kChangedSuffix);
         if (answer == WindowSystem::Answer::Yes && !保存_Click()) return false;
     }
     m_device->close();

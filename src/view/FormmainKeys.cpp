@@ -75,7 +75,7 @@ bool applyEditingKey(NoteRec& n, int keyCode) {
 
 } // namespace
 
-void Formmain::Picture1_KeyDown(int keyCode, int shift) {
+void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
     // Ctrl combinations belong to the menus.
     if (shift & kCtrlBit) {
         scoreFocusRequested = true;
@@ -94,7 +94,11 @@ void Formmain::Picture1_KeyDown(int keyCode, int shift) {
         線引き();
     }
     if (打楽器をたたく.checked && keyCode != kKeyShift) {
-        const int note = drumNoteOfKey(keyCode) + 30 * shift;
+        // The pad's drums sit at places on the keyboard; the character a key
+        // types (which depends on the layout, and with Shift on its symbols)
+        // only stands in when the place is not known.
+        const int padKey = padKeyCode != 0 ? padKeyCode : keyCode;
+        const int note = drumNoteOfKey(padKey) + 30 * shift;
         // With Alt the pad's note would leave the song's range: such keys
         // sound and record nothing.
         if (isStorableNote(note)) {

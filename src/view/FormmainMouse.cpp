@@ -50,9 +50,12 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
 
         // The note under the pointer; of several equal notes the last wins.
         const int part = song.bytSelPart[c.staff];
-        const int32_t pos = c.placedPos(view.intPage, song.bytQuartersPerBar);
+        const int64_t pos = c.placedPos(view.intPage, song.bytQuartersPerBar);
         Shape3.visible = false;
-        if (const int32_t i = findNoteOnRow(song, pos, c.naturalNote, part, true, m_notesOrdered);
+        if (const int32_t i = pos <= kLastSongPos
+                                  ? findNoteOnRow(song, static_cast<int32_t>(pos), c.naturalNote,
+                                                  part, true, m_notesOrdered)
+                                  : 0;
             i != 0) {
             Shape3.move(c.snapX - 4, c.snapY - 33);
             Shape3.visible = true;
@@ -61,7 +64,7 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
         }
 
         view.varCursorPart = static_cast<uint8_t>(part);
-        view.varCursorPos = view.intPage * kStepsPerPage + c.snapX / 5 - 18;
+        view.varCursorPos = static_cast<int32_t>(std::min(c.pos, kLastSongPos));
 
         // The control-change marker under the pointer. Record 1, the start
         // tempo, is the tempo field's and is never picked here.
@@ -83,12 +86,18 @@ void Formmain::Picture1_MouseMove(int, int, float X, float Y) {
             Shape4.visible = true;
         }
 
-        Label1.caption = "全音符数は " + std::to_string(song.noteCount()) +
-                         " 　　　　　　　　　　　　　カーソル位置は " +
-                         std::to_string((c.stepInBar - 1) % 12 + 1) + " 区切り目";
+        m_cursorDivision = (c.stepInBar - 1) % 12 + 1;
+        noteCountReadOut();
         Label7.caption = rowName(c.row);
     }
     if (!Picture3.visible) scoreFocusRequested = true;
+}
+
+void Formmain::noteCountReadOut() {
+    if (m_cursorDivision == 0) return; // shown from the first hover on
+    Label1.caption = "全音符数は " + std::to_string(song.noteCount()) +
+                     " 　　　　　　　　　　　　　カーソル位置は " +
+                     std::to_string(m_cursorDivision) + " 区切り目";
 }
 
 void Formmain::Picture1_MouseDown(int button, int, float X, float Y) {
@@ -116,7 +125,7 @@ void Formmain::Picture1_MouseDown(int button, int, float X, float Y) {
     } else if (button == 2) {
         if (Shape3.visible) {
             openNotePanel(X, Y);
-        } else if (c.snapX >= kFirstStepX && blnStopped()) {
+        } else if (c.snapX >= kFirstStepX && c.pos <= kLastSongPos && blnStopped()) {
             // Playback counts on the control changes staying as they were
             // when it started; they are edited while it is stopped.
             openPositionPanel(c);
@@ -142,10 +151,11 @@ void Formmain::Picture1_MouseUp(int button, int shift, float X, float Y) {
 
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     const bool editable = c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastReleaseX &&
-                          Y > -1180 && Y < -1 && 編集中.checked && blnStopped();
+                          Y > -1180 && Y < -1 && 編集中.checked && blnStopped() &&
+                          c.placedPos(view.intPage, song.bytQuartersPerBar) <= kLastSongPos;
     if (editable && button == 1) {
         const int part = song.bytSelPart[c.staff];
-        const int32_t pos = c.placedPos(view.intPage, song.bytQuartersPerBar);
+        const auto pos = static_cast<int32_t>(c.placedPos(view.intPage, song.bytQuartersPerBar));
         if (Shape3.visible) {
             // The sharp and flat options play no part in deleting.
             const int32_t i =

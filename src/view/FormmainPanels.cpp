@@ -11,6 +11,9 @@
 namespace vako {
 namespace {
 
+const std::string kChooseAnOperation = "操作を選んでください。";
+const std::string kWaitForTheStop = "停止してから押してください。";
+
 // The number a box of digits holds; saturates far above any valid value, so
 // that a long run of digits is out of range rather than wrapped.
 int64_t digitsValue(const std::string& digits) {
@@ -122,7 +125,7 @@ void Formmain::openPositionPanel(const ScoreCursor& c) {
     m_text5Accepted = Text5.caption;
     Picture3.move(c.snapX + 10 - 400 * (c.snapX / 400),
                   c.snapY + 20 - 400 * ((c.snapY + 1200) / 600));
-    view.varCursorPos = view.intPage * kStepsPerPage + c.snapX / 5 - 18;
+    view.varCursorPos = static_cast<int32_t>(c.pos); // the press checked that it fits
     Picture3.visible = true;
 }
 
@@ -131,11 +134,18 @@ void Formmain::hidePositionPanel() {
     view.lngSelCC = 0;
 }
 
+void Formmain::positionPanelWhilePlaying(bool playing) {
+    Command5.enabled = Command3.enabled = !playing;
+    Label8.caption = playing ? kWaitForTheStop : kChooseAnOperation;
+}
+
 void Formmain::Command5_Click() {
     if (!blnStopped()) {
-        // Playback walks the list and puts its count back at the stop: a
-        // record set meanwhile would be lost and the end marker with it.
-    } else if (Text5.caption.empty()) {
+        // The buttons are disabled while playing; a click that slips through
+        // keeps the panel and its entry for the stop.
+        return;
+    }
+    if (Text5.caption.empty()) {
         showMessage(msg::kChooseWhatToChange);
     } else {
         const int entry = Combo4.listIndex;
@@ -159,7 +169,8 @@ void Formmain::Command5_Click() {
 }
 
 void Formmain::Command3_Click() {
-    if (blnStopped() && deleteCC(song, view.lngSelCC)) userChangedSong();
+    if (!blnStopped()) return; // disabled while playing, as Command5
+    if (deleteCC(song, view.lngSelCC)) userChangedSong();
     線引き();
     hidePositionPanel();
 }

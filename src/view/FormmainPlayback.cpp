@@ -42,6 +42,7 @@ public:
             for (auto* lines : {&f.Line2, &f.Line3})
                 for (Control& l : *lines) l.visible = false;
         f.HScroll2.enabled = f.VScroll3.enabled = f.File1.enabled = !playing;
+        f.positionPanelWhilePlaying(playing);
         m_changed = true;
     }
     void moveCursorLine(int x) override {
@@ -55,7 +56,7 @@ public:
     }
     int page() const override { return m_form.view.intPage; }
     void setPage(int page, bool turnView) override {
-        m_form.view.intPage = static_cast<int16_t>(page);
+        m_form.view.intPage = page;
         // The scroll bar's change handler redraws the new page.
         if (turnView) m_form.HScroll2.setValue(page);
         m_changed = true;

@@ -110,10 +110,6 @@ void Formmain::pageReadOut() {
 void Formmain::drawGrid() {
     bool failed = false;
     for (int y0 : {0, 600}) {
-        for (int j = 0; j <= 10; ++j) {
-            if (j == 5) continue; // the line position of middle C stays empty
-            canvas.line(100, -200 - 20 * j - y0, 820, -200 - 20 * j - y0, colour::kBlack);
-        }
         auto vertical = [&](int x, Rgb c) { canvas.line(x, -200 - y0, x, -400 - y0, c); };
         if (blnStopped()) {
             const int g = song.bytDivisions;
@@ -128,6 +124,12 @@ void Formmain::drawGrid() {
         for (int n = 1; n <= 18; ++n) vertical(100 + 60 * n, colour::kGrey);
         for (int k = 0; k <= 6; ++k)
             vertical(100 + 60 * song.bytQuartersPerBar * k, colour::kBlack);
+        // The staff lines go over the time grid, so that they read as
+        // unbroken lines however fine the grid is.
+        for (int j = 0; j <= 10; ++j) {
+            if (j == 5) continue; // the line position of middle C stays empty
+            canvas.line(100, -200 - 20 * j - y0, 820, -200 - 20 * j - y0, colour::kBlack);
+        }
     }
     if (failed) throw DrawFailure{};
 }
@@ -142,6 +144,7 @@ void Formmain::線引き() {
         }
     };
     step([&] { pageReadOut(); });
+    noteCountReadOut(); // an undo or a key changes the count without a hover
     canvas.clear();
     canvas.line(-200, -595, 1100, -595);
     step([&] { drawGrid(); });
@@ -158,8 +161,8 @@ void Formmain::線引き() {
             if (i < 0 || i >= static_cast<int64_t>(list.size())) throw DrawFailure{};
             pages = list[i].lngPos / kStepsPerPage + 1;
         }
-        // The page is a 16-bit value: later pages cannot be shown.
-        HScroll2.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT16_MAX)));
+        // Positions are 32-bit, so the page count of any song fits the bar.
+        HScroll2.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
     });
     HScroll2.setValue(view.intPage);
     if (failed) errorDump(song, folders, *this, {msg::kErrorSaved});
@@ -188,6 +191,15 @@ void Formmain::音符表示() {
         // notes there lie on earlier or later pages.
         while (first != stop && notePage(first->lngPos) < page) ++first;
         while (stop != first && notePage((stop - 1)->lngPos) > page) --stop;
+    }
+
+    // The markers lie under the notes: a note name at the same place stays
+    // readable. A marker that cannot be drawn fails the display after the notes.
+    bool markersFailed = false;
+    try {
+        drawControlChanges();
+    } catch (const DrawFailure&) {
+        markersFailed = true;
     }
 
     std::array<int, kPartCount> labelCount{};
@@ -239,8 +251,8 @@ void Formmain::音符表示() {
     if (n >= 1 && int64_t{song.udtNotes[n].lngPos} > page * kStepsPerPage)
         Command4.enabled = Command1.enabled = true;
     drawBarNumbers();
-    drawControlChanges();
     canvas.setForeColour(colour::kBlack);
+    if (markersFailed) throw DrawFailure{};
 }
 
 void Formmain::drawBarNumbers() {

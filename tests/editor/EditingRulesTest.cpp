@@ -141,5 +141,22 @@ TEST(KeyCodes, CharactersOfBothLayouts) {
     EXPECT_EQ(keyCodeOfCharacter(U'*', false), '8');
 }
 
+TEST(KeyCodes, PadKeysByTheirPlaceOnTheKeyboard) {
+    // Input-layer scan codes of the pad's keys, row by row, and the drum of
+    // the Japanese keyboard's key at that place.
+    const std::pair<uint32_t, int> places[] = {
+        {2, 42},  {3, 44},  {4, 46},  {6, 49},  {7, 51},  {9, 54},  {10, 56}, {11, 58},
+        {16, 43}, {17, 45}, {18, 47}, {19, 48}, {20, 50}, {21, 52}, {22, 53}, {23, 55},
+        {24, 57}, {25, 59}, {31, 25}, {32, 27}, {34, 30}, {35, 32}, {36, 34}, {38, 37},
+        {39, 39}, {43, 42}, {44, 24}, {45, 26}, {46, 28}, {47, 29}, {48, 31}, {49, 33},
+        {50, 35}, {51, 36}, {52, 38}, {53, 40}, {89, 41}};
+    for (auto [scanCode, drum] : places)
+        EXPECT_EQ(drumNoteOfKey(keyCodeOfScanCode(scanCode)), drum) << scanCode;
+    // Keys without a drum, and keys off the rows.
+    for (uint32_t scanCode : {5u, 8u, 30u, 33u, 37u, 1u, 28u, 40u, 0u, 200u})
+        EXPECT_EQ(drumNoteOfKey(keyCodeOfScanCode(scanCode)), 0) << scanCode;
+    EXPECT_EQ(keyCodeOfScanCode(1), 0) << "Escape is no pad key: the character decides";
+}
+
 } // namespace
 } // namespace vako

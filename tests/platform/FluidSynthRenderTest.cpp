@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+
+#include <unistd.h>
 
 namespace vako {
 namespace {
@@ -58,6 +61,48 @@ TEST(FluidSynthRender, SoundWhereTheNotesAreAndSilenceAfterThem) {
     EXPECT_GE(peak(r, 202 * kStep, 214 * kStep), kSounding) << "the drum";
     const double end = r.samples.size() / 2.0 / r.sampleRate;
     EXPECT_LE(peak(r, end - 0.5, end), kSilent) << "after the last note";
+}
+
+TEST(FluidSynthRender, TheWaveFileHoldsTheSamplesTheSongPlays) {
+    ASSERT_FALSE(findSoundFont().empty()) << "a General MIDI SoundFont must be installed";
+    const std::filesystem::path out =
+        std::filesystem::temp_directory_path() / ("vako-render-" + std::to_string(getpid()) + ".wav");
+    Song inMemory = songWith({{1, 60, 12, 0, 120, 64, 0}});
+    Song toFile = inMemory;
+    const RenderResult r = renderSong(inMemory, {});
+    ASSERT_TRUE(r.ok) << r.error;
+    double seconds = 0;
+    ASSERT_EQ(renderSongToWav(toFile, {}, out, &seconds), "");
+    std::ifstream in(out, std::ios::binary);
+    const std::string wav((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(out);
+    EXPECT_EQ(seconds, r.playSeconds);
+    // The header, written again at the end, gives the sizes the file has.
+    EXPECT_EQ(wav, wavFileImage(r.samples, r.sampleRate));
+}
+
+TEST(FluidSynthRender, ASongLongerThanAWaveFileHoldsIsRefusedWithItsLengthBeforeRendering) {
+    ASSERT_FALSE(findSoundFont().empty()) << "a General MIDI SoundFont must be installed";
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vako-render-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    // One note near the end of the longest song: about 518 days at tempo 120.
+    Song song = songWith({{kEndMarkerPos - 13, 60, 12, 0, 120, 64, 0}});
+    const std::string error = renderSongToWav(song, {}, folder / "long.wav");
+    EXPECT_EQ(error, "the song plays for 12427:34:05 (44739245 s); a WAV file holds at most "
+                     "6:45:48 of this sound");
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "neither the file nor its temporary may stay";
+
+    // Just within the limit by the start tempo, beyond it after a tempo change.
+    Song slow = songWith({{800'000, 60, 12, 0, 120, 64, 0}});
+    slow.udtCCs = {CCRec{}, CCRec{0, 600, kTempoChange}, CCRec{400'000, 30, kTempoChange},
+                   CCRec{kEndMarkerPos, 0, 0}};
+    slow.varCCCount = 2;
+    slow.tempoText = "600";
+    EXPECT_EQ(renderSongToWav(slow, {}, folder / "slow.wav"),
+              "the song plays for 19:26:45 (70005 s); a WAV file holds at most 6:45:48 of this "
+              "sound");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(FluidSynthRender, ATempoOutsideTheRangeRendersNothing) {

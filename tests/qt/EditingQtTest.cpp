@@ -191,6 +191,42 @@ TEST_F(EditingWindow, AHoverRepaintsWhereItsMarksWereAndAreAndTheScreenStaysRigh
     }
 }
 
+TEST_F(EditingWindow, ShiftedDrumKeysFollowTheKeysPlaceWhateverTheLayout) {
+    QAction* pad = menuAction(QStringLiteral("打楽器をたたく（再生時にはリアルタイム録音）"));
+    ASSERT_NE(pad, nullptr);
+    pad->trigger();
+    // X key codes (the input layer's code + 8) of the number row's 2 and 9,
+    // the key right of L, the key left of Enter and the key left of the right
+    // Shift, with what a Japanese and a US layout type on them.
+    struct Press {
+        quint32 scanCode;
+        Qt::KeyboardModifiers mods;
+        int jisKey;
+        QString jisText;
+        int usKey;
+        QString usText;
+        int drum;
+    };
+    const Press presses[] = {
+        {11, Qt::ShiftModifier, Qt::Key_QuoteDbl, "\"", Qt::Key_At, "@", 44 + 30},
+        {18, Qt::ShiftModifier, Qt::Key_ParenRight, ")", Qt::Key_ParenLeft, "(", 56 + 30},
+        {47, Qt::ShiftModifier, Qt::Key_Plus, "+", Qt::Key_Colon, ":", 39 + 30},
+        {51, Qt::NoModifier, Qt::Key_BracketRight, "]", Qt::Key_Backslash, "\\", 42},
+        {97, Qt::ShiftModifier, Qt::Key_Underscore, "_", Qt::Key_Underscore, "_", 41 + 30},
+    };
+    for (const bool japanese : {true, false}) {
+        for (const Press& p : presses) {
+            midi->clear();
+            QKeyEvent e(QEvent::KeyPress, japanese ? p.jisKey : p.usKey, p.mods, p.scanCode, 0, 0,
+                        japanese ? p.jisText : p.usText);
+            QApplication::sendEvent(&view(), &e);
+            ASSERT_EQ(midi->messages().size(), 1u) << p.scanCode;
+            EXPECT_EQ(midi->messages()[0], 0x99u + p.drum * 256 + 120 * 65536)
+                << (japanese ? "JIS " : "US ") << p.scanCode;
+        }
+    }
+}
+
 TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
     click(xAt(48), yAt(0, 30), Qt::RightButton);
     QWidget* panel = window->widgetFor("Picture3");

@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "OffscreenApplication.h"
 
+#include "midi/MidiImport.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
 
@@ -209,7 +210,7 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     button("Command1")->click();
     ASSERT_TRUE(std::filesystem::exists(folder / "session.mid"));
     Song back;
-    SongHost quiet;
+    ImportingSongHost quiet;
     ASSERT_EQ(OpenF(back, (folder / "session.mid").string(), quiet), OpenStatus::Loaded);
     ASSERT_EQ(back.noteCount(), song.noteCount());
     for (int i = 1; i <= song.noteCount(); ++i) {

@@ -1,7 +1,12 @@
 #include "SongTestSupport.h"
 
 #include "song/Messages.h"
+#include "midi/MidiImport.h"
 #include "song/OpenF.h"
+#include "song/SongReader.h"
+
+#include <new>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -91,16 +96,117 @@ TEST_F(OpenFTest, ReadFailureBringsBackTheUndoCopyAndSaysSo) {
     std::vector<std::string> lines =
         v6({"1,1,60,12,\"   \",0,20,4,0", "2,13,64,12,\"   \",0,20,4,0"}, 4);
     lines.resize(9); // ends in the middle of the notes
-    EXPECT_EQ(OpenF(song, file("cut.txt", lines), m_host), OpenStatus::ReadFailure);
-    EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kCannotRead});
+    const std::string path = file("cut.txt", lines);
+    EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::ReadFailure);
+    EXPECT_EQ(m_host.messages, std::vector<std::string>{"そのファイルは読み込めません\n" + path +
+                                                        "（ファイルが 9 行目で途切れています）"});
     EXPECT_EQ(positions(song), std::vector<int>{5});
     EXPECT_EQ(m_host.redraws, 0);
 }
 
-TEST_F(OpenFTest, MissingFileIsAReadFailure) {
+TEST_F(OpenFTest, EveryReadFailureNamesTheFileAndWhy) {
+    // A host that imports MIDI files, as the window and the tool do.
+    struct ImportingHost : RecordingSongHost {
+        MidiFileReading readMidiFile(Song& song, std::string_view bytes) override {
+            return readMidiFileInto(song, bytes);
+        }
+    } host;
+    const auto reasonOf = [&](const std::string& path) {
+        Song song;
+        EXPECT_EQ(OpenF(song, path, host), OpenStatus::ReadFailure) << path;
+        const std::string head = "そのファイルは読み込めません\n" + path + "（";
+        if (host.messages.size() != 1 || host.messages[0].rfind(head, 0) != 0) return std::string("?");
+        const std::string text = host.messages[0];
+        host.messages.clear();
+        return text.substr(head.size(), text.size() - head.size() - std::string("）").size());
+    };
+    EXPECT_EQ(reasonOf((m_folder / "none.txt").string()), "ファイルがありません");
+    EXPECT_EQ(reasonOf((m_folder / "none" / "a.mid").string()), "ファイルがありません");
+    std::filesystem::create_directory(m_folder / "folder.txt");
+    EXPECT_EQ(reasonOf((m_folder / "folder.txt").string()), "フォルダです");
+
+    std::vector<std::string> lines = v6({"1,1,60,12,\"   \",0,20,4,0"}, 2);
+    lines[8] = "1,1,sixty,12,\"   \",0,20,4,0";
+    EXPECT_EQ(reasonOf(file("bad.txt", lines)), "9 行目の値が読めません");
+
+    EXPECT_EQ(reasonOf(file("text.mid", {"\"vako6\""})), "MIDIファイルではありません");
+    // A header that announces a track the file does not hold.
+    test::writeBytes(m_folder / "cut.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14));
+    EXPECT_EQ(reasonOf((m_folder / "cut.mid").string()), "14 バイト目のあたりで読めなくなりました");
+    // A note-on for key 188.
+    test::writeBytes(m_folder / "key.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60"
+                                                       "MTrk\0\0\0\4\0\x90\xBC\x64", 26));
+    EXPECT_EQ(reasonOf((m_folder / "key.mid").string()), "22 バイト目のあたりで読めなくなりました");
+
+    const std::string locked = file("locked.txt", v6({}, 0));
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    if (geteuid() != 0) { // the superuser reads it all the same
+        EXPECT_EQ(reasonOf(locked), "読む権限がありません");
+    }
+}
+
+TEST_F(OpenFTest, TooLargeAFileIsRefusedBeforeItIsRead) {
+    // Sparse: the size is there, the disk space is not.
+    const std::filesystem::path big = m_folder / "big.txt";
+    test::writeBytes(big, "\"vako6\"\r\n");
+    std::error_code ec;
+    std::filesystem::resize_file(big, kMaxSongFileBytes + 1, ec);
+    if (ec) GTEST_SKIP() << "this file system cannot hold a sparse file of that size: " << ec.message();
     Song song;
-    EXPECT_EQ(OpenF(song, (m_folder / "none.txt").string(), m_host), OpenStatus::ReadFailure);
-    EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kCannotRead});
+    EXPECT_EQ(OpenF(song, big.string(), m_host), OpenStatus::ReadFailure);
+    EXPECT_EQ(m_host.messages,
+              std::vector<std::string>{"そのファイルは読み込めません\n" + big.string() + "（" +
+                                       msg::reasonTooLarge(kMaxSongFileBytes + 1, kMaxSongFileBytes) +
+                                       "）"});
+
+    // A file that does not start like a song is no song, whatever its size:
+    // only its start is read.
+    test::writeBytes(big, "\"hello\"\r\n");
+    std::filesystem::resize_file(big, kMaxSongFileBytes + 1, ec);
+    m_host.messages.clear();
+    EXPECT_EQ(OpenF(song, big.string(), m_host), OpenStatus::WrongMagic);
+    EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kWrongMagic + "\n" + big.string()});
+}
+
+TEST(SongFileStart, OnlyAStartThatCanBeAMagicIsReadFurther) {
+    EXPECT_TRUE(mayBeSongText("\"vako6\"\r\n"));
+    EXPECT_TRUE(mayBeSongText("  vako1,"));
+    EXPECT_TRUE(mayBeSongText("\"vak")); // a file this short is read and judged whole
+    EXPECT_TRUE(mayBeSongText("   "));
+    EXPECT_FALSE(mayBeSongText("\"vako7\""));
+    EXPECT_FALSE(mayBeSongText("MThd"));
+    EXPECT_FALSE(mayBeSongText("\xef\xbb\xbf\"vako6\""));
+}
+
+// A host whose redraw runs out of memory, as a load of a huge song might.
+class OutOfMemoryHost : public RecordingSongHost {
+public:
+    void redrawAfterLoad() override { throw std::bad_alloc(); }
+};
+
+TEST_F(OpenFTest, ALoadThatRunsOutOfMemoryKeepsTheSongAndSaysSo) {
+    Song song;
+    song.udtNotes = {NoteRec{}, NoteRec{5, 70, 12, 0, 120, 64, 0}};
+    song.varNoteCountX2 = 2;
+    song.bytModified = 1;
+    song.tempoText = "90";
+    song.bytPartInstrument[0] = 40;
+    const Song before = song;
+    OutOfMemoryHost host;
+    host.mergeChecked = true;
+    const std::string path = file("new.txt", v6({"1,1,60,12,\"   \",0,20,4,0"}, 2));
+    EXPECT_EQ(OpenF(song, path, host), OpenStatus::ReadFailure);
+    EXPECT_EQ(song.udtNotes, before.udtNotes);
+    EXPECT_EQ(song.varNoteCountX2, 2);
+    EXPECT_EQ(song.udtCCs, before.udtCCs);
+    EXPECT_EQ(song.tempoText, "90");
+    EXPECT_EQ(song.bytPartInstrument, before.bytPartInstrument);
+    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"そのファイルは読み込めません\n" + path +
+                                                      "（メモリが足りません。曲は読み込む前のままです）"});
+    // The band controls show the kept song again.
+    EXPECT_EQ(host.bandInstruments.back(), (std::pair<int, int>{1, 0}));
+    EXPECT_EQ(host.bandInstruments[host.bandInstruments.size() - 2], (std::pair<int, int>{0, 40}));
 }
 
 TEST_F(OpenFTest, WrongMagicClearsTheSongAndRedraws) {
@@ -108,7 +214,8 @@ TEST_F(OpenFTest, WrongMagicClearsTheSongAndRedraws) {
     song.udtNotes = {NoteRec{}, NoteRec{5, 70, 12, 0, 120, 64, 0}};
     song.varNoteCountX2 = 2;
     EXPECT_EQ(OpenF(song, file("x.txt", {"\"hello\""}), m_host), OpenStatus::WrongMagic);
-    EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kWrongMagic});
+    EXPECT_EQ(m_host.messages,
+              std::vector<std::string>{msg::kWrongMagic + "\n" + (m_folder / "x.txt").string()});
     EXPECT_EQ(song.varNoteCountX2, 0);
     EXPECT_EQ(m_host.redraws, 1);
     EXPECT_EQ(song.udtCCs[2].lngPos, kEndMarkerPos);
@@ -201,7 +308,8 @@ TEST_F(OpenFTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
         m_host.messages.clear();
         m_host.bandInstruments.clear();
         EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::ReadFailure) << path;
-        EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kCannotRead}) << path;
+        ASSERT_EQ(m_host.messages.size(), 1u) << path;
+        EXPECT_TRUE(m_host.messages[0].starts_with(msg::kCannotRead + "\n" + path)) << path;
         EXPECT_EQ(song.udtNotes, before.udtNotes) << path;
         EXPECT_EQ(song.varNoteCountX2, 6) << path;
         EXPECT_EQ(song.udtCCs, before.udtCCs) << path;

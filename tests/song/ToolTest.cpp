@@ -67,21 +67,32 @@ TEST(ToolTest, InfoDescribesTheSongAsJson) {
         "\"copyright\":\"vakomidi\",\"name\":\"ちいさな練習曲\",\"pages\":2,\"lastPos\":183}\n");
 }
 
-TEST(ToolTest, UnreadableInputExitsOneWithTheEditorsMessage) {
+TEST(ToolTest, UnreadableInputExitsOneWithTheEditorsMessageThePathAndWhy) {
     test::TempFolder folder;
-    ToolRun run = runTool("info " + quoted(folder / "missing.txt"));
+    const std::filesystem::path missing = folder / "missing.txt";
+    ToolRun run = runTool("info " + quoted(missing));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "そのファイルは読み込めません\n");
+    EXPECT_EQ(run.out, "そのファイルは読み込めません\n" + missing.string() + "（ファイルがありません）\n");
 
-    test::writeBytes(folder / "other.txt", "\"something else\"\r\n");
-    run = runTool("convert " + quoted(folder / "other.txt") + " " + quoted(folder / "o.txt"));
+    const std::filesystem::path other = folder / "other.txt";
+    test::writeBytes(other, "\"something else\"\r\n");
+    run = runTool("convert " + quoted(other) + " " + quoted(folder / "o.txt"));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "これはヴァコヴァコMIDIのデータではありません\n");
+    EXPECT_EQ(run.out, "これはヴァコヴァコMIDIのデータではありません\n" + other.string() + "\n");
     EXPECT_FALSE(std::filesystem::exists(folder / "o.txt"));
 
-    test::writeBytes(folder / "bin.txt", std::string("\"vako6\"\r\n\xff\x00\x01", 12));
-    run = runTool("info " + quoted(folder / "bin.txt"));
+    const std::filesystem::path bin = folder / "bin.txt";
+    test::writeBytes(bin, std::string("\"vako6\"\r\n\xff\x00\x01", 12));
+    run = runTool("info " + quoted(bin));
     EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "そのファイルは読み込めません\n" + bin.string() + "（ファイルが 2 行目で途切れています）\n");
+
+    const std::filesystem::path wave = folder / "a.wav";
+    test::writeBytes(wave, "RIFF");
+    run = runTool("info " + quoted(wave));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "そのファイルは読み込めません\n" + wave.string() +
+                           "（曲のファイル（.txt）でもMIDIファイル（.mid）でもありません）\n");
 }
 
 TEST(ToolTest, UsageErrorsExitTwo) {

@@ -324,15 +324,16 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     f().Picture1_MouseUp(1, 0, xAt(12), yAt(0, 35));
     EXPECT_EQ(w.song.varNoteCountX2, 4);
     // Control changes stay as playback found them: the position panel does
-    // not open, and one left open sets nothing.
+    // not open, and one left open sets nothing but keeps its entry.
     f().Picture1_MouseMove(0, 0, xAt(60), yAt(0, 30));
     f().Picture1_MouseDown(2, 0, xAt(60), yAt(0, 30));
     EXPECT_FALSE(f().Picture3.visible);
     f().Picture3.visible = true;
     f().Text5.setText("90");
     f().Command5.click();
-    EXPECT_FALSE(f().Picture3.visible);
+    EXPECT_TRUE(f().Picture3.visible);
     EXPECT_EQ(w.song.varCCCount, 1);
+    f().Picture3.visible = false;
     f().Command4_MouseDown();
     EXPECT_TRUE(f().blnStopped());
     EXPECT_EQ(w.song.udtCCs[2].lngPos, kEndMarkerPos);
@@ -409,6 +410,20 @@ TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
     f().Picture1_KeyDown(kKeySpace, 0); // would have removed the spare record
     EXPECT_EQ(notes(), (std::vector<int>{60}));
     EXPECT_EQ(w.song.udtNotes[0], NoteRec{});
+}
+
+TEST_F(Editing, TheNoteCountReadOutFollowsAnUndoAndAKeyWithoutAHover) {
+    leftClick(xAt(12), yAt(1, 35));
+    leftClick(xAt(24), yAt(1, 35));
+    EXPECT_EQ(f().Label1.caption,
+              "全音符数は 2 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
+    f().やり直し.click(); // the pointer stays where it was
+    EXPECT_EQ(f().Label1.caption,
+              "全音符数は 1 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
+    f().Picture1_MouseMove(0, 0, xAt(12), yAt(1, 35));
+    f().Picture1_KeyDown(' ', 0); // deletes the note under the pointer
+    EXPECT_EQ(f().Label1.caption,
+              "全音符数は 0 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
 }
 
 TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {

@@ -3,6 +3,7 @@
 // Exit, closing the window and the export button.
 #include "ViewTestSupport.h"
 
+#include "midi/MidiImport.h"
 #include "song/Messages.h"
 #include "song/OpenF.h"
 #include "song/SongWriter.h"
@@ -92,9 +93,32 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     editedSong();
     w.ui.answers = {Answer::No};
     clickListed("broken.txt");
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    // The long-standing text, then the file and why.
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::cannotRead(
+                                 (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.bytModified, 1);
+}
+
+TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStatusLine) {
+    // 3/4 at tick 0, a start tempo of 20 BPM (3,000,000 µs), one note.
+    const std::string track("\x00\xFF\x58\x04\x03\x02\x18\x08"
+                            "\x00\xFF\x51\x03\x2D\xC6\xC0"
+                            "\x00\x90\x3C\x64\x83\x60\x80\x3C\x00"
+                            "\x00\xFF\x2F\x00",
+                            28);
+    std::string image("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xE0MTrk\x00\x00\x00", 21);
+    image += static_cast<char>(track.size());
+    std::ofstream(w.folder / "minuet.mid", std::ios::binary) << image + track;
+    f().refreshFileList();
+    clickListed("minuet.mid");
+
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(positions(), (std::vector<int32_t>{0}));
+    EXPECT_TRUE(f().h3.checked);
+    EXPECT_FALSE(f().h4.checked);
+    EXPECT_EQ(f().Text1.caption, "30");
+    EXPECT_EQ(f().Label1.caption, "テンポを30から600の間に収めました。");
 }
 
 TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
@@ -190,7 +214,8 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
 
     // A picture that cannot be loaded says so and changes nothing.
     f().Picture1_OLEDragDrop({"/pics/missing.bmp"});
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{
+                                 msg::cannotRead("/pics/missing.bmp", msg::kReasonNotPicture)});
     EXPECT_FALSE(f().Command2.visible);
 }
 
@@ -278,6 +303,59 @@ TEST_F(FileCommands, OverwriteSaveAsksOnlyWhileTheSongHasNoName) {
     EXPECT_EQ(w.song.strFileName, "listed");
 }
 
+TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
+    editedSong();
+    w.ui.inputAnswer = "tune";
+    f().保存.click();
+    ASSERT_TRUE(std::filesystem::exists(w.folder / "tune.txt"));
+    w.song.bytModified = 1;
+
+    for (const std::string refused : {"a/b", "..", "say \"hi\""}) {
+        w.ui.messages.clear();
+        w.ui.inputAnswer = refused;
+        EXPECT_FALSE(f().保存_Click());
+        EXPECT_EQ(w.ui.messages.size(), 1u) << refused;
+        EXPECT_EQ(w.song.varSongName, "tune") << refused;
+        EXPECT_EQ(f().caption, kPrefix + "tune") << refused;
+    }
+    // The overwrite save writes under the kept name without asking.
+    w.ui.messages.clear();
+    const size_t asked = w.ui.inputs.size();
+    f().上書き保存.click();
+    EXPECT_EQ(w.ui.inputs.size(), asked);
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(w.song.bytModified, 0);
+}
+
+TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
+    editedSong();
+    w.ui.inputAnswer = "a/b"; // refused: the song stays unnamed
+    f().保存.click();
+    EXPECT_FALSE(w.song.varSongName.has_value());
+    EXPECT_EQ(f().caption, kPrefix + "新規作成");
+    const size_t asked = w.ui.inputs.size();
+    w.ui.messages.clear();
+    w.ui.inputAnswer = "";
+    f().上書き保存.click();
+    EXPECT_EQ(w.ui.inputs.size(), asked + 1) << "asks instead of repeating the refusal";
+    EXPECT_TRUE(w.ui.messages.empty());
+
+    // A song opened from a file whose name cannot be saved under asks too.
+    w.song.varSongName = "..";
+    f().上書き保存.click();
+    EXPECT_EQ(w.ui.inputs.size(), asked + 2);
+    EXPECT_EQ(w.ui.inputs.back().defaultText, "..");
+    EXPECT_TRUE(w.ui.messages.empty());
+}
+
+TEST_F(FileCommands, TheClosingQuestionNamesANeverNamedSongNew) {
+    editedSong();
+    w.ui.answers = {Answer::No};
+    EXPECT_TRUE(f().Form_QueryUnload());
+    EXPECT_EQ(w.ui.questions,
+              std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
+}
+
 TEST_F(FileCommands, TheDesktopOptionSendsLaterSavesToTheDesktopFolder) {
     const auto desktop = w.folder / "desktop";
     f().folders.desktopFolder = desktop;
@@ -345,7 +423,7 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
               f().File1.items.end());
 
     Song back;
-    SongHost quiet;
+    ImportingSongHost quiet;
     ASSERT_EQ(OpenF(back, (w.folder / "tune.mid").string(), quiet), OpenStatus::Loaded);
     ASSERT_EQ(back.noteCount(), 2);
     EXPECT_EQ(back.udtNotes[1].bytNote, 60);
@@ -380,7 +458,8 @@ TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
     f().やり直し.enabled = true;
     f().曲の合成.click();
     clickListed("broken.txt");
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.bytModified, 1);
     EXPECT_EQ(w.song.varSongName, "mine");

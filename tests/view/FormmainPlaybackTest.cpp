@@ -132,6 +132,56 @@ TEST_F(WindowPlayback, StartingOnALaterPageTurnsBackToItAtTheFirstStep) {
     EXPECT_EQ(f().Line1.x1, 815);
 }
 
+TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {
+    const int page = 32767; // the last page a 16-bit page could show
+    w.setNotes({note(1, 60, 12, 0), note(page * 144 + 100, 62, 12, 0),
+                note((page + 2) * 144 + 10, 64, 12, 0)});
+    f().線引き();
+    f().HScroll2.setValue(page);
+    ASSERT_EQ(f().view.intPage, page);
+    f().Command4.click();
+    ASSERT_FALSE(f().blnStopped());
+    for (const int expected : {page + 1, page + 2}) {
+        playThrough(int32_t{expected} * 144 - 1);
+        EXPECT_EQ(f().view.intPage, expected);
+        EXPECT_EQ(f().HScroll2.value, expected);
+        EXPECT_EQ(f().Label2[1].caption,
+                  std::to_string(expected + 1) + " / " + std::to_string(page + 3) + " ページ");
+    }
+    f().Command4.click();
+}
+
+TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTheStop) {
+    w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
+    f().線引き();
+    // The panel on an empty place of the upper band, at position 48.
+    const float x = 5.0f * (48 + 18) + 7, y = -600.0f - 10.0f * (30 - 6) - 5;
+    f().Picture1_MouseMove(0, 0, x, y);
+    f().Picture1_MouseDown(2, 0, x, y);
+    ASSERT_TRUE(f().Picture3.visible);
+    f().Text5.setText("90");
+    EXPECT_TRUE(f().Command5.enabled);
+
+    f().Command4.click();
+    ASSERT_FALSE(f().blnStopped());
+    EXPECT_FALSE(f().Command5.enabled);
+    EXPECT_FALSE(f().Command3.enabled);
+    EXPECT_EQ(f().Label8.caption, "停止してから押してください。");
+    f().Command5.click(); // a click the toolkit should not have delivered
+    EXPECT_TRUE(f().Picture3.visible) << "the entry is not dropped";
+    EXPECT_EQ(f().Text5.text(), "90");
+    EXPECT_EQ(w.song.varCCCount, 1);
+
+    f().Command4.click(); // stop
+    EXPECT_TRUE(f().Command5.enabled);
+    EXPECT_TRUE(f().Command3.enabled);
+    EXPECT_EQ(f().Label8.caption, "操作を選んでください。");
+    f().Command5.click();
+    EXPECT_FALSE(f().Picture3.visible);
+    ASSERT_EQ(w.song.varCCCount, 2);
+    EXPECT_EQ(w.song.udtCCs[2], (CCRec{48, 90, kTempoChange}));
+}
+
 TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
     w.song.udtCCs = {CCRec{},
                      {0, 120, kTempoChange},

@@ -203,10 +203,22 @@ TEST(FormmainStartup, OpensTheCommandLineFile) {
     EXPECT_EQ(w.song.varSongName, "example");
 }
 
+TEST(FormmainStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
+    Window w;
+    std::ofstream(w.folder / ".vakotmp-Ab12Cd") << "half a song";
+    std::ofstream(w.folder / ".song.txt.Ab12Cd") << "half a song of an earlier version";
+    std::ofstream(w.folder / "song.txt") << "a song";
+    w.load();
+    EXPECT_FALSE(std::filesystem::exists(w.folder / ".vakotmp-Ab12Cd"));
+    EXPECT_FALSE(std::filesystem::exists(w.folder / ".song.txt.Ab12Cd"));
+    EXPECT_EQ(w.form->File1.items, std::vector<std::string>{"song.txt"});
+}
+
 TEST(FormmainStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     Window w;
     w.load("\"/no/such/file.txt\"");
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kCannotRead});
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{
+                                 msg::cannotRead("\"/no/such/file.txt\"", msg::kReasonMissing)});
     EXPECT_FALSE(w.form->File1.visible);
     EXPECT_FALSE(w.song.varSongName) << "an unread file gives the empty song no name";
 }
@@ -362,10 +374,15 @@ TEST(FormmainControls, SavingDrawsTheConfirmationOnTheView) {
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0].text, "song1.txt にデータを保存しました");
     EXPECT_EQ(texts[0].fontSize, 18);
-    EXPECT_EQ(texts[0].x1, 250);
+    // As far right as the sentence lets it stand inside the view.
+    EXPECT_LE(texts[0].x1, 250);
+    w.canvas.setFontSize(18);
+    EXPECT_LE(texts[0].x1 + w.canvas.textWidth(texts[0].text), 822);
+    w.canvas.setFontSize(9);
     EXPECT_EQ(texts[0].y1, -570);
     EXPECT_EQ(texts[1].y1, -80);
-    EXPECT_EQ(texts[2].x1, 200);
+    EXPECT_LE(texts[1].x1, 200);
+    EXPECT_EQ(texts[2].x1, texts[1].x1);
     EXPECT_GT(texts[2].y1, -80);
     EXPECT_EQ(w.canvas.fontSize(), 9);
     EXPECT_EQ(w.form->File1.items, std::vector<std::string>{"song1.txt"});

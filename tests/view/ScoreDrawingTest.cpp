@@ -238,8 +238,13 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
     w.song.udtCCs[5] = {144, 90, kTempoChange};              // shown on page 1
     w.song.udtCCs[6].lngPos = kEndMarkerPos;
     draw({});
-    auto markers = w.canvas.texts();
-    markers.erase(markers.begin(), markers.begin() + 3); // the bar numbers
+    auto markerTexts = [&] {
+        std::vector<DrawOp> out;
+        for (const DrawOp& t : w.canvas.texts())
+            if (t.text.rfind("■", 0) == 0) out.push_back(t);
+        return out;
+    };
+    auto markers = markerTexts();
     ASSERT_EQ(markers.size(), 4u);
     EXPECT_EQ(markers[0].text, "■テンポ120");
     EXPECT_EQ(markers[0].colour, colour::kLightCyan);
@@ -258,7 +263,7 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
     w.setNotes({note(200, 60, 12, 0)});
     f().HScroll2.setRange(0, 2);
     f().HScroll2.setValue(1);
-    markers = w.canvas.texts();
+    markers = markerTexts();
     ASSERT_FALSE(markers.empty());
     EXPECT_EQ(markers.back().text, "■テンポ90");
     EXPECT_EQ(markers.back().x1, 88);
@@ -266,8 +271,61 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
     // Both bands on part 0: its markers go to the lower band.
     f().HScroll2.setValue(0);
     f().Label12[0].click();
-    markers = w.canvas.texts();
-    EXPECT_EQ(markers[3 + 1].y1, -665 + 600);
+    markers = markerTexts();
+    EXPECT_EQ(markers[1].y1, -665 + 600);
+}
+
+TEST_F(ScoreDrawing, StaffLinesAndNoteNamesStayOnTopOfTheGridAndTheMarkers) {
+    f().b48.click(); // the finest grid: eleven light lines in every beat
+    f().CC表示.click();
+    w.song.varCCCount = 2;
+    w.song.udtCCs.assign(4, CCRec{});
+    w.song.udtCCs[1] = {0, 120, kTempoChange};
+    w.song.udtCCs[2] = {1, 90, kTempoChange}; // its marker stands where the first name is
+    w.song.udtCCs[3].lngPos = kEndMarkerPos;
+    draw({note(1, 60, 12, 0)});
+    const auto ops = w.canvas.ops();
+    auto lastIndex = [&](auto pred) {
+        int64_t at = -1;
+        for (size_t i = 0; i < ops.size(); ++i)
+            if (pred(ops[i])) at = static_cast<int64_t>(i);
+        return at;
+    };
+    auto firstIndex = [&](auto pred) {
+        for (size_t i = 0; i < ops.size(); ++i)
+            if (pred(ops[i])) return static_cast<int64_t>(i);
+        return int64_t{-1};
+    };
+    for (const double y0 : {0.0, 600.0}) {
+        const auto band = [y0](const DrawOp& op) {
+            return op.kind == DrawOp::Line && op.y1 <= -200 - y0 && op.y1 >= -400 - y0;
+        };
+        const int64_t lastVertical = lastIndex([&](const DrawOp& op) {
+            return band(op) && op.x1 == op.x2 && op.y1 == -200 - y0 && op.y2 == -400 - y0;
+        });
+        const int64_t firstStaffLine = firstIndex(
+            [&](const DrawOp& op) { return band(op) && op.y1 == op.y2 && op.x1 == 100; });
+        EXPECT_LT(lastVertical, firstStaffLine) << "band " << y0;
+    }
+    const int64_t marker = firstIndex(
+        [](const DrawOp& op) { return op.kind == DrawOp::Text && op.text == "■テンポ90"; });
+    const int64_t name =
+        firstIndex([](const DrawOp& op) { return op.kind == DrawOp::Text && op.text == "ド"; });
+    ASSERT_GE(marker, 0);
+    ASSERT_GE(name, 0);
+    EXPECT_LT(marker, name) << "the name is drawn over the marker";
+    // A chord tall enough to put names inside the staff: they come after the grid.
+    draw({note(1, 60, 12, 0), note(1, 62, 12, 0), note(1, 64, 12, 0), note(1, 65, 12, 0),
+          note(1, 67, 12, 0), note(1, 69, 12, 0), note(1, 71, 12, 0)});
+    const auto chordOps = w.canvas.ops();
+    int64_t lastGrid = -1, firstName = -1;
+    for (size_t i = 0; i < chordOps.size(); ++i) {
+        const DrawOp& op = chordOps[i];
+        if (op.kind == DrawOp::Line && op.colour == colour::kLightGrey) lastGrid = int64_t(i);
+        if (op.kind == DrawOp::Text && op.y1 <= -800 && firstName < 0) firstName = int64_t(i);
+    }
+    ASSERT_GE(firstName, 0) << "the seventh name stands inside the upper staff";
+    EXPECT_LT(lastGrid, firstName);
 }
 
 TEST_F(ScoreDrawing, AFailureRestoresTheUndoCopyAndWritesTheErrorDump) {
@@ -295,6 +353,63 @@ TEST_F(ScoreDrawing, LatePagesDrawLikeTheOthers) {
     EXPECT_TRUE(
         std::any_of(texts.begin(), texts.end(), [](const DrawOp& t) { return t.text == " 901 "; }));
     EXPECT_EQ(f().Label2[1].caption, "301 / 302 ページ");
+}
+
+TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
+    // A note at the last position a song can hold: page 14,913,080 (0-based).
+    const int32_t lastPos = INT32_MAX;
+    const int lastPage = (lastPos - 1) / 144;
+    draw({note(1, 60, 12, 0), note(lastPos, 62, 12, 0)});
+    EXPECT_EQ(f().Label2[1].caption, "1 / 14913081 ページ");
+    EXPECT_EQ(f().HScroll2.max, 14913081);
+    w.ui.messages.clear();
+    f().HScroll2.setValue(lastPage);
+    EXPECT_EQ(f().view.intPage, lastPage);
+    EXPECT_EQ(f().HScroll2.value, lastPage);
+    EXPECT_EQ(f().Label2[1].caption, "14913081 / 14913081 ページ");
+    EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 1u);
+    EXPECT_TRUE(w.ui.messages.empty());
+    // The step of the note is found by the hover; the steps after it on the
+    // page lie past what a song holds, and a click there places nothing.
+    f().b48.click();
+    const int column = lastPos - lastPage * 144;    // 127
+    const float y = -600.0f - 10.0f * (36 - 6) - 5; // the row of note 62
+    f().Picture1_MouseMove(0, 0, 5.0f * (column + 19) + 2, y);
+    EXPECT_TRUE(f().Shape3.visible);
+    const int32_t before = w.song.varNoteCountX2;
+    const float past = 5.0f * (130 + 19) + 2;
+    f().Picture1_MouseMove(0, 0, past, y);
+    f().Picture1_MouseDown(1, 0, past, y);
+    f().Picture1_MouseUp(1, 0, past, y);
+    EXPECT_EQ(w.song.varNoteCountX2, before);
+    EXPECT_TRUE(w.ui.messages.empty());
+    // One page further still, as for every song.
+    f().HScroll2.setValue(lastPage + 1);
+    EXPECT_EQ(f().Label2[1].caption, "14913082 / 14913081 ページ");
+}
+
+TEST_F(ScoreDrawing, TheSaveConfirmationStaysInsideTheView) {
+    const std::string suffix = ".txt にデータを保存しました";
+    for (const std::string& name :
+         {std::string("うた"), std::string(30, 'W'), std::string(250, 'W'),
+          std::string("長い名前") + std::string(80, 'M')}) {
+        f().線引き();
+        const size_t before = w.canvas.texts().size();
+        f().drawSavedConfirmation(name);
+        const auto texts = w.canvas.texts();
+        std::string sentence, hint;
+        const double size = w.canvas.fontSize();
+        for (size_t i = before; i < texts.size(); ++i) {
+            w.canvas.setFontSize(texts[i].fontSize);
+            EXPECT_LE(texts[i].x1 + w.canvas.textWidth(texts[i].text), 822) << name.size();
+            EXPECT_GE(texts[i].x1, -140);
+            (texts[i].y1 < -400 ? sentence : hint) += texts[i].text;
+        }
+        w.canvas.setFontSize(size);
+        EXPECT_EQ(sentence, name + suffix);
+        EXPECT_EQ(hint, "データを読みこむには、右下のボックスでデータ名をクリックするか、"
+                        "楽譜にデータをドラッグ＆ドロップしてください。");
+    }
 }
 
 TEST_F(ScoreDrawing, FindsThePagesNotesAsAFullVisitWould) {

@@ -27,15 +27,26 @@ struct RenderResult {
     double playSeconds = 0;       // time from the start to the stop
 };
 
-// Renders the song. The song changes as a playback would change it (start
+// Where rendered samples go: interleaved stereo, left first.
+class SampleSink {
+public:
+    virtual ~SampleSink() = default;
+    virtual void put(const int16_t* samples, size_t count) = 0;
+    // False once the sink takes no more (the file failed or is full).
+    virtual bool wantsMore() const { return true; }
+};
+
+// Renders the song into memory. The song changes as a playback would change it (start
 // tempo record, the parts' instruments and volumes after their changes).
 RenderResult renderSong(Song& song, const RenderOptions& options);
 
 // A RIFF/WAVE file image: 16-bit PCM, two channels.
 std::string wavFileImage(const std::vector<int16_t>& samples, int sampleRate);
 
-// renderSong, then the WAV file written atomically. Empty string on success,
-// else what went wrong.
+// Renders the song into a WAV file, written atomically. The song's length is
+// worked out first: a song longer than a WAV file can hold is refused with a
+// message that gives its length, before anything is rendered. The samples go
+// to the file as they are made. Empty string on success, else what went wrong.
 std::string renderSongToWav(Song& song, const RenderOptions& options,
                             const std::filesystem::path& out, double* playSeconds = nullptr);
 

@@ -85,6 +85,11 @@ double QtCanvas::textHeight() const {
     return m_fontHeight / m_scale;
 }
 
+double QtCanvas::textWidth(const std::string& text) const {
+    const QFontMetricsF metrics(fontForSize());
+    return metrics.horizontalAdvance(QString::fromStdString(text)) / m_scale;
+}
+
 void QtCanvas::clear() {
     QPainter& p = painter();
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);

@@ -51,6 +51,7 @@ public:
     void keepAsPersistentPicture() override;
     void dropPersistentPicture() override;
     double textHeight() const override;
+    double textWidth(const std::string& text) const override;
 
     // View units per pixel of a picture file (pictures tile at their designed size).
     static constexpr double kUnitsPerPicturePixel = 1200.0 / 624.0;

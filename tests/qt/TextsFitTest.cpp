@@ -1,0 +1,157 @@
+// Every text of the main window is whole, measured with the font's own metrics,
+// at the sizes the window has on common small screens, with the longest
+// read-outs a song can produce.
+#include "OffscreenApplication.h"
+#include "app/MainWindow.h"
+
+#include "platform/MidiOut.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+
+namespace vako {
+namespace {
+
+// The widest read-outs: the last page of a song whose last note lies at the
+// last position a song can hold, one page past it, and the largest note count.
+constexpr int kLastPage = (INT32_MAX - 1) / 144;
+const std::string kLargestCount =
+    "全音符数は 1073741823 　　　　　　　　　　　　　カーソル位置は 12 区切り目";
+
+class TextsFit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-fit",
+                                      [] { return std::make_unique<NullMidiOut>(); });
+        Formmain& f = window->form();
+        song.udtNotes.assign(3, NoteRec{});
+        song.udtNotes[1] = NoteRec{1, 60, 12, 0, 120, 64, 0};
+        song.udtNotes[2] = NoteRec{INT32_MAX, 62, 12, 0, 120, 64, 0};
+        song.varNoteCountX2 = 4;
+        f.線引き();
+        f.HScroll2.setValue(kLastPage + 1);
+        // The pointer once over the staff, then the largest count of notes.
+        f.Picture1_MouseMove(0, 0, 400, -905);
+        f.Label1.caption = kLargestCount;
+        window->refresh();
+    }
+
+    // The texts of the visible labels and buttons that do not fit their
+    // control, with what they need and have.
+    std::vector<std::string> cutTexts() {
+        std::vector<std::string> cut;
+        for (Control* c : window->form().controls()) {
+            QWidget* w = window->widgetFor(c->name);
+            if (!w || !w->isVisible()) continue;
+            QString text;
+            bool wraps = false;
+            if (auto* label = qobject_cast<QLabel*>(w)) {
+                if (label->text().isEmpty()) continue;
+                text = label->text();
+                wraps = label->wordWrap();
+            } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+                if (button->text().isEmpty()) continue;
+                text = button->text();
+            } else {
+                continue;
+            }
+            // A sentence set around the controls in its gaps fits itself.
+            if (text.contains(QChar(0x3000)) && c->name == "Label11(0)") continue;
+            const QFontMetrics metrics(w->font());
+            const QRect room = w->contentsRect();
+            const int flags = wraps ? Qt::TextWordWrap : Qt::TextSingleLine;
+            const QRect need = metrics.boundingRect(QRect(0, 0, room.width(), 100000), flags, text);
+            // Buttons and option buttons keep a margin and their mark beside the text.
+            int margin = 0;
+            if (qobject_cast<QAbstractButton*>(w))
+                margin = c->kind == ControlKind::OptionButton ? 22 : 6;
+            // A text may take as many lines as its control shows, and one line
+            // always (the font's line spacing is a little taller than its letters).
+            const int lines = (need.height() + metrics.lineSpacing() / 2) / metrics.lineSpacing();
+            const int shown = std::max(1, (room.height() + 2) / metrics.lineSpacing());
+            if (need.width() + margin > room.width() || lines > shown)
+                cut.push_back(c->name + " \"" + c->caption + "\" needs " +
+                              std::to_string(need.width() + margin) + " pixels and " +
+                              std::to_string(lines) + " lines, has " +
+                              std::to_string(room.width()) + " and " + std::to_string(shown));
+        }
+        return cut;
+    }
+
+    Song song;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
+    ASSERT_EQ(window->form().Label2[1].caption, "14913082 / 14913081 ページ");
+    Formmain& f = window->form();
+    // Full screens, the room left beside a panel or a taskbar, and the sizes
+    // the program opens at on 1366 x 768 and 1024 x 600 screens.
+    for (const QSize size : {QSize(1366, 768), QSize(1366, 728), QSize(1297, 684), QSize(1024, 600),
+                             QSize(1024, 560), QSize(973, 513), QSize(1920, 1080)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        window->refresh();
+        std::vector<std::string> cut = cutTexts();
+        // The position panel, also as it reads while a song plays.
+        f.HScroll2.setValue(0);
+        f.Picture1_MouseMove(0, 0, 400, -905);
+        f.Picture1_MouseDown(2, 0, 400, -905);
+        EXPECT_TRUE(f.Picture3.visible);
+        f.Command4.click();
+        EXPECT_FALSE(f.blnStopped());
+        window->refresh();
+        for (const std::string& c : cutTexts()) cut.push_back(c);
+        f.Command4.click();
+        f.Command6.click();
+        f.HScroll2.setValue(kLastPage + 1);
+        f.Label1.caption = kLargestCount;
+        window->refresh();
+        std::string all;
+        for (const std::string& c : cut) all += "\n  " + c;
+        EXPECT_TRUE(cut.empty()) << size.width() << "x" << size.height() << ":" << all;
+    }
+}
+
+TEST_F(TextsFit, TheSaveConfirmationStaysInsideTheStaff) {
+    for (const QSize size : {QSize(1366, 768), QSize(1024, 600)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        Formmain& f = window->form();
+        for (const std::string& name :
+             {std::string("うた"), std::string(40, 'W'), std::string(120, 'W'),
+              std::string("とても長い名前の曲") + std::string(60, 'M')}) {
+            f.線引き();
+            f.drawSavedConfirmation(name);
+            window->refresh();
+            const QImage shot = window->scoreView().grab().toImage();
+            const ScoreView& view = window->scoreView();
+            // Text reaching the right edge would leave dark pixels in the last
+            // few units of the view, beside the staff lines' end at x = 820.
+            const double dpr = shot.devicePixelRatio();
+            const int right = static_cast<int>(view.toWidget(822, 0).x() * dpr) - 1;
+            const int left = static_cast<int>(view.toWidget(815, 0).x() * dpr);
+            // Between the bands, and below the lower staff where the hint stands.
+            int dark = 0;
+            for (auto [from, to] : {std::pair{-590, -410}, std::pair{-190, 15}}) {
+                const int top = static_cast<int>(view.toWidget(0, from).y() * dpr);
+                const int bottom = static_cast<int>(view.toWidget(0, to).y() * dpr);
+                for (int x = std::max(left, 0); x <= std::min(right, shot.width() - 1); ++x)
+                    for (int y = std::max(top, 0); y <= std::min(bottom, shot.height() - 1); ++y)
+                        dark += qGray(shot.pixel(x, y)) < 100;
+            }
+            EXPECT_EQ(dark, 0) << name.size() << " bytes at " << size.width();
+        }
+    }
+}
+
+} // namespace
+} // namespace vako
