@@ -2,7 +2,7 @@
 // notes, on the recording canvas and into a full-HD image through Qt.
 #include "QuietWindowSystem.h"
 #include "platform/RecordingCanvas.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #ifdef VAKO_BENCH_WITH_QT
 #include "platform/qt/QtCanvas.h"
@@ -24,27 +24,27 @@ constexpr int kPage = 125;
 // Pages of 2,000 notes: chords of several lengths on the two parts on view.
 void fillSong(Song& song) {
     static constexpr int kLengths[] = {12, 6, 3, 24, 48, 9, 18, 13};
-    song.udtNotes.assign(kNotes + 1, NoteRec{});
+    song.notes.assign(kNotes + 1, Note{});
     for (int i = 0; i < kNotes; ++i) {
         const int page = i / kNotesPerPage, k = i % kNotesPerPage;
-        NoteRec& n = song.udtNotes[i + 1];
-        n.lngPos = page * 144 + 1 + k * 144 / kNotesPerPage;
-        n.bytNote = static_cast<uint8_t>(40 + (k * 7) % 45);
-        n.lngLen = kLengths[k % 8];
-        n.bytPart = static_cast<uint8_t>(k % 2 ? 9 : 0);
-        n.bytVelocity = 120;
-        n.bytPan = 64;
+        Note& n = song.notes[i + 1];
+        n.position = page * 144 + 1 + k * 144 / kNotesPerPage;
+        n.key = static_cast<uint8_t>(40 + (k * 7) % 45);
+        n.length = kLengths[k % 8];
+        n.part = static_cast<uint8_t>(k % 2 ? 9 : 0);
+        n.velocity = 120;
+        n.pan = 64;
     }
     // Keep each position's chord in ascending pitch, as the song requires.
-    for (size_t i = 2; i < song.udtNotes.size(); ++i) {
+    for (size_t i = 2; i < song.notes.size(); ++i) {
         size_t j = i;
-        while (j > 1 && song.udtNotes[j - 1].lngPos == song.udtNotes[j].lngPos &&
-               song.udtNotes[j - 1].bytNote > song.udtNotes[j].bytNote) {
-            std::swap(song.udtNotes[j - 1], song.udtNotes[j]);
+        while (j > 1 && song.notes[j - 1].position == song.notes[j].position &&
+               song.notes[j - 1].key > song.notes[j].key) {
+            std::swap(song.notes[j - 1], song.notes[j]);
             --j;
         }
     }
-    song.varNoteCountX2 = kNotes * 2;
+    song.twiceNoteCount = kNotes * 2;
     song.takeUndoCopy();
 }
 
@@ -53,22 +53,22 @@ struct Fixture {
         : form(song, canvas, nullptr, ui,
                SongFolders{std::filesystem::temp_directory_path(),
                            std::filesystem::temp_directory_path()}) {
-        form.Form_Load("");
-        form.CC表示.click();
+        form.load("");
+        form.showChangesMenu.click();
         fillSong(song);
-        form.線引き();
-        form.HScroll2.setValue(kPage);
+        form.redrawScore();
+        form.pageScrollBar.setValue(kPage);
     }
     Song song;
     QuietWindowSystem ui;
-    Formmain form;
+    MainWindowModel form;
 };
 
 void BM_RedrawRecordingCanvas(benchmark::State& state) {
     RecordingCanvas canvas;
     Fixture f(canvas);
     for (auto _ : state) {
-        f.form.線引き();
+        f.form.redrawScore();
         benchmark::DoNotOptimize(canvas.ops().data());
     }
     state.counters["ops"] = static_cast<double>(canvas.ops().size());
@@ -88,7 +88,7 @@ void BM_RedrawFullHdImage(benchmark::State& state) {
     canvas.resize(static_cast<int>(1080 * kViewWidth / kViewHeight), 1080, 1.0);
     Fixture f(canvas);
     for (auto _ : state) {
-        f.form.線引き();
+        f.form.redrawScore();
         benchmark::DoNotOptimize(canvas.image().constBits()); // finishes the painting
     }
 }

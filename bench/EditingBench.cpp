@@ -3,7 +3,7 @@
 // note and a second that deletes it (undo copy, insertion, redraw of a page).
 #include "QuietWindowSystem.h"
 #include "platform/RecordingCanvas.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,25 +21,25 @@ struct Fixture {
         : form(song, canvas, nullptr, ui,
                SongFolders{std::filesystem::temp_directory_path(),
                            std::filesystem::temp_directory_path()}) {
-        form.Form_Load("");
-        song.udtNotes.assign(kNotes + 11, NoteRec{});
+        form.load("");
+        song.notes.assign(kNotes + 11, Note{});
         for (int i = 0; i < kNotes; ++i) {
-            NoteRec& n = song.udtNotes[i + 1];
-            n.lngPos = 1 + i / kNotesPerStep;
-            n.bytNote = static_cast<uint8_t>(48 + 5 * (i % kNotesPerStep));
-            n.lngLen = 12;
-            n.bytPart = static_cast<uint8_t>(i % 2 ? 9 : 0);
-            n.bytVelocity = 120;
-            n.bytPan = 64;
+            Note& n = song.notes[i + 1];
+            n.position = 1 + i / kNotesPerStep;
+            n.key = static_cast<uint8_t>(48 + 5 * (i % kNotesPerStep));
+            n.length = 12;
+            n.part = static_cast<uint8_t>(i % 2 ? 9 : 0);
+            n.velocity = 120;
+            n.pan = 64;
         }
-        song.varNoteCountX2 = 2 * kNotes;
-        form.線引き();
-        form.HScroll2.setValue(kPage);
+        song.twiceNoteCount = 2 * kNotes;
+        form.redrawScore();
+        form.pageScrollBar.setValue(kPage);
     }
     Song song;
     RecordingCanvas canvas;
     QuietWindowSystem ui;
-    Formmain form;
+    MainWindowModel form;
 };
 
 void BM_MouseMoveOver500kNotes(benchmark::State& state) {
@@ -49,10 +49,10 @@ void BM_MouseMoveOver500kNotes(benchmark::State& state) {
         // Across the page and both bands, on and off the notes.
         const float X = 100.0f + static_cast<float>((k * 37) % 715);
         const float Y = -1170.0f + static_cast<float>((k * 53) % 1165);
-        f.form.Picture1_MouseMove(0, 0, X, Y);
+        f.form.scoreMouseMove(0, 0, X, Y);
         ++k;
     }
-    benchmark::DoNotOptimize(f.form.view.varSelNote);
+    benchmark::DoNotOptimize(f.form.view.noteUnderCursor);
 }
 BENCHMARK(BM_MouseMoveOver500kNotes);
 
@@ -61,9 +61,9 @@ void BM_ClickAddThenDeleteIn500kNotes(benchmark::State& state) {
     const float X = 5.0f * (72 + 18) + 7, Y = -600.0f - 10 * (35 - 6) - 5; // upper band, row 35
     for (auto _ : state) {
         for (int i = 0; i < 2; ++i) {
-            f.form.Picture1_MouseMove(0, 0, X, Y);
-            f.form.Picture1_MouseDown(1, 0, X, Y);
-            f.form.Picture1_MouseUp(1, 0, X, Y);
+            f.form.scoreMouseMove(0, 0, X, Y);
+            f.form.scoreMouseDown(1, 0, X, Y);
+            f.form.scoreMouseUp(1, 0, X, Y);
         }
     }
     if (f.song.noteCount() != kNotes) state.SkipWithError("the click pair did not undo itself");

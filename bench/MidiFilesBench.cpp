@@ -5,9 +5,9 @@
 // 150 ms. `peak_heap_MB` is the most heap held at once during one run beyond
 // what was held before it (the file image itself excluded).
 #include "midi/MidiFileWriter.h"
-#include "platform/AtomicFile.h"
 #include "midi/MidiImport.h"
-#include "song/OpenF.h"
+#include "platform/AtomicFile.h"
+#include "song/OpenFile.h"
 
 #include "HeapCount.h"
 
@@ -64,7 +64,7 @@ int64_t timeImports(benchmark::State& state, const std::string& image) {
         heapcount::startPeak();
         Song song;
         if (!importStandardMidiFile(song, image).ok) state.SkipWithError("import failed");
-        benchmark::DoNotOptimize(song.udtNotes.data());
+        benchmark::DoNotOptimize(song.notes.data());
         peak = std::max(peak, heapcount::peak() - before);
     }
     return peak;
@@ -114,9 +114,9 @@ void BM_OpenMidiFile(benchmark::State& state) {
         const int64_t before = heapcount::inUse();
         heapcount::startPeak();
         Song song;
-        if (OpenF(song, path.string(), host) != OpenStatus::Loaded)
+        if (openFile(song, path.string(), host) != OpenStatus::Loaded)
             state.SkipWithError("open failed");
-        benchmark::DoNotOptimize(song.udtNotes.data());
+        benchmark::DoNotOptimize(song.notes.data());
         peak = std::max(peak, heapcount::peak() - before);
     }
     std::filesystem::remove(path);
@@ -134,21 +134,21 @@ BENCHMARK(BM_OpenMidiFile)
 // balance or modulation now and then, a tempo change every 64 notes.
 Song songOf(int64_t notes) {
     Song song;
-    song.udtNotes.assign(1, NoteRec{});
-    song.udtNotes.reserve(static_cast<size_t>(notes) + 1);
+    song.notes.assign(1, Note{});
+    song.notes.reserve(static_cast<size_t>(notes) + 1);
     for (int64_t i = 0; i < notes; ++i) {
         const auto part = static_cast<uint8_t>((i / 4) % 16);
         const auto pos = static_cast<int32_t>(1 + (i / 4) * 3);
-        song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(36 + (i * 5) % 60), 6, part, 96,
-                                        static_cast<uint8_t>(i % 97 == 0 ? 32 : 64),
-                                        static_cast<uint8_t>(i % 89 == 0 ? 50 : 0)});
+        song.notes.push_back(Note{pos, static_cast<uint8_t>(36 + (i * 5) % 60), 6, part, 96,
+                                  static_cast<uint8_t>(i % 97 == 0 ? 32 : 64),
+                                  static_cast<uint8_t>(i % 89 == 0 ? 50 : 0)});
         if (i % 64 == 0) {
-            ensureCCRoom(song.udtCCs, song.varCCCount + 2);
-            song.udtCCs[++song.varCCCount] =
-                CCRec{pos, static_cast<int32_t>(90 + i % 60), kTempoChange};
+            ensureChangeRoom(song.changes, song.changeCount + 2);
+            song.changes[++song.changeCount] =
+                ControlChange{pos, static_cast<int32_t>(90 + i % 60), kTempoChange};
         }
     }
-    song.varNoteCountX2 = static_cast<int32_t>(notes * 2);
+    song.twiceNoteCount = static_cast<int32_t>(notes * 2);
     return song;
 }
 
@@ -179,11 +179,11 @@ BENCHMARK(BM_ExportMidiFile)
 // Kept small; the sizes show the growth.
 void BM_ExportUniformChords(benchmark::State& state) {
     Song song;
-    song.udtNotes.assign(1, NoteRec{});
+    song.notes.assign(1, Note{});
     for (int64_t i = 0; i < state.range(0); ++i)
-        song.udtNotes.push_back(NoteRec{static_cast<int32_t>(1 + (i / 4) * 3),
-                                        static_cast<uint8_t>(36 + (i * 5) % 60), 6, 0, 96, 64, 0});
-    song.varNoteCountX2 = static_cast<int32_t>(state.range(0) * 2);
+        song.notes.push_back(Note{static_cast<int32_t>(1 + (i / 4) * 3),
+                                  static_cast<uint8_t>(36 + (i * 5) % 60), 6, 0, 96, 64, 0});
+    song.twiceNoteCount = static_cast<int32_t>(state.range(0) * 2);
     for (auto _ : state) {
         bool faulted = false;
         benchmark::DoNotOptimize(buildMidiFileImage(song, 0, faulted).size());
@@ -207,7 +207,7 @@ void BM_ImportTwoTracks(benchmark::State& state) {
     for (auto _ : state) {
         Song song;
         if (!importStandardMidiFile(song, image).ok) state.SkipWithError("import failed");
-        benchmark::DoNotOptimize(song.udtNotes.data());
+        benchmark::DoNotOptimize(song.notes.data());
     }
 }
 BENCHMARK(BM_ImportTwoTracks)

@@ -40,14 +40,15 @@ double benchSeconds() {
 // four parts in turn.
 Song everyStepSong(int32_t steps, int tempo) {
     Song song;
-    song.udtNotes.assign(1, NoteRec{});
+    song.notes.assign(1, Note{});
     for (int32_t p = 1; p <= steps; ++p)
-        song.udtNotes.push_back(
+        song.notes.push_back(
             {p, static_cast<uint8_t>(48 + p % 24), 1, static_cast<uint8_t>(p % 4), 100, 64, 0});
-    song.varNoteCountX2 = 2 * steps;
+    song.twiceNoteCount = 2 * steps;
     song.tempoText = std::to_string(tempo);
-    song.udtCCs = {CCRec{}, CCRec{0, tempo, kTempoChange}, CCRec{kEndMarkerPos, 0, 0}};
-    song.varCCCount = 1;
+    song.changes = {ControlChange{}, ControlChange{0, tempo, kTempoChange},
+                    ControlChange{kEndMarkerPos, 0, 0}};
+    song.changeCount = 1;
     return song;
 }
 

@@ -1,7 +1,7 @@
 // The range window's operations over a range of 50,000 notes in a song of
 // 500,000 notes.
 #include "platform/RecordingCanvas.h"
-#include "rangeedit/Form2.h"
+#include "rangeedit/RangeWindowModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,9 +15,9 @@ Song bigSong() {
     const int notes = 500000;
     for (int i = 0; i < notes; ++i) {
         const int32_t pos = 1 + (i / 10) * 48 + (i % 10) * 4;
-        song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(40 + i % 40), 4, 0, 120, 64, 0});
+        song.notes.push_back(Note{pos, static_cast<uint8_t>(40 + i % 40), 4, 0, 120, 64, 0});
     }
-    song.varNoteCountX2 = 2 * notes;
+    song.twiceNoteCount = 2 * notes;
     return song;
 }
 
@@ -29,17 +29,17 @@ void BM_RangeOperation(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         Song song = original;
-        Form2 form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
-        form.Form_Load();
-        form.Picture1_MouseDown(Form2::kRightButton, 0);
-        form.intSelBar = {10001, 15000};
-        form.setHScroll4(3);
-        form.setHScroll3(20001);
-        form.setCombo2(4);
+        RangeWindowModel form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
+        form.load();
+        form.stripMouseDown(RangeWindowModel::kRightButton, 0);
+        form.selectedBars = {10001, 15000};
+        form.setShiftSteps(3);
+        form.setCopyTargetBar(20001);
+        form.setPitchClass(4);
         strip.forget();
         state.ResumeTiming();
-        form.Command3_Click(op);
-        benchmark::DoNotOptimize(song.varNoteCountX2);
+        form.applyOperation(op);
+        benchmark::DoNotOptimize(song.twiceNoteCount);
     }
     static const char* kNames[] = {"shift", "copy", "delete", "semitone", "strength", "balance"};
     state.SetLabel(kNames[op]);

@@ -1,5 +1,5 @@
 // Opening and saving large song text files (100,000 notes).
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongReader.h"
 #include "song/SongWriter.h"
 
@@ -18,10 +18,10 @@ Song bigSong(int notes) {
     int32_t pos = 1;
     for (int i = 0; i < notes; ++i) {
         if (random() % 3 == 0) pos += 3;
-        song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(36 + i % 60), 12,
-                                        static_cast<uint8_t>(random() % 16), 120, 64, 0});
+        song.notes.push_back(Note{pos, static_cast<uint8_t>(36 + i % 60), 12,
+                                  static_cast<uint8_t>(random() % 16), 120, 64, 0});
     }
-    song.varNoteCountX2 = 2 * notes;
+    song.twiceNoteCount = 2 * notes;
     sortChords(song);
     song.sequenceNameText = "大きな曲";
     return song;
@@ -48,7 +48,7 @@ void BM_OpenSong100k(benchmark::State& state) {
     SongHost host;
     for (auto _ : state) {
         Song loaded;
-        benchmark::DoNotOptimize(OpenF(loaded, path, host));
+        benchmark::DoNotOptimize(openFile(loaded, path, host));
     }
     state.counters["notes"] = static_cast<double>(state.range(0));
 }

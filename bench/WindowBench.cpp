@@ -6,7 +6,7 @@
 #include "app/MainWindow.h"
 #include "midi/MidiFileWriter.h"
 #include "platform/MidiOut.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
 #include <QApplication>
@@ -60,10 +60,10 @@ std::string writeSongFile(int notes) {
     int32_t pos = 1;
     for (int i = 0; i < notes; ++i) {
         if (random() % 2 == 0) pos += 3;
-        song.udtNotes.push_back(NoteRec{pos, static_cast<uint8_t>(48 + i % 36), 12,
-                                        static_cast<uint8_t>(random() % 16), 120, 64, 0});
+        song.notes.push_back(Note{pos, static_cast<uint8_t>(48 + i % 36), 12,
+                                  static_cast<uint8_t>(random() % 16), 120, 64, 0});
     }
-    song.varNoteCountX2 = 2 * notes;
+    song.twiceNoteCount = 2 * notes;
     sortChords(song);
     std::filesystem::create_directories(benchFolder());
     const std::filesystem::path path = benchFolder() / "big.txt";
@@ -142,12 +142,12 @@ BENCHMARK(BM_WindowMouseMoveOverStaff)->UseManualTime()->Unit(benchmark::kMillis
 
 void BM_WindowPageTurn(benchmark::State& state) {
     OpenWindow w(100000);
-    Formmain& form = w.window->form();
+    MainWindowModel& form = w.window->form();
     int page = 0;
     for (auto _ : state) {
         page = (page + 1) % 50;
         const double start = cpuSeconds();
-        w.window->run([&] { form.HScroll2.setValue(page); }); // runs its change handler
+        w.window->run([&] { form.pageScrollBar.setValue(page); }); // runs its change handler
         QApplication::processEvents();
         state.SetIterationTime(cpuSeconds() - start);
     }

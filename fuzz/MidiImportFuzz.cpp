@@ -25,21 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (!importStandardMidiFile(song, bytes).ok) return 0;
 
-    require(song.udtNotes.size() >= static_cast<size_t>(song.noteCount()) + 1);
-    require(song.udtCCs.size() >= static_cast<size_t>(song.varCCCount) + 2);
+    require(song.notes.size() >= static_cast<size_t>(song.noteCount()) + 1);
+    require(song.changes.size() >= static_cast<size_t>(song.changeCount) + 2);
     for (int32_t i = 1; i <= song.noteCount(); ++i) {
-        require(song.udtNotes[i].lngLen >= 1);
-        require(song.udtNotes[i].bytNote < 120);
-        require(song.udtNotes[i].bytVelocity >= 6);
-        if (i > 1) require(song.udtNotes[i - 1].lngPos <= song.udtNotes[i].lngPos);
+        require(song.notes[i].length >= 1);
+        require(song.notes[i].key < 120);
+        require(song.notes[i].velocity >= 6);
+        if (i > 1) require(song.notes[i - 1].position <= song.notes[i].position);
     }
-    for (int32_t i = 2; i <= song.varCCCount; ++i)
-        require(song.udtCCs[i - 1].lngPos <= song.udtCCs[i].lngPos);
-    for (int32_t i = 1; i <= song.varCCCount; ++i)
-        if (song.udtCCs[i].bytType == 1)
-            require(song.udtCCs[i].lngValue >= 30 && song.udtCCs[i].lngValue <= 600);
-    require(song.lngUndoNoteCount == song.varNoteCountX2);
-    song.tempoText = std::to_string(song.udtCCs[1].lngValue);
+    for (int32_t i = 2; i <= song.changeCount; ++i)
+        require(song.changes[i - 1].position <= song.changes[i].position);
+    for (int32_t i = 1; i <= song.changeCount; ++i)
+        if (song.changes[i].kind == 1)
+            require(song.changes[i].value >= 30 && song.changes[i].value <= 600);
+    require(song.undoTwiceNoteCount == song.twiceNoteCount);
+    song.tempoText = std::to_string(song.changes[1].value);
 
     bool faulted = false;
     const std::string image = buildMidiFileImage(song, 0, faulted);

@@ -112,10 +112,10 @@ private:
     std::function<void()> m_onClick;
 };
 
-// `Picture4`: the pitch-bend strip, x 0..128 across.
+// `pitchBendStrip`: the pitch-bend strip, x 0..128 across.
 class PitchStrip : public QWidget {
 public:
-    PitchStrip(Formmain& form, std::function<void(float)> onMove, QWidget* parent)
+    PitchStrip(MainWindowModel& form, std::function<void(float)> onMove, QWidget* parent)
         : QWidget(parent), m_form(form), m_onMove(std::move(onMove)) {
         setMouseTracking(true);
     }
@@ -126,8 +126,8 @@ protected:
         p.fillRect(rect(), Qt::white);
         p.setPen(QColor(160, 160, 160));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
-        const double x = m_form.Line4.x1 * width() / 128.0;
-        p.setPen(QPen(qcolour(m_form.Line4.borderColour), 2));
+        const double x = m_form.pitchBendIndicator.x1 * width() / 128.0;
+        p.setPen(QPen(qcolour(m_form.pitchBendIndicator.borderColour), 2));
         p.drawLine(QPointF(x, 0), QPointF(x, height()));
     }
     void mouseMoveEvent(QMouseEvent* e) override {
@@ -135,7 +135,7 @@ protected:
     }
 
 private:
-    Formmain& m_form;
+    MainWindowModel& m_form;
     std::function<void(float)> m_onMove;
 };
 
@@ -321,12 +321,12 @@ void ScoreView::showChanges() {
 }
 
 QRegion ScoreView::movingItemsRegion(QString& look) const {
-    Formmain& f = m_window.form();
+    MainWindowModel& f = m_window.form();
     const double s = scale();
     QRegion area;
     look.clear();
     for (const Control* c : f.controls()) {
-        if (c->container != Container::Picture1 || !c->visible) continue;
+        if (c->container != Container::ScoreView || !c->visible) continue;
         QRectF r;
         switch (c->kind) {
         case ControlKind::Shape:
@@ -370,11 +370,11 @@ void ScoreView::paintEvent(QPaintEvent*) {
     p.drawImage(QPointF(0, 0), m_window.canvas().image());
     m_shownCanvasVersion = m_window.canvas().version();
     // The moving items over the retained picture.
-    Formmain& f = m_window.form();
+    MainWindowModel& f = m_window.form();
     const double s = scale();
     p.setRenderHint(QPainter::Antialiasing, true);
     for (const Control* c : f.controls()) {
-        if (c->container != Container::Picture1 || !c->visible) continue;
+        if (c->container != Container::ScoreView || !c->visible) continue;
         switch (c->kind) {
         case ControlKind::Shape: {
             p.setPen(QPen(qcolour(c->borderColour), std::max(1.0, s * 1.5)));
@@ -406,30 +406,30 @@ void ScoreView::resizeEvent(QResizeEvent*) {
     m_window.canvas().resize(static_cast<int>(std::lround(kViewWidth * scale() * dpr)),
                              static_cast<int>(std::lround(kViewHeight * scale() * dpr)), dpr);
     // The retained picture has a new size: draw it again.
-    if (m_window.form().shown) m_window.run([&] { m_window.form().線引き(); });
+    if (m_window.form().shown) m_window.run([&] { m_window.form().redrawScore(); });
 }
 
 void ScoreView::mouseMoveEvent(QMouseEvent* e) {
     const QPointF v = toView(e->position());
     m_window.run([&] {
-        m_window.form().Picture1_MouseMove(buttonCode(e->buttons()), shiftState(e->modifiers()),
-                                           static_cast<float>(v.x()), static_cast<float>(v.y()));
+        m_window.form().scoreMouseMove(buttonCode(e->buttons()), shiftState(e->modifiers()),
+                                       static_cast<float>(v.x()), static_cast<float>(v.y()));
     });
 }
 
 void ScoreView::mousePressEvent(QMouseEvent* e) {
     const QPointF v = toView(e->position());
     m_window.run([&] {
-        m_window.form().Picture1_MouseDown(buttonCode(e->button()), shiftState(e->modifiers()),
-                                           static_cast<float>(v.x()), static_cast<float>(v.y()));
+        m_window.form().scoreMouseDown(buttonCode(e->button()), shiftState(e->modifiers()),
+                                       static_cast<float>(v.x()), static_cast<float>(v.y()));
     });
 }
 
 void ScoreView::mouseReleaseEvent(QMouseEvent* e) {
     const QPointF v = toView(e->position());
     m_window.run([&] {
-        m_window.form().Picture1_MouseUp(buttonCode(e->button()), shiftState(e->modifiers()),
-                                         static_cast<float>(v.x()), static_cast<float>(v.y()));
+        m_window.form().scoreMouseUp(buttonCode(e->button()), shiftState(e->modifiers()),
+                                     static_cast<float>(v.x()), static_cast<float>(v.y()));
     });
 }
 
@@ -437,13 +437,12 @@ void ScoreView::keyPressEvent(QKeyEvent* e) {
     const int key = virtualKey(e);
     const int padKey = padKeyOfPlace(e);
     if (key == 0 && padKey == 0) return QWidget::keyPressEvent(e);
-    m_window.run(
-        [&] { m_window.form().Picture1_KeyDown(key, shiftState(e->modifiers()), padKey); });
+    m_window.run([&] { m_window.form().scoreKeyDown(key, shiftState(e->modifiers()), padKey); });
 }
 
 // ---------------------------------------------------------------------------
 
-MainWindow::MainWindow(Song& song, Formmain::DeviceOpener openDevice, SongFolders folders,
+MainWindow::MainWindow(Song& song, MainWindowModel::DeviceOpener openDevice, SongFolders folders,
                        bool quiet)
     : m_song(song), m_ui(std::make_unique<Ui>(*this, quiet)),
       m_canvas(kViewLeft, kViewTop, kViewWidth, kViewHeight) {
@@ -452,8 +451,8 @@ MainWindow::MainWindow(Song& song, Formmain::DeviceOpener openDevice, SongFolder
     appFont.setPixelSize(13);
     QApplication::setFont(appFont);
     m_canvas.setFontFamily(family);
-    m_form = std::make_unique<Formmain>(song, m_canvas, std::move(openDevice), *m_ui,
-                                        std::move(folders));
+    m_form = std::make_unique<MainWindowModel>(song, m_canvas, std::move(openDevice), *m_ui,
+                                               std::move(folders));
     m_form->showRangeWindow = [this](double, double) {
         // The range window opens modally at the main window's left and top.
         RangeEditDialog dialog(*m_form, this);
@@ -474,7 +473,7 @@ void MainWindow::load(const std::string& commandLine) {
     // The form's size in window units, for centring it on the screen.
     m_form->width = width() * kTwipsPerPixel;
     m_form->height = height() * kTwipsPerPixel;
-    m_form->Form_Load(commandLine);
+    m_form->load(commandLine);
     buildWidgets(); // the controls made at start-up are known now
     connectFilesAndPlayback();
     layOut();
@@ -512,14 +511,14 @@ QWidget* MainWindow::containerFor(const Control& c) const {
     switch (c.container) {
     case Container::Form:
         return m_surface;
-    case Container::Picture1:
+    case Container::ScoreView:
         return m_scoreView;
-    case Container::Picture2:
-        return widgetFor("Picture2");
-    case Container::Picture3:
-        return widgetFor("Picture3");
-    case Container::Picture4:
-        return widgetFor("Picture4");
+    case Container::NotePanel:
+        return widgetFor("notePanel");
+    case Container::PositionPanel:
+        return widgetFor("positionPanel");
+    case Container::PitchBendStrip:
+        return widgetFor("pitchBendStrip");
     }
     return m_surface;
 }
@@ -531,27 +530,27 @@ QWidget* MainWindow::widgetFor(const std::string& name) const {
 }
 
 void MainWindow::buildWidgets() {
-    Formmain& f = *m_form;
+    MainWindowModel& f = *m_form;
     // Containers first, so that their children find them.
     m_scoreView = new ScoreView(*this, m_surface);
-    m_widgets[&f.Picture1] = m_scoreView;
-    for (Control* panel : {&f.Picture2, &f.Picture3}) {
+    m_widgets[&f.scoreView] = m_scoreView;
+    for (Control* panel : {&f.notePanel, &f.positionPanel}) {
         auto* frame = new QFrame(m_scoreView);
         frame->setFrameShape(QFrame::Box);
         frame->setAutoFillBackground(true);
         m_widgets[panel] = frame;
     }
-    m_widgets[&f.Picture4] = new PitchStrip(
-        f, [this](float x) { run([&] { m_form->Picture4_MouseMove(0, 0, x, 0.5f); }); }, m_surface);
+    m_widgets[&f.pitchBendStrip] = new PitchStrip(
+        f, [this](float x) { run([&] { m_form->pitchBendMouseMove(0, 0, x, 0.5f); }); }, m_surface);
 
     for (Control* cp : f.controls()) {
         Control& c = *cp;
         if (m_widgets.count(cp)) continue;
-        if (c.container == Container::Picture1 &&
+        if (c.container == Container::ScoreView &&
             (c.kind == ControlKind::Shape || c.kind == ControlKind::Line ||
              c.kind == ControlKind::Label))
             continue; // drawn by the score view over its picture
-        if (c.container == Container::Picture4 || &c == &f.Picture5) continue;
+        if (c.container == Container::PitchBendStrip || &c == &f.backgroundPictureBox) continue;
         QWidget* parent = containerFor(c);
         QWidget* w = nullptr;
         switch (c.kind) {
@@ -617,7 +616,8 @@ void MainWindow::buildWidgets() {
             connect(option, &QRadioButton::clicked, this, [this, cp, &f] {
                 run([cp, &f] {
                     if (cp->container == Container::Form)
-                        for (int i = 0; i < 3; ++i) f.Option1[i].checked = cp == &f.Option1[i];
+                        for (int i = 0; i < 3; ++i)
+                            f.accidentalOptions[i].checked = cp == &f.accidentalOptions[i];
                     else
                         cp->checked = true;
                     cp->click();
@@ -640,7 +640,7 @@ void MainWindow::buildWidgets() {
         if (w) m_widgets[cp] = w;
     }
     // The frame lies under the tool pictures.
-    if (QWidget* frame = m_widgets[&f.Shape2[0]]) frame->lower();
+    if (QWidget* frame = m_widgets[&f.toolboxFrame[0]]) frame->lower();
 }
 
 QRect MainWindow::formRect(const Control& c) const {
@@ -802,7 +802,7 @@ void MainWindow::refresh() {
         for (auto& [control, widget] : m_widgets)
             if (control->container != Container::Form) mirror(*control, widget);
         m_scoreView->showChanges();
-        if (QWidget* strip = widgetFor("Picture4")) strip->update();
+        if (QWidget* strip = widgetFor("pitchBendStrip")) strip->update();
         if (m_form->scoreFocusRequested) {
             m_form->scoreFocusRequested = false;
             m_scoreView->setFocus(Qt::OtherFocusReason);
@@ -819,7 +819,7 @@ void MainWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-    if (m_form->Form_QueryUnload())
+    if (m_form->queryClose())
         e->accept();
     else
         e->ignore();

@@ -1,11 +1,11 @@
-// The Qt main window around `Formmain`: one widget per control, placed at its
+// The Qt main window around `MainWindowModel`: one widget per control, placed at its
 // designed position and zoomed to fit; the score view draws the retained
 // canvas image and lays the moving items over it. After every handler the
 // controls are shown again from the model.
 #pragma once
 
 #include "platform/qt/QtCanvas.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <QMainWindow>
 #include <QRegion>
@@ -24,7 +24,7 @@ namespace vako {
 
 class MainWindow;
 
-// `Picture1`: the retained image, the moving items, mouse and keys in view units.
+// `scoreView`: the retained image, the moving items, mouse and keys in view units.
 class ScoreView : public QWidget {
 public:
     ScoreView(MainWindow& window, QWidget* parent);
@@ -63,10 +63,11 @@ private:
 class MainWindow : public QMainWindow {
 public:
     // Messages are shown as message boxes unless `quiet`, when they go to stderr.
-    MainWindow(Song& song, Formmain::DeviceOpener openDevice, SongFolders folders, bool quiet);
+    MainWindow(Song& song, MainWindowModel::DeviceOpener openDevice, SongFolders folders,
+               bool quiet);
     ~MainWindow() override;
 
-    Formmain& form() { return *m_form; }
+    MainWindowModel& form() { return *m_form; }
     QtCanvas& canvas() { return m_canvas; }
     ScoreView& scoreView() { return *m_scoreView; }
     // Runs the load handler with the command line and shows the model.
@@ -111,7 +112,7 @@ private:
     Song& m_song;
     std::unique_ptr<Ui> m_ui;
     QtCanvas m_canvas;
-    std::unique_ptr<Formmain> m_form;
+    std::unique_ptr<MainWindowModel> m_form;
     QWidget* m_surface = nullptr;
     ScoreView* m_scoreView = nullptr;
     std::map<Control*, QWidget*> m_widgets;

@@ -28,12 +28,12 @@ std::vector<std::string> localFiles(const QMimeData* data) {
 } // namespace
 
 void ScoreView::dragEnterEvent(QDragEnterEvent* e) {
-    if (m_window.form().picture1AcceptsDrops && !localFiles(e->mimeData()).empty())
+    if (m_window.form().scoreViewAcceptsDrops && !localFiles(e->mimeData()).empty())
         e->acceptProposedAction();
 }
 
 void ScoreView::dragMoveEvent(QDragMoveEvent* e) {
-    if (m_window.form().picture1AcceptsDrops) e->acceptProposedAction();
+    if (m_window.form().scoreViewAcceptsDrops) e->acceptProposedAction();
 }
 
 void ScoreView::dropEvent(QDropEvent* e) {
@@ -44,7 +44,7 @@ void ScoreView::dropEvent(QDropEvent* e) {
     // modal box appears.
     MainWindow* window = &m_window;
     QTimer::singleShot(0, window, [window, paths = std::move(paths)] {
-        window->run([&] { window->form().Picture1_OLEDragDrop(paths); });
+        window->run([&] { window->form().dropFiles(paths); });
     });
 }
 
@@ -56,19 +56,19 @@ void MainWindow::connectFilesAndPlayback() {
     m_playTimer->setTimerType(Qt::PreciseTimer);
     connect(m_playTimer, &QTimer::timeout, this, [this] { playbackTimeout(); });
 
-    if (QAction* action = m_actions[&m_form->MIDI出力]) {
+    if (QAction* action = m_actions[&m_form->deviceMenu]) {
         if (QMenu* menu = action->menu()) {
             connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillDeviceMenu(menu); });
             // Qt leaves a menu without entries closed: one placeholder until it opens.
-            menu->addAction(QString::fromStdString(m_form->MIDI出力.caption))->setEnabled(false);
+            menu->addAction(QString::fromStdString(m_form->deviceMenu.caption))->setEnabled(false);
         }
     }
 }
 
 void MainWindow::fillDeviceMenu(QMenu* menu) {
-    run([this] { m_form->MIDI出力_Open(); });
+    run([this] { m_form->openDeviceMenu(); });
     menu->clear();
-    for (MenuItem* item : m_form->MIDI出力.children) {
+    for (MenuItem* item : m_form->deviceMenu.children) {
         QAction* a = menu->addAction(QString::fromStdString(item->caption));
         a->setCheckable(true);
         a->setChecked(item->checked);
@@ -94,12 +94,12 @@ void MainWindow::playbackTimeout() {
         m_scoreView->setFocus();
     }
     if (controlsChanged) {
-        m_shownCursorX = m_form->Line1.x1;
+        m_shownCursorX = m_form->playCursor.x1;
         refresh(); // arms the timer again
         return;
     }
     // Only the play cursor moved: repaint the strips it left and entered.
-    const double x = m_form->Line1.x1;
+    const double x = m_form->playCursor.x1;
     if (x != m_shownCursorX) {
         for (double at : {m_shownCursorX, x}) {
             const QPointF top = m_scoreView->toWidget(at, kViewTop);

@@ -1,6 +1,6 @@
 #include "app/RangeEditDialog.h"
 
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -49,15 +49,14 @@ protected:
     }
     void resizeEvent(QResizeEvent*) override {
         m_dialog.m_canvas.resize(width(), height(), devicePixelRatioF());
-        m_dialog.m_form.Command1_Click();
+        m_dialog.m_form.redrawClicked();
         update();
     }
     void mousePressEvent(QMouseEvent* e) override {
-        const int button = e->button() == Qt::LeftButton    ? Form2::kLeftButton
-                           : e->button() == Qt::RightButton ? Form2::kRightButton
+        const int button = e->button() == Qt::LeftButton    ? RangeWindowModel::kLeftButton
+                           : e->button() == Qt::RightButton ? RangeWindowModel::kRightButton
                                                             : 4;
-        m_dialog.m_form.Picture1_MouseDown(button,
-                                           e->position().x() * m_dialog.stripUnitsPerPixel());
+        m_dialog.m_form.stripMouseDown(button, e->position().x() * m_dialog.stripUnitsPerPixel());
         m_dialog.refresh();
     }
 
@@ -65,16 +64,16 @@ private:
     RangeEditDialog& m_dialog;
 };
 
-RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
-    : QDialog(parent),
-      m_canvas(Form2::kStripLeft, Form2::kStripTop, Form2::kStripWidth, Form2::kStripHeight),
-      m_form(main.song, m_canvas, main, main.folders, [&main] { main.やり直し.enabled = true; }) {
+RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
+    : QDialog(parent), m_canvas(RangeWindowModel::kStripLeft, RangeWindowModel::kStripTop,
+                                RangeWindowModel::kStripWidth, RangeWindowModel::kStripHeight),
+      m_form(main.song, m_canvas, main, main.folders, [&main] { main.undoMenu.enabled = true; }) {
     setModal(true);
     // Bar numbers in a small face: the strip is 576 steps wide.
     m_canvas.setFontSize(4.5);
     setWindowTitle(text(m_form.caption));
     setFixedSize(760, 600);
-    const auto& texts = Form2::designTexts();
+    const auto& texts = RangeWindowModel::designTexts();
 
     auto* guide1 = new QLabel(text(texts[6]), this);
     place(guide1, 20, 8, 720, 22);
@@ -87,19 +86,19 @@ RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
     place(m_hscroll1, 20, 58 + kStripHeightPx, kStripWidthPx, 18);
     connect(m_hscroll1, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_refreshing) return;
-        m_form.setHScroll1(v);
+        m_form.setFirstBarOnStrip(v);
         refresh();
     });
 
-    m_label3[1] = new QLabel(this);
-    place(m_label3[1], 20, 236, 420, 24);
+    m_readOuts[1] = new QLabel(this);
+    place(m_readOuts[1], 20, 236, 420, 24);
     m_vscroll1 = new QScrollBar(Qt::Horizontal, this);
-    m_label1 = new QLabel(this);
-    place(m_label1, 460, 236, 120, 24);
+    m_partLabel = new QLabel(this);
+    place(m_partLabel, 460, 236, 120, 24);
     place(m_vscroll1, 580, 240, 160, 18);
     connect(m_vscroll1, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_refreshing) return;
-        m_form.setVScroll1(v);
+        m_form.setSourcePart(v);
         refresh();
     });
 
@@ -107,46 +106,46 @@ RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
     int y = 276;
     const int rowHeight = 44;
     for (int k = 0; k < 6; ++k) {
-        m_run[k] = new QPushButton(text(m_form.Command3[k]), this);
+        m_run[k] = new QPushButton(text(m_form.runButtons[k]), this);
         place(m_run[k], 20, y + k * rowHeight, 64, 30);
         connect(m_run[k], &QPushButton::clicked, this, [this, k] {
-            m_form.Command3_Click(k);
+            m_form.applyOperation(k);
             refresh();
         });
     }
     // Shift: the amount in steps, with its scroll bar.
-    m_label3[2] = new QLabel(this);
-    m_label3[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    textWithGaps(texts[1], 100, y, {m_label3[2]});
+    m_readOuts[2] = new QLabel(this);
+    m_readOuts[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textWithGaps(texts[1], 100, y, {m_readOuts[2]});
     m_hscroll4 = new QScrollBar(Qt::Horizontal, this);
     place(m_hscroll4, 560, y + 6, 180, 18);
     connect(m_hscroll4, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_refreshing) return;
-        m_form.setHScroll4(v);
+        m_form.setShiftSteps(v);
         refresh();
     });
     // Copy: to which part, from which bar.
-    m_combo1 = new QComboBox(this);
-    m_label3[3] = new QLabel(this);
-    m_label3[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    textWithGaps(texts[0], 100, y + rowHeight, {m_combo1, m_label3[3]});
+    m_targetPartList = new QComboBox(this);
+    m_readOuts[3] = new QLabel(this);
+    m_readOuts[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textWithGaps(texts[0], 100, y + rowHeight, {m_targetPartList, m_readOuts[3]});
     m_hscroll3 = new QScrollBar(Qt::Horizontal, this);
     place(m_hscroll3, 560, y + rowHeight + 6, 180, 18);
     connect(m_hscroll3, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_refreshing) return;
-        m_form.setHScroll3(v);
+        m_form.setCopyTargetBar(v);
         refresh();
     });
-    connect(m_combo1, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (!m_refreshing) m_form.setCombo1(i);
+    connect(m_targetPartList, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setTargetPart(i);
     });
     // Delete.
     textWithGaps(texts[2], 100, y + 2 * rowHeight, {});
     // One pitch class a semitone up or down.
-    m_combo2 = new QComboBox(this);
-    textWithGaps(texts[3], 100, y + 3 * rowHeight, {m_combo2});
-    connect(m_combo2, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (!m_refreshing) m_form.setCombo2(i);
+    m_pitchClassList = new QComboBox(this);
+    textWithGaps(texts[3], 100, y + 3 * rowHeight, {m_pitchClassList});
+    connect(m_pitchClassList, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setPitchClass(i);
     });
     m_option2[0] = new QRadioButton(QStringLiteral("半音上げる"), this);
     m_option2[1] = new QRadioButton(QStringLiteral("半音下げる"), this);
@@ -154,34 +153,34 @@ RangeEditDialog::RangeEditDialog(Formmain& main, QWidget* parent)
     place(m_option2[1], 540, y + 3 * rowHeight + 2, 120, 26);
     for (int i = 0; i < 2; ++i)
         connect(m_option2[i], &QRadioButton::clicked, this, [this, i] {
-            m_form.setOption2(i);
+            m_form.setSemitoneDirection(i);
             refresh();
         });
     // Strength and balance.
-    m_combo3 = new QComboBox(this);
-    textWithGaps(texts[4], 100, y + 4 * rowHeight, {m_combo3});
-    connect(m_combo3, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (!m_refreshing) m_form.setCombo3(i);
+    m_strengthList = new QComboBox(this);
+    textWithGaps(texts[4], 100, y + 4 * rowHeight, {m_strengthList});
+    connect(m_strengthList, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setStrength(i);
     });
-    m_combo4 = new QComboBox(this);
-    textWithGaps(texts[5], 100, y + 5 * rowHeight, {m_combo4});
-    connect(m_combo4, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (!m_refreshing) m_form.setCombo4(i);
+    m_balanceList = new QComboBox(this);
+    textWithGaps(texts[5], 100, y + 5 * rowHeight, {m_balanceList});
+    connect(m_balanceList, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_refreshing) m_form.setBalance(i);
     });
 
-    m_command1 = new QPushButton(text(m_form.Command1), this);
-    place(m_command1, 640, 8, 100, 28);
-    connect(m_command1, &QPushButton::clicked, this, [this] {
-        m_form.Command1_Click();
+    m_redrawButton = new QPushButton(text(m_form.redrawButton), this);
+    place(m_redrawButton, 640, 8, 100, 28);
+    connect(m_redrawButton, &QPushButton::clicked, this, [this] {
+        m_form.redrawClicked();
         refresh();
     });
 
-    m_form.Form_Load();
+    m_form.load();
     refresh();
 }
 
 double RangeEditDialog::stripUnitsPerPixel() const {
-    return Form2::kStripWidth / std::max(1, m_strip->width());
+    return RangeWindowModel::kStripWidth / std::max(1, m_strip->width());
 }
 
 void RangeEditDialog::place(QWidget* w, int x, int y, int width, int height) {
@@ -231,19 +230,19 @@ QWidget* RangeEditDialog::textWithGaps(const std::string& s, int x, int y,
 void RangeEditDialog::refresh() {
     m_refreshing = true;
     setWindowTitle(text(m_form.caption));
-    mirror(m_vscroll1, m_form.VScroll1);
-    mirror(m_hscroll1, m_form.HScroll1);
-    mirror(m_hscroll3, m_form.HScroll3);
-    mirror(m_hscroll4, m_form.HScroll4);
-    fill(m_combo1, m_form.Combo1);
-    fill(m_combo2, m_form.Combo2);
-    fill(m_combo3, m_form.Combo3);
-    fill(m_combo4, m_form.Combo4);
-    m_option2[0]->setChecked(m_form.Option2[0]);
-    m_option2[1]->setChecked(m_form.Option2[1]);
-    m_label1->setText(text(m_form.Label1));
-    for (int i = 1; i < 4; ++i) m_label3[i]->setText(text(m_form.Label3[i]));
-    m_command1->setText(text(m_form.Command1));
+    mirror(m_vscroll1, m_form.sourcePartScroll);
+    mirror(m_hscroll1, m_form.stripScroll);
+    mirror(m_hscroll3, m_form.copyTargetScroll);
+    mirror(m_hscroll4, m_form.shiftScroll);
+    fill(m_targetPartList, m_form.targetPartList);
+    fill(m_pitchClassList, m_form.pitchClassList);
+    fill(m_strengthList, m_form.strengthList);
+    fill(m_balanceList, m_form.balanceList);
+    m_option2[0]->setChecked(m_form.semitoneDirection[0]);
+    m_option2[1]->setChecked(m_form.semitoneDirection[1]);
+    m_partLabel->setText(text(m_form.partLabel));
+    for (int i = 1; i < 4; ++i) m_readOuts[i]->setText(text(m_form.readOuts[i]));
+    m_redrawButton->setText(text(m_form.redrawButton));
     m_strip->update();
     m_refreshing = false;
 }

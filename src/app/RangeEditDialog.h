@@ -1,11 +1,11 @@
-// `Form2` on screen: the modal "編集補助" window over its model. The strip is
+// `RangeWindowModel` on screen: the modal "編集補助" window over its model. The strip is
 // drawn into a retained image through the same canvas as the score view; every
 // control forwards to the model and the whole window is shown from the model
 // again after each handler.
 #pragma once
 
 #include "platform/qt/QtCanvas.h"
-#include "rangeedit/Form2.h"
+#include "rangeedit/RangeWindowModel.h"
 
 #include <QDialog>
 
@@ -19,13 +19,13 @@ class QScrollBar;
 
 namespace vako {
 
-class Formmain;
+class MainWindowModel;
 
 class RangeEditDialog : public QDialog {
 public:
-    RangeEditDialog(Formmain& main, QWidget* parent);
+    RangeEditDialog(MainWindowModel& main, QWidget* parent);
 
-    Form2& form() { return m_form; }
+    RangeWindowModel& form() { return m_form; }
     QtCanvas& strip() { return m_canvas; }
     QWidget* stripWidget() const { return m_strip; }
     QPushButton* runButton(int operation) const { return m_run[operation]; }
@@ -42,17 +42,18 @@ private:
                           std::initializer_list<QWidget*> inGaps);
 
     QtCanvas m_canvas;
-    Form2 m_form;
+    RangeWindowModel m_form;
     bool m_refreshing = false;
     QWidget* m_strip = nullptr;
     QScrollBar *m_vscroll1 = nullptr, *m_hscroll1 = nullptr, *m_hscroll3 = nullptr,
                *m_hscroll4 = nullptr;
-    QComboBox *m_combo1 = nullptr, *m_combo2 = nullptr, *m_combo3 = nullptr, *m_combo4 = nullptr;
+    QComboBox *m_targetPartList = nullptr, *m_pitchClassList = nullptr, *m_strengthList = nullptr,
+              *m_balanceList = nullptr;
     std::array<QRadioButton*, 2> m_option2{};
-    QLabel* m_label1 = nullptr;
-    std::array<QLabel*, 4> m_label3{};
+    QLabel* m_partLabel = nullptr;
+    std::array<QLabel*, 4> m_readOuts{};
     std::array<QPushButton*, 6> m_run{};
-    QPushButton* m_command1 = nullptr;
+    QPushButton* m_redrawButton = nullptr;
 };
 
 } // namespace vako

@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
     vako::Song song;
     const bool quiet = !screenshot.empty();
     vako::MainWindow window(song,
-                            quiet ? vako::Formmain::DeviceOpener([] {
+                            quiet ? vako::MainWindowModel::DeviceOpener([] {
                                 vako::MidiStartup silent;
                                 silent.device = std::make_unique<vako::NullMidiOut>();
                                 return silent;
                             })
-                                  : vako::Formmain::DeviceOpener(openDevice),
+                                  : vako::MainWindowModel::DeviceOpener(openDevice),
                             vako::SongFolders::fromEnvironment(), quiet);
     // The designed size, zoomed to the screen: about 1:1 on 1366 x 768, larger
     // on bigger screens (the controls scale with the window).

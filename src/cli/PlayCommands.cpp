@@ -5,7 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/MidiDevices.h"
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 
 #ifdef VAKO_HAVE_FLUIDSYNTH
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
@@ -64,8 +64,8 @@ public:
     int page() const override { return m_page; }
     void moveCursorLine(int) override {
         if (!m_playback || !m_playback->isPlaying()) return;
-        const int32_t pos = m_playback->state().varPlayPos;
-        const int stepsPerBar = std::max(1, m_song.bytQuartersPerBar * 12);
+        const int32_t pos = m_playback->state().playPosition;
+        const int stepsPerBar = std::max(1, m_song.quartersPerBar * 12);
         if (pos < 1 || (pos - 1) % stepsPerBar != 0) return;
         std::fprintf(stderr, "bar %d  page %d  position %d  tempo %s%s",
                      (pos - 1) / stepsPerBar + 1, m_page + 1, pos, m_song.tempoText.c_str(),
@@ -102,7 +102,7 @@ public:
 
 bool openSong(Song& song, const std::string& path) {
     MessageHost host;
-    switch (OpenF(song, path, host)) {
+    switch (openFile(song, path, host)) {
     case OpenStatus::Loaded:
         return true;
     case OpenStatus::Picture:

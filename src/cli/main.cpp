@@ -5,7 +5,7 @@
 #include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
 #include <cstdio>
@@ -108,10 +108,9 @@ int info(const std::string& in) {
     Song song;
     if (!openSong(song, in)) return kExitFailed;
     const int32_t lastPos = song.lastNotePos();
-    std::cout << "{\"notes\":" << song.noteCount() << ",\"ccs\":" << song.varCCCount
-              << ",\"tempo\":" << song.udtCCs[1].lngValue
-              << ",\"divisions\":" << int{song.bytDivisions}
-              << ",\"quartersPerBar\":" << int{song.bytQuartersPerBar}
+    std::cout << "{\"notes\":" << song.noteCount() << ",\"ccs\":" << song.changeCount
+              << ",\"tempo\":" << song.changes[1].value << ",\"divisions\":" << int{song.grid}
+              << ",\"quartersPerBar\":" << int{song.quartersPerBar}
               << ",\"copyright\":" << jsonString(song.copyrightText)
               << ",\"name\":" << jsonString(song.sequenceNameText)
               << ",\"pages\":" << lastPos / kStepsPerPage + 1 << ",\"lastPos\":" << lastPos

@@ -31,55 +31,55 @@ CCValue encodeCCValue(int entry, int64_t v, int part) {
     return out;
 }
 
-int64_t shownCCValue(const CCRec& cc) {
-    switch (cc.bytType) {
+int64_t shownCCValue(const ControlChange& cc) {
+    switch (cc.kind) {
     case kInstrumentChange:
-        return cc.lngValue / 16 + 1;
+        return cc.value / 16 + 1;
     case kVolumeChange:
-        return cc.lngValue / 16;
+        return cc.value / 16;
     default:
-        return cc.lngValue;
+        return cc.value;
     }
 }
 
 void keepCCEndMarker(Song& song) {
-    const int32_t m = std::max(song.varCCCount, 1);
-    ensureCCRoom(song.udtCCs, m + 1);
-    song.udtCCs[m + 1] = CCRec{kEndMarkerPos, 0, 0};
+    const int32_t m = std::max(song.changeCount, 1);
+    ensureChangeRoom(song.changes, m + 1);
+    song.changes[m + 1] = ControlChange{kEndMarkerPos, 0, 0};
 }
 
 int32_t ccInsertionIndex(const Song& song, int32_t pos) {
-    if (song.udtCCs.size() < 3) return 2;
+    if (song.changes.size() < 3) return 2;
     const int32_t m =
-        std::clamp<int32_t>(song.varCCCount, 1, static_cast<int32_t>(song.udtCCs.size()) - 1);
+        std::clamp<int32_t>(song.changeCount, 1, static_cast<int32_t>(song.changes.size()) - 1);
     // Records 2..M are in position order; record 1 stays first.
-    const auto begin = song.udtCCs.begin() + 2;
-    const auto end = song.udtCCs.begin() + m + 1;
-    const auto at =
-        std::lower_bound(begin, end, pos, [](const CCRec& r, int32_t p) { return r.lngPos < p; });
-    return static_cast<int32_t>(at - song.udtCCs.begin());
+    const auto begin = song.changes.begin() + 2;
+    const auto end = song.changes.begin() + m + 1;
+    const auto at = std::lower_bound(
+        begin, end, pos, [](const ControlChange& r, int32_t p) { return r.position < p; });
+    return static_cast<int32_t>(at - song.changes.begin());
 }
 
-int32_t insertCC(Song& song, const CCRec& cc) {
+int32_t insertCC(Song& song, const ControlChange& cc) {
     keepCCEndMarker(song);
-    const int32_t m = song.varCCCount;
-    const int32_t k = ccInsertionIndex(song, cc.lngPos);
-    ensureCCRoom(song.udtCCs, m + 2);
-    std::move_backward(song.udtCCs.begin() + k, song.udtCCs.begin() + m + 2,
-                       song.udtCCs.begin() + m + 3);
-    song.udtCCs[k] = cc;
-    song.varCCCount += 1;
+    const int32_t m = song.changeCount;
+    const int32_t k = ccInsertionIndex(song, cc.position);
+    ensureChangeRoom(song.changes, m + 2);
+    std::move_backward(song.changes.begin() + k, song.changes.begin() + m + 2,
+                       song.changes.begin() + m + 3);
+    song.changes[k] = cc;
+    song.changeCount += 1;
     keepCCEndMarker(song);
     return k;
 }
 
 bool deleteCC(Song& song, int32_t index) {
-    const int32_t m = song.varCCCount;
-    if (index < 2 || index > m || static_cast<size_t>(index) >= song.udtCCs.size()) return false;
+    const int32_t m = song.changeCount;
+    if (index < 2 || index > m || static_cast<size_t>(index) >= song.changes.size()) return false;
     keepCCEndMarker(song);
-    std::move(song.udtCCs.begin() + index + 1, song.udtCCs.begin() + m + 2,
-              song.udtCCs.begin() + index);
-    song.varCCCount -= 1;
+    std::move(song.changes.begin() + index + 1, song.changes.begin() + m + 2,
+              song.changes.begin() + index);
+    song.changeCount -= 1;
     keepCCEndMarker(song);
     return true;
 }

@@ -1,4 +1,4 @@
-// Tempo, instrument and volume changes at positions of the song (`udtCCs`),
+// Tempo, instrument and volume changes at positions of the song (`changes`),
 // as the position panel sets, changes and deletes them. Records 1..M are in
 // position order; record 1 is the start tempo and record M + 1 the end marker
 // at 2^30, which every edit here keeps in place.
@@ -19,10 +19,10 @@ inline const std::string kInstrumentIs1To128 = "楽器は1～128の数字です�
 inline const std::string kVolumeIs0To6 = "ボリュームは0～6の数字です。";
 } // namespace msg
 
-// The entries of the panel's list `Combo4`.
+// The entries of the panel's list `changeKindList`.
 enum CCEntry { kEntryTempo = 0, kEntryInstrument = 1, kEntryVolume = 2 };
 
-// `lngValue` for the number `v` typed for `entry` on a band showing `part`,
+// `value` for the number `v` typed for `entry` on a band showing `part`,
 // or the message that tells the valid range.
 struct CCValue {
     std::optional<int32_t> value;
@@ -32,7 +32,7 @@ CCValue encodeCCValue(int entry, int64_t v, int part);
 
 // The number the panel shows for a record: the tempo, the instrument 1-128,
 // the volume step.
-int64_t shownCCValue(const CCRec& cc);
+int64_t shownCCValue(const ControlChange& cc);
 
 // Index a new record at `pos` takes: after every record with a smaller
 // position, before those at the same one; never before record 1.
@@ -40,7 +40,7 @@ int32_t ccInsertionIndex(const Song& song, int32_t pos);
 
 // Inserts `cc` at its index (records behind it and the end marker move up).
 // Returns the index.
-int32_t insertCC(Song& song, const CCRec& cc);
+int32_t insertCC(Song& song, const ControlChange& cc);
 
 // Removes record `index` (2..M): the records behind it and the end marker move
 // down. False, and nothing changes, for the start tempo or an index outside.

@@ -1,4 +1,4 @@
-// Finding, inserting and removing notes of `udtNotes`. Notes 1..N are
+// Finding, inserting and removing notes of `notes`. Notes 1..N are
 // normally in position order, so the notes at one position form one run that
 // a binary search finds. A song loaded with its notes in another order is
 // searched note by note instead, with the same results.
@@ -35,19 +35,19 @@ int32_t insertionIndex(const Song& song, int32_t pos, int note);
 
 // Inserts the notes of `chord` as new notes at `pos` (length `len`, part
 // `part`, velocity 120, centre balance): the root at its insertion index and
-// the chord tones directly behind it. Leaves room for varNoteCountX2 + 10
+// the chord tones directly behind it. Leaves room for twiceNoteCount + 10
 // records after index 0. Returns the root's index, 0 for an empty chord.
 int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t len, int part);
 
 // Removes note `index` (1..N): every later note moves one place down; room for
-// varNoteCountX2 + 10 records is kept. False, and nothing changes, for an
+// twiceNoteCount + 10 records is kept. False, and nothing changes, for an
 // index outside 1..N.
 bool deleteNote(Song& song, int32_t index);
 
 // True when 1 <= index <= N and the record exists.
 bool isNoteIndex(const Song& song, int32_t index);
 
-// The size the editor gives the note array: indices 0..varNoteCountX2 + 10.
+// The size the editor gives the note array: indices 0..twiceNoteCount + 10.
 void keepEditingRoom(Song& song);
 
 } // namespace vako

@@ -22,9 +22,9 @@ int32_t roundHalfEven(double v) {
     return static_cast<int32_t>(r);
 }
 
-ScoreCursor ComputeCursor(float X, float Y, int bytDivisions, int bytQuartersPerBar, int intPage) {
+ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int page) {
     ScoreCursor c;
-    const int32_t g = bytDivisions > 0 ? bytDivisions : 15;
+    const int32_t g = grid > 0 ? grid : 15;
     const int32_t x0 = roundHalfEven(X);
     c.snapX = (x0 / g) * g; // truncates toward zero
     if (g == 30 || g == 60) c.snapX += 30;
@@ -36,8 +36,8 @@ ScoreCursor ComputeCursor(float X, float Y, int bytDivisions, int bytQuartersPer
     c.row = 5 + ((-c.snapY) / 10) % 60;
     c.naturalNote = naturalNoteOfRow(c.row);
 
-    const int32_t q = bytQuartersPerBar > 0 ? bytQuartersPerBar : 4;
-    c.pos = int64_t{intPage} * kStepsPerPage + c.snapX / 5 - 18;
+    const int32_t q = quartersPerBar > 0 ? quartersPerBar : 4;
+    c.pos = int64_t{page} * kStepsPerPage + c.snapX / 5 - 18;
     const int32_t d = (c.snapX - 93) / 5;
     c.barInPage = d / (12 * q) + 1;
     c.stepInBar = d % (12 * q) + 1;
@@ -45,7 +45,7 @@ ScoreCursor ComputeCursor(float X, float Y, int bytDivisions, int bytQuartersPer
 }
 
 ScoreCursor ComputeCursor(float X, float Y, const Song& song, const ViewState& view) {
-    return ComputeCursor(X, Y, song.bytDivisions, song.bytQuartersPerBar, view.intPage);
+    return ComputeCursor(X, Y, song.grid, song.quartersPerBar, view.page);
 }
 
 bool isBlackKey(int note) {

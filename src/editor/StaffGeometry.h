@@ -25,9 +25,8 @@ struct ScoreCursor {
     // False above the upper band (snapY -1207 and less): no part belongs to the point.
     bool hasBand() const { return staff == 0 || staff == 1; }
     // The position as note placement and hit tests compute it.
-    int64_t placedPos(int intPage, int bytQuartersPerBar) const {
-        return int64_t{intPage} * kStepsPerPage + (barInPage - 1) * 12 * bytQuartersPerBar +
-               stepInBar;
+    int64_t placedPos(int page, int quartersPerBar) const {
+        return int64_t{page} * kStepsPerPage + (barInPage - 1) * 12 * quartersPerBar + stepInBar;
     }
 };
 
@@ -38,7 +37,7 @@ constexpr int64_t kLastSongPos = INT32_MAX;
 
 // Snaps a mouse point (view units) to the grid. Reads the grid, the meter and
 // the page only.
-ScoreCursor ComputeCursor(float X, float Y, int bytDivisions, int bytQuartersPerBar, int intPage);
+ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int page);
 ScoreCursor ComputeCursor(float X, float Y, const Song& song, const ViewState& view);
 
 // True for note numbers of black keys; they are shown as sharps of the white

@@ -37,7 +37,7 @@ void putVariableLength(std::string& out, uint32_t value) {
     putByte(out, value & 0x7F);
 }
 
-// The track of the export: `bytMidiData` with the per-channel controller
+// The track of the export: its bytes with the per-channel controller
 // state it has written so far.
 class TrackBuilder {
 public:
@@ -54,8 +54,8 @@ private:
     void writeOpening();
     void putText(int metaType, const std::string& utf8);
     // The bytes entry e stands for, after its delta; empty when it stands for none.
-    void eventBytes(const NoteRec& e, std::string& out);
-    void noteOnBytes(const NoteRec& e, std::string& out);
+    void eventBytes(const Note& e, std::string& out);
+    void noteOnBytes(const Note& e, std::string& out);
     // The key written for a stored note: shifted except on the percussion part.
     int64_t keyOf(int part, int note) const {
         return part == kPercussionPart ? note : int64_t{note} - m_pitchShift;
@@ -63,10 +63,9 @@ private:
 
     Song& m_song;
     int m_pitchShift;
-    std::string m_data; // bytMidiData; its size is lngMidiPos
-    std::array<uint8_t, kPartCount>
-        m_modState{}; // bytModState: modulation last written per channel
-    std::array<uint8_t, kPartCount> m_panState{}; // bytPanState: balance last written per channel
+    std::string m_data;                           // the track's bytes so far
+    std::array<uint8_t, kPartCount> m_modState{}; // modulation last written per channel
+    std::array<uint8_t, kPartCount> m_panState{}; // balance last written per channel
     bool m_faulted = false;
     int64_t m_notesLeftOut = 0; // note-ons whose shifted key lies outside 0..127
 };
@@ -90,43 +89,43 @@ void TrackBuilder::writeOpening() {
         putByte(m_data, 0x00);
         putByte(m_data, 0xB0 + c);
         putByte(m_data, 7);
-        putByte(m_data, dataByte(int64_t{m_song.intPartVolume[c]} * 20));
+        putByte(m_data, dataByte(int64_t{m_song.partVolumes[c]} * 20));
     }
     for (int c = 0; c < kPartCount; ++c) {
-        if (m_song.bytPartInstrument[c] == 0) continue;
+        if (m_song.partPrograms[c] == 0) continue;
         putByte(m_data, 0x00);
         putByte(m_data, 0xC0 + c);
-        putByte(m_data, dataByte(m_song.bytPartInstrument[c]));
+        putByte(m_data, dataByte(m_song.partPrograms[c]));
     }
 }
 
-void TrackBuilder::noteOnBytes(const NoteRec& e, std::string& out) {
-    const int ch = e.bytPart;
-    const int64_t key = keyOf(ch, e.bytNote);
+void TrackBuilder::noteOnBytes(const Note& e, std::string& out) {
+    const int ch = e.part;
+    const int64_t key = keyOf(ch, e.key);
     if (key < 0 || key > 127) { // left out, as its note-off is
         ++m_notesLeftOut;
         return;
     }
     // Each controller written in front of a note-on is followed by a one-tick
     // delta: it delays this note-on and everything after it by one tick.
-    if (e.bytModulation != m_modState[ch]) {
-        for (int b : {0xB0 + ch, 0x01, dataByte(e.bytModulation), 0x01}) putByte(out, b);
-        m_modState[ch] = e.bytModulation;
+    if (e.modulation != m_modState[ch]) {
+        for (int b : {0xB0 + ch, 0x01, dataByte(e.modulation), 0x01}) putByte(out, b);
+        m_modState[ch] = e.modulation;
     }
-    if (e.bytPan != m_panState[ch]) {
+    if (e.pan != m_panState[ch]) {
         // Balance 0..128 with 128 written as 127.
-        for (int b : {0xB0 + ch, 0x0A, dataByte(e.bytPan - e.bytPan / 128), 0x01}) putByte(out, b);
-        m_panState[ch] = e.bytPan;
+        for (int b : {0xB0 + ch, 0x0A, dataByte(e.pan - e.pan / 128), 0x01}) putByte(out, b);
+        m_panState[ch] = e.pan;
     }
     putByte(out, 0x90 + ch);
     putByte(out, static_cast<int>(key));
-    putByte(out, dataByte(e.bytVelocity));
+    putByte(out, dataByte(e.velocity));
 }
 
-void TrackBuilder::eventBytes(const NoteRec& e, std::string& out) {
-    if (e.bytNote == kControlChangeEvent) {
-        const int64_t value = e.lngLen;
-        switch (e.bytVelocity) {
+void TrackBuilder::eventBytes(const Note& e, std::string& out) {
+    if (e.key == kControlChangeEvent) {
+        const int64_t value = e.length;
+        switch (e.velocity) {
         case kTempoChange: {
             // Microseconds per quarter note in three bytes: 4..60000000 beats
             // per minute; a tempo of 0 (or one that would give 0) is no tempo.
@@ -162,14 +161,14 @@ void TrackBuilder::eventBytes(const NoteRec& e, std::string& out) {
             return;
         }
     }
-    if (e.bytPart >= kPartCount) {
+    if (e.part >= kPartCount) {
         m_faulted = true; // no channel and no controller state for it
         return;
     }
-    if (e.bytNote >= kNoteOffBase) {
-        const int64_t key = keyOf(e.bytPart, e.bytNote - kNoteOffBase);
+    if (e.key >= kNoteOffBase) {
+        const int64_t key = keyOf(e.part, e.key - kNoteOffBase);
         if (key < 0 || key > 127) return; // left out, as its note-on is
-        putByte(out, 0x80 + e.bytPart);
+        putByte(out, 0x80 + e.part);
         putByte(out, static_cast<int>(key));
         putByte(out, 0x00);
         return;
@@ -178,7 +177,7 @@ void TrackBuilder::eventBytes(const NoteRec& e, std::string& out) {
 }
 
 std::string TrackBuilder::build(int64_t eventCount) {
-    const std::vector<NoteRec>& events = m_song.udtWorkNotes;
+    const std::vector<Note>& events = m_song.workNotes;
     m_data.clear();
     m_data.reserve(kHeaderBlockSize + static_cast<size_t>(eventCount) * 5 + 512);
     // The header block goes in front, its track length filled in at the end,
@@ -191,22 +190,22 @@ std::string TrackBuilder::build(int64_t eventCount) {
 
     // Deltas count from the position of the last entry written: entry 0 holds
     // position 0, and an entry that writes nothing leaves its gap to the next.
-    int64_t lastPos = events[0].lngPos;
+    int64_t lastPos = events[0].position;
     std::string bytes;
     for (int64_t i = 1; i <= eventCount; ++i) {
-        const NoteRec& e = events[i];
+        const Note& e = events[i];
         bytes.clear();
         // The controller state is only taken over once the event is written.
         const auto modState = m_modState, panState = m_panState;
         eventBytes(e, bytes);
         if (bytes.empty()) continue;
-        if (!音の長さ変換(m_data, e.lngPos - lastPos)) {
+        if (!appendDeltaTime(m_data, e.position - lastPos)) {
             m_faulted = true;
             m_modState = modState, m_panState = panState;
             continue;
         }
         m_data += bytes;
-        lastPos = e.lngPos;
+        lastPos = e.position;
     }
     for (int b : {0x00, 0xFF, 0x2F, 0x00}) putByte(m_data, b);
     const auto length = static_cast<uint32_t>(m_data.size() - kHeaderBlockSize);
@@ -229,7 +228,7 @@ bool isExportTempoValid(std::string_view tempoText) {
     return tempo >= kLowestTempo && tempo <= kHighestTempo;
 }
 
-bool 音の長さ変換(std::string& track, int64_t steps) {
+bool appendDeltaTime(std::string& track, int64_t steps) {
     if (steps == 0) {
         putByte(track, 0x00);
         return true;
@@ -241,16 +240,16 @@ bool 音の長さ変換(std::string& track, int64_t steps) {
 
 int64_t buildExportEvents(Song& song) {
     const int64_t ccCount =
-        std::clamp<int64_t>(song.varCCCount, 0, int64_t(song.udtCCs.size()) - 1);
+        std::clamp<int64_t>(song.changeCount, 0, int64_t(song.changes.size()) - 1);
     BuildNoteEvents(song, ccCount + 1);
-    const int64_t noteEvents = static_cast<int64_t>(song.udtWorkNotes.size()) - ccCount - 2;
+    const int64_t noteEvents = static_cast<int64_t>(song.workNotes.size()) - ccCount - 2;
     for (int64_t i = 1; i <= ccCount; ++i) {
-        const CCRec& cc = song.udtCCs[i];
-        NoteRec& e = song.udtWorkNotes[noteEvents + i];
-        e.lngPos = cc.lngPos;
-        e.bytNote = kControlChangeEvent;
-        e.lngLen = cc.lngValue;
-        e.bytVelocity = cc.bytType;
+        const ControlChange& cc = song.changes[i];
+        Note& e = song.workNotes[noteEvents + i];
+        e.position = cc.position;
+        e.key = kControlChangeEvent;
+        e.length = cc.value;
+        e.velocity = cc.kind;
     }
     return noteEvents + ccCount;
 }
@@ -270,7 +269,7 @@ std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& repo
     TrackBuilder builder(song, pitchShift);
     std::string image = builder.build(eventCount);
     // The event list is scratch of this export; a large song would keep it.
-    std::vector<NoteRec>().swap(song.udtWorkNotes);
+    std::vector<Note>().swap(song.workNotes);
     report.faulted = builder.faulted();
     report.notesLeftOut = builder.notesLeftOut();
     return image;

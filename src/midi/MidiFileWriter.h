@@ -25,15 +25,15 @@ inline const std::string kExportNameTitle = "新規保存";
 // 600 inclusive (a fraction is allowed; 600.5 is too fast).
 bool isExportTempoValid(std::string_view tempoText);
 
-// `音の長さ変換`: appends the delta time of `steps` song steps (steps * 40 ticks)
+// `appendDeltaTime`: appends the delta time of `steps` song steps (steps * 40 ticks)
 // as a variable-length quantity of 1 to 4 bytes. 0 steps give the single byte
 // 00. False, and nothing appended, for a negative gap or one of 2^28 ticks or
 // more (6710887 steps), which no delta can hold.
-bool 音の長さ変換(std::string& track, int64_t steps);
+bool appendDeltaTime(std::string& track, int64_t steps);
 
-// The export's event list: song.udtWorkNotes holds entry 0 (position 0), the
+// The export's event list: song.workNotes holds entry 0 (position 0), the
 // note-ons 1..N, the note-offs N+1..2N, the control changes 2N+1..2N+M
-// (bytNote 250, lngLen = value, bytVelocity = type) and one zero entry. Not
+// (key 250, length = value, velocity = type) and one zero entry. Not
 // sorted. Returns the number of events, 2N + M.
 int64_t buildExportEvents(Song& song);
 

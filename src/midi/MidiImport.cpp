@@ -43,9 +43,9 @@ struct FilePlace {
 // A timed control change, with the place it came from, so that of several
 // changes at one step the last in effect can be kept.
 struct PlacedChange {
-    CCRec rec;
+    ControlChange rec;
     FilePlace place;
-    int part() const { return rec.bytType == kTempoChange ? 0 : rec.lngValue % 16; }
+    int part() const { return rec.kind == kTempoChange ? 0 : rec.value % 16; }
 };
 
 // A setting read before a channel's first note: the latest one wins.
@@ -134,7 +134,7 @@ private:
     int64_t m_abs = 0;         // ticks since the start of the current track
     int64_t m_startsRead = 0;  // note starts kept so far in this pass
 
-    // The note starts, as udtNotes[1..N]; their ticks, and their indices
+    // The note starts, as notes[1..N]; their ticks, and their indices
     // (0-based) grouped by channel and key, each group in time order.
     std::vector<int64_t> m_startTicks;
     std::vector<int64_t> m_groupBegin; // kKeyGroups + 1 offsets into m_byGroup
@@ -178,9 +178,9 @@ bool MidiImporter::readVariableLength(uint32_t& value) {
 bool MidiImporter::stepOf(int64_t tick, int32_t& pos) const {
     // Ticks stay below 2^60 (at most 2^28 ticks per byte of the file), so the
     // bound is checked before the product is formed.
-    const int64_t limit = int64_t{kEndMarkerPos} * m_song.intMidiTimebase / 12;
+    const int64_t limit = int64_t{kEndMarkerPos} * m_song.midiTimebase / 12;
     if (tick > limit) return false;
-    const int64_t steps = tick * 12 / m_song.intMidiTimebase;
+    const int64_t steps = tick * 12 / m_song.midiTimebase;
     if (steps >= kEndMarkerPos) return false;
     pos = static_cast<int32_t>(steps);
     return true;
@@ -195,10 +195,10 @@ bool MidiImporter::readHeader() {
     m_firstChunk = kHeaderFields + length;
     m_trackCount = static_cast<uint8_t>(m_b[10]) * 256 + static_cast<uint8_t>(m_b[11]);
     // A division with the top bit set counts SMPTE frames, which the song
-    // cannot follow; it does not fit intMidiTimebase either.
+    // cannot follow; it does not fit midiTimebase either.
     const int division = static_cast<uint8_t>(m_b[12]) * 256 + static_cast<uint8_t>(m_b[13]);
     if (division == 0 || division > std::numeric_limits<int16_t>::max()) return false;
-    m_song.intMidiTimebase = static_cast<int16_t>(division);
+    m_song.midiTimebase = static_cast<int16_t>(division);
     return true;
 }
 
@@ -374,9 +374,9 @@ bool MidiImporter::readNoteEvent(bool start, uint8_t channel, uint8_t key, uint8
             m_outcome.tooManyNotes = true;
             return false;
         }
-        m_song.udtNotes.push_back(NoteRec{pos, key, 0, channel,
-                                          std::max(velocity, kQuietestSoundingVelocity),
-                                          m_pan[channel], m_mod[channel]});
+        m_song.notes.push_back(Note{pos, key, 0, channel,
+                                    std::max(velocity, kQuietestSoundingVelocity), m_pan[channel],
+                                    m_mod[channel]});
         m_startTicks.push_back(m_abs);
         m_earliestStart[channel] = std::min(m_earliestStart[channel], m_abs);
         ++m_startsRead;
@@ -407,9 +407,9 @@ void MidiImporter::readSetting(uint8_t type, uint8_t channel, int value) {
 
 void MidiImporter::addChange(int32_t pos, int32_t value, uint8_t type) {
     // Changes at step 0 move to step 1, beside the start tempo.
-    const PlacedChange change{CCRec{std::max(pos, 1), value, type}, here()};
+    const PlacedChange change{ControlChange{std::max(pos, 1), value, type}, here()};
     int64_t& last = m_lastChange[type][change.part()];
-    if (last >= 0 && m_changes[last].rec.lngPos == change.rec.lngPos) {
+    if (last >= 0 && m_changes[last].rec.position == change.rec.position) {
         if (m_changes[last].place < change.place) m_changes[last] = change;
         return;
     }
@@ -421,8 +421,8 @@ void MidiImporter::groupStarts() {
     const auto n = static_cast<int64_t>(m_startTicks.size());
     m_groupBegin.assign(kKeyGroups + 1, 0);
     const auto group = [&](int64_t i) {
-        const NoteRec& note = m_song.udtNotes[i + 1];
-        return note.bytPart * kKeys + note.bytNote;
+        const Note& note = m_song.notes[i + 1];
+        return note.part * kKeys + note.key;
     };
     for (int64_t i = 0; i < n; ++i) ++m_groupBegin[group(i) + 1];
     for (int k = 0; k < kKeyGroups; ++k) m_groupBegin[k + 1] += m_groupBegin[k];
@@ -467,14 +467,14 @@ void MidiImporter::setLengths() {
         int64_t endTick = kNoTick;
         for (int64_t g = count; g >= 1; --g) {
             endTick = std::min(endTick, m_endAfter[static_cast<size_t>(begin + k + g)]);
-            NoteRec& note = m_song.udtNotes[m_byGroup[begin + g - 1] + 1];
+            Note& note = m_song.notes[m_byGroup[begin + g - 1] + 1];
             int32_t endPos = 0;
             if (endTick == kNoTick || !stepOf(endTick, endPos)) {
-                note.lngLen = kUnpairedNoteLength;
+                note.length = kUnpairedNoteLength;
             } else {
-                note.lngLen = std::max(endPos - note.lngPos, kShortestNoteLength);
+                note.length = std::max(endPos - note.position, kShortestNoteLength);
             }
-            if (note.bytPart == kPercussionPart) note.lngLen = kPercussionNoteLength;
+            if (note.part == kPercussionPart) note.length = kPercussionNoteLength;
         }
     }
 }
@@ -485,8 +485,8 @@ void MidiImporter::finishChanges() {
     // effect stays: the latest tick, at equal ticks the later in the file.
     // A list from one track is already in that order, position by position.
     std::sort(m_changes.begin(), m_changes.end(), [](const PlacedChange& a, const PlacedChange& b) {
-        return std::tuple(a.rec.lngPos, a.rec.bytType, a.part(), a.place) <
-               std::tuple(b.rec.lngPos, b.rec.bytType, b.part(), b.place);
+        return std::tuple(a.rec.position, a.rec.kind, a.part(), a.place) <
+               std::tuple(b.rec.position, b.rec.kind, b.part(), b.place);
     });
     std::vector<PlacedChange> kept;
     kept.reserve(m_changes.size());
@@ -494,13 +494,13 @@ void MidiImporter::finishChanges() {
         const PlacedChange& c = m_changes[i];
         if (i + 1 < m_changes.size()) {
             const PlacedChange& next = m_changes[i + 1];
-            if (next.rec.lngPos == c.rec.lngPos && next.rec.bytType == c.rec.bytType &&
+            if (next.rec.position == c.rec.position && next.rec.kind == c.rec.kind &&
                 next.part() == c.part())
                 continue;
         }
         // A tempo at the start tempo's position (step 1) is the start tempo.
-        if (c.rec.bytType == kTempoChange && c.rec.lngPos == 1) {
-            m_startTempo.offer(c.rec.lngValue, c.place);
+        if (c.rec.kind == kTempoChange && c.rec.position == 1) {
+            m_startTempo.offer(c.rec.value, c.place);
             continue;
         }
         kept.push_back(c);
@@ -509,15 +509,15 @@ void MidiImporter::finishChanges() {
     m_changes.shrink_to_fit();
     // Position order; at one position the order of the file.
     std::sort(kept.begin(), kept.end(), [](const PlacedChange& a, const PlacedChange& b) {
-        return std::pair(a.rec.lngPos, a.place) < std::pair(b.rec.lngPos, b.place);
+        return std::pair(a.rec.position, a.place) < std::pair(b.rec.position, b.place);
     });
 
     const int32_t startTempo = m_startTempo.set ? m_startTempo.value : 120;
-    song.udtCCs.assign(kept.size() + 3, CCRec{});
-    song.udtCCs[1] = CCRec{1, startTempo, kTempoChange};
-    for (size_t i = 0; i < kept.size(); ++i) song.udtCCs[i + 2] = kept[i].rec;
-    song.varCCCount = static_cast<int32_t>(kept.size() + 1);
-    song.udtCCs[kept.size() + 2].lngPos = kEndMarkerPos;
+    song.changes.assign(kept.size() + 3, ControlChange{});
+    song.changes[1] = ControlChange{1, startTempo, kTempoChange};
+    for (size_t i = 0; i < kept.size(); ++i) song.changes[i + 2] = kept[i].rec;
+    song.changeCount = static_cast<int32_t>(kept.size() + 1);
+    song.changes[kept.size() + 2].position = kEndMarkerPos;
 }
 
 void MidiImporter::finish() {
@@ -527,21 +527,21 @@ void MidiImporter::finish() {
     m_startTicks = {};
     m_byGroup = {};
     m_endAfter = {};
-    song.varNoteCountX2 = static_cast<int32_t>(n * 2);
+    song.twiceNoteCount = static_cast<int32_t>(n * 2);
     // Tracks are read one after the other; one track already gives position
     // order and is left as it is.
     for (int64_t i = 2; i <= n; ++i) {
-        if (song.udtNotes[i].lngPos < song.udtNotes[i - 1].lngPos) {
-            SortNotes(song.udtNotes, 1, n);
+        if (song.notes[i].position < song.notes[i - 1].position) {
+            SortNotes(song.notes, 1, n);
             break;
         }
     }
     finishChanges();
     for (int part = 0; part < kPartCount; ++part) {
-        if (m_program[part].set) song.bytPartInstrument[part] = m_program[part].value;
-        if (m_volume[part].set) song.intPartVolume[part] = m_volume[part].value;
+        if (m_program[part].set) song.partPrograms[part] = m_program[part].value;
+        if (m_volume[part].set) song.partVolumes[part] = m_volume[part].value;
     }
-    if (m_meter != 0) song.bytQuartersPerBar = static_cast<uint8_t>(m_meter);
+    if (m_meter != 0) song.quartersPerBar = static_cast<uint8_t>(m_meter);
     // The undo copy is the song as opened, so that an undo right after
     // opening gives it back.
     song.takeUndoCopy();
@@ -552,10 +552,10 @@ MidiImportOutcome MidiImporter::run() {
     m_pan.fill(kCentrePan);
     m_earliestStart.fill(kNoTick);
     for (auto& byPart : m_lastChange) byPart.fill(-1);
-    song.bytPartInstrument.fill(0);
+    song.partPrograms.fill(0);
     song.copyrightText.clear();
     song.sequenceNameText.clear();
-    song.udtNotes.assign(1, NoteRec{});
+    song.notes.assign(1, Note{});
     song.tempoText = "120";
 
     bool ok = readHeader();

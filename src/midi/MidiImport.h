@@ -12,7 +12,7 @@
 
 namespace vako {
 
-// The most notes one import takes: twice the count must fit `varNoteCountX2`.
+// The most notes one import takes: twice the count must fit `twiceNoteCount`.
 constexpr int64_t kMostImportedNotes = INT32_MAX / 2;
 
 struct MidiImportLimits {
@@ -32,7 +32,7 @@ struct MidiImportOutcome {
 };
 
 // Reads the file image into the cleared song: the notes 1..N in position
-// order with their lengths (`varNoteCountX2` = 2N, no note ends among them),
+// order with their lengths (`twiceNoteCount` = 2N, no note ends among them),
 // the control changes in position order, the part settings, the meter when
 // the file starts with one the song knows, the names and the undo copy.
 // Memory grows with the notes and changes the song keeps, not with the file:
@@ -40,7 +40,7 @@ struct MidiImportOutcome {
 MidiImportOutcome importStandardMidiFile(Song& song, std::string_view bytes,
                                          const MidiImportLimits& limits = {});
 
-// The import as a SongHost hands it to `OpenF`.
+// The import as a SongHost hands it to `openFile`.
 MidiFileReading readMidiFileInto(Song& song, std::string_view bytes);
 
 // A host that opens ".mid" files with this import and shows nothing; the

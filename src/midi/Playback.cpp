@@ -51,7 +51,7 @@ bool Playback::tempoTextInRange() const {
 }
 
 void Playback::press() {
-    if (!m_state.blnStopped) {
+    if (!m_state.stopped) {
         stop();
         return;
     }
@@ -68,74 +68,75 @@ void Playback::start() {
     MidiOut& out = *m_device;
 
     for (int c = 0; c < kPartCount; ++c) {
-        out.send(controlChange(c, kControllerVolume, int64_t{song.intPartVolume[c]} * kVolumeUnit));
-        out.send(programChange(c, song.bytPartInstrument[c]));
+        out.send(controlChange(c, kControllerVolume, int64_t{song.partVolumes[c]} * kVolumeUnit));
+        out.send(programChange(c, song.partPrograms[c]));
         out.send(pitchBendCentre(c));
         m_listener.centrePitchBendLine();
     }
 
-    s.lngTapCount = 0;
-    s.udtTapNotes.assign(kMaxTapNotes + 1, NoteRec{});
+    s.tapCount = 0;
+    s.tapNotes.assign(kMaxTapNotes + 1, Note{});
     m_listener.setPlaying(true);
 
     const int32_t tempo = wholeTempo(song.tempoText);
-    ensureCCRoom(song.udtCCs, int64_t{song.varCCCount} + 1);
-    song.udtCCs[1].lngValue = tempo;
+    ensureChangeRoom(song.changes, int64_t{song.changeCount} + 1);
+    song.changes[1].value = tempo;
 
     // The play list: note-ons and note-offs of every note, in time order.
     BuildNoteEvents(song, 10);
-    const int64_t eventCount = (static_cast<int64_t>(song.udtWorkNotes.size()) - 11);
+    const int64_t eventCount = (static_cast<int64_t>(song.workNotes.size()) - 11);
     SortEvents(song, eventCount);
     // The work list is the play list from here on; nothing else reads it.
-    m_playList = std::move(song.udtWorkNotes);
-    song.udtWorkNotes.clear();
+    m_playList = std::move(song.workNotes);
+    song.workNotes.clear();
     // Record 1 is the start tempo wherever it sits (an imported song has it at
     // position 1, maybe beside other changes there): only the others are sorted.
-    SortCCs(song.udtCCs, 2, song.varCCCount);
-    s.lngLastEvent = static_cast<int32_t>(eventCount);
+    SortCCs(song.changes, 2, song.changeCount);
+    s.lastEvent = static_cast<int32_t>(eventCount);
 
-    m_intPage = m_listener.page();
-    s.varEventCursor = 1;
-    s.lngCCCursor = 1;
-    s.varPlayPos = s.varCCPlayPos = static_cast<int32_t>(int64_t{m_intPage} * kStepsPerPage - 1);
-    if (m_intPage > 0) {
+    m_page = m_listener.page();
+    s.eventCursor = 1;
+    s.changeCursor = 1;
+    s.playPosition = s.changePlayPosition =
+        static_cast<int32_t>(int64_t{m_page} * kStepsPerPage - 1);
+    if (m_page > 0) {
         // The first pass turns the view to this page again.
-        --m_intPage;
-        m_listener.setPage(m_intPage, false);
+        --m_page;
+        m_listener.setPage(m_page, false);
     }
 
     // Catch-up: skip the events before the start, apply the control changes
     // before it, so instruments, volumes and tempo are right at the first sound.
-    const auto firstDue =
-        std::lower_bound(m_playList.begin() + 1, m_playList.begin() + 1 + eventCount, s.varPlayPos,
-                         [](const NoteRec& e, int32_t pos) { return e.lngPos < pos; });
-    s.varEventCursor = static_cast<int32_t>(firstDue - m_playList.begin());
-    s.varMsPerStep = msPerStep(tempo);
-    for (int32_t j = 1; j <= song.varCCCount; ++j) {
-        if (song.udtCCs[j].lngPos < s.varCCPlayPos) {
-            applyControlChange(song.udtCCs[j]);
-            ++s.lngCCCursor;
+    const auto firstDue = std::lower_bound(
+        m_playList.begin() + 1, m_playList.begin() + 1 + eventCount, s.playPosition,
+        [](const Note& e, int32_t pos) { return e.position < pos; });
+    s.eventCursor = static_cast<int32_t>(firstDue - m_playList.begin());
+    s.msPerStep = msPerStep(tempo);
+    for (int32_t j = 1; j <= song.changeCount; ++j) {
+        if (song.changes[j].position < s.changePlayPosition) {
+            applyControlChange(song.changes[j]);
+            ++s.changeCursor;
         }
     }
 
-    song.udtCCs[song.varCCCount + 1].lngPos = kEndMarkerPos;
-    s.blnStopped = false;
-    s.intSavedCCCount = song.varCCCount;
+    song.changes[song.changeCount + 1].position = kEndMarkerPos;
+    s.stopped = false;
+    s.savedChangeCount = song.changeCount;
     m_anchorMs = m_clock.nowMs();
     m_passesSinceAnchor = 0;
 }
 
 double Playback::nextDeadline() const {
-    if (m_state.blnStopped) return std::numeric_limits<double>::infinity();
-    return m_anchorMs + static_cast<double>(m_passesSinceAnchor + 1) * m_state.varMsPerStep;
+    if (m_state.stopped) return std::numeric_limits<double>::infinity();
+    return m_anchorMs + static_cast<double>(m_passesSinceAnchor + 1) * m_state.msPerStep;
 }
 
 int Playback::runDueSteps(double nowMs) {
     int passes = 0;
-    while (!m_state.blnStopped) {
+    while (!m_state.stopped) {
         double deadline = nextDeadline();
         if (deadline > nowMs) break;
-        if (nowMs - deadline > m_state.varMsPerStep) {
+        if (nowMs - deadline > m_state.msPerStep) {
             // Held up for more than a step: this pass sounds now and the ones
             // after it keep their distance from it, so a stall moves the rest of
             // the music later instead of squeezing the missed steps together.
@@ -158,51 +159,50 @@ void Playback::runPass() {
 
     // Cursor line, and the page turn one step before a page's last step.
     int32_t offset =
-        static_cast<int32_t>((int64_t{s.varPlayPos} * kStaffUnitsPerStep) % kStaffUnitsPerPage);
+        static_cast<int32_t>((int64_t{s.playPosition} * kStaffUnitsPerStep) % kStaffUnitsPerPage);
     m_listener.moveCursorLine(kCursorLeftX + offset);
     if (offset == kStaffUnitsPerPage - kStaffUnitsPerStep) {
-        ++m_intPage;
-        m_listener.setPage(m_intPage, true);
+        ++m_page;
+        m_listener.setPage(m_page, true);
     }
-    if (s.blnStopped) return;
+    if (s.stopped) return;
 
     // Control changes at this step.
-    while (s.lngCCCursor >= 1 && s.lngCCCursor < static_cast<int64_t>(song.udtCCs.size()) &&
-           song.udtCCs[s.lngCCCursor].lngPos == s.varCCPlayPos) {
-        applyControlChange(song.udtCCs[s.lngCCCursor]);
-        ++s.lngCCCursor;
-        if (s.blnStopped) return;
+    while (s.changeCursor >= 1 && s.changeCursor < static_cast<int64_t>(song.changes.size()) &&
+           song.changes[s.changeCursor].position == s.changePlayPosition) {
+        applyControlChange(song.changes[s.changeCursor]);
+        ++s.changeCursor;
+        if (s.stopped) return;
     }
-    ++s.varCCPlayPos;
+    ++s.changePlayPosition;
 
     // Notes at this step, each after its modulation and balance.
     const int shift = m_listener.pitchShift();
-    while (s.varEventCursor <= s.lngLastEvent &&
-           m_playList[s.varEventCursor].lngPos == s.varPlayPos) {
-        const NoteRec& e = m_playList[s.varEventCursor];
-        if (e.bytPart < kPartCount) {
-            m_device->send(controlChange(e.bytPart, kControllerModulation, e.bytModulation));
-            m_device->send(controlChange(e.bytPart, kControllerBalance, e.bytPan));
-            midiP(*m_device, e.bytNote, e.bytPart, e.bytVelocity, shift);
+    while (s.eventCursor <= s.lastEvent && m_playList[s.eventCursor].position == s.playPosition) {
+        const Note& e = m_playList[s.eventCursor];
+        if (e.part < kPartCount) {
+            m_device->send(controlChange(e.part, kControllerModulation, e.modulation));
+            m_device->send(controlChange(e.part, kControllerBalance, e.pan));
+            midiP(*m_device, e.key, e.part, e.velocity, shift);
         }
-        ++s.varEventCursor;
+        ++s.eventCursor;
     }
 
     // The end: the last event has sounded.
-    if (m_playList[s.lngLastEvent].lngPos <= s.varPlayPos) {
+    if (m_playList[s.lastEvent].position <= s.playPosition) {
         stop();
         return;
     }
-    ++s.varPlayPos;
+    ++s.playPosition;
     if (m_listener.isTapChecked()) m_listener.focusScore();
 }
 
-void Playback::applyControlChange(const CCRec& cc) {
+void Playback::applyControlChange(const ControlChange& cc) {
     Song& song = m_song;
-    const int32_t v = cc.lngValue;
-    switch (cc.bytType) {
+    const int32_t v = cc.value;
+    switch (cc.kind) {
     case kTempoChange:
-        m_state.varMsPerStep = msPerStep(v);
+        m_state.msPerStep = msPerStep(v);
         if (m_inPass) {
             // The following passes keep the new step length from this pass's deadline.
             // runDueSteps counts this pass once it ends, so the next one is
@@ -218,18 +218,18 @@ void Playback::applyControlChange(const CCRec& cc) {
         const int part = v % kPartCount; // the sign of v, as the stored encoding has it
         if (part < 0) return; // no such part: the record is not a change the program made
         const int64_t amount = v / kPartCount;
-        if (cc.bytType == kInstrumentChange) {
+        if (cc.kind == kInstrumentChange) {
             const uint8_t program = dataByte(amount);
             m_device->send(programChange(part, program));
-            song.bytPartInstrument[part] = program;
+            song.partPrograms[part] = program;
             for (int band = 0; band < 2; ++band)
-                if (song.bytSelPart[band] == part) m_listener.selectBandInstrument(band, program);
+                if (song.bandParts[band] == part) m_listener.selectBandInstrument(band, program);
         } else {
             const int16_t step = static_cast<int16_t>(std::clamp<int64_t>(amount, 0, 6));
             m_device->send(controlChange(part, kControllerVolume, step * kVolumeUnit));
-            song.intPartVolume[part] = step;
+            song.partVolumes[part] = step;
             for (int band = 0; band < 2; ++band)
-                if (song.bytSelPart[band] == part) m_listener.setBandVolume(band, step);
+                if (song.bandParts[band] == part) m_listener.setBandVolume(band, step);
         }
         break;
     }
@@ -241,16 +241,16 @@ void Playback::applyControlChange(const CCRec& cc) {
 void Playback::stop() {
     Song& song = m_song;
     PlaybackState& s = m_state;
-    if (s.blnStopped) return;
+    if (s.stopped) return;
 
-    song.tempoText = std::to_string(song.udtCCs[1].lngValue);
+    song.tempoText = std::to_string(song.changes[1].value);
     m_listener.showTempoText(song.tempoText);
     m_device->reset();
     m_listener.setPlaying(false);
-    s.varPlayPos = 0;
-    s.blnStopped = true;
+    s.playPosition = 0;
+    s.stopped = true;
 
-    if (s.lngTapCount > 0) mergeTapNotes();
+    if (s.tapCount > 0) mergeTapNotes();
     m_listener.redraw();
 
     for (int c = 0; c < kPartCount; ++c) {
@@ -259,13 +259,13 @@ void Playback::stop() {
         m_device->send(controlChange(c, kControllerBalance, kCentreBalance));
     }
     m_listener.moveCursorLine(kCursorLeftX);
-    song.varCCCount = s.intSavedCCCount;
+    song.changeCount = s.savedChangeCount;
 }
 
 void Playback::quit() {
-    if (m_state.blnStopped) return;
-    m_state.blnStopped = true;
-    m_song.varCCCount = m_state.intSavedCCCount;
+    if (m_state.stopped) return;
+    m_state.stopped = true;
+    m_song.changeCount = m_state.savedChangeCount;
 }
 
 void Playback::mergeTapNotes() {
@@ -275,54 +275,53 @@ void Playback::mergeTapNotes() {
     m_listener.enableUndo();
 
     const int64_t n =
-        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.udtNotes.size()) - 1);
-    const int64_t t = s.lngTapCount;
-    std::vector<NoteRec> merged(static_cast<size_t>(2 * (n + t) + 11));
+        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
+    const int64_t t = s.tapCount;
+    std::vector<Note> merged(static_cast<size_t>(2 * (n + t) + 11));
     auto hitNote = [&](int64_t j) {
-        NoteRec hit;
-        hit.lngPos = s.udtTapNotes[j].lngPos;
-        hit.bytNote = s.udtTapNotes[j].bytNote;
-        hit.lngLen = 3;
-        hit.bytPart = kPercussionPart;
-        hit.bytVelocity = kNewNoteVelocity;
-        hit.bytPan = kCentrePan;
+        Note hit;
+        hit.position = s.tapNotes[j].position;
+        hit.key = s.tapNotes[j].key;
+        hit.length = 3;
+        hit.part = kPercussionPart;
+        hit.velocity = kNewNoteVelocity;
+        hit.pan = kCentrePan;
         return hit;
     };
     int64_t i = 1, j = 1, k = 1;
     // A hit goes before a note at the same position.
     while (i <= n && j <= t) {
-        if (song.udtNotes[i].lngPos >= s.udtTapNotes[j].lngPos)
+        if (song.notes[i].position >= s.tapNotes[j].position)
             merged[k++] = hitNote(j++);
         else
-            merged[k++] = song.udtNotes[i++];
+            merged[k++] = song.notes[i++];
     }
-    while (i <= n) merged[k++] = song.udtNotes[i++];
+    while (i <= n) merged[k++] = song.notes[i++];
     while (j <= t) merged[k++] = hitNote(j++);
 
-    song.udtNotes = std::move(merged);
-    song.varNoteCountX2 = static_cast<int32_t>(2 * (n + t));
+    song.notes = std::move(merged);
+    song.twiceNoteCount = static_cast<int32_t>(2 * (n + t));
 }
 
 bool Playback::recordHit(int note) {
     PlaybackState& s = m_state;
-    if (s.blnStopped || note < 1 || note > kMaxDataByte || s.lngTapCount >= kMaxTapNotes)
-        return false;
-    ++s.lngTapCount;
-    NoteRec& hit = s.udtTapNotes[s.lngTapCount];
-    hit.lngPos = s.varPlayPos;
-    hit.bytNote = static_cast<uint8_t>(note);
+    if (s.stopped || note < 1 || note > kMaxDataByte || s.tapCount >= kMaxTapNotes) return false;
+    ++s.tapCount;
+    Note& hit = s.tapNotes[s.tapCount];
+    hit.position = s.playPosition;
+    hit.key = static_cast<uint8_t>(note);
     return true;
 }
 
 bool reverseNotes(Song& song) {
     const int64_t n =
-        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.udtNotes.size()) - 1);
+        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
     if (n < 1) return false;
-    const int64_t first = song.udtNotes[1].lngPos;
-    const int64_t last = song.udtNotes[n].lngPos;
+    const int64_t first = song.notes[1].position;
+    const int64_t last = song.notes[n].position;
     for (int64_t k = 1; k <= n; ++k)
-        song.udtNotes[k].lngPos = static_cast<int32_t>(first + last - song.udtNotes[k].lngPos);
-    std::reverse(song.udtNotes.begin() + 1, song.udtNotes.begin() + 1 + n);
+        song.notes[k].position = static_cast<int32_t>(first + last - song.notes[k].position);
+    std::reverse(song.notes.begin() + 1, song.notes.begin() + 1 + n);
     return true;
 }
 

@@ -41,48 +41,48 @@ public:
     virtual ~PlaybackListener() = default;
 
     virtual void showMessage(const std::string& text) { (void)text; }
-    // Playing: picture of `Command4`, file drops on `Picture1`, the hover
-    // cursor and ledger lines hidden, `HScroll2`, `VScroll3`, `File1` disabled.
+    // Playing: picture of `playButton`, file drops on `scoreView`, the hover
+    // cursor and ledger lines hidden, `pageScrollBar`, `transposeScrollBar`, `fileList` disabled.
     // Stopped: all of it back.
     virtual void setPlaying(bool playing) { (void)playing; }
-    // Both ends of `Line1` at x (staff units).
+    // Both ends of `playCursor` at x (staff units).
     virtual void moveCursorLine(int x) { (void)x; }
-    // Both ends of `Line4` at the centre.
+    // Both ends of `pitchBendIndicator` at the centre.
     virtual void centrePitchBendLine() {}
-    // `intPage` of the view (0-based).
+    // `page` of the view (0-based).
     virtual int page() const { return 0; }
-    // `intPage` = page; with `turnView` also `HScroll2` = page, which redraws.
+    // `page` = page; with `turnView` also `pageScrollBar` = page, which redraws.
     virtual void setPage(int page, bool turnView) { (void)page, (void)turnView; }
-    // `Text1` shows the text (the song's tempo text is already set to it).
+    // `tempoBox` shows the text (the song's tempo text is already set to it).
     virtual void showTempoText(const std::string& text) { (void)text; }
-    // `Combo1`(band) selects `program` / `VScroll4`(band) takes `volume`, each
-    // running its change handler as a user's choice would.
+    // `bandInstrumentLists`(band) selects `program` / `bandVolumeScrollBars`(band) takes `volume`,
+    // each running its change handler as a user's choice would.
     virtual void selectBandInstrument(int band, int program) { (void)band, (void)program; }
     virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
-    // The menu item `やり直し` is enabled.
+    // The menu item `undoMenu` is enabled.
     virtual void enableUndo() {}
-    // `線引き`.
+    // `redrawScore`.
     virtual void redraw() {}
-    // Check mark of `打楽器をたたく`; while set, every pass gives the score view
+    // Check mark of `keyboardDrumsMenu`; while set, every pass gives the score view
     // the keyboard focus so that tapped keys reach it.
     virtual bool isTapChecked() const { return false; }
     virtual void focusScore() {}
-    // `VScroll3`, the pitch shift -12..12.
+    // `transposeScrollBar`, the pitch shift -12..12.
     virtual int pitchShift() const { return 0; }
 };
 
 // Playback state, by the names the rest of the program knows it by.
 struct PlaybackState {
-    bool blnStopped = true;
-    double varMsPerStep = 5000.0 / 120; // 5000 / tempo, fractional
-    int32_t varPlayPos = 0;             // step of the note side; recorded hits take it
-    int32_t varCCPlayPos = 0;           // step of the control-change side
-    int32_t varEventCursor = 1;         // next entry of the play list to sound
-    int32_t lngCCCursor = 1;            // next control change in udtCCs
-    int32_t lngLastEvent = 0;           // last entry of the play list (2N)
-    int32_t intSavedCCCount = 1;        // varCCCount at the start, put back at the stop
-    std::vector<NoteRec> udtTapNotes;   // recorded hits from index 1
-    int32_t lngTapCount = 0;
+    bool stopped = true;
+    double msPerStep = 5000.0 / 120; // 5000 / tempo, fractional
+    int32_t playPosition = 0;        // step of the note side; recorded hits take it
+    int32_t changePlayPosition = 0;  // step of the control-change side
+    int32_t eventCursor = 1;         // next entry of the play list to sound
+    int32_t changeCursor = 1;        // next control change in changes
+    int32_t lastEvent = 0;           // last entry of the play list (2N)
+    int32_t savedChangeCount = 1;    // changeCount at the start, put back at the stop
+    std::vector<Note> tapNotes;      // recorded hits from index 1
+    int32_t tapCount = 0;
 };
 
 class Playback {
@@ -92,7 +92,7 @@ public:
     // Another output device from now on (the device menu).
     void setDevice(MidiOut& device) { m_device = &device; }
 
-    // `Command4` pressed: stops while playing; otherwise starts when the tempo
+    // `playButton` pressed: stops while playing; otherwise starts when the tempo
     // text is a number from 30 to 600, else shows msg::kTempoOutOfRange.
     void press();
     // The stop: reset, merge of recorded hits, redraw, pitch bend and balance
@@ -102,10 +102,10 @@ public:
     // messages and merge; the caller resets and closes the device.
     void quit();
 
-    bool isPlaying() const { return !m_state.blnStopped; }
+    bool isPlaying() const { return !m_state.stopped; }
     const PlaybackState& state() const { return m_state; }
-    // The play list: note-ons and note-offs 1..lngLastEvent in time order.
-    const std::vector<NoteRec>& playList() const { return m_playList; }
+    // The play list: note-ons and note-offs 1..lastEvent in time order.
+    const std::vector<Note>& playList() const { return m_playList; }
 
     // Clock time the next pass is due; +infinity while stopped.
     double nextDeadline() const;
@@ -122,7 +122,7 @@ public:
 private:
     void start();
     void runPass();
-    void applyControlChange(const CCRec& cc);
+    void applyControlChange(const ControlChange& cc);
     void mergeTapNotes();
     bool tempoTextInRange() const;
 
@@ -131,9 +131,9 @@ private:
     Clock& m_clock;
     PlaybackListener& m_listener;
     PlaybackState m_state;
-    std::vector<NoteRec> m_playList;
-    int m_intPage = 0;
-    // Timing: pass k after the anchor is due at m_anchorMs + k * varMsPerStep.
+    std::vector<Note> m_playList;
+    int m_page = 0;
+    // Timing: pass k after the anchor is due at m_anchorMs + k * msPerStep.
     double m_anchorMs = 0;
     int64_t m_passesSinceAnchor = 0;
     double m_passDeadline = 0; // deadline of the pass being run
@@ -152,7 +152,7 @@ void playUntilStopped(Playback& playback, Clock& clock, KeepGoing&& keepGoing) {
     }
 }
 
-// `データを逆再生`: mirrors the notes in time between the first and the last
+// `reverseSongMenu`: mirrors the notes in time between the first and the last
 // note's position (F + L - position; lengths and everything else stay) and
 // reverses their order, so they are in position order again. Control changes
 // stay; no undo copy, the song is not marked changed. Applying it twice gives

@@ -4,45 +4,45 @@
 
 namespace vako {
 
-Song::Song() : udtNotes(1), udtCCs(3) {
-    udtCCs[1] = CCRec{0, 120, kTempoChange};
-    udtCCs[2].lngPos = kEndMarkerPos;
-    intPartVolume.fill(5);
+Song::Song() : notes(1), changes(3) {
+    changes[1] = ControlChange{0, 120, kTempoChange};
+    changes[2].position = kEndMarkerPos;
+    partVolumes.fill(5);
 }
 
 int32_t Song::lastNotePos() const {
     const int32_t n = noteCount();
-    if (n < 0 || static_cast<size_t>(n) >= udtNotes.size()) return 0;
-    return udtNotes[n].lngPos;
+    if (n < 0 || static_cast<size_t>(n) >= notes.size()) return 0;
+    return notes[n].position;
 }
 
 bool notesInPositionOrder(const Song& song) {
-    const int64_t n = std::clamp<int64_t>(song.noteCount(), 0, int64_t(song.udtNotes.size()) - 1);
-    const auto begin = song.udtNotes.begin() + 1;
+    const int64_t n = std::clamp<int64_t>(song.noteCount(), 0, int64_t(song.notes.size()) - 1);
+    const auto begin = song.notes.begin() + 1;
     return std::is_sorted(begin, begin + n,
-                          [](const NoteRec& a, const NoteRec& b) { return a.lngPos < b.lngPos; });
+                          [](const Note& a, const Note& b) { return a.position < b.position; });
 }
 
 void Song::takeUndoCopy() {
     // Records 0..N; the spare records behind them hold nothing to restore.
     const int64_t kept =
-        udtNotes.empty() ? 0 : std::clamp<int64_t>(noteCount(), 0, int64_t(udtNotes.size()) - 1) + 1;
-    udtUndoNotes.assign(udtNotes.begin(), udtNotes.begin() + kept);
-    lngUndoNoteCount = varNoteCountX2;
+        notes.empty() ? 0 : std::clamp<int64_t>(noteCount(), 0, int64_t(notes.size()) - 1) + 1;
+    undoNotes.assign(notes.begin(), notes.begin() + kept);
+    undoTwiceNoteCount = twiceNoteCount;
 }
 
 void Song::restoreUndoCopy() {
-    varNoteCountX2 = lngUndoNoteCount;
-    udtNotes = udtUndoNotes;
-    if (udtNotes.empty()) udtNotes.resize(1);
-    ensureNoteRoom(udtNotes, noteCount());
+    twiceNoteCount = undoTwiceNoteCount;
+    notes = undoNotes;
+    if (notes.empty()) notes.resize(1);
+    ensureNoteRoom(notes, noteCount());
 }
 
-void ensureNoteRoom(std::vector<NoteRec>& notes, int64_t upper) {
+void ensureNoteRoom(std::vector<Note>& notes, int64_t upper) {
     if (upper >= 0 && notes.size() < static_cast<size_t>(upper) + 1) notes.resize(upper + 1);
 }
 
-void ensureCCRoom(std::vector<CCRec>& ccs, int64_t upper) {
+void ensureChangeRoom(std::vector<ControlChange>& ccs, int64_t upper) {
     if (upper >= 0 && ccs.size() < static_cast<size_t>(upper) + 1) ccs.resize(upper + 1);
 }
 

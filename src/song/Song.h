@@ -12,28 +12,28 @@
 namespace vako {
 
 // One note. Positions and lengths are in steps (12 per quarter note).
-struct NoteRec {
-    int32_t lngPos = 0;        // start, 1 = first step of the song
-    uint8_t bytNote = 0;       // MIDI note number 0-119; 120+ marks a note end while loading
-    int32_t lngLen = 0;        // length in steps
-    uint8_t bytPart = 0;       // part 0-15 = MIDI channel; 9 is the percussion part
-    uint8_t bytVelocity = 0;   // strength, note-on velocity (new notes 120, steps of 6)
-    uint8_t bytPan = 0;        // balance 0-128, 64 = centre (128 is sent as 127)
-    uint8_t bytModulation = 0; // "揺れ", sent as controller 1
+struct Note {
+    int32_t position = 0;   // start, 1 = first step of the song
+    uint8_t key = 0;        // MIDI note number 0-119; 120+ marks a note end while loading
+    int32_t length = 0;     // length in steps
+    uint8_t part = 0;       // part 0-15 = MIDI channel; 9 is the percussion part
+    uint8_t velocity = 0;   // strength, note-on velocity (new notes 120, steps of 6)
+    uint8_t pan = 0;        // balance 0-128, 64 = centre (128 is sent as 127)
+    uint8_t modulation = 0; // "揺れ", sent as controller 1
 
-    friend bool operator==(const NoteRec&, const NoteRec&) = default;
+    friend bool operator==(const Note&, const Note&) = default;
 };
 
-// Kinds of timed control change (`bytType`).
-enum CCType : uint8_t { kTempoChange = 1, kInstrumentChange = 2, kVolumeChange = 3 };
+// Kinds of timed control change (`kind`).
+enum ControlChangeKind : uint8_t { kTempoChange = 1, kInstrumentChange = 2, kVolumeChange = 3 };
 
 // One timed control change.
-struct CCRec {
-    int32_t lngPos = 0;   // position in steps; record 1 (start tempo) sits at 0
-    int32_t lngValue = 0; // tempo in bpm; program*16+part; volume step*16+part
-    uint8_t bytType = 0;  // CCType
+struct ControlChange {
+    int32_t position = 0; // position in steps; record 1 (start tempo) sits at 0
+    int32_t value = 0;    // tempo in bpm; program*16+part; volume step*16+part
+    uint8_t kind = 0;     // ControlChangeKind
 
-    friend bool operator==(const CCRec&, const CCRec&) = default;
+    friend bool operator==(const ControlChange&, const ControlChange&) = default;
 };
 
 // Position of the record after the last control change: later than any real position.
@@ -55,23 +55,26 @@ inline const std::string kStartSequenceNameText = "曲名";
 struct Song {
     Song();
 
-    std::vector<NoteRec> udtNotes; // notes 1..N in position order, chords by ascending pitch
-    int32_t varNoteCountX2 = 0;    // 2 * N
-    std::vector<CCRec> udtCCs;     // control changes 1..M in position order, M+1 = end marker
-    int32_t varCCCount = 1;        // M, record 1 (start tempo) included
-    std::array<uint8_t, kPartCount> bytPartInstrument{}; // program 0-127 per part
-    std::array<int16_t, kPartCount> intPartVolume{};     // volume step 0-6 per part
-    uint8_t bytDivisions = 15;              // input grid in staff units: 60, 30, 15 or 5
-    uint8_t bytQuartersPerBar = 4;          // 2, 3, 4 or 6
-    std::optional<std::string> varSongName; // unset until the file list, a drop or Save names it
-    std::string strFileName;           // name the song file is written under, no folder, no ".txt"
-    uint8_t bytModified = 0;           // 1 while there are unsaved edits
-    bool varDesktopSave = false;       // save into the desktop folder instead of the song folder
-    std::vector<NoteRec> udtUndoNotes; // copy of udtNotes for the one-level undo
-    int32_t lngUndoNoteCount = 0;      // varNoteCountX2 of that copy
-    std::vector<NoteRec> udtWorkNotes; // event list scratch for export and playback
-    int16_t intMidiTimebase = 480;     // ticks per quarter of the MIDI file being imported
-    std::array<uint8_t, 2> bytSelPart{0, 9}; // part shown on the upper and the lower band
+    // Record 0 is spare: the song file and the note searches count from 1.
+    std::vector<Note> notes; // notes 1..N in position order, chords by ascending pitch
+    // Kept as twice the note count, as the song file stores it.
+    int32_t twiceNoteCount = 0; // 2 * N
+    // Record 0 is spare; record M+1 is the end marker (kEndMarkerPos) the searches stop at.
+    std::vector<ControlChange> changes;             // control changes 1..M in position order
+    int32_t changeCount = 1;                        // M, record 1 (start tempo) included
+    std::array<uint8_t, kPartCount> partPrograms{}; // program 0-127 per part
+    std::array<int16_t, kPartCount> partVolumes{};  // volume step 0-6 per part
+    uint8_t grid = 15;                              // input grid in staff units: 60, 30, 15 or 5
+    uint8_t quartersPerBar = 4;                     // 2, 3, 4 or 6
+    std::optional<std::string> songName; // unset until the file list, a drop or Save names it
+    std::string fileName;           // name the song file is written under, no folder, no ".txt"
+    uint8_t modified = 0;           // 1 while there are unsaved edits
+    bool saveToDesktop = false;     // save into the desktop folder instead of the song folder
+    std::vector<Note> undoNotes;    // copy of notes for the one-level undo
+    int32_t undoTwiceNoteCount = 0; // twiceNoteCount of that copy
+    std::vector<Note> workNotes;    // event list scratch for export and playback
+    int16_t midiTimebase = 480;     // ticks per quarter of the MIDI file being imported
+    std::array<uint8_t, 2> bandParts{0, 9}; // part shown on the upper and the lower band
 
     // The three text fields the window mirrors: start tempo (the master copy of
     // the tempo, record 1 follows it), copyright name and sequence name. UTF-8.
@@ -79,7 +82,7 @@ struct Song {
     std::string copyrightText = kStartCopyrightText;
     std::string sequenceNameText = kStartSequenceNameText;
 
-    int32_t noteCount() const { return varNoteCountX2 / 2; }
+    int32_t noteCount() const { return twiceNoteCount / 2; }
     // Position of the last note, 0 for an empty song (record 0).
     int32_t lastNotePos() const;
 
@@ -93,7 +96,7 @@ struct Song {
 bool notesInPositionOrder(const Song& song);
 
 // Makes sure `notes` has at least `upper` + 1 records (indices 0..upper).
-void ensureNoteRoom(std::vector<NoteRec>& notes, int64_t upper);
-void ensureCCRoom(std::vector<CCRec>& ccs, int64_t upper);
+void ensureNoteRoom(std::vector<Note>& notes, int64_t upper);
+void ensureChangeRoom(std::vector<ControlChange>& ccs, int64_t upper);
 
 } // namespace vako

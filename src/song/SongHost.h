@@ -39,19 +39,19 @@ public:
         return {};
     }
 
-    // Check mark of `曲の合成`: a load merges into the open song while it is set.
+    // Check mark of `mergeMenu`: a load merges into the open song while it is set.
     virtual bool isMergeChecked() const { return false; }
-    // Check mark of `データを逆再生`.
+    // Check mark of `reverseSongMenu`.
     virtual void setReverseChecked(bool checked) { (void)checked; }
-    // Selects `Combo1`(band) entry `program`, as a user's choice would.
+    // Selects `bandInstrumentLists`(band) entry `program`, as a user's choice would.
     virtual void selectBandInstrument(int band, int program) { (void)band, (void)program; }
-    // Sets `VScroll4`(band) to `volume`, as a user's move would.
+    // Sets `bandVolumeScrollBars`(band) to `volume`, as a user's move would.
     virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
     // One packed MIDI short message: status + data1 * 256 + data2 * 65536.
     virtual void sendShortMessage(uint32_t message) { (void)message; }
-    // `intPage` = page (0-based).
+    // `page` = page (0-based).
     virtual void setPage(int page) { (void)page; }
-    // `線引き`, then the page scroll bar's change handler.
+    // `redrawScore`, then the page scroll bar's change handler.
     virtual void redrawAfterLoad() {}
     // Tiles the picture file over the score view as its persistent picture.
     // False when the picture cannot be loaded.
@@ -62,7 +62,7 @@ public:
 
     // The confirmation `SaveSong` draws on the score view after writing `fileName`.txt.
     virtual void drawSavedConfirmation(const std::string& fileName) { (void)fileName; }
-    // The file list `File1` reads its folder again.
+    // The file list `fileList` reads its folder again.
     virtual void refreshFileList() {}
 
     // An input box with prompt, title and default text; the typed text, or ""

@@ -73,7 +73,7 @@ int32_t oldStepsToSteps(int32_t v) {
 }
 
 void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> parts) {
-    for (const int part : parts) song.bytPartInstrument[part] = programFrom(in.byte());
+    for (const int part : parts) song.partPrograms[part] = programFrom(in.byte());
 }
 
 // Room for the notes a file of `bytes` bytes can hold, up to the `records` its
@@ -84,7 +84,7 @@ void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> pa
 void reserveNoteRoom(Song& song, int64_t records, size_t bytes) {
     constexpr int64_t kSmallestRecord = 15;
     const int64_t fit = std::min<int64_t>(records, static_cast<int64_t>(bytes) / kSmallestRecord + 1);
-    song.udtNotes.reserve(static_cast<size_t>(std::max<int64_t>(0, fit) * 2 + 11));
+    song.notes.reserve(static_cast<size_t>(std::max<int64_t>(0, fit) * 2 + 11));
 }
 
 constexpr std::initializer_list<int> kAllParts = {0, 1, 2,  3,  4,  5,  6,  7,
@@ -94,55 +94,54 @@ constexpr std::initializer_list<int> kAllParts = {0, 1, 2,  3,  4,  5,  6,  7,
 // strength, balance, modulation (and in versions 1 to 3 one more field).
 void readOldNotes(SongFieldStream& in, Song& song, int version, int64_t records) {
     for (int64_t i = 1; i <= records; ++i) {
-        NoteRec note;
+        Note note;
         in.skip();
-        note.lngPos = in.int32();
-        note.bytNote = in.byte();
-        if (version >= 4 && note.bytNote >= 120)
-            throw ReadFailure{}; // only notes from version 4 on
-        note.lngLen = in.int32();
+        note.position = in.int32();
+        note.key = in.byte();
+        if (version >= 4 && note.key >= 120) throw ReadFailure{}; // only notes from version 4 on
+        note.length = in.int32();
         const int64_t part = in.byte();
-        note.bytVelocity = in.scaledByte(6);
-        note.bytPan = in.scaledByte(16);
-        note.bytModulation = in.scaledByte(50);
+        note.velocity = in.scaledByte(6);
+        note.pan = in.scaledByte(16);
+        note.modulation = in.scaledByte(50);
         if (version <= 3) in.skip();
         if (version <= 2) {
-            note.lngLen = oldStepsToSteps(note.lngLen);
-            note.lngPos = oldStepsToSteps(note.lngPos);
+            note.length = oldStepsToSteps(note.length);
+            note.position = oldStepsToSteps(note.position);
         }
-        note.bytPart = checkedPart(version == 1 && part % 3 == 2 ? kPercussionPart : part);
-        song.udtNotes.push_back(note);
+        note.part = checkedPart(version == 1 && part % 3 == 2 ? kPercussionPart : part);
+        song.notes.push_back(note);
     }
 }
 
 void readVersion6(SongFieldStream& in, Song& song, size_t fileSize) {
     in.skip();
-    song.varNoteCountX2 = in.int32();
-    const int64_t records = song.varNoteCountX2 / 2;
-    if (song.varNoteCountX2 < 0) throw ReadFailure{};
+    song.twiceNoteCount = in.int32();
+    const int64_t records = song.twiceNoteCount / 2;
+    if (song.twiceNoteCount < 0) throw ReadFailure{};
     in.skip();
     readPrograms(in, song, kAllParts);
     in.skip();
     for (int part = 0; part < kPartCount; ++part)
-        song.intPartVolume[part] = static_cast<int16_t>(in.number(INT16_MIN, INT16_MAX));
+        song.partVolumes[part] = static_cast<int16_t>(in.number(INT16_MIN, INT16_MAX));
     in.skip();
-    song.udtNotes.resize(1);
+    song.notes.resize(1);
     reserveNoteRoom(song, records, fileSize);
     for (int64_t i = 1; i <= records; ++i) {
-        NoteRec note;
+        Note note;
         in.skip();
-        note.lngPos = in.int32();
-        note.bytNote = in.byte();
-        if (note.bytNote >= 120) throw ReadFailure{};
-        note.lngLen = in.int32();
+        note.position = in.int32();
+        note.key = in.byte();
+        if (note.key >= 120) throw ReadFailure{};
+        note.length = in.int32();
         in.skip();
-        note.bytPart = checkedPart(in.byte());
-        note.bytVelocity = in.scaledByte(6);
-        note.bytPan = in.scaledByte(16);
-        note.bytModulation = in.scaledByte(50);
-        song.udtNotes.push_back(note);
+        note.part = checkedPart(in.byte());
+        note.velocity = in.scaledByte(6);
+        note.pan = in.scaledByte(16);
+        note.modulation = in.scaledByte(50);
+        song.notes.push_back(note);
     }
-    ensureNoteRoom(song.udtNotes, int64_t{song.varNoteCountX2} + 10);
+    ensureNoteRoom(song.notes, int64_t{song.twiceNoteCount} + 10);
 
     in.skip();
     const std::string_view tempoField = in.field();
@@ -155,31 +154,31 @@ void readVersion6(SongFieldStream& in, Song& song, size_t fileSize) {
     if (divisions != 60 && divisions != 30 && divisions != 15 && divisions != 5)
         throw ReadFailure{};
     if (quarters != 2 && quarters != 3 && quarters != 4 && quarters != 6) throw ReadFailure{};
-    song.bytDivisions = static_cast<uint8_t>(divisions);
-    song.bytQuartersPerBar = static_cast<uint8_t>(quarters);
+    song.grid = static_cast<uint8_t>(divisions);
+    song.quartersPerBar = static_cast<uint8_t>(quarters);
     in.skip();
     const std::string copyright = fromShiftJis(in.field());
     const std::string sequenceName = fromShiftJis(in.field());
     in.skip(2);
     const int64_t ccCount = in.number(1, INT32_MAX);
     in.skip();
-    std::vector<CCRec> ccs(1);
+    std::vector<ControlChange> ccs(1);
     for (int64_t j = 1; j <= ccCount; ++j) {
-        CCRec cc;
+        ControlChange cc;
         in.skip();
-        cc.lngPos = in.int32();
-        cc.lngValue = in.int32();
-        cc.bytType = in.byte();
+        cc.position = in.int32();
+        cc.value = in.int32();
+        cc.kind = in.byte();
         ccs.push_back(cc);
     }
-    ensureCCRoom(ccs, ccCount + 4);
-    song.udtCCs = std::move(ccs);
-    song.varCCCount = static_cast<int32_t>(ccCount);
+    ensureChangeRoom(ccs, ccCount + 4);
+    song.changes = std::move(ccs);
+    song.changeCount = static_cast<int32_t>(ccCount);
 
     song.tempoText = fromShiftJis(tempoField);
     song.copyrightText = copyright;
     song.sequenceNameText = sequenceName;
-    song.udtCCs[1].lngValue = static_cast<int32_t>(*tempo);
+    song.changes[1].value = static_cast<int32_t>(*tempo);
     song.takeUndoCopy();
 }
 
@@ -202,8 +201,8 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
             readVersion6(in, song, bytes.size());
         } else {
             in.skip();
-            song.varNoteCountX2 = in.int32();
-            if (song.varNoteCountX2 < 0) throw ReadFailure{};
+            song.twiceNoteCount = in.int32();
+            if (song.twiceNoteCount < 0) throw ReadFailure{};
             if (outcome.version == 1)
                 readPrograms(in, song, {0, 1, 3, 4});
             else
@@ -211,11 +210,11 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
             in.skip();
             // Versions 1 to 3 count entries (note starts and note ends), 4 and 5 twice the notes.
             const int64_t records =
-                outcome.version <= 3 ? song.varNoteCountX2 : song.varNoteCountX2 / 2;
-            song.udtNotes.resize(1);
+                outcome.version <= 3 ? song.twiceNoteCount : song.twiceNoteCount / 2;
+            song.notes.resize(1);
             reserveNoteRoom(song, records, bytes.size());
             readOldNotes(in, song, outcome.version, records);
-            ensureNoteRoom(song.udtNotes, int64_t{song.varNoteCountX2} + 10);
+            ensureNoteRoom(song.notes, int64_t{song.twiceNoteCount} + 10);
         }
         outcome.status = SongTextStatus::Read;
     } catch (const ReadFailure&) {

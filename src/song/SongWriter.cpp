@@ -61,24 +61,24 @@ void label(LineWriter& w, std::string_view text) {
 std::string formatSongText(const Song& song) {
     std::string utf8;
     const int32_t n = std::max<int32_t>(0, song.noteCount());
-    utf8.reserve(600 + static_cast<size_t>(n) * 40 + static_cast<size_t>(song.varCCCount) * 24);
+    utf8.reserve(600 + static_cast<size_t>(n) * 40 + static_cast<size_t>(song.changeCount) * 24);
     LineWriter w(utf8);
 
     label(w, "vako6");
     label(w, "データ数×２");
-    w.number(song.varNoteCountX2).end();
+    w.number(song.twiceNoteCount).end();
     label(w, "パート1の楽器,パート2の楽器,・・・,パート16の楽器");
-    for (const uint8_t program : song.bytPartInstrument) w.number(program);
+    for (const uint8_t program : song.partPrograms) w.number(program);
     w.end();
     label(w, "ボリューム1,ボリューム2,・・・,ボリューム16");
-    for (const int16_t volume : song.intPartVolume) w.number(volume);
+    for (const int16_t volume : song.partVolumes) w.number(volume);
     w.end();
     label(w, "データ番号,位置,音,長さ,   , 楽器, 音量, 左右バランス, 揺れ");
-    for (int32_t i = 1; i <= n && static_cast<size_t>(i) < song.udtNotes.size(); ++i) {
-        const NoteRec& note = song.udtNotes[i];
-        w.number(i).number(note.lngPos).number(note.bytNote).number(note.lngLen).text("   ");
-        w.number(note.bytPart).number(note.bytVelocity / 6).number(note.bytPan / 16);
-        w.number(note.bytModulation / 50).end();
+    for (int32_t i = 1; i <= n && static_cast<size_t>(i) < song.notes.size(); ++i) {
+        const Note& note = song.notes[i];
+        w.number(i).number(note.position).number(note.key).number(note.length).text("   ");
+        w.number(note.part).number(note.velocity / 6).number(note.pan / 16);
+        w.number(note.modulation / 50).end();
     }
     label(w, "曲開始時のテンポ");
     // A tempo text that holds no number would make the file unreadable; the
@@ -86,19 +86,20 @@ std::string formatSongText(const Song& song) {
     if (parseWholeNumber(song.tempoText))
         w.text(song.tempoText);
     else
-        w.text(std::to_string(song.udtCCs.size() > 1 ? song.udtCCs[1].lngValue : 120));
+        w.text(std::to_string(song.changes.size() > 1 ? song.changes[1].value : 120));
     w.end();
     label(w, "入力時の区切り数,1小節の4分音符数");
-    w.number(song.bytDivisions).number(song.bytQuartersPerBar).end();
+    w.number(song.grid).number(song.quartersPerBar).end();
     label(w, "著作権名,シーケンス名");
     w.text(song.copyrightText).text(song.sequenceNameText).end();
     label(w, "ここから下は「高度な機能」のデータ");
     label(w, "ＣＣの数");
-    w.number(song.varCCCount).end();
+    w.number(song.changeCount).end();
     label(w, "データ番号,位置,値,タイプ");
-    for (int32_t j = 1; j <= song.varCCCount && static_cast<size_t>(j) < song.udtCCs.size(); ++j) {
-        const CCRec& cc = song.udtCCs[j];
-        w.number(j).number(cc.lngPos).number(cc.lngValue).number(cc.bytType).end();
+    for (int32_t j = 1; j <= song.changeCount && static_cast<size_t>(j) < song.changes.size();
+         ++j) {
+        const ControlChange& cc = song.changes[j];
+        w.number(j).number(cc.position).number(cc.value).number(cc.kind).end();
     }
     return toShiftJis(utf8);
 }
@@ -108,8 +109,8 @@ bool applyTempoText(Song& song) {
     if (!tempo || *tempo < std::numeric_limits<int32_t>::min() ||
         *tempo > std::numeric_limits<int32_t>::max())
         return false;
-    ensureCCRoom(song.udtCCs, 1);
-    song.udtCCs[1].lngValue = static_cast<int32_t>(*tempo);
+    ensureChangeRoom(song.changes, 1);
+    song.changes[1].value = static_cast<int32_t>(*tempo);
     return true;
 }
 
@@ -117,32 +118,32 @@ std::string saveSongTo(Song& song, const std::filesystem::path& path) {
     applyTempoText(song);
     const WriteOutcome outcome = writeFileAtomically(path, formatSongText(song));
     if (!outcome.ok) return outcome.error;
-    song.bytModified = 0;
+    song.modified = 0;
     return {};
 }
 
 SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
-    if (song.strFileName.empty()) {
+    if (song.fileName.empty()) {
         host.refreshFileList();
         return SaveStatus::NothingWritten;
     }
-    if (!isUsableFileName(song.strFileName)) {
-        host.showMessage(msg::badFileName(song.strFileName));
+    if (!isUsableFileName(song.fileName)) {
+        host.showMessage(msg::badFileName(song.fileName));
         return SaveStatus::BadName;
     }
     const std::filesystem::path& folder =
-        song.varDesktopSave ? folders.desktopFolder : folders.songFolder;
-    if (song.varDesktopSave) {
+        song.saveToDesktop ? folders.desktopFolder : folders.songFolder;
+    if (song.saveToDesktop) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
     }
-    const std::filesystem::path path = folder / (song.strFileName + ".txt");
+    const std::filesystem::path path = folder / (song.fileName + ".txt");
     const std::string error = saveSongTo(song, path);
     if (!error.empty()) {
         host.showMessage(msg::cannotWrite(path.string(), error));
         return SaveStatus::WriteFailed;
     }
-    host.drawSavedConfirmation(song.strFileName);
+    host.drawSavedConfirmation(song.fileName);
     host.refreshFileList();
     return SaveStatus::Written;
 }
@@ -151,7 +152,7 @@ void errorDump(Song& song, const SongFolders& folders, SongHost& host,
                const std::vector<std::string>& messages) {
     song.restoreUndoCopy();
     for (const std::string& m : messages) host.showMessage(m);
-    song.strFileName = "err";
+    song.fileName = "err";
     SaveSong(song, folders, host);
 }
 

@@ -21,11 +21,11 @@ bool applyTempoText(Song& song);
 
 enum class SaveStatus { NothingWritten, Written, BadName, WriteFailed };
 
-// `SaveSong`: writes the song as `strFileName`.txt into the song folder, or the
-// desktop folder while `varDesktopSave` is set. An empty name only refreshes the
+// `SaveSong`: writes the song as `fileName`.txt into the song folder, or the
+// desktop folder while `saveToDesktop` is set. An empty name only refreshes the
 // file list. The file is replaced atomically; a name with a path separator or
 // another character a file name cannot hold writes nothing. Failures are shown
-// through the host and leave `bytModified` as it was.
+// through the host and leave `modified` as it was.
 SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host);
 
 // Writes the song exactly as `SaveSong` would, at `path`. Empty error = success.

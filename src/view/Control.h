@@ -31,7 +31,7 @@ enum class ControlKind {
 };
 
 // Where a control sits.
-enum class Container { Form, Picture1, Picture2, Picture3, Picture4 };
+enum class Container { Form, ScoreView, NotePanel, PositionPanel, PitchBendStrip };
 
 // Pictures the project draws itself (toolbox icons, play and stop).
 enum class PictureId {
@@ -50,7 +50,7 @@ enum class PictureId {
 };
 
 struct Control {
-    std::string name; // as the window knows it, "Label6(3)" for element 3 of an array
+    std::string name; // as the window knows it, "upperPartButtons(3)" for element 3 of an array
     ControlKind kind = ControlKind::Label;
     Container container = Container::Form;
     double left = 0, top = 0, width = 0, height = 0;

@@ -1,6 +1,6 @@
 // The General MIDI programs as the instrument lists show them: number, colon,
 // blank, Japanese name. Item 31 keeps its trailing blank.
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 namespace vako {
 

@@ -1,7 +1,7 @@
 // The full redraw of the score view and the note display it ends with.
 #include "song/Messages.h"
 #include "song/SongWriter.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@ namespace {
 
 // Raised inside the redraw for data it cannot draw (an index outside the note
 // or control-change records, a zero grid). The redraw goes on and takes the
-// error path at its end; nothing leaves `線引き`.
+// error path at its end; nothing leaves `redrawScore`.
 struct DrawFailure {};
 
 // How a note of a given length is drawn.
@@ -90,9 +90,9 @@ std::pair<int64_t, int64_t> positionsOfPage(int64_t page) {
 }
 
 int64_t lastNotePosition(const Song& song) {
-    const int64_t n = song.varNoteCountX2 / 2;
-    if (n < 0 || n >= static_cast<int64_t>(song.udtNotes.size())) throw DrawFailure{};
-    return song.udtNotes[n].lngPos;
+    const int64_t n = song.twiceNoteCount / 2;
+    if (n < 0 || n >= static_cast<int64_t>(song.notes.size())) throw DrawFailure{};
+    return song.notes[n].position;
 }
 
 // P: the number of pages the read-out and the page scroll bar show.
@@ -102,17 +102,17 @@ int64_t pageCount(const Song& song) {
 
 } // namespace
 
-void Formmain::pageReadOut() {
-    Label2[1].caption =
-        std::to_string(view.intPage + 1) + " / " + std::to_string(pageCount(song)) + " ページ";
+void MainWindowModel::pageReadOut() {
+    pageLabels[1].caption =
+        std::to_string(view.page + 1) + " / " + std::to_string(pageCount(song)) + " ページ";
 }
 
-void Formmain::drawGrid() {
+void MainWindowModel::drawGrid() {
     bool failed = false;
     for (int y0 : {0, 600}) {
         auto vertical = [&](int x, Rgb c) { canvas.line(x, -200 - y0, x, -400 - y0, c); };
-        if (blnStopped()) {
-            const int g = song.bytDivisions;
+        if (stopped()) {
+            const int g = song.grid;
             if (g == 0) {
                 failed = true;
             } else {
@@ -122,8 +122,7 @@ void Formmain::drawGrid() {
             }
         }
         for (int n = 1; n <= 18; ++n) vertical(100 + 60 * n, colour::kGrey);
-        for (int k = 0; k <= 6; ++k)
-            vertical(100 + 60 * song.bytQuartersPerBar * k, colour::kBlack);
+        for (int k = 0; k <= 6; ++k) vertical(100 + 60 * song.quartersPerBar * k, colour::kBlack);
         // The staff lines go over the time grid, so that they read as
         // unbroken lines however fine the grid is.
         for (int j = 0; j <= 10; ++j) {
@@ -134,7 +133,7 @@ void Formmain::drawGrid() {
     if (failed) throw DrawFailure{};
 }
 
-void Formmain::線引き() {
+void MainWindowModel::redrawScore() {
     bool failed = false;
     auto step = [&failed](auto&& f) {
         try {
@@ -148,49 +147,49 @@ void Formmain::線引き() {
     canvas.clear();
     canvas.line(-200, -595, 1100, -595);
     step([&] { drawGrid(); });
-    step([&] { 音符表示(); });
+    step([&] { drawNotes(); });
     step([&] {
         int64_t pages = 0;
-        if (blnStopped()) {
+        if (stopped()) {
             pages = pageCount(song);
         } else {
             // The play list's last event: the song's own note count may move
             // while playing (hits, edits), and an export reuses the work list.
-            const std::vector<NoteRec>& list = m_playback->playList();
-            const int64_t i = m_playback->state().lngLastEvent;
+            const std::vector<Note>& list = m_playback->playList();
+            const int64_t i = m_playback->state().lastEvent;
             if (i < 0 || i >= static_cast<int64_t>(list.size())) throw DrawFailure{};
-            pages = list[i].lngPos / kStepsPerPage + 1;
+            pages = list[i].position / kStepsPerPage + 1;
         }
         // Positions are 32-bit, so the page count of any song fits the bar.
-        HScroll2.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
+        pageScrollBar.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
     });
-    HScroll2.setValue(view.intPage);
+    pageScrollBar.setValue(view.page);
     if (failed) errorDump(song, folders, *this, {msg::kErrorSaved});
 }
 
-void Formmain::音符表示() {
-    const int64_t n = song.varNoteCountX2 / 2;
-    const int64_t stored = static_cast<int64_t>(song.udtNotes.size()) - 1;
+void MainWindowModel::drawNotes() {
+    const int64_t n = song.twiceNoteCount / 2;
+    const int64_t stored = static_cast<int64_t>(song.notes.size()) - 1;
     const int64_t last = std::min(n, stored);
-    const int64_t page = view.intPage;
+    const int64_t page = view.page;
     const auto [lo, hi] = positionsOfPage(page);
 
     // Notes in position order: the page's run is found by binary search.
     // Otherwise every note is looked at, in the order the song holds them.
-    const auto begin = song.udtNotes.begin() + 1;
-    const auto end = song.udtNotes.begin() + 1 + std::max<int64_t>(last, 0);
+    const auto begin = song.notes.begin() + 1;
+    const auto end = song.notes.begin() + 1 + std::max<int64_t>(last, 0);
     m_notesOrdered = notesInPositionOrder(song);
     auto first = begin, stop = end;
     if (m_notesOrdered) {
         first = std::lower_bound(begin, end, lo,
-                                 [](const NoteRec& r, int64_t p) { return r.lngPos < p; });
+                                 [](const Note& r, int64_t p) { return r.position < p; });
         stop = std::upper_bound(first, end, hi,
-                                [](int64_t p, const NoteRec& r) { return p < r.lngPos; });
-    } else if (!blnStopped()) {
+                                [](int64_t p, const Note& r) { return p < r.position; });
+    } else if (!stopped()) {
         // While playing, the range is narrowed from both ends as far as the
         // notes there lie on earlier or later pages.
-        while (first != stop && notePage(first->lngPos) < page) ++first;
-        while (stop != first && notePage((stop - 1)->lngPos) > page) --stop;
+        while (first != stop && notePage(first->position) < page) ++first;
+        while (stop != first && notePage((stop - 1)->position) > page) --stop;
     }
 
     // The markers lie under the notes: a note name at the same place stays
@@ -203,18 +202,19 @@ void Formmain::音符表示() {
     }
 
     std::array<int, kPartCount> labelCount{};
-    const uint8_t upper = song.bytSelPart[0], lower = song.bytSelPart[1];
+    const uint8_t upper = song.bandParts[0], lower = song.bandParts[1];
     for (auto it = first; it != stop; ++it) {
-        const NoteRec& note = *it;
-        if (notePage(note.lngPos) != page) continue;
-        if (note.bytPart != lower && note.bytPart != upper) continue;
-        const int32_t x = 90 + 5 * static_cast<int32_t>((int64_t{note.lngPos} - 1) % kStepsPerPage);
-        int32_t y = 43 - 70 * (note.bytNote / 12) - 10 * diatonicStep(note.bytNote);
-        const bool sharp = isBlackKey(note.bytNote);
-        if (x != view.lngLastNoteX) labelCount.fill(0);
-        view.lngLastNoteX = x;
-        const NoteShape shape = shapeOf(note.lngLen);
-        const bool onUpper = note.bytPart == upper;
+        const Note& note = *it;
+        if (notePage(note.position) != page) continue;
+        if (note.part != lower && note.part != upper) continue;
+        const int32_t x =
+            90 + 5 * static_cast<int32_t>((int64_t{note.position} - 1) % kStepsPerPage);
+        int32_t y = 43 - 70 * (note.key / 12) - 10 * diatonicStep(note.key);
+        const bool sharp = isBlackKey(note.key);
+        if (x != view.lastNoteX) labelCount.fill(0);
+        view.lastNoteX = x;
+        const NoteShape shape = shapeOf(note.length);
+        const bool onUpper = note.part == upper;
         if (onUpper) y -= 600;
         const Rgb outline = sharp ? colour::kRed : colour::kBlack;
         if (shape.known) {
@@ -235,28 +235,28 @@ void Formmain::音符表示() {
             canvas.setFillColour(colour::kBlue);
             canvas.circle(x + 8, y + 7, 6, outline, 0.7);
         }
-        const int m = ++labelCount[note.bytPart % kPartCount];
-        if (音階表示有効.checked && note.bytPart != kPercussionPart) {
+        const int m = ++labelCount[note.part % kPartCount];
+        if (showNoteNamesMenu.checked && note.part != kPercussionPart) {
             canvas.setCurrentX(x + 2);
             canvas.setCurrentY((onUpper ? -600 : 10) - 30 * m);
             canvas.setForeColour(outline);
-            canvas.print(noteKana(note.bytNote));
+            canvas.print(noteKana(note.key));
         }
     }
     // A count beyond the stored records: the visit of the missing ones fails.
     if (n > stored) throw DrawFailure{};
 
     canvas.setForeColour(colour::kBlack);
-    Command4.enabled = Command1.enabled = false;
-    if (n >= 1 && int64_t{song.udtNotes[n].lngPos} > page * kStepsPerPage)
-        Command4.enabled = Command1.enabled = true;
+    playButton.enabled = exportButton.enabled = false;
+    if (n >= 1 && int64_t{song.notes[n].position} > page * kStepsPerPage)
+        playButton.enabled = exportButton.enabled = true;
     drawBarNumbers();
     canvas.setForeColour(colour::kBlack);
     if (markersFailed) throw DrawFailure{};
 }
 
-void Formmain::drawBarNumbers() {
-    const int q = song.bytQuartersPerBar;
+void MainWindowModel::drawBarNumbers() {
+    const int q = song.quartersPerBar;
     int bars = 0;
     switch (q) {
     case 2:
@@ -277,35 +277,35 @@ void Formmain::drawBarNumbers() {
     for (int b = 0; b < bars; ++b) {
         canvas.setCurrentX(135 + 20 * q + b * (720 / bars));
         canvas.setCurrentY(-1175);
-        canvas.print(" " + std::to_string(b + 1 + int64_t{view.intPage} * bars) + " ");
+        canvas.print(" " + std::to_string(b + 1 + int64_t{view.page} * bars) + " ");
     }
 }
 
-void Formmain::drawControlChanges() {
-    if (!CC表示.checked) return;
+void MainWindowModel::drawControlChanges() {
+    if (!showChangesMenu.checked) return;
     canvas.setDrawWidth(1);
-    for (int64_t k = 1; k <= song.varCCCount; ++k) {
-        if (k >= static_cast<int64_t>(song.udtCCs.size())) throw DrawFailure{};
-        const CCRec& cc = song.udtCCs[k];
-        if (cc.lngPos / kStepsPerPage != view.intPage) continue;
-        canvas.setCurrentX(88 + 5 * (cc.lngPos % kStepsPerPage));
-        double y = -605 - 30 * cc.bytType;
-        if (cc.bytType == kTempoChange) {
+    for (int64_t k = 1; k <= song.changeCount; ++k) {
+        if (k >= static_cast<int64_t>(song.changes.size())) throw DrawFailure{};
+        const ControlChange& cc = song.changes[k];
+        if (cc.position / kStepsPerPage != view.page) continue;
+        canvas.setCurrentX(88 + 5 * (cc.position % kStepsPerPage));
+        double y = -605 - 30 * cc.kind;
+        if (cc.kind == kTempoChange) {
             canvas.setCurrentY(y);
             canvas.setForeColour(colour::kLightCyan);
-            canvas.print("■テンポ" + std::to_string(cc.lngValue));
-        } else if (cc.bytType == kInstrumentChange || cc.bytType == kVolumeChange) {
-            const int part = cc.lngValue % 16;
+            canvas.print("■テンポ" + std::to_string(cc.value));
+        } else if (cc.kind == kInstrumentChange || cc.kind == kVolumeChange) {
+            const int part = cc.value % 16;
             int offset = 1200; // a part on neither band lands below the view
-            if (part == song.bytSelPart[0]) offset = 0;
-            if (part == song.bytSelPart[1]) offset = 600;
+            if (part == song.bandParts[0]) offset = 0;
+            if (part == song.bandParts[1]) offset = 600;
             canvas.setCurrentY(y + offset);
-            if (cc.bytType == kInstrumentChange) {
+            if (cc.kind == kInstrumentChange) {
                 canvas.setForeColour(colour::kMagenta);
-                canvas.print("■楽器" + std::to_string(cc.lngValue / 16 + 1));
+                canvas.print("■楽器" + std::to_string(cc.value / 16 + 1));
             } else {
                 canvas.setForeColour(colour::kYellow);
-                canvas.print("■ボリューム" + std::to_string(cc.lngValue / 16));
+                canvas.print("■ボリューム" + std::to_string(cc.value / 16));
             }
         }
     }

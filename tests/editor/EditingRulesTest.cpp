@@ -16,26 +16,26 @@ std::vector<int> notesOf(const ChordNotes& c) {
     return {c.begin(), c.end()};
 }
 
-NoteRec at(int32_t pos, int note, int part = 0) {
-    NoteRec r;
-    r.lngPos = pos;
-    r.bytNote = static_cast<uint8_t>(note);
-    r.lngLen = 12;
-    r.bytPart = static_cast<uint8_t>(part);
+Note at(int32_t pos, int note, int part = 0) {
+    Note r;
+    r.position = pos;
+    r.key = static_cast<uint8_t>(note);
+    r.length = 12;
+    r.part = static_cast<uint8_t>(part);
     return r;
 }
 
-Song songOf(const std::vector<NoteRec>& notes) {
+Song songOf(const std::vector<Note>& notes) {
     Song s;
-    s.udtNotes.assign(1, NoteRec{});
-    s.udtNotes.insert(s.udtNotes.end(), notes.begin(), notes.end());
-    s.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
+    s.notes.assign(1, Note{});
+    s.notes.insert(s.notes.end(), notes.begin(), notes.end());
+    s.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
     return s;
 }
 
 std::vector<int> notesIn(const Song& s) {
     std::vector<int> out;
-    for (int32_t i = 1; i <= s.noteCount(); ++i) out.push_back(s.udtNotes[i].bytNote);
+    for (int32_t i = 1; i <= s.noteCount(); ++i) out.push_back(s.notes[i].key);
     return out;
 }
 
@@ -48,7 +48,7 @@ TEST(Chords, TonesAbove119AreLeftOut) {
 }
 
 TEST(NoteEdits, FindsTheRunAndTheNoteOnARow) {
-    std::vector<NoteRec> notes;
+    std::vector<Note> notes;
     for (int p = 1; p <= 3000; ++p) notes.push_back(at(p, 40 + p % 20, p % 2));
     notes.insert(notes.begin() + 10, at(11, 61, 1)); // a sharp beside note 11's 51
     notes.insert(notes.begin() + 11, at(11, 61, 1)); // and an equal one after it
@@ -67,20 +67,20 @@ TEST(NoteEdits, DeleteMovesTheRestAndRefusesOutsideIndices) {
     Song s = songOf({at(3, 60), at(6, 62), at(9, 64)});
     EXPECT_FALSE(deleteNote(s, 0)); // the spare record is no note
     EXPECT_FALSE(deleteNote(s, 4));
-    EXPECT_EQ(s.varNoteCountX2, 6);
+    EXPECT_EQ(s.twiceNoteCount, 6);
     EXPECT_TRUE(deleteNote(s, 2));
     EXPECT_EQ(notesIn(s), (std::vector<int>{60, 64}));
-    EXPECT_EQ(s.udtNotes[0], NoteRec{});
-    EXPECT_EQ(s.udtNotes.size(), size_t(4 + 11));
+    EXPECT_EQ(s.notes[0], Note{});
+    EXPECT_EQ(s.notes.size(), size_t(4 + 11));
 }
 
-Song songWithCCs(const std::vector<CCRec>& extra) {
+Song songWithCCs(const std::vector<ControlChange>& extra) {
     Song s;
-    s.udtCCs.assign(2, CCRec{});
-    s.udtCCs[1] = CCRec{0, 120, kTempoChange};
-    s.udtCCs.insert(s.udtCCs.end(), extra.begin(), extra.end());
-    s.varCCCount = static_cast<int32_t>(1 + extra.size());
-    s.udtCCs.push_back(CCRec{kEndMarkerPos, 0, 0});
+    s.changes.assign(2, ControlChange{});
+    s.changes[1] = ControlChange{0, 120, kTempoChange};
+    s.changes.insert(s.changes.end(), extra.begin(), extra.end());
+    s.changeCount = static_cast<int32_t>(1 + extra.size());
+    s.changes.push_back(ControlChange{kEndMarkerPos, 0, 0});
     return s;
 }
 
@@ -97,16 +97,16 @@ TEST(ControlChanges, ValuesAtTheEdgesOfTheirRanges) {
 
 TEST(ControlChanges, InsertGoesBeforeEqualPositionsAndKeepsTheEndMarker) {
     Song s = songWithCCs({{10, 100, kTempoChange}, {20, 83, kVolumeChange}});
-    const int32_t k = insertCC(s, CCRec{20, 643, kInstrumentChange});
+    const int32_t k = insertCC(s, ControlChange{20, 643, kInstrumentChange});
     EXPECT_EQ(k, 3);
-    EXPECT_EQ(s.varCCCount, 4);
-    EXPECT_EQ(s.udtCCs[3].lngValue, 643);
-    EXPECT_EQ(s.udtCCs[4].lngValue, 83);
-    EXPECT_EQ(s.udtCCs[5].lngPos, kEndMarkerPos);
+    EXPECT_EQ(s.changeCount, 4);
+    EXPECT_EQ(s.changes[3].value, 643);
+    EXPECT_EQ(s.changes[4].value, 83);
+    EXPECT_EQ(s.changes[5].position, kEndMarkerPos);
     // Nothing goes before the start tempo, even at its own position.
-    EXPECT_EQ(insertCC(s, CCRec{0, 90, kTempoChange}), 2);
-    EXPECT_EQ(s.udtCCs[1], (CCRec{0, 120, kTempoChange}));
-    EXPECT_EQ(s.udtCCs[6].lngPos, kEndMarkerPos);
+    EXPECT_EQ(insertCC(s, ControlChange{0, 90, kTempoChange}), 2);
+    EXPECT_EQ(s.changes[1], (ControlChange{0, 120, kTempoChange}));
+    EXPECT_EQ(s.changes[6].position, kEndMarkerPos);
 }
 
 TEST(ControlChanges, DeleteKeepsTheStartTempoAndTheEndMarker) {
@@ -114,9 +114,9 @@ TEST(ControlChanges, DeleteKeepsTheStartTempoAndTheEndMarker) {
     EXPECT_FALSE(deleteCC(s, 1));
     EXPECT_FALSE(deleteCC(s, 3));
     EXPECT_TRUE(deleteCC(s, 2));
-    EXPECT_EQ(s.varCCCount, 1);
-    EXPECT_EQ(s.udtCCs[1], (CCRec{0, 120, kTempoChange}));
-    EXPECT_EQ(s.udtCCs[2].lngPos, kEndMarkerPos);
+    EXPECT_EQ(s.changeCount, 1);
+    EXPECT_EQ(s.changes[1], (ControlChange{0, 120, kTempoChange}));
+    EXPECT_EQ(s.changes[2].position, kEndMarkerPos);
 }
 
 TEST(KeyCodes, CharactersOfBothLayouts) {
@@ -130,7 +130,7 @@ TEST(KeyCodes, CharactersOfBothLayouts) {
         EXPECT_EQ(keyCodeOfCharacter(U']', jp), kKeyRightBracket);
         EXPECT_EQ(keyCodeOfCharacter(U'\\', jp), kKeyBackslash);
         EXPECT_EQ(keyCodeOfCharacter(U'!', jp), '1');
-        EXPECT_EQ(keyCodeOfCharacter(U'あ', jp), 0);
+        EXPECT_EQ(keyCodeOfCharacter(U'\u3042', jp), 0);
     }
     // Shifted keys that differ between the layouts.
     EXPECT_EQ(keyCodeOfCharacter(U'+', true), kKeySemicolon);

@@ -26,21 +26,21 @@ void plainQuickSort(std::vector<T>& a, int64_t lo, int64_t hi, Key key) {
     plainQuickSort(a, last + 1, hi, key);
 }
 
-NoteRec note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
-    return NoteRec{pos, key, len, part, 120, 64, 0};
+Note note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
+    return Note{pos, key, len, part, 120, 64, 0};
 }
 
 // Records told apart by their velocity, all at one position.
-std::vector<NoteRec> tagged(std::initializer_list<int32_t> positions) {
-    std::vector<NoteRec> list(1);
+std::vector<Note> tagged(std::initializer_list<int32_t> positions) {
+    std::vector<Note> list(1);
     uint8_t tag = 1;
-    for (int32_t pos : positions) list.push_back(NoteRec{pos, 60, 0, 0, tag++, 0, 0});
+    for (int32_t pos : positions) list.push_back(Note{pos, 60, 0, 0, tag++, 0, 0});
     return list;
 }
 
-std::vector<int> tagsOf(const std::vector<NoteRec>& list) {
+std::vector<int> tagsOf(const std::vector<Note>& list) {
     std::vector<int> tags;
-    for (size_t i = 1; i < list.size(); ++i) tags.push_back(list[i].bytVelocity);
+    for (size_t i = 1; i < list.size(); ++i) tags.push_back(list[i].velocity);
     return tags;
 }
 
@@ -64,11 +64,11 @@ TEST(SortNotes, MatchesThePlainAlgorithmOnListsWithManyEqualKeys) {
     for (int round = 0; round < 300; ++round) {
         const int n = static_cast<int>(random() % 60);
         const int spread = 1 + static_cast<int>(random() % 8);
-        std::vector<NoteRec> list(n + 1);
+        std::vector<Note> list(n + 1);
         for (int i = 1; i <= n; ++i)
-            list[i] = NoteRec{static_cast<int32_t>(random() % spread) - 2, 0, i, 0, 0, 0, 0};
+            list[i] = Note{static_cast<int32_t>(random() % spread) - 2, 0, i, 0, 0, 0, 0};
         auto expected = list;
-        plainQuickSort(expected, 1, n, [](const NoteRec& r) { return r.lngPos; });
+        plainQuickSort(expected, 1, n, [](const Note& r) { return r.position; });
         SortNotes(list, 1, n);
         ASSERT_EQ(list, expected) << "round " << round;
     }
@@ -78,10 +78,11 @@ TEST(SortCCs, FollowsTheSameRule) {
     std::mt19937 random(4);
     for (int round = 0; round < 200; ++round) {
         const int n = static_cast<int>(random() % 40);
-        std::vector<CCRec> list(n + 1);
-        for (int i = 1; i <= n; ++i) list[i] = CCRec{static_cast<int32_t>(random() % 5), i, 1};
+        std::vector<ControlChange> list(n + 1);
+        for (int i = 1; i <= n; ++i)
+            list[i] = ControlChange{static_cast<int32_t>(random() % 5), i, 1};
         auto expected = list;
-        plainQuickSort(expected, 1, n, [](const CCRec& r) { return r.lngPos; });
+        plainQuickSort(expected, 1, n, [](const ControlChange& r) { return r.position; });
         SortCCs(list, 1, n);
         ASSERT_EQ(list, expected) << "round " << round;
     }
@@ -89,61 +90,61 @@ TEST(SortCCs, FollowsTheSameRule) {
 
 TEST(SortNotes, AMillionSortedOrEqualKeysNeitherOverflowTheStackNorTakeQuadraticTime) {
     const int n = 1'000'000;
-    std::vector<NoteRec> sorted(n + 1), equal(n + 1);
+    std::vector<Note> sorted(n + 1), equal(n + 1);
     for (int i = 1; i <= n; ++i) {
-        sorted[i].lngPos = i;
-        equal[i] = NoteRec{42, 0, i, 0, 0, 0, 0};
+        sorted[i].position = i;
+        equal[i] = Note{42, 0, i, 0, 0, 0, 0};
     }
     SortNotes(sorted, 1, n);
     SortNotes(equal, 1, n);
-    for (int i = 1; i <= n; ++i) ASSERT_EQ(sorted[i].lngPos, i);
+    for (int i = 1; i <= n; ++i) ASSERT_EQ(sorted[i].position, i);
     // The first pass moves the middle record to the front; everything else stays.
-    EXPECT_EQ(equal[1].lngLen, 500'000);
+    EXPECT_EQ(equal[1].length, 500'000);
 }
 
 TEST(BuildNoteEvents, LaysOutNoteOnsThenNoteOffs) {
     Song song;
-    song.udtNotes = {NoteRec{}, note(1, 60, 12, 2), note(5, 62, 3, 9)};
-    song.varNoteCountX2 = 4;
+    song.notes = {Note{}, note(1, 60, 12, 2), note(5, 62, 3, 9)};
+    song.twiceNoteCount = 4;
     BuildNoteEvents(song);
-    const auto& e = song.udtWorkNotes;
+    const auto& e = song.workNotes;
     ASSERT_EQ(e.size(), 2u * 2 + 10 + 1);
-    EXPECT_EQ(e[0], NoteRec{});
-    EXPECT_EQ(e[1], song.udtNotes[1]);
-    EXPECT_EQ(e[2], song.udtNotes[2]);
-    EXPECT_EQ(e[3], (NoteRec{13, 180, 0, 2, 0, 0, 0}));
-    EXPECT_EQ(e[4], (NoteRec{8, 182, 0, 9, 0, 0, 0}));
-    EXPECT_EQ(e[5], NoteRec{});
+    EXPECT_EQ(e[0], Note{});
+    EXPECT_EQ(e[1], song.notes[1]);
+    EXPECT_EQ(e[2], song.notes[2]);
+    EXPECT_EQ(e[3], (Note{13, 180, 0, 2, 0, 0, 0}));
+    EXPECT_EQ(e[4], (Note{8, 182, 0, 9, 0, 0, 0}));
+    EXPECT_EQ(e[5], Note{});
 }
 
-std::vector<NoteRec> events(std::initializer_list<NoteRec> list) {
-    std::vector<NoteRec> v{NoteRec{}};
+std::vector<Note> events(std::initializer_list<Note> list) {
+    std::vector<Note> v{Note{}};
     v.insert(v.end(), list);
     return v;
 }
 
 TEST(SortEvents, AtOnePositionControlChangesThenNoteOffsThenNoteOns) {
-    const NoteRec on{10, 60, 12, 0, 1, 0, 0};
-    const NoteRec off{10, 181, 0, 0, 2, 0, 0};
-    const NoteRec change{10, kControlChangeEvent, 120, 0, 3, 0, 0};
-    const NoteRec earlier{9, 70, 12, 0, 4, 0, 0};
+    const Note on{10, 60, 12, 0, 1, 0, 0};
+    const Note off{10, 181, 0, 0, 2, 0, 0};
+    const Note change{10, kControlChangeEvent, 120, 0, 3, 0, 0};
+    const Note earlier{9, 70, 12, 0, 4, 0, 0};
     auto list = events({on, off, change, earlier});
     SortEvents(list, 4);
     EXPECT_EQ(tagsOf(list), (std::vector<int>{4, 3, 2, 1}));
-    for (const NoteRec& e : list) EXPECT_TRUE(e.lngPos == 0 || e.lngPos == 9 || e.lngPos == 10);
+    for (const Note& e : list) EXPECT_TRUE(e.position == 0 || e.position == 9 || e.position == 10);
 }
 
 TEST(SortEvents, ANoteOfLengthZeroSoundsBeforeItIsSwitchedOff) {
     // Beside it: a note ending at 4 and one starting there, whose events keep
     // the usual order (off, then on) ahead of the zero-length note's off.
     Song song;
-    song.udtNotes = {NoteRec{}, note(1, 50, 3), note(4, 60, 0), note(4, 64, 12)};
-    song.varNoteCountX2 = 6;
+    song.notes = {Note{}, note(1, 50, 3), note(4, 60, 0), note(4, 64, 12)};
+    song.twiceNoteCount = 6;
     BuildNoteEvents(song);
     SortEvents(song, 6);
     std::vector<std::pair<int32_t, int>> got;
     for (int i = 1; i <= 6; ++i)
-        got.emplace_back(song.udtWorkNotes[i].lngPos, song.udtWorkNotes[i].bytNote);
+        got.emplace_back(song.workNotes[i].position, song.workNotes[i].key);
     const std::vector<std::pair<int32_t, int>> expected{{1, 50},  {4, 170}, {4, 60},
                                                         {4, 64},  {4, 180}, {16, 184}};
     EXPECT_EQ(got, expected);
@@ -152,26 +153,26 @@ TEST(SortEvents, ANoteOfLengthZeroSoundsBeforeItIsSwitchedOff) {
 TEST(SortEvents, EqualEventsFollowTheEqualKeyRuleAndTheSongOverloadAgrees) {
     // Two chords' note-ons at one position: among themselves they come out as
     // the quicksort leaves equal keys.
-    auto list = events({NoteRec{3, 60, 1, 0, 1, 0, 0}, NoteRec{3, 64, 1, 0, 2, 0, 0},
-                        NoteRec{3, 67, 1, 0, 3, 0, 0}});
+    auto list = events(
+        {Note{3, 60, 1, 0, 1, 0, 0}, Note{3, 64, 1, 0, 2, 0, 0}, Note{3, 67, 1, 0, 3, 0, 0}});
     Song song;
-    song.udtWorkNotes = list;
+    song.workNotes = list;
     SortEvents(list, 3);
     SortEvents(song, 3);
     EXPECT_EQ(tagsOf(list), (std::vector<int>{2, 1, 3}));
-    EXPECT_EQ(song.udtWorkNotes, list);
+    EXPECT_EQ(song.workNotes, list);
 
     std::mt19937 random(5);
     for (int round = 0; round < 200; ++round) {
         const int n = static_cast<int>(random() % 50);
-        std::vector<NoteRec> l(n + 1);
+        std::vector<Note> l(n + 1);
         for (int i = 1; i <= n; ++i) {
             static const uint8_t kinds[] = {60, 190, kControlChangeEvent};
-            l[i] = NoteRec{static_cast<int32_t>(random() % 4), kinds[random() % 3], i, 0, 0, 0, 0};
+            l[i] = Note{static_cast<int32_t>(random() % 4), kinds[random() % 3], i, 0, 0, 0, 0};
         }
         auto expected = l;
-        plainQuickSort(expected, 1, n, [](const NoteRec& e) {
-            return e.lngPos * 3 + (e.bytNote < 120 ? 2 : e.bytNote < 240 ? 1 : 0);
+        plainQuickSort(expected, 1, n, [](const Note& e) {
+            return e.position * 3 + (e.key < 120 ? 2 : e.key < 240 ? 1 : 0);
         });
         SortEvents(l, n);
         ASSERT_EQ(l, expected) << "round " << round;
@@ -182,22 +183,22 @@ TEST(SortEvents, TwoHundredThousandEventsAtOnePositionStayInThePlainOrder) {
     // Long runs of equal keys take the shortcut in the shared quicksort; a
     // smaller run is compared with the plain algorithm, a large one must finish.
     const int small = 3000;
-    std::vector<NoteRec> list(small + 1);
+    std::vector<Note> list(small + 1);
     for (int i = 1; i <= small; ++i)
-        list[i] = NoteRec{0, static_cast<uint8_t>(i % 2 ? 60 : 180), i, 0, 0, 0, 0};
+        list[i] = Note{0, static_cast<uint8_t>(i % 2 ? 60 : 180), i, 0, 0, 0, 0};
     auto expected = list;
     plainQuickSort(expected, 1, small,
-                   [](const NoteRec& e) { return e.lngPos * 3 + (e.bytNote < 120 ? 2 : 1); });
+                   [](const Note& e) { return e.position * 3 + (e.key < 120 ? 2 : 1); });
     SortEvents(list, small);
     EXPECT_EQ(list, expected);
 
     const int large = 200'000;
-    std::vector<NoteRec> big(large + 1);
+    std::vector<Note> big(large + 1);
     for (int i = 1; i <= large; ++i)
-        big[i] = NoteRec{0, static_cast<uint8_t>(i % 2 ? 60 : 180), i, 0, 0, 0, 0};
+        big[i] = Note{0, static_cast<uint8_t>(i % 2 ? 60 : 180), i, 0, 0, 0, 0};
     SortEvents(big, large);
-    for (int i = 1; i <= large / 2; ++i) ASSERT_GE(big[i].bytNote, 120) << i;
-    for (int i = large / 2 + 1; i <= large; ++i) ASSERT_LT(big[i].bytNote, 120) << i;
+    for (int i = 1; i <= large / 2; ++i) ASSERT_GE(big[i].key, 120) << i;
+    for (int i = large / 2 + 1; i <= large; ++i) ASSERT_LT(big[i].key, 120) << i;
 }
 
 } // namespace

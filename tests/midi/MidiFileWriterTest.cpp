@@ -19,7 +19,7 @@ namespace {
 
 std::string deltaOf(int64_t steps) {
     std::string out;
-    EXPECT_TRUE(音の長さ変換(out, steps)) << steps;
+    EXPECT_TRUE(appendDeltaTime(out, steps)) << steps;
     return hexBytes(out);
 }
 
@@ -32,23 +32,23 @@ const std::string kStartTempo = "00 FF 51 03 07 A1 20";
 const std::string kEnd = "00 FF 2F 00";
 
 // A new song with both name boxes emptied: only the notes given.
-Song songWith(std::initializer_list<NoteRec> notes) {
+Song songWith(std::initializer_list<Note> notes) {
     Song song;
     song.copyrightText.clear();
     song.sequenceNameText.clear();
-    song.udtNotes.assign(1, NoteRec{});
-    song.udtNotes.insert(song.udtNotes.end(), notes);
-    song.varNoteCountX2 = static_cast<int32_t>(notes.size() * 2);
+    song.notes.assign(1, Note{});
+    song.notes.insert(song.notes.end(), notes);
+    song.twiceNoteCount = static_cast<int32_t>(notes.size() * 2);
     return song;
 }
 
-void addChange(Song& song, CCRec cc) {
-    ensureCCRoom(song.udtCCs, song.varCCCount + 2);
-    song.udtCCs[++song.varCCCount] = cc;
+void addChange(Song& song, ControlChange cc) {
+    ensureChangeRoom(song.changes, song.changeCount + 2);
+    song.changes[++song.changeCount] = cc;
 }
 
-NoteRec note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
-    return NoteRec{pos, key, len, part, 120, 64, 0};
+Note note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
+    return Note{pos, key, len, part, 120, 64, 0};
 }
 
 struct Built {
@@ -87,8 +87,8 @@ TEST(DeltaTime, GapsBeyond32767StepsAreOrdinaryLongerQuantities) {
     EXPECT_EQ(deltaOf(100000), "81 F4 92 00");
     EXPECT_EQ(deltaOf(6710886), "FF FF FF 70");
     std::string out;
-    EXPECT_FALSE(音の長さ変換(out, 6710887)); // 2^28 ticks: no delta holds it
-    EXPECT_FALSE(音の長さ変換(out, -1));
+    EXPECT_FALSE(appendDeltaTime(out, 6710887)); // 2^28 ticks: no delta holds it
+    EXPECT_FALSE(appendDeltaTime(out, -1));
     EXPECT_TRUE(out.empty());
 }
 
@@ -115,10 +115,10 @@ TEST(MidiFileImage, NamesAreShiftJisWithTheirByteCount) {
 
 TEST(MidiFileImage, VolumesAndProgramsOpenTheTrack) {
     Song song = songWith({});
-    song.intPartVolume[2] = 6;
-    song.intPartVolume[5] = 0;
-    song.bytPartInstrument[3] = 40;
-    song.bytPartInstrument[15] = 200; // beyond the instrument list: limited to a data byte
+    song.partVolumes[2] = 6;
+    song.partVolumes[5] = 0;
+    song.partPrograms[3] = 40;
+    song.partPrograms[15] = 200; // beyond the instrument list: limited to a data byte
     const std::string track = build(song).track();
     EXPECT_NE(track.find("00 B2 07 78"), std::string::npos);
     EXPECT_NE(track.find("00 B5 07 00"), std::string::npos);
@@ -131,17 +131,17 @@ TEST(MidiFileImage, OneNoteAfterTheStartTempo) {
 }
 
 TEST(MidiFileImage, ControllersInFrontOfANoteOnDelayItByOneTickEach) {
-    NoteRec n = note(1, 60);
-    n.bytModulation = 50;
-    n.bytPan = 0;
+    Note n = note(1, 60);
+    n.modulation = 50;
+    n.pan = 0;
     Song song = songWith({n});
     EXPECT_EQ(build(song).events(),
               kStartTempo + " 28 B0 01 32 01 B0 0A 00 01 90 3C 78 83 60 80 3C 00 " + kEnd);
 }
 
 TEST(MidiFileImage, BalanceIsWrittenOnlyWhenTheChannelsStateChanges) {
-    NoteRec a = note(1, 60, 12, 3), b = note(13, 62, 12, 3);
-    a.bytPan = b.bytPan = 128;
+    Note a = note(1, 60, 12, 3), b = note(13, 62, 12, 3);
+    a.pan = b.pan = 128;
     Song song = songWith({a, b});
     EXPECT_EQ(build(song).events(),
               kStartTempo + " 28 B3 0A 7F 01 93 3C 78 83 60 83 3C 00 00 93 3E 78 83 60 83 3E 00 " +
@@ -158,9 +158,9 @@ TEST(MidiFileImage, PitchShiftSparesThePercussionPart) {
 
 TEST(MidiFileImage, AtOnePositionChangesComeFirstThenNoteOffsThenNoteOns) {
     Song song = songWith({note(1, 60), note(13, 62)});
-    addChange(song, CCRec{13, 90, kTempoChange});
-    addChange(song, CCRec{13, 5 * 16 + 0, kVolumeChange});
-    addChange(song, CCRec{13, 41 * 16 + 0, kInstrumentChange});
+    addChange(song, ControlChange{13, 90, kTempoChange});
+    addChange(song, ControlChange{13, 5 * 16 + 0, kVolumeChange});
+    addChange(song, ControlChange{13, 41 * 16 + 0, kInstrumentChange});
     // The three changes share one key; the quicksort's equal-key order gives
     // instrument, tempo, volume.
     EXPECT_EQ(build(song).events(),
@@ -177,13 +177,13 @@ TEST(MidiFileImage, ANoteOfLengthZeroIsSwitchedOffAfterItsNoteOn) {
 }
 
 TEST(MidiFileImage, DataBytesNeverExceed127) {
-    NoteRec loud = note(1, 60);
-    loud.bytVelocity = 200;
-    loud.bytModulation = 150;
+    Note loud = note(1, 60);
+    loud.velocity = 200;
+    loud.modulation = 150;
     Song song = songWith({loud});
-    song.intPartVolume[0] = 7;
-    addChange(song, CCRec{2, 300 * 16 + 1, kInstrumentChange});
-    addChange(song, CCRec{3, 9 * 16 + 2, kVolumeChange});
+    song.partVolumes[0] = 7;
+    addChange(song, ControlChange{2, 300 * 16 + 1, kInstrumentChange});
+    addChange(song, ControlChange{3, 9 * 16 + 2, kVolumeChange});
     const Built b = build(song);
     EXPECT_FALSE(b.faulted);
     const std::string t = b.track();
@@ -226,7 +226,7 @@ TEST(MidiFileImage, ALongSilenceNeedsNoFault) {
 
 TEST(MidiFileImage, AnEventThatCannotBeWrittenIsLeftOutAndTheFileStaysReadable) {
     Song song = songWith({note(1, 60), note(13, 62)});
-    addChange(song, CCRec{7, 0, kTempoChange}); // tempo 0: no microseconds for it
+    addChange(song, ControlChange{7, 0, kTempoChange}); // tempo 0: no microseconds for it
     const Built b = build(song);
     EXPECT_TRUE(b.faulted);
     // The tempo's gap goes to the next event written.
@@ -242,7 +242,7 @@ TEST(MidiFileImage, TheStartTempoComesFromTheTempoText) {
     Song song = songWith({});
     song.tempoText = "60";
     EXPECT_EQ(build(song).events(), "00 FF 51 03 0F 42 40 " + kEnd);
-    EXPECT_EQ(song.udtCCs[1].lngValue, 60);
+    EXPECT_EQ(song.changes[1].value, 60);
 }
 
 TEST(MidiFileImage, DumpListsEveryEvent) {
@@ -326,7 +326,7 @@ TEST_F(ExportMidiFileTest, ATempoOutOfRangeIsRefusedBeforeAnythingElse) {
     EXPECT_EQ(ExportMidiFile(song, 0, m_folders, m_host).status, ExportStatus::BadTempo);
     EXPECT_EQ(m_host.messages, std::vector<std::string>{"速さは30から600で選んでください"});
     EXPECT_TRUE(m_host.prompts.empty());
-    EXPECT_EQ(song.udtCCs[1].lngValue, 120);
+    EXPECT_EQ(song.changes[1].value, 120);
     EXPECT_TRUE(files().empty());
 }
 
@@ -352,9 +352,9 @@ TEST_F(ExportMidiFileTest, ANameThatWouldLeaveTheFolderWritesNothingAndSaysSo) {
 TEST_F(ExportMidiFileTest, AFaultStillWritesTheFileThenRestoresTheNotesAndDumpsTheSong) {
     Song song = songWith({note(1, 60)});
     song.takeUndoCopy();
-    song.udtNotes.push_back(note(13, 62)); // the last edit, made after the undo copy
-    song.varNoteCountX2 = 4;
-    addChange(song, CCRec{7, 0, kTempoChange});
+    song.notes.push_back(note(13, 62)); // the last edit, made after the undo copy
+    song.twiceNoteCount = 4;
+    addChange(song, ControlChange{7, 0, kTempoChange});
     m_host.answer = "broken";
     const ExportOutcome outcome = ExportMidiFile(song, 0, m_folders, m_host);
     EXPECT_EQ(outcome.status, ExportStatus::Written);
@@ -363,7 +363,7 @@ TEST_F(ExportMidiFileTest, AFaultStillWritesTheFileThenRestoresTheNotesAndDumpsT
               (std::vector<std::string>{
                   "エラーでmidi作成ができません。エラー前のデータをerr.txtに保存しました。",
                   "お手数ですが、説明書記載のアドレスにerr.txtをお送りください｡ "}));
-    EXPECT_EQ(song.varNoteCountX2, 2);
+    EXPECT_EQ(song.twiceNoteCount, 2);
     EXPECT_EQ(files(), (std::vector<std::string>{"broken.mid", "err.txt"}));
 }
 
@@ -374,7 +374,7 @@ TEST_F(ExportMidiFileTest, AFileThatCannotBeWrittenIsReportedAndTheSongKept) {
     EXPECT_EQ(ExportMidiFile(song, 0, m_folders, m_host).status, ExportStatus::WriteFailed);
     ASSERT_EQ(m_host.messages.size(), 1u);
     EXPECT_NE(m_host.messages[0].find("out.mid に保存できませんでした"), std::string::npos);
-    EXPECT_EQ(song.varNoteCountX2, 2);
+    EXPECT_EQ(song.twiceNoteCount, 2);
     EXPECT_EQ(m_host.refreshes, 0);
 }
 

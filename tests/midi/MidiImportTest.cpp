@@ -5,7 +5,7 @@
 #include "midi/MidiFileWriter.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 
 #include <gtest/gtest.h>
 
@@ -69,25 +69,25 @@ void openInto(Opened& o, const std::string& image) {
     const auto path = tempFile(
         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".mid");
     ASSERT_TRUE(writeFileAtomically(path, image).ok);
-    o.status = OpenF(o.song, path.string(), o.host);
+    o.status = openFile(o.song, path.string(), o.host);
 }
 
-std::vector<NoteRec> notesOf(const Song& song) {
-    return {song.udtNotes.begin() + 1, song.udtNotes.begin() + 1 + song.noteCount()};
+std::vector<Note> notesOf(const Song& song) {
+    return {song.notes.begin() + 1, song.notes.begin() + 1 + song.noteCount()};
 }
 
-std::vector<CCRec> changesOf(const Song& song) {
-    return {song.udtCCs.begin() + 1, song.udtCCs.begin() + 1 + song.varCCCount};
+std::vector<ControlChange> changesOf(const Song& song) {
+    return {song.changes.begin() + 1, song.changes.begin() + 1 + song.changeCount};
 }
 
 TEST(MidiImport, ANoteAndItsEndBecomeOneNote) {
     Opened o;
     openInto(o, midiFile({bytes({0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x40})}));
     EXPECT_EQ(o.status, OpenStatus::Loaded);
-    EXPECT_EQ(notesOf(o.song), (std::vector<NoteRec>{{0, 60, 12, 0, 100, 64, 0}}));
-    EXPECT_EQ(o.song.varNoteCountX2, 2);
-    EXPECT_EQ(changesOf(o.song), (std::vector<CCRec>{{1, 120, kTempoChange}}));
-    EXPECT_EQ(o.song.udtCCs[2].lngPos, kEndMarkerPos);
+    EXPECT_EQ(notesOf(o.song), (std::vector<Note>{{0, 60, 12, 0, 100, 64, 0}}));
+    EXPECT_EQ(o.song.twiceNoteCount, 2);
+    EXPECT_EQ(changesOf(o.song), (std::vector<ControlChange>{{1, 120, kTempoChange}}));
+    EXPECT_EQ(o.song.changes[2].position, kEndMarkerPos);
     EXPECT_EQ(o.song.tempoText, "120");
     EXPECT_EQ(o.song.copyrightText, "");
     EXPECT_EQ(o.song.sequenceNameText, "");
@@ -105,10 +105,10 @@ TEST(MidiImport, NoteLengths) {
                                  0x00, 0x90, 0x30, 0x50, //
                                  0x81, 0x40, 0x90, 0x30, 0x00})},
                          96));
-    EXPECT_EQ(notesOf(o.song), (std::vector<NoteRec>{{0, 36, 3, 9, 80, 64, 0},
-                                                     {0, 64, 12, 1, 80, 64, 0},
-                                                     {12, 38, 3, 9, 80, 64, 0},
-                                                     {12, 48, 24, 0, 80, 64, 0}}));
+    EXPECT_EQ(notesOf(o.song), (std::vector<Note>{{0, 36, 3, 9, 80, 64, 0},
+                                                  {0, 64, 12, 1, 80, 64, 0},
+                                                  {12, 38, 3, 9, 80, 64, 0},
+                                                  {12, 48, 24, 0, 80, 64, 0}}));
 }
 
 TEST(MidiImport, ANoteLastsUntilTheFirstLaterEndOfItsPartAndKey) {
@@ -122,8 +122,8 @@ TEST(MidiImport, ANoteLastsUntilTheFirstLaterEndOfItsPartAndKey) {
                                  0x83, 0x60, 0x80, 0x3C, 0x00})}));
     const auto notes = notesOf(o.song);
     ASSERT_EQ(notes.size(), 2u);
-    EXPECT_EQ(notes[0].lngLen, 36);
-    EXPECT_EQ(notes[1].lngLen, 24);
+    EXPECT_EQ(notes[0].length, 36);
+    EXPECT_EQ(notes[1].length, 24);
 }
 
 TEST(MidiImport, AStartOfAHighKeyIsNoEndOfALowOne) {
@@ -134,7 +134,7 @@ TEST(MidiImport, AStartOfAHighKeyIsNoEndOfALowOne) {
                                  0x83, 0x60, 0x90, 0x7D, 0x50, // start of key 125 at 12
                                  0x83, 0x60, 0x80, 0x05, 0x00, // end of key 5 at 24
                                  0x00, 0x80, 0x7D, 0x00})}));
-    EXPECT_EQ(notesOf(o.song), (std::vector<NoteRec>{{0, 5, 24, 0, 80, 64, 0}}));
+    EXPECT_EQ(notesOf(o.song), (std::vector<Note>{{0, 5, 24, 0, 80, 64, 0}}));
 }
 
 TEST(MidiImport, TheImportLeavesNotesWithTheirLengthsAndNoNoteEnds) {
@@ -142,9 +142,9 @@ TEST(MidiImport, TheImportLeavesNotesWithTheirLengthsAndNoNoteEnds) {
     ASSERT_TRUE(importStandardMidiFile(
                     song, midiFile({bytes({0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x40})}))
                     .ok);
-    EXPECT_EQ(song.varNoteCountX2, 2);
-    EXPECT_EQ(song.udtNotes[1], (NoteRec{0, 60, 12, 0, 100, 64, 0}));
-    EXPECT_EQ(song.lngUndoNoteCount, 2);
+    EXPECT_EQ(song.twiceNoteCount, 2);
+    EXPECT_EQ(song.notes[1], (Note{0, 60, 12, 0, 100, 64, 0}));
+    EXPECT_EQ(song.undoTwiceNoteCount, 2);
 }
 
 // A note start with the events read after it: (tick, channel, key, start?).
@@ -207,11 +207,11 @@ TEST(MidiImport, LengthsFollowTheFirstLaterEndInTimeOnRandomFiles) {
         ASSERT_TRUE(importStandardMidiFile(song, midiFile(tracks)).ok);
         std::vector<std::tuple<int32_t, int, int, int32_t>> actual;
         for (int i = 1; i <= song.noteCount(); ++i) {
-            const NoteRec& n = song.udtNotes[i];
+            const Note& n = song.notes[i];
             if (i > 1) {
-                ASSERT_LE(song.udtNotes[i - 1].lngPos, n.lngPos);
+                ASSERT_LE(song.notes[i - 1].position, n.position);
             }
-            actual.emplace_back(n.lngPos, n.bytPart, n.bytNote, n.lngLen);
+            actual.emplace_back(n.position, n.part, n.key, n.length);
         }
         std::sort(actual.begin(), actual.end());
         ASSERT_EQ(actual, expectedNotes(events, 480)) << "round " << round;
@@ -239,7 +239,7 @@ TEST(MidiImport, TempoEvents) {
                             0x83, 0x60, 0xFF, 0x51, 0x03, 0x4C, 0x4B, 0x40, // 5 s at 24: 12
                             0x83, 0x60, 0xFF, 0x51, 0x03, 0x07, 0xC2, 0x3B})})); // 508475 us: 118
     EXPECT_EQ(changesOf(o.song),
-              (std::vector<CCRec>{{1, 120, 1}, {12, 600, 1}, {24, 30, 1}, {36, 118, 1}}));
+              (std::vector<ControlChange>{{1, 120, 1}, {12, 600, 1}, {24, 30, 1}, {36, 118, 1}}));
 }
 
 TEST(MidiImport, AStartTempoOutsideTheRangeIsLimitedAndTheUserIsTold) {
@@ -247,7 +247,7 @@ TEST(MidiImport, AStartTempoOutsideTheRangeIsLimitedAndTheUserIsTold) {
         Opened o;
         openInto(o, midiFile({bytes({0x00, 0xFF, 0x51, 0x03, micros >> 16, (micros >> 8) & 0xFF,
                                      micros & 0xFF, 0x00, 0x90, 0x3C, 0x64})}));
-        EXPECT_EQ(o.song.udtCCs[1].lngValue, bpm);
+        EXPECT_EQ(o.song.changes[1].value, bpm);
         EXPECT_EQ(o.song.tempoText, std::to_string(bpm));
         EXPECT_EQ(o.host.statuses, std::vector<std::string>{"テンポを30から600の間に収めました。"});
         EXPECT_TRUE(o.host.messages.empty());
@@ -264,13 +264,13 @@ TEST(MidiImport, ProgramsAndVolumesAreInitialSettingsUntilAChannelsFirstNote) {
                                  0x00, 0xB2, 0x07, 0x28,       // volume 40 at 24: step 2
                                  0x00, 0xC3, 0x05,             // channel 3 has no note yet
                                  0x00, 0x82, 0x3C, 0x00})}));
-    EXPECT_EQ(o.song.bytPartInstrument[2], 40);
-    EXPECT_EQ(o.song.bytPartInstrument[3], 5);
-    EXPECT_EQ(o.song.intPartVolume[2], 6);
-    EXPECT_EQ(o.song.intPartVolume[3], 0);
-    EXPECT_EQ(o.song.intPartVolume[4], 5);
+    EXPECT_EQ(o.song.partPrograms[2], 40);
+    EXPECT_EQ(o.song.partPrograms[3], 5);
+    EXPECT_EQ(o.song.partVolumes[2], 6);
+    EXPECT_EQ(o.song.partVolumes[3], 0);
+    EXPECT_EQ(o.song.partVolumes[4], 5);
     EXPECT_EQ(changesOf(o.song),
-              (std::vector<CCRec>{{1, 120, 1}, {24, 41 * 16 + 2, 2}, {24, 2 * 16 + 2, 3}}));
+              (std::vector<ControlChange>{{1, 120, 1}, {24, 41 * 16 + 2, 2}, {24, 2 * 16 + 2, 3}}));
 }
 
 TEST(MidiImport, ModulationAndBalanceGoIntoTheFollowingNotes) {
@@ -280,8 +280,8 @@ TEST(MidiImport, ModulationAndBalanceGoIntoTheFollowingNotes) {
                                  0x00, 0x94, 0x3C, 0x64, 0x00, 0x95, 0x3C, 0x64})}));
     // One key in two parts at one step: the chord sort leaves them in either order.
     auto notes = notesOf(o.song);
-    std::sort(notes.begin(), notes.end(), [](auto& a, auto& b) { return a.bytPart < b.bytPart; });
-    EXPECT_EQ(notes, (std::vector<NoteRec>{{0, 60, 12, 4, 100, 0, 50}, {0, 60, 12, 5, 100, 64, 0}}));
+    std::sort(notes.begin(), notes.end(), [](auto& a, auto& b) { return a.part < b.part; });
+    EXPECT_EQ(notes, (std::vector<Note>{{0, 60, 12, 4, 100, 0, 50}, {0, 60, 12, 5, 100, 64, 0}}));
 }
 
 TEST(MidiImport, NamesAreShiftJisTextsAppendedEventByEvent) {
@@ -312,7 +312,7 @@ TEST(MidiImport, WhatTheSongCannotHoldIsSkippedByItsLength) {
                     0x00, 0xD0, 0x20, 0x00, 0xF4, 0x01, 0x90, // an undefined status with a length
                     0x00, 0x90, 0x3E, 0x64})}));
     EXPECT_EQ(o.status, OpenStatus::Loaded);
-    EXPECT_EQ(notesOf(o.song), (std::vector<NoteRec>{{0, 62, 12, 0, 100, 64, 0}}));
+    EXPECT_EQ(notesOf(o.song), (std::vector<Note>{{0, 62, 12, 0, 100, 64, 0}}));
 }
 
 TEST(MidiImport, TracksFollowOneAnotherAndChangesEndInPositionOrder) {
@@ -324,11 +324,12 @@ TEST(MidiImport, TracksFollowOneAnotherAndChangesEndInPositionOrder) {
                           bytes({0x00, 0xC0, 0x07, 0x00, 0x91, 0x40,
                                  0x64})})); // program at 0 after channel 0's note
     EXPECT_EQ(notesOf(o.song),
-              (std::vector<NoteRec>{{0, 64, 12, 1, 100, 64, 0}, {12, 60, 12, 0, 100, 64, 0}}));
+              (std::vector<Note>{{0, 64, 12, 1, 100, 64, 0}, {12, 60, 12, 0, 100, 64, 0}}));
     // The third track's program change at tick 0 comes before channel 0's
     // first note (step 12 of the second track): it is where the part starts.
-    EXPECT_EQ(o.song.bytPartInstrument[0], 7);
-    EXPECT_EQ(changesOf(o.song), (std::vector<CCRec>{{1, 120, 1}, {24, 5 * 16, 2}, {48, 60, 1}}));
+    EXPECT_EQ(o.song.partPrograms[0], 7);
+    EXPECT_EQ(changesOf(o.song),
+              (std::vector<ControlChange>{{1, 120, 1}, {24, 5 * 16, 2}, {48, 60, 1}}));
 }
 
 TEST(MidiImport, TheUndoCopyIsTheSongAsOpened) {
@@ -338,14 +339,13 @@ TEST(MidiImport, TheUndoCopyIsTheSongAsOpened) {
     ASSERT_EQ(o.song.noteCount(), 2);
     // The copy is taken before the chords are sorted by pitch, as after a
     // song text file; it holds the same notes and no note ends.
-    auto byPitch = [](std::vector<NoteRec> notes) {
-        std::sort(notes.begin(), notes.end(),
-                  [](auto& a, auto& b) { return a.bytNote < b.bytNote; });
+    auto byPitch = [](std::vector<Note> notes) {
+        std::sort(notes.begin(), notes.end(), [](auto& a, auto& b) { return a.key < b.key; });
         return notes;
     };
     const auto opened = notesOf(o.song);
     o.song.restoreUndoCopy();
-    EXPECT_EQ(o.song.varNoteCountX2, 4);
+    EXPECT_EQ(o.song.twiceNoteCount, 4);
     EXPECT_EQ(byPitch(notesOf(o.song)), opened);
 }
 
@@ -367,14 +367,14 @@ TEST(MidiImport, BrokenFilesAreReadFailuresThatBringBackTheUndoCopy) {
 
     for (const auto& [what, image] : broken) {
         Opened o;
-        o.song.udtNotes = {NoteRec{}, NoteRec{5, 70, 6, 2, 120, 64, 0}};
-        o.song.varNoteCountX2 = 2;
+        o.song.notes = {Note{}, Note{5, 70, 6, 2, 120, 64, 0}};
+        o.song.twiceNoteCount = 2;
         o.song.takeUndoCopy();
         openInto(o, image);
         EXPECT_EQ(o.status, OpenStatus::ReadFailure) << what;
         ASSERT_EQ(o.host.messages.size(), 1u) << what;
         EXPECT_EQ(o.host.messages[0].rfind(msg::kCannotRead + "\n", 0), 0u) << what;
-        EXPECT_EQ(notesOf(o.song), (std::vector<NoteRec>{{5, 70, 6, 2, 120, 64, 0}})) << what;
+        EXPECT_EQ(notesOf(o.song), (std::vector<Note>{{5, 70, 6, 2, 120, 64, 0}})) << what;
     }
 }
 
@@ -387,7 +387,7 @@ TEST(MidiImport, ManyEventsAtOnePositionImport) {
     Song song;
     ASSERT_TRUE(importStandardMidiFile(song, midiFile({events})).ok);
     ASSERT_EQ(song.noteCount(), 100'000);
-    for (int i = 1; i <= song.noteCount(); ++i) ASSERT_EQ(song.udtNotes[i].lngLen, 1);
+    for (int i = 1; i <= song.noteCount(); ++i) ASSERT_EQ(song.notes[i].length, 1);
 }
 
 // Real files: what the import used to lose, one small file each.
@@ -400,10 +400,10 @@ TEST(MidiImportMends, AShortNoteEndsAtItsOwnEndNotAtALaterNotesEnd) {
                                  0x00, 0x90, 0x3C, 0x64, 0x00, 0x80, 0x3C, 0x00, //
                                  0x00, 0x90, 0x40, 0x64, 0x14, 0x80, 0x40, 0x00, //
                                  0x83, 0x4B, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00})}));
-    EXPECT_EQ(notesOf(o.song), (std::vector<NoteRec>{{0, 60, 1, 0, 100, 64, 0},
-                                                     {0, 60, 1, 0, 100, 64, 0},
-                                                     {0, 64, 1, 0, 100, 64, 0},
-                                                     {12, 60, 12, 0, 100, 64, 0}}));
+    EXPECT_EQ(notesOf(o.song), (std::vector<Note>{{0, 60, 1, 0, 100, 64, 0},
+                                                  {0, 60, 1, 0, 100, 64, 0},
+                                                  {0, 64, 1, 0, 100, 64, 0},
+                                                  {12, 60, 12, 0, 100, 64, 0}}));
 }
 
 TEST(MidiImportMends, RepeatedStartsOfOneKeyStillShareTheirEnd) {
@@ -413,9 +413,9 @@ TEST(MidiImportMends, RepeatedStartsOfOneKeyStillShareTheirEnd) {
                                  0x90, 0x30, 0x50, 0x83, 0x60, 0x80, 0x30, 0x00})}));
     const auto notes = notesOf(o.song);
     ASSERT_EQ(notes.size(), 3u);
-    EXPECT_EQ(notes[0].lngLen, 36);
-    EXPECT_EQ(notes[1].lngLen, 24);
-    EXPECT_EQ(notes[2].lngLen, 12);
+    EXPECT_EQ(notes[0].length, 36);
+    EXPECT_EQ(notes[1].length, 24);
+    EXPECT_EQ(notes[2].length, 12);
 }
 
 TEST(MidiImportMends, QuietNotesKeepTheQuietestStrengthThatStillSounds) {
@@ -423,7 +423,7 @@ TEST(MidiImportMends, QuietNotesKeepTheQuietestStrengthThatStillSounds) {
     openInto(o, midiFile({bytes({0x00, 0x90, 0x3C, 0x01, 0x00, 0x90, 0x3E, 0x05, 0x00, 0x90,
                                  0x40, 0x06, 0x00, 0x90, 0x41, 0x07})}));
     std::vector<int> strengths;
-    for (const NoteRec& n : notesOf(o.song)) strengths.push_back(n.bytVelocity);
+    for (const Note& n : notesOf(o.song)) strengths.push_back(n.velocity);
     EXPECT_EQ(strengths, (std::vector<int>{6, 6, 6, 7}));
 }
 
@@ -433,11 +433,11 @@ TEST(MidiImportMends, InstrumentAndVolumeChangesAfterANoteAtStepZeroStayTimed) {
     openInto(o, midiFile({bytes({0x00, 0xC0, 0x00, 0x00, 0xB0, 0x07, 0x64, //
                                  0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00,
                                  0x84, 0xC5, 0x20, 0xC0, 0x49, 0x00, 0xB0, 0x07, 0x28})}));
-    EXPECT_EQ(o.song.bytPartInstrument[0], 0);
-    EXPECT_EQ(o.song.intPartVolume[0], 5);
-    EXPECT_EQ(changesOf(o.song), (std::vector<CCRec>{{1, 120, 1},
-                                                     {1872, 73 * 16, kInstrumentChange},
-                                                     {1872, 2 * 16, kVolumeChange}}));
+    EXPECT_EQ(o.song.partPrograms[0], 0);
+    EXPECT_EQ(o.song.partVolumes[0], 5);
+    EXPECT_EQ(changesOf(o.song),
+              (std::vector<ControlChange>{
+                  {1, 120, 1}, {1872, 73 * 16, kInstrumentChange}, {1872, 2 * 16, kVolumeChange}}));
 
     // A conductor track, the notes of channel 0 from tick 0 in the second, its
     // program in the third: still the part's start.
@@ -445,9 +445,9 @@ TEST(MidiImportMends, InstrumentAndVolumeChangesAfterANoteAtStepZeroStayTimed) {
     openInto(tracks, midiFile({bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}),
                                bytes({0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00}),
                                bytes({0x00, 0xC0, 0x28, 0x8F, 0x00, 0xC0, 0x29})}));
-    EXPECT_EQ(tracks.song.bytPartInstrument[0], 40);
+    EXPECT_EQ(tracks.song.partPrograms[0], 40);
     EXPECT_EQ(changesOf(tracks.song),
-              (std::vector<CCRec>{{1, 120, 1}, {48, 41 * 16, kInstrumentChange}}));
+              (std::vector<ControlChange>{{1, 120, 1}, {48, 41 * 16, kInstrumentChange}}));
 }
 
 TEST(MidiImportMends, OfSeveralChangesAtOneStepTheLastInEffectStays) {
@@ -463,10 +463,10 @@ TEST(MidiImportMends, OfSeveralChangesAtOneStepTheLastInEffectStays) {
                           // Programs 5 and 7 at ticks 470 and 479 (both step 11), and
                           // program 9 at tick 485: step 12, but before the other track's.
                           bytes({0x83, 0x56, 0xC0, 0x05, 0x09, 0xC0, 0x07, 0x06, 0xC0, 0x09})}));
-    EXPECT_EQ(changesOf(o.song), (std::vector<CCRec>{{1, 120, 1},
-                                                     {11, 7 * 16, kInstrumentChange},
-                                                     {12, 0, kInstrumentChange},
-                                                     {24, 100, 1}}));
+    EXPECT_EQ(changesOf(o.song), (std::vector<ControlChange>{{1, 120, 1},
+                                                             {11, 7 * 16, kInstrumentChange},
+                                                             {12, 0, kInstrumentChange},
+                                                             {24, 100, 1}}));
 }
 
 TEST(MidiImportMends, ATempoAtTheStartTempoPositionReplacesIt) {
@@ -474,7 +474,7 @@ TEST(MidiImportMends, ATempoAtTheStartTempoPositionReplacesIt) {
     // 120 at tick 0, 90 at tick 40 (step 1, where the start tempo stands).
     openInto(o, midiFile({bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x28, 0xFF, 0x51, 0x03,
                                  0x0A, 0x2C, 0x2B, 0x00, 0x90, 0x3C, 0x64})}));
-    EXPECT_EQ(changesOf(o.song), (std::vector<CCRec>{{1, 90, 1}}));
+    EXPECT_EQ(changesOf(o.song), (std::vector<ControlChange>{{1, 90, 1}}));
     EXPECT_EQ(o.song.tempoText, "90");
 }
 
@@ -503,7 +503,7 @@ TEST(MidiImportMends, EveryAnnouncedTrackIsReadChunkByChunk) {
     openInto(odd, image);
     EXPECT_EQ(odd.status, OpenStatus::Loaded);
     EXPECT_EQ(notesOf(odd.song),
-              (std::vector<NoteRec>{{0, 60, 12, 0, 100, 64, 0}, {0, 64, 12, 0, 100, 64, 0}}));
+              (std::vector<Note>{{0, 60, 12, 0, 100, 64, 0}, {0, 64, 12, 0, 100, 64, 0}}));
     EXPECT_EQ(odd.host.statuses,
               std::vector<std::string>{"ファイルの中の使わないデータを読み飛ばしました。"});
 }
@@ -517,7 +517,7 @@ TEST(MidiImportMends, RunningStatusOutlivesMetaAndSystemExclusiveEvents) {
                                  0x83, 0x60, 0x3C, 0x00, 0x00, 0x40, 0x00})}));
     EXPECT_EQ(o.status, OpenStatus::Loaded);
     EXPECT_EQ(notesOf(o.song),
-              (std::vector<NoteRec>{{0, 60, 12, 0, 100, 64, 0}, {0, 64, 12, 0, 100, 64, 0}}));
+              (std::vector<Note>{{0, 60, 12, 0, 100, 64, 0}, {0, 64, 12, 0, 100, 64, 0}}));
 }
 
 TEST(MidiImportMemory, NoteEndsWithoutStartsCostNothing) {
@@ -551,23 +551,23 @@ TEST(MidiRoundTrip, ExportThenImportKeepsPositionsKeysPartsAndLengths) {
     Song song;
     song.copyrightText = "著作権名";
     song.sequenceNameText = "ｶﾞｸ曲";
-    std::vector<NoteRec> notes;
+    std::vector<Note> notes;
     for (int i = 0; i < 400; ++i) {
         const auto part = static_cast<uint8_t>(i % 16);
         // One note per part and key at a time, so that each end pairs with its own start.
-        notes.push_back(NoteRec{static_cast<int32_t>(1 + (i / 16) * 12 + random() % 6),
-                                static_cast<uint8_t>(30 + i % 60),
-                                static_cast<int32_t>(1 + random() % 11), part,
-                                static_cast<uint8_t>(6 * (1 + random() % 20)), 64, 0});
+        notes.push_back(Note{static_cast<int32_t>(1 + (i / 16) * 12 + random() % 6),
+                             static_cast<uint8_t>(30 + i % 60),
+                             static_cast<int32_t>(1 + random() % 11), part,
+                             static_cast<uint8_t>(6 * (1 + random() % 20)), 64, 0});
     }
-    std::sort(notes.begin(), notes.end(), [](const NoteRec& a, const NoteRec& b) {
-        return a.lngPos != b.lngPos ? a.lngPos < b.lngPos : a.bytNote < b.bytNote;
+    std::sort(notes.begin(), notes.end(), [](const Note& a, const Note& b) {
+        return a.position != b.position ? a.position < b.position : a.key < b.key;
     });
-    song.udtNotes.assign(1, NoteRec{});
-    song.udtNotes.insert(song.udtNotes.end(), notes.begin(), notes.end());
-    song.varNoteCountX2 = static_cast<int32_t>(notes.size() * 2);
-    song.bytPartInstrument[3] = 40;
-    song.intPartVolume[4] = 2;
+    song.notes.assign(1, Note{});
+    song.notes.insert(song.notes.end(), notes.begin(), notes.end());
+    song.twiceNoteCount = static_cast<int32_t>(notes.size() * 2);
+    song.partPrograms[3] = 40;
+    song.partVolumes[4] = 2;
     song.tempoText = "90";
 
     bool faulted = true;
@@ -577,10 +577,10 @@ TEST(MidiRoundTrip, ExportThenImportKeepsPositionsKeysPartsAndLengths) {
     openInto(o, image);
     ASSERT_EQ(o.status, OpenStatus::Loaded);
 
-    std::vector<NoteRec> expected = notes;
-    for (NoteRec& n : expected)
-        if (n.bytPart == kPercussionPart) n.lngLen = 3;
-    auto key = [](const NoteRec& n) { return std::tuple(n.lngPos, n.bytNote, n.bytPart); };
+    std::vector<Note> expected = notes;
+    for (Note& n : expected)
+        if (n.part == kPercussionPart) n.length = 3;
+    auto key = [](const Note& n) { return std::tuple(n.position, n.key, n.part); };
     auto actual = notesOf(o.song);
     std::sort(actual.begin(), actual.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
     std::sort(expected.begin(), expected.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
@@ -588,8 +588,8 @@ TEST(MidiRoundTrip, ExportThenImportKeepsPositionsKeysPartsAndLengths) {
     EXPECT_EQ(o.song.copyrightText, "著作権名");
     EXPECT_EQ(o.song.sequenceNameText, "ｶﾞｸ曲");
     EXPECT_EQ(o.song.tempoText, "90");
-    EXPECT_EQ(o.song.bytPartInstrument[3], 40);
-    EXPECT_EQ(o.song.intPartVolume[4], 2);
+    EXPECT_EQ(o.song.partPrograms[3], 40);
+    EXPECT_EQ(o.song.partVolumes[4], 2);
 }
 
 } // namespace

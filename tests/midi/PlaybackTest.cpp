@@ -15,21 +15,21 @@ namespace {
 
 using Kind = RecordingMidiOut::Kind;
 
-NoteRec note(int32_t pos, uint8_t key, int32_t len, uint8_t part = 0, uint8_t velocity = 100,
-             uint8_t pan = 64, uint8_t modulation = 0) {
+Note note(int32_t pos, uint8_t key, int32_t len, uint8_t part = 0, uint8_t velocity = 100,
+          uint8_t pan = 64, uint8_t modulation = 0) {
     return {pos, key, len, part, velocity, pan, modulation};
 }
 
-Song songWith(const std::vector<NoteRec>& notes, const std::vector<CCRec>& changes = {}) {
+Song songWith(const std::vector<Note>& notes, const std::vector<ControlChange>& changes = {}) {
     Song song;
-    song.udtNotes.assign(1, NoteRec{});
-    song.udtNotes.insert(song.udtNotes.end(), notes.begin(), notes.end());
-    song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
-    song.udtCCs.assign(2, CCRec{});
-    song.udtCCs[1] = {0, 120, kTempoChange};
-    song.udtCCs.insert(song.udtCCs.end(), changes.begin(), changes.end());
-    song.varCCCount = static_cast<int32_t>(song.udtCCs.size() - 1);
-    song.udtCCs.push_back({kEndMarkerPos, 0, 0});
+    song.notes.assign(1, Note{});
+    song.notes.insert(song.notes.end(), notes.begin(), notes.end());
+    song.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
+    song.changes.assign(2, ControlChange{});
+    song.changes[1] = {0, 120, kTempoChange};
+    song.changes.insert(song.changes.end(), changes.begin(), changes.end());
+    song.changeCount = static_cast<int32_t>(song.changes.size() - 1);
+    song.changes.push_back({kEndMarkerPos, 0, 0});
     return song;
 }
 
@@ -42,9 +42,9 @@ public:
         cursorX = x;
         if (onCursor) onCursor(x);
     }
-    int page() const override { return intPage; }
+    int page() const override { return shownPage; }
     void setPage(int page, bool turnView) override {
-        intPage = page;
+        shownPage = page;
         log.push_back((turnView ? "turn " : "page ") + std::to_string(page) + " at x " +
                       std::to_string(cursorX));
     }
@@ -60,7 +60,7 @@ public:
     int pitchShift() const override { return shift; }
 
     std::vector<std::string> log;
-    int intPage = 0;
+    int shownPage = 0;
     int cursorX = 0;
     int shift = 0;
     std::function<void(int)> onCursor;
@@ -80,7 +80,7 @@ struct Rig {
         playback.runDueSteps(clock.nowMs());
     }
     void passUntilPlayPos(int32_t pos) {
-        while (playback.isPlaying() && playback.state().varPlayPos < pos) pass();
+        while (playback.isPlaying() && playback.state().playPosition < pos) pass();
     }
     void playToEnd() {
         playUntilStopped(playback, clock, [] { return true; });
@@ -99,8 +99,8 @@ struct Rig {
 std::vector<uint32_t> setupMessages(const Song& song) {
     std::vector<uint32_t> m;
     for (int c = 0; c < 16; ++c) {
-        m.push_back(controlChange(c, kControllerVolume, song.intPartVolume[c] * 20));
-        m.push_back(programChange(c, song.bytPartInstrument[c]));
+        m.push_back(controlChange(c, kControllerVolume, song.partVolumes[c] * 20));
+        m.push_back(programChange(c, song.partPrograms[c]));
         m.push_back(pitchBendCentre(c));
     }
     return m;
@@ -108,8 +108,8 @@ std::vector<uint32_t> setupMessages(const Song& song) {
 
 TEST(Playback, OneNoteFromStartToEndSendsExactlyTheseMessagesOnTime) {
     Rig rig(songWith({note(1, 60, 12, 2, 100, 128, 5)}));
-    rig.song.intPartVolume[2] = 6;
-    rig.song.bytPartInstrument[2] = 40;
+    rig.song.partVolumes[2] = 6;
+    rig.song.partPrograms[2] = 40;
     rig.playback.press();
     ASSERT_TRUE(rig.playback.isPlaying());
     EXPECT_EQ(rig.out.messages(), setupMessages(rig.song));
@@ -144,7 +144,7 @@ TEST(Playback, OneNoteFromStartToEndSendsExactlyTheseMessagesOnTime) {
         EXPECT_EQ(entries[before + 8 + 2 * c].message, controlChange(c, kControllerBalance, 64));
     }
     EXPECT_FALSE(rig.playback.isPlaying());
-    EXPECT_EQ(rig.playback.state().varPlayPos, 0);
+    EXPECT_EQ(rig.playback.state().playPosition, 0);
     EXPECT_EQ(rig.listener.cursorX, 100);
     EXPECT_EQ(rig.listener.log.back(), "redraw");
 }
@@ -170,7 +170,7 @@ TEST(Playback, ATempoChangeTakesEffectFromItsStepAndTheStartTempoComesBackAtTheS
     // The pass of position 25 is due at 27 fast steps; position 26 one slow step later.
     EXPECT_NEAR(sent[8].first, 27 * fast + slow, 1e-9);
     EXPECT_EQ(sent[8].second, 0x643E90u);
-    EXPECT_NEAR(rig.playback.state().varMsPerStep, slow, 1e-12);
+    EXPECT_NEAR(rig.playback.state().msPerStep, slow, 1e-12);
     const std::vector<std::string>& log = rig.listener.log;
     EXPECT_NE(std::find(log.begin(), log.end(), "Text1 60"), log.end());
     EXPECT_EQ(rig.song.tempoText, "120");
@@ -183,20 +183,20 @@ TEST(Playback, StartingOnALaterPageSkipsEarlierNotesButAppliesEarlierChanges) {
                       {60, 6 * 16 + 9, kVolumeChange},
                       {200, 60, kTempoChange},
                       {287, 3 * 16 + 0, kInstrumentChange}}));
-    rig.listener.intPage = 2;
+    rig.listener.shownPage = 2;
     rig.playback.press();
     EXPECT_EQ(rig.listener.log,
               (std::vector<std::string>{"playing", "page 1 at x 0", "Text1 120", "Combo1 1 40",
                                         "VScroll4 1 6", "Text1 60"}));
-    EXPECT_EQ(rig.listener.intPage, 1);
-    EXPECT_EQ(rig.playback.state().varPlayPos, 287);
-    EXPECT_EQ(rig.song.bytPartInstrument[9], 40);
-    EXPECT_EQ(rig.song.intPartVolume[9], 6);
+    EXPECT_EQ(rig.listener.shownPage, 1);
+    EXPECT_EQ(rig.playback.state().playPosition, 287);
+    EXPECT_EQ(rig.song.partPrograms[9], 40);
+    EXPECT_EQ(rig.song.partVolumes[9], 6);
     const auto setup = rig.sent();
     ASSERT_EQ(setup.size(), 50u);
     EXPECT_EQ(setup[48].second, 0x28C9u);
     EXPECT_EQ(setup[49].second, 0x7807B9u);
-    EXPECT_NEAR(rig.playback.state().varMsPerStep, 5000.0 / 60, 1e-12);
+    EXPECT_NEAR(rig.playback.state().msPerStep, 5000.0 / 60, 1e-12);
 
     rig.pass(); // position 287: turns to page 2 with the cursor at 815
     const std::vector<std::string> passLog(rig.listener.log.end() - 2, rig.listener.log.end());
@@ -216,9 +216,9 @@ TEST(Playback, TurnsThePageOneStepBeforeThePagesLastStep) {
     Rig rig(songWith({note(300, 60, 1)}));
     rig.playback.press();
     rig.passUntilPlayPos(143);
-    EXPECT_EQ(rig.listener.intPage, 0);
+    EXPECT_EQ(rig.listener.shownPage, 0);
     rig.pass(); // position 143
-    EXPECT_EQ(rig.listener.intPage, 1);
+    EXPECT_EQ(rig.listener.shownPage, 1);
     EXPECT_EQ(rig.listener.log.back(), "turn 1 at x 815");
     rig.pass(); // position 144, the last step of page 0, drawn at the left of page 1
     EXPECT_EQ(rig.listener.cursorX, 100);
@@ -235,7 +235,7 @@ TEST(Playback, ASongWithoutNotesStopsAtPositionZero) {
     EXPECT_FALSE(first.playback.isPlaying());
 
     Rig later(songWith({}));
-    later.listener.intPage = 3;
+    later.listener.shownPage = 3;
     later.playback.press();
     later.pass();
     EXPECT_FALSE(later.playback.isPlaying());
@@ -260,7 +260,7 @@ TEST(Playback, TheTempoTextMustReadAsANumberFrom30To600) {
     Rig rig(songWith({note(1, 60, 1)}));
     rig.song.tempoText = "99.5";
     rig.playback.press();
-    EXPECT_EQ(rig.song.udtCCs[1].lngValue, 100); // halves go to the even neighbour
+    EXPECT_EQ(rig.song.changes[1].value, 100); // halves go to the even neighbour
 }
 
 TEST(Playback, AStopEndsThePassInProgress) {
@@ -282,7 +282,7 @@ TEST(Playback, AStopEndsThePassInProgress) {
 
 TEST(Playback, HitsAreMergedBeforeNotesAtTheirPositionAndUndoTakesThemAway) {
     Rig rig(songWith({note(10, 60, 5), note(40, 62, 20)}));
-    const std::vector<NoteRec> original = rig.song.udtNotes;
+    const std::vector<Note> original = rig.song.notes;
     EXPECT_FALSE(rig.playback.recordHit(36)); // not playing
     rig.playback.press();
     rig.passUntilPlayPos(10);
@@ -292,21 +292,21 @@ TEST(Playback, HitsAreMergedBeforeNotesAtTheirPositionAndUndoTakesThemAway) {
     rig.passUntilPlayPos(50);
     EXPECT_TRUE(rig.playback.recordHit(42));
     rig.playback.press(); // stop
-    ASSERT_EQ(rig.song.varNoteCountX2, 4 + 6);
+    ASSERT_EQ(rig.song.twiceNoteCount, 4 + 6);
     const std::vector<std::pair<int32_t, int>> order = {
         {10, 36}, {10, 38}, {10, 60}, {40, 62}, {50, 42}};
     for (size_t k = 0; k < order.size(); ++k) {
-        EXPECT_EQ(rig.song.udtNotes[k + 1].lngPos, order[k].first) << k;
-        EXPECT_EQ(rig.song.udtNotes[k + 1].bytNote, order[k].second) << k;
+        EXPECT_EQ(rig.song.notes[k + 1].position, order[k].first) << k;
+        EXPECT_EQ(rig.song.notes[k + 1].key, order[k].second) << k;
     }
-    EXPECT_EQ(rig.song.udtNotes[1], (NoteRec{10, 36, 3, 9, 120, 64, 0}));
-    EXPECT_GE(rig.song.udtNotes.size(), size_t(10 + 10 + 1));
+    EXPECT_EQ(rig.song.notes[1], (Note{10, 36, 3, 9, 120, 64, 0}));
+    EXPECT_GE(rig.song.notes.size(), size_t(10 + 10 + 1));
     const std::vector<std::string> tail(rig.listener.log.end() - 3, rig.listener.log.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"stopped", "undo", "redraw"}));
 
     rig.song.restoreUndoCopy();
-    EXPECT_EQ(rig.song.varNoteCountX2, 4);
-    EXPECT_EQ(rig.song.udtNotes, original);
+    EXPECT_EQ(rig.song.twiceNoteCount, 4);
+    EXPECT_EQ(rig.song.notes, original);
 }
 
 TEST(Playback, KeepsAtMost10000HitsAPlayback) {
@@ -331,9 +331,9 @@ TEST(Playback, OddRecordsNeverSendABadMessage) {
         EXPECT_EQ(message >> 24, 0u);
         EXPECT_NE(message & 0xF0, 0x90u) << "no note can sound";
     }
-    EXPECT_EQ(rig.song.intPartVolume[2], 6);
+    EXPECT_EQ(rig.song.partVolumes[2], 6);
     // A tempo of 0 plays at 30 instead of dividing by zero.
-    EXPECT_NEAR(rig.playback.state().varMsPerStep, 5000.0 / 30, 1e-12);
+    EXPECT_NEAR(rig.playback.state().msPerStep, 5000.0 / 30, 1e-12);
 }
 
 TEST(Playback, AHeldUpDriverGoesOnFromNowInsteadOfRacing) {
@@ -385,22 +385,22 @@ TEST(Playback, TheControlChangeCountComesBackAfterThePlayback) {
     Rig rig(songWith({note(5, 60, 1)}));
     rig.playback.press();
     rig.pass();
-    rig.song.varCCCount = 2; // a change added while playing
+    rig.song.changeCount = 2; // a change added while playing
     rig.playToEnd();
-    EXPECT_EQ(rig.song.varCCCount, 1);
+    EXPECT_EQ(rig.song.changeCount, 1);
 }
 
 TEST(Playback, TheStartTempoStaysRecordOneBesideAnotherChangeAtItsPosition) {
     // As an import leaves it: the start tempo at position 1, an instrument
     // change (program 40 on part 9) at the same position right behind it.
     Rig rig(songWith({note(1, 60, 12)}, {{1, 40 * 16 + 9, kInstrumentChange}}));
-    rig.song.udtCCs[1] = {1, 90, kTempoChange};
+    rig.song.changes[1] = {1, 90, kTempoChange};
     rig.song.tempoText = "90";
     for (int round = 0; round < 2; ++round) {
         rig.playback.press();
         rig.playToEnd();
-        EXPECT_EQ(rig.song.udtCCs[1], (CCRec{1, 90, kTempoChange})) << round;
-        EXPECT_EQ(rig.song.udtCCs[2], (CCRec{1, 40 * 16 + 9, kInstrumentChange})) << round;
+        EXPECT_EQ(rig.song.changes[1], (ControlChange{1, 90, kTempoChange})) << round;
+        EXPECT_EQ(rig.song.changes[2], (ControlChange{1, 40 * 16 + 9, kInstrumentChange})) << round;
         EXPECT_EQ(rig.song.tempoText, "90") << round;
     }
 }
@@ -420,20 +420,20 @@ TEST(ReverseNotes, MirrorsPositionsAndTwiceGivesThemBack) {
     Song song = songWith({note(1, 60, 4), note(5, 62, 2), note(13, 64, 8)});
     const Song before = song;
     ASSERT_TRUE(reverseNotes(song));
-    EXPECT_EQ(song.udtNotes[1], note(1, 64, 8));
-    EXPECT_EQ(song.udtNotes[2], note(9, 62, 2));
-    EXPECT_EQ(song.udtNotes[3], note(13, 60, 4));
-    EXPECT_EQ(song.udtCCs, before.udtCCs);
-    EXPECT_EQ(song.bytModified, 0);
+    EXPECT_EQ(song.notes[1], note(1, 64, 8));
+    EXPECT_EQ(song.notes[2], note(9, 62, 2));
+    EXPECT_EQ(song.notes[3], note(13, 60, 4));
+    EXPECT_EQ(song.changes, before.changes);
+    EXPECT_EQ(song.modified, 0);
     ASSERT_TRUE(reverseNotes(song));
-    EXPECT_EQ(song.udtNotes, before.udtNotes);
+    EXPECT_EQ(song.notes, before.notes);
 }
 
 TEST(ReverseNotes, ASongWithoutNotesIsLeftAlone) {
     Song song;
-    song.udtNotes.assign(1, NoteRec{});
+    song.notes.assign(1, Note{});
     EXPECT_FALSE(reverseNotes(song));
-    EXPECT_EQ(song.udtNotes.size(), 1u);
+    EXPECT_EQ(song.notes.size(), 1u);
 }
 
 } // namespace

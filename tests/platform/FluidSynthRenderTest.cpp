@@ -18,13 +18,14 @@
 namespace vako {
 namespace {
 
-Song songWith(const std::vector<NoteRec>& notes) {
+Song songWith(const std::vector<Note>& notes) {
     Song song;
-    song.udtNotes.assign(1, NoteRec{});
-    song.udtNotes.insert(song.udtNotes.end(), notes.begin(), notes.end());
-    song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
-    song.udtCCs = {CCRec{}, CCRec{0, 120, kTempoChange}, CCRec{kEndMarkerPos, 0, 0}};
-    song.varCCCount = 1;
+    song.notes.assign(1, Note{});
+    song.notes.insert(song.notes.end(), notes.begin(), notes.end());
+    song.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
+    song.changes = {ControlChange{}, ControlChange{0, 120, kTempoChange},
+                    ControlChange{kEndMarkerPos, 0, 0}};
+    song.changeCount = 1;
     return song;
 }
 
@@ -95,9 +96,9 @@ TEST(FluidSynthRender, ASongLongerThanAWaveFileHoldsIsRefusedWithItsLengthBefore
 
     // Just within the limit by the start tempo, beyond it after a tempo change.
     Song slow = songWith({{800'000, 60, 12, 0, 120, 64, 0}});
-    slow.udtCCs = {CCRec{}, CCRec{0, 600, kTempoChange}, CCRec{400'000, 30, kTempoChange},
-                   CCRec{kEndMarkerPos, 0, 0}};
-    slow.varCCCount = 2;
+    slow.changes = {ControlChange{}, ControlChange{0, 600, kTempoChange},
+                    ControlChange{400'000, 30, kTempoChange}, ControlChange{kEndMarkerPos, 0, 0}};
+    slow.changeCount = 2;
     slow.tempoText = "600";
     EXPECT_EQ(renderSongToWav(slow, {}, folder / "slow.wav"),
               "the song plays for 19:26:45 (70005 s); a WAV file holds at most 6:45:48 of this "

@@ -71,7 +71,7 @@ protected:
     }
     std::vector<int> notes() const {
         std::vector<int> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].bytNote);
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].key);
         return out;
     }
 
@@ -85,16 +85,16 @@ TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBands) {
     click(xAt(12), yAt(0, 35));
     click(xAt(24), yAt(1, 30));
     ASSERT_EQ(song.noteCount(), 2);
-    EXPECT_EQ(song.udtNotes[1].lngPos, 12);
-    EXPECT_EQ(song.udtNotes[1].bytNote, 60);
-    EXPECT_EQ(song.udtNotes[1].bytPart, 0);
-    EXPECT_EQ(song.udtNotes[2].lngPos, 24);
-    EXPECT_EQ(song.udtNotes[2].bytNote, 52);
-    EXPECT_EQ(song.udtNotes[2].bytPart, 9);
-    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_EQ(song.notes[1].position, 12);
+    EXPECT_EQ(song.notes[1].key, 60);
+    EXPECT_EQ(song.notes[1].part, 0);
+    EXPECT_EQ(song.notes[2].position, 24);
+    EXPECT_EQ(song.notes[2].key, 52);
+    EXPECT_EQ(song.notes[2].part, 9);
+    EXPECT_EQ(song.modified, 1);
     // The hover marks the note under the pointer; a click there deletes it.
     mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(0, 35));
-    EXPECT_TRUE(window->form().Shape3.visible);
+    EXPECT_TRUE(window->form().noteMarker.visible);
     EXPECT_TRUE(view().hasFocus() || !window->isActiveWindow());
     click(xAt(12), yAt(0, 35));
     EXPECT_EQ(notes(), (std::vector<int>{52}));
@@ -111,7 +111,7 @@ TEST_F(EditingWindow, AChordFromTheMenuAndItsPreview) {
     QAction* chords = menuAction(QStringLiteral("和音入力有効"));
     ASSERT_NE(chords, nullptr);
     chords->trigger();
-    EXPECT_TRUE(window->form().和音入力有効.checked);
+    EXPECT_TRUE(window->form().chordInputMenu.checked);
     midi->clear();
     click(xAt(36), yAt(0, 35));
     EXPECT_EQ(notes(), (std::vector<int>{60, 64, 67}));
@@ -128,9 +128,9 @@ TEST_F(EditingWindow, KeysArriveByTheirCharacters) {
     click(xAt(12), yAt(1, 35));
     mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(1, 35));
     key(Qt::Key_1, "1"); // editing help: a whole note
-    EXPECT_EQ(song.udtNotes[1].lngLen, 48);
+    EXPECT_EQ(song.notes[1].length, 48);
     key(Qt::Key_S, "s");
-    EXPECT_EQ(song.udtNotes[1].bytNote, 61);
+    EXPECT_EQ(song.notes[1].key, 61);
 
     QAction* pad = menuAction(QStringLiteral("打楽器をたたく（再生時にはリアルタイム録音）"));
     ASSERT_NE(pad, nullptr);
@@ -229,10 +229,10 @@ TEST_F(EditingWindow, ShiftedDrumKeysFollowTheKeysPlaceWhateverTheLayout) {
 
 TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
     click(xAt(48), yAt(0, 30), Qt::RightButton);
-    QWidget* panel = window->widgetFor("Picture3");
+    QWidget* panel = window->widgetFor("positionPanel");
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());
-    auto* text = qobject_cast<QLineEdit*>(window->widgetFor("Text5"));
+    auto* text = qobject_cast<QLineEdit*>(window->widgetFor("changeValueBox"));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(), "0");
     // The words of "この位置で … を … に" stand clear of the list and the box,
@@ -240,7 +240,7 @@ TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
     for (const double zoom : {1.0, 0.75}) {
         window->resize(int(kDesignWidth * zoom), int(kDesignHeight * zoom) + 30);
         QApplication::processEvents();
-        QWidget* sentence = window->widgetFor("Label11(0)");
+        QWidget* sentence = window->widgetFor("positionPanelSentence(0)");
         ASSERT_NE(sentence, nullptr);
         const QImage words = sentence->grab().toImage();
         const auto inkIn = [&](int from, int to) {
@@ -258,8 +258,8 @@ TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
             const QRect r = window->widgetFor(name)->geometry().translated(-sentence->pos());
             return std::pair<int, int>(int(r.left() * ratio), int((r.right() + 1) * ratio));
         };
-        const auto [listLeft, listRight] = span("Combo4");
-        const auto [boxLeft, boxRight] = span("Text5");
+        const auto [listLeft, listRight] = span("changeKindList");
+        const auto [boxLeft, boxRight] = span("changeValueBox");
         EXPECT_GT(inkIn(0, listLeft), 0) << zoom;
         EXPECT_EQ(inkIn(listLeft, listRight), 0) << zoom;
         EXPECT_GT(inkIn(listRight, boxLeft), 0) << zoom;
@@ -269,14 +269,14 @@ TEST_F(EditingWindow, ThePositionPanelSetsATempoChange) {
     text->setText("9a0"); // as pasted: the box keeps the digits
     emit text->textEdited(text->text());
     EXPECT_EQ(text->text(), "90");
-    auto* set = qobject_cast<QPushButton*>(window->widgetFor("Command5"));
+    auto* set = qobject_cast<QPushButton*>(window->widgetFor("positionSetButton"));
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(set->text(), QStringLiteral("設定"));
     set->click();
     EXPECT_FALSE(panel->isVisible());
-    ASSERT_EQ(song.varCCCount, 2);
-    EXPECT_EQ(song.udtCCs[2], (CCRec{48, 90, kTempoChange}));
-    EXPECT_EQ(song.udtCCs[3].lngPos, kEndMarkerPos);
+    ASSERT_EQ(song.changeCount, 2);
+    EXPECT_EQ(song.changes[2], (ControlChange{48, 90, kTempoChange}));
+    EXPECT_EQ(song.changes[3].position, kEndMarkerPos);
 }
 
 } // namespace

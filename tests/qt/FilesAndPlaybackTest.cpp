@@ -7,7 +7,7 @@
 #include "OffscreenApplication.h"
 
 #include "midi/MidiImport.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
 #include <QApplication>
@@ -104,7 +104,7 @@ protected:
             },
             commandLine, false);
     }
-    Formmain& form() { return window->form(); }
+    MainWindowModel& form() { return window->form(); }
     QPushButton* button(const char* name) {
         return qobject_cast<QPushButton*>(window->widgetFor(name));
     }
@@ -133,7 +133,7 @@ protected:
     }
     std::vector<int32_t> positions() const {
         std::vector<int32_t> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].lngPos);
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
         return out;
     }
 
@@ -147,8 +147,8 @@ protected:
 TEST_F(Session, EditSaveReopenExportAndPlay) {
     // The starting song: three quarter notes of part 1 at a quick tempo.
     Song start;
-    for (int32_t pos : {1, 13, 25}) start.udtNotes.push_back({pos, 64, 12, 0, 120, 64, 0});
-    start.varNoteCountX2 = 6;
+    for (int32_t pos : {1, 13, 25}) start.notes.push_back({pos, 64, 12, 0, 120, 64, 0});
+    start.twiceNoteCount = 6;
     start.tempoText = "300";
     ASSERT_TRUE(saveSongTo(start, folder / "start.txt").empty());
     BoxAnswerer boxes;
@@ -162,22 +162,22 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     clickStaff(400, -880);
     ASSERT_EQ(song.noteCount(), 5) << "clicks on the staff add notes";
     const std::vector<int32_t> edited = positions();
-    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_EQ(song.modified, 1);
 
     // Save under a typed name.
     boxes.texts = {"session"};
-    triggerMenu(form().保存);
+    triggerMenu(form().saveAsMenu);
     ASSERT_TRUE(std::filesystem::exists(folder / "session.txt"));
-    EXPECT_EQ(song.bytModified, 0);
+    EXPECT_EQ(song.modified, 0);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ヴァコヴァコMIDI ～ session"));
 
     // Change the song, then open the saved file from the file list; the
     // question about the change is answered No.
     boxes.buttons = {QMessageBox::No};
-    triggerMenu(form().新規作成);
-    song.bytModified = 1; // as an edit would
+    triggerMenu(form().newSongMenu);
+    song.modified = 1; // as an edit would
     EXPECT_EQ(song.noteCount(), 0);
-    auto* list = qobject_cast<QListWidget*>(window->widgetFor("File1"));
+    auto* list = qobject_cast<QListWidget*>(window->widgetFor("fileList"));
     ASSERT_NE(list, nullptr);
     const auto found = list->findItems(QStringLiteral("session.txt"), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
@@ -185,7 +185,7 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     emit list->itemClicked(found.front());
     QApplication::processEvents();
     EXPECT_EQ(positions(), edited);
-    EXPECT_EQ(song.varSongName, "session");
+    EXPECT_EQ(song.songName, "session");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ヴァコヴァコMIDI ～ session.txt"));
 
     // A song dropped on the staff opens too.
@@ -197,7 +197,7 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window->scoreView(), &drop);
     EXPECT_TRUE(drop.isAccepted());
-    ASSERT_TRUE(waitFor([&] { return song.varSongName == "start"; }));
+    ASSERT_TRUE(waitFor([&] { return song.songName == "start"; }));
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13, 25}));
     delete mime;
     emit list->itemClicked(list->findItems(QStringLiteral("session.txt"), Qt::MatchExactly)[0]);
@@ -206,36 +206,36 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
 
     // Export, and read the file back with the program's own reader.
     boxes.texts = {"session"};
-    ASSERT_TRUE(button("Command1")->isEnabled());
-    button("Command1")->click();
+    ASSERT_TRUE(button("exportButton")->isEnabled());
+    button("exportButton")->click();
     ASSERT_TRUE(std::filesystem::exists(folder / "session.mid"));
     Song back;
     ImportingSongHost quiet;
-    ASSERT_EQ(OpenF(back, (folder / "session.mid").string(), quiet), OpenStatus::Loaded);
+    ASSERT_EQ(openFile(back, (folder / "session.mid").string(), quiet), OpenStatus::Loaded);
     ASSERT_EQ(back.noteCount(), song.noteCount());
     for (int i = 1; i <= song.noteCount(); ++i) {
-        EXPECT_EQ(back.udtNotes[i].bytNote, song.udtNotes[i].bytNote) << i;
-        EXPECT_EQ(back.udtNotes[i].lngPos - back.udtNotes[1].lngPos,
-                  song.udtNotes[i].lngPos - song.udtNotes[1].lngPos)
+        EXPECT_EQ(back.notes[i].key, song.notes[i].key) << i;
+        EXPECT_EQ(back.notes[i].position - back.notes[1].position,
+                  song.notes[i].position - song.notes[1].position)
             << i;
     }
 
     // Play to the recording device. The window goes on handling events: a
     // menu toggle runs while the song plays.
     midi->clear();
-    ASSERT_TRUE(button("Command4")->isEnabled());
+    ASSERT_TRUE(button("playButton")->isEnabled());
     const double pressedAt = clock.nowMs();
-    button("Command4")->click();
-    ASSERT_FALSE(form().blnStopped());
+    button("playButton")->click();
+    ASSERT_FALSE(form().stopped());
     EXPECT_TRUE(window->playbackTimer()->isActive());
-    EXPECT_FALSE(window->widgetFor("HScroll2")->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return form().Line1.x1 > 110; }));
-    triggerMenu(form().CC表示);
-    EXPECT_TRUE(form().CC表示.checked);
-    EXPECT_FALSE(form().blnStopped());
-    ASSERT_TRUE(waitFor([&] { return form().blnStopped(); }));
+    EXPECT_FALSE(window->widgetFor("pageScrollBar")->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return form().playCursor.x1 > 110; }));
+    triggerMenu(form().showChangesMenu);
+    EXPECT_TRUE(form().showChangesMenu.checked);
+    EXPECT_FALSE(form().stopped());
+    ASSERT_TRUE(waitFor([&] { return form().stopped(); }));
     EXPECT_FALSE(window->playbackTimer()->isActive());
-    EXPECT_TRUE(window->widgetFor("HScroll2")->isEnabled());
+    EXPECT_TRUE(window->widgetFor("pageScrollBar")->isEnabled());
 
     // Every note-on, in the song's order, never before its step is due: the
     // pass for position p is the (p + 2)th after the press (page 0 starts at -1).
@@ -246,12 +246,12 @@ TEST_F(Session, EditSaveReopenExportAndPlay) {
     ASSERT_EQ(ons.size(), static_cast<size_t>(song.noteCount()));
     const double msPerStep = 5000.0 / 300;
     for (size_t i = 0; i < ons.size(); ++i) {
-        const NoteRec& n = song.udtNotes[i + 1];
-        EXPECT_EQ(ons[i].first, n.bytNote) << i;
+        const Note& n = song.notes[i + 1];
+        EXPECT_EQ(ons[i].first, n.key) << i;
         if (i > 0) {
             EXPECT_GE(ons[i].second, ons[i - 1].second);
         }
-        EXPECT_GE(ons[i].second - pressedAt, (n.lngPos + 2) * msPerStep - 1)
+        EXPECT_GE(ons[i].second - pressedAt, (n.position + 2) * msPerStep - 1)
             << "note " << i << " came early";
     }
     EXPECT_EQ(midi->entries().back().kind, RecordingMidiOut::Kind::Message)
@@ -278,16 +278,16 @@ TEST_F(Session, ADroppedPictureTilesTheStaffAndTheButtonRemovesIt) {
     QApplication::sendEvent(&window->scoreView(), &enter);
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window->scoreView(), &drop);
-    ASSERT_TRUE(waitFor([&] { return button("Command2")->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return button("clearBackgroundButton")->isVisible(); }));
     delete mime;
-    EXPECT_EQ(button("Command2")->text(), QStringLiteral("壁紙を消す"));
+    EXPECT_EQ(button("clearBackgroundButton")->text(), QStringLiteral("壁紙を消す"));
     const QColor tiled = pixel();
     EXPECT_GT(tiled.red(), 150);
     EXPECT_LT(tiled.green(), 100);
 
-    button("Command2")->click();
+    button("clearBackgroundButton")->click();
     QApplication::processEvents();
-    EXPECT_FALSE(button("Command2")->isVisible());
+    EXPECT_FALSE(button("clearBackgroundButton")->isVisible());
     EXPECT_EQ(pixel(), QColor(192, 192, 192));
 }
 

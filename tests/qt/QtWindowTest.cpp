@@ -43,7 +43,7 @@ protected:
 TEST_F(RealWindow, DrawsTheEmptyGrandStaves) {
     open("");
     ASSERT_FALSE(shot.isNull());
-    EXPECT_EQ(window->form().Label2[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(window->form().pageLabels[1].caption, "1 / 1 ページ");
     for (int y0 : {0, 600}) {
         for (int j = 0; j <= 10; ++j) {
             const double y = -200 - 20 * j - y0;
@@ -65,21 +65,20 @@ TEST_F(RealWindow, DrawsTheNotesOfTheFileWhereTheModelPutsThem) {
     ASSERT_GT(song.noteCount(), 0);
     int checked = 0;
     for (int i = 1; i <= song.noteCount(); ++i) {
-        const NoteRec& n = song.udtNotes[i];
-        if ((n.lngPos - 1) / 144 != 0) continue;
-        const bool upper = n.bytPart == song.bytSelPart[0];
-        if (!upper && n.bytPart != song.bytSelPart[1]) continue;
-        if (n.lngLen > 18 || n.lngLen < 1) continue; // filled heads only
+        const Note& n = song.notes[i];
+        if ((n.position - 1) / 144 != 0) continue;
+        const bool upper = n.part == song.bandParts[0];
+        if (!upper && n.part != song.bandParts[1]) continue;
+        if (n.length > 18 || n.length < 1) continue; // filled heads only
         static constexpr int kStep[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
-        const double x = 90 + 5 * ((n.lngPos - 1) % 144) + 8;
-        const double y =
-            43 - 70 * (n.bytNote / 12) - 10 * kStep[n.bytNote % 12] + 7 - (upper ? 600 : 0);
+        const double x = 90 + 5 * ((n.position - 1) % 144) + 8;
+        const double y = 43 - 70 * (n.key / 12) - 10 * kStep[n.key % 12] + 7 - (upper ? 600 : 0);
         EXPECT_LT(qGray(at(x, y)), 80) << "note " << i << " at " << x << ", " << y;
         ++checked;
     }
     EXPECT_GE(checked, 5);
-    EXPECT_TRUE(window->form().Command4.enabled);
-    EXPECT_FALSE(window->widgetFor("File1")->isVisible());
+    EXPECT_TRUE(window->form().playButton.enabled);
+    EXPECT_FALSE(window->widgetFor("fileList")->isVisible());
 }
 
 } // namespace

@@ -44,10 +44,10 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
         test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-range",
                              [&clock] { return std::make_unique<RecordingMidiOut>(clock); });
     // Notes of part 1 in bars 1 to 3 (4/4: 48 steps a bar).
-    song.udtNotes.assign(1, NoteRec{});
+    song.notes.assign(1, Note{});
     for (const int32_t pos : {1, 30, 60, 100, 130})
-        song.udtNotes.push_back(NoteRec{pos, 60, 12, 0, 120, 64, 0});
-    song.varNoteCountX2 = 10;
+        song.notes.push_back(Note{pos, 60, 12, 0, 120, 64, 0});
+    song.twiceNoteCount = 10;
 
     bool sawDialog = false;
     QTimer::singleShot(0, [&] {
@@ -58,10 +58,10 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
         EXPECT_EQ(dialog->pos(), window->pos());
         pressOnStrip(*dialog, Qt::RightButton, 50); // bar 2 as the end
         pressOnStrip(*dialog, Qt::LeftButton, 10);  // bar 1 as the start
-        EXPECT_EQ(dialog->form().intSelBar, (std::array<int, 2>{1, 2}));
+        EXPECT_EQ(dialog->form().selectedBars, (std::array<int, 2>{1, 2}));
         auto* strengths = dialog->findChildren<QComboBox*>().at(2);
         strengths->setCurrentIndex(20); // "0"
-        dialog->runButton(Form2::kStrength)->click();
+        dialog->runButton(RangeWindowModel::kStrength)->click();
         dialog->accept();
     });
     QAction* action = findAction(window.get(), QStringLiteral("小節単位での処理"));
@@ -69,10 +69,10 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
     action->trigger();
     EXPECT_TRUE(sawDialog);
     std::vector<int> strengths;
-    for (int i = 1; i <= 5; ++i) strengths.push_back(song.udtNotes[i].bytVelocity);
+    for (int i = 1; i <= 5; ++i) strengths.push_back(song.notes[i].velocity);
     EXPECT_EQ(strengths, (std::vector<int>{0, 0, 0, 120, 120}));
-    EXPECT_TRUE(window->form().やり直し.enabled);
-    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_TRUE(window->form().undoMenu.enabled);
+    EXPECT_EQ(song.modified, 1);
 }
 
 } // namespace

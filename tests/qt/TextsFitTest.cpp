@@ -31,16 +31,16 @@ protected:
     void SetUp() override {
         window = test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-fit",
                                       [] { return std::make_unique<NullMidiOut>(); });
-        Formmain& f = window->form();
-        song.udtNotes.assign(3, NoteRec{});
-        song.udtNotes[1] = NoteRec{1, 60, 12, 0, 120, 64, 0};
-        song.udtNotes[2] = NoteRec{INT32_MAX, 62, 12, 0, 120, 64, 0};
-        song.varNoteCountX2 = 4;
-        f.線引き();
-        f.HScroll2.setValue(kLastPage + 1);
+        MainWindowModel& f = window->form();
+        song.notes.assign(3, Note{});
+        song.notes[1] = Note{1, 60, 12, 0, 120, 64, 0};
+        song.notes[2] = Note{INT32_MAX, 62, 12, 0, 120, 64, 0};
+        song.twiceNoteCount = 4;
+        f.redrawScore();
+        f.pageScrollBar.setValue(kLastPage + 1);
         // The pointer once over the staff, then the largest count of notes.
-        f.Picture1_MouseMove(0, 0, 400, -905);
-        f.Label1.caption = kLargestCount;
+        f.scoreMouseMove(0, 0, 400, -905);
+        f.statusLine.caption = kLargestCount;
         window->refresh();
     }
 
@@ -64,7 +64,7 @@ protected:
                 continue;
             }
             // A sentence set around the controls in its gaps fits itself.
-            if (text.contains(QChar(0x3000)) && c->name == "Label11(0)") continue;
+            if (text.contains(QChar(0x3000)) && c == &window->form().positionPanelSentence[0]) continue;
             const QFontMetrics metrics(w->font());
             const QRect room = w->contentsRect();
             const int flags = wraps ? Qt::TextWordWrap : Qt::TextSingleLine;
@@ -91,8 +91,8 @@ protected:
 };
 
 TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
-    ASSERT_EQ(window->form().Label2[1].caption, "14913082 / 14913081 ページ");
-    Formmain& f = window->form();
+    ASSERT_EQ(window->form().pageLabels[1].caption, "14913082 / 14913081 ページ");
+    MainWindowModel& f = window->form();
     // Full screens, the room left beside a panel or a taskbar, and the sizes
     // the program opens at on 1366 x 768 and 1024 x 600 screens.
     for (const QSize size : {QSize(1366, 768), QSize(1366, 728), QSize(1297, 684), QSize(1024, 600),
@@ -102,18 +102,18 @@ TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
         window->refresh();
         std::vector<std::string> cut = cutTexts();
         // The position panel, also as it reads while a song plays.
-        f.HScroll2.setValue(0);
-        f.Picture1_MouseMove(0, 0, 400, -905);
-        f.Picture1_MouseDown(2, 0, 400, -905);
-        EXPECT_TRUE(f.Picture3.visible);
-        f.Command4.click();
-        EXPECT_FALSE(f.blnStopped());
+        f.pageScrollBar.setValue(0);
+        f.scoreMouseMove(0, 0, 400, -905);
+        f.scoreMouseDown(2, 0, 400, -905);
+        EXPECT_TRUE(f.positionPanel.visible);
+        f.playButton.click();
+        EXPECT_FALSE(f.stopped());
         window->refresh();
         for (const std::string& c : cutTexts()) cut.push_back(c);
-        f.Command4.click();
-        f.Command6.click();
-        f.HScroll2.setValue(kLastPage + 1);
-        f.Label1.caption = kLargestCount;
+        f.playButton.click();
+        f.positionCloseButton.click();
+        f.pageScrollBar.setValue(kLastPage + 1);
+        f.statusLine.caption = kLargestCount;
         window->refresh();
         std::string all;
         for (const std::string& c : cut) all += "\n  " + c;
@@ -125,11 +125,11 @@ TEST_F(TextsFit, TheSaveConfirmationStaysInsideTheStaff) {
     for (const QSize size : {QSize(1366, 768), QSize(1024, 600)}) {
         window->resize(size);
         QApplication::processEvents();
-        Formmain& f = window->form();
+        MainWindowModel& f = window->form();
         for (const std::string& name :
              {std::string("うた"), std::string(40, 'W'), std::string(120, 'W'),
               std::string("とても長い名前の曲") + std::string(60, 'M')}) {
-            f.線引き();
+            f.redrawScore();
             f.drawSavedConfirmation(name);
             window->refresh();
             const QImage shot = window->scoreView().grab().toImage();

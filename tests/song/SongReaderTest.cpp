@@ -65,25 +65,25 @@ TEST(SongReaderTest, Version6ReadsEveryValueBack) {
     const SongTextOutcome outcome = read(song, lines);
     ASSERT_EQ(outcome.status, SongTextStatus::Read);
     EXPECT_EQ(outcome.version, 6);
-    EXPECT_EQ(song.varNoteCountX2, 4);
-    EXPECT_EQ(song.udtNotes[1], (NoteRec{1, 60, 12, 0, 120, 64, 0}));
-    EXPECT_EQ(song.udtNotes[2], (NoteRec{13, 64, 6, 9, 114, 128, 100}));
-    EXPECT_EQ(song.bytPartInstrument[1], 40);
-    EXPECT_EQ(song.bytPartInstrument[15], 127);
-    EXPECT_EQ(song.intPartVolume[1], 6);
-    EXPECT_EQ(song.intPartVolume[9], 0);
+    EXPECT_EQ(song.twiceNoteCount, 4);
+    EXPECT_EQ(song.notes[1], (Note{1, 60, 12, 0, 120, 64, 0}));
+    EXPECT_EQ(song.notes[2], (Note{13, 64, 6, 9, 114, 128, 100}));
+    EXPECT_EQ(song.partPrograms[1], 40);
+    EXPECT_EQ(song.partPrograms[15], 127);
+    EXPECT_EQ(song.partVolumes[1], 6);
+    EXPECT_EQ(song.partVolumes[9], 0);
     EXPECT_EQ(song.tempoText, "96");
-    EXPECT_EQ(song.bytDivisions, 30);
-    EXPECT_EQ(song.bytQuartersPerBar, 3);
+    EXPECT_EQ(song.grid, 30);
+    EXPECT_EQ(song.quartersPerBar, 3);
     EXPECT_EQ(song.copyrightText, "私, 作");
     EXPECT_EQ(song.sequenceNameText, "ワルツ");
-    EXPECT_EQ(song.varCCCount, 2);
-    EXPECT_EQ(song.udtCCs[2], (CCRec{49, 643, kInstrumentChange}));
-    EXPECT_GE(song.udtCCs.size(), 2u + 5u);    // room up to M + 4
-    EXPECT_GE(song.udtNotes.size(), 4u + 11u); // room up to count + 10
+    EXPECT_EQ(song.changeCount, 2);
+    EXPECT_EQ(song.changes[2], (ControlChange{49, 643, kInstrumentChange}));
+    EXPECT_GE(song.changes.size(), 2u + 5u); // room up to M + 4
+    EXPECT_GE(song.notes.size(), 4u + 11u);  // room up to count + 10
     // Reading a version 6 file takes the undo copy.
-    EXPECT_EQ(song.lngUndoNoteCount, 4);
-    EXPECT_EQ(song.udtUndoNotes[2].lngPos, 13);
+    EXPECT_EQ(song.undoTwiceNoteCount, 4);
+    EXPECT_EQ(song.undoNotes[2].position, 13);
 }
 
 TEST(SongReaderTest, Version1ConvertsPositionsLengthsAndParts) {
@@ -92,20 +92,20 @@ TEST(SongReaderTest, Version1ConvertsPositionsLengthsAndParts) {
         read(song, {"\"vako1\"", "\"x\"", "3", "1,2,3,4", "\"x\"", "1,7,60,3,5,20,4,1,0",
                     "2,7,62,3,2,1,1,0,0", "3,7,64,3,4,1,1,0,0"});
     ASSERT_EQ(outcome.status, SongTextStatus::Read);
-    EXPECT_EQ(song.udtNotes[1].lngPos, 11);
-    EXPECT_EQ(song.udtNotes[1].lngLen, 5);
-    EXPECT_EQ(song.udtNotes[1].bytPart, 9);
-    EXPECT_EQ(song.udtNotes[2].bytPart, 9);
-    EXPECT_EQ(song.udtNotes[3].bytPart, 4);
-    EXPECT_EQ(song.udtNotes[1].bytVelocity, 120);
-    EXPECT_EQ(song.udtNotes[1].bytPan, 64);
-    EXPECT_EQ(song.udtNotes[1].bytModulation, 50);
+    EXPECT_EQ(song.notes[1].position, 11);
+    EXPECT_EQ(song.notes[1].length, 5);
+    EXPECT_EQ(song.notes[1].part, 9);
+    EXPECT_EQ(song.notes[2].part, 9);
+    EXPECT_EQ(song.notes[3].part, 4);
+    EXPECT_EQ(song.notes[1].velocity, 120);
+    EXPECT_EQ(song.notes[1].pan, 64);
+    EXPECT_EQ(song.notes[1].modulation, 50);
     // Version 1 gives the programs of parts 0, 1, 3 and 4.
-    EXPECT_EQ(song.bytPartInstrument[0], 1);
-    EXPECT_EQ(song.bytPartInstrument[1], 2);
-    EXPECT_EQ(song.bytPartInstrument[2], 0);
-    EXPECT_EQ(song.bytPartInstrument[3], 3);
-    EXPECT_EQ(song.bytPartInstrument[4], 4);
+    EXPECT_EQ(song.partPrograms[0], 1);
+    EXPECT_EQ(song.partPrograms[1], 2);
+    EXPECT_EQ(song.partPrograms[2], 0);
+    EXPECT_EQ(song.partPrograms[3], 3);
+    EXPECT_EQ(song.partPrograms[4], 4);
 }
 
 TEST(SongReaderTest, Version2ConvertsPositionsAndLengthsButKeepsParts) {
@@ -114,12 +114,12 @@ TEST(SongReaderTest, Version2ConvertsPositionsAndLengthsButKeepsParts) {
         read(song, {"\"vako2\"", "\"x\"", "2", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
                     "1,0,60,11,5,20,4,1,0", "2,7,62,3,2,1,1,0,0"});
     ASSERT_EQ(outcome.status, SongTextStatus::Read);
-    EXPECT_EQ(song.udtNotes[1].lngPos, 0);
-    EXPECT_EQ(song.udtNotes[1].lngLen, 17);
-    EXPECT_EQ(song.udtNotes[2].lngPos, 11);
-    EXPECT_EQ(song.udtNotes[2].lngLen, 5);
-    EXPECT_EQ(song.udtNotes[1].bytPart, 5);
-    EXPECT_EQ(song.udtNotes[2].bytPart, 2);
+    EXPECT_EQ(song.notes[1].position, 0);
+    EXPECT_EQ(song.notes[1].length, 17);
+    EXPECT_EQ(song.notes[2].position, 11);
+    EXPECT_EQ(song.notes[2].length, 5);
+    EXPECT_EQ(song.notes[1].part, 5);
+    EXPECT_EQ(song.notes[2].part, 2);
 
     // Version 3 takes positions and lengths as they stand.
     Song v3;
@@ -127,7 +127,7 @@ TEST(SongReaderTest, Version2ConvertsPositionsAndLengthsButKeepsParts) {
                         "1,0,60,11,5,20,4,1,0"})
                   .status,
               SongTextStatus::Read);
-    EXPECT_EQ(v3.udtNotes[1].lngLen, 11);
+    EXPECT_EQ(v3.notes[1].length, 11);
 }
 
 TEST(SongReaderTest, Version4ReadsHalfTheCountAndStopsAfterTheNotes) {
@@ -136,8 +136,8 @@ TEST(SongReaderTest, Version4ReadsHalfTheCountAndStopsAfterTheNotes) {
         read(song, {"\"vako4\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
                     "1,1,60,12,0,20,4,0", "2,13,62,12,0,20,4,0", "this is never read"});
     ASSERT_EQ(outcome.status, SongTextStatus::Read);
-    EXPECT_EQ(song.varNoteCountX2, 4);
-    EXPECT_EQ(song.udtNotes[2].bytNote, 62);
+    EXPECT_EQ(song.twiceNoteCount, 4);
+    EXPECT_EQ(song.notes[2].key, 62);
 }
 
 TEST(SongReaderTest, ValuesThatDoNotFitTheirFieldAreReadFailures) {
@@ -167,7 +167,7 @@ TEST(SongReaderTest, EarlyEndIsAReadFailure) {
         const std::vector<std::string> cut(lines.begin(), lines.begin() + keep);
         EXPECT_EQ(read(song, cut).status, SongTextStatus::ReadFailure) << keep;
         // The control changes are never left claiming records that were not read.
-        EXPECT_GE(song.udtCCs.size(), static_cast<size_t>(song.varCCCount) + 1);
+        EXPECT_GE(song.changes.size(), static_cast<size_t>(song.changeCount) + 1);
     }
 }
 
@@ -178,13 +178,13 @@ TEST(SongReaderTest, HugeCountsAreAnEarlyEndNotAnAllocation) {
     lines.push_back("2,2,60,12,\"   \",0,20,4,0");
     lines.push_back("3,3,60,12,\"   \",0,20,4,0");
     EXPECT_EQ(read(song, lines).status, SongTextStatus::ReadFailure);
-    EXPECT_LT(song.udtNotes.capacity(), 1000u);
+    EXPECT_LT(song.notes.capacity(), 1000u);
 
     Song ccs;
     std::vector<std::string> v = v6({}, 0);
     v[v.size() - 3] = "2000000000";
     EXPECT_EQ(read(ccs, v).status, SongTextStatus::ReadFailure);
-    EXPECT_EQ(ccs.varCCCount, 1);
+    EXPECT_EQ(ccs.changeCount, 1);
 }
 
 TEST(SongReaderTest, MeterAndGridMustBeOnesTheMenusOffer) {

@@ -11,14 +11,14 @@ namespace {
 using test::RecordingSongHost;
 using test::TempFolder;
 
-NoteRec note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
-    return NoteRec{pos, key, len, part, 120, 64, 0};
+Note note(int32_t pos, uint8_t key, int32_t len = 12, uint8_t part = 0) {
+    return Note{pos, key, len, part, 120, 64, 0};
 }
 
-void addNotes(Song& song, std::initializer_list<NoteRec> notes) {
-    song.udtNotes.assign(1, NoteRec{});
-    for (const NoteRec& n : notes) song.udtNotes.push_back(n);
-    song.varNoteCountX2 = static_cast<int32_t>(2 * notes.size());
+void addNotes(Song& song, std::initializer_list<Note> notes) {
+    song.notes.assign(1, Note{});
+    for (const Note& n : notes) song.notes.push_back(n);
+    song.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
 }
 
 std::string exampleLines() { return test::joinLines(test::twoNoteSongLines()); }
@@ -43,7 +43,7 @@ TEST(SongWriterTest, FileIsShiftJisWithCrLfAndNoByteOrderMark) {
 
 TEST(SongWriterTest, StrengthBalanceAndModulationAreWrittenInTheirSteps) {
     Song song;
-    addNotes(song, {NoteRec{1, 60, 12, 3, 119, 64, 0}, NoteRec{2, 61, 12, 3, 125, 128, 127}});
+    addNotes(song, {Note{1, 60, 12, 3, 119, 64, 0}, Note{2, 61, 12, 3, 125, 128, 127}});
     const std::string text = fromShiftJis(formatSongText(song));
     EXPECT_NE(text.find("1,1,60,12,\"   \",3,19,4,0\r\n"), std::string::npos);
     EXPECT_NE(text.find("2,2,61,12,\"   \",3,20,8,2\r\n"), std::string::npos);
@@ -62,12 +62,12 @@ TEST(SongWriterTest, TempoTextIsTheMasterOfTheStartTempo) {
     const std::string text = fromShiftJis(formatSongText(song));
     EXPECT_NE(text.find("\"曲開始時のテンポ\"\r\n\"96\"\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\n1,0,96,1\r\n"), std::string::npos);
-    EXPECT_EQ(song.udtCCs[1].lngValue, 96);
+    EXPECT_EQ(song.changes[1].value, 96);
 }
 
 TEST(SongWriterTest, TempoTextWithoutANumberWritesTheStartTempoInstead) {
     Song song;
-    song.udtCCs[1].lngValue = 140;
+    song.changes[1].value = 140;
     song.tempoText = "";
     EXPECT_FALSE(applyTempoText(song));
     const std::string text = fromShiftJis(formatSongText(song));
@@ -88,12 +88,12 @@ TEST(SaveSongTest, WritesNameDotTxtIntoTheSongFolderAndTellsTheWindow) {
     addNotes(song, {note(1, 60), note(13, 64)});
     song.copyrightText.clear();
     song.sequenceNameText.clear();
-    song.strFileName = "曲";
-    song.bytModified = 1;
+    song.fileName = "曲";
+    song.modified = 1;
     RecordingSongHost host;
     EXPECT_EQ(SaveSong(song, {folder.path(), folder / "desk"}, host), SaveStatus::Written);
     EXPECT_EQ(test::readBytes(folder / "曲.txt"), exampleLines());
-    EXPECT_EQ(song.bytModified, 0);
+    EXPECT_EQ(song.modified, 0);
     EXPECT_EQ(host.confirmations, std::vector<std::string>{"曲"});
     EXPECT_EQ(host.fileListRefreshes, 1);
 }
@@ -101,20 +101,20 @@ TEST(SaveSongTest, WritesNameDotTxtIntoTheSongFolderAndTellsTheWindow) {
 TEST(SaveSongTest, EmptyNameWritesNothingAndOnlyRefreshesTheList) {
     TempFolder folder;
     Song song;
-    song.bytModified = 1;
+    song.modified = 1;
     RecordingSongHost host;
     EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::NothingWritten);
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
     EXPECT_EQ(host.fileListRefreshes, 1);
-    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_EQ(song.modified, 1);
     EXPECT_TRUE(host.messages.empty());
 }
 
 TEST(SaveSongTest, DesktopOptionWritesIntoTheDesktopFolder) {
     TempFolder folder;
     Song song;
-    song.strFileName = "a";
-    song.varDesktopSave = true;
+    song.fileName = "a";
+    song.saveToDesktop = true;
     RecordingSongHost host;
     EXPECT_EQ(SaveSong(song, {folder / "songs", folder / "Desktop"}, host), SaveStatus::Written);
     EXPECT_TRUE(std::filesystem::exists(folder / "Desktop" / "a.txt"));
@@ -127,14 +127,14 @@ TEST(SaveSongTest, NamesThatWouldLeaveTheFolderWriteNothing) {
     for (const std::string& name :
          std::vector<std::string>{"../x", "a/b", "a\\b", "..", "a\"b", std::string("a\x01", 2)}) {
         Song song;
-        song.strFileName = name;
-        song.bytModified = 1;
+        song.fileName = name;
+        song.modified = 1;
         RecordingSongHost host;
         EXPECT_EQ(SaveSong(song, {folder / "songs", folder / "songs"}, host), SaveStatus::BadName)
             << name;
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_EQ(host.messages[0], msg::badFileName(name));
-        EXPECT_EQ(song.bytModified, 1);
+        EXPECT_EQ(song.modified, 1);
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder / "songs"));
     EXPECT_FALSE(std::filesystem::exists(folder / "x.txt"));
@@ -146,14 +146,14 @@ TEST(SaveSongTest, FailedWriteLeavesWhatWasThereAndSaysSo) {
     std::filesystem::create_directories(folder / "old.txt");
     test::writeBytes(folder / "old.txt" / "inside", "kept");
     Song song;
-    song.strFileName = "old";
-    song.bytModified = 1;
+    song.fileName = "old";
+    song.modified = 1;
     RecordingSongHost host;
     EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::WriteFailed);
     EXPECT_EQ(test::readBytes(folder / "old.txt" / "inside"), "kept");
     EXPECT_EQ(host.messages.size(), 1u);
     EXPECT_TRUE(host.confirmations.empty());
-    EXPECT_EQ(song.bytModified, 1);
+    EXPECT_EQ(song.modified, 1);
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
@@ -161,7 +161,7 @@ TEST(SaveSongTest, FailedWriteLeavesWhatWasThereAndSaysSo) {
 TEST(SaveSongTest, MissingFolderIsAFailedWriteNotACrash) {
     TempFolder folder;
     Song song;
-    song.strFileName = "x";
+    song.fileName = "x";
     RecordingSongHost host;
     EXPECT_EQ(SaveSong(song, {folder / "no" / "such", folder.path()}, host),
               SaveStatus::WriteFailed);
@@ -173,7 +173,7 @@ TEST(SaveSongTest, ReplacingAFileLeavesNoTemporaryBehind) {
     TempFolder folder;
     test::writeBytes(folder / "s.txt", "old");
     Song song;
-    song.strFileName = "s";
+    song.fileName = "s";
     RecordingSongHost host;
     EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::Written);
     EXPECT_EQ(test::readBytes(folder / "s.txt"), formatSongText(song));
@@ -186,14 +186,14 @@ TEST(ErrorDumpTest, RestoresTheUndoCopyShowsTheMessagesAndWritesErrTxt) {
     addNotes(song, {note(1, 60)});
     song.takeUndoCopy();
     addNotes(song, {note(1, 60), note(5, 62), note(9, 64)});
-    song.strFileName = "mine";
+    song.fileName = "mine";
     RecordingSongHost host;
     errorDump(song, {folder.path(), folder.path()}, host,
               {msg::kExportErrorSaved, msg::kPleaseSendErr});
-    EXPECT_EQ(song.varNoteCountX2, 2);
+    EXPECT_EQ(song.twiceNoteCount, 2);
     EXPECT_EQ(host.messages,
               (std::vector<std::string>{msg::kExportErrorSaved, msg::kPleaseSendErr}));
-    EXPECT_EQ(song.strFileName, "err");
+    EXPECT_EQ(song.fileName, "err");
     EXPECT_EQ(test::readBytes(folder / "err.txt"), formatSongText(song));
 }
 

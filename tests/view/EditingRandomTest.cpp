@@ -17,29 +17,30 @@ namespace {
 std::string songInvariantFault(const Song& s) {
     std::ostringstream out;
     const int32_t n = s.noteCount();
-    if (s.varNoteCountX2 < 0 || s.varNoteCountX2 % 2 != 0) out << "odd or negative note count; ";
-    if (static_cast<int64_t>(s.udtNotes.size()) <= n) out << "note array shorter than the count; ";
-    for (int32_t i = 1; i <= n && i < int32_t(s.udtNotes.size()); ++i) {
-        const NoteRec& r = s.udtNotes[i];
-        if (r.bytNote >= 120) out << "note " << i << " is " << int(r.bytNote) << "; ";
-        if (r.bytPart >= kPartCount) out << "part of note " << i << "; ";
-        if (i > 1 && s.udtNotes[i - 1].lngPos > r.lngPos) out << "note " << i << " out of order; ";
+    if (s.twiceNoteCount < 0 || s.twiceNoteCount % 2 != 0) out << "odd or negative note count; ";
+    if (static_cast<int64_t>(s.notes.size()) <= n) out << "note array shorter than the count; ";
+    for (int32_t i = 1; i <= n && i < int32_t(s.notes.size()); ++i) {
+        const Note& r = s.notes[i];
+        if (r.key >= 120) out << "note " << i << " is " << int(r.key) << "; ";
+        if (r.part >= kPartCount) out << "part of note " << i << "; ";
+        if (i > 1 && s.notes[i - 1].position > r.position) out << "note " << i << " out of order; ";
     }
-    const int32_t m = s.varCCCount;
-    if (m < 1 || static_cast<int64_t>(s.udtCCs.size()) < m + 2) {
+    const int32_t m = s.changeCount;
+    if (m < 1 || static_cast<int64_t>(s.changes.size()) < m + 2) {
         out << "control changes shorter than their count; ";
         return out.str();
     }
-    if (s.udtCCs[1].bytType != kTempoChange || s.udtCCs[1].lngPos != 0)
+    if (s.changes[1].kind != kTempoChange || s.changes[1].position != 0)
         out << "start tempo moved; ";
     for (int32_t j = 2; j <= m; ++j) {
-        const CCRec& c = s.udtCCs[j];
-        if (c.lngPos < s.udtCCs[j - 1].lngPos) out << "control change " << j << " out of order; ";
-        if (c.bytType < 1 || c.bytType > 3) out << "control change " << j << " type; ";
+        const ControlChange& c = s.changes[j];
+        if (c.position < s.changes[j - 1].position)
+            out << "control change " << j << " out of order; ";
+        if (c.kind < 1 || c.kind > 3) out << "control change " << j << " type; ";
     }
-    if (s.udtCCs[m + 1].lngPos != kEndMarkerPos) out << "end marker missing; ";
-    if (s.lngUndoNoteCount / 2 >= static_cast<int64_t>(s.udtUndoNotes.size()) &&
-        s.lngUndoNoteCount != 0)
+    if (s.changes[m + 1].position != kEndMarkerPos) out << "end marker missing; ";
+    if (s.undoTwiceNoteCount / 2 >= static_cast<int64_t>(s.undoNotes.size()) &&
+        s.undoTwiceNoteCount != 0)
         out << "undo copy shorter than its count; ";
     return out.str();
 }
@@ -47,7 +48,7 @@ std::string songInvariantFault(const Song& s) {
 TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
     Window w;
     w.load();
-    Formmain& f = *w.form;
+    MainWindowModel& f = *w.form;
     f.useClock(w.clock);
     std::mt19937 rng(20240607);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -60,30 +61,18 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
     const int keys[] = {kKeySpace, '1', '2',           '3',           '4',       '5', 'W', 'E',
                         'R',       'S', 'F',           'Q',           'Z',       'V', 'X', 'M',
                         'P',       '0', kKeySemicolon, kKeyBackslash, kKeyShift, 'A'};
-    MenuItem* menus[] = {&f.メジャー,
-                         &f.マイナー,
-                         &f.オーギュメント,
-                         &f.ディミニッシュ,
-                         &f.セブンス,
-                         &f.サスフォー,
-                         &f.和音入力有効,
-                         &f.編集中,
-                         &f.編集の助け,
-                         &f.打楽器をたたく,
-                         &f.b4,
-                         &f.b8,
-                         &f.b16,
-                         &f.b48,
-                         &f.h2,
-                         &f.h3,
-                         &f.h4,
-                         &f.h6,
-                         &f.やり直し,
-                         &f.グランドピアノに変更,
-                         &f.フルートに変更,
-                         &f.その他の楽器に変更,
-                         &f.CC表示,
-                         &f.便利機能};
+    MenuItem* menus[] = {&f.majorChordMenu,     &f.minorChordMenu,
+                         &f.augmentedChordMenu, &f.diminishedChordMenu,
+                         &f.seventhChordMenu,   &f.suspendedFourthChordMenu,
+                         &f.chordInputMenu,     &f.editingMenu,
+                         &f.keyboardEditsMenu,  &f.keyboardDrumsMenu,
+                         &f.gridQuartersMenu,   &f.gridEighthsMenu,
+                         &f.gridSixteenthsMenu, &f.gridFortyEighthsMenu,
+                         &f.meterTwoMenu,       &f.meterThreeMenu,
+                         &f.meterFourMenu,      &f.meterSixMenu,
+                         &f.undoMenu,           &f.allGrandPianoMenu,
+                         &f.allFluteMenu,       &f.allOtherInstrumentMenu,
+                         &f.showChangesMenu,    &f.rangeEditingMenu};
     const char* answers[] = {"", "0", "1", "128", "129", "abc", "64"};
 
     int notesAdded = 0, maxNotes = 0, maxCCs = 0;
@@ -94,75 +83,75 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
         case 0:
         case 1:
         case 2:
-            f.Picture1_MouseMove(0, 0, X, Y);
+            f.scoreMouseMove(0, 0, X, Y);
             break;
         case 3:
         case 4:
         case 5: { // a whole click
             const int button = pick(0, 5) == 0 ? 2 : 1;
             const int before = w.song.noteCount();
-            f.Picture1_MouseMove(0, 0, X, Y);
-            f.Picture1_MouseDown(button, 0, X, Y);
-            f.Picture1_MouseUp(button, 0, pick(0, 7) == 0 ? pointX() : X, Y);
+            f.scoreMouseMove(0, 0, X, Y);
+            f.scoreMouseDown(button, 0, X, Y);
+            f.scoreMouseUp(button, 0, pick(0, 7) == 0 ? pointX() : X, Y);
             notesAdded += w.song.noteCount() > before;
             break;
         }
         case 6:
-            f.Picture1_MouseDown(pick(1, 2), pick(0, 1), X, Y);
+            f.scoreMouseDown(pick(1, 2), pick(0, 1), X, Y);
             break;
         case 7:
-            f.Picture1_MouseUp(pick(1, 2), pick(0, 1), X, Y);
+            f.scoreMouseUp(pick(1, 2), pick(0, 1), X, Y);
             break;
         case 8:
         case 9: {
             const int shifts[] = {0, 0, 0, kShiftBit, kCtrlBit, kAltBit, kShiftBit | kAltBit};
-            f.Picture1_KeyDown(keys[pick(0, std::size(keys) - 1)], shifts[pick(0, 6)]);
+            f.scoreKeyDown(keys[pick(0, std::size(keys) - 1)], shifts[pick(0, 6)]);
             break;
         }
         case 10: // the note panel
             switch (pick(0, 6)) {
             case 0:
-                f.Combo2.setListIndex(pick(-1, 21));
+                f.noteStrengthList.setListIndex(pick(-1, 21));
                 break;
             case 1:
-                f.Combo3.setListIndex(pick(-1, 9));
+                f.noteBalanceList.setListIndex(pick(-1, 9));
                 break;
             case 2: {
                 const int i = pick(0, 5);
                 if (i < 3)
-                    for (int k = 0; k < 3; ++k) f.Option1[k].checked = k == i;
+                    for (int k = 0; k < 3; ++k) f.accidentalOptions[k].checked = k == i;
                 else
-                    f.Option1[i].checked = true;
-                f.Option1[i].click();
+                    f.accidentalOptions[i].checked = true;
+                f.accidentalOptions[i].click();
                 break;
             }
             case 3:
-                f.Command7.click();
+                f.noteDeleteButton.click();
                 break;
             case 4:
-                f.Command8.click();
+                f.noteCloseButton.click();
                 break;
             default:
-                f.Image4[pick(10, 17)].click();
+                f.lengthTools[pick(10, 17)].click();
                 break;
             }
             break;
         case 11: // the position panel
             switch (pick(0, 3)) {
             case 0:
-                f.Combo4.setListIndex(pick(-1, 2));
-                f.Text5.setText(std::to_string(pick(0, 700)));
-                f.Command5.click();
+                f.changeKindList.setListIndex(pick(-1, 2));
+                f.changeValueBox.setText(std::to_string(pick(0, 700)));
+                f.positionSetButton.click();
                 break;
             case 1:
-                f.Command3.click();
+                f.deleteChangeButton.click();
                 break;
             case 2:
-                f.Command6.click();
+                f.positionCloseButton.click();
                 break;
             default:
-                f.Text5.setText(pick(0, 1) ? "" : "12x");
-                f.Command5.click();
+                f.changeValueBox.setText(pick(0, 1) ? "" : "12x");
+                f.positionSetButton.click();
                 break;
             }
             break;
@@ -172,50 +161,50 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
             menus[pick(0, std::size(menus) - 1)]->click();
             break;
         case 14:
-            f.HScroll2.setValue(pick(f.HScroll2.min, f.HScroll2.max));
+            f.pageScrollBar.setValue(pick(f.pageScrollBar.min, f.pageScrollBar.max));
             break;
         case 15:
-            (pick(0, 1) ? f.Label6 : f.Label12)[pick(0, 15)].click();
+            (pick(0, 1) ? f.upperPartButtons : f.lowerPartButtons)[pick(0, 15)].click();
             break;
         case 16:
             switch (pick(0, 3)) {
             case 0:
-                f.VScroll4[pick(0, 1)].setValue(pick(0, 6));
+                f.bandVolumeScrollBars[pick(0, 1)].setValue(pick(0, 6));
                 break;
             case 1:
-                f.Combo1[pick(0, 1)].setListIndex(pick(0, 127));
+                f.bandInstrumentLists[pick(0, 1)].setListIndex(pick(0, 127));
                 break;
             case 2:
-                f.VScroll3.setValue(pick(-12, 12));
+                f.transposeScrollBar.setValue(pick(-12, 12));
                 break;
             default:
-                f.Picture4_MouseMove(0, 0, real(-50, 200), 0.5f);
+                f.pitchBendMouseMove(0, 0, real(-50, 200), 0.5f);
                 break;
             }
             break;
         case 17:
             if (pick(0, 1)) {
-                f.Image4[pick(0, 8)].click();
+                f.lengthTools[pick(0, 8)].click();
             } else {
-                f.Text4.setText(std::to_string(pick(0, 99)));
+                f.lengthBox.setText(std::to_string(pick(0, 99)));
             }
             break;
         case 18: // playback now and then, with time passing
-            if (pick(0, 9) == 0) f.Command4_MouseDown();
+            if (pick(0, 9) == 0) f.togglePlayback();
             w.clock.advance(pick(0, 200));
             f.playbackTick();
             break;
         default:
-            f.Picture1_MouseMove(0, 0, X, Y);
-            f.Picture1_MouseUp(1, 0, X, Y);
+            f.scoreMouseMove(0, 0, X, Y);
+            f.scoreMouseUp(1, 0, X, Y);
             break;
         }
         const std::string fault = songInvariantFault(w.song);
         ASSERT_EQ(fault, "") << "after step " << step << ", action " << action;
         maxNotes = std::max(maxNotes, w.song.noteCount());
-        maxCCs = std::max(maxCCs, w.song.varCCCount);
+        maxCCs = std::max(maxCCs, w.song.changeCount);
     }
-    if (!f.blnStopped()) f.Command4_MouseDown();
+    if (!f.stopped()) f.togglePlayback();
     EXPECT_EQ(songInvariantFault(w.song), "");
     // The run did write music, not only wander about.
     EXPECT_GT(notesAdded, 500);

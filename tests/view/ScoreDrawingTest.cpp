@@ -15,10 +15,10 @@ namespace {
 class ScoreDrawing : public ::testing::Test {
 protected:
     void SetUp() override { w.load(); }
-    Formmain& f() { return *w.form; }
-    void draw(const std::vector<NoteRec>& notes) {
+    MainWindowModel& f() { return *w.form; }
+    void draw(const std::vector<Note>& notes) {
         w.setNotes(notes);
-        f().線引き();
+        f().redrawScore();
     }
     std::vector<DrawOp> verticalLines(Rgb c, double yTop) const {
         std::vector<DrawOp> out;
@@ -48,8 +48,8 @@ TEST_F(ScoreDrawing, EmptySongDrawsTheTwoGrandStaves) {
     EXPECT_EQ(std::count(staffYs.begin(), staffYs.end(), -900), 0);
     EXPECT_EQ(staffYs.front(), -200);
     EXPECT_EQ(staffYs.back(), -1000 - 600 + 600);
-    EXPECT_EQ(f().Label2[1].caption, "1 / 1 ページ");
-    EXPECT_EQ(f().HScroll2.max, 1);
+    EXPECT_EQ(f().pageLabels[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(f().pageScrollBar.max, 1);
     EXPECT_TRUE(w.canvas.ofKind(DrawOp::Circle).empty());
     // Three bar numbers over the upper band.
     const auto texts = w.canvas.texts();
@@ -62,15 +62,15 @@ TEST_F(ScoreDrawing, EmptySongDrawsTheTwoGrandStaves) {
 }
 
 TEST_F(ScoreDrawing, DivisionBeatAndBarLinesFollowGridAndMeter) {
-    f().b4.click();
+    f().gridQuartersMenu.click();
     EXPECT_TRUE(verticalLines(colour::kLightGrey, 0).empty());
-    f().b8.click();
+    f().gridEighthsMenu.click();
     EXPECT_EQ(verticalLines(colour::kLightGrey, 0).size(), 18u);
-    f().b48.click();
+    f().gridFortyEighthsMenu.click();
     EXPECT_EQ(verticalLines(colour::kLightGrey, 0).size(), 18u * 11);
     EXPECT_EQ(verticalLines(colour::kLightGrey, 600).size(), 18u * 11);
     EXPECT_EQ(verticalLines(colour::kGrey, 0).size(), 18u);
-    f().h3.click();
+    f().meterThreeMenu.click();
     std::vector<double> bars;
     for (const DrawOp& op : verticalLines(colour::kBlack, 0)) bars.push_back(op.x1);
     EXPECT_EQ(bars, (std::vector<double>{100, 280, 460, 640, 820, 1000, 1180}));
@@ -89,27 +89,27 @@ TEST_F(ScoreDrawing, DivisionBeatAndBarLinesFollowGridAndMeter) {
 }
 
 TEST_F(ScoreDrawing, PlaybackLeavesOutTheDivisionLinesAndCountsFromThePlayList) {
-    f().b48.click();
+    f().gridFortyEighthsMenu.click();
     // The last event is the note-off at 500 + 12.
     w.setNotes({note(10, 60, 12, 0), note(500, 62, 12, 0)});
     f().useClock(w.clock);
-    f().Command4_MouseDown();
-    ASSERT_FALSE(f().blnStopped());
+    f().togglePlayback();
+    ASSERT_FALSE(f().stopped());
     // An export while playing rebuilds the song's work list; the page count
     // keeps to what is playing.
-    w.song.udtWorkNotes.assign(1, NoteRec{});
-    f().線引き();
+    w.song.workNotes.assign(1, Note{});
+    f().redrawScore();
     EXPECT_TRUE(verticalLines(colour::kLightGrey, 0).empty());
-    EXPECT_EQ(f().HScroll2.max, 512 / 144 + 1);
+    EXPECT_EQ(f().pageScrollBar.max, 512 / 144 + 1);
     EXPECT_TRUE(w.ui.messages.empty()) << "no error path";
 }
 
 TEST_F(ScoreDrawing, PageCountCountsFromTheLastNotesPosition) {
     draw({note(144, 60, 12, 0)});
-    EXPECT_EQ(f().Label2[1].caption, "1 / 2 ページ");
-    EXPECT_EQ(f().HScroll2.max, 2);
+    EXPECT_EQ(f().pageLabels[1].caption, "1 / 2 ページ");
+    EXPECT_EQ(f().pageScrollBar.max, 2);
     draw({note(143, 60, 12, 0)});
-    EXPECT_EQ(f().Label2[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(f().pageLabels[1].caption, "1 / 1 ページ");
 }
 
 TEST_F(ScoreDrawing, WholeNoteIsAHollowHeadWithoutStem) {
@@ -184,7 +184,7 @@ TEST_F(ScoreDrawing, SharpsAreRedAndNamedAfterTheWhiteKeyBelow) {
     EXPECT_EQ(texts[0].x1, 92);
     EXPECT_EQ(texts[0].y1, -630);
     EXPECT_EQ(texts[1].colour, colour::kBlack); // the bar numbers
-    f().音階表示有効.click();
+    f().showNoteNamesMenu.click();
     EXPECT_EQ(w.canvas.texts().size(), 3u);
 }
 
@@ -199,14 +199,14 @@ TEST_F(ScoreDrawing, NamesOfAChordStackUpwards) {
     EXPECT_EQ(texts[3].y1, -630); // a new x starts the stack again
     EXPECT_EQ(texts[3].text, "フ");
     // On the lower band the first label stands at 10 - 30.
-    f().Label12[0].click();
-    f().Label6[1].click();
+    f().lowerPartButtons[0].click();
+    f().upperPartButtons[1].click();
     const auto lower = w.canvas.texts();
     EXPECT_EQ(lower[0].y1, -20);
 }
 
 TEST_F(ScoreDrawing, APartOnBothBandsIsDrawnOnTheUpperOne) {
-    f().Label12[0].click(); // both bands show part 0
+    f().lowerPartButtons[0].click(); // both bands show part 0
     draw({note(1, 60, 12, 0), note(1, 60, 12, 5)});
     const auto circles = w.canvas.ofKind(DrawOp::Circle);
     ASSERT_EQ(circles.size(), 1u); // part 5 is on neither band
@@ -215,28 +215,28 @@ TEST_F(ScoreDrawing, APartOnBothBandsIsDrawnOnTheUpperOne) {
 
 TEST_F(ScoreDrawing, PlayAndExportButtonsFollowTheLastNote) {
     draw({});
-    EXPECT_FALSE(f().Command4.enabled);
-    EXPECT_FALSE(f().Command1.enabled);
+    EXPECT_FALSE(f().playButton.enabled);
+    EXPECT_FALSE(f().exportButton.enabled);
     w.setNotes({note(145, 60, 12, 0)});
-    f().HScroll2.setRange(0, 5);
-    f().HScroll2.setValue(1);
-    EXPECT_TRUE(f().Command4.enabled);
-    EXPECT_TRUE(f().Command1.enabled);
-    f().HScroll2.setValue(2);
-    EXPECT_FALSE(f().Command4.enabled);
-    EXPECT_FALSE(f().Command1.enabled);
+    f().pageScrollBar.setRange(0, 5);
+    f().pageScrollBar.setValue(1);
+    EXPECT_TRUE(f().playButton.enabled);
+    EXPECT_TRUE(f().exportButton.enabled);
+    f().pageScrollBar.setValue(2);
+    EXPECT_FALSE(f().playButton.enabled);
+    EXPECT_FALSE(f().exportButton.enabled);
 }
 
 TEST_F(ScoreDrawing, ControlChangeMarkers) {
-    f().CC表示.click();
-    w.song.varCCCount = 5;
-    w.song.udtCCs.assign(7, CCRec{});
-    w.song.udtCCs[1] = {0, 120, kTempoChange};
-    w.song.udtCCs[2] = {10, 40 * 16 + 0, kInstrumentChange}; // part 0: upper band
-    w.song.udtCCs[3] = {20, 5 * 16 + 9, kVolumeChange};      // part 9: lower band
-    w.song.udtCCs[4] = {30, 2 * 16 + 4, kVolumeChange};      // part 4: on neither band
-    w.song.udtCCs[5] = {144, 90, kTempoChange};              // shown on page 1
-    w.song.udtCCs[6].lngPos = kEndMarkerPos;
+    f().showChangesMenu.click();
+    w.song.changeCount = 5;
+    w.song.changes.assign(7, ControlChange{});
+    w.song.changes[1] = {0, 120, kTempoChange};
+    w.song.changes[2] = {10, 40 * 16 + 0, kInstrumentChange}; // part 0: upper band
+    w.song.changes[3] = {20, 5 * 16 + 9, kVolumeChange};      // part 9: lower band
+    w.song.changes[4] = {30, 2 * 16 + 4, kVolumeChange};      // part 4: on neither band
+    w.song.changes[5] = {144, 90, kTempoChange};              // shown on page 1
+    w.song.changes[6].position = kEndMarkerPos;
     draw({});
     auto markerTexts = [&] {
         std::vector<DrawOp> out;
@@ -261,28 +261,28 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
 
     // Page 1: the tempo change at step 144 stands at the left edge.
     w.setNotes({note(200, 60, 12, 0)});
-    f().HScroll2.setRange(0, 2);
-    f().HScroll2.setValue(1);
+    f().pageScrollBar.setRange(0, 2);
+    f().pageScrollBar.setValue(1);
     markers = markerTexts();
     ASSERT_FALSE(markers.empty());
     EXPECT_EQ(markers.back().text, "■テンポ90");
     EXPECT_EQ(markers.back().x1, 88);
 
     // Both bands on part 0: its markers go to the lower band.
-    f().HScroll2.setValue(0);
-    f().Label12[0].click();
+    f().pageScrollBar.setValue(0);
+    f().lowerPartButtons[0].click();
     markers = markerTexts();
     EXPECT_EQ(markers[1].y1, -665 + 600);
 }
 
 TEST_F(ScoreDrawing, StaffLinesAndNoteNamesStayOnTopOfTheGridAndTheMarkers) {
-    f().b48.click(); // the finest grid: eleven light lines in every beat
-    f().CC表示.click();
-    w.song.varCCCount = 2;
-    w.song.udtCCs.assign(4, CCRec{});
-    w.song.udtCCs[1] = {0, 120, kTempoChange};
-    w.song.udtCCs[2] = {1, 90, kTempoChange}; // its marker stands where the first name is
-    w.song.udtCCs[3].lngPos = kEndMarkerPos;
+    f().gridFortyEighthsMenu.click(); // the finest grid: eleven light lines in every beat
+    f().showChangesMenu.click();
+    w.song.changeCount = 2;
+    w.song.changes.assign(4, ControlChange{});
+    w.song.changes[1] = {0, 120, kTempoChange};
+    w.song.changes[2] = {1, 90, kTempoChange}; // its marker stands where the first name is
+    w.song.changes[3].position = kEndMarkerPos;
     draw({note(1, 60, 12, 0)});
     const auto ops = w.canvas.ops();
     auto lastIndex = [&](auto pred) {
@@ -330,29 +330,29 @@ TEST_F(ScoreDrawing, StaffLinesAndNoteNamesStayOnTopOfTheGridAndTheMarkers) {
 
 TEST_F(ScoreDrawing, AFailureRestoresTheUndoCopyAndWritesTheErrorDump) {
     draw({note(1, 60, 12, 0)});
-    w.song.varNoteCountX2 = 8; // four notes claimed, one stored
+    w.song.twiceNoteCount = 8; // four notes claimed, one stored
     w.ui.messages.clear();
-    f().線引き();
+    f().redrawScore();
     // The staves are drawn, the message shown once, the undo copy restored.
     EXPECT_FALSE(w.canvas.ofKind(DrawOp::Line).empty());
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::kErrorSaved});
-    EXPECT_EQ(w.song.varNoteCountX2, 2);
+    EXPECT_EQ(w.song.twiceNoteCount, 2);
     EXPECT_TRUE(std::filesystem::exists(w.folder / "err.txt"));
-    EXPECT_EQ(w.song.strFileName, "err");
+    EXPECT_EQ(w.song.fileName, "err");
 }
 
 TEST_F(ScoreDrawing, LatePagesDrawLikeTheOthers) {
     const int page = 300; // beyond the range of a 16-bit page start
     draw({note(page * 144 + 1, 60, 12, 0), note(page * 144 + 144, 62, 12, 0)});
     w.ui.messages.clear();
-    f().HScroll2.setValue(page);
+    f().pageScrollBar.setValue(page);
     EXPECT_TRUE(w.ui.messages.empty());
     EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 2u);
-    EXPECT_TRUE(f().Command4.enabled);
+    EXPECT_TRUE(f().playButton.enabled);
     const auto texts = w.canvas.texts();
     EXPECT_TRUE(
         std::any_of(texts.begin(), texts.end(), [](const DrawOp& t) { return t.text == " 901 "; }));
-    EXPECT_EQ(f().Label2[1].caption, "301 / 302 ページ");
+    EXPECT_EQ(f().pageLabels[1].caption, "301 / 302 ページ");
 }
 
 TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
@@ -360,32 +360,32 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
     const int32_t lastPos = INT32_MAX;
     const int lastPage = (lastPos - 1) / 144;
     draw({note(1, 60, 12, 0), note(lastPos, 62, 12, 0)});
-    EXPECT_EQ(f().Label2[1].caption, "1 / 14913081 ページ");
-    EXPECT_EQ(f().HScroll2.max, 14913081);
+    EXPECT_EQ(f().pageLabels[1].caption, "1 / 14913081 ページ");
+    EXPECT_EQ(f().pageScrollBar.max, 14913081);
     w.ui.messages.clear();
-    f().HScroll2.setValue(lastPage);
-    EXPECT_EQ(f().view.intPage, lastPage);
-    EXPECT_EQ(f().HScroll2.value, lastPage);
-    EXPECT_EQ(f().Label2[1].caption, "14913081 / 14913081 ページ");
+    f().pageScrollBar.setValue(lastPage);
+    EXPECT_EQ(f().view.page, lastPage);
+    EXPECT_EQ(f().pageScrollBar.value, lastPage);
+    EXPECT_EQ(f().pageLabels[1].caption, "14913081 / 14913081 ページ");
     EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), 1u);
     EXPECT_TRUE(w.ui.messages.empty());
     // The step of the note is found by the hover; the steps after it on the
     // page lie past what a song holds, and a click there places nothing.
-    f().b48.click();
+    f().gridFortyEighthsMenu.click();
     const int column = lastPos - lastPage * 144;    // 127
     const float y = -600.0f - 10.0f * (36 - 6) - 5; // the row of note 62
-    f().Picture1_MouseMove(0, 0, 5.0f * (column + 19) + 2, y);
-    EXPECT_TRUE(f().Shape3.visible);
-    const int32_t before = w.song.varNoteCountX2;
+    f().scoreMouseMove(0, 0, 5.0f * (column + 19) + 2, y);
+    EXPECT_TRUE(f().noteMarker.visible);
+    const int32_t before = w.song.twiceNoteCount;
     const float past = 5.0f * (130 + 19) + 2;
-    f().Picture1_MouseMove(0, 0, past, y);
-    f().Picture1_MouseDown(1, 0, past, y);
-    f().Picture1_MouseUp(1, 0, past, y);
-    EXPECT_EQ(w.song.varNoteCountX2, before);
+    f().scoreMouseMove(0, 0, past, y);
+    f().scoreMouseDown(1, 0, past, y);
+    f().scoreMouseUp(1, 0, past, y);
+    EXPECT_EQ(w.song.twiceNoteCount, before);
     EXPECT_TRUE(w.ui.messages.empty());
     // One page further still, as for every song.
-    f().HScroll2.setValue(lastPage + 1);
-    EXPECT_EQ(f().Label2[1].caption, "14913082 / 14913081 ページ");
+    f().pageScrollBar.setValue(lastPage + 1);
+    EXPECT_EQ(f().pageLabels[1].caption, "14913082 / 14913081 ページ");
 }
 
 TEST_F(ScoreDrawing, TheSaveConfirmationStaysInsideTheView) {
@@ -393,7 +393,7 @@ TEST_F(ScoreDrawing, TheSaveConfirmationStaysInsideTheView) {
     for (const std::string& name :
          {std::string("うた"), std::string(30, 'W'), std::string(250, 'W'),
           std::string("長い名前") + std::string(80, 'M')}) {
-        f().線引き();
+        f().redrawScore();
         const size_t before = w.canvas.texts().size();
         f().drawSavedConfirmation(name);
         const auto texts = w.canvas.texts();
@@ -414,21 +414,21 @@ TEST_F(ScoreDrawing, TheSaveConfirmationStaysInsideTheView) {
 
 TEST_F(ScoreDrawing, FindsThePagesNotesAsAFullVisitWould) {
     std::mt19937 rng(5);
-    std::vector<NoteRec> notes;
+    std::vector<Note> notes;
     int32_t pos = -5;
     for (int i = 0; i < 3000; ++i) {
         pos += static_cast<int32_t>(rng() % 4);
         notes.push_back(note(pos, 40 + rng() % 40, 12, rng() % 2 ? 0 : 9));
     }
     w.setNotes(notes);
-    const int pages = notes.back().lngPos / 144 + 1;
-    f().HScroll2.setRange(0, pages);
+    const int pages = notes.back().position / 144 + 1;
+    f().pageScrollBar.setRange(0, pages);
     for (int page = 0; page <= pages; ++page) {
-        f().HScroll2.setValue(page);
-        f().線引き();
+        f().pageScrollBar.setValue(page);
+        f().redrawScore();
         size_t expected = 0;
-        for (const NoteRec& n : notes)
-            if ((n.lngPos - 1) / 144 == page) ++expected; // truncating, as the view counts pages
+        for (const Note& n : notes)
+            if ((n.position - 1) / 144 == page) ++expected; // truncating, as the view counts pages
         EXPECT_EQ(w.canvas.ofKind(DrawOp::Circle).size(), expected) << page;
     }
 }

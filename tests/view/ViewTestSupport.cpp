@@ -31,7 +31,7 @@ Window::Window(DeviceCase deviceCase) {
         }
         return s;
     };
-    form = std::make_unique<Formmain>(song, canvas, opener, ui, SongFolders{folder, folder});
+    form = std::make_unique<MainWindowModel>(song, canvas, opener, ui, SongFolders{folder, folder});
 }
 
 Window::~Window() {
@@ -41,24 +41,24 @@ Window::~Window() {
 }
 
 void Window::load(const std::string& commandLine) {
-    form->Form_Load(commandLine);
+    form->load(commandLine);
 }
 
-void Window::setNotes(const std::vector<NoteRec>& notes) {
-    song.udtNotes.assign(1, NoteRec{});
-    song.udtNotes.insert(song.udtNotes.end(), notes.begin(), notes.end());
-    song.varNoteCountX2 = static_cast<int32_t>(notes.size() * 2);
+void Window::setNotes(const std::vector<Note>& notes) {
+    song.notes.assign(1, Note{});
+    song.notes.insert(song.notes.end(), notes.begin(), notes.end());
+    song.twiceNoteCount = static_cast<int32_t>(notes.size() * 2);
     song.takeUndoCopy();
 }
 
-NoteRec note(int32_t pos, int noteNumber, int32_t len, int part) {
-    NoteRec r;
-    r.lngPos = pos;
-    r.bytNote = static_cast<uint8_t>(noteNumber);
-    r.lngLen = len;
-    r.bytPart = static_cast<uint8_t>(part);
-    r.bytVelocity = 120;
-    r.bytPan = 64;
+Note note(int32_t pos, int noteNumber, int32_t len, int part) {
+    Note r;
+    r.position = pos;
+    r.key = static_cast<uint8_t>(noteNumber);
+    r.length = len;
+    r.part = static_cast<uint8_t>(part);
+    r.velocity = 120;
+    r.pan = 64;
     return r;
 }
 

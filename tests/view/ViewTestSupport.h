@@ -5,7 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/MidiOut.h"
 #include "platform/RecordingCanvas.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <deque>
 #include <filesystem>
@@ -62,7 +62,7 @@ struct Window {
     std::vector<uint32_t> sent() const { return midi ? midi->messages() : std::vector<uint32_t>{}; }
 
     // A song of notes given as (position, note, length, part).
-    void setNotes(const std::vector<NoteRec>& notes);
+    void setNotes(const std::vector<Note>& notes);
 
     std::filesystem::path folder; // the song folder, a fresh temporary folder
     Song song;
@@ -70,9 +70,9 @@ struct Window {
     FakeClock clock;
     FakeWindowSystem ui;
     RecordingMidiOut* midi = nullptr; // owned by the window once opened
-    std::unique_ptr<Formmain> form;
+    std::unique_ptr<MainWindowModel> form;
 };
 
-NoteRec note(int32_t pos, int noteNumber, int32_t len, int part);
+Note note(int32_t pos, int noteNumber, int32_t len, int part);
 
 } // namespace vako::test

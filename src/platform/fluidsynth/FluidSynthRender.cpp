@@ -146,17 +146,18 @@ std::string clockText(double seconds) {
 // pass.
 double playSecondsAhead(const Playback& playback, const Song& song) {
     const PlaybackState& s = playback.state();
-    const int64_t lastPos = playback.playList()[s.lngLastEvent].lngPos;
-    double ms = 0, msPerStep = s.varMsPerStep;
-    int64_t pos = s.varPlayPos;
+    const int64_t lastPos = playback.playList()[s.lastEvent].position;
+    double ms = 0, msPerStep = s.msPerStep;
+    int64_t pos = s.playPosition;
     // Tempo changes still to come, in the order playback applies them.
-    for (int64_t j = s.lngCCCursor; j <= song.varCCCount && j < int64_t(song.udtCCs.size()); ++j) {
-        const CCRec& cc = song.udtCCs[j];
-        if (cc.lngPos > lastPos) break;
-        if (cc.bytType != kTempoChange || cc.lngPos < pos) continue;
-        ms += double(cc.lngPos - pos) * msPerStep;
-        pos = cc.lngPos;
-        msPerStep = 5000.0 / std::clamp<int64_t>(cc.lngValue, kMinTempo, kMaxTempo);
+    for (int64_t j = s.changeCursor; j <= song.changeCount && j < int64_t(song.changes.size());
+         ++j) {
+        const ControlChange& cc = song.changes[j];
+        if (cc.position > lastPos) break;
+        if (cc.kind != kTempoChange || cc.position < pos) continue;
+        ms += double(cc.position - pos) * msPerStep;
+        pos = cc.position;
+        msPerStep = 5000.0 / std::clamp<int64_t>(cc.value, kMinTempo, kMaxTempo);
     }
     ms += double(std::max<int64_t>(lastPos - pos + 1, 0)) * msPerStep;
     return ms / 1000.0;

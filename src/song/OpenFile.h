@@ -1,4 +1,4 @@
-// `OpenF`: opening a file by its path into the song, by the last four
+// `openFile`: opening a file by its path into the song, by the last four
 // characters of the path: a song text file, a Standard MIDI File, or a picture
 // tiled behind the staff. Everything it does outside the song goes through the
 // host.
@@ -20,7 +20,7 @@ enum class OpenStatus {
     ReadFailure, // the notes came back from the undo copy; the message was shown
 };
 
-OpenStatus OpenF(Song& song, const std::string& path, SongHost& host);
+OpenStatus openFile(Song& song, const std::string& path, SongHost& host);
 
 // Sorts every run of notes at one position (a chord) by ascending pitch.
 void sortChords(Song& song);

@@ -1,8 +1,8 @@
 #include "SongTestSupport.h"
 
-#include "song/Messages.h"
 #include "midi/MidiImport.h"
-#include "song/OpenF.h"
+#include "song/Messages.h"
+#include "song/OpenFile.h"
 #include "song/SongReader.h"
 
 #include <new>
@@ -25,17 +25,17 @@ std::vector<std::string> v6(const std::vector<std::string>& notes, int count) {
 
 std::vector<int> positions(const Song& song) {
     std::vector<int> out;
-    for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].lngPos);
+    for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
     return out;
 }
 
 std::vector<int> keys(const Song& song) {
     std::vector<int> out;
-    for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.udtNotes[i].bytNote);
+    for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].key);
     return out;
 }
 
-class OpenFTest : public ::testing::Test {
+class OpenFileTest : public ::testing::Test {
 protected:
     std::string file(const std::string& name, const std::vector<std::string>& lines) {
         const auto path = m_folder / name;
@@ -46,10 +46,10 @@ protected:
     RecordingSongHost m_host;
 };
 
-TEST_F(OpenFTest, LoadSetsCaptionControlsProgramsPageAndRedraws) {
+TEST_F(OpenFileTest, LoadSetsCaptionControlsProgramsPageAndRedraws) {
     Song song;
     const std::string path = file("a b.txt", v6({"1,1,60,12,\"   \",0,20,4,0"}, 2));
-    EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::Loaded);
+    EXPECT_EQ(openFile(song, path, m_host), OpenStatus::Loaded);
     EXPECT_EQ(m_host.captions.back(), "ヴァコヴァコMIDI ～ " + path);
     EXPECT_FALSE(m_host.reverseChecked);
     EXPECT_EQ(m_host.page, 0);
@@ -64,47 +64,47 @@ TEST_F(OpenFTest, LoadSetsCaptionControlsProgramsPageAndRedraws) {
     EXPECT_EQ(m_host.bandInstruments,
               (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {0, 0}, {1, 0}}));
     EXPECT_EQ(m_host.bandVolumes, (std::vector<std::pair<int, int>>{{0, 5}, {1, 5}}));
-    EXPECT_EQ(song.udtCCs[song.varCCCount + 1].lngPos, kEndMarkerPos);
+    EXPECT_EQ(song.changes[song.changeCount + 1].position, kEndMarkerPos);
 }
 
-TEST_F(OpenFTest, ChordStoredInDescendingPitchComesBackAscending) {
+TEST_F(OpenFileTest, ChordStoredInDescendingPitchComesBackAscending) {
     Song song;
-    OpenF(song,
-          file("c.txt", v6({"1,1,67,12,\"   \",0,20,4,0", "2,1,64,12,\"   \",0,20,4,0",
-                            "3,1,60,12,\"   \",0,20,4,0", "4,13,50,12,\"   \",0,20,4,0"},
-                           8)),
-          m_host);
+    openFile(song,
+             file("c.txt", v6({"1,1,67,12,\"   \",0,20,4,0", "2,1,64,12,\"   \",0,20,4,0",
+                               "3,1,60,12,\"   \",0,20,4,0", "4,13,50,12,\"   \",0,20,4,0"},
+                              8)),
+             m_host);
     EXPECT_EQ(keys(song), (std::vector<int>{60, 64, 67, 50}));
 }
 
-TEST_F(OpenFTest, OldVersionsDropTheirNoteEnds) {
+TEST_F(OpenFileTest, OldVersionsDropTheirNoteEnds) {
     Song song;
-    OpenF(song,
-          file("v3.txt", {"\"vako3\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
-                          "1,1,60,8,0,20,4,0,0", "2,9,180,0,0,20,4,0,0", "3,9,62,8,0,20,4,0,0",
-                          "4,17,182,0,0,20,4,0,0"}),
-          m_host);
-    EXPECT_EQ(song.varNoteCountX2, 4);
+    openFile(song,
+             file("v3.txt", {"\"vako3\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
+                             "1,1,60,8,0,20,4,0,0", "2,9,180,0,0,20,4,0,0", "3,9,62,8,0,20,4,0,0",
+                             "4,17,182,0,0,20,4,0,0"}),
+             m_host);
+    EXPECT_EQ(song.twiceNoteCount, 4);
     EXPECT_EQ(keys(song), (std::vector<int>{60, 62}));
 }
 
-TEST_F(OpenFTest, ReadFailureBringsBackTheUndoCopyAndSaysSo) {
+TEST_F(OpenFileTest, ReadFailureBringsBackTheUndoCopyAndSaysSo) {
     Song song;
-    song.udtNotes = {NoteRec{}, NoteRec{5, 70, 12, 0, 120, 64, 0}};
-    song.varNoteCountX2 = 2;
+    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 2;
     song.takeUndoCopy();
     std::vector<std::string> lines =
         v6({"1,1,60,12,\"   \",0,20,4,0", "2,13,64,12,\"   \",0,20,4,0"}, 4);
     lines.resize(9); // ends in the middle of the notes
     const std::string path = file("cut.txt", lines);
-    EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::ReadFailure);
+    EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure);
     EXPECT_EQ(m_host.messages, std::vector<std::string>{"そのファイルは読み込めません\n" + path +
                                                         "（ファイルが 9 行目で途切れています）"});
     EXPECT_EQ(positions(song), std::vector<int>{5});
     EXPECT_EQ(m_host.redraws, 0);
 }
 
-TEST_F(OpenFTest, EveryReadFailureNamesTheFileAndWhy) {
+TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
     // A host that imports MIDI files, as the window and the tool do.
     struct ImportingHost : RecordingSongHost {
         MidiFileReading readMidiFile(Song& song, std::string_view bytes) override {
@@ -113,9 +113,10 @@ TEST_F(OpenFTest, EveryReadFailureNamesTheFileAndWhy) {
     } host;
     const auto reasonOf = [&](const std::string& path) {
         Song song;
-        EXPECT_EQ(OpenF(song, path, host), OpenStatus::ReadFailure) << path;
+        EXPECT_EQ(openFile(song, path, host), OpenStatus::ReadFailure) << path;
         const std::string head = "そのファイルは読み込めません\n" + path + "（";
-        if (host.messages.size() != 1 || host.messages[0].rfind(head, 0) != 0) return std::string("?");
+        if (host.messages.size() != 1 || host.messages[0].rfind(head, 0) != 0)
+            return std::string("?");
         const std::string text = host.messages[0];
         host.messages.clear();
         return text.substr(head.size(), text.size() - head.size() - std::string("）").size());
@@ -135,7 +136,8 @@ TEST_F(OpenFTest, EveryReadFailureNamesTheFileAndWhy) {
     EXPECT_EQ(reasonOf((m_folder / "cut.mid").string()), "14 バイト目のあたりで読めなくなりました");
     // A note-on for key 188.
     test::writeBytes(m_folder / "key.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60"
-                                                       "MTrk\0\0\0\4\0\x90\xBC\x64", 26));
+                                                       "MTrk\0\0\0\4\0\x90\xBC\x64",
+                                                       26));
     EXPECT_EQ(reasonOf((m_folder / "key.mid").string()), "22 バイト目のあたりで読めなくなりました");
 
     const std::string locked = file("locked.txt", v6({}, 0));
@@ -145,26 +147,27 @@ TEST_F(OpenFTest, EveryReadFailureNamesTheFileAndWhy) {
     }
 }
 
-TEST_F(OpenFTest, TooLargeAFileIsRefusedBeforeItIsRead) {
+TEST_F(OpenFileTest, TooLargeAFileIsRefusedBeforeItIsRead) {
     // Sparse: the size is there, the disk space is not.
     const std::filesystem::path big = m_folder / "big.txt";
     test::writeBytes(big, "\"vako6\"\r\n");
     std::error_code ec;
     std::filesystem::resize_file(big, kMaxSongFileBytes + 1, ec);
-    if (ec) GTEST_SKIP() << "this file system cannot hold a sparse file of that size: " << ec.message();
+    if (ec)
+        GTEST_SKIP() << "this file system cannot hold a sparse file of that size: " << ec.message();
     Song song;
-    EXPECT_EQ(OpenF(song, big.string(), m_host), OpenStatus::ReadFailure);
+    EXPECT_EQ(openFile(song, big.string(), m_host), OpenStatus::ReadFailure);
     EXPECT_EQ(m_host.messages,
-              std::vector<std::string>{"そのファイルは読み込めません\n" + big.string() + "（" +
-                                       msg::reasonTooLarge(kMaxSongFileBytes + 1, kMaxSongFileBytes) +
-                                       "）"});
+              std::vector<std::string>{
+                  "そのファイルは読み込めません\n" + big.string() + "（" +
+                  msg::reasonTooLarge(kMaxSongFileBytes + 1, kMaxSongFileBytes) + "）"});
 
     // A file that does not start like a song is no song, whatever its size:
     // only its start is read.
     test::writeBytes(big, "\"hello\"\r\n");
     std::filesystem::resize_file(big, kMaxSongFileBytes + 1, ec);
     m_host.messages.clear();
-    EXPECT_EQ(OpenF(song, big.string(), m_host), OpenStatus::WrongMagic);
+    EXPECT_EQ(openFile(song, big.string(), m_host), OpenStatus::WrongMagic);
     EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kWrongMagic + "\n" + big.string()});
 }
 
@@ -184,114 +187,115 @@ public:
     void redrawAfterLoad() override { throw std::bad_alloc(); }
 };
 
-TEST_F(OpenFTest, ALoadThatRunsOutOfMemoryKeepsTheSongAndSaysSo) {
+TEST_F(OpenFileTest, ALoadThatRunsOutOfMemoryKeepsTheSongAndSaysSo) {
     Song song;
-    song.udtNotes = {NoteRec{}, NoteRec{5, 70, 12, 0, 120, 64, 0}};
-    song.varNoteCountX2 = 2;
-    song.bytModified = 1;
+    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 2;
+    song.modified = 1;
     song.tempoText = "90";
-    song.bytPartInstrument[0] = 40;
+    song.partPrograms[0] = 40;
     const Song before = song;
     OutOfMemoryHost host;
     host.mergeChecked = true;
     const std::string path = file("new.txt", v6({"1,1,60,12,\"   \",0,20,4,0"}, 2));
-    EXPECT_EQ(OpenF(song, path, host), OpenStatus::ReadFailure);
-    EXPECT_EQ(song.udtNotes, before.udtNotes);
-    EXPECT_EQ(song.varNoteCountX2, 2);
-    EXPECT_EQ(song.udtCCs, before.udtCCs);
+    EXPECT_EQ(openFile(song, path, host), OpenStatus::ReadFailure);
+    EXPECT_EQ(song.notes, before.notes);
+    EXPECT_EQ(song.twiceNoteCount, 2);
+    EXPECT_EQ(song.changes, before.changes);
     EXPECT_EQ(song.tempoText, "90");
-    EXPECT_EQ(song.bytPartInstrument, before.bytPartInstrument);
-    EXPECT_EQ(song.bytModified, 1);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"そのファイルは読み込めません\n" + path +
-                                                      "（メモリが足りません。曲は読み込む前のままです）"});
+    EXPECT_EQ(song.partPrograms, before.partPrograms);
+    EXPECT_EQ(song.modified, 1);
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"そのファイルは読み込めません\n" + path +
+                                       "（メモリが足りません。曲は読み込む前のままです）"});
     // The band controls show the kept song again.
     EXPECT_EQ(host.bandInstruments.back(), (std::pair<int, int>{1, 0}));
     EXPECT_EQ(host.bandInstruments[host.bandInstruments.size() - 2], (std::pair<int, int>{0, 40}));
 }
 
-TEST_F(OpenFTest, WrongMagicClearsTheSongAndRedraws) {
+TEST_F(OpenFileTest, WrongMagicClearsTheSongAndRedraws) {
     Song song;
-    song.udtNotes = {NoteRec{}, NoteRec{5, 70, 12, 0, 120, 64, 0}};
-    song.varNoteCountX2 = 2;
-    EXPECT_EQ(OpenF(song, file("x.txt", {"\"hello\""}), m_host), OpenStatus::WrongMagic);
+    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 2;
+    EXPECT_EQ(openFile(song, file("x.txt", {"\"hello\""}), m_host), OpenStatus::WrongMagic);
     EXPECT_EQ(m_host.messages,
               std::vector<std::string>{msg::kWrongMagic + "\n" + (m_folder / "x.txt").string()});
-    EXPECT_EQ(song.varNoteCountX2, 0);
+    EXPECT_EQ(song.twiceNoteCount, 0);
     EXPECT_EQ(m_host.redraws, 1);
-    EXPECT_EQ(song.udtCCs[2].lngPos, kEndMarkerPos);
+    EXPECT_EQ(song.changes[2].position, kEndMarkerPos);
 }
 
-TEST_F(OpenFTest, ExtensionIsMatchedExactly) {
+TEST_F(OpenFileTest, ExtensionIsMatchedExactly) {
     Song song;
-    song.udtNotes = {NoteRec{}, NoteRec{5, 70, 12, 0, 120, 64, 0}};
-    song.varNoteCountX2 = 2;
-    EXPECT_EQ(OpenF(song, file("song.Txt", v6({"1,1,60,12,\"   \",0,20,4,0"}, 2)), m_host),
+    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 2;
+    EXPECT_EQ(openFile(song, file("song.Txt", v6({"1,1,60,12,\"   \",0,20,4,0"}, 2)), m_host),
               OpenStatus::NotASong);
-    EXPECT_EQ(song.varNoteCountX2, 0);
+    EXPECT_EQ(song.twiceNoteCount, 0);
     EXPECT_TRUE(m_host.messages.empty());
 }
 
-TEST_F(OpenFTest, PictureIsTiledAndClearsTheSong) {
+TEST_F(OpenFileTest, PictureIsTiledAndClearsTheSong) {
     Song song;
     const std::string path = (m_folder / "wall.JPG").string();
     test::writeBytes(path, "not really a picture");
-    EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::Picture);
+    EXPECT_EQ(openFile(song, path, m_host), OpenStatus::Picture);
     EXPECT_EQ(m_host.tiledPictures, std::vector<std::string>{path});
     m_host.pictureLoads = false;
-    EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::ReadFailure);
+    EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure);
 }
 
-TEST_F(OpenFTest, VolumesComeBackNonNegativeAndWithinTheVolumeSteps) {
+TEST_F(OpenFileTest, VolumesComeBackNonNegativeAndWithinTheVolumeSteps) {
     std::vector<std::string> lines = v6({}, 0);
     lines[6] = "-3,5,5,5,5,5,5,5,5,5,5,5,5,5,5,-32768";
     Song song;
-    EXPECT_EQ(OpenF(song, file("v.txt", lines), m_host), OpenStatus::Loaded);
-    EXPECT_EQ(song.intPartVolume[0], 3);
-    EXPECT_EQ(song.intPartVolume[15], 6);
+    EXPECT_EQ(openFile(song, file("v.txt", lines), m_host), OpenStatus::Loaded);
+    EXPECT_EQ(song.partVolumes[0], 3);
+    EXPECT_EQ(song.partVolumes[15], 6);
 }
 
-TEST_F(OpenFTest, MergeKeepsTheOpenSongAndPutsTheFilesNotesFirstAtEqualPositions) {
+TEST_F(OpenFileTest, MergeKeepsTheOpenSongAndPutsTheFilesNotesFirstAtEqualPositions) {
     Song song;
-    song.udtNotes = {NoteRec{}, NoteRec{1, 70, 12, 0, 120, 64, 0},
-                     NoteRec{25, 71, 12, 0, 120, 64, 0}};
-    song.varNoteCountX2 = 4;
+    song.notes = {Note{}, Note{1, 70, 12, 0, 120, 64, 0}, Note{25, 71, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 4;
     song.copyrightText = "old copyright";
     song.sequenceNameText = "old name";
-    song.varCCCount = 2;
-    song.udtCCs = {CCRec{}, CCRec{0, 100, kTempoChange}, CCRec{30, 60, kTempoChange},
-                   CCRec{kEndMarkerPos, 0, 0}};
+    song.changeCount = 2;
+    song.changes = {ControlChange{}, ControlChange{0, 100, kTempoChange},
+                    ControlChange{30, 60, kTempoChange}, ControlChange{kEndMarkerPos, 0, 0}};
     m_host.mergeChecked = true;
-    OpenF(song,
-          file("m.txt", v6({"1,13,60,12,\"   \",0,20,4,0", "2,25,61,12,\"   \",0,20,4,0"}, 4)),
-          m_host);
+    openFile(song,
+             file("m.txt", v6({"1,13,60,12,\"   \",0,20,4,0", "2,25,61,12,\"   \",0,20,4,0"}, 4)),
+             m_host);
     EXPECT_EQ(positions(song), (std::vector<int>{1, 13, 25, 25}));
     EXPECT_EQ(keys(song), (std::vector<int>{70, 60, 61, 71}));
-    EXPECT_EQ(song.varNoteCountX2, 8);
-    EXPECT_EQ(song.varCCCount, 2);
-    EXPECT_EQ(song.udtCCs[2].lngValue, 60);
+    EXPECT_EQ(song.twiceNoteCount, 8);
+    EXPECT_EQ(song.changeCount, 2);
+    EXPECT_EQ(song.changes[2].value, 60);
     EXPECT_EQ(song.copyrightText, "old copyright");
     EXPECT_EQ(song.sequenceNameText, "old name");
 }
 
-TEST_F(OpenFTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
+TEST_F(OpenFileTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
     Song song;
-    song.udtNotes = {NoteRec{}, NoteRec{1, 70, 12, 3, 120, 64, 0}, NoteRec{25, 71, 12, 0, 60, 0, 50}};
-    song.varNoteCountX2 = 4;
+    song.notes = {Note{}, Note{1, 70, 12, 3, 120, 64, 0}, Note{25, 71, 12, 0, 60, 0, 50}};
+    song.twiceNoteCount = 4;
     song.takeUndoCopy(); // the copy before the last edit, which added note 25
-    song.udtNotes.push_back(NoteRec{49, 72, 6, 0, 120, 64, 0});
-    song.varNoteCountX2 = 6;
-    song.udtCCs = {CCRec{}, CCRec{0, 90, kTempoChange}, CCRec{13, 40 * 16 + 3, kInstrumentChange},
-                   CCRec{kEndMarkerPos, 0, 0}};
-    song.varCCCount = 2;
-    song.bytPartInstrument[3] = 40;
-    song.intPartVolume[3] = 2;
-    song.bytSelPart = {3, 9};
-    song.bytDivisions = 5;
-    song.bytQuartersPerBar = 3;
+    song.notes.push_back(Note{49, 72, 6, 0, 120, 64, 0});
+    song.twiceNoteCount = 6;
+    song.changes = {ControlChange{}, ControlChange{0, 90, kTempoChange},
+                    ControlChange{13, 40 * 16 + 3, kInstrumentChange},
+                    ControlChange{kEndMarkerPos, 0, 0}};
+    song.changeCount = 2;
+    song.partPrograms[3] = 40;
+    song.partVolumes[3] = 2;
+    song.bandParts = {3, 9};
+    song.grid = 5;
+    song.quartersPerBar = 3;
     song.tempoText = "95";
     song.copyrightText = "old copyright";
     song.sequenceNameText = "old name";
-    song.bytModified = 1;
+    song.modified = 1;
     const Song before = song;
     m_host.mergeChecked = true;
 
@@ -307,23 +311,23 @@ TEST_F(OpenFTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
     for (const std::string& path : failing) {
         m_host.messages.clear();
         m_host.bandInstruments.clear();
-        EXPECT_EQ(OpenF(song, path, m_host), OpenStatus::ReadFailure) << path;
+        EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure) << path;
         ASSERT_EQ(m_host.messages.size(), 1u) << path;
         EXPECT_TRUE(m_host.messages[0].starts_with(msg::kCannotRead + "\n" + path)) << path;
-        EXPECT_EQ(song.udtNotes, before.udtNotes) << path;
-        EXPECT_EQ(song.varNoteCountX2, 6) << path;
-        EXPECT_EQ(song.udtCCs, before.udtCCs) << path;
-        EXPECT_EQ(song.varCCCount, 2) << path;
-        EXPECT_EQ(song.bytPartInstrument, before.bytPartInstrument) << path;
-        EXPECT_EQ(song.intPartVolume, before.intPartVolume) << path;
-        EXPECT_EQ(song.bytDivisions, 5) << path;
-        EXPECT_EQ(song.bytQuartersPerBar, 3) << path;
+        EXPECT_EQ(song.notes, before.notes) << path;
+        EXPECT_EQ(song.twiceNoteCount, 6) << path;
+        EXPECT_EQ(song.changes, before.changes) << path;
+        EXPECT_EQ(song.changeCount, 2) << path;
+        EXPECT_EQ(song.partPrograms, before.partPrograms) << path;
+        EXPECT_EQ(song.partVolumes, before.partVolumes) << path;
+        EXPECT_EQ(song.grid, 5) << path;
+        EXPECT_EQ(song.quartersPerBar, 3) << path;
         EXPECT_EQ(song.tempoText, "95") << path;
         EXPECT_EQ(song.copyrightText, "old copyright") << path;
         EXPECT_EQ(song.sequenceNameText, "old name") << path;
-        EXPECT_EQ(song.bytModified, 1) << path;
-        EXPECT_EQ(song.udtUndoNotes, before.udtUndoNotes) << path;
-        EXPECT_EQ(song.lngUndoNoteCount, 4) << path;
+        EXPECT_EQ(song.modified, 1) << path;
+        EXPECT_EQ(song.undoNotes, before.undoNotes) << path;
+        EXPECT_EQ(song.undoTwiceNoteCount, 4) << path;
         // The band controls show the open song's programs again.
         ASSERT_FALSE(m_host.bandInstruments.empty()) << path;
         EXPECT_EQ(m_host.bandInstruments.back(), (std::pair<int, int>{1, 0})) << path;

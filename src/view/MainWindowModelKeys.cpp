@@ -4,7 +4,7 @@
 #include "editor/KeyCodes.h"
 #include "editor/NoteEdits.h"
 #include "midi/ShortMessage.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 #include <algorithm>
 
@@ -18,55 +18,55 @@ constexpr int kPanStep = 16, kMaxPan = 128;
 // The change one key of the editing help makes to a note; false for keys that
 // change nothing. Notes stay within 0..119, strength and balance within
 // 0..127 and 0..128.
-bool applyEditingKey(NoteRec& n, int keyCode) {
+bool applyEditingKey(Note& n, int keyCode) {
     switch (keyCode) {
     case '1':
-        n.lngLen = 48;
+        n.length = 48;
         return true;
     case '2':
-        n.lngLen = 24;
+        n.length = 24;
         return true;
     case '3':
-        n.lngLen = 12;
+        n.length = 12;
         return true;
     case '4':
-        n.lngLen = 6;
+        n.length = 6;
         return true;
     case '5':
-        n.lngLen = 3;
+        n.length = 3;
         return true;
     case 'W':
-        n.lngLen = 36;
+        n.length = 36;
         return true;
     case 'E':
-        n.lngLen = 18;
+        n.length = 18;
         return true;
     case 'R':
-        n.lngLen = 9;
+        n.length = 9;
         return true;
     case 'S':
-        if (!isStorableNote(n.bytNote + 1)) return false;
-        n.bytNote += 1;
+        if (!isStorableNote(n.key + 1)) return false;
+        n.key += 1;
         return true;
     case 'F':
-        if (!isStorableNote(n.bytNote - 1)) return false;
-        n.bytNote -= 1;
+        if (!isStorableNote(n.key - 1)) return false;
+        n.key -= 1;
         return true;
     case 'Q':
-        if (n.bytVelocity >= kMaxKeyVelocity) return false;
-        n.bytVelocity = static_cast<uint8_t>(n.bytVelocity + kVelocityStep);
+        if (n.velocity >= kMaxKeyVelocity) return false;
+        n.velocity = static_cast<uint8_t>(n.velocity + kVelocityStep);
         return true;
     case 'Z':
-        if (n.bytVelocity == 0) return false;
-        n.bytVelocity = static_cast<uint8_t>(std::max(n.bytVelocity - kVelocityStep, 0));
+        if (n.velocity == 0) return false;
+        n.velocity = static_cast<uint8_t>(std::max(n.velocity - kVelocityStep, 0));
         return true;
     case 'V':
-        if (n.bytPan >= kMaxPan) return false;
-        n.bytPan = static_cast<uint8_t>(std::min(n.bytPan + kPanStep, kMaxPan));
+        if (n.pan >= kMaxPan) return false;
+        n.pan = static_cast<uint8_t>(std::min(n.pan + kPanStep, kMaxPan));
         return true;
     case 'X':
-        if (n.bytPan == 0) return false;
-        n.bytPan = static_cast<uint8_t>(std::max(n.bytPan - kPanStep, 0));
+        if (n.pan == 0) return false;
+        n.pan = static_cast<uint8_t>(std::max(n.pan - kPanStep, 0));
         return true;
     default:
         return false;
@@ -75,25 +75,25 @@ bool applyEditingKey(NoteRec& n, int keyCode) {
 
 } // namespace
 
-void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
+void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
     // Ctrl combinations belong to the menus.
     if (shift & kCtrlBit) {
         scoreFocusRequested = true;
         return;
     }
-    if (編集の助け.checked && Shape3.visible) {
-        if (isNoteIndex(song, view.varSelNote)) {
+    if (keyboardEditsMenu.checked && noteMarker.visible) {
+        if (isNoteIndex(song, view.noteUnderCursor)) {
             if (keyCode == kKeySpace) {
-                deleteNote(song, view.varSelNote);
-                Shape3.visible = false;
+                deleteNote(song, view.noteUnderCursor);
+                noteMarker.visible = false;
             } else {
-                applyEditingKey(song.udtNotes[view.varSelNote], keyCode);
+                applyEditingKey(song.notes[view.noteUnderCursor], keyCode);
             }
         }
         showSelectedNoteInPanel();
-        線引き();
+        redrawScore();
     }
-    if (打楽器をたたく.checked && keyCode != kKeyShift) {
+    if (keyboardDrumsMenu.checked && keyCode != kKeyShift) {
         // The pad's drums sit at places on the keyboard; the character a key
         // types (which depends on the layout, and with Shift on its symbols)
         // only stands in when the place is not known.
@@ -103,10 +103,10 @@ void Formmain::Picture1_KeyDown(int keyCode, int shift, int padKeyCode) {
         // sound and record nothing.
         if (isStorableNote(note)) {
             midiOutShortMsg(packShortMessage(kPercussionNoteOn, note, kNewNoteVelocity));
-            if (!blnStopped() && note >= 1) tapWhilePlaying(note);
+            if (!stopped() && note >= 1) tapWhilePlaying(note);
         }
     }
-    song.bytModified = 1; // any key counts as a change
+    song.modified = 1; // any key counts as a change
     scoreFocusRequested = true;
 }
 

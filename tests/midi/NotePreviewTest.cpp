@@ -17,7 +17,7 @@ TEST(ShortMessage, PacksStatusAndDataBytesAndNeverLetsADataByteAbove127) {
     EXPECT_EQ(packShortMessage(0xB0, -5, 1000), 0x7F00B0u);
 }
 
-TEST(MidiP, NoteOnAndOffWithThePitchShiftOnEveryPartButPercussion) {
+TEST(NotePreview, NoteOnAndOffWithThePitchShiftOnEveryPartButPercussion) {
     EXPECT_EQ(midiPMessage(60, 0, 100, 0), 0x643C90u);
     EXPECT_EQ(midiPMessage(60, 0, 100, -2), 0x643E90u);
     EXPECT_EQ(midiPMessage(60, 5, 100, 12), 0x643095u);
@@ -28,7 +28,7 @@ TEST(MidiP, NoteOnAndOffWithThePitchShiftOnEveryPartButPercussion) {
     EXPECT_EQ(midiPMessage(156, 9, 120, 7), 0x2489u);
 }
 
-TEST(MidiP, SendsNothingForNoNoteAKeyShiftedOutOfRangeOrAPartThatIsNoChannel) {
+TEST(NotePreview, SendsNothingForNoNoteAKeyShiftedOutOfRangeOrAPartThatIsNoChannel) {
     EXPECT_FALSE(midiPMessage(250, 0, 100, 0));
     EXPECT_FALSE(midiPMessage(240, 0, 100, 0));
     EXPECT_FALSE(midiPMessage(-1, 0, 100, 0));
@@ -40,7 +40,7 @@ TEST(MidiP, SendsNothingForNoNoteAKeyShiftedOutOfRangeOrAPartThatIsNoChannel) {
     EXPECT_EQ(midiPMessage(60, 0, 200, 0), 0x7F3C90u);
 }
 
-TEST(MidiP, SendsThroughTheDevice) {
+TEST(NotePreview, SendsThroughTheDevice) {
     FakeClock clock;
     RecordingMidiOut out(clock);
     midiP(out, 60, 0, 100, 0);

@@ -1,4 +1,4 @@
-// `Form2` ("編集補助"), the range editing window: pick a part and a range of
+// `RangeWindowModel` ("編集補助"), the range editing window: pick a part and a range of
 // whole bars on the strip, then shift, copy, delete, move one pitch class by a
 // semitone, or set the strength or balance of that part's notes in the range.
 // This is the window's logic and control state; the Qt dialog mirrors it.
@@ -34,7 +34,7 @@ struct ListState {
     int listIndex = -1;
 };
 
-class Form2 {
+class RangeWindowModel {
 public:
     enum Operation {
         kShift = 0,
@@ -50,42 +50,42 @@ public:
     // (top) to about 2, downwards.
     static constexpr double kStripLeft = 0, kStripTop = -120, kStripWidth = 576, kStripHeight = 122;
 
-    // `onUndoCopy` enables the main window's `やり直し` after each operation's undo copy.
-    Form2(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
-          std::function<void()> onUndoCopy);
+    // `onUndoCopy` enables the main window's `undoMenu` after each operation's undo copy.
+    RangeWindowModel(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
+                     std::function<void()> onUndoCopy);
 
     // Load: fills the lists, selects bars 1 to 1 and draws the strip.
-    void Form_Load();
+    void load();
 
-    void Picture1_MouseDown(int button, double x);
-    void Command1_Click() { redrawStrip(); }
-    void Command3_Click(int index);
-    void setVScroll1(int value); // source part
-    void setHScroll1(int value); // first bar on the strip, 0-based
-    void setHScroll3(int value); // target start bar of the copy
-    void setHScroll4(int value); // shift in steps
-    void setCombo1(int index) { Combo1.listIndex = clampIndex(Combo1, index); }
-    void setCombo2(int index) { Combo2.listIndex = clampIndex(Combo2, index); }
-    void setCombo3(int index) { Combo3.listIndex = clampIndex(Combo3, index); }
-    void setCombo4(int index) { Combo4.listIndex = clampIndex(Combo4, index); }
-    void setOption2(int index) { Option2 = {index == 0, index != 0}; }
+    void stripMouseDown(int button, double x);
+    void redrawClicked() { redrawStrip(); }
+    void applyOperation(int index);
+    void setSourcePart(int value);      // source part
+    void setFirstBarOnStrip(int value); // first bar on the strip, 0-based
+    void setCopyTargetBar(int value);   // target start bar of the copy
+    void setShiftSteps(int value);      // shift in steps
+    void setTargetPart(int index) { targetPartList.listIndex = clampIndex(targetPartList, index); }
+    void setPitchClass(int index) { pitchClassList.listIndex = clampIndex(pitchClassList, index); }
+    void setStrength(int index) { strengthList.listIndex = clampIndex(strengthList, index); }
+    void setBalance(int index) { balanceList.listIndex = clampIndex(balanceList, index); }
+    void setSemitoneDirection(int index) { semitoneDirection = {index == 0, index != 0}; }
 
     // Steps in one bar at the song's meter.
-    int stepsPerBar() const { return 12 * m_song.bytQuartersPerBar; }
+    int stepsPerBar() const { return 12 * m_song.quartersPerBar; }
 
     // Control state, under the window's control names.
     std::string caption = "編集補助";
-    std::array<int, 2> intSelBar{1, 1}; // first and last bar of the range, from 1
-    ScrollBarState VScroll1{0, 15, 0};
-    ScrollBarState HScroll1{0, 5, 0};
-    ScrollBarState HScroll3{1, 5, 1};
-    ScrollBarState HScroll4{-48, 48, 0};
-    ListState Combo1, Combo2, Combo3, Combo4;
-    std::array<bool, 2> Option2{true, false};
-    std::string Label1 = "パート１";
-    std::array<std::string, 4> Label3{"", "", "0", "1"}; // 1: selection, 2: shift, 3: copy bar
-    std::array<std::string, 6> Command3{"実行", "実行", "実行", "実行", "実行", "実行"};
-    std::string Command1 = "Command1";
+    std::array<int, 2> selectedBars{1, 1}; // first and last bar of the range, from 1
+    ScrollBarState sourcePartScroll{0, 15, 0};
+    ScrollBarState stripScroll{0, 5, 0};
+    ScrollBarState copyTargetScroll{1, 5, 1};
+    ScrollBarState shiftScroll{-48, 48, 0};
+    ListState targetPartList, pitchClassList, strengthList, balanceList;
+    std::array<bool, 2> semitoneDirection{true, false};
+    std::string partLabel = "パート１";
+    std::array<std::string, 4> readOuts{"", "", "0", "1"}; // 1: selection, 2: shift, 3: copy bar
+    std::array<std::string, 6> runButtons{"実行", "実行", "実行", "実行", "実行", "実行"};
+    std::string redrawButton = "Command1";
 
     // The window's fixed texts, in the order they stand beside the operations.
     static const std::vector<std::string>& designTexts();

@@ -1,4 +1,4 @@
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
@@ -36,46 +36,44 @@ uint32_t packShortMessage(int status, int data1, int data2) {
 // What a merge keeps of the song that was open.
 struct MergeState {
     int32_t noteCountX2 = 0;
-    std::vector<NoteRec> notes;
+    std::vector<Note> notes;
     int32_t ccCount = 0;
-    std::vector<CCRec> ccs;
+    std::vector<ControlChange> ccs;
     std::string copyright, sequenceName;
 };
 
 void clearSong(Song& song) {
-    song.udtNotes.assign(1, NoteRec{});
-    song.varNoteCountX2 = 0;
-    song.varCCCount = 1;
-    song.udtCCs.assign(3, CCRec{});
-    song.udtCCs[1] = CCRec{0, 120, kTempoChange};
-    song.udtCCs[2].lngPos = kEndMarkerPos;
+    song.notes.assign(1, Note{});
+    song.twiceNoteCount = 0;
+    song.changeCount = 1;
+    song.changes.assign(3, ControlChange{});
+    song.changes[1] = ControlChange{0, 120, kTempoChange};
+    song.changes[2].position = kEndMarkerPos;
 }
 
 // Keeps the note records 1..count below 120 (note ends are pitch + 120).
 void removeNoteEnds(Song& song) {
     int32_t kept = 0;
-    const int64_t entries =
-        std::min<int64_t>(song.varNoteCountX2, int64_t(song.udtNotes.size()) - 1);
+    const int64_t entries = std::min<int64_t>(song.twiceNoteCount, int64_t(song.notes.size()) - 1);
     for (int64_t i = 1; i <= entries; ++i)
-        if (song.udtNotes[i].bytNote < 120) song.udtNotes[++kept] = song.udtNotes[i];
-    song.varNoteCountX2 = kept * 2;
+        if (song.notes[i].key < 120) song.notes[++kept] = song.notes[i];
+    song.twiceNoteCount = kept * 2;
 }
 
 // Both lists are in position order; at equal positions the file's note comes first.
 void mergeNotes(Song& song, const MergeState& old) {
-    const int32_t fileCountX2 = song.varNoteCountX2;
+    const int32_t fileCountX2 = song.twiceNoteCount;
     const int64_t oldN = old.noteCountX2 / 2, fileN = fileCountX2 / 2;
-    std::vector<NoteRec> merged(
-        static_cast<size_t>((int64_t{old.noteCountX2} + fileCountX2) / 2 + 2));
+    std::vector<Note> merged(static_cast<size_t>((int64_t{old.noteCountX2} + fileCountX2) / 2 + 2));
     int64_t i = 1, j = 1, k = 1;
     while (i <= oldN || j <= fileN) {
         const bool takeOld =
-            j > fileN || (i <= oldN && old.notes[i].lngPos < song.udtNotes[j].lngPos);
-        merged[k++] = takeOld ? old.notes[i++] : song.udtNotes[j++];
+            j > fileN || (i <= oldN && old.notes[i].position < song.notes[j].position);
+        merged[k++] = takeOld ? old.notes[i++] : song.notes[j++];
     }
-    song.udtNotes = std::move(merged);
-    song.varNoteCountX2 = old.noteCountX2 + fileCountX2;
-    ensureNoteRoom(song.udtNotes, song.noteCount());
+    song.notes = std::move(merged);
+    song.twiceNoteCount = old.noteCountX2 + fileCountX2;
+    ensureNoteRoom(song.notes, song.noteCount());
 }
 
 // Steps 10 and 11 of a load: the parts' volumes are made non-negative, the
@@ -83,15 +81,15 @@ void mergeNotes(Song& song, const MergeState& old) {
 void showPartSettings(Song& song, SongHost& host) {
     for (int part = 0; part < kPartCount; ++part) {
         // Volume steps run from 0 to 6; the volume bars show no others.
-        song.intPartVolume[part] =
-            static_cast<int16_t>(std::min(std::abs(int{song.intPartVolume[part]}), 6));
+        song.partVolumes[part] =
+            static_cast<int16_t>(std::min(std::abs(int{song.partVolumes[part]}), 6));
         host.sendShortMessage(packShortMessage(0xB0 + part, 7, 100));
-        host.sendShortMessage(packShortMessage(0xC0 + part, song.bytPartInstrument[part], 0));
+        host.sendShortMessage(packShortMessage(0xC0 + part, song.partPrograms[part], 0));
     }
     for (int band = 0; band < 2; ++band) {
-        const int part = song.bytSelPart[band] % kPartCount;
-        host.selectBandInstrument(band, song.bytPartInstrument[part]);
-        host.setBandVolume(band, song.intPartVolume[part]);
+        const int part = song.bandParts[band] % kPartCount;
+        host.selectBandInstrument(band, song.partPrograms[part]);
+        host.setBandVolume(band, song.partVolumes[part]);
     }
 }
 
@@ -152,12 +150,12 @@ std::optional<std::string> readForOpening(FileKind kind, const std::string& path
 } // namespace
 
 void sortChords(Song& song) {
-    const int64_t n = std::min<int64_t>(song.noteCount(), int64_t(song.udtNotes.size()) - 1);
+    const int64_t n = std::min<int64_t>(song.noteCount(), int64_t(song.notes.size()) - 1);
     int64_t i = 1;
     while (i <= n) {
         int64_t end = i;
-        while (end < n && song.udtNotes[end + 1].lngPos == song.udtNotes[i].lngPos) ++end;
-        if (end > i) quickSort(song.udtNotes, i, end, [](const NoteRec& r) { return r.bytNote; });
+        while (end < n && song.notes[end + 1].position == song.notes[i].position) ++end;
+        if (end > i) quickSort(song.notes, i, end, [](const Note& r) { return r.key; });
         i = end + 1;
     }
 }
@@ -169,20 +167,22 @@ std::string songNameFromPath(std::string_view path) {
     return std::string(name);
 }
 
-// Loads the file; allocation failures pass through to OpenF. `before` is the
+namespace {
+
+// Reads the file into the song; allocation failures pass through to openFile. `before` is the
 // song as it was, which a failed merge gives back whole.
-OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const Song& before) {
+OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const Song& before) {
     host.setCaption(msg::kCaptionPrefix + path);
     host.setReverseChecked(false);
-    song.intPartVolume.fill(5);
-    song.bytPartInstrument.fill(0);
+    song.partVolumes.fill(5);
+    song.partPrograms.fill(0);
     host.selectBandInstrument(0, 0);
     host.selectBandInstrument(1, 0);
 
     std::optional<MergeState> merge;
-    if (host.isMergeChecked() && song.varNoteCountX2 > 0) {
-        merge = MergeState{song.varNoteCountX2, song.udtNotes,      song.varCCCount,
-                           song.udtCCs,         song.copyrightText, song.sequenceNameText};
+    if (host.isMergeChecked() && song.twiceNoteCount > 0) {
+        merge = MergeState{song.twiceNoteCount, song.notes,         song.changeCount,
+                           song.changes,        song.copyrightText, song.sequenceNameText};
         ensureNoteRoom(merge->notes, merge->noteCountX2 / 2);
     }
     clearSong(song);
@@ -238,10 +238,10 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const S
     }
 
     // The record after the last control change marks the end of the list.
-    ensureCCRoom(song.udtCCs, int64_t{song.varCCCount} + 1);
-    song.udtCCs[song.varCCCount + 1].lngPos = kEndMarkerPos;
+    ensureChangeRoom(song.changes, int64_t{song.changeCount} + 1);
+    song.changes[song.changeCount + 1].position = kEndMarkerPos;
 
-    song.tempoText = std::to_string(song.udtCCs[1].lngValue);
+    song.tempoText = std::to_string(song.changes[1].value);
     if (!keepNoteEnds) removeNoteEnds(song);
     showPartSettings(song, host);
     host.setPage(0);
@@ -252,8 +252,8 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const S
         status = OpenStatus::ReadFailure;
     } else {
         if (merge) {
-            song.udtCCs = merge->ccs;
-            song.varCCCount = merge->ccCount;
+            song.changes = merge->ccs;
+            song.changeCount = merge->ccCount;
             mergeNotes(song, *merge);
             song.copyrightText = merge->copyright;
             song.sequenceNameText = merge->sequenceName;
@@ -265,16 +265,17 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host, const S
     return status;
 }
 
-OpenStatus OpenF(Song& song, const std::string& path, SongHost& host) {
+} // namespace
+
+OpenStatus openFile(Song& song, const std::string& path, SongHost& host) {
     // A file that needs more memory than there is must not end the program nor
     // cost the open song: the song is kept as it was and the user is told.
     std::optional<Song> before;
     try {
         before = song;
-        return openFile(song, path, host, *before);
+        return loadInto(song, path, host, *before);
     } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
+    } catch (const std::length_error&) {}
     if (before) {
         song = std::move(*before);
         showPartSettings(song, host);

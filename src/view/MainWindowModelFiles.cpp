@@ -1,18 +1,18 @@
-// The file commands of the main window: the file list `File1`, files dropped on
-// the score view, the background button `Command2`, the file menu (`新規作成`,
-// `保存`, `上書き保存`, `デスクトップに上書き保存`, `終了`), `曲の合成`, closing the
-// window, and the export button `Command1`.
+// The file commands of the main window: the file list `fileList`, files dropped on
+// the score view, the background button `clearBackgroundButton`, the file menu (`newSongMenu`,
+// `saveAsMenu`, `saveMenu`, `saveToDesktopMenu`, `quitMenu`), `mergeMenu`, closing the
+// window, and the export button `exportButton`.
 //
 // No command throws away unsaved notes without asking: opening another song,
 // New, Exit and closing ask first, and when the save they start is cancelled
 // or fails, nothing is discarded.
 #include "midi/MidiFileWriter.h"
-#include "platform/AtomicFile.h"
 #include "midi/MidiImport.h"
+#include "platform/AtomicFile.h"
 #include "song/Messages.h"
-#include "song/OpenF.h"
+#include "song/OpenFile.h"
 #include "song/SongWriter.h"
-#include "view/Formmain.h"
+#include "view/MainWindowModel.h"
 
 namespace vako {
 namespace {
@@ -39,10 +39,10 @@ bool isPicturePath(const std::string& path) {
 
 // Yes saves (false when that save was cancelled or failed), No goes on
 // without saving, Cancel keeps everything.
-bool Formmain::saveAnswered(WindowSystem::Answer answer) {
+bool MainWindowModel::saveAnswered(WindowSystem::Answer answer) {
     switch (answer) {
     case WindowSystem::Answer::Yes:
-        return 保存_Click();
+        return saveAs();
     case WindowSystem::Answer::No:
         return true;
     case WindowSystem::Answer::Cancel:
@@ -51,26 +51,26 @@ bool Formmain::saveAnswered(WindowSystem::Answer answer) {
     return false;
 }
 
-bool Formmain::askToSaveBeforeReplacing() {
+bool MainWindowModel::askToSaveBeforeReplacing() {
     // A merge keeps the open song, so it has nothing to lose.
-    if (曲の合成.checked || song.bytModified != 1) return true;
-    const std::string name = song.varSongName.value_or("");
+    if (mergeMenu.checked || song.modified != 1) return true;
+    const std::string name = song.songName.value_or("");
     return saveAnswered(
         m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
 }
 
-MidiFileReading Formmain::readMidiFile(Song& song, std::string_view bytes) {
+MidiFileReading MainWindowModel::readMidiFile(Song& song, std::string_view bytes) {
     return readMidiFileInto(song, bytes);
 }
 
-bool Formmain::openFromWindow(const std::string& path, const std::string& shownPath) {
-    const bool merging = 曲の合成.checked && song.varNoteCountX2 > 0;
+bool MainWindowModel::openFromWindow(const std::string& path, const std::string& shownPath) {
+    const bool merging = mergeMenu.checked && song.twiceNoteCount > 0;
     const std::string captionBefore = caption;
-    const OpenStatus status = OpenF(song, path, *this);
+    const OpenStatus status = openFile(song, path, *this);
     // A failed load brings notes back without a redraw: the hover must know
     // their order all the same.
     m_notesOrdered = notesInPositionOrder(song);
-    if (status == OpenStatus::ReadFailure && 曲の合成.checked) {
+    if (status == OpenStatus::ReadFailure && mergeMenu.checked) {
         // The open song stayed as it was; so do its name and caption.
         setCaption(captionBefore);
         return false;
@@ -80,26 +80,26 @@ bool Formmain::openFromWindow(const std::string& path, const std::string& shownP
     if (status == OpenStatus::ReadFailure) return true;
     // The question before the load was the last chance to keep the old
     // edits; a merged song holds notes no file has yet.
-    song.bytModified = merging ? 1 : 0;
+    song.modified = merging ? 1 : 0;
     return true;
 }
 
 // ---------------------------------------------------------------------------
 // Opening
 
-void Formmain::File1_Click() {
-    const int i = File1.listIndex;
-    if (i < 0 || i >= static_cast<int>(File1.items.size())) return;
-    const std::string name = File1.items[static_cast<size_t>(i)];
+void MainWindowModel::openSelectedFile() {
+    const int i = fileList.listIndex;
+    if (i < 0 || i >= static_cast<int>(fileList.items.size())) return;
+    const std::string name = fileList.items[static_cast<size_t>(i)];
     if (!askToSaveBeforeReplacing()) return;
     // The list shows the song folder; the caption shows the name as listed.
     if (!openFromWindow((folders.songFolder / name).string(), name)) return;
-    song.varSongName = songNameFromPath(name);
-    やり直し.enabled = false;
+    song.songName = songNameFromPath(name);
+    undoMenu.enabled = false;
 }
 
-void Formmain::Picture1_OLEDragDrop(const std::vector<std::string>& paths) {
-    if (paths.empty() || !picture1AcceptsDrops) return;
+void MainWindowModel::dropFiles(const std::vector<std::string>& paths) {
+    if (paths.empty() || !scoreViewAcceptsDrops) return;
     const std::string& path = paths.front();
     if (isPicturePath(path)) {
         // The background of the staff; the song stays as it is.
@@ -107,101 +107,101 @@ void Formmain::Picture1_OLEDragDrop(const std::vector<std::string>& paths) {
             showMessage(msg::cannotRead(path, msg::kReasonNotPicture));
             return;
         }
-        線引き();
-        Command2.visible = true;
+        redrawScore();
+        clearBackgroundButton.visible = true;
         return;
     }
     if (!askToSaveBeforeReplacing()) return;
     if (!openFromWindow(path, path)) return;
-    song.varSongName = songNameFromPath(path);
+    song.songName = songNameFromPath(path);
 }
 
-void Formmain::Command2_Click() {
+void MainWindowModel::clearBackground() {
     canvas.dropPersistentPicture();
-    Command2.visible = false;
-    線引き();
+    clearBackgroundButton.visible = false;
+    redrawScore();
 }
 
 // ---------------------------------------------------------------------------
 // New and saving
 
-void Formmain::新規作成_Click() {
+void MainWindowModel::newSong() {
     setCaption(kNewCaption);
     if (!saveAnswered(m_ui.askYesNoCancel(kAskSaveCurrent))) return;
-    for (NoteRec& r : song.udtNotes) r = NoteRec{};
-    song.varNoteCountX2 = 0;
+    for (Note& r : song.notes) r = Note{};
+    song.twiceNoteCount = 0;
     setCaption(kNewCaption); // a save on the way named the old song
-    線引き();
-    やり直し.enabled = false;
+    redrawScore();
+    undoMenu.enabled = false;
 }
 
-bool Formmain::保存_Click() {
-    const std::string name = inputBox(kSavePrompt, kSaveTitle, song.varSongName.value_or(""));
+bool MainWindowModel::saveAs() {
+    const std::string name = inputBox(kSavePrompt, kSaveTitle, song.songName.value_or(""));
     // A cancelled box (or an empty name) writes nothing and keeps the song's
     // name, so a later overwrite save still knows where the song belongs.
     if (name.empty()) return false;
     // A name the save refuses is never taken: the song keeps the name (and the
     // caption) it had, so the next overwrite save does not repeat the refusal.
-    const std::string oldFileName = song.strFileName;
-    const std::optional<std::string> oldSongName = song.varSongName;
+    const std::string oldFileName = song.fileName;
+    const std::optional<std::string> oldSongName = song.songName;
     const std::string oldCaption = caption;
-    song.strFileName = name;
-    song.varSongName = name;
+    song.fileName = name;
+    song.songName = name;
     setCaption(msg::kCaptionPrefix + name);
     const SaveStatus status = SaveSong(song, folders, *this);
     if (status == SaveStatus::BadName) {
-        song.strFileName = oldFileName;
-        song.varSongName = oldSongName;
+        song.fileName = oldFileName;
+        song.songName = oldSongName;
         setCaption(oldCaption);
     }
     return status == SaveStatus::Written;
 }
 
-void Formmain::上書き保存_Click() {
+void MainWindowModel::save() {
     // A name no file can have (a song opened from a file whose name the save
     // refuses) asks for another, as an unnamed song does.
-    if (song.varSongName && isUsableFileName(*song.varSongName)) {
-        song.strFileName = *song.varSongName;
+    if (song.songName && isUsableFileName(*song.songName)) {
+        song.fileName = *song.songName;
         SaveSong(song, folders, *this);
         return;
     }
-    保存_Click();
+    saveAs();
 }
 
 // ---------------------------------------------------------------------------
 // The end
 
-bool Formmain::Form_QueryUnload() {
+bool MainWindowModel::queryClose() {
     if (m_unloaded) return true; // Exit asked already; the window now closes
     // Playback ends first: its recorded hits join the song, so a save keeps them.
     m_playback->stop();
     m_device->reset();
-    if (song.bytModified == 1) {
+    if (song.modified == 1) {
         // A song never named is called what the caption calls it.
-        const std::string name = song.varSongName.value_or("");
+        const std::string name = song.songName.value_or("");
         const WindowSystem::Answer answer =
             m_ui.askYesNo((name.empty() ? kNewSongName : name) + kChangedSuffix);
-        if (answer == WindowSystem::Answer::Yes && !保存_Click()) return false;
+        if (answer == WindowSystem::Answer::Yes && !saveAs()) return false;
     }
     m_device->close();
     m_unloaded = true;
     return true;
 }
 
-void Formmain::終了_Click() {
-    if (Form_QueryUnload()) m_ui.endProgram();
+void MainWindowModel::quit() {
+    if (queryClose()) m_ui.endProgram();
 }
 
 // ---------------------------------------------------------------------------
 // Export
 
-void Formmain::Command1_MouseDown() {
-    const ExportOutcome outcome = ExportMidiFile(song, VScroll3.value, folders, *this);
+void MainWindowModel::exportMidiFile() {
+    const ExportOutcome outcome = ExportMidiFile(song, transposeScrollBar.value, folders, *this);
     // The error path put the notes back from the undo copy: show them.
-    if (outcome.faulted) 線引き();
+    if (outcome.faulted) redrawScore();
     // The read-out under the staff says what the file lacks.
     if (outcome.status == ExportStatus::Written && outcome.notesLeftOut > 0)
-        Label1.caption = notesLeftOutText(outcome.notesLeftOut);
+        statusLine.caption = notesLeftOutText(outcome.notesLeftOut);
 }
 
 } // namespace vako

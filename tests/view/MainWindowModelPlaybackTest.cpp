@@ -19,7 +19,7 @@ protected:
         w.load();
         f().useClock(w.clock);
     }
-    Formmain& f() { return *w.form; }
+    MainWindowModel& f() { return *w.form; }
 
     // Waits as the window's timer would and runs what is due. False when
     // nothing is playing.
@@ -32,51 +32,52 @@ protected:
     }
     // Steps until the pass for `pos` has run.
     void playThrough(int32_t pos) {
-        while (!f().blnStopped() && f().playback().state().varPlayPos <= pos) step();
+        while (!f().stopped() && f().playback().state().playPosition <= pos) step();
     }
-    void start(const std::vector<NoteRec>& notes) {
+    void start(const std::vector<Note>& notes) {
         w.setNotes(notes);
-        f().線引き();
-        f().Command4.click();
-        ASSERT_FALSE(f().blnStopped());
+        f().redrawScore();
+        f().playButton.click();
+        ASSERT_FALSE(f().stopped());
     }
 
     Window w;
 };
 
 TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().stopped());
     EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
     start({note(1, 60, 12, 0), note(13, 62, 12, 0)});
-    EXPECT_EQ(f().Command4.picture, PictureId::Stop);
-    EXPECT_FALSE(f().picture1AcceptsDrops);
-    EXPECT_FALSE(f().Shape6.visible);
-    EXPECT_FALSE(f().Label7.visible);
-    for (const Control& l : f().Line2) EXPECT_FALSE(l.visible);
-    EXPECT_FALSE(f().HScroll2.enabled);
-    EXPECT_FALSE(f().VScroll3.enabled);
-    EXPECT_FALSE(f().File1.enabled);
-    EXPECT_TRUE(f().Command4.enabled) << "the same button stops";
+    EXPECT_EQ(f().playButton.picture, PictureId::Stop);
+    EXPECT_FALSE(f().scoreViewAcceptsDrops);
+    EXPECT_FALSE(f().noteCursor.visible);
+    EXPECT_FALSE(f().pitchNameLabel.visible);
+    for (const Control& l : f().ledgerLinesAbove) EXPECT_FALSE(l.visible);
+    EXPECT_FALSE(f().pageScrollBar.enabled);
+    EXPECT_FALSE(f().transposeScrollBar.enabled);
+    EXPECT_FALSE(f().fileList.enabled);
+    EXPECT_TRUE(f().playButton.enabled) << "the same button stops";
     // One step at tempo 120 is 5000 / 120 ms.
     EXPECT_NEAR(f().msUntilNextStep(), 5000.0 / 120, 1e-9);
 
     // Position -1, 0, then the first step of the song.
     step();
-    EXPECT_EQ(f().Line1.x1, 95);
-    EXPECT_EQ(f().Line1.x2, 95);
+    EXPECT_EQ(f().playCursor.x1, 95);
+    EXPECT_EQ(f().playCursor.x2, 95);
     step();
-    EXPECT_EQ(f().Line1.x1, 100);
+    EXPECT_EQ(f().playCursor.x1, 100);
     step();
-    EXPECT_EQ(f().Line1.x1, 105);
+    EXPECT_EQ(f().playCursor.x1, 105);
 
-    f().Command4.click(); // stop
-    EXPECT_TRUE(f().blnStopped());
-    EXPECT_EQ(f().Command4.picture, PictureId::Play);
-    EXPECT_TRUE(f().picture1AcceptsDrops);
-    EXPECT_TRUE(f().Shape6.visible);
-    EXPECT_TRUE(f().Label7.visible);
-    EXPECT_TRUE(f().HScroll2.enabled && f().VScroll3.enabled && f().File1.enabled);
-    EXPECT_EQ(f().Line1.x1, 100);
+    f().playButton.click(); // stop
+    EXPECT_TRUE(f().stopped());
+    EXPECT_EQ(f().playButton.picture, PictureId::Play);
+    EXPECT_TRUE(f().scoreViewAcceptsDrops);
+    EXPECT_TRUE(f().noteCursor.visible);
+    EXPECT_TRUE(f().pitchNameLabel.visible);
+    EXPECT_TRUE(f().pageScrollBar.enabled && f().transposeScrollBar.enabled &&
+                f().fileList.enabled);
+    EXPECT_EQ(f().playCursor.x1, 100);
     EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
 }
 
@@ -96,110 +97,110 @@ TEST_F(WindowPlayback, NotesReachTheDeviceInTimeOrderAndTheSongEndsByItself) {
         EXPECT_GE(e.timeMs, lastTime);
         lastTime = e.timeMs;
     }
-    EXPECT_TRUE(f().blnStopped());
-    EXPECT_EQ(f().Command4.picture, PictureId::Play);
+    EXPECT_TRUE(f().stopped());
+    EXPECT_EQ(f().playButton.picture, PictureId::Play);
 }
 
 TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     start({note(1, 60, 12, 0), note(150, 62, 12, 0), note(300, 64, 12, 0)});
-    f().b48.click(); // division lines would be drawn while stopped
+    f().gridFortyEighthsMenu.click(); // division lines would be drawn while stopped
     playThrough(142);
-    EXPECT_EQ(f().view.intPage, 0);
+    EXPECT_EQ(f().view.page, 0);
     const int clears = w.canvas.clearCount;
     playThrough(143);
-    EXPECT_EQ(f().Line1.x1, 815);
-    EXPECT_EQ(f().view.intPage, 1);
-    EXPECT_EQ(f().HScroll2.value, 1);
+    EXPECT_EQ(f().playCursor.x1, 815);
+    EXPECT_EQ(f().view.page, 1);
+    EXPECT_EQ(f().pageScrollBar.value, 1);
     EXPECT_EQ(w.canvas.clearCount, clears + 1) << "the turn redraws";
-    EXPECT_EQ(f().Label2[1].caption, "2 / 3 ページ");
+    EXPECT_EQ(f().pageLabels[1].caption, "2 / 3 ページ");
     // No division lines while playing, and the page count from the play list.
     for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) EXPECT_NE(op.colour, colour::kLightGrey);
-    EXPECT_EQ(f().HScroll2.max, 312 / 144 + 1);
+    EXPECT_EQ(f().pageScrollBar.max, 312 / 144 + 1);
     playThrough(144);
-    EXPECT_EQ(f().Line1.x1, 100);
-    EXPECT_EQ(f().view.intPage, 1);
+    EXPECT_EQ(f().playCursor.x1, 100);
+    EXPECT_EQ(f().view.page, 1);
 }
 
 TEST_F(WindowPlayback, StartingOnALaterPageTurnsBackToItAtTheFirstStep) {
     w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
-    f().線引き();
-    f().HScroll2.setValue(2);
-    f().Command4.click();
-    EXPECT_EQ(f().view.intPage, 1);
+    f().redrawScore();
+    f().pageScrollBar.setValue(2);
+    f().playButton.click();
+    EXPECT_EQ(f().view.page, 1);
     step(); // position 287
-    EXPECT_EQ(f().view.intPage, 2);
-    EXPECT_EQ(f().HScroll2.value, 2);
-    EXPECT_EQ(f().Line1.x1, 815);
+    EXPECT_EQ(f().view.page, 2);
+    EXPECT_EQ(f().pageScrollBar.value, 2);
+    EXPECT_EQ(f().playCursor.x1, 815);
 }
 
 TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {
     const int page = 32767; // the last page a 16-bit page could show
     w.setNotes({note(1, 60, 12, 0), note(page * 144 + 100, 62, 12, 0),
                 note((page + 2) * 144 + 10, 64, 12, 0)});
-    f().線引き();
-    f().HScroll2.setValue(page);
-    ASSERT_EQ(f().view.intPage, page);
-    f().Command4.click();
-    ASSERT_FALSE(f().blnStopped());
+    f().redrawScore();
+    f().pageScrollBar.setValue(page);
+    ASSERT_EQ(f().view.page, page);
+    f().playButton.click();
+    ASSERT_FALSE(f().stopped());
     for (const int expected : {page + 1, page + 2}) {
         playThrough(int32_t{expected} * 144 - 1);
-        EXPECT_EQ(f().view.intPage, expected);
-        EXPECT_EQ(f().HScroll2.value, expected);
-        EXPECT_EQ(f().Label2[1].caption,
+        EXPECT_EQ(f().view.page, expected);
+        EXPECT_EQ(f().pageScrollBar.value, expected);
+        EXPECT_EQ(f().pageLabels[1].caption,
                   std::to_string(expected + 1) + " / " + std::to_string(page + 3) + " ページ");
     }
-    f().Command4.click();
+    f().playButton.click();
 }
 
 TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTheStop) {
     w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
-    f().線引き();
+    f().redrawScore();
     // The panel on an empty place of the upper band, at position 48.
     const float x = 5.0f * (48 + 18) + 7, y = -600.0f - 10.0f * (30 - 6) - 5;
-    f().Picture1_MouseMove(0, 0, x, y);
-    f().Picture1_MouseDown(2, 0, x, y);
-    ASSERT_TRUE(f().Picture3.visible);
-    f().Text5.setText("90");
-    EXPECT_TRUE(f().Command5.enabled);
+    f().scoreMouseMove(0, 0, x, y);
+    f().scoreMouseDown(2, 0, x, y);
+    ASSERT_TRUE(f().positionPanel.visible);
+    f().changeValueBox.setText("90");
+    EXPECT_TRUE(f().positionSetButton.enabled);
 
-    f().Command4.click();
-    ASSERT_FALSE(f().blnStopped());
-    EXPECT_FALSE(f().Command5.enabled);
-    EXPECT_FALSE(f().Command3.enabled);
-    EXPECT_EQ(f().Label8.caption, "停止してから押してください。");
-    f().Command5.click(); // a click the toolkit should not have delivered
-    EXPECT_TRUE(f().Picture3.visible) << "the entry is not dropped";
-    EXPECT_EQ(f().Text5.text(), "90");
-    EXPECT_EQ(w.song.varCCCount, 1);
+    f().playButton.click();
+    ASSERT_FALSE(f().stopped());
+    EXPECT_FALSE(f().positionSetButton.enabled);
+    EXPECT_FALSE(f().deleteChangeButton.enabled);
+    EXPECT_EQ(f().positionPanelPrompt.caption, "停止してから押してください。");
+    f().positionSetButton.click(); // a click the toolkit should not have delivered
+    EXPECT_TRUE(f().positionPanel.visible) << "the entry is not dropped";
+    EXPECT_EQ(f().changeValueBox.text(), "90");
+    EXPECT_EQ(w.song.changeCount, 1);
 
-    f().Command4.click(); // stop
-    EXPECT_TRUE(f().Command5.enabled);
-    EXPECT_TRUE(f().Command3.enabled);
-    EXPECT_EQ(f().Label8.caption, "操作を選んでください。");
-    f().Command5.click();
-    EXPECT_FALSE(f().Picture3.visible);
-    ASSERT_EQ(w.song.varCCCount, 2);
-    EXPECT_EQ(w.song.udtCCs[2], (CCRec{48, 90, kTempoChange}));
+    f().playButton.click(); // stop
+    EXPECT_TRUE(f().positionSetButton.enabled);
+    EXPECT_TRUE(f().deleteChangeButton.enabled);
+    EXPECT_EQ(f().positionPanelPrompt.caption, "操作を選んでください。");
+    f().positionSetButton.click();
+    EXPECT_FALSE(f().positionPanel.visible);
+    ASSERT_EQ(w.song.changeCount, 2);
+    EXPECT_EQ(w.song.changes[2], (ControlChange{48, 90, kTempoChange}));
 }
 
 TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
-    w.song.udtCCs = {CCRec{},
-                     {0, 120, kTempoChange},
-                     {5, 60, kTempoChange},
-                     {6, 40 * 16 + 0, kInstrumentChange},
-                     {7, 2 * 16 + 9, kVolumeChange},
-                     {kEndMarkerPos, 0, 0}};
-    w.song.varCCCount = 4;
+    w.song.changes = {ControlChange{},
+                      {0, 120, kTempoChange},
+                      {5, 60, kTempoChange},
+                      {6, 40 * 16 + 0, kInstrumentChange},
+                      {7, 2 * 16 + 9, kVolumeChange},
+                      {kEndMarkerPos, 0, 0}};
+    w.song.changeCount = 4;
     start({note(1, 60, 12, 0), note(40, 36, 3, 9)});
     playThrough(7);
-    EXPECT_EQ(f().Text1.text(), "60");
+    EXPECT_EQ(f().tempoBox.text(), "60");
     EXPECT_NEAR(f().msUntilNextStep(), 5000.0 / 60, 1e-9);
-    EXPECT_EQ(f().Combo1[0].listIndex, 40);
-    EXPECT_EQ(f().VScroll4[1].value, 2) << "the lower band shows the percussion part";
-    EXPECT_EQ(f().Text9[1].caption, "2");
-    EXPECT_EQ(w.song.bytModified, 0) << "playback changes no song data";
-    f().Command4.click();
-    EXPECT_EQ(f().Text1.text(), "120") << "the start tempo comes back at the stop";
+    EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 40);
+    EXPECT_EQ(f().bandVolumeScrollBars[1].value, 2) << "the lower band shows the percussion part";
+    EXPECT_EQ(f().bandVolumeBoxes[1].caption, "2");
+    EXPECT_EQ(w.song.modified, 0) << "playback changes no song data";
+    f().playButton.click();
+    EXPECT_EQ(f().tempoBox.text(), "120") << "the start tempo comes back at the stop";
 }
 
 TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
@@ -209,55 +210,55 @@ TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
     ASSERT_TRUE(f().tapWhilePlaying(38));
     const auto marks = w.canvas.ofKind(DrawOp::Line);
     ASSERT_FALSE(marks.empty());
-    EXPECT_EQ(marks.back().x1, f().Line1.x1);
+    EXPECT_EQ(marks.back().x1, f().playCursor.x1);
     EXPECT_EQ(marks.back().y1, -150);
     EXPECT_EQ(marks.back().y2, -450);
     EXPECT_FALSE(f().tapWhilePlaying(0));
 
-    f().Command4.click();
+    f().playButton.click();
     ASSERT_EQ(w.song.noteCount(), 4);
-    EXPECT_EQ(w.song.udtNotes[1].bytNote, 60);
-    EXPECT_EQ(w.song.udtNotes[2].lngPos, 11); // the step after the pass for 10
-    EXPECT_EQ(w.song.udtNotes[2].bytPart, 9);
-    EXPECT_EQ(w.song.udtNotes[3].bytNote, 38);
-    EXPECT_TRUE(f().やり直し.enabled);
+    EXPECT_EQ(w.song.notes[1].key, 60);
+    EXPECT_EQ(w.song.notes[2].position, 11); // the step after the pass for 10
+    EXPECT_EQ(w.song.notes[2].part, 9);
+    EXPECT_EQ(w.song.notes[3].key, 38);
+    EXPECT_TRUE(f().undoMenu.enabled);
     EXPECT_FALSE(f().tapWhilePlaying(35)) << "stopped";
 }
 
 TEST_F(WindowPlayback, AnOutOfRangeTempoStartsNothing) {
     w.setNotes({note(1, 60, 12, 0)});
-    f().Text1.setText("700");
+    f().tempoBox.setText("700");
     w.song.tempoText = "700";
-    f().Command4.click();
+    f().playButton.click();
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
-    EXPECT_TRUE(f().blnStopped());
-    EXPECT_EQ(f().Command4.picture, PictureId::Play);
+    EXPECT_TRUE(f().stopped());
+    EXPECT_EQ(f().playButton.picture, PictureId::Play);
 }
 
 TEST_F(WindowPlayback, ClosingWhilePlayingStopsAndKeepsTheHits) {
     start({note(1, 60, 12, 0), note(100, 62, 12, 0)});
     playThrough(20);
     ASSERT_TRUE(f().tapWhilePlaying(42));
-    EXPECT_TRUE(f().Form_QueryUnload());
-    EXPECT_TRUE(f().blnStopped());
+    EXPECT_TRUE(f().queryClose());
+    EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.song.noteCount(), 3);
 }
 
 TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
     w.setNotes({note(1, 60, 12, 0), note(5, 62, 12, 0), note(13, 64, 12, 0)});
-    EXPECT_EQ(f().データを逆再生.caption, "データを前後逆順にする");
+    EXPECT_EQ(f().reverseSongMenu.caption, "データを前後逆順にする");
     const int clears = w.canvas.clearCount;
-    f().データを逆再生.click();
-    EXPECT_TRUE(f().データを逆再生.checked);
+    f().reverseSongMenu.click();
+    EXPECT_TRUE(f().reverseSongMenu.checked);
     EXPECT_EQ(w.canvas.clearCount, clears + 1);
-    EXPECT_EQ(w.song.udtNotes[1].lngPos, 1);
-    EXPECT_EQ(w.song.udtNotes[2].lngPos, 9);
-    EXPECT_EQ(w.song.udtNotes[3].lngPos, 13);
-    EXPECT_EQ(w.song.udtNotes[1].bytNote, 64);
-    f().データを逆再生.click();
-    EXPECT_FALSE(f().データを逆再生.checked);
-    EXPECT_EQ(w.song.udtNotes[2].lngPos, 5);
-    EXPECT_EQ(w.song.bytModified, 0);
+    EXPECT_EQ(w.song.notes[1].position, 1);
+    EXPECT_EQ(w.song.notes[2].position, 9);
+    EXPECT_EQ(w.song.notes[3].position, 13);
+    EXPECT_EQ(w.song.notes[1].key, 64);
+    f().reverseSongMenu.click();
+    EXPECT_FALSE(f().reverseSongMenu.checked);
+    EXPECT_EQ(w.song.notes[2].position, 5);
+    EXPECT_EQ(w.song.modified, 0);
 }
 
 // Devices of the "MIDI出力" menu: two that open, one that does not. What each
@@ -301,25 +302,25 @@ TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
     MidiDeviceList devices;
     devices.add(std::make_unique<MenuBackend>(recorders));
     f().setDeviceList(&devices);
-    f().MIDI出力_Open();
-    ASSERT_EQ(f().MIDI出力.children.size(), 3u);
-    EXPECT_EQ(f().MIDI出力.children[0]->caption, "Keys");
-    for (MenuItem* item : f().MIDI出力.children) EXPECT_FALSE(item->checked);
+    f().openDeviceMenu();
+    ASSERT_EQ(f().deviceMenu.children.size(), 3u);
+    EXPECT_EQ(f().deviceMenu.children[0]->caption, "Keys");
+    for (MenuItem* item : f().deviceMenu.children) EXPECT_FALSE(item->checked);
 
-    w.song.bytPartInstrument[3] = 41;
-    f().MIDI出力.children[0]->click();
+    w.song.partPrograms[3] = 41;
+    f().deviceMenu.children[0]->click();
     w.midi = nullptr; // the start-up device is gone
-    EXPECT_TRUE(f().MIDI出力.children[0]->checked);
+    EXPECT_TRUE(f().deviceMenu.children[0]->checked);
     // The new device gets every part's volume, program and centred pitch bend.
     const auto setUp = recorders["Keys"]->messages();
     ASSERT_EQ(setUp.size(), 48u);
     EXPECT_EQ(setUp[3 * 3 + 1], programChange(3, 41));
 
-    f().MIDI出力.children[1]->click();
+    f().deviceMenu.children[1]->click();
     EXPECT_EQ(recorders["Keys"]->entries().back().kind, RecordingMidiOut::Kind::Close)
         << "the old device is let go";
-    EXPECT_TRUE(f().MIDI出力.children[1]->checked);
-    EXPECT_FALSE(f().MIDI出力.children[0]->checked);
+    EXPECT_TRUE(f().deviceMenu.children[1]->checked);
+    EXPECT_FALSE(f().deviceMenu.children[0]->checked);
     // Notes go to it from now on, playback included.
     start({note(1, 60, 12, 0)});
     while (step()) {}
@@ -328,20 +329,20 @@ TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
               played.end());
 
     // A device that will not open: said so, the sound stays where it was.
-    f().MIDI出力_Open();
-    f().MIDI出力.children[2]->click();
+    f().openDeviceMenu();
+    f().deviceMenu.children[2]->click();
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_NE(w.ui.messages[0].find("Held"), std::string::npos);
     EXPECT_EQ(f().device().name(), "Synth B");
-    EXPECT_TRUE(f().MIDI出力.children[1]->checked);
+    EXPECT_TRUE(f().deviceMenu.children[1]->checked);
 }
 
 TEST_F(WindowPlayback, TheDeviceMenuSaysWhenThereIsNoDevice) {
     MidiDeviceList none;
     f().setDeviceList(&none);
-    f().MIDI出力_Open();
-    ASSERT_EQ(f().MIDI出力.children.size(), 1u);
-    EXPECT_FALSE(f().MIDI出力.children[0]->enabled);
+    f().openDeviceMenu();
+    ASSERT_EQ(f().deviceMenu.children.size(), 1u);
+    EXPECT_FALSE(f().deviceMenu.children[0]->enabled);
 }
 
 } // namespace

@@ -1,0 +1,151 @@
+// The editing commands around the score view: wiring of the editing controls,
+// undo, the length box, the instrument of every part, the band controls' text
+// boxes and the range editing window.
+#include "editor/NoteEdits.h"
+#include "midi/ShortMessage.h"
+#include "view/MainWindowModel.h"
+
+#include <algorithm>
+
+namespace vako {
+namespace {
+
+const std::string kOneTo128 = "1～128の範囲で数字を入れてください。";
+constexpr size_t kLengthBoxDigits = 3;
+
+std::string digitsOnly(const std::string& text) {
+    std::string out;
+    for (char ch : text)
+        if (ch >= '0' && ch <= '9') out += ch;
+    return out;
+}
+
+// A whole number 1..128 typed into the input box (blanks around it allowed).
+std::optional<int> programNumber(const std::string& text) {
+    const auto b = text.find_first_not_of(' ');
+    if (b == std::string::npos) return std::nullopt;
+    const auto e = text.find_last_not_of(' ');
+    const std::string t = text.substr(b, e - b + 1);
+    if (t.empty() || t.size() > 3 || digitsOnly(t) != t) return std::nullopt;
+    const int n = std::stoi(t);
+    if (n < 1 || n > 128) return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+void MainWindowModel::userChangedSong() {
+    if (m_programSetting == 0) song.modified = 1;
+}
+
+void MainWindowModel::wireEditing() {
+    undoMenu.onClick = [this] { undo(); };
+    rangeEditingMenu.onClick = [this] { openRangeWindow(); };
+    const std::pair<MenuItem*, uint8_t> instruments[] = {{&allGrandPianoMenu, 0},
+                                                         {&allMusicBoxMenu, 10},
+                                                         {&allFluteMenu, 73},
+                                                         {&allBrightnessMenu, 100}};
+    for (auto [menu, program] : instruments) {
+        menu->onClick = [this, program = program] {
+            uint8_t p = program;
+            unifyInstruments(p);
+        };
+    }
+    allOtherInstrumentMenu.onClick = [this] { chooseOtherInstrumentForAll(); };
+
+    // The note panel.
+    noteStrengthList.onClick = [this] { noteStrengthChosen(); };
+    noteBalanceList.onClick = [this] { noteBalanceChosen(); };
+    for (int i = 0; i < static_cast<int>(accidentalOptions.size()); ++i)
+        accidentalOptions[i].onClick = [this, i] { accidentalChosen(i); };
+    noteDeleteButton.onClick = [this] { deleteSelectedNote(); };
+    noteCloseButton.onClick = [this] { notePanel.visible = false; };
+
+    // The position panel.
+    positionSetButton.onClick = [this] { setChangeAtPosition(); };
+    deleteChangeButton.onClick = [this] { deleteChangeAtPosition(); };
+    positionCloseButton.onClick = [this] { hidePositionPanel(); };
+
+    // Text boxes. The digit-only ones take the digits of whatever arrives,
+    // typed or pasted; the toolkit shows the corrected text again.
+    m_tempoAccepted = tempoBox.caption;
+    tempoBox.onChange = [this] {
+        tempoBox.caption = m_tempoAccepted = digitsOnly(tempoBox.caption);
+        if (tempoBox.caption != song.tempoText) {
+            song.tempoText = tempoBox.caption;
+            userChangedSong();
+        }
+    };
+    copyrightBox.onChange = [this] {
+        if (copyrightBox.caption == song.copyrightText) return;
+        song.copyrightText = copyrightBox.caption;
+        userChangedSong();
+    };
+    sequenceNameBox.onChange = [this] {
+        if (sequenceNameBox.caption == song.sequenceNameText) return;
+        song.sequenceNameText = sequenceNameBox.caption;
+        userChangedSong();
+    };
+    m_lengthAccepted = lengthBox.caption;
+    lengthBox.onChange = [this] {
+        const std::string digits = digitsOnly(lengthBox.caption);
+        // One to three digits: a longer entry is refused as a whole, and so is
+        // a length of 0 (a note lasts at least one step).
+        const bool zero = !digits.empty() && digits.find_first_not_of('0') == std::string::npos;
+        if (digits.size() <= kLengthBoxDigits && !zero) m_lengthAccepted = digits;
+        lengthBox.caption = m_lengthAccepted;
+        if (!m_lengthAccepted.empty())
+            view.newNoteLength = static_cast<int16_t>(std::stoi(m_lengthAccepted));
+    };
+    changeValueBox.onChange = [this] {
+        changeValueBox.caption = m_changeValueAccepted = digitsOnly(changeValueBox.caption);
+    };
+    for (int k = 0; k < 2; ++k) {
+        // The volume read-out takes no typing.
+        bandVolumeBoxes[k].onChange = [this, k] {
+            bandVolumeBoxes[k].caption = std::to_string(bandVolumeScrollBars[k].value);
+        };
+    }
+}
+
+void MainWindowModel::undo() {
+    song.restoreUndoCopy();
+    undoMenu.enabled = false;
+    noteMarker.visible = false;
+    userChangedSong();
+    redrawScore();
+}
+
+void MainWindowModel::unifyInstruments(uint8_t& p) {
+    const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
+    for (int32_t j = 1; j <= m; ++j) {
+        ControlChange& cc = song.changes[j];
+        if (cc.kind == kInstrumentChange && cc.value % 16 != kPercussionPart)
+            cc.value = p * 16 + cc.value % 16;
+    }
+    for (int i = 0; i < kPartCount; ++i) {
+        if (i == kPercussionPart) continue;
+        song.partPrograms[i] = p;
+        midiOutShortMsg(programChange(i, p));
+    }
+    for (int k = 0; k < 2; ++k)
+        if (song.bandParts[k] != kPercussionPart) bandInstrumentLists[k].setListIndex(p);
+    userChangedSong();
+}
+
+void MainWindowModel::chooseOtherInstrumentForAll() {
+    const auto n = programNumber(inputBox(kOneTo128, "", ""));
+    if (!n) {
+        showMessage(kOneTo128);
+        return;
+    }
+    uint8_t p = static_cast<uint8_t>(*n - 1);
+    unifyInstruments(p);
+}
+
+void MainWindowModel::openRangeWindow() {
+    if (showRangeWindow) showRangeWindow(left, top);
+    redrawScore();
+}
+
+} // namespace vako

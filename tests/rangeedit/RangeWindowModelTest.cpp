@@ -1,0 +1,241 @@
+#include "../song/SongTestSupport.h"
+
+#include "platform/RecordingCanvas.h"
+#include "rangeedit/RangeWindowModel.h"
+#include "song/Messages.h"
+
+#include <gtest/gtest.h>
+
+namespace vako {
+namespace {
+
+Note note(int32_t pos, uint8_t key, uint8_t part = 0) {
+    return Note{pos, key, 12, part, 120, 64, 0};
+}
+
+class RangeWindowModelTest : public ::testing::Test {
+protected:
+    void setNotes(std::initializer_list<Note> notes) {
+        song.notes.assign(1, Note{});
+        for (const Note& n : notes) song.notes.push_back(n);
+        song.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
+    }
+    RangeWindowModel& open() {
+        form = std::make_unique<RangeWindowModel>(song, canvas, host,
+                                                  SongFolders{folder.path(), folder.path()},
+                                                  [this] { ++undoEnabled; });
+        form->load();
+        return *form;
+    }
+    std::vector<int> positions() const {
+        std::vector<int> out;
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
+        return out;
+    }
+    std::vector<int> keys() const {
+        std::vector<int> out;
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].key);
+        return out;
+    }
+
+    test::TempFolder folder;
+    Song song;
+    RecordingCanvas canvas;
+    test::RecordingSongHost host;
+    std::unique_ptr<RangeWindowModel> form;
+    int undoEnabled = 0;
+};
+
+TEST_F(RangeWindowModelTest, LoadFillsTheListsAndSelectsBarOne) {
+    setNotes({note(1, 60), note(200, 62)});
+    RangeWindowModel& f = open();
+    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 1}));
+    EXPECT_EQ(f.targetPartList.items.size(), 16u);
+    EXPECT_EQ(f.targetPartList.items[0], "パート 1");
+    EXPECT_EQ(f.targetPartList.items[9], "打楽器");
+    EXPECT_EQ(f.pitchClassList.items[3], "レ#、ミb ");
+    EXPECT_EQ(f.strengthList.items.front(), "20");
+    EXPECT_EQ(f.strengthList.items.back(), "0");
+    EXPECT_EQ(f.balanceList.listIndex, 4);
+    EXPECT_EQ(f.balanceList.items[4], "0");
+    // The last note at 200 lies in bar 5 (200 \ 48 = 4), plus 5 bars to spare.
+    EXPECT_EQ(f.stripScroll.max, 9);
+    EXPECT_EQ(f.copyTargetScroll.max, 9);
+    EXPECT_EQ(f.copyTargetScroll.value, 1);
+    EXPECT_EQ(f.readOuts[1], "現在　1小節目　から　1小節目　を選択中");
+    EXPECT_EQ(f.partLabel, "パート１");
+    f.setSourcePart(9);
+    EXPECT_EQ(f.partLabel, "打楽器パート");
+    f.setSourcePart(2);
+    EXPECT_EQ(f.partLabel, "パート 3");
+}
+
+TEST_F(RangeWindowModelTest, StripClicksPickBarsAndKeepStartBeforeEnd) {
+    RangeWindowModel& f = open();
+    f.stripMouseDown(RangeWindowModel::kLeftButton,
+                     100); // bar 100 \ 48 + 1 = 3 as start, after the end bar 1
+    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
+    f.stripMouseDown(RangeWindowModel::kLeftButton, 150);
+    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{3, 4}));
+    f.stripMouseDown(RangeWindowModel::kRightButton, 10);
+    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
+    f.stripMouseDown(4, 500); // other buttons change nothing
+    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
+    f.setFirstBarOnStrip(2); // the strip starts at bar 3
+    f.stripMouseDown(RangeWindowModel::kRightButton, 10);
+    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
+    f.stripMouseDown(RangeWindowModel::kRightButton, 50);
+    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 4}));
+
+    f.setFirstBarOnStrip(0);
+    song.quartersPerBar = 3; // 36 steps a bar
+    f.stripMouseDown(RangeWindowModel::kLeftButton, 100);
+    EXPECT_EQ(f.selectedBars[0], 3);
+}
+
+TEST_F(RangeWindowModelTest, StripShowsBarsSelectionAndTheChosenPartsNotes) {
+    setNotes({note(10, 60), note(20, 64, 3), note(600, 70)});
+    RangeWindowModel& f = open();
+    f.stripMouseDown(RangeWindowModel::kRightButton, 60); // bars 1 to 2
+    const auto boxes = canvas.ofKind(DrawOp::Box);
+    ASSERT_EQ(boxes.size(), 4u); // two selected bars, two staff ranges
+    EXPECT_TRUE(boxes[0].filled);
+    EXPECT_EQ(boxes[0].colour, colour::kLightRed);
+    EXPECT_EQ(boxes[1].x1, 96);
+    const auto circles = canvas.ofKind(DrawOp::Circle);
+    ASSERT_EQ(circles.size(), 1u); // part 0 only, and 600 lies beyond x = 576
+    EXPECT_EQ(circles[0].x1, 10);
+    EXPECT_EQ(circles[0].y1, -60);
+    EXPECT_DOUBLE_EQ(circles[0].aspect, 0.7);
+    const auto texts = canvas.texts();
+    ASSERT_EQ(texts.size(), 23u);
+    EXPECT_EQ(texts[0].text, "1");
+    EXPECT_EQ(texts[0].x1, 16);
+    EXPECT_EQ(texts[0].y1, -100);
+}
+
+TEST_F(RangeWindowModelTest, InTwoFourTimeOnlyTwentyThreeBarsAreDrawn) {
+    song.quartersPerBar = 2;
+    open();
+    EXPECT_EQ(canvas.ofKind(DrawOp::Line).size(), 23u);
+    EXPECT_EQ(canvas.texts().back().text, "23");
+}
+
+TEST_F(RangeWindowModelTest, ShiftMovesTheRangeOfOnePartAndSorts) {
+    setNotes({note(10, 60), note(30, 62, 1), note(50, 64)});
+    RangeWindowModel& f = open();
+    f.setShiftSteps(-48);
+    EXPECT_EQ(f.readOuts[2], "-48");
+    f.applyOperation(RangeWindowModel::kShift);
+    // Nothing keeps positions above zero.
+    EXPECT_EQ(positions(), (std::vector<int>{-38, 30, 50}));
+    EXPECT_EQ(undoEnabled, 1);
+    EXPECT_EQ(song.modified, 1);
+}
+
+TEST_F(RangeWindowModelTest, RangeOfBarsTwoToThreeCoversPositions49To144) {
+    setNotes({note(48, 60), note(49, 60), note(144, 60), note(145, 60)});
+    RangeWindowModel& f = open();
+    f.stripMouseDown(RangeWindowModel::kRightButton, 100);
+    f.stripMouseDown(RangeWindowModel::kLeftButton, 50);
+    ASSERT_EQ(f.selectedBars, (std::array<int, 2>{2, 3}));
+    f.setStrength(20);
+    f.applyOperation(RangeWindowModel::kStrength);
+    std::vector<int> strengths;
+    for (int i = 1; i <= 4; ++i) strengths.push_back(song.notes[i].velocity);
+    EXPECT_EQ(strengths, (std::vector<int>{120, 0, 0, 120}));
+}
+
+TEST_F(RangeWindowModelTest, CopyToAnotherPartAndBarAddsSortedCopies) {
+    setNotes({note(1, 60), note(13, 62), note(100, 64), note(200, 65)});
+    RangeWindowModel& f = open();
+    f.setTargetPart(9);
+    f.setCopyTargetBar(5);
+    f.applyOperation(RangeWindowModel::kCopy);
+    ASSERT_EQ(song.twiceNoteCount, 12);
+    EXPECT_EQ(positions(), (std::vector<int>{1, 13, 100, 193, 200, 205}));
+    EXPECT_EQ(song.notes[4].part, 9);
+    EXPECT_EQ(song.notes[6].part, 9);
+    EXPECT_GE(song.notes.size(), 12u + 11u);
+}
+
+TEST_F(RangeWindowModelTest, CopyOntoAnOverlappingRangeEnds) {
+    setNotes({note(1, 60), note(20, 62), note(50, 64)});
+    RangeWindowModel& f = open();
+    f.stripMouseDown(RangeWindowModel::kRightButton, 60); // bars 1 to 2
+    f.setCopyTargetBar(2);                                // one bar later: overlaps
+    f.applyOperation(RangeWindowModel::kCopy);
+    EXPECT_EQ(positions(), (std::vector<int>{1, 20, 49, 50, 68, 98}));
+}
+
+TEST_F(RangeWindowModelTest, DeleteRemovesAdjacentSelectedNotesAndKeepsTheOrder) {
+    setNotes({note(1, 60), note(1, 64), note(5, 60, 2), note(6, 61), note(60, 62)});
+    RangeWindowModel& f = open();
+    f.applyOperation(RangeWindowModel::kDelete);
+    EXPECT_EQ(song.twiceNoteCount, 4);
+    EXPECT_EQ(positions(), (std::vector<int>{5, 60}));
+    EXPECT_EQ(song.notes[1].part, 2);
+}
+
+TEST_F(RangeWindowModelTest, SemitoneMovesOnePitchClassButNeverPercussion) {
+    setNotes({note(1, 59), note(2, 47), note(3, 60), note(4, 59, 9)});
+    RangeWindowModel& f = open();
+    f.setPitchClass(11); // シ
+    f.applyOperation(RangeWindowModel::kSemitone);
+    EXPECT_EQ(keys(), (std::vector<int>{60, 48, 60, 59}));
+    // A second run with the same choice leaves the moved notes alone.
+    f.applyOperation(RangeWindowModel::kSemitone);
+    EXPECT_EQ(keys(), (std::vector<int>{60, 48, 60, 59}));
+
+    f.setSourcePart(9);
+    f.applyOperation(RangeWindowModel::kSemitone);
+    EXPECT_EQ(song.notes[4].key, 59);
+}
+
+TEST_F(RangeWindowModelTest, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
+    setNotes({note(1, 119), note(2, 60)});
+    song.takeUndoCopy();
+    setNotes({note(1, 119), note(2, 60), note(3, 107)});
+    RangeWindowModel& f = open();
+    f.setPitchClass(11); // 119 is a シ; up would be 120, a note end
+    f.applyOperation(RangeWindowModel::kSemitone);
+    // The operation's own undo copy comes back: the notes as they were.
+    EXPECT_EQ(keys(), (std::vector<int>{119, 60, 107}));
+    EXPECT_EQ(host.messages, std::vector<std::string>{msg::kErrorSaved});
+    EXPECT_TRUE(std::filesystem::exists(folder / "err.txt"));
+    EXPECT_EQ(song.fileName, "err");
+
+    f.setSemitoneDirection(1);
+    setNotes({note(1, 0)});
+    f.setPitchClass(0);
+    f.applyOperation(RangeWindowModel::kSemitone);
+    EXPECT_EQ(keys(), std::vector<int>{0});
+    EXPECT_EQ(host.messages.size(), 2u);
+}
+
+TEST_F(RangeWindowModelTest, StrengthAndBalanceItemsMapToTheirValues) {
+    setNotes({note(1, 60)});
+    RangeWindowModel& f = open();
+    f.setStrength(0);
+    f.applyOperation(RangeWindowModel::kStrength);
+    EXPECT_EQ(song.notes[1].velocity, 120);
+    f.setBalance(8);
+    f.applyOperation(RangeWindowModel::kBalance);
+    EXPECT_EQ(song.notes[1].pan, 128);
+    f.setBalance(0);
+    f.applyOperation(RangeWindowModel::kBalance);
+    EXPECT_EQ(song.notes[1].pan, 0);
+}
+
+TEST_F(RangeWindowModelTest, EveryOperationTakesTheUndoCopyFirst) {
+    setNotes({note(1, 60), note(20, 62)});
+    RangeWindowModel& f = open();
+    f.applyOperation(RangeWindowModel::kDelete);
+    EXPECT_EQ(song.undoTwiceNoteCount, 4);
+    EXPECT_EQ(song.undoNotes[2].position, 20);
+    song.restoreUndoCopy();
+    EXPECT_EQ(positions(), (std::vector<int>{1, 20}));
+}
+
+} // namespace
+} // namespace vako

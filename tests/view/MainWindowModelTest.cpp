@@ -1,0 +1,398 @@
+// Start-up of the main window and the controls of the view state.
+#include "ViewTestSupport.h"
+
+#include "song/Messages.h"
+#include "song/OpenFile.h"
+#include "song/SongWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace vako::test {
+namespace {
+
+uint32_t pack(int status, int d1, int d2) {
+    return status + d1 * 256 + d2 * 65536;
+}
+
+TEST(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    EXPECT_EQ(f.caption, "ヴァコヴァコMIDI ～ 新規作成");
+    EXPECT_TRUE(f.shown);
+    EXPECT_FALSE(f.usingSilentDevice);
+    EXPECT_TRUE(f.showNoteNamesMenu.checked);
+    EXPECT_FALSE(f.showChangesMenu.checked);
+    EXPECT_FALSE(f.chordInputMenu.checked);
+    EXPECT_TRUE(f.majorChordMenu.checked);
+    EXPECT_TRUE(f.editingMenu.checked);
+    EXPECT_TRUE(f.keyboardEditsMenu.checked);
+    EXPECT_TRUE(f.gridSixteenthsMenu.checked);
+    EXPECT_FALSE(f.gridQuartersMenu.checked || f.gridEighthsMenu.checked ||
+                 f.gridFortyEighthsMenu.checked);
+    EXPECT_TRUE(f.meterFourMenu.checked);
+    EXPECT_FALSE(f.undoMenu.enabled);
+    EXPECT_EQ(f.undoMenu.shortcut, "Ctrl+Z");
+    EXPECT_EQ(f.saveAsMenu.shortcut, "Ctrl+A");
+    EXPECT_EQ(f.saveMenu.shortcut, "Ctrl+S");
+    EXPECT_EQ(f.saveToDesktopMenu.caption, "保存場所をデスクトップﾟにする");
+    EXPECT_EQ(f.gridFortyEighthsMenu.caption, "12　（３連符の時に）");
+    EXPECT_EQ(f.playfulFeaturesMenu.caption, "遊びの機能");
+    EXPECT_TRUE(f.editingSeparator.isSeparator());
+    ASSERT_EQ(f.menuBar().size(), 5u);
+    EXPECT_EQ(f.menuBar()[4]->caption, "MIDI出力");
+    EXPECT_EQ(f.menuBar()[1]->children.size(), 5u);
+
+    EXPECT_EQ(w.song.bandParts[0], 0);
+    EXPECT_EQ(w.song.bandParts[1], 9);
+    EXPECT_EQ(f.view.chordCode, 1059);
+    EXPECT_EQ(f.view.newNoteLength, 12);
+    EXPECT_EQ(w.song.grid, 15);
+    EXPECT_EQ(w.song.quartersPerBar, 4);
+    EXPECT_EQ(w.song.midiTimebase, 480);
+    EXPECT_EQ(w.song.changeCount, 1);
+    ASSERT_EQ(w.song.changes.size(), 3u);
+    EXPECT_EQ(w.song.changes[1], (ControlChange{0, 120, kTempoChange}));
+    EXPECT_EQ(w.song.changes[2].position, kEndMarkerPos);
+    EXPECT_EQ(f.pageLabels[1].caption, "1 / 1 ページ");
+    EXPECT_EQ(f.pageScrollBar.max, 1);
+    EXPECT_EQ(f.pageScrollBar.value, 0);
+    EXPECT_FALSE(f.playButton.enabled);
+    EXPECT_FALSE(f.exportButton.enabled);
+    EXPECT_EQ(f.playButton.picture, PictureId::Play);
+    EXPECT_EQ(f.tempoBox.text(), "120");
+    EXPECT_EQ(f.noteCursor.width, 12);
+    EXPECT_EQ(f.noteCursor.height, 18);
+    EXPECT_TRUE(w.ui.messages.empty());
+    // Centred on the 1366 x 768 pixel screen of the fake window system.
+    EXPECT_EQ(f.left, 1366 * 15 / 2 - f.width / 2);
+    EXPECT_EQ(f.top, 768 * 15 / 2 - f.height / 2);
+}
+
+TEST(MainWindowModelStartup, FillsTheFourLists) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    ASSERT_EQ(f.noteStrengthList.items.size(), 21u);
+    EXPECT_EQ(f.noteStrengthList.items.front(), "20");
+    EXPECT_EQ(f.noteStrengthList.items[7], "13");
+    EXPECT_EQ(f.noteStrengthList.items.back(), "0");
+    EXPECT_EQ(f.noteBalanceList.items,
+              (std::vector<std::string>{"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3",
+                                        "4 右"}));
+    for (const Control& c : f.bandInstrumentLists) {
+        ASSERT_EQ(c.items.size(), 128u);
+        EXPECT_EQ(c.items[0], "1: グランドピアノ");
+        EXPECT_EQ(c.items[30], "31: ディストーションギター "); // trailing blank kept
+        EXPECT_EQ(c.items[40], "41: バイオリン");
+        EXPECT_EQ(c.items[87], "88: ベース＆リード");
+        EXPECT_EQ(c.items[127], "128: 銃声");
+        EXPECT_EQ(c.listIndex, 0);
+    }
+    for (int k = 0; k < 128; ++k) {
+        const std::string& item = f.bandInstrumentLists[0].items[k];
+        EXPECT_EQ(item.substr(0, item.find(':')), std::to_string(k + 1));
+        EXPECT_EQ(item.substr(item.find(':'), 2), ": ");
+    }
+}
+
+TEST(MainWindowModelStartup, BuildsPartButtonsLedgerLinesAndToolbox) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    for (auto* column : {&f.upperPartButtons, &f.lowerPartButtons}) {
+        for (int i = 0; i < 16; ++i) {
+            const Control& b = (*column)[i];
+            EXPECT_EQ(b.caption, i == 9 ? "打" : std::to_string(i + 1));
+            EXPECT_TRUE(b.visible);
+            if (i > 0) {
+                EXPECT_EQ(b.top, (*column)[i - 1].top + (*column)[i - 1].height);
+            }
+            EXPECT_EQ(b.left, (*column)[0].left);
+        }
+    }
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(f.upperPartButtons[i].backColour, i == 0 ? colour::kLightRed : colour::kWhite);
+        EXPECT_EQ(f.lowerPartButtons[i].backColour, i == 9 ? colour::kLightRed : colour::kWhite);
+    }
+    EXPECT_NE(f.findControl("lowerPartButtons(15)"), nullptr);
+    for (int i = 1; i <= 8; ++i) {
+        EXPECT_EQ(f.ledgerLinesAbove[i].y1, -1020 - 20 * i);
+        EXPECT_EQ(f.ledgerLinesBelow[i].y1, -780 + 20 * i);
+        EXPECT_EQ(f.ledgerLinesAbove[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
+        EXPECT_EQ(f.ledgerLinesBelow[i].borderColour, i == 4 ? colour::kRed : colour::kBlack);
+    }
+    // Tool 2 (quarter) is chosen: it sits in the slot above the frame, the
+    // others in two rows inside it.
+    const double l = f.toolboxFrame[0].left, t = f.toolboxFrame[0].top,
+                 wIcon = f.lengthTools[0].width;
+    EXPECT_EQ(f.lengthTools[2].left, l + 700);
+    EXPECT_EQ(f.lengthTools[2].top, t - 300);
+    EXPECT_EQ(f.lengthTools[1].left, l + 40 + (wIcon + 40));
+    EXPECT_EQ(f.lengthTools[6].left, l + 40 + (wIcon + 40) + 350);
+    EXPECT_EQ(f.lengthTools[6].top, t + 40 + 370);
+    EXPECT_FALSE(f.lengthBox.visible);
+    f.lengthTools[8].click();
+    EXPECT_TRUE(f.lengthBox.visible);
+    EXPECT_EQ(f.view.newNoteLength, 12); // the box holds "12"
+    f.lengthTools[0].click();
+    EXPECT_EQ(f.view.newNoteLength, 48);
+    EXPECT_FALSE(f.lengthBox.visible);
+}
+
+TEST(MainWindowModelStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
+    Window w;
+    w.load();
+    const std::vector<uint32_t> sent = w.sent();
+    ASSERT_EQ(sent.size(), 48u + 2u);
+    for (int ch = 0; ch < 16; ++ch) {
+        EXPECT_EQ(sent[3 * ch], pack(0xB0 + ch, 7, 100));
+        EXPECT_EQ(sent[3 * ch + 1], pack(0xC0 + ch, 0, 0));
+        EXPECT_EQ(sent[3 * ch + 2], pack(0xE0 + ch, 0, 0x40));
+    }
+    // Choosing item 0 in both instrument lists, as a user would.
+    EXPECT_EQ(sent[48], pack(0xC0, 0, 0));
+    EXPECT_EQ(sent[49], pack(0xC9, 0, 0));
+}
+
+TEST(MainWindowModelStartup, WithoutADeviceFinishesOnTheSilentDevice) {
+    Window w(DeviceCase::None);
+    w.load();
+    MainWindowModel& f = *w.form;
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{"MIDI音源を使用できません."});
+    EXPECT_TRUE(f.usingSilentDevice);
+    EXPECT_FALSE(w.ui.ended);
+    // The rest of the start-up ran: lists, defaults and the first redraw.
+    EXPECT_EQ(f.bandInstrumentLists[0].items.size(), 128u);
+    EXPECT_EQ(w.song.changes.size(), 3u);
+    EXPECT_EQ(f.pageLabels[1].caption, "1 / 1 ページ");
+    EXPECT_GE(w.canvas.clearCount, 1);
+    // Editing and saving work afterwards.
+    w.song.fileName = "kept";
+    EXPECT_EQ(SaveSong(w.song, f.folders, f), SaveStatus::Written);
+    EXPECT_TRUE(std::filesystem::exists(w.folder / "kept.txt"));
+}
+
+TEST(MainWindowModelStartup, ABusyDeviceIsReportedAndTheWindowGoesOnSilently) {
+    Window w(DeviceCase::Busy);
+    w.load();
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0],
+              "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了させてから、"
+              "ヴァコヴァコMIDIを起動してください ");
+    EXPECT_FALSE(w.ui.ended);
+    EXPECT_TRUE(w.form->usingSilentDevice);
+    EXPECT_EQ(w.form->bandInstrumentLists[0].items.size(), 128u);
+    EXPECT_EQ(w.form->pageLabels[1].caption, "1 / 1 ページ");
+}
+
+TEST(MainWindowModelStartup, OpensTheCommandLineFile) {
+    Window w;
+    const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
+    w.load(path);
+    MainWindowModel& f = *w.form;
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(f.caption, msg::kCaptionPrefix + path);
+    EXPECT_GT(w.song.noteCount(), 0);
+    EXPECT_FALSE(f.fileList.visible);
+    EXPECT_EQ(f.columnCaptions[2].caption,
+              "楽譜にファイルをドロップしてデータを読みこんでください");
+    EXPECT_EQ(f.columnCaptions[2].height, 700);
+    EXPECT_FALSE(w.canvas.ofKind(DrawOp::Circle).empty());
+    EXPECT_TRUE(f.playButton.enabled);
+    EXPECT_EQ(f.tempoBox.text(), w.song.tempoText);
+    // Named like a dropped song: the closing question and the save box say "example".
+    EXPECT_EQ(w.song.songName, "example");
+}
+
+TEST(MainWindowModelStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
+    Window w;
+    std::ofstream(w.folder / ".vakotmp-Ab12Cd") << "half a song";
+    std::ofstream(w.folder / ".song.txt.Ab12Cd") << "half a song of an earlier version";
+    std::ofstream(w.folder / "song.txt") << "a song";
+    w.load();
+    EXPECT_FALSE(std::filesystem::exists(w.folder / ".vakotmp-Ab12Cd"));
+    EXPECT_FALSE(std::filesystem::exists(w.folder / ".song.txt.Ab12Cd"));
+    EXPECT_EQ(w.form->fileList.items, std::vector<std::string>{"song.txt"});
+}
+
+TEST(MainWindowModelStartup, AMissingCommandLineFileIsReportedByTheLoader) {
+    Window w;
+    w.load("\"/no/such/file.txt\"");
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{
+                                 msg::cannotRead("\"/no/such/file.txt\"", msg::kReasonMissing)});
+    EXPECT_FALSE(w.form->fileList.visible);
+    EXPECT_FALSE(w.song.songName) << "an unread file gives the empty song no name";
+}
+
+TEST(MainWindowModelStartup, TheFileListShowsSongsAndMidiFiles) {
+    Window w;
+    for (const char* name : {"b.txt", "a.MID", "c.bmp", "d.mid"})
+        std::ofstream(w.folder / name) << "x";
+    w.load();
+    EXPECT_EQ(w.form->fileList.items, (std::vector<std::string>{"a.MID", "b.txt", "d.mid"}));
+}
+
+TEST(MainWindowModelControls, GridAndMeterMenusSetTheValueAndTheirCheckMark) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    const int clears = w.canvas.clearCount;
+    f.gridFortyEighthsMenu.click();
+    EXPECT_EQ(w.song.grid, 5);
+    EXPECT_TRUE(f.gridFortyEighthsMenu.checked);
+    EXPECT_FALSE(f.gridSixteenthsMenu.checked);
+    f.gridQuartersMenu.click();
+    EXPECT_EQ(w.song.grid, 60);
+    EXPECT_FALSE(f.gridFortyEighthsMenu.checked);
+    f.meterThreeMenu.click();
+    EXPECT_EQ(w.song.quartersPerBar, 3);
+    EXPECT_TRUE(f.meterThreeMenu.checked);
+    EXPECT_FALSE(f.meterFourMenu.checked);
+    EXPECT_EQ(w.canvas.clearCount, clears + 3);
+}
+
+TEST(MainWindowModelControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    w.song.partPrograms[3] = 40;
+    w.song.partVolumes[3] = 2;
+    w.midi->clear();
+    f.lowerPartButtons[3].click();
+    EXPECT_EQ(w.song.bandParts[1], 3);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(f.lowerPartButtons[i].backColour, i == 3 ? colour::kLightRed : colour::kWhite);
+    EXPECT_EQ(f.upperPartButtons[0].backColour, colour::kLightRed);
+    EXPECT_EQ(f.bandInstrumentLists[1].listIndex, 40);
+    EXPECT_EQ(f.bandVolumeScrollBars[1].value, 2);
+    EXPECT_EQ(f.bandVolumeBoxes[1].text(), "2");
+    // The list's and the scroll bar's handlers ran for part 3.
+    EXPECT_EQ(w.sent(), (std::vector<uint32_t>{pack(0xC3, 40, 0), pack(0xB3, 7, 40)}));
+    EXPECT_EQ(w.song.partVolumes[3], 2);
+
+    // Volume bar of the upper band while it shows part 3.
+    f.upperPartButtons[3].click();
+    w.midi->clear();
+    f.bandVolumeScrollBars[0].setValue(6);
+    EXPECT_EQ(w.song.partVolumes[3], 6);
+    EXPECT_EQ(w.sent(), std::vector<uint32_t>{pack(0xB3, 7, 120)});
+}
+
+TEST(MainWindowModelControls, TranspositionReadOutShowsTheNegatedValue) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    EXPECT_EQ(f.transposeLabels[1].caption, "+0");
+    f.transposeScrollBar.setValue(-5);
+    EXPECT_EQ(f.transposeLabels[1].caption, "+5");
+    f.transposeScrollBar.setValue(3);
+    EXPECT_EQ(f.transposeLabels[1].caption, "-3");
+    f.transposeScrollBar.setValue(0);
+    EXPECT_EQ(f.transposeLabels[1].caption, "+0");
+    f.transposeScrollBar.setValue(40); // clamped to the range
+    EXPECT_EQ(f.transposeScrollBar.value, 12);
+    EXPECT_EQ(f.transposeLabels[1].caption, "-12");
+}
+
+TEST(MainWindowModelControls, PageScrollBarTurnsPages) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
+    f.redrawScore();
+    EXPECT_EQ(f.pageScrollBar.max, 3);
+    f.pageScrollBar.setValue(2);
+    EXPECT_EQ(f.view.page, 2);
+    EXPECT_EQ(f.pageLabels[1].caption, "3 / 3 ページ");
+    f.pageScrollBar.setValue(3); // one page beyond the last note
+    EXPECT_EQ(f.pageLabels[1].caption, "4 / 3 ページ");
+    EXPECT_FALSE(f.playButton.enabled);
+    // A shorter song pulls the page back into the range.
+    w.setNotes({note(1, 60, 12, 0)});
+    f.redrawScore();
+    EXPECT_EQ(f.pageScrollBar.max, 1);
+    EXPECT_EQ(f.view.page, 1);
+    EXPECT_EQ(f.pageLabels[1].caption, "2 / 1 ページ");
+}
+
+TEST(MainWindowModelControls, DisplayTogglesFlipAndRedraw) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    const int clears = w.canvas.clearCount;
+    f.showChangesMenu.click();
+    EXPECT_TRUE(f.showChangesMenu.checked);
+    f.showNoteNamesMenu.click();
+    EXPECT_FALSE(f.showNoteNamesMenu.checked);
+    EXPECT_EQ(w.canvas.clearCount, clears + 2);
+    f.minorChordMenu.click();
+    EXPECT_EQ(f.view.chordCode, 1047);
+    EXPECT_TRUE(f.minorChordMenu.checked);
+    EXPECT_FALSE(f.majorChordMenu.checked);
+}
+
+TEST(MainWindowModelControls, LoadingAFileSetsTheMenusFromTheSong) {
+    Window w;
+    w.load();
+    MainWindowModel& f = *w.form;
+    f.gridFortyEighthsMenu.click();
+    f.meterSixMenu.click();
+    const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
+    ASSERT_EQ(openFile(w.song, path, f), OpenStatus::Loaded);
+    int grids = 0;
+    for (MenuItem* m :
+         {&f.gridQuartersMenu, &f.gridEighthsMenu, &f.gridSixteenthsMenu, &f.gridFortyEighthsMenu})
+        grids += m->checked;
+    EXPECT_EQ(grids, 1);
+    EXPECT_EQ(f.gridSixteenthsMenu.checked, w.song.grid == 15);
+    EXPECT_EQ(f.meterFourMenu.checked, w.song.quartersPerBar == 4);
+}
+
+TEST(MainWindowModelControls, TilesABackgroundPictureOverTheView) {
+    Window w;
+    w.load();
+    w.canvas.pictures["wall.bmp"] = {500, 700};
+    w.canvas.keepAll = true;
+    EXPECT_TRUE(w.form->tilePicture("wall.bmp"));
+    const auto pictures = w.canvas.ofKind(DrawOp::Picture);
+    // x = 0, 500 (<= 962); y = 0, 700 (<= 1200): four tiles from (-190, -1180).
+    ASSERT_EQ(pictures.size(), 4u);
+    EXPECT_EQ(pictures[0].x1, -190);
+    EXPECT_EQ(pictures[0].y1, -1180);
+    EXPECT_EQ(pictures[3].x1, 310);
+    EXPECT_EQ(pictures[3].y1, -480);
+    EXPECT_TRUE(w.canvas.hasPersistentPicture);
+    w.canvas.pictures["empty.bmp"] = {0, 0};
+    EXPECT_FALSE(w.form->tilePicture("empty.bmp"));
+    EXPECT_FALSE(w.form->tilePicture("missing.bmp"));
+}
+
+TEST(MainWindowModelControls, SavingDrawsTheConfirmationOnTheView) {
+    Window w;
+    w.load();
+    w.song.fileName = "song1";
+    w.canvas.forget();
+    ASSERT_EQ(SaveSong(w.song, w.form->folders, *w.form), SaveStatus::Written);
+    const auto texts = w.canvas.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0].text, "song1.txt にデータを保存しました");
+    EXPECT_EQ(texts[0].fontSize, 18);
+    // As far right as the sentence lets it stand inside the view.
+    EXPECT_LE(texts[0].x1, 250);
+    w.canvas.setFontSize(18);
+    EXPECT_LE(texts[0].x1 + w.canvas.textWidth(texts[0].text), 822);
+    w.canvas.setFontSize(9);
+    EXPECT_EQ(texts[0].y1, -570);
+    EXPECT_EQ(texts[1].y1, -80);
+    EXPECT_LE(texts[1].x1, 200);
+    EXPECT_EQ(texts[2].x1, texts[1].x1);
+    EXPECT_GT(texts[2].y1, -80);
+    EXPECT_EQ(w.canvas.fontSize(), 9);
+    EXPECT_EQ(w.form->fileList.items, std::vector<std::string>{"song1.txt"});
+}
+
+} // namespace
+} // namespace vako::test
