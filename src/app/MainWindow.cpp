@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QInputDialog>
 #include <QInputMethod>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegion>
 #include <QRegularExpression>
 #include <QScrollBar>
 
@@ -307,10 +309,66 @@ QPointF ScoreView::toView(QPointF p) const {
     return {p.x() / scale() + kViewLeft, p.y() / scale() + kViewTop};
 }
 
+void ScoreView::showChanges() {
+    QString look;
+    const QRegion moving = movingItemsRegion(look);
+    if (m_window.canvas().version() != m_shownCanvasVersion)
+        update();
+    else if (moving != m_movingItems || look != m_movingItemsLook)
+        update(moving | m_movingItems);
+    m_movingItems = moving;
+    m_movingItemsLook = look;
+}
+
+QRegion ScoreView::movingItemsRegion(QString& look) const {
+    MainWindowModel& f = m_window.form();
+    const double s = scale();
+    QRegion area;
+    look.clear();
+    for (const Control* c : f.controls()) {
+        if (c->container != Container::ScoreView || !c->visible) continue;
+        QRectF r;
+        switch (c->kind) {
+        case ControlKind::Shape:
+            r = QRectF(toWidget(c->left, c->top), QSizeF(c->width * s, c->height * s));
+            r.adjust(-s * 1.5 - 2, -s * 1.5 - 2, s * 1.5 + 2, s * 1.5 + 2);
+            break;
+        case ControlKind::Line: {
+            r = QRectF(toWidget(c->x1, c->y1), toWidget(c->x2, c->y2)).normalized();
+            const double pen = std::max(1.0, s * 2) + 2;
+            r.adjust(-pen, -pen, pen, pen);
+            break;
+        }
+        case ControlKind::Label: {
+            QFont font = this->font();
+            font.setPixelSize(std::max(8, static_cast<int>(22 * s)));
+            r = QRectF(toWidget(c->left, c->top), QSizeF(c->width * s, c->height * s));
+            // Text longer than its box runs out of it.
+            r |= QFontMetricsF(font).boundingRect(r, Qt::AlignRight | Qt::AlignVCenter,
+                                                  QString::fromStdString(c->caption));
+            r.adjust(-2, -2, 2, 2);
+            break;
+        }
+        default:
+            continue;
+        }
+        area |= r.toAlignedRect();
+        // Everything else the paint takes from the item: a change of colour or
+        // text in the same place is a change too.
+        look += QString::number(qcolour(c->borderColour).rgba()) + ' ' +
+                QString::number(qcolour(c->foreColour).rgba()) + ' ' +
+                QString::number(r.x()) + ' ' + QString::number(r.y()) + ' ' +
+                QString::number(r.width()) + ' ' + QString::number(r.height()) + ' ' +
+                QString::fromStdString(c->caption) + '\n';
+    }
+    return area;
+}
+
 void ScoreView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), qcolour(colour::kViewGrey));
     p.drawImage(QPointF(0, 0), m_window.canvas().image());
+    m_shownCanvasVersion = m_window.canvas().version();
     // The moving items over the retained picture.
     MainWindowModel& f = m_window.form();
     const double s = scale();
@@ -640,10 +698,14 @@ void MainWindow::mirror(Control& c, QWidget* w) {
             }
         } else {
             if (label->text() != caption) label->setText(caption);
+            // A palette set anew repaints the label: only a changed colour is set.
             QPalette pal = label->palette();
-            pal.setColor(QPalette::Window, qcolour(c.backColour));
-            pal.setColor(QPalette::WindowText, qcolour(c.foreColour));
-            label->setPalette(pal);
+            if (pal.color(QPalette::Window) != qcolour(c.backColour) ||
+                pal.color(QPalette::WindowText) != qcolour(c.foreColour)) {
+                pal.setColor(QPalette::Window, qcolour(c.backColour));
+                pal.setColor(QPalette::WindowText, qcolour(c.foreColour));
+                label->setPalette(pal);
+            }
         }
         break;
     }
@@ -651,9 +713,13 @@ void MainWindow::mirror(Control& c, QWidget* w) {
         auto* b = static_cast<QPushButton*>(w);
         if (c.picture != PictureId::None) {
             const int size = std::max(8, std::min(w->width(), w->height()) - 8);
-            b->setIcon(QIcon(paintPicture(c.picture, size, devicePixelRatioF())));
-            b->setIconSize(QSize(size, size));
-            b->setText(QString());
+            const QString key = QString::number(int(c.picture)) + "/" + QString::number(size);
+            if (b->property("pictureKey").toString() != key) {
+                b->setIcon(QIcon(paintPicture(c.picture, size, devicePixelRatioF())));
+                b->setIconSize(QSize(size, size));
+                b->setProperty("pictureKey", key);
+            }
+            if (!b->text().isEmpty()) b->setText(QString());
         } else if (b->text() != caption) {
             b->setText(caption);
         }
@@ -701,9 +767,11 @@ void MainWindow::mirror(Control& c, QWidget* w) {
         break;
     }
     case ControlKind::Panel: {
-        QPalette pal = w->palette();
-        pal.setColor(QPalette::Window, qcolour(c.backColour));
-        w->setPalette(pal);
+        if (w->palette().color(QPalette::Window) != qcolour(c.backColour)) {
+            QPalette pal = w->palette();
+            pal.setColor(QPalette::Window, qcolour(c.backColour));
+            w->setPalette(pal);
+        }
         break;
     }
     default:
@@ -733,7 +801,7 @@ void MainWindow::refresh() {
             if (control->container == Container::Form) mirror(*control, widget);
         for (auto& [control, widget] : m_widgets)
             if (control->container != Container::Form) mirror(*control, widget);
-        m_scoreView->update();
+        m_scoreView->showChanges();
         if (QWidget* strip = widgetFor("pitchBendStrip")) strip->update();
         if (m_form->scoreFocusRequested) {
             m_form->scoreFocusRequested = false;

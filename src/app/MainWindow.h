@@ -8,8 +8,11 @@
 #include "view/MainWindowModel.h"
 
 #include <QMainWindow>
+#include <QRegion>
+#include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -29,6 +32,10 @@ public:
     double scale() const;
     QPointF toWidget(double x, double y) const;
     QPointF toView(QPointF widgetPoint) const;
+    // Asks for a repaint of what changed since the last call: the whole view
+    // when the retained image was drawn on, else only where the moving items
+    // were and are.
+    void showChanges();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -43,7 +50,14 @@ protected:
     void dropEvent(QDropEvent*) override;
 
 private:
+    // Where the moving items paint, widget pixels, with room for pens and
+    // text; `look` gets what else their paint depends on.
+    QRegion movingItemsRegion(QString& look) const;
+
     MainWindow& m_window;
+    uint64_t m_shownCanvasVersion = UINT64_MAX; // the image version last painted
+    QRegion m_movingItems;     // movingItemsRegion() at the last showChanges()
+    QString m_movingItemsLook; // and its look
 };
 
 class MainWindow : public QMainWindow {

@@ -45,6 +45,7 @@ public:
         m_panState.fill(kCentrePan);
     }
 
+    // The whole file image: header block, then the track.
     std::string build(int64_t eventCount);
     bool faulted() const { return m_faulted; }
     int64_t notesLeftOut() const { return m_notesLeftOut; }
@@ -178,7 +179,13 @@ void TrackBuilder::eventBytes(const Note& e, std::string& out) {
 std::string TrackBuilder::build(int64_t eventCount) {
     const std::vector<Note>& events = m_song.workNotes;
     m_data.clear();
-    m_data.reserve(static_cast<size_t>(eventCount) * 5 + 512);
+    m_data.reserve(kHeaderBlockSize + static_cast<size_t>(eventCount) * 5 + 512);
+    // The header block goes in front, its track length filled in at the end,
+    // so that the track is never copied behind it.
+    for (int b :
+         {0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 0x4D, 0x54, 0x72, 0x6B})
+        putByte(m_data, b);
+    m_data.append(4, '\0');
     writeOpening();
 
     // Deltas count from the position of the last entry written: entry 0 holds
@@ -201,6 +208,9 @@ std::string TrackBuilder::build(int64_t eventCount) {
         lastPos = e.position;
     }
     for (int b : {0x00, 0xFF, 0x2F, 0x00}) putByte(m_data, b);
+    const auto length = static_cast<uint32_t>(m_data.size() - kHeaderBlockSize);
+    for (int i = 0; i < 4; ++i)
+        m_data[kHeaderBlockSize - 4 + i] = static_cast<char>((length >> (24 - 8 * i)) & 0xFF);
     return std::move(m_data);
 }
 
@@ -257,18 +267,11 @@ std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& repo
     SortEvents(song, eventCount);
 
     TrackBuilder builder(song, pitchShift);
-    const std::string track = builder.build(eventCount);
+    std::string image = builder.build(eventCount);
+    // The event list is scratch of this export; a large song would keep it.
+    std::vector<Note>().swap(song.workNotes);
     report.faulted = builder.faulted();
     report.notesLeftOut = builder.notesLeftOut();
-
-    std::string image;
-    image.reserve(kHeaderBlockSize + track.size());
-    for (int b :
-         {0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 0x4D, 0x54, 0x72, 0x6B})
-        putByte(image, b);
-    const auto length = static_cast<uint32_t>(track.size());
-    for (int shift : {24, 16, 8, 0}) putByte(image, static_cast<int>(length >> shift));
-    image += track;
     return image;
 }
 

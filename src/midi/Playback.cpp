@@ -5,6 +5,7 @@
 #include "song/SongFields.h"
 
 #include <algorithm>
+#include <utility>
 #include <charconv>
 #include <cmath>
 
@@ -85,7 +86,9 @@ void Playback::start() {
     BuildNoteEvents(song, 10);
     const int64_t eventCount = (static_cast<int64_t>(song.workNotes.size()) - 11);
     SortEvents(song, eventCount);
-    m_playList = song.workNotes;
+    // The work list is the play list from here on; nothing else reads it.
+    m_playList = std::move(song.workNotes);
+    song.workNotes.clear();
     // Record 1 is the start tempo wherever it sits (an imported song has it at
     // position 1, maybe beside other changes there): only the others are sorted.
     SortCCs(song.changes, 2, song.changeCount);
@@ -133,10 +136,11 @@ int Playback::runDueSteps(double nowMs) {
     while (!m_state.stopped) {
         double deadline = nextDeadline();
         if (deadline > nowMs) break;
-        if (nowMs - deadline > kResyncAfterMs) {
-            // Held up far beyond a step: carry on from now rather than race.
-            m_anchorMs = nowMs - m_state.msPerStep;
-            m_passesSinceAnchor = 0;
+        if (nowMs - deadline > m_state.msPerStep) {
+            // Held up for more than a step: this pass sounds now and the ones
+            // after it keep their distance from it, so a stall moves the rest of
+            // the music later instead of squeezing the missed steps together.
+            m_anchorMs += nowMs - deadline;
             deadline = nowMs;
         }
         m_passDeadline = deadline;

@@ -110,10 +110,10 @@ public:
     // Clock time the next pass is due; +infinity while stopped.
     double nextDeadline() const;
     // Runs every pass due at `nowMs` (none when stopped); returns how many.
-    // A driver that was held up for longer than kResyncAfterMs does not make
-    // up the lost time in a burst: playback goes on from now.
+    // A pass up to one step late is caught up at once; when the driver was
+    // held up for longer, the late pass runs now and the following ones keep
+    // their own distance from it: the music goes on later instead of in a burst.
     int runDueSteps(double nowMs);
-    static constexpr double kResyncAfterMs = 250;
 
     // A percussion hit typed while playing: kept at the current step when
     // note >= 1 and there is room (10000 per playback). True when kept.

@@ -78,18 +78,25 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
         detail::plainQuickSort(a, lo, hi, keyOf);
         return;
     }
-    // Scratch space is kept from sort to sort: a large song is sorted again and
-    // again (every export, every playback start), and fresh pages cost more
-    // than the sort's own work.
+    // Scratch space is kept from sort to sort up to kRangeScratchKeptUpTo
+    // records; a larger sort gives it back at the end.
     static thread_local std::vector<detail::SortItem> items;
     items.resize(static_cast<size_t>(n));
     for (int64_t i = 0; i < n; ++i)
         items[i] = {static_cast<int64_t>(keyOf(a[lo + i])), static_cast<int32_t>(i), 0};
     detail::exactQuickSort(items, lo);
+    // Only the places are left to use: kept apart, the items go before the
+    // records are copied.
+    static thread_local std::vector<int32_t> order;
+    order.resize(static_cast<size_t>(n));
+    for (int64_t i = 0; i < n; ++i) order[i] = items[i].index;
+    detail::releaseLargeScratch(items, detail::kRangeScratchKeptUpTo);
     using Record = std::decay_t<decltype(a[lo])>;
     static thread_local std::vector<Record> original;
     original.assign(a.begin() + lo, a.begin() + hi + 1);
-    for (int64_t i = 0; i < n; ++i) a[lo + i] = std::move(original[items[i].index]);
+    for (int64_t i = 0; i < n; ++i) a[lo + i] = std::move(original[order[i]]);
+    detail::releaseLargeScratch(original, detail::kRangeScratchKeptUpTo);
+    detail::releaseLargeScratch(order, detail::kRangeScratchKeptUpTo);
 }
 
 } // namespace vako

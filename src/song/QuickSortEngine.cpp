@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstddef>
 #include <utility>
 
@@ -332,35 +333,68 @@ private:
     // Flags the items whose key occurs more than once. When there are none,
     // the items are put in their one sorted order and false is returned.
     bool markSharedKeys() {
+        int64_t lowest = m_items[0].key, highest = lowest;
+        for (const SortItem& item : m_items) {
+            lowest = std::min(lowest, item.key);
+            highest = std::max(highest, item.key);
+        }
+        // Keys less than 2^32 apart go with their place into one 64-bit word,
+        // half the memory of a (key, place) pair; words sort by key, then by
+        // place, which is the stable order.
+        if (static_cast<uint64_t>(highest) - static_cast<uint64_t>(lowest) <= UINT32_MAX) {
+            static thread_local std::vector<uint64_t> words;
+            words.resize(m_items.size());
+            for (size_t i = 0; i < m_items.size(); ++i)
+                words[i] = (static_cast<uint64_t>(m_items[i].key) - static_cast<uint64_t>(lowest))
+                               << 32 |
+                           i;
+            return markShared(
+                words, [](uint64_t w) { return w >> 32; },
+                [](uint64_t w) { return static_cast<size_t>(w & UINT32_MAX); },
+                [](uint64_t x, uint64_t y) { return x < y; });
+        }
         static thread_local std::vector<std::pair<int64_t, int32_t>> keys;
         keys.resize(m_items.size());
         for (size_t i = 0; i < m_items.size(); ++i)
             keys[i] = {m_items[i].key, static_cast<int32_t>(i)};
-        sortByKeyStably(keys);
+        return markShared(
+            keys, [](const auto& k) { return k.first; },
+            [](const auto& k) { return static_cast<size_t>(k.second); },
+            [](const auto& x, const auto& y) { return x.first < y.first; });
+    }
+
+    // markSharedKeys on (key, place) entries in place order.
+    template <typename Entry, typename KeyOf, typename PlaceOf, typename Less>
+    bool markShared(std::vector<Entry>& keys, KeyOf keyOf, PlaceOf placeOf, Less less) {
+        sortByKeyStably(keys, less);
         bool anyShared = false;
         for (size_t i = 1; i < keys.size(); ++i) {
-            if (keys[i - 1].first == keys[i].first) {
-                m_items[keys[i - 1].second].shared = 1;
-                m_items[keys[i].second].shared = 1;
+            if (keyOf(keys[i - 1]) == keyOf(keys[i])) {
+                m_items[placeOf(keys[i - 1])].shared = 1;
+                m_items[placeOf(keys[i])].shared = 1;
                 anyShared = true;
             }
         }
-        if (anyShared) return true;
+        if (anyShared) {
+            releaseLargeScratch(keys);
+            return true;
+        }
         std::vector<SortItem> sorted(m_items.size());
-        for (size_t i = 0; i < keys.size(); ++i) sorted[i] = m_items[keys[i].second];
+        for (size_t i = 0; i < keys.size(); ++i) sorted[i] = m_items[placeOf(keys[i])];
         m_items.swap(sorted);
+        releaseLargeScratch(keys);
         return false;
     }
 
-    // Sorts (key, place) pairs by key, equal keys in place order. The lists
+    // Sorts (key, place) entries by key, equal keys in place order. The lists
     // sorted here are mostly a few sorted runs (note-ons, note-offs, control
     // changes; one run a track), which are merged pairwise; anything else goes
     // to std::stable_sort.
-    static void sortByKeyStably(std::vector<std::pair<int64_t, int32_t>>& keys) {
-        auto byKey = [](const auto& x, const auto& y) { return x.first < y.first; };
+    template <typename Entry, typename Less>
+    static void sortByKeyStably(std::vector<Entry>& keys, Less byKey) {
         std::vector<size_t> runStarts{0};
         for (size_t i = 1; i < keys.size(); ++i) {
-            if (keys[i].first < keys[i - 1].first) {
+            if (byKey(keys[i], keys[i - 1])) {
                 runStarts.push_back(i);
                 if (runStarts.size() > 64) {
                     std::stable_sort(keys.begin(), keys.end(), byKey);
@@ -369,7 +403,7 @@ private:
             }
         }
         runStarts.push_back(keys.size());
-        static thread_local std::vector<std::pair<int64_t, int32_t>> buffer;
+        static thread_local std::vector<Entry> buffer;
         buffer.resize(keys.size());
         while (runStarts.size() > 2) {
             std::vector<size_t> merged{0};
@@ -387,6 +421,7 @@ private:
             if (merged.back() != keys.size()) merged.push_back(keys.size());
             runStarts.swap(merged);
         }
+        releaseLargeScratch(buffer);
     }
 
     int64_t countShared(int64_t lo, int64_t hi) {
@@ -485,6 +520,7 @@ private:
                 // An even split: back to the array, before this pass.
                 list.setItem(middle, pivotItem);
                 list.flatten(&at(lo));
+                list = BlockList{}; // the blocks are back in the array: not held while it sorts
                 sortArray(lo, hi, -1);
                 return;
             }
@@ -521,6 +557,7 @@ private:
             }
         }
         list.flatten(&at(lo));
+        list = BlockList{};
         sortArray(lo, hi, -1);
     }
 

@@ -23,6 +23,7 @@
 //   array.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -33,6 +34,20 @@ struct SortItem {
     int32_t index;  // where the record stood before the sort, from 0
     uint8_t shared; // 1: another item has the same key
 };
+
+// Scratch of a sort is given back once used when it holds more than so many
+// entries, so that a large song does not keep copies of its lists in memory.
+// The items and the copy of the range are kept for lists of up to half a
+// million records (an editing operation sorts the whole song, and fresh pages
+// cost it more than the sort itself); the key scan's scratch, which would sit
+// beside the engine's own, only for short lists.
+constexpr size_t kScratchKeptUpTo = size_t{1} << 16;
+constexpr size_t kRangeScratchKeptUpTo = size_t{1} << 19;
+
+template <typename T>
+void releaseLargeScratch(std::vector<T>& scratch, size_t keptUpTo = kScratchKeptUpTo) {
+    if (scratch.capacity() > keptUpTo) std::vector<T>().swap(scratch);
+}
 
 // Puts items[0..n) into the order the quicksort leaves the records a[lo..lo+n)
 // in, where items[i] stands for a[lo + i] (the middle index depends on lo).

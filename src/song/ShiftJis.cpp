@@ -59,16 +59,56 @@ size_t utf8SequenceLength(std::string_view s) {
     return i;
 }
 
+bool isAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+// Whether the converter leaves every byte below 0x80 as it is, so that plain
+// ASCII text need not go through it.
+template <typename Convert>
+bool keepsAscii(Convert convert) {
+    std::string ascii(128, '\0');
+    for (int c = 0; c < 128; ++c) ascii[c] = static_cast<char>(c);
+    return convert(ascii) == ascii;
+}
+
 } // namespace
 
 std::string toShiftJis(std::string_view utf8) {
     static Converter converter("CP932", "UTF-8");
-    return converter.convert(utf8, "?", utf8SequenceLength);
+    const auto convert = [](std::string_view in) {
+        return converter.convert(in, "?", utf8SequenceLength);
+    };
+    static const bool asciiKept = keepsAscii(convert);
+    if (!asciiKept) return convert(utf8);
+    // A UTF-8 sequence never holds a byte below 0x80, so the text splits at
+    // ASCII bytes into runs copied as they are and runs converted.
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        size_t end = i;
+        const bool ascii = isAscii(utf8[i]);
+        while (end < utf8.size() && isAscii(utf8[end]) == ascii) ++end;
+        if (ascii)
+            out.append(utf8, i, end - i);
+        else
+            out += convert(utf8.substr(i, end - i));
+        i = end;
+    }
+    return out;
 }
 
 std::string fromShiftJis(std::string_view sjis) {
     static Converter converter("UTF-8", "CP932");
-    return converter.convert(sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
+    const auto convert = [](std::string_view in) {
+        return converter.convert(in, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
+    };
+    // The second byte of a double-byte character may lie below 0x80: only a
+    // text that is ASCII throughout is taken as it is.
+    static const bool asciiKept = keepsAscii(convert);
+    if (asciiKept && std::all_of(sjis.begin(), sjis.end(), isAscii)) return std::string(sjis);
+    return convert(sjis);
 }
 
 } // namespace vako

@@ -24,7 +24,10 @@ bool notesInPositionOrder(const Song& song) {
 }
 
 void Song::takeUndoCopy() {
-    undoNotes = notes;
+    // Records 0..N; the spare records behind them hold nothing to restore.
+    const int64_t kept =
+        notes.empty() ? 0 : std::clamp<int64_t>(noteCount(), 0, int64_t(notes.size()) - 1) + 1;
+    undoNotes.assign(notes.begin(), notes.begin() + kept);
     undoTwiceNoteCount = twiceNoteCount;
 }
 

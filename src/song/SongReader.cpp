@@ -76,6 +76,17 @@ void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> pa
     for (const int part : parts) song.partPrograms[part] = programFrom(in.byte());
 }
 
+// Room for the notes a file of `bytes` bytes can hold, up to the `records` its
+// header claims, and for the spare records kept after them (2N + 10), taken at
+// once: the list then never moves while it fills. A note record has at least
+// seven numbers of one digit and a delimiter after each of its fields; the
+// bound is only a hint (a list that outgrows it grows as usual).
+void reserveNoteRoom(Song& song, int64_t records, size_t bytes) {
+    constexpr int64_t kSmallestRecord = 15;
+    const int64_t fit = std::min<int64_t>(records, static_cast<int64_t>(bytes) / kSmallestRecord + 1);
+    song.notes.reserve(static_cast<size_t>(std::max<int64_t>(0, fit) * 2 + 11));
+}
+
 constexpr std::initializer_list<int> kAllParts = {0, 1, 2,  3,  4,  5,  6,  7,
                                                   8, 9, 10, 11, 12, 13, 14, 15};
 
@@ -103,7 +114,7 @@ void readOldNotes(SongFieldStream& in, Song& song, int version, int64_t records)
     }
 }
 
-void readVersion6(SongFieldStream& in, Song& song) {
+void readVersion6(SongFieldStream& in, Song& song, size_t fileSize) {
     in.skip();
     song.twiceNoteCount = in.int32();
     const int64_t records = song.twiceNoteCount / 2;
@@ -115,6 +126,7 @@ void readVersion6(SongFieldStream& in, Song& song) {
         song.partVolumes[part] = static_cast<int16_t>(in.number(INT16_MIN, INT16_MAX));
     in.skip();
     song.notes.resize(1);
+    reserveNoteRoom(song, records, fileSize);
     for (int64_t i = 1; i <= records; ++i) {
         Note note;
         in.skip();
@@ -186,7 +198,7 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
             return outcome;
         }
         if (outcome.version == 6) {
-            readVersion6(in, song);
+            readVersion6(in, song, bytes.size());
         } else {
             in.skip();
             song.twiceNoteCount = in.int32();
@@ -200,6 +212,7 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
             const int64_t records =
                 outcome.version <= 3 ? song.twiceNoteCount : song.twiceNoteCount / 2;
             song.notes.resize(1);
+            reserveNoteRoom(song, records, bytes.size());
             readOldNotes(in, song, outcome.version, records);
             ensureNoteRoom(song.notes, int64_t{song.twiceNoteCount} + 10);
         }

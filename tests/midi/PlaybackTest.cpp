@@ -345,6 +345,42 @@ TEST(Playback, AHeldUpDriverGoesOnFromNowInsteadOfRacing) {
     EXPECT_NEAR(rig.playback.nextDeadline(), late + 5000.0 / 120, 1e-9);
 }
 
+// Times (since the start) of the note-ons sent from entry `from` on.
+std::vector<double> noteOnTimes(const Rig& rig, size_t from) {
+    std::vector<double> times;
+    for (const auto& [time, message] : rig.sent(from))
+        if ((message & 0xF0) == 0x90 && ((message >> 16) & 0xFF) > 0) times.push_back(time);
+    return times;
+}
+
+TEST(Playback, AStallMovesTheStepsAfterItInsteadOfSqueezingThem) {
+    const double step = 5000.0 / 120;
+    for (const double stall : {120.0, 0.5 * step}) {
+        Rig rig(songWith({note(3, 60, 1), note(4, 62, 1), note(5, 64, 1)}));
+        rig.playback.press();
+        rig.passUntilPlayPos(3); // the next pass sounds the note at step 3
+        const double due = rig.playback.nextDeadline();
+        const size_t from = rig.out.entries().size();
+        rig.clock.set(due + stall);
+        rig.playback.runDueSteps(rig.clock.nowMs());
+        rig.playToEnd();
+        const double woke = due + stall - 1000;
+        const std::vector<double> times = noteOnTimes(rig, from);
+        ASSERT_EQ(times.size(), 3u) << stall;
+        if (stall > step) {
+            // Three steps' notes after a 120 ms stall: one step apart from the wake-up.
+            EXPECT_NEAR(times[0], woke, 1e-9);
+            EXPECT_NEAR(times[1], woke + step, 1e-9);
+            EXPECT_NEAR(times[2], woke + 2 * step, 1e-9);
+        } else {
+            // Less than a step late: caught up at once, the steps after it on time.
+            EXPECT_NEAR(times[0], woke, 1e-9);
+            EXPECT_NEAR(times[1], due - 1000 + step, 1e-9);
+            EXPECT_NEAR(times[2], due - 1000 + 2 * step, 1e-9);
+        }
+    }
+}
+
 TEST(Playback, TheControlChangeCountComesBackAfterThePlayback) {
     Rig rig(songWith({note(5, 60, 1)}));
     rig.playback.press();

@@ -13,11 +13,15 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPushButton>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
+#include <vector>
 
 namespace vako {
 namespace {
@@ -142,6 +146,49 @@ TEST_F(EditingWindow, KeysArriveByTheirCharacters) {
     EXPECT_EQ(sent[1], 0x99u + 39 * 256 + 120 * 65536);
     EXPECT_EQ(sent[2], 0x99u + 54 * 256 + 120 * 65536);
     EXPECT_EQ(sent[3], 0x99u + 41 * 256 + 120 * 65536);
+}
+
+// Share of the view each paint covers, by paint.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QWidget& widget) : m_widget(widget) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) {
+            double area = 0;
+            for (const QRect& r : static_cast<QPaintEvent*>(e)->region())
+                area += double(r.width()) * r.height();
+            shares.push_back(area / (double(m_widget.width()) * m_widget.height()));
+        }
+        return false;
+    }
+    std::vector<double> shares;
+
+private:
+    QWidget& m_widget;
+};
+
+TEST_F(EditingWindow, AHoverRepaintsWhereItsMarksWereAndAreAndTheScreenStaysRight) {
+    click(xAt(12), yAt(0, 35));
+    PaintLog log(view());
+    QScreen* screen = window->screen();
+    for (const auto& [pos, staff, row] :
+         std::vector<std::tuple<int, int, int>>{{30, 0, 20}, {12, 0, 35}, {60, 1, 28}, {90, 0, 50}}) {
+        log.shares.clear();
+        mouse(QEvent::MouseMove, Qt::NoButton, xAt(pos), yAt(staff, row));
+        QApplication::processEvents();
+        // The marks move: a small part of the view is painted again.
+        ASSERT_EQ(log.shares.size(), 1u) << pos;
+        EXPECT_LT(log.shares[0], 0.2) << pos;
+        // What the screen shows is what a fresh paint of the whole view gives.
+        const QPoint origin = view().mapTo(window.get(), QPoint(0, 0));
+        const QImage shown = screen->grabWindow(window->winId(), origin.x(), origin.y(),
+                                                view().width(), view().height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage fresh = view().grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), fresh.size());
+        EXPECT_TRUE(shown == fresh) << "stale pixels after the move to " << pos;
+    }
 }
 
 TEST_F(EditingWindow, ShiftedDrumKeysFollowTheKeysPlaceWhateverTheLayout) {

@@ -27,6 +27,7 @@ QtCanvas::~QtCanvas() = default;
 
 void QtCanvas::resize(int widthPx, int heightPx, double devicePixelRatio) {
     m_painter.reset();
+    ++m_version;
     m_image = QImage(std::max(1, widthPx), std::max(1, heightPx), QImage::Format_RGB32);
     m_image.setDevicePixelRatio(devicePixelRatio);
     m_scale = std::min(m_image.width() / m_viewWidth, m_image.height() / m_viewHeight);
@@ -45,6 +46,8 @@ QPointF QtCanvas::toPixel(double x, double y) const {
 
 QPainter& QtCanvas::painter() {
     if (!m_painter) {
+        // Every drawing after the image was last taken starts here.
+        ++m_version;
         m_painter = std::make_unique<QPainter>(&m_image);
         // Coordinates are in device pixels whatever the image's pixel ratio.
         m_painter->resetTransform();

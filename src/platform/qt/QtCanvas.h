@@ -6,6 +6,7 @@
 #include "platform/Canvas.h"
 
 #include <QFont>
+#include <cstdint>
 #include <QImage>
 #include <QPainter>
 #include <QStaticText>
@@ -28,6 +29,9 @@ public:
     void resize(int widthPx, int heightPx, double devicePixelRatio);
     // The retained image, finished for copying.
     const QImage& image();
+    // Moves on whenever the image may have changed (a drawing, a resize): a
+    // widget that showed one version need not copy the image again for it.
+    uint64_t version() const { return m_version; }
     // Device pixels per view unit.
     double scale() const { return m_scale; }
     QPointF toPixel(double x, double y) const;
@@ -65,6 +69,7 @@ private:
     QImage m_persistent;
     QString m_family = QStringLiteral("Noto Sans CJK JP");
     std::unique_ptr<QPainter> m_painter;
+    uint64_t m_version = 0;
     // The font of the last size asked for, with its metrics in pixels.
     mutable QFont m_font;
     mutable double m_fontKey = -1;
