@@ -51,7 +51,11 @@ std::vector<std::string> listedPorts(::RtMidiIn& client, RtMidiIn::Service servi
 
 struct RtMidiIn::Impl {
     Service service = Service::Alsa;
-    std::unique_ptr<::RtMidiIn> client;
+    std::unique_ptr<::RtMidiIn> client; // the open port; its thread delivers
+    // A second client that only lists the ports, on the user-interface thread:
+    // the open client's handle belongs to its input thread (ALSA's sequencer
+    // handle takes no locks).
+    std::unique_ptr<::RtMidiIn> lister;
 };
 
 std::vector<std::string> RtMidiIn::portNames(Service service) {
@@ -100,6 +104,8 @@ std::unique_ptr<RtMidiIn> RtMidiIn::open(const std::string& portName, const Cloc
                 error = "the MIDI input \"" + portName + "\" would not open";
                 return nullptr;
             }
+            std::string listerError;
+            device->m_impl->lister = newClient(service, listerError);
             return device;
         }
         error = "the MIDI input \"" + portName + "\" is gone";
@@ -128,9 +134,9 @@ void RtMidiIn::onError(int type, const std::string&, void* self) {
 
 MidiInState RtMidiIn::state() {
     const MidiInState now = MidiIn::state();
-    if (now != MidiInState::Open || !m_impl->client) return now;
+    if (now != MidiInState::Open || !m_impl->lister) return now;
     bool present = false;
-    for (const std::string& name : listedPorts(*m_impl->client, m_impl->service))
+    for (const std::string& name : listedPorts(*m_impl->lister, m_impl->service))
         present = present || name == m_name;
     if (!present) markLost();
     return MidiIn::state();
@@ -144,6 +150,7 @@ void RtMidiIn::close() {
         m_impl->client->closePort();
     } catch (const RtMidiError&) {}
     m_impl->client.reset();
+    m_impl->lister.reset();
 }
 
 namespace {
