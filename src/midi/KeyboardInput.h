@@ -102,8 +102,9 @@ public:
     void take(const MidiInMessage& m) { take(m.message, m.timeMs); }
     // The oldest chord complete at `nowMs`, if any.
     std::optional<GatheredChord> poll(double nowMs);
-    // The chord being gathered, complete or not (the keyboard was lost, the
-    // player switched to recording); held keys are forgotten.
+    // Finishes the chord being gathered, complete or not (the keyboard was
+    // lost, the player switched to recording), forgets the held keys and gives
+    // the oldest chord not taken yet; poll() gives any others.
     std::optional<GatheredChord> flush();
     // When poll() may next give a chord without another message arriving:
     // the end of the window when all keys are up before it; +infinity else.
