@@ -15,6 +15,8 @@
 #include "platform/fluidsynth/SoundFont.h"
 #endif
 
+#include "PlayingSongs.h"
+
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -29,33 +31,13 @@
 namespace {
 
 using namespace vako;
+using bench::everyStepSong;
+using bench::percentile;
 
 double benchSeconds() {
     const char* text = std::getenv("VAKO_BENCH_SECONDS");
     const double seconds = text ? std::atof(text) : 60;
     return seconds > 0 ? seconds : 60;
-}
-
-// A note on every step from position 1 to `steps`, each one step long, on
-// four parts in turn.
-Song everyStepSong(int32_t steps, int tempo) {
-    Song song;
-    song.notes.assign(1, Note{});
-    for (int32_t p = 1; p <= steps; ++p)
-        song.notes.push_back(
-            {p, static_cast<uint8_t>(48 + p % 24), 1, static_cast<uint8_t>(p % 4), 100, 64, 0});
-    song.twiceNoteCount = 2 * steps;
-    song.tempoText = std::to_string(tempo);
-    song.changes = {ControlChange{}, ControlChange{0, tempo, kTempoChange},
-                    ControlChange{kEndMarkerPos, 0, 0}};
-    song.changeCount = 1;
-    return song;
-}
-
-double percentile(std::vector<double> v, double q) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
 }
 
 double threadCpuMs() {

@@ -13,7 +13,11 @@ if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
 echo "Installing: ${missing[*]}"
+# The whole list goes to apt, not only what is missing: a new package may
+# conflict with one a listed package was installed with (jackd2's libjack
+# against the other JACK's), and apt then picks the variant that keeps every
+# listed package instead of removing one.
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${packages[@]}"

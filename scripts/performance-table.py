@@ -53,6 +53,13 @@ def playback_check(run):
     return text, met
 
 
+def thru_check(run):
+    p50, p99, worst = run["p50_us"], run["p99_us"], run["max_us"]
+    dropped = run.get("dropped", 0)
+    text = f"p50 {p50:.0f} µs, p99 {p99:.0f} µs, max {worst / 1000:.2f} ms, {dropped:.0f} dropped"
+    return text, p99 <= 1000 and dropped == 0
+
+
 def render_check(run):
     ours, theirs = run["vako_x_realtime"], run["fluidsynth_x_realtime"]
     return f"{ours:.1f}× real time (fluidsynth {theirs:.1f}×)", ours >= theirs
@@ -99,6 +106,10 @@ BUDGETS = [
      "median +0.2 ms, p99 +1 ms of a bare loop; last ±3 ms; CPU < 2%", playback_check),
     ("playback_bench", "BM_RenderBesideFluidsynth", "Offline render beside fluidsynth's own",
      "at least as fast", render_check),
+    ("midi_in_bench", "BM_ThruLatencyIdle", "Keyboard thru latency, arrival to output call, idle",
+     "p99 ≤ 1 ms", thru_check),
+    ("midi_in_bench", "BM_ThruLatencyWhilePlaying",
+     "Keyboard thru latency, arrival to output call, while playing", "p99 ≤ 1 ms", thru_check),
     ("draw_bench", "BM_RedrawRecordingCanvas", "Redraw a 2,000-note page of 500,000 notes (recording)",
      "2 ms", under(2)),
     ("draw_bench", "BM_RedrawFullHdImage", "Redraw a 2,000-note page into a full-HD image (Qt)",

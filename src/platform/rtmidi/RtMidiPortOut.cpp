@@ -1,25 +1,13 @@
 #include "platform/rtmidi/RtMidiPortOut.h"
 
-#include <rtmidi/RtMidi.h>
+#include "platform/rtmidi/RtMidiClient.h"
 
 namespace vako {
 
 namespace {
 
-// Errors are thrown; warnings would go to stderr without a callback.
-void ignoreWarning(RtMidiError::Type, const std::string&, void*) {}
-
 std::unique_ptr<::RtMidiOut> newClient(std::string& error) {
-    try {
-        auto client = std::make_unique<::RtMidiOut>(RtMidi::UNSPECIFIED, "vakomidi");
-        client->setErrorCallback(ignoreWarning, nullptr);
-        return client;
-    } catch (const RtMidiError& e) {
-        error = e.getMessage();
-    } catch (const std::exception& e) {
-        error = e.what();
-    }
-    return nullptr;
+    return rtmidi::newClient<::RtMidiOut>(RtMidi::UNSPECIFIED, error);
 }
 
 // Bytes of a channel message of this status: program change and channel

@@ -1,0 +1,167 @@
+// The system's MIDI input ports through RtMidi. The real path runs on a JACK
+// server of its own (jackd's dummy driver needs no sound card), under a server
+// name no one else uses; where jackd is missing or will not start the test
+// says so and skips.
+#include "platform/rtmidi/RtMidiIn.h"
+
+#include "midi/KeyboardInput.h"
+#include "platform/Clock.h"
+
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vako {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A dummy JACK server under a private name, for this test process only: its
+// clients find it through JACK_DEFAULT_SERVER, and none starts a server of
+// its own (JACK_NO_START_SERVER).
+class DummyJackServer {
+public:
+    DummyJackServer() {
+        const std::string name = "vako-test-" + std::to_string(getpid());
+        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+        setenv("JACK_NO_START_SERVER", "1", 1);
+    }
+    ~DummyJackServer() {
+        if (m_pid <= 0) return;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+    }
+
+    // False with the reason when no server could be started.
+    bool start(std::string& why) {
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        char* argv[] = {const_cast<char*>("jackd"),  const_cast<char*>("--no-realtime"),
+                        const_cast<char*>("-d"),     const_cast<char*>("dummy"),
+                        const_cast<char*>("-r"),     const_cast<char*>("48000"),
+                        const_cast<char*>("-p"),     const_cast<char*>("256"),
+                        nullptr};
+        const int failed = posix_spawnp(&m_pid, "jackd", &files, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&files);
+        if (failed != 0) {
+            m_pid = 0;
+            why = "jackd could not be run (is Debian's jackd2 installed?)";
+            return false;
+        }
+        const auto giveUp = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < giveUp) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = 0;
+                why = "jackd ended at once";
+                return false;
+            }
+            if (std::system("jack_lsp >/dev/null 2>&1") == 0) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        why = "jackd did not answer within 10 s";
+        return false;
+    }
+
+private:
+    pid_t m_pid = 0;
+};
+
+TEST(RtMidiInPorts, AMissingServiceListsNoPortsAndOpeningSaysWhy) {
+    // No ALSA sequencer here (or any), and a JACK server name nobody runs.
+    setenv("JACK_DEFAULT_SERVER", "vako-test-nobody-runs-this", 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    EXPECT_TRUE(RtMidiIn::portNames(RtMidiIn::Service::Jack).empty());
+    const std::vector<std::string> all = RtMidiIn::portNames(); // never throws
+    SteadyClock clock;
+    std::string error;
+    EXPECT_FALSE(RtMidiIn::open("no such keyboard", clock, {}, error));
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_FALSE(RtMidiIn::open("no such keyboard (JACK)", clock, {}, error));
+    EXPECT_FALSE(error.empty());
+    auto backend = makeRtMidiInBackend(clock, {});
+    EXPECT_FALSE(openMidiIn(*backend, parseMidiInChoice("port:no such keyboard"), error));
+    EXPECT_NE(error.find("no such keyboard"), std::string::npos);
+}
+
+// A keyboard on JACK plays a chord into the program's input: the chord comes
+// out of the gatherer whole, and unplugging the keyboard is noticed.
+TEST(RtMidiInJack, AChordPlayedOnAJackPortArrivesAsOneChordAndPortLossIsSeen) {
+    DummyJackServer server;
+    std::string why;
+    if (!server.start(why)) GTEST_SKIP() << "skipped: no dummy JACK server: " << why;
+
+    std::unique_ptr<::RtMidiOut> keys;
+    try {
+        keys = std::make_unique<::RtMidiOut>(RtMidi::UNIX_JACK, "vakokeys");
+        keys->openVirtualPort("out");
+    } catch (const RtMidiError& e) {
+        FAIL() << "the sending port would not open: " << e.getMessage();
+    }
+
+    SteadyClock clock;
+    std::atomic<int> wakeUps{0};
+    auto backend = makeRtMidiInBackend(clock, [&] { wakeUps.fetch_add(1); });
+    std::string error;
+    std::unique_ptr<MidiIn> in;
+    const auto giveUp = std::chrono::steady_clock::now() + 5s;
+    while (!in && std::chrono::steady_clock::now() < giveUp) {
+        in = openMidiIn(*backend, parseMidiInChoice("port:vakokeys:out"), error);
+        if (!in) std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(in) << error;
+    EXPECT_EQ(in->name(), "vakokeys:out (JACK)");
+    EXPECT_EQ(in->state(), MidiInState::Open);
+
+    // RtMidi connects the port as it opens it; give JACK a few cycles.
+    std::this_thread::sleep_for(100ms);
+    const std::vector<std::vector<unsigned char>> chord = {
+        {0x90, 60, 100}, {0x90, 64, 80}, {0x90, 67, 127}};
+    for (const auto& m : chord) keys->sendMessage(&m);
+    std::this_thread::sleep_for(100ms);
+    for (const auto& m : chord) {
+        const std::vector<unsigned char> off = {0x80, m[1], 0};
+        keys->sendMessage(&off);
+    }
+
+    ChordGatherer gatherer;
+    std::vector<MidiInMessage> taken;
+    std::optional<GatheredChord> played;
+    const auto waitUntil = std::chrono::steady_clock::now() + 5s;
+    while (!played && std::chrono::steady_clock::now() < waitUntil) {
+        const size_t before = taken.size();
+        in->take(taken);
+        for (size_t i = before; i < taken.size(); ++i) gatherer.take(taken[i]);
+        played = gatherer.poll(clock.nowMs());
+        if (!played) std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(played) << taken.size() << " messages arrived";
+    EXPECT_EQ(played->keys, (std::vector<EnteredKey>{{60, 102}, {64, 78}, {67, 120}}));
+    EXPECT_EQ(taken.size(), 6u);
+    EXPECT_EQ(wakeUps.load(), 6);
+    EXPECT_EQ(in->dropped(), 0u);
+
+    keys.reset(); // unplugged
+    EXPECT_EQ(in->state(), MidiInState::Lost);
+    in->close();
+    EXPECT_EQ(in->state(), MidiInState::Closed);
+}
+
+} // namespace
+} // namespace vako
