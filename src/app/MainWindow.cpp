@@ -476,7 +476,8 @@ void MainWindow::buildWidgets() {
     // Containers first, so that their children find them.
     m_scoreView = new ScoreView(*this, m_surface);
     m_widgets[&f.scoreView] = m_scoreView;
-    for (Control* panel : {&f.notePanel, &f.positionPanel}) {
+    for (Control* panel :
+         {static_cast<Control*>(&f.notePanel), static_cast<Control*>(&f.positionPanel)}) {
         auto* frame = new QFrame(m_scoreView);
         frame->setFrameShape(QFrame::Box);
         frame->setAutoFillBackground(true);

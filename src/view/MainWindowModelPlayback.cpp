@@ -42,7 +42,7 @@ public:
             for (auto* lines : {&f.ledgerLinesAbove, &f.ledgerLinesBelow})
                 for (Control& l : *lines) l.visible = false;
         f.pageScrollBar.enabled = f.transposeScrollBar.enabled = f.fileList.enabled = !playing;
-        f.positionPanelWhilePlaying(playing);
+        f.positionPanel.whilePlaying(playing);
         m_changed = true;
     }
     void moveCursorLine(int x) override {
