@@ -752,7 +752,7 @@ void MainWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-    if (m_form->queryClose())
+    if (m_form->files.queryClose())
         e->accept();
     else
         e->ignore();

@@ -1,5 +1,6 @@
 #include "view/MainWindowModel.h"
 
+#include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenFile.h"
@@ -731,6 +732,10 @@ void printInsideView(Canvas& canvas, const std::vector<std::string>& lines, doub
 }
 
 } // namespace
+
+MidiFileReading MainWindowModel::readMidiFile(Song& song, std::string_view bytes) {
+    return readMidiFileInto(song, bytes);
+}
 
 void MainWindowModel::showMessage(const std::string& text) {
     m_ui.messageBox(text);

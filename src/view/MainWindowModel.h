@@ -18,6 +18,7 @@
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
 #include "view/Control.h"
+#include "view/FileCommands.h"
 #include "view/NotePanel.h"
 #include "view/PositionPanel.h"
 #include "view/WindowSystem.h"
@@ -70,8 +71,6 @@ public:
     void scoreKeyDown(int keyCode, int shift, int padKeyCode = 0);
     // Mouse over the pitch-bend strip, in the strip's units.
     void pitchBendMouseMove(int button, int shift, float X, float Y);
-    // Closing the main window; false when the close is cancelled.
-    bool queryClose();
 
     // Note editing: instruments of every part but percussion, and undo.
     void unifyInstruments(uint8_t& p);
@@ -90,17 +89,8 @@ public:
     bool previewSounding = false;
     ~MainWindowModel() override;
 
-    // Files (MainWindowModelFiles.cpp): the file list, files dropped on the score view
-    // (first file only), the background button and the file menu.
-    void openSelectedFile();
-    void dropFiles(const std::vector<std::string>& paths);
-    void clearBackground();
-    void newSong();
-    bool saveAs(); // true when the song file was written
-    void save();
-    void quit();
-    // The export button: the Standard MIDI File under a name the user types.
-    void exportMidiFile();
+    // The commands on files, closing included (FileCommands.h).
+    FileCommands files{*this};
     bool scoreViewAcceptsDrops = true; // false while playing
 
     // Playback (MainWindowModelPlayback.cpp). The engine is the one keeper of
@@ -257,13 +247,9 @@ private:
     int m_cursorDivision = 0; // 0 until the pointer first moves over the staff
 
     // Files and playback.
+    friend class FileCommands;
     class PlaybackHooks;
     void wireFilesAndPlayback();
-    bool askToSaveBeforeReplacing();
-    bool saveAnswered(WindowSystem::Answer answer);
-    // False when a merge could not read its file: the open song, its name and
-    // the caption stay as they were.
-    bool openFromWindow(const std::string& path, const std::string& shownPath);
     void useDevice(std::unique_ptr<MidiOut> device, bool silent);
     std::unique_ptr<PlaybackListener> m_playbackListener; // the hooks below, owned
     PlaybackHooks* m_playbackHooks = nullptr;

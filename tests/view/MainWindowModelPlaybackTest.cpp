@@ -239,7 +239,7 @@ TEST_F(WindowPlayback, ClosingWhilePlayingStopsAndKeepsTheHits) {
     start({note(1, 60, 12, 0), note(100, 62, 12, 0)});
     playThrough(20);
     ASSERT_TRUE(f().tapWhilePlaying(42));
-    EXPECT_TRUE(f().queryClose());
+    EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.song.noteCount(), 3);
 }
