@@ -534,7 +534,8 @@ void MainWindow::buildWidgets() {
     // Containers first, so that their children find them.
     m_scoreView = new ScoreView(*this, m_surface);
     m_widgets[&f.scoreView] = m_scoreView;
-    for (Control* panel : {&f.notePanel, &f.positionPanel}) {
+    for (Control* panel :
+         {static_cast<Control*>(&f.notePanel), static_cast<Control*>(&f.positionPanel)}) {
         auto* frame = new QFrame(m_scoreView);
         frame->setFrameShape(QFrame::Box);
         frame->setAutoFillBackground(true);
@@ -819,7 +820,7 @@ void MainWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-    if (m_form->queryClose())
+    if (m_form->files.queryClose())
         e->accept();
     else
         e->ignore();

@@ -44,7 +44,7 @@ void ScoreView::dropEvent(QDropEvent* e) {
     // modal box appears.
     MainWindow* window = &m_window;
     QTimer::singleShot(0, window, [window, paths = std::move(paths)] {
-        window->run([&] { window->form().dropFiles(paths); });
+        window->run([&] { window->form().files.dropFiles(paths); });
     });
 }
 

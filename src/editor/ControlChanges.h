@@ -19,7 +19,7 @@ inline const std::string kInstrumentIs1To128 = "楽器は1～128の数字です�
 inline const std::string kVolumeIs0To6 = "ボリュームは0～6の数字です。";
 } // namespace msg
 
-// The entries of the panel's list `changeKindList`.
+// The entries of the panel's list `positionPanel.kindList`.
 enum CCEntry { kEntryTempo = 0, kEntryInstrument = 1, kEntryVolume = 2 };
 
 // `value` for the number `v` typed for `entry` on a band showing `part`,

@@ -1,5 +1,6 @@
 #include "view/MainWindowModel.h"
 
+#include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenFile.h"
@@ -370,49 +371,50 @@ void MainWindowModel::buildControls() {
     notePanel.backColour = colour::kWhite;
     registerControl(fieldCaptions[7], "fieldCaptions(7)", K::Label, C::NotePanel, 20, 20, 170, 28);
     fieldCaptions[7].caption = "音の強さ";
-    registerControl(noteStrengthList, "noteStrengthList", K::ComboBox, C::NotePanel, 20, 55, 170,
-                    36);
+    registerControl(notePanel.strengthList, "noteStrengthList", K::ComboBox, C::NotePanel, 20, 55,
+                    170, 36);
     registerControl(fieldCaptions[8], "fieldCaptions(8)", K::Label, C::NotePanel, 210, 20, 170, 28);
     fieldCaptions[8].caption = "音のバランス";
-    registerControl(noteBalanceList, "noteBalanceList", K::ComboBox, C::NotePanel, 210, 55, 170,
-                    36);
-    registerControl(noteDeleteButton, "noteDeleteButton", K::Button, C::NotePanel, 20, 110, 170,
-                    40);
-    noteDeleteButton.caption = "削除";
-    registerControl(noteCloseButton, "noteCloseButton", K::Button, C::NotePanel, 210, 110, 170, 40);
-    noteCloseButton.caption = "閉じる";
+    registerControl(notePanel.balanceList, "noteBalanceList", K::ComboBox, C::NotePanel, 210, 55,
+                    170, 36);
+    registerControl(notePanel.deleteButton, "noteDeleteButton", K::Button, C::NotePanel, 20, 110,
+                    170, 40);
+    notePanel.deleteButton.caption = "削除";
+    registerControl(notePanel.closeButton, "noteCloseButton", K::Button, C::NotePanel, 210, 110,
+                    170, 40);
+    notePanel.closeButton.caption = "閉じる";
 
     // The position panel (on the score view, view units).
     registerControl(positionPanel, "positionPanel", K::Panel, C::ScoreView, 100, -1100, 420, 260);
     positionPanel.visible = false;
     positionPanel.backColour = colour::kWhite;
-    registerControl(positionPanelPrompt, "positionPanelPrompt", K::Label, C::PositionPanel, 20, 15,
+    registerControl(positionPanel.prompt, "positionPanelPrompt", K::Label, C::PositionPanel, 20, 15,
                     380, 28);
-    positionPanelWhilePlaying(false);
+    positionPanel.whilePlaying(false);
     // The sentence runs on one line in a smaller type (about 17 units a
     // character, up to 19 where the type is held at its smallest size); the
     // list and the number box stand in its two gaps.
-    registerControl(positionPanelSentence[0], "positionPanelSentence(0)", K::Label,
+    registerControl(positionPanel.sentence[0], "positionPanelSentence(0)", K::Label,
                     C::PositionPanel, 6, 60, 412, 30);
-    positionPanelSentence[0].caption = "この位置で　 　　　　　　　　　　を　　　　　に";
-    positionPanelSentence[0].fontSize = 7;
-    registerControl(changeKindList, "changeKindList", K::ComboBox, C::PositionPanel, 104, 55, 164,
-                    36);
-    changeKindList.items = {"テンポ", "楽器", "ボリューム"};
-    registerControl(changeValueBox, "changeValueBox", K::TextBox, C::PositionPanel, 314, 55, 56,
-                    36);
-    registerControl(positionPanelSentence[1], "positionPanelSentence(1)", K::Label,
+    positionPanel.sentence[0].caption = "この位置で　 　　　　　　　　　　を　　　　　に";
+    positionPanel.sentence[0].fontSize = 7;
+    registerControl(positionPanel.kindList, "changeKindList", K::ComboBox, C::PositionPanel, 104,
+                    55, 164, 36);
+    positionPanel.kindList.items = {"テンポ", "楽器", "ボリューム"};
+    registerControl(positionPanel.valueBox, "changeValueBox", K::TextBox, C::PositionPanel, 314, 55,
+                    56, 36);
+    registerControl(positionPanel.sentence[1], "positionPanelSentence(1)", K::Label,
                     C::PositionPanel, 20, 115, 200, 30);
-    positionPanelSentence[1].caption = "この位置の操作を";
-    registerControl(deleteChangeButton, "deleteChangeButton", K::Button, C::PositionPanel, 230, 108,
-                    150, 40);
-    deleteChangeButton.caption = "削除する";
-    registerControl(positionSetButton, "positionSetButton", K::Button, C::PositionPanel, 20, 190,
-                    170, 44);
-    positionSetButton.caption = "設定";
-    registerControl(positionCloseButton, "positionCloseButton", K::Button, C::PositionPanel, 210,
+    positionPanel.sentence[1].caption = "この位置の操作を";
+    registerControl(positionPanel.deleteButton, "deleteChangeButton", K::Button, C::PositionPanel,
+                    230, 108, 150, 40);
+    positionPanel.deleteButton.caption = "削除する";
+    registerControl(positionPanel.setButton, "positionSetButton", K::Button, C::PositionPanel, 20,
                     190, 170, 44);
-    positionCloseButton.caption = "閉じる";
+    positionPanel.setButton.caption = "設定";
+    registerControl(positionPanel.closeButton, "positionCloseButton", K::Button, C::PositionPanel,
+                    210, 190, 170, 44);
+    positionPanel.closeButton.caption = "閉じる";
 
     // The hidden picture box that background pictures are loaded into.
     registerControl(backgroundPictureBox, "backgroundPictureBox", K::Panel, F, 0, 0, 0, 0);
@@ -480,9 +482,10 @@ void MainWindowModel::layOutToolboxAtStart() {
 }
 
 void MainWindowModel::fillLists() {
-    noteStrengthList.items.clear();
-    for (int k = 0; k <= 20; ++k) noteStrengthList.items.push_back(std::to_string(20 - k));
-    noteBalanceList.items = {"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3", "4 右"};
+    notePanel.strengthList.items.clear();
+    for (int k = 0; k <= 20; ++k) notePanel.strengthList.items.push_back(std::to_string(20 - k));
+    notePanel.balanceList.items = {"-4 左", "-3",       "-2 やや左", "-1",  "0",
+                                   "1",     "2 やや右", "3",         "4 右"};
     for (Control& c : bandInstrumentLists)
         c.items.assign(instrumentNames().begin(), instrumentNames().end());
 }
@@ -659,7 +662,7 @@ void MainWindowModel::bandVolumeChanged(int band) {
 
 void MainWindowModel::lengthToolClicked(int index) {
     static constexpr int kToolLength[] = {48, 24, 12, 6, 3, 36, 18, 9};
-    if (index >= 10) return notePanelLength(index); // the note panel's tools
+    if (index >= 10) return notePanel.lengthToolClicked(index); // the note panel's tools
     if (index < 8) {
         view.newNoteLength = static_cast<int16_t>(kToolLength[index]);
     } else if (index == 8) {
@@ -729,6 +732,10 @@ void printInsideView(Canvas& canvas, const std::vector<std::string>& lines, doub
 }
 
 } // namespace
+
+MidiFileReading MainWindowModel::readMidiFile(Song& song, std::string_view bytes) {
+    return readMidiFileInto(song, bytes);
+}
 
 void MainWindowModel::showMessage(const std::string& text) {
     m_ui.messageBox(text);

@@ -18,6 +18,9 @@
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
 #include "view/Control.h"
+#include "view/FileCommands.h"
+#include "view/NotePanel.h"
+#include "view/PositionPanel.h"
 #include "view/WindowSystem.h"
 
 #include <array>
@@ -68,8 +71,6 @@ public:
     void scoreKeyDown(int keyCode, int shift, int padKeyCode = 0);
     // Mouse over the pitch-bend strip, in the strip's units.
     void pitchBendMouseMove(int button, int shift, float X, float Y);
-    // Closing the main window; false when the close is cancelled.
-    bool queryClose();
 
     // Note editing: instruments of every part but percussion, and undo.
     void unifyInstruments(uint8_t& p);
@@ -88,17 +89,8 @@ public:
     bool previewSounding = false;
     ~MainWindowModel() override;
 
-    // Files (MainWindowModelFiles.cpp): the file list, files dropped on the score view
-    // (first file only), the background button and the file menu.
-    void openSelectedFile();
-    void dropFiles(const std::vector<std::string>& paths);
-    void clearBackground();
-    void newSong();
-    bool saveAs(); // true when the song file was written
-    void save();
-    void quit();
-    // The export button: the Standard MIDI File under a name the user types.
-    void exportMidiFile();
+    // The commands on files, closing included (FileCommands.h).
+    FileCommands files{*this};
     bool scoreViewAcceptsDrops = true; // false while playing
 
     // Playback (MainWindowModelPlayback.cpp). The engine is the one keeper of
@@ -184,31 +176,33 @@ public:
         allMusicBoxMenu, allFluteMenu, allBrightnessMenu, allOtherInstrumentMenu, mergeMenu,
         pitchBendMenu;
 
-    // Containers: the score view, the note panel, the position panel, the
-    // pitch-bend strip and the hidden picture box of background pictures.
-    Control scoreView, notePanel, positionPanel, pitchBendStrip, backgroundPictureBox;
+    // Containers: the score view, the pitch-bend strip and the hidden picture
+    // box of background pictures.
+    Control scoreView, pitchBendStrip, backgroundPictureBox;
+    // The two panels on the score view, each a container with its controls.
+    NotePanel notePanel{*this};
+    PositionPanel positionPanel{*this};
     // On the score view.
     Control noteMarker, changeMarker, noteCursor, playCursor, pitchNameLabel;
     std::array<Control, 9> ledgerLinesAbove,
         ledgerLinesBelow; // ledger lines above and below the staff
     // Read-outs and captions.
-    Control statusLine, positionPanelPrompt, pitchBendCaption;
-    std::array<Control, 2> pageLabels, transposeLabels, positionPanelSentence;
+    Control statusLine, pitchBendCaption;
+    std::array<Control, 2> pageLabels, transposeLabels;
     std::array<Control, 3> columnCaptions;
     std::array<Control, 9> fieldCaptions; // captions of fields, lists and groups
     std::array<Control, 16> upperPartButtons,
         lowerPartButtons; // part buttons of the upper and lower band
     // Buttons.
-    Control exportButton, clearBackgroundButton, deleteChangeButton, playButton, positionSetButton,
-        positionCloseButton, noteDeleteButton, noteCloseButton;
+    Control exportButton, clearBackgroundButton, playButton;
     // Lists.
     std::array<Control, 2> bandInstrumentLists; // instrument of each band's part
-    Control noteStrengthList, noteBalanceList, changeKindList, fileList;
+    Control fileList;
     // Scroll bars.
     Control pageScrollBar, transposeScrollBar;
     std::array<Control, 2> bandVolumeScrollBars; // volume of each band's part
     // Text fields.
-    Control tempoBox, copyrightBox, sequenceNameBox, lengthBox, changeValueBox;
+    Control tempoBox, copyrightBox, sequenceNameBox, lengthBox;
     std::array<Control, 2> bandVolumeBoxes;
     std::array<Control, 6> accidentalOptions;
     // Pictures: play/stop, the toolbox (0..8 beside the score, 10..17 in the note panel).
@@ -253,13 +247,9 @@ private:
     int m_cursorDivision = 0; // 0 until the pointer first moves over the staff
 
     // Files and playback.
+    friend class FileCommands;
     class PlaybackHooks;
     void wireFilesAndPlayback();
-    bool askToSaveBeforeReplacing();
-    bool saveAnswered(WindowSystem::Answer answer);
-    // False when a merge could not read its file: the open song, its name and
-    // the caption stay as they were.
-    bool openFromWindow(const std::string& path, const std::string& shownPath);
     void useDevice(std::unique_ptr<MidiOut> device, bool silent);
     std::unique_ptr<PlaybackListener> m_playbackListener; // the hooks below, owned
     PlaybackHooks* m_playbackHooks = nullptr;
@@ -279,20 +269,6 @@ private:
 
     // Editing handlers (mouse, keys, panels, chords and instruments).
     void wireEditing();
-    void openNotePanel(float X, float Y);
-    void openPositionPanel(const ScoreCursor& c);
-    void showSelectedNoteInPanel();
-    void notePanelLength(int index);
-    void noteStrengthChosen();
-    void noteBalanceChosen();
-    void accidentalChosen(int index);
-    void deleteSelectedNote();
-    void deleteChangeAtPosition();
-    void setChangeAtPosition();
-    void hidePositionPanel();
-    // While playing, the position panel keeps what was entered but its buttons
-    // wait for the stop (playback puts the change list back when it ends).
-    void positionPanelWhilePlaying(bool playing);
     void chooseOtherInstrumentForAll();
     void openRangeWindow();
     // Set while the program itself sets controls whose handlers change song
@@ -311,7 +287,7 @@ private:
     // the notes ends with a redraw.
     bool m_notesOrdered = true;
     // The last accepted texts of the digit-only boxes.
-    std::string m_tempoAccepted, m_lengthAccepted, m_changeValueAccepted;
+    std::string m_tempoAccepted, m_lengthAccepted;
 };
 
 // The 128 instrument names as the instrument lists show them ("1: グランドピアノ" ...).

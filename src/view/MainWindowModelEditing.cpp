@@ -13,13 +13,6 @@ namespace {
 const std::string kOneTo128 = "1～128の範囲で数字を入れてください。";
 constexpr size_t kLengthBoxDigits = 3;
 
-std::string digitsOnly(const std::string& text) {
-    std::string out;
-    for (char ch : text)
-        if (ch >= '0' && ch <= '9') out += ch;
-    return out;
-}
-
 // A whole number 1..128 typed into the input box (blanks around it allowed).
 std::optional<int> programNumber(const std::string& text) {
     const auto b = text.find_first_not_of(' ');
@@ -53,18 +46,8 @@ void MainWindowModel::wireEditing() {
     }
     allOtherInstrumentMenu.onClick = [this] { chooseOtherInstrumentForAll(); };
 
-    // The note panel.
-    noteStrengthList.onClick = [this] { noteStrengthChosen(); };
-    noteBalanceList.onClick = [this] { noteBalanceChosen(); };
-    for (int i = 0; i < static_cast<int>(accidentalOptions.size()); ++i)
-        accidentalOptions[i].onClick = [this, i] { accidentalChosen(i); };
-    noteDeleteButton.onClick = [this] { deleteSelectedNote(); };
-    noteCloseButton.onClick = [this] { notePanel.visible = false; };
-
-    // The position panel.
-    positionSetButton.onClick = [this] { setChangeAtPosition(); };
-    deleteChangeButton.onClick = [this] { deleteChangeAtPosition(); };
-    positionCloseButton.onClick = [this] { hidePositionPanel(); };
+    notePanel.wire();
+    positionPanel.wire();
 
     // Text boxes. The digit-only ones take the digits of whatever arrives,
     // typed or pasted; the toolkit shows the corrected text again.
@@ -96,9 +79,6 @@ void MainWindowModel::wireEditing() {
         lengthBox.caption = m_lengthAccepted;
         if (!m_lengthAccepted.empty())
             view.newNoteLength = static_cast<int16_t>(std::stoi(m_lengthAccepted));
-    };
-    changeValueBox.onChange = [this] {
-        changeValueBox.caption = m_changeValueAccepted = digitsOnly(changeValueBox.caption);
     };
     for (int k = 0; k < 2; ++k) {
         // The volume read-out takes no typing.

@@ -90,7 +90,7 @@ void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
                 applyEditingKey(song.notes[view.noteUnderCursor], keyCode);
             }
         }
-        showSelectedNoteInPanel();
+        notePanel.showSelectedNote();
         redrawScore();
     }
     if (keyboardDrumsMenu.checked && keyCode != kKeyShift) {

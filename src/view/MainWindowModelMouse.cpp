@@ -128,11 +128,11 @@ void MainWindowModel::scoreMouseDown(int button, int, float X, float Y) {
         previewSounding = true;
     } else if (button == 2) {
         if (noteMarker.visible) {
-            openNotePanel(X, Y);
+            notePanel.open(X, Y);
         } else if (c.snapX >= kFirstStepX && c.pos <= kLastSongPos && stopped()) {
             // Playback counts on the control changes staying as they were
             // when it started; they are edited while it is stopped.
-            openPositionPanel(c);
+            positionPanel.open(c);
         }
     }
 }

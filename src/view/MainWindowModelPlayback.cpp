@@ -42,7 +42,7 @@ public:
             for (auto* lines : {&f.ledgerLinesAbove, &f.ledgerLinesBelow})
                 for (Control& l : *lines) l.visible = false;
         f.pageScrollBar.enabled = f.transposeScrollBar.enabled = f.fileList.enabled = !playing;
-        f.positionPanelWhilePlaying(playing);
+        f.positionPanel.whilePlaying(playing);
         m_changed = true;
     }
     void moveCursorLine(int x) override {
@@ -101,19 +101,19 @@ void MainWindowModel::wireFilesAndPlayback() {
     m_clock = m_steadyClock.get();
     m_playback = std::make_unique<Playback>(song, *m_device, *m_clock, *m_playbackHooks);
 
-    newSongMenu.onClick = [this] { newSong(); };
-    saveAsMenu.onClick = [this] { saveAs(); };
-    saveMenu.onClick = [this] { save(); };
+    newSongMenu.onClick = [this] { files.newSong(); };
+    saveAsMenu.onClick = [this] { files.saveAs(); };
+    saveMenu.onClick = [this] { files.save(); };
     saveToDesktopMenu.onClick = [this] {
         saveToDesktopMenu.checked = !saveToDesktopMenu.checked;
         song.saveToDesktop = saveToDesktopMenu.checked;
     };
     mergeMenu.onClick = [this] { mergeMenu.checked = !mergeMenu.checked; };
-    quitMenu.onClick = [this] { quit(); };
+    quitMenu.onClick = [this] { files.quit(); };
     reverseSongMenu.onClick = [this] { reverseSong(); };
-    fileList.onClick = [this] { openSelectedFile(); };
-    exportButton.onClick = [this] { exportMidiFile(); };
-    clearBackgroundButton.onClick = [this] { clearBackground(); };
+    fileList.onClick = [this] { files.openSelectedFile(); };
+    exportButton.onClick = [this] { files.exportMidiFile(); };
+    clearBackgroundButton.onClick = [this] { files.clearBackground(); };
     playButton.onClick = [this] { togglePlayback(); };
 
     // The one menu the program adds: where the sound goes.

@@ -1,5 +1,7 @@
 #include "midi/MidiFileWriter.h"
 
+#include "RunTool.h"
+
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/SongWriter.h"
@@ -379,21 +381,9 @@ TEST_F(ExportMidiFileTest, AFileThatCannotBeWrittenIsReportedAndTheSongKept) {
 }
 
 // `vako convert` to and from ".mid", as a user runs it.
-struct ToolRun {
-    int exitCode = -1;
-    std::string err;
-};
-
-ToolRun runTool(const std::string& args) {
-    ToolRun run;
-    FILE* pipe = popen((std::string(VAKO_TOOL) + " " + args + " 2>&1 >/dev/null").c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.err.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+// Only the tool's messages (stderr) are kept.
+ToolRun runToolForMessages(const std::string& args) {
+    return runTool(args, " 2>&1 >/dev/null");
 }
 
 TEST(ConvertTool, WritesAndReadsMidiFilesWithTheTranspositionGiven) {
@@ -404,19 +394,22 @@ TEST(ConvertTool, WritesAndReadsMidiFilesWithTheTranspositionGiven) {
     const std::string in = "'" + (folder / "in.txt").string() + "'";
     const std::string mid = "'" + (folder / "out.mid").string() + "'";
 
-    ASSERT_EQ(runTool("convert " + in + " " + mid + " --shift -2").exitCode, 0);
+    ASSERT_EQ(runToolForMessages("convert " + in + " " + mid + " --shift -2").exitCode, 0);
     std::string written;
     ASSERT_TRUE(readWholeFile(folder / "out.mid", written));
     bool faulted;
     EXPECT_EQ(written, buildMidiFileImage(song, -2, faulted));
 
-    ASSERT_EQ(runTool("convert " + mid + " '" + (folder / "back.txt").string() + "'").exitCode, 0);
+    ASSERT_EQ(
+        runToolForMessages("convert " + mid + " '" + (folder / "back.txt").string() + "'").exitCode,
+        0);
     std::string back;
     ASSERT_TRUE(readWholeFile(folder / "back.txt", back));
     EXPECT_NE(back.find("1,1,62,12,"), std::string::npos) << back;
 
     for (const char* bad : {"13", "-13", "x", "1.5"})
-        EXPECT_EQ(runTool("convert " + in + " " + mid + " --shift " + bad).exitCode, 2) << bad;
+        EXPECT_EQ(runToolForMessages("convert " + in + " " + mid + " --shift " + bad).exitCode, 2)
+            << bad;
 }
 
 TEST(ConvertTool, NotesLeftOutByTheTranspositionAreReportedAsAPartialWrite) {
@@ -426,12 +419,14 @@ TEST(ConvertTool, NotesLeftOutByTheTranspositionAreReportedAsAPartialWrite) {
     Song song = songWith({note(1, 5), note(13, 60), note(25, 8)});
     ASSERT_EQ(saveSongTo(song, folder / "low.txt"), "");
     const std::string in = "'" + (folder / "low.txt").string() + "'";
-    const ToolRun run = runTool("convert " + in + " '" + (folder / "low.mid").string() +
-                                "' --shift 12");
+    const ToolRun run =
+        runToolForMessages("convert " + in + " '" + (folder / "low.mid").string() + "' --shift 12");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("2 note(s)"), std::string::npos) << run.err;
+    EXPECT_NE(run.output.find("2 note(s)"), std::string::npos) << run.output;
     EXPECT_TRUE(std::filesystem::exists(folder / "low.mid"));
-    EXPECT_EQ(runTool("convert " + in + " '" + (folder / "low.mid").string() + "'").exitCode, 0);
+    EXPECT_EQ(
+        runToolForMessages("convert " + in + " '" + (folder / "low.mid").string() + "'").exitCode,
+        0);
 }
 
 TEST(ConvertTool, ATempoOutOfRangeWritesNoMidiFile) {
@@ -441,10 +436,10 @@ TEST(ConvertTool, ATempoOutOfRangeWritesNoMidiFile) {
     Song song = songWith({note(1, 60)});
     song.tempoText = "20";
     ASSERT_EQ(saveSongTo(song, folder / "slow.txt"), "");
-    const ToolRun run = runTool("convert '" + (folder / "slow.txt").string() + "' '" +
-                                (folder / "slow.mid").string() + "'");
+    const ToolRun run = runToolForMessages("convert '" + (folder / "slow.txt").string() + "' '" +
+                                           (folder / "slow.mid").string() + "'");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "速さは30から600で選んでください\n");
+    EXPECT_EQ(run.output, "速さは30から600で選んでください\n");
     EXPECT_FALSE(std::filesystem::exists(folder / "slow.mid"));
 }
 

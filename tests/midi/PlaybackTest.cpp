@@ -48,12 +48,12 @@ public:
         log.push_back((turnView ? "turn " : "page ") + std::to_string(page) + " at x " +
                       std::to_string(cursorX));
     }
-    void showTempoText(const std::string& text) override { log.push_back("Text1 " + text); }
+    void showTempoText(const std::string& text) override { log.push_back("tempo " + text); }
     void selectBandInstrument(int band, int program) override {
-        log.push_back("Combo1 " + std::to_string(band) + " " + std::to_string(program));
+        log.push_back("instrument " + std::to_string(band) + " " + std::to_string(program));
     }
     void setBandVolume(int band, int volume) override {
-        log.push_back("VScroll4 " + std::to_string(band) + " " + std::to_string(volume));
+        log.push_back("volume " + std::to_string(band) + " " + std::to_string(volume));
     }
     void enableUndo() override { log.push_back("undo"); }
     void redraw() override { log.push_back("redraw"); }
@@ -120,7 +120,7 @@ TEST(Playback, OneNoteFromStartToEndSendsExactlyTheseMessagesOnTime) {
     EXPECT_EQ(rig.listener.cursorX, 95);
     EXPECT_EQ(rig.out.entries().size(), 48u);
     rig.pass(); // position 0: the start tempo record
-    EXPECT_EQ(rig.listener.log.back(), "Text1 120");
+    EXPECT_EQ(rig.listener.log.back(), "tempo 120");
     const size_t before = rig.out.entries().size();
     rig.playToEnd();
 
@@ -172,7 +172,7 @@ TEST(Playback, ATempoChangeTakesEffectFromItsStepAndTheStartTempoComesBackAtTheS
     EXPECT_EQ(sent[8].second, 0x643E90u);
     EXPECT_NEAR(rig.playback.state().msPerStep, slow, 1e-12);
     const std::vector<std::string>& log = rig.listener.log;
-    EXPECT_NE(std::find(log.begin(), log.end(), "Text1 60"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "tempo 60"), log.end());
     EXPECT_EQ(rig.song.tempoText, "120");
 }
 
@@ -186,8 +186,8 @@ TEST(Playback, StartingOnALaterPageSkipsEarlierNotesButAppliesEarlierChanges) {
     rig.listener.shownPage = 2;
     rig.playback.press();
     EXPECT_EQ(rig.listener.log,
-              (std::vector<std::string>{"playing", "page 1 at x 0", "Text1 120", "Combo1 1 40",
-                                        "VScroll4 1 6", "Text1 60"}));
+              (std::vector<std::string>{"playing", "page 1 at x 0", "tempo 120", "instrument 1 40",
+                                        "volume 1 6", "tempo 60"}));
     EXPECT_EQ(rig.listener.shownPage, 1);
     EXPECT_EQ(rig.playback.state().playPosition, 287);
     EXPECT_EQ(rig.song.partPrograms[9], 40);
@@ -200,7 +200,7 @@ TEST(Playback, StartingOnALaterPageSkipsEarlierNotesButAppliesEarlierChanges) {
 
     rig.pass(); // position 287: turns to page 2 with the cursor at 815
     const std::vector<std::string> passLog(rig.listener.log.end() - 2, rig.listener.log.end());
-    EXPECT_EQ(passLog, (std::vector<std::string>{"turn 2 at x 815", "Combo1 0 3"}));
+    EXPECT_EQ(passLog, (std::vector<std::string>{"turn 2 at x 815", "instrument 0 3"}));
     const auto first = rig.sent(50);
     // The change at 287, the end of the note at 286, the note at 287.
     ASSERT_EQ(first.size(), 7u);

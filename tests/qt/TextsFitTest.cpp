@@ -64,7 +64,8 @@ protected:
                 continue;
             }
             // A sentence set around the controls in its gaps fits itself.
-            if (text.contains(QChar(0x3000)) && c == &window->form().positionPanelSentence[0]) continue;
+            if (text.contains(QChar(0x3000)) && c == &window->form().positionPanel.sentence[0])
+                continue;
             const QFontMetrics metrics(w->font());
             const QRect room = w->contentsRect();
             const int flags = wraps ? Qt::TextWordWrap : Qt::TextSingleLine;
@@ -111,7 +112,7 @@ TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
         window->refresh();
         for (const std::string& c : cutTexts()) cut.push_back(c);
         f.playButton.click();
-        f.positionCloseButton.click();
+        f.positionPanel.closeButton.click();
         f.pageScrollBar.setValue(kLastPage + 1);
         f.statusLine.caption = kLargestCount;
         window->refresh();

@@ -1,32 +1,11 @@
 // The command-line tool as a user runs it.
+#include "RunTool.h"
 #include "SongTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
-
 namespace vako {
 namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-// Runs the tool with `args`; stderr is folded into the output.
-ToolRun runTool(const std::string& args) {
-    ToolRun run;
-    FILE* pipe = popen((std::string(VAKO_TOOL) + " " + args + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 std::string quoted(const std::filesystem::path& p) {
     return "'" + p.string() + "'";
@@ -39,7 +18,7 @@ TEST(ToolTest, ConvertReproducesTheTwentyOneLineFileByteForByte) {
     test::writeBytes(folder / "in.txt", test::joinLines(kExample));
     const ToolRun run =
         runTool("convert " + quoted(folder / "in.txt") + " " + quoted(folder / "out.txt"));
-    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(test::readBytes(folder / "out.txt"), test::joinLines(kExample));
 }
 
@@ -51,7 +30,7 @@ TEST(ToolTest, ConvertUpgradesAnOldVersion) {
                                       "3,13,64,12,0,20,4,0,0", "4,25,184,0,0,20,4,0,0"}));
     const ToolRun run =
         runTool("convert " + quoted(folder / "old.txt") + " " + quoted(folder / "new.txt"));
-    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
     // A freshly started editor keeps its start texts for the names.
     std::vector<std::string> expected = kExample;
     expected[15] = "\"著作権名\",\"曲名\"";
@@ -60,9 +39,9 @@ TEST(ToolTest, ConvertUpgradesAnOldVersion) {
 
 TEST(ToolTest, InfoDescribesTheSongAsJson) {
     const ToolRun run = runTool(std::string("info '") + EXAMPLES_DIR + "/example.txt'");
-    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(
-        run.out,
+        run.output,
         "{\"notes\":40,\"ccs\":2,\"tempo\":112,\"divisions\":15,\"quartersPerBar\":4,"
         "\"copyright\":\"vakomidi\",\"name\":\"ちいさな練習曲\",\"pages\":2,\"lastPos\":183}\n");
 }
@@ -72,27 +51,29 @@ TEST(ToolTest, UnreadableInputExitsOneWithTheEditorsMessageThePathAndWhy) {
     const std::filesystem::path missing = folder / "missing.txt";
     ToolRun run = runTool("info " + quoted(missing));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "そのファイルは読み込めません\n" + missing.string() + "（ファイルがありません）\n");
+    EXPECT_EQ(run.output,
+              "そのファイルは読み込めません\n" + missing.string() + "（ファイルがありません）\n");
 
     const std::filesystem::path other = folder / "other.txt";
     test::writeBytes(other, "\"something else\"\r\n");
     run = runTool("convert " + quoted(other) + " " + quoted(folder / "o.txt"));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "これはヴァコヴァコMIDIのデータではありません\n" + other.string() + "\n");
+    EXPECT_EQ(run.output, "これはヴァコヴァコMIDIのデータではありません\n" + other.string() + "\n");
     EXPECT_FALSE(std::filesystem::exists(folder / "o.txt"));
 
     const std::filesystem::path bin = folder / "bin.txt";
     test::writeBytes(bin, std::string("\"vako6\"\r\n\xff\x00\x01", 12));
     run = runTool("info " + quoted(bin));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "そのファイルは読み込めません\n" + bin.string() + "（ファイルが 2 行目で途切れています）\n");
+    EXPECT_EQ(run.output, "そのファイルは読み込めません\n" + bin.string() +
+                              "（ファイルが 2 行目で途切れています）\n");
 
     const std::filesystem::path wave = folder / "a.wav";
     test::writeBytes(wave, "RIFF");
     run = runTool("info " + quoted(wave));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "そのファイルは読み込めません\n" + wave.string() +
-                           "（曲のファイル（.txt）でもMIDIファイル（.mid）でもありません）\n");
+    EXPECT_EQ(run.output, "そのファイルは読み込めません\n" + wave.string() +
+                              "（曲のファイル（.txt）でもMIDIファイル（.mid）でもありません）\n");
 }
 
 TEST(ToolTest, UsageErrorsExitTwo) {

@@ -111,10 +111,10 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
         case 10: // the note panel
             switch (pick(0, 6)) {
             case 0:
-                f.noteStrengthList.setListIndex(pick(-1, 21));
+                f.notePanel.strengthList.setListIndex(pick(-1, 21));
                 break;
             case 1:
-                f.noteBalanceList.setListIndex(pick(-1, 9));
+                f.notePanel.balanceList.setListIndex(pick(-1, 9));
                 break;
             case 2: {
                 const int i = pick(0, 5);
@@ -126,10 +126,10 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
                 break;
             }
             case 3:
-                f.noteDeleteButton.click();
+                f.notePanel.deleteButton.click();
                 break;
             case 4:
-                f.noteCloseButton.click();
+                f.notePanel.closeButton.click();
                 break;
             default:
                 f.lengthTools[pick(10, 17)].click();
@@ -139,19 +139,19 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
         case 11: // the position panel
             switch (pick(0, 3)) {
             case 0:
-                f.changeKindList.setListIndex(pick(-1, 2));
-                f.changeValueBox.setText(std::to_string(pick(0, 700)));
-                f.positionSetButton.click();
+                f.positionPanel.kindList.setListIndex(pick(-1, 2));
+                f.positionPanel.valueBox.setText(std::to_string(pick(0, 700)));
+                f.positionPanel.setButton.click();
                 break;
             case 1:
-                f.deleteChangeButton.click();
+                f.positionPanel.deleteButton.click();
                 break;
             case 2:
-                f.positionCloseButton.click();
+                f.positionPanel.closeButton.click();
                 break;
             default:
-                f.changeValueBox.setText(pick(0, 1) ? "" : "12x");
-                f.positionSetButton.click();
+                f.positionPanel.valueBox.setText(pick(0, 1) ? "" : "12x");
+                f.positionPanel.setButton.click();
                 break;
             }
             break;

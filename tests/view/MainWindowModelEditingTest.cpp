@@ -233,7 +233,7 @@ TEST_F(Editing, UndoGoesBackToBeforeTheLastMouseEdit) {
     f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
     f().scoreMouseDown(2, 0, xAt(12), yAt(1, 35));
     ASSERT_TRUE(f().notePanel.visible);
-    f().noteDeleteButton.click();
+    f().notePanel.deleteButton.click();
     EXPECT_EQ(w.song.twiceNoteCount, 2);
     f().undoMenu.click();
     EXPECT_EQ(w.song.twiceNoteCount, 2);
@@ -267,8 +267,8 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
     f().scoreKeyDown('S', 0);
     EXPECT_EQ(n.key, 60);
     // The panel's lists follow the note.
-    EXPECT_EQ(f().noteStrengthList.listIndex, 20);
-    EXPECT_EQ(f().noteBalanceList.listIndex, 0);
+    EXPECT_EQ(f().notePanel.strengthList.listIndex, 20);
+    EXPECT_EQ(f().notePanel.balanceList.listIndex, 0);
 
     // Note 119 (its row lies above the band) goes no higher.
     w.song.notes[2].key = 119;
@@ -282,7 +282,7 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
     f().scoreKeyDown(kKeySpace, 0);
     EXPECT_EQ(notes(), (std::vector<int>{60, 62}));
     EXPECT_FALSE(f().noteMarker.visible);
-    EXPECT_EQ(f().noteStrengthList.listIndex, 10);
+    EXPECT_EQ(f().notePanel.strengthList.listIndex, 10);
 }
 
 TEST_F(Editing, KeysMarkTheSongButCtrlBelongsToTheMenus) {
@@ -329,8 +329,8 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     f().scoreMouseDown(2, 0, xAt(60), yAt(0, 30));
     EXPECT_FALSE(f().positionPanel.visible);
     f().positionPanel.visible = true;
-    f().changeValueBox.setText("90");
-    f().positionSetButton.click();
+    f().positionPanel.valueBox.setText("90");
+    f().positionPanel.setButton.click();
     EXPECT_TRUE(f().positionPanel.visible);
     EXPECT_EQ(w.song.changeCount, 1);
     f().positionPanel.visible = false;
@@ -347,8 +347,8 @@ TEST_F(Editing, NotePanelActions) {
     ASSERT_TRUE(f().notePanel.visible);
     EXPECT_EQ(f().notePanel.left, xAt(12) + 10);
     EXPECT_EQ(f().notePanel.top, yAt(1, 35) + 20 - 400);
-    EXPECT_EQ(f().noteStrengthList.listIndex, 0);
-    EXPECT_EQ(f().noteBalanceList.listIndex, 4);
+    EXPECT_EQ(f().notePanel.strengthList.listIndex, 0);
+    EXPECT_EQ(f().notePanel.balanceList.listIndex, 4);
     EXPECT_EQ(w.song.modified, 0); // showing the note changed nothing
 
     // While the panel is open the view neither sounds nor edits, and the
@@ -361,12 +361,12 @@ TEST_F(Editing, NotePanelActions) {
     EXPECT_EQ(f().view.noteUnderCursor, 1);
     EXPECT_EQ(sentWithout(0xE0), std::vector<uint32_t>{});
 
-    f().noteStrengthList.setListIndex(20);
+    f().notePanel.strengthList.setListIndex(20);
     EXPECT_EQ(w.song.notes[1].velocity, 0);
     EXPECT_FALSE(f().notePanel.visible);
     EXPECT_EQ(w.song.modified, 1);
     f().notePanel.visible = true;
-    f().noteBalanceList.setListIndex(8);
+    f().notePanel.balanceList.setListIndex(8);
     EXPECT_EQ(w.song.notes[1].pan, 128);
     f().notePanel.visible = true;
     f().accidentalOptions[4].checked = true;
@@ -378,17 +378,17 @@ TEST_F(Editing, NotePanelActions) {
     EXPECT_EQ(w.song.notes[1].length, 18);
     EXPECT_FALSE(f().notePanel.visible);
     f().notePanel.visible = true;
-    f().noteCloseButton.click();
+    f().notePanel.closeButton.click();
     EXPECT_FALSE(f().notePanel.visible);
     f().notePanel.visible = true;
-    f().noteDeleteButton.click();
+    f().notePanel.deleteButton.click();
     EXPECT_EQ(notes(), (std::vector<int>{64}));
 
     // In the right part of the view and on the upper band the panel moves
     // left and up.
     f().scoreMouseMove(0, 0, xAt(24), yAt(1, 37));
     f().scoreMouseDown(2, 0, xAt(24), yAt(1, 37));
-    f().noteCloseButton.click();
+    f().notePanel.closeButton.click();
     w.setNotes({note(120, 60, 12, 0)});
     f().scoreMouseMove(0, 0, xAt(120), yAt(0, 35));
     f().scoreMouseDown(2, 0, xAt(120), yAt(0, 35));
@@ -431,13 +431,13 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     f().scoreMouseMove(0, 0, xAt(48), yAt(0, 30));
     f().scoreMouseDown(2, 0, xAt(48), yAt(0, 30));
     ASSERT_TRUE(f().positionPanel.visible);
-    EXPECT_EQ(f().positionSetButton.caption, "設定");
-    EXPECT_EQ(f().changeValueBox.text(), "0");
-    EXPECT_FALSE(f().deleteChangeButton.visible);
+    EXPECT_EQ(f().positionPanel.setButton.caption, "設定");
+    EXPECT_EQ(f().positionPanel.valueBox.text(), "0");
+    EXPECT_FALSE(f().positionPanel.deleteButton.visible);
     EXPECT_EQ(f().view.cursorPosition, 48);
     EXPECT_EQ(f().positionPanel.left, 330 + 10);
-    f().changeValueBox.setText("90");
-    f().positionSetButton.click();
+    f().positionPanel.valueBox.setText("90");
+    f().positionPanel.setButton.click();
     EXPECT_FALSE(f().positionPanel.visible);
     ASSERT_EQ(w.song.changeCount, 2);
     EXPECT_EQ(w.song.changes[2], (ControlChange{48, 90, kTempoChange}));
@@ -448,9 +448,9 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     f().lowerPartButtons[3].click();
     f().scoreMouseMove(0, 0, xAt(24), yAt(1, 30));
     f().scoreMouseDown(2, 0, xAt(24), yAt(1, 30));
-    f().changeKindList.setListIndex(2);
-    f().changeValueBox.setText("5");
-    f().positionSetButton.click();
+    f().positionPanel.kindList.setListIndex(2);
+    f().positionPanel.valueBox.setText("5");
+    f().positionPanel.setButton.click();
     ASSERT_EQ(w.song.changeCount, 3);
     EXPECT_EQ(w.song.changes[2], (ControlChange{24, 5 * 16 + 3, kVolumeChange}));
     EXPECT_EQ(w.song.changes[4].position, kEndMarkerPos);
@@ -461,12 +461,12 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     EXPECT_EQ(f().view.changeUnderCursor, 2);
     EXPECT_TRUE(f().changeMarker.visible);
     f().scoreMouseDown(2, 0, xAt(24), markerY);
-    EXPECT_EQ(f().changeKindList.listIndex, 2);
-    EXPECT_EQ(f().changeValueBox.text(), "5");
-    EXPECT_EQ(f().positionSetButton.caption, "変更");
-    EXPECT_TRUE(f().deleteChangeButton.visible);
-    f().changeValueBox.setText("2");
-    f().positionSetButton.click();
+    EXPECT_EQ(f().positionPanel.kindList.listIndex, 2);
+    EXPECT_EQ(f().positionPanel.valueBox.text(), "5");
+    EXPECT_EQ(f().positionPanel.setButton.caption, "変更");
+    EXPECT_TRUE(f().positionPanel.deleteButton.visible);
+    f().positionPanel.valueBox.setText("2");
+    f().positionPanel.setButton.click();
     EXPECT_EQ(w.song.changeCount, 3);
     EXPECT_EQ(w.song.changes[2].value, 2 * 16 + 3);
     EXPECT_EQ(f().view.changeUnderCursor, 0);
@@ -476,9 +476,9 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     for (auto [entry, text] : {std::pair{1, "129"}, {1, "0"}, {0, "29"}, {2, "7"}, {0, ""}}) {
         f().scoreMouseMove(0, 0, xAt(60), yAt(1, 30));
         f().scoreMouseDown(2, 0, xAt(60), yAt(1, 30));
-        f().changeKindList.setListIndex(entry);
-        f().changeValueBox.setText(text);
-        f().positionSetButton.click();
+        f().positionPanel.kindList.setListIndex(entry);
+        f().positionPanel.valueBox.setText(text);
+        f().positionPanel.setButton.click();
         EXPECT_FALSE(f().positionPanel.visible);
     }
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{
@@ -491,9 +491,9 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     // An instrument typed as 1 on the upper band's part 0 stores 0.
     f().scoreMouseMove(0, 0, xAt(60), yAt(0, 30));
     f().scoreMouseDown(2, 0, xAt(60), yAt(0, 30));
-    f().changeKindList.setListIndex(1);
-    f().changeValueBox.setText("1");
-    f().positionSetButton.click();
+    f().positionPanel.kindList.setListIndex(1);
+    f().positionPanel.valueBox.setText("1");
+    f().positionPanel.setButton.click();
     EXPECT_EQ(w.song.changes[4], (ControlChange{60, 0, kInstrumentChange}));
 
     // Deleting them all leaves the start tempo and the end marker behind it.
@@ -503,7 +503,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
                           w.song.changes.begin();
         f().view.changeUnderCursor = j;
         f().positionPanel.visible = true;
-        f().deleteChangeButton.click();
+        f().positionPanel.deleteButton.click();
         EXPECT_FALSE(f().positionPanel.visible);
     }
     EXPECT_EQ(w.song.changeCount, 1);
@@ -646,10 +646,10 @@ TEST_F(Editing, DigitOnlyBoxes) {
     EXPECT_EQ(w.song.modified, 1);
     f().scoreMouseMove(0, 0, xAt(12), yAt(0, 30));
     f().scoreMouseDown(2, 0, xAt(12), yAt(0, 30));
-    f().changeValueBox.setText("6-0");
-    EXPECT_EQ(f().changeValueBox.text(), "60");
-    f().changeValueBox.setText("99999999999999999999");
-    f().positionSetButton.click();
+    f().positionPanel.valueBox.setText("6-0");
+    EXPECT_EQ(f().positionPanel.valueBox.text(), "60");
+    f().positionPanel.valueBox.setText("99999999999999999999");
+    f().positionPanel.setButton.click();
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{"テンポは30～600の数字です。"}));
 }
 

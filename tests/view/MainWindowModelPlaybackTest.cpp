@@ -160,24 +160,24 @@ TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTh
     f().scoreMouseMove(0, 0, x, y);
     f().scoreMouseDown(2, 0, x, y);
     ASSERT_TRUE(f().positionPanel.visible);
-    f().changeValueBox.setText("90");
-    EXPECT_TRUE(f().positionSetButton.enabled);
+    f().positionPanel.valueBox.setText("90");
+    EXPECT_TRUE(f().positionPanel.setButton.enabled);
 
     f().playButton.click();
     ASSERT_FALSE(f().stopped());
-    EXPECT_FALSE(f().positionSetButton.enabled);
-    EXPECT_FALSE(f().deleteChangeButton.enabled);
-    EXPECT_EQ(f().positionPanelPrompt.caption, "停止してから押してください。");
-    f().positionSetButton.click(); // a click the toolkit should not have delivered
+    EXPECT_FALSE(f().positionPanel.setButton.enabled);
+    EXPECT_FALSE(f().positionPanel.deleteButton.enabled);
+    EXPECT_EQ(f().positionPanel.prompt.caption, "停止してから押してください。");
+    f().positionPanel.setButton.click(); // a click the toolkit should not have delivered
     EXPECT_TRUE(f().positionPanel.visible) << "the entry is not dropped";
-    EXPECT_EQ(f().changeValueBox.text(), "90");
+    EXPECT_EQ(f().positionPanel.valueBox.text(), "90");
     EXPECT_EQ(w.song.changeCount, 1);
 
     f().playButton.click(); // stop
-    EXPECT_TRUE(f().positionSetButton.enabled);
-    EXPECT_TRUE(f().deleteChangeButton.enabled);
-    EXPECT_EQ(f().positionPanelPrompt.caption, "操作を選んでください。");
-    f().positionSetButton.click();
+    EXPECT_TRUE(f().positionPanel.setButton.enabled);
+    EXPECT_TRUE(f().positionPanel.deleteButton.enabled);
+    EXPECT_EQ(f().positionPanel.prompt.caption, "操作を選んでください。");
+    f().positionPanel.setButton.click();
     EXPECT_FALSE(f().positionPanel.visible);
     ASSERT_EQ(w.song.changeCount, 2);
     EXPECT_EQ(w.song.changes[2], (ControlChange{48, 90, kTempoChange}));
@@ -239,7 +239,7 @@ TEST_F(WindowPlayback, ClosingWhilePlayingStopsAndKeepsTheHits) {
     start({note(1, 60, 12, 0), note(100, 62, 12, 0)});
     playThrough(20);
     ASSERT_TRUE(f().tapWhilePlaying(42));
-    EXPECT_TRUE(f().queryClose());
+    EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.song.noteCount(), 3);
 }

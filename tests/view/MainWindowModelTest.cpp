@@ -75,11 +75,11 @@ TEST(MainWindowModelStartup, FillsTheFourLists) {
     Window w;
     w.load();
     MainWindowModel& f = *w.form;
-    ASSERT_EQ(f.noteStrengthList.items.size(), 21u);
-    EXPECT_EQ(f.noteStrengthList.items.front(), "20");
-    EXPECT_EQ(f.noteStrengthList.items[7], "13");
-    EXPECT_EQ(f.noteStrengthList.items.back(), "0");
-    EXPECT_EQ(f.noteBalanceList.items,
+    ASSERT_EQ(f.notePanel.strengthList.items.size(), 21u);
+    EXPECT_EQ(f.notePanel.strengthList.items.front(), "20");
+    EXPECT_EQ(f.notePanel.strengthList.items[7], "13");
+    EXPECT_EQ(f.notePanel.strengthList.items.back(), "0");
+    EXPECT_EQ(f.notePanel.balanceList.items,
               (std::vector<std::string>{"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3",
                                         "4 右"}));
     for (const Control& c : f.bandInstrumentLists) {

@@ -184,13 +184,13 @@ TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
     writeSong("second.txt", {9});
     f().undoMenu.enabled = true;
     const std::string path = (w.folder / "a b.txt").string();
-    f().dropFiles({path, (w.folder / "second.txt").string()});
+    f().files.dropFiles({path, (w.folder / "second.txt").string()});
     EXPECT_EQ(positions(), (std::vector<int32_t>{7}));
     EXPECT_EQ(f().caption, kPrefix + path);
     EXPECT_EQ(w.song.songName, "a b");
     EXPECT_TRUE(f().undoMenu.enabled) << "a drop leaves the undo item alone";
 
-    f().dropFiles({});
+    f().files.dropFiles({});
     EXPECT_EQ(positions(), (std::vector<int32_t>{7}));
 }
 
@@ -200,7 +200,7 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
     EXPECT_FALSE(f().clearBackgroundButton.visible);
     EXPECT_EQ(f().clearBackgroundButton.caption, "壁紙を消す");
     const int clears = w.canvas.clearCount;
-    f().dropFiles({"/pics/wall.JPG"});
+    f().files.dropFiles({"/pics/wall.JPG"});
     EXPECT_TRUE(w.ui.questions.empty());
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_TRUE(w.canvas.hasPersistentPicture);
@@ -213,7 +213,7 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
     EXPECT_EQ(w.canvas.clearCount, clears + 2);
 
     // A picture that cannot be loaded says so and changes nothing.
-    f().dropFiles({"/pics/missing.bmp"});
+    f().files.dropFiles({"/pics/missing.bmp"});
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{
                                  msg::cannotRead("/pics/missing.bmp", msg::kReasonNotPicture)});
     EXPECT_FALSE(f().clearBackgroundButton.visible);
@@ -313,7 +313,7 @@ TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
     for (const std::string refused : {"a/b", "..", "say \"hi\""}) {
         w.ui.messages.clear();
         w.ui.inputAnswer = refused;
-        EXPECT_FALSE(f().saveAs());
+        EXPECT_FALSE(f().files.saveAs());
         EXPECT_EQ(w.ui.messages.size(), 1u) << refused;
         EXPECT_EQ(w.song.songName, "tune") << refused;
         EXPECT_EQ(f().caption, kPrefix + "tune") << refused;
@@ -351,7 +351,7 @@ TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
 TEST_F(FileCommands, TheClosingQuestionNamesANeverNamedSongNew) {
     editedSong();
     w.ui.answers = {Answer::No};
-    EXPECT_TRUE(f().queryClose());
+    EXPECT_TRUE(f().files.queryClose());
     EXPECT_EQ(w.ui.questions,
               std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
 }
@@ -378,7 +378,7 @@ TEST_F(FileCommands, ExitAndClosingAskOnlyAboutAChangedSong) {
     ASSERT_GE(w.midi->entries().size(), 2u);
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Close);
     // The window then closes without a second question.
-    EXPECT_TRUE(f().queryClose());
+    EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(w.ui.questions.empty());
 }
 
@@ -396,7 +396,7 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
     editedSong();
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {""};
-    EXPECT_FALSE(f().queryClose());
+    EXPECT_FALSE(f().files.queryClose());
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Reset)
         << "the device stays open for the window";
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
@@ -404,7 +404,7 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
     // Yes and a name: saved, and the window may close.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {"kept"};
-    EXPECT_TRUE(f().queryClose());
+    EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(std::filesystem::exists(w.folder / "kept.txt"));
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Close);
 }
