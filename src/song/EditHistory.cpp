@@ -59,6 +59,11 @@ void replaceRecords(std::vector<T>& records, int32_t first, size_t oldLength,
 
 bool EditHistory::recordEdit(Song& song, const EditScope& scope,
                              const std::function<bool()>& edit) {
+    // Within an open step (a playback's taps) an edit joins that step.
+    if (m_pending) {
+        edit();
+        return false;
+    }
     begin(song, scope);
     bool ok = false;
     try {
@@ -75,6 +80,7 @@ bool EditHistory::recordEdit(Song& song, const EditScope& scope,
 }
 
 void EditHistory::begin(const Song& song, const EditScope& scope) {
+    if (m_pending) return;
     Pending p;
     p.notes.span = scope.notes;
     p.notes.count =

@@ -84,7 +84,10 @@ public:
 
     // The same in two halves, for an edit that spans several calls (the hits
     // tapped in during a playback become one step when it stops). `commit`
-    // returns true when a step was added; `abandon` puts the song back.
+    // returns true when a step was added; `abandon` puts the song back. A
+    // `record` between them joins the open step (its scope must lie within
+    // the open one: a playback's step watches everything); undo and redo
+    // wait for the commit. A second `begin` while one is open changes nothing.
     void begin(const Song& song, const EditScope& scope);
     bool commit(Song& song);
     void abandon(Song& song);

@@ -247,6 +247,31 @@ TEST(EditHistoryRandomTest, UndoingEveryEditGivesTheStartSongAndRedoingGivesTheL
     }
 }
 
+TEST(EditHistoryRandomTest, TheFirstUndoAfterAClickGivesWhatTheUndoCopyGives) {
+    RandomEdits edits(11);
+    Song& song = edits.song;
+    EditHistory history;
+    for (int i = 0; i < 300; ++i) {
+        song.takeUndoCopy(); // as every release over the staff does
+        const int32_t pos = edits.pick(1, 40 * 48);
+        const ChordNotes chord = chordNotes(edits.pick(30, 90), kChordSeventh, i % 2 == 0);
+        if (i % 3 == 0) {
+            const int32_t at = edits.pick(1, song.noteCount());
+            history.record(song, EditScope::notesIn(RecordSpan::one(at)),
+                           [&] { deleteNote(song, at); });
+        } else {
+            const int32_t at = insertionIndex(song, pos, chord.notes[0]);
+            history.record(song, EditScope::notesIn(RecordSpan::insertAt(at)),
+                           [&] { insertChord(song, pos, chord, 12, 0); });
+        }
+        Song copy = song;
+        copy.restoreUndoCopy();
+        history.undo(song);
+        ASSERT_TRUE(contentOf(song) == contentOf(copy)) << "click " << i;
+        history.redo(song);
+    }
+}
+
 TEST(EditHistoryRandomTest, EditsUndosAndRedosInAnyOrderMatchFullCopies) {
     RandomEdits edits(7);
     EditHistory history;

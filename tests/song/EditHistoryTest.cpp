@@ -245,6 +245,33 @@ TEST(EditHistoryTest, AnEditOutsideItsScopeEmptiesTheHistoryRatherThanUndoWrongl
     EXPECT_TRUE(history.isAwayFromSaved());
 }
 
+TEST(EditHistoryTest, TheHitsOfOnePlaybackAndTheEditsBetweenThemAreOneStep) {
+    Song song = songOf(3);
+    const auto start = notesOf(song);
+    EditHistory history;
+    history.record(song, EditScope::settingsOnly(), [&] { song.partPrograms[0] = 5; });
+    history.begin(song, EditScope::everything()); // playback starts
+    insertNote(song, 1, note(1, 36));
+    EXPECT_FALSE(history.undo(song)); // not while the step is open
+    history.begin(song, EditScope::everything());
+    history.record(song, EditScope::settingsOnly(), [&] { song.partPrograms[1] = 7; });
+    insertNote(song, 4, note(30, 38));
+    EXPECT_TRUE(history.commit(song)); // playback stops
+    EXPECT_EQ(history.stepCount(), 2u);
+    history.undo(song);
+    EXPECT_EQ(notesOf(song), start);
+    EXPECT_EQ(song.partPrograms[1], 0);
+    EXPECT_EQ(song.partPrograms[0], 5);
+    history.redo(song);
+    EXPECT_EQ(song.noteCount(), 5);
+    EXPECT_EQ(song.partPrograms[1], 7);
+
+    // A playback without hits leaves no step.
+    history.begin(song, EditScope::everything());
+    EXPECT_FALSE(history.commit(song));
+    EXPECT_EQ(history.stepCount(), 2u);
+}
+
 TEST(EditHistoryTest, PartSettingsTextsAndControlChangesComeBack) {
     Song song = songOf(2);
     const Song start = song;
