@@ -126,7 +126,6 @@ bool EditHistory::commit(Song& song) {
     if (!m_pending) return false;
     Pending p = std::move(*m_pending);
     m_pending.reset();
-    m_lastRecorded = 0;
 
     Step step;
     bool outsideScope = false;
@@ -171,8 +170,7 @@ bool EditHistory::commit(Song& song) {
     if (outsideScope) {
         // The edit changed the song where it said it would not: the steps
         // kept so far no longer fit the song, and a wrong undo is worse than none.
-        clear();
-        m_saved.reset();
+        forgetSteps();
         return false;
     }
     const Settings settingsNow{song.partPrograms, song.partVolumes};
@@ -193,8 +191,6 @@ bool EditHistory::commit(Song& song) {
     if (step.texts)
         for (const Texts& t : *step.texts)
             step.bytes += t.tempo.capacity() + t.copyright.capacity() + t.sequenceName.capacity();
-    step.id = m_nextId++;
-    m_lastRecorded = step.id;
     push(std::move(step));
     song.modified = 1;
     return true;
@@ -257,7 +253,6 @@ bool EditHistory::undo(Song& song) {
     if (m_pending || !canUndo()) return false;
     apply(song, m_steps[m_applied - 1], false);
     --m_applied;
-    m_lastRecorded = 0;
     song.modified = isAwayFromSaved() ? 1 : 0;
     return true;
 }
@@ -266,20 +261,56 @@ bool EditHistory::redo(Song& song) {
     if (m_pending || !canRedo()) return false;
     apply(song, m_steps[m_applied], true);
     ++m_applied;
-    m_lastRecorded = 0;
     song.modified = isAwayFromSaved() ? 1 : 0;
     return true;
 }
 
-void EditHistory::dropFailedEdit() {
-    if (m_lastRecorded == 0 || m_steps.empty() || m_applied != m_steps.size() ||
-        m_steps.back().id != m_lastRecorded)
-        return;
-    m_bytes -= m_steps.back().bytes;
-    m_steps.pop_back();
-    --m_applied;
-    if (m_saved && *m_saved > m_applied) m_saved.reset();
-    m_lastRecorded = 0;
+bool EditHistory::dropFailedEdit(const Song& song) {
+    // Notes 1..N of the song now, and of the song the copy will give.
+    const int32_t now = std::max<int32_t>(
+        0, std::min<int32_t>(song.noteCount(), static_cast<int32_t>(song.notes.size()) - 1));
+    const int32_t copied = std::max<int32_t>(0, song.undoTwiceNoteCount / 2);
+    auto copyAt = [&](int32_t i) {
+        return static_cast<size_t>(i) < song.undoNotes.size() ? song.undoNotes[i] : Note{};
+    };
+    // Copy records [from, from + count) equal the song's from `songFrom`.
+    auto copyMatches = [&](int32_t from, int32_t songFrom, int32_t count) {
+        for (int32_t k = 0; k < count; ++k)
+            if (!(copyAt(from + k) == song.notes[songFrom + k])) return false;
+        return true;
+    };
+    const bool open = m_pending.has_value();
+    m_pending.reset();
+    if (!open && copied == now && copyMatches(1, 1, now)) return true;
+
+    if (!open && !m_steps.empty() && m_applied == m_steps.size()) {
+        const Step& last = m_steps.back();
+        if (last.notes && !last.changes && !last.settings && !last.texts) {
+            const Slice<Note>& s = *last.notes;
+            const auto before = static_cast<int32_t>(s.before.size());
+            const auto after = static_cast<int32_t>(s.after.size());
+            bool matches = copied == now - after + before && s.first + after <= now + 1 &&
+                           copyMatches(1, 1, s.first - 1);
+            for (int32_t k = 0; matches && k < before; ++k)
+                matches = copyAt(s.first + k) == s.before[k];
+            matches = matches &&
+                      copyMatches(s.first + before, s.first + after, now + 1 - s.first - after);
+            if (matches) {
+                m_bytes -= last.bytes;
+                m_steps.pop_back();
+                --m_applied;
+                if (m_saved && *m_saved > m_applied) m_saved.reset();
+                return true;
+            }
+        }
+    }
+    forgetSteps();
+    return false;
+}
+
+void EditHistory::forgetSteps() {
+    clear();
+    m_saved.reset();
 }
 
 void EditHistory::markSaved() {
@@ -291,7 +322,6 @@ void EditHistory::clear() {
     m_applied = 0;
     m_saved = 0;
     m_bytes = 0;
-    m_lastRecorded = 0;
     m_pending.reset();
 }
 

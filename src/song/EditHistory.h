@@ -93,11 +93,16 @@ public:
     void abandon(Song& song);
     bool inEdit() const { return m_pending.has_value(); }
 
-    // A fault after the last recorded edit has put the song back as it was
-    // before that edit (the one-level undo copy): the step goes too, so the
-    // history agrees with the song. Nothing happens when the last `record` or
-    // `commit` added no step, or an undo or redo came after it.
-    void dropFailedEdit();
+    // A fault path (an export, redraw or range operation that failed) is
+    // about to put the song's notes back to the one-level undo copy
+    // (`undoNotes`); call this just before, so the history agrees with the
+    // song afterwards. When the copy is the song as it stands, nothing
+    // changes. When it is the song before the last step (the failed edit,
+    // a notes-only step with nothing to redo behind it), that step goes.
+    // Otherwise the steps no longer fit the song and the history empties;
+    // the song then counts as modified until the next save. Returns true
+    // when the history kept its steps (less the failed one).
+    bool dropFailedEdit(const Song& song);
 
     bool canUndo() const { return m_applied > 0; }
     bool canRedo() const { return m_applied < m_steps.size(); }
@@ -138,7 +143,6 @@ private:
         std::optional<std::array<Settings, 2>> settings; // before, after
         std::optional<std::array<Texts, 2>> texts;       // before, after
         size_t bytes = 0;
-        uint64_t id = 0;
     };
     template <class T> struct Watch {
         RecordSpan span;
@@ -157,13 +161,12 @@ private:
     void push(Step step);
     void apply(Song& song, const Step& step, bool forward) const;
     void trim();
+    void forgetSteps();
 
     std::deque<Step> m_steps;
     size_t m_applied = 0;                      // steps 0..m_applied-1 are in the song
     std::optional<size_t> m_saved = size_t{0}; // m_applied at the last save; unset when gone
     size_t m_bytes = 0;
-    uint64_t m_nextId = 1;
-    uint64_t m_lastRecorded = 0; // id of the step the last record added, 0 for none
     std::optional<Pending> m_pending;
     size_t m_maxSteps, m_maxBytes;
 };

@@ -278,10 +278,12 @@ TEST(EditHistoryRandomTest, EditsUndosAndRedosInAnyOrderMatchFullCopies) {
     // The reference: a full copy of the song after every step, and where we stand.
     std::vector<SongContent> copies{contentOf(edits.song)};
     size_t at = 0;
+    std::array<int, 3> faults{}; // copy equal to the song, failed step dropped, history emptied
     for (int i = 0; i < 3000; ++i) {
-        const int what = edits.pick(0, 9);
+        const int what = edits.pick(0, 10);
         if (what < 5) {
             const size_t before = history.undoCount();
+            if (edits.pick(0, 1) == 0) edits.song.takeUndoCopy(); // a release over the staff
             edits.edit(history);
             if (history.undoCount() != before) { // a step was added, the redo steps went
                 copies.resize(at + 1);
@@ -291,13 +293,26 @@ TEST(EditHistoryRandomTest, EditsUndosAndRedosInAnyOrderMatchFullCopies) {
         } else if (what < 8) {
             EXPECT_EQ(history.undo(edits.song), at > 0);
             if (at > 0) --at;
-        } else {
+        } else if (what < 10) {
             EXPECT_EQ(history.redo(edits.song), at + 1 < copies.size());
             if (at + 1 < copies.size()) ++at;
+        } else { // a fault: the undo copy comes back
+            const size_t steps = history.stepCount();
+            const bool kept = history.dropFailedEdit(edits.song);
+            edits.song.restoreUndoCopy();
+            if (!kept) {
+                copies = {contentOf(edits.song)};
+                at = 0;
+            } else if (history.stepCount() < steps) {
+                copies.resize(at);
+                --at;
+            }
+            ++faults[kept ? (history.stepCount() < steps ? 1 : 0) : 2];
         }
         ASSERT_EQ(history.undoCount(), at);
         ASSERT_TRUE(contentOf(edits.song) == copies[at]) << "after action " << i;
     }
+    for (int f : faults) EXPECT_GT(f, 5);
 }
 
 } // namespace

@@ -219,20 +219,41 @@ TEST(EditHistoryTest, AFaultAfterTheEditDropsItsStepOnly) {
     history.record(song, EditScope::notesIn(RecordSpan::insertAt(2)),
                    [&] { insertNote(song, 2, note(3, 3)); });
     // The redraw failed: the fault path puts the undo copy back.
+    EXPECT_TRUE(history.dropFailedEdit(song));
     song.restoreUndoCopy();
-    history.dropFailedEdit();
     EXPECT_EQ(history.stepCount(), 1u);
     EXPECT_FALSE(history.canRedo());
-    history.dropFailedEdit(); // a second drop finds no fresh edit
+    // A second fault finds the copy equal to the song: nothing goes.
+    EXPECT_TRUE(history.dropFailedEdit(song));
     EXPECT_EQ(history.stepCount(), 1u);
     EXPECT_EQ(notesOf(song), kept);
     history.undo(song);
     EXPECT_EQ(notesOf(song), notesOf(songOf(4)));
+}
 
-    // After an undo the last edit is no longer fresh: nothing goes.
-    history.redo(song);
-    history.dropFailedEdit();
-    EXPECT_EQ(history.stepCount(), 1u);
+TEST(EditHistoryTest, AFaultThatRestoresAnOlderCopyEmptiesTheHistory) {
+    // Key edits take no undo copy: the copy is older than the last step.
+    Song song = songOf(4);
+    EditHistory history;
+    song.takeUndoCopy();
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
+    history.record(song, EditScope::notesIn(RecordSpan::one(3)), [&] { song.notes[3].key = 3; });
+    history.markSaved();
+    EXPECT_FALSE(history.dropFailedEdit(song));
+    song.restoreUndoCopy();
+    EXPECT_FALSE(history.canUndo());
+    EXPECT_TRUE(history.isAwayFromSaved());
+
+    // After an undo the last step is no longer the failed edit: the same.
+    song = songOf(4);
+    history.clear();
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
+    song.takeUndoCopy();
+    history.record(song, EditScope::notesIn(RecordSpan::one(2)), [&] { song.notes[2].key = 2; });
+    history.undo(song);
+    song.notes[4].key = 99; // a change the history never saw
+    EXPECT_FALSE(history.dropFailedEdit(song));
+    EXPECT_FALSE(history.canRedo());
 }
 
 TEST(EditHistoryTest, AnEditOutsideItsScopeEmptiesTheHistoryRatherThanUndoWrongly) {
