@@ -90,8 +90,7 @@ public:
             const int32_t code =
                 std::array{kChordMajor, kChordMinor, kChordSeventh, kChordSuspended}[pick(0, 3)];
             const ChordNotes chord = chordNotes(root, code, pick(0, 1) == 1);
-            const int32_t at = insertionIndex(song, pos, chord.count ? chord.notes[0] : 0);
-            history.record(song, scoped(EditScope::notesIn(RecordSpan::insertAt(at))),
+            history.record(song, scoped(EditScope::notesIn(chordInsertSpan(song, pos, chord))),
                            [&] { insertChord(song, pos, chord, length, part); });
             break;
         }
@@ -260,8 +259,7 @@ TEST(EditHistoryRandomTest, TheFirstUndoAfterAClickGivesWhatTheUndoCopyGives) {
             history.record(song, EditScope::notesIn(RecordSpan::one(at)),
                            [&] { deleteNote(song, at); });
         } else {
-            const int32_t at = insertionIndex(song, pos, chord.notes[0]);
-            history.record(song, EditScope::notesIn(RecordSpan::insertAt(at)),
+            history.record(song, EditScope::notesIn(chordInsertSpan(song, pos, chord)),
                            [&] { insertChord(song, pos, chord, 12, 0); });
         }
         Song copy = song;
