@@ -3,6 +3,8 @@
 // over 50,000 notes, and the memory 1,000 single-note edits take.
 #include "editor/Chords.h"
 #include "editor/NoteEdits.h"
+#include "platform/RecordingCanvas.h"
+#include "rangeedit/RangeWindowModel.h"
 #include "song/EditHistory.h"
 
 #include "HeapCount.h"
@@ -126,6 +128,38 @@ void BM_UndoRedoRangeDelete(benchmark::State& state) {
     state.SetLabel("one undo + one redo, 50,000 notes removed");
 }
 BENCHMARK(BM_UndoRedoRangeDelete)->Unit(benchmark::kMillisecond);
+
+// The range window's own operations on 50,000 of 500,000 notes (about ten a
+// bar, bars 10001 to 15000 selected), recorded, then undone and redone.
+void BM_UndoRedoRangeWindow(benchmark::State& state) {
+    const int op = static_cast<int>(state.range(0));
+    Song song;
+    for (int i = 0; i < kNotes; ++i) {
+        const int32_t pos = 1 + (i / 10) * 48 + (i % 10) * 4;
+        song.notes.push_back(Note{pos, static_cast<uint8_t>(40 + i % 40), 4, 0, 120, 64, 0});
+    }
+    song.twiceNoteCount = 2 * kNotes;
+    RecordingCanvas strip;
+    SongHost host;
+    RangeWindowModel form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
+    form.load();
+    form.selectedBars = {10001, 15000};
+    form.setShiftSteps(3);
+    form.setCopyTargetBar(20001);
+    form.setPitchClass(4);
+    form.setStrength(10);
+    form.setBalance(0);
+    EditHistory history;
+    history.record(song, EditScope::everything(), [&] { form.applyOperation(op); });
+    for (auto _ : state) {
+        history.undo(song);
+        history.redo(song);
+    }
+    state.counters["step_MB"] = static_cast<double>(history.bytes()) / (1 << 20);
+    static const char* kNames[] = {"shift", "copy", "delete", "semitone", "strength", "balance"};
+    state.SetLabel(std::string(kNames[op]) + ": one undo + one redo");
+}
+BENCHMARK(BM_UndoRedoRangeWindow)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 // Recording the range operation itself, beyond the operation.
 void BM_RecordRangeStrength(benchmark::State& state) {
