@@ -100,7 +100,8 @@ void EditHistory::begin(const Song& song, const EditScope& scope) {
 void EditHistory::restorePending(Song& song, const Pending& p) const {
     auto restore = [](auto& records, auto& countField, int scale, const auto& watch) {
         if (watch.span.kind == RecordSpan::kNone) return;
-        const int32_t now = std::max<int32_t>(0, countField / scale);
+        const int32_t now = std::max<int32_t>(
+            0, std::min<int32_t>(countField / scale, static_cast<int32_t>(records.size()) - 1));
         const int32_t delta = now - watch.count;
         const int32_t afterLast = std::max(watch.span.first, watch.span.last + delta);
         replaceRecords(records, watch.span.first, static_cast<size_t>(afterLast - watch.span.first),

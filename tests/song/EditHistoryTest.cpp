@@ -210,6 +210,20 @@ TEST(EditHistoryTest, AFailedEditIsPutBackAndLeavesNoStep) {
     EXPECT_FALSE(history.canUndo());
 }
 
+TEST(EditHistoryTest, ASongClaimingMoreNotesThanItHoldsIsPutBackAsItWas) {
+    Song song = songOf(4);
+    song.notes.resize(5);
+    song.twiceNoteCount = 20; // a file's count beyond the notes it gave
+    const Song start = song;
+    EditHistory history;
+    history.record(song, EditScope::notesIn(RecordSpan::insertAt(2)), [&] {
+        insertNote(song, 2, note(3, 3));
+        return false;
+    });
+    EXPECT_EQ(song.twiceNoteCount, 20);
+    EXPECT_EQ(song.notes, start.notes);
+}
+
 TEST(EditHistoryTest, AFaultAfterTheEditDropsItsStepOnly) {
     Song song = songOf(4);
     EditHistory history;
