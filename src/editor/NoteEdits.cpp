@@ -89,6 +89,11 @@ int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t le
     return k;
 }
 
+RecordSpan chordInsertSpan(const Song& song, int32_t pos, const ChordNotes& chord) {
+    if (chord.count == 0) return RecordSpan::none();
+    return RecordSpan::insertAt(std::max(insertionIndex(song, pos, chord.notes[0]), 1));
+}
+
 bool isNoteIndex(const Song& song, int32_t index) {
     return index >= 1 && index <= song.noteCount() &&
            static_cast<size_t>(index) < song.notes.size();

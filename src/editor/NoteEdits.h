@@ -5,6 +5,7 @@
 #pragma once
 
 #include "editor/Chords.h"
+#include "song/EditHistory.h"
 #include "song/Song.h"
 
 #include <cstdint>
@@ -38,6 +39,10 @@ int32_t insertionIndex(const Song& song, int32_t pos, int note);
 // the chord tones directly behind it. Leaves room for twiceNoteCount + 10
 // records after index 0. Returns the root's index, 0 for an empty chord.
 int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t len, int part);
+
+// The notes `insertChord` may write, for the edit history: an insertion
+// before the root's index.
+RecordSpan chordInsertSpan(const Song& song, int32_t pos, const ChordNotes& chord);
 
 // Removes note `index` (1..N): every later note moves one place down; room for
 // twiceNoteCount + 10 records is kept. False, and nothing changes, for an

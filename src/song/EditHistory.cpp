@@ -1,0 +1,329 @@
+#include "song/EditHistory.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vako {
+
+namespace {
+
+int32_t noteRecords(const Song& song) {
+    return std::max<int32_t>(0, song.noteCount());
+}
+
+int32_t changeRecords(const Song& song) {
+    return std::max<int32_t>(0, song.changeCount);
+}
+
+// Records first..last-1 (clamped to 1..count) of the span, as the watch keeps them.
+template <class T>
+void watchSpan(const std::vector<T>& records, int32_t count, RecordSpan& span,
+               std::vector<T>& saved) {
+    if (records.empty()) {
+        span.first = span.last = 1;
+        saved.clear();
+        return;
+    }
+    if (span.kind == RecordSpan::kAll) {
+        span.first = 1;
+        span.last = count + 1;
+    } else if (span.kind == RecordSpan::kRange) {
+        span.first = std::clamp(span.first, 1, count + 1);
+        span.last = std::clamp(span.last, span.first, count + 1);
+    } else {
+        return;
+    }
+    saved.assign(records.begin() + span.first, records.begin() + span.last);
+}
+
+// Replaces `oldLength` records from `first` by `replacement`; the records
+// behind them (the spare ones and an end marker included) move along.
+template <class T>
+void replaceRecords(std::vector<T>& records, int32_t first, size_t oldLength,
+                    const std::vector<T>& replacement) {
+    const size_t start = static_cast<size_t>(first);
+    if (records.size() < start + oldLength) records.resize(start + oldLength);
+    const size_t newLength = replacement.size();
+    if (newLength > oldLength) {
+        records.insert(records.begin() + static_cast<ptrdiff_t>(start + oldLength),
+                       newLength - oldLength, T{});
+    } else if (newLength < oldLength) {
+        records.erase(records.begin() + static_cast<ptrdiff_t>(start + newLength),
+                      records.begin() + static_cast<ptrdiff_t>(start + oldLength));
+    }
+    std::copy(replacement.begin(), replacement.end(),
+              records.begin() + static_cast<ptrdiff_t>(start));
+}
+
+} // namespace
+
+bool EditHistory::recordEdit(Song& song, const EditScope& scope,
+                             const std::function<bool()>& edit) {
+    // Within an open step (a playback's taps) an edit joins that step.
+    if (m_pending) {
+        edit();
+        return false;
+    }
+    begin(song, scope);
+    bool ok = false;
+    try {
+        ok = edit();
+    } catch (...) {
+        abandon(song);
+        throw;
+    }
+    if (!ok) {
+        abandon(song);
+        return false;
+    }
+    return commit(song);
+}
+
+void EditHistory::begin(const Song& song, const EditScope& scope) {
+    if (m_pending) return;
+    Pending p;
+    p.notes.span = scope.notes;
+    p.notes.count =
+        std::min<int32_t>(noteRecords(song), static_cast<int32_t>(song.notes.size()) - 1);
+    p.notes.count = std::max(p.notes.count, 0);
+    watchSpan(song.notes, p.notes.count, p.notes.span, p.notes.saved);
+    p.changes.span = scope.changes;
+    p.changes.count =
+        std::min<int32_t>(changeRecords(song), static_cast<int32_t>(song.changes.size()) - 1);
+    p.changes.count = std::max(p.changes.count, 0);
+    watchSpan(song.changes, p.changes.count, p.changes.span, p.changes.saved);
+    p.settings = {song.partPrograms, song.partVolumes};
+    p.texts = {song.tempoText, song.copyrightText, song.sequenceNameText};
+    m_pending = std::move(p);
+}
+
+void EditHistory::restorePending(Song& song, const Pending& p) const {
+    auto restore = [](auto& records, auto& countField, int scale, const auto& watch) {
+        if (watch.span.kind == RecordSpan::kNone) return;
+        const int32_t now = std::max<int32_t>(
+            0, std::min<int32_t>(countField / scale, static_cast<int32_t>(records.size()) - 1));
+        const int32_t delta = now - watch.count;
+        const int32_t afterLast = std::max(watch.span.first, watch.span.last + delta);
+        replaceRecords(records, watch.span.first, static_cast<size_t>(afterLast - watch.span.first),
+                       watch.saved);
+        countField += scale * (watch.count - now);
+    };
+    restore(song.notes, song.twiceNoteCount, 2, p.notes);
+    restore(song.changes, song.changeCount, 1, p.changes);
+    song.partPrograms = p.settings.programs;
+    song.partVolumes = p.settings.volumes;
+    song.tempoText = p.texts.tempo;
+    song.copyrightText = p.texts.copyright;
+    song.sequenceNameText = p.texts.sequenceName;
+}
+
+void EditHistory::abandon(Song& song) {
+    if (!m_pending) return;
+    restorePending(song, *m_pending);
+    m_pending.reset();
+}
+
+bool EditHistory::commit(Song& song) {
+    if (!m_pending) return false;
+    Pending p = std::move(*m_pending);
+    m_pending.reset();
+
+    Step step;
+    bool outsideScope = false;
+    // The difference within one watched span: the records before and after
+    // the edit, less what they share at either end.
+    auto compare = [&outsideScope](const auto& records, int32_t nowCount, const auto& watch,
+                                   auto& slice) {
+        const int32_t delta = nowCount - watch.count;
+        if (watch.span.kind == RecordSpan::kNone) {
+            if (delta != 0) outsideScope = true;
+            return;
+        }
+        const int32_t afterLast = watch.span.last + delta;
+        if (afterLast < watch.span.first || static_cast<size_t>(afterLast) > records.size()) {
+            outsideScope = true;
+            return;
+        }
+        const auto& before = watch.saved;
+        const auto* after = records.data() + watch.span.first;
+        const size_t beforeLength = before.size();
+        const size_t afterLength = static_cast<size_t>(afterLast - watch.span.first);
+        const size_t shorter = std::min(beforeLength, afterLength);
+        size_t head = 0;
+        while (head < shorter && before[head] == after[head]) ++head;
+        size_t tail = 0;
+        while (tail < shorter - head &&
+               before[beforeLength - 1 - tail] == after[afterLength - 1 - tail])
+            ++tail;
+        if (head == beforeLength && head == afterLength) return;
+        auto& s = slice.emplace();
+        s.first = watch.span.first + static_cast<int32_t>(head);
+        s.before.assign(before.begin() + static_cast<ptrdiff_t>(head),
+                        before.end() - static_cast<ptrdiff_t>(tail));
+        s.after.assign(after + head, after + afterLength - tail);
+    };
+    const int32_t nowNotes =
+        std::min<int32_t>(noteRecords(song), static_cast<int32_t>(song.notes.size()) - 1);
+    compare(song.notes, std::max(nowNotes, 0), p.notes, step.notes);
+    const int32_t nowChanges =
+        std::min<int32_t>(changeRecords(song), static_cast<int32_t>(song.changes.size()) - 1);
+    compare(song.changes, std::max(nowChanges, 0), p.changes, step.changes);
+    if (outsideScope) {
+        // The edit changed the song where it said it would not: the steps
+        // kept so far no longer fit the song, and a wrong undo is worse than none.
+        forgetSteps();
+        return false;
+    }
+    const Settings settingsNow{song.partPrograms, song.partVolumes};
+    if (!(settingsNow == p.settings))
+        step.settings = std::array<Settings, 2>{p.settings, settingsNow};
+    Texts textsNow{song.tempoText, song.copyrightText, song.sequenceNameText};
+    if (textsNow.tempo != p.texts.tempo || textsNow.copyright != p.texts.copyright ||
+        textsNow.sequenceName != p.texts.sequenceName)
+        step.texts = std::array<Texts, 2>{std::move(p.texts), std::move(textsNow)};
+    if (!step.notes && !step.changes && !step.settings && !step.texts) return false;
+
+    step.bytes = sizeof(Step);
+    if (step.notes)
+        step.bytes += (step.notes->before.size() + step.notes->after.size()) * sizeof(Note);
+    if (step.changes)
+        step.bytes +=
+            (step.changes->before.size() + step.changes->after.size()) * sizeof(ControlChange);
+    if (step.texts)
+        for (const Texts& t : *step.texts)
+            step.bytes += t.tempo.capacity() + t.copyright.capacity() + t.sequenceName.capacity();
+    push(std::move(step));
+    song.modified = 1;
+    return true;
+}
+
+void EditHistory::push(Step step) {
+    while (m_steps.size() > m_applied) {
+        m_bytes -= m_steps.back().bytes;
+        m_steps.pop_back();
+    }
+    if (m_saved && *m_saved > m_applied) m_saved.reset();
+    m_bytes += step.bytes;
+    m_steps.push_back(std::move(step));
+    ++m_applied;
+    trim();
+}
+
+void EditHistory::trim() {
+    while (!m_steps.empty() && (m_steps.size() > m_maxSteps || m_bytes > m_maxBytes)) {
+        m_bytes -= m_steps.front().bytes;
+        m_steps.pop_front();
+        if (m_applied > 0) --m_applied;
+        if (m_saved) {
+            if (*m_saved == 0)
+                m_saved.reset();
+            else
+                --*m_saved;
+        }
+    }
+}
+
+void EditHistory::apply(Song& song, const Step& step, bool forward) const {
+    if (step.notes) {
+        const auto& from = forward ? step.notes->before : step.notes->after;
+        const auto& to = forward ? step.notes->after : step.notes->before;
+        replaceRecords(song.notes, step.notes->first, from.size(), to);
+        song.twiceNoteCount +=
+            2 * (static_cast<int32_t>(to.size()) - static_cast<int32_t>(from.size()));
+    }
+    if (step.changes) {
+        const auto& from = forward ? step.changes->before : step.changes->after;
+        const auto& to = forward ? step.changes->after : step.changes->before;
+        replaceRecords(song.changes, step.changes->first, from.size(), to);
+        song.changeCount += static_cast<int32_t>(to.size()) - static_cast<int32_t>(from.size());
+    }
+    if (step.settings) {
+        const Settings& s = (*step.settings)[forward ? 1 : 0];
+        song.partPrograms = s.programs;
+        song.partVolumes = s.volumes;
+    }
+    if (step.texts) {
+        const Texts& t = (*step.texts)[forward ? 1 : 0];
+        song.tempoText = t.tempo;
+        song.copyrightText = t.copyright;
+        song.sequenceNameText = t.sequenceName;
+    }
+}
+
+bool EditHistory::undo(Song& song) {
+    if (m_pending || !canUndo()) return false;
+    apply(song, m_steps[m_applied - 1], false);
+    --m_applied;
+    song.modified = isAwayFromSaved() ? 1 : 0;
+    return true;
+}
+
+bool EditHistory::redo(Song& song) {
+    if (m_pending || !canRedo()) return false;
+    apply(song, m_steps[m_applied], true);
+    ++m_applied;
+    song.modified = isAwayFromSaved() ? 1 : 0;
+    return true;
+}
+
+bool EditHistory::dropFailedEdit(const Song& song) {
+    // Notes 1..N of the song now, and of the song the copy will give.
+    const int32_t now = std::max<int32_t>(
+        0, std::min<int32_t>(song.noteCount(), static_cast<int32_t>(song.notes.size()) - 1));
+    const int32_t copied = std::max<int32_t>(0, song.undoTwiceNoteCount / 2);
+    auto copyAt = [&](int32_t i) {
+        return static_cast<size_t>(i) < song.undoNotes.size() ? song.undoNotes[i] : Note{};
+    };
+    // Copy records [from, from + count) equal the song's from `songFrom`.
+    auto copyMatches = [&](int32_t from, int32_t songFrom, int32_t count) {
+        for (int32_t k = 0; k < count; ++k)
+            if (!(copyAt(from + k) == song.notes[songFrom + k])) return false;
+        return true;
+    };
+    const bool open = m_pending.has_value();
+    m_pending.reset();
+    if (!open && copied == now && copyMatches(1, 1, now)) return true;
+
+    if (!open && !m_steps.empty() && m_applied == m_steps.size()) {
+        const Step& last = m_steps.back();
+        if (last.notes && !last.changes && !last.settings && !last.texts) {
+            const Slice<Note>& s = *last.notes;
+            const auto before = static_cast<int32_t>(s.before.size());
+            const auto after = static_cast<int32_t>(s.after.size());
+            bool matches = copied == now - after + before && s.first + after <= now + 1 &&
+                           copyMatches(1, 1, s.first - 1);
+            for (int32_t k = 0; matches && k < before; ++k)
+                matches = copyAt(s.first + k) == s.before[k];
+            matches = matches &&
+                      copyMatches(s.first + before, s.first + after, now + 1 - s.first - after);
+            if (matches) {
+                m_bytes -= last.bytes;
+                m_steps.pop_back();
+                --m_applied;
+                if (m_saved && *m_saved > m_applied) m_saved.reset();
+                return true;
+            }
+        }
+    }
+    forgetSteps();
+    return false;
+}
+
+void EditHistory::forgetSteps() {
+    clear();
+    m_saved.reset();
+}
+
+void EditHistory::markSaved() {
+    m_saved = m_applied;
+}
+
+void EditHistory::clear() {
+    m_steps.clear();
+    m_applied = 0;
+    m_saved = 0;
+    m_bytes = 0;
+    m_pending.reset();
+}
+
+} // namespace vako

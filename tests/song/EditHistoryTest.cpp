@@ -1,0 +1,340 @@
+#include "song/EditHistory.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace vako {
+namespace {
+
+Note note(int32_t pos, uint8_t key) {
+    return Note{pos, key, 12, 0, 120, 64, 0};
+}
+
+Song songOf(int count) {
+    Song song;
+    song.notes.assign(1, Note{});
+    for (int i = 0; i < count; ++i)
+        song.notes.push_back(note(1 + 12 * i, static_cast<uint8_t>(60 + i % 12)));
+    song.twiceNoteCount = 2 * count;
+    song.notes.resize(song.notes.size() + 10);
+    return song;
+}
+
+// A note inserted at `index` as the editor inserts one: later notes move up.
+void insertNote(Song& song, int32_t index, const Note& n) {
+    song.notes.insert(song.notes.begin() + index, n);
+    song.twiceNoteCount += 2;
+}
+
+std::vector<Note> notesOf(const Song& song) {
+    return {song.notes.begin() + 1, song.notes.begin() + 1 + song.noteCount()};
+}
+
+TEST(EditHistoryTest, UndoAndRedoStepThroughNoteEditsOneAtATime) {
+    Song song = songOf(5);
+    EditHistory history;
+    const auto start = notesOf(song);
+    EXPECT_TRUE(history.record(song, EditScope::notesIn(RecordSpan::insertAt(3)),
+                               [&] { insertNote(song, 3, note(20, 70)); }));
+    const auto afterInsert = notesOf(song);
+    EXPECT_TRUE(history.record(song, EditScope::notesIn(RecordSpan::one(1)),
+                               [&] { song.notes[1].velocity = 60; }));
+    const auto afterChange = notesOf(song);
+    EXPECT_EQ(history.stepCount(), 2u);
+
+    ASSERT_TRUE(history.undo(song));
+    EXPECT_EQ(notesOf(song), afterInsert);
+    ASSERT_TRUE(history.undo(song));
+    EXPECT_EQ(notesOf(song), start);
+    EXPECT_FALSE(history.undo(song));
+    EXPECT_FALSE(history.canUndo());
+    ASSERT_TRUE(history.redo(song));
+    ASSERT_TRUE(history.redo(song));
+    EXPECT_EQ(notesOf(song), afterChange);
+    EXPECT_FALSE(history.canRedo());
+}
+
+TEST(EditHistoryTest, AnEditThatChangesNothingAddsNoStep) {
+    Song song = songOf(3);
+    EditHistory history;
+    EXPECT_FALSE(history.record(song, EditScope::everything(), [] {}));
+    EXPECT_FALSE(history.record(song, EditScope::notesIn(RecordSpan::one(2)),
+                                [&] { song.notes[2].velocity = song.notes[2].velocity; }));
+    EXPECT_EQ(history.stepCount(), 0u);
+    EXPECT_EQ(song.modified, 0);
+}
+
+TEST(EditHistoryTest, AStepKeepsOnlyWhatChangedEvenWhenTheScopeIsTheWholeSong) {
+    Song song = songOf(100000);
+    EditHistory history;
+    history.record(song, EditScope::everything(), [&] { song.notes[5000].key = 30; });
+    EXPECT_LT(history.bytes(), 1000u);
+    history.record(song, EditScope::everything(), [&] { insertNote(song, 7, note(70, 40)); });
+    EXPECT_LT(history.bytes(), 2000u);
+}
+
+TEST(EditHistoryTest, TwinNotesSideBySideComeBackInTheirPlaces) {
+    // A note inserted beside an equal one, and one of two equal notes deleted:
+    // what the records share at the head and the tail must not overlap.
+    for (const EditScope& scope :
+         {EditScope::everything(), EditScope::notesIn(RecordSpan::range(2, 4))}) {
+        Song song = songOf(4);
+        song.notes[3] = song.notes[2];
+        const auto start = notesOf(song);
+        EditHistory history;
+        history.record(song, scope, [&] { insertNote(song, 3, song.notes[2]); });
+        const auto three = notesOf(song);
+        history.record(song, scope, [&] {
+            song.notes.erase(song.notes.begin() + 2);
+            song.twiceNoteCount -= 2;
+        });
+        history.undo(song);
+        EXPECT_EQ(notesOf(song), three);
+        history.undo(song);
+        EXPECT_EQ(notesOf(song), start);
+        EXPECT_EQ(song.twiceNoteCount, 8);
+    }
+}
+
+TEST(EditHistoryTest, ANewEditAfterAnUndoDropsTheRedoSteps) {
+    Song song = songOf(3);
+    EditHistory history;
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
+    history.record(song, EditScope::notesIn(RecordSpan::one(2)), [&] { song.notes[2].key = 2; });
+    history.undo(song);
+    EXPECT_TRUE(history.canRedo());
+    history.record(song, EditScope::notesIn(RecordSpan::one(3)), [&] { song.notes[3].key = 3; });
+    EXPECT_FALSE(history.canRedo());
+    EXPECT_EQ(history.stepCount(), 2u);
+    history.undo(song);
+    history.undo(song);
+    EXPECT_EQ(notesOf(song), notesOf(songOf(3)));
+}
+
+TEST(EditHistoryTest, TheSongIsModifiedExactlyWhileAwayFromTheSavedPoint) {
+    Song song = songOf(3);
+    EditHistory history;
+    history.clear(); // opened
+    auto edit = [&](int i) {
+        history.record(song, EditScope::notesIn(RecordSpan::one(i)), [&] { ++song.notes[i].key; });
+    };
+    edit(1);
+    EXPECT_EQ(song.modified, 1);
+    edit(2);
+    history.markSaved();
+    song.modified = 0;
+    edit(3);
+    EXPECT_EQ(song.modified, 1);
+    history.undo(song);
+    EXPECT_EQ(song.modified, 0);
+    EXPECT_FALSE(history.isAwayFromSaved());
+    history.undo(song);
+    EXPECT_EQ(song.modified, 1);
+    history.redo(song);
+    EXPECT_EQ(song.modified, 0);
+    history.redo(song);
+    EXPECT_EQ(song.modified, 1);
+
+    // Back at the saved state, a new edit drops the way to it: modified
+    // from then on, whatever is undone or redone.
+    history.undo(song);
+    history.undo(song);
+    edit(1);
+    history.undo(song);
+    EXPECT_EQ(song.modified, 1);
+    history.redo(song);
+    EXPECT_EQ(song.modified, 1);
+}
+
+TEST(EditHistoryTest, OpeningASongStartsAnEmptyHistoryAtTheSavedPoint) {
+    Song song = songOf(3);
+    EditHistory history;
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 9; });
+    history.clear();
+    EXPECT_FALSE(history.canUndo());
+    EXPECT_FALSE(history.isAwayFromSaved());
+    EXPECT_EQ(history.bytes(), 0u);
+}
+
+TEST(EditHistoryTest, TheOldestStepsGoFirstBeyondTheStepBound) {
+    Song song = songOf(3);
+    EditHistory history(4, EditHistory::kMaxBytes);
+    for (int i = 0; i < 6; ++i)
+        history.record(song, EditScope::notesIn(RecordSpan::one(1)),
+                       [&] { song.notes[1].key = static_cast<uint8_t>(i); });
+    EXPECT_EQ(history.stepCount(), 4u);
+    while (history.undo(song)) {}
+    EXPECT_EQ(song.notes[1].key, 1); // the steps to 0 and 1 went
+    // The saved point (the open) went with them: the song stays modified.
+    EXPECT_TRUE(history.isAwayFromSaved());
+    EXPECT_EQ(song.modified, 1);
+}
+
+TEST(EditHistoryTest, TheOldestStepsGoFirstBeyondTheByteBound) {
+    Song song = songOf(2000);
+    EditHistory history(EditHistory::kMaxSteps, 64 * 1024);
+    // Each step rewrites 1,500 notes: about 48 kB.
+    for (int round = 0; round < 5; ++round)
+        history.record(song, EditScope::everything(), [&] {
+            for (int i = 1; i <= 1500; ++i) song.notes[i].velocity = static_cast<uint8_t>(round);
+        });
+    EXPECT_LE(history.bytes(), 64u * 1024);
+    EXPECT_EQ(history.stepCount(), 1u);
+    history.undo(song);
+    EXPECT_EQ(song.notes[1].velocity, 3);
+    // A step larger than the whole bound is not kept at all.
+    EditHistory tiny(EditHistory::kMaxSteps, 100);
+    tiny.record(song, EditScope::everything(), [&] { song.notes[1].key = 1; });
+    EXPECT_FALSE(tiny.canUndo());
+}
+
+TEST(EditHistoryTest, AFailedEditIsPutBackAndLeavesNoStep) {
+    Song song = songOf(4);
+    const Song start = song;
+    EditHistory history;
+    EXPECT_FALSE(history.record(song, EditScope::notesIn(RecordSpan::insertAt(2)), [&] {
+        insertNote(song, 2, note(3, 3));
+        song.tempoText = "90";
+        return false;
+    }));
+    EXPECT_EQ(notesOf(song), notesOf(start));
+    EXPECT_EQ(song.tempoText, start.tempoText);
+    EXPECT_THROW(history.record(song, EditScope::everything(),
+                                [&] {
+                                    insertNote(song, 2, note(3, 3));
+                                    throw std::runtime_error("no room");
+                                }),
+                 std::runtime_error);
+    EXPECT_EQ(notesOf(song), notesOf(start));
+    EXPECT_FALSE(history.canUndo());
+}
+
+TEST(EditHistoryTest, ASongClaimingMoreNotesThanItHoldsIsPutBackAsItWas) {
+    Song song = songOf(4);
+    song.notes.resize(5);
+    song.twiceNoteCount = 20; // a file's count beyond the notes it gave
+    const Song start = song;
+    EditHistory history;
+    history.record(song, EditScope::notesIn(RecordSpan::insertAt(2)), [&] {
+        insertNote(song, 2, note(3, 3));
+        return false;
+    });
+    EXPECT_EQ(song.twiceNoteCount, 20);
+    EXPECT_EQ(song.notes, start.notes);
+}
+
+TEST(EditHistoryTest, AFaultAfterTheEditDropsItsStepOnly) {
+    Song song = songOf(4);
+    EditHistory history;
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
+    const auto kept = notesOf(song);
+    song.takeUndoCopy();
+    history.record(song, EditScope::notesIn(RecordSpan::insertAt(2)),
+                   [&] { insertNote(song, 2, note(3, 3)); });
+    // The redraw failed: the fault path puts the undo copy back.
+    EXPECT_TRUE(history.dropFailedEdit(song));
+    song.restoreUndoCopy();
+    EXPECT_EQ(history.stepCount(), 1u);
+    EXPECT_FALSE(history.canRedo());
+    // A second fault finds the copy equal to the song: nothing goes.
+    EXPECT_TRUE(history.dropFailedEdit(song));
+    EXPECT_EQ(history.stepCount(), 1u);
+    EXPECT_EQ(notesOf(song), kept);
+    history.undo(song);
+    EXPECT_EQ(notesOf(song), notesOf(songOf(4)));
+}
+
+TEST(EditHistoryTest, AFaultThatRestoresAnOlderCopyEmptiesTheHistory) {
+    // Key edits take no undo copy: the copy is older than the last step.
+    Song song = songOf(4);
+    EditHistory history;
+    song.takeUndoCopy();
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
+    history.record(song, EditScope::notesIn(RecordSpan::one(3)), [&] { song.notes[3].key = 3; });
+    history.markSaved();
+    EXPECT_FALSE(history.dropFailedEdit(song));
+    song.restoreUndoCopy();
+    EXPECT_FALSE(history.canUndo());
+    EXPECT_TRUE(history.isAwayFromSaved());
+
+    // After an undo the last step is no longer the failed edit: the same.
+    song = songOf(4);
+    history.clear();
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
+    song.takeUndoCopy();
+    history.record(song, EditScope::notesIn(RecordSpan::one(2)), [&] { song.notes[2].key = 2; });
+    history.undo(song);
+    song.notes[4].key = 99; // a change the history never saw
+    EXPECT_FALSE(history.dropFailedEdit(song));
+    EXPECT_FALSE(history.canRedo());
+}
+
+TEST(EditHistoryTest, AnEditOutsideItsScopeEmptiesTheHistoryRatherThanUndoWrongly) {
+    Song song = songOf(4);
+    EditHistory history;
+    history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
+    EXPECT_FALSE(
+        history.record(song, EditScope::settingsOnly(), [&] { insertNote(song, 1, note(1, 1)); }));
+    EXPECT_FALSE(history.canUndo());
+    EXPECT_TRUE(history.isAwayFromSaved());
+}
+
+TEST(EditHistoryTest, TheHitsOfOnePlaybackAndTheEditsBetweenThemAreOneStep) {
+    Song song = songOf(3);
+    const auto start = notesOf(song);
+    EditHistory history;
+    history.record(song, EditScope::settingsOnly(), [&] { song.partPrograms[0] = 5; });
+    history.begin(song, EditScope::everything()); // playback starts
+    insertNote(song, 1, note(1, 36));
+    EXPECT_FALSE(history.undo(song)); // not while the step is open
+    history.begin(song, EditScope::everything());
+    history.record(song, EditScope::settingsOnly(), [&] { song.partPrograms[1] = 7; });
+    insertNote(song, 4, note(30, 38));
+    EXPECT_TRUE(history.commit(song)); // playback stops
+    EXPECT_EQ(history.stepCount(), 2u);
+    history.undo(song);
+    EXPECT_EQ(notesOf(song), start);
+    EXPECT_EQ(song.partPrograms[1], 0);
+    EXPECT_EQ(song.partPrograms[0], 5);
+    history.redo(song);
+    EXPECT_EQ(song.noteCount(), 5);
+    EXPECT_EQ(song.partPrograms[1], 7);
+
+    // A playback without hits leaves no step.
+    history.begin(song, EditScope::everything());
+    EXPECT_FALSE(history.commit(song));
+    EXPECT_EQ(history.stepCount(), 2u);
+}
+
+TEST(EditHistoryTest, PartSettingsTextsAndControlChangesComeBack) {
+    Song song = songOf(2);
+    const Song start = song;
+    EditHistory history;
+    history.record(song, EditScope::settingsOnly(), [&] {
+        song.partPrograms[3] = 40;
+        song.partVolumes[3] = 2;
+        song.copyrightText = "私";
+    });
+    history.record(song, EditScope::changesIn(RecordSpan::insertAt(2)), [&] {
+        song.changes.insert(song.changes.begin() + 2, ControlChange{48, 90, kTempoChange});
+        ++song.changeCount;
+    });
+    history.undo(song);
+    EXPECT_EQ(song.changeCount, 1);
+    EXPECT_EQ(song.changes[2].position, kEndMarkerPos);
+    history.undo(song);
+    EXPECT_EQ(song.partPrograms, start.partPrograms);
+    EXPECT_EQ(song.partVolumes, start.partVolumes);
+    EXPECT_EQ(song.copyrightText, start.copyrightText);
+    history.redo(song);
+    history.redo(song);
+    EXPECT_EQ(song.partPrograms[3], 40);
+    EXPECT_EQ(song.copyrightText, "私");
+    EXPECT_EQ(song.changeCount, 2);
+    EXPECT_EQ(song.changes[2], (ControlChange{48, 90, kTempoChange}));
+    EXPECT_EQ(song.changes[3].position, kEndMarkerPos);
+}
+
+} // namespace
+} // namespace vako
