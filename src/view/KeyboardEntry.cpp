@@ -28,7 +28,7 @@ KeyboardEntry::KeyboardEntry(MainWindowModel& window) : m_window(window) {
     inputMenu.name = "MIDI入力";
     inputMenu.caption = "MIDI入力";
     inputLine.visible = false;
-    inputLine.borderColour = colour::kBlack;
+    inputLine.borderColour = colour::kRed;
 }
 
 KeyboardEntry::~KeyboardEntry() {
