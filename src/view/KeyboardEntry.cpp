@@ -203,8 +203,13 @@ bool KeyboardEntry::enterChord(const GatheredChord& chord) {
     return true;
 }
 
+void KeyboardEntry::pageTurned() {
+    if (m_lineShown) showInputLine();
+}
+
 void KeyboardEntry::showInputLine() {
     const MainWindowModel& w = m_window;
+    m_lineShown = m_position.has_value();
     if (!m_position) {
         inputLine.visible = false;
         return;
@@ -221,11 +226,13 @@ void KeyboardEntry::showInputLine() {
 void KeyboardEntry::pointerOverBand(int staff, int64_t position) {
     m_staff = staff;
     m_position = position;
+    m_lineShown = false;
     inputLine.visible = false; // the note cursor shows where the next key goes
 }
 
 void KeyboardEntry::pointerOffStaff() {
     m_position.reset();
+    m_lineShown = false;
     inputLine.visible = false;
 }
 
@@ -247,6 +254,7 @@ void KeyboardEntry::playbackStarted() {
     m_thru.forgetPrograms(); // playback sends the song's programs
     const int gridSteps = std::max(w.song.grid / kStaffUnitsPerStep, 1);
     m_recorder = std::make_unique<NoteRecorder>(thruPart(), gridSteps);
+    m_lineShown = false;
     inputLine.visible = false;
 }
 

@@ -71,6 +71,8 @@ public:
     void playbackStarted();
     // Playback stops at `stopPosition`: the notes played, to join the song.
     std::vector<Note> playbackStopped(int32_t stopPosition);
+    // The page on view changed: the input-position line follows it.
+    void pageTurned();
     // Another output device: programs are sent again before the next note.
     void outputChanged() { m_thru.forgetPrograms(); }
 
@@ -99,6 +101,7 @@ private:
     std::optional<int64_t> m_position;
     int m_staff = 0;
     bool m_toldNotFitting = false; // the status said so once for this input
+    bool m_lineShown = false;      // since the last entry, until the pointer moves
 };
 
 } // namespace vako

@@ -623,6 +623,7 @@ void MainWindowModel::toggleAndRedraw(MenuItem& item) {
 void MainWindowModel::pageScrolled() {
     view.page = pageScrollBar.value;
     redrawScore(); // writes the page read-out too
+    keyboard.pageTurned();
 }
 
 void MainWindowModel::transposeChanged() {

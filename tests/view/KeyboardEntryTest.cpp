@@ -229,6 +229,10 @@ TEST_F(KeyboardInWindow, ThePageTurnsWhenTheInputPositionLeavesIt) {
     EXPECT_EQ(f().pageScrollBar.value, 1);
     EXPECT_EQ(f().keyboard.inputLine.x1, 90 + 5 * 6);
     EXPECT_TRUE(f().keyboard.inputLine.visible);
+    f().pageScrollBar.setValue(0);
+    EXPECT_FALSE(f().keyboard.inputLine.visible) << "its page is not on view";
+    f().pageScrollBar.setValue(1);
+    EXPECT_TRUE(f().keyboard.inputLine.visible);
     play({62});
     EXPECT_EQ(w.song.notes[2].position, 150);
 }
