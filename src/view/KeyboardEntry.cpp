@@ -203,6 +203,11 @@ bool KeyboardEntry::enterChord(const GatheredChord& chord) {
     return true;
 }
 
+void KeyboardEntry::stopRedrawn() {
+    tellKeysNotFitting(m_notFittingAtStop);
+    m_notFittingAtStop = 0;
+}
+
 void KeyboardEntry::pageTurned() {
     if (m_lineShown) showInputLine();
 }
@@ -262,7 +267,7 @@ std::vector<Note> KeyboardEntry::playbackStopped(int32_t stopPosition) {
     // The window took what came before the stop (togglePlayback, playbackTick).
     if (!m_recorder) return {};
     std::vector<Note> notes = m_recorder->stop(stopPosition);
-    tellKeysNotFitting(static_cast<size_t>(m_recorder->keysNotFitting()));
+    m_notFittingAtStop = static_cast<size_t>(m_recorder->keysNotFitting());
     m_recorder.reset();
     m_thru.forgetPrograms();
     // Notes before the song's first step (played in the pass before it) cannot be kept.

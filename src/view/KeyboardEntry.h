@@ -71,6 +71,9 @@ public:
     void playbackStarted();
     // Playback stops at `stopPosition`: the notes played, to join the song.
     std::vector<Note> playbackStopped(int32_t stopPosition);
+    // Playback's redraw at the stop is done: what the status line has to say
+    // about the recording is said now, after the redraw's read-out.
+    void stopRedrawn();
     // The page on view changed: the input-position line follows it.
     void pageTurned();
     // Another output device: programs are sent again before the next note.
@@ -102,6 +105,7 @@ private:
     int m_staff = 0;
     bool m_toldNotFitting = false; // the status said so once for this input
     bool m_lineShown = false;      // since the last entry, until the pointer moves
+    size_t m_notFittingAtStop = 0; // keys the recording could not keep, told after the redraw
 };
 
 } // namespace vako

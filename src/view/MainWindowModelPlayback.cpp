@@ -81,6 +81,7 @@ public:
     }
     void redraw() override {
         m_form.redrawScore();
+        m_form.keyboard.stopRedrawn();
         m_changed = true;
     }
     bool isTapChecked() const override { return m_form.keyboardDrumsMenu.checked; }

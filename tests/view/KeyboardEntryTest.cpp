@@ -266,6 +266,9 @@ TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     keys().deliver(noteOff(64)); // 18
     playThrough(30);
     keys().deliver(noteOff(60)); // 30
+    keys().deliver(noteOn(126, 100)); // sounds, cannot be kept
+    keys().deliver(noteOff(126));
+    f().scoreMouseMove(0, 0, 5.0f * (30 + 18) + 1, -900.0f); // the read-out is shown
     f().keyboard.takeInput();
     EXPECT_EQ(w.song.noteCount(), 2) << "they join at the stop";
     f().playButton.click();
@@ -274,6 +277,7 @@ TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     EXPECT_EQ(w.song.notes[2], (Note{12, 64, 6, 2, 102, kCentrePan, 0}));
     EXPECT_EQ(w.song.notes[3], (Note{15, 60, 15, 2, 60, kCentrePan, 0}));
     EXPECT_EQ(w.song.modified, 1);
+    EXPECT_EQ(f().statusLine.caption, msg::kKeysNotFitting);
     f().undoMenu.click();
     EXPECT_EQ(w.song.noteCount(), 2) << "one edit";
 }
