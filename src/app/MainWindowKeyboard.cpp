@@ -43,7 +43,7 @@ void MainWindow::connectKeyboard() {
 
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this] {
-        if (m_form->keyboard.inputOpen()) run([this] { m_form->keyboard.watchInput(); });
+        if (m_form->keyboard.watchInput()) refresh();
     });
     watch->start(1000);
 
