@@ -465,6 +465,8 @@ MainWindow::MainWindow(Song& song, MainWindowModel::DeviceOpener openDevice, Son
 }
 
 MainWindow::~MainWindow() {
+    // The keyboard's thread stops before the window it wakes goes.
+    m_form->keyboard.choose("");
     // Widgets refer to the model: remove them first.
     delete takeCentralWidget();
 }
@@ -476,6 +478,7 @@ void MainWindow::load(const std::string& commandLine) {
     m_form->load(commandLine);
     buildWidgets(); // the controls made at start-up are known now
     connectFilesAndPlayback();
+    connectKeyboard();
     layOut();
     move(static_cast<int>(m_form->left / kTwipsPerPixel),
          static_cast<int>(m_form->top / kTwipsPerPixel));

@@ -12,7 +12,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -84,10 +86,14 @@ public:
     QWidget* widgetFor(const std::string& controlName) const;
     // The timer that runs playback's steps; active only while playing.
     QTimer* playbackTimer() const { return m_playTimer; }
+    // The MIDI keyboard's wake-up, called on the keyboard's own thread: the
+    // window takes the messages on its thread soon after.
+    void keyboardWakeUp();
 
 protected:
     void resizeEvent(QResizeEvent*) override;
     void closeEvent(QCloseEvent*) override;
+    void customEvent(QEvent*) override;
 
 private:
     friend class ScoreView;
@@ -103,10 +109,18 @@ private:
     // Files and playback (MainWindowFiles.cpp): drops, the device menu, and
     // the timer armed at the playback engine's next step.
     void connectFilesAndPlayback();
-    void fillDeviceMenu(QMenu* menu);
+    // A menu whose entries `fill` makes in the model each time it opens
+    // ("MIDI出力", "MIDI入力").
+    void connectFilledMenu(MenuItem& item, std::function<void()> fill);
     void armPlaybackTimer();
     void playbackTimeout();
     QTimer* m_playTimer = nullptr;
+    // The MIDI keyboard (MainWindowKeyboard.cpp): its menu, the messages taken
+    // on this thread, the timer at a gathered chord's end.
+    void connectKeyboard();
+    void takeKeyboardInput();
+    QTimer* m_chordTimer = nullptr;
+    std::atomic<bool> m_keyboardWakePending{false};
     double m_shownCursorX = 100; // x of the play cursor as last painted (view units)
 
     Song& m_song;

@@ -56,25 +56,27 @@ void MainWindow::connectFilesAndPlayback() {
     m_playTimer->setTimerType(Qt::PreciseTimer);
     connect(m_playTimer, &QTimer::timeout, this, [this] { playbackTimeout(); });
 
-    if (QAction* action = m_actions[&m_form->deviceMenu]) {
-        if (QMenu* menu = action->menu()) {
-            connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillDeviceMenu(menu); });
-            // Qt leaves a menu without entries closed: one placeholder until it opens.
-            menu->addAction(QString::fromStdString(m_form->deviceMenu.caption))->setEnabled(false);
-        }
-    }
+    connectFilledMenu(m_form->deviceMenu, [this] { m_form->openDeviceMenu(); });
 }
 
-void MainWindow::fillDeviceMenu(QMenu* menu) {
-    run([this] { m_form->openDeviceMenu(); });
-    menu->clear();
-    for (MenuItem* item : m_form->deviceMenu.children) {
-        QAction* a = menu->addAction(QString::fromStdString(item->caption));
-        a->setCheckable(true);
-        a->setChecked(item->checked);
-        a->setEnabled(item->enabled);
-        connect(a, &QAction::triggered, this, [this, item] { run([item] { item->click(); }); });
-    }
+void MainWindow::connectFilledMenu(MenuItem& item, std::function<void()> fill) {
+    QAction* action = m_actions[&item];
+    QMenu* menu = action ? action->menu() : nullptr;
+    if (!menu) return;
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, &item, fill] {
+        run(fill);
+        menu->clear();
+        for (MenuItem* entry : item.children) {
+            QAction* a = menu->addAction(QString::fromStdString(entry->caption));
+            a->setCheckable(true);
+            a->setChecked(entry->checked);
+            a->setEnabled(entry->enabled);
+            connect(a, &QAction::triggered, this,
+                    [this, entry] { run([entry] { entry->click(); }); });
+        }
+    });
+    // Qt leaves a menu without entries closed: one placeholder until it opens.
+    menu->addAction(QString::fromStdString(item.caption))->setEnabled(false);
 }
 
 void MainWindow::armPlaybackTimer() {

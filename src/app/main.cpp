@@ -9,6 +9,7 @@
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
 #endif
 #ifdef VAKO_HAVE_RTMIDI
+#include "platform/rtmidi/RtMidiIn.h"
 #include "platform/rtmidi/RtMidiPortOut.h"
 #endif
 
@@ -19,6 +20,8 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <iostream>
 #include <string>
 
@@ -75,6 +78,8 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&toolkitWords);
 
     vako::Song song;
+    // The MIDI keyboards the window reads; they outlive the window.
+    std::unique_ptr<vako::MidiInBackend> keyboards;
     const bool quiet = !screenshot.empty();
     vako::MainWindow window(song,
                             quiet ? vako::MainWindowModel::DeviceOpener([] {
@@ -99,6 +104,17 @@ int main(int argc, char** argv) {
                   static_cast<int>((vako::kDesignHeight + 24) * zoom));
     if (!quiet) window.form().setDeviceList(&systemDevices());
     window.load(commandLine);
+    // A MIDI keyboard: the ports the menu "MIDI入力" lists, and the one
+    // VAKO_MIDI_IN names at start-up.
+#ifdef VAKO_HAVE_RTMIDI
+    if (!quiet) {
+        vako::MainWindow* target = &window;
+        keyboards = vako::makeRtMidiInBackend(window.form().clock(),
+                                              [target] { target->keyboardWakeUp(); });
+    }
+#endif
+    window.form().keyboard.setBackend(keyboards.get());
+    if (!quiet) window.run([&] { window.form().keyboard.openAtStartup(std::getenv("VAKO_MIDI_IN")); });
     window.show();
     window.resize(static_cast<int>(vako::kDesignWidth * zoom),
                   static_cast<int>((vako::kDesignHeight + 24) * zoom));

@@ -5,6 +5,7 @@
 #include "song/SongFields.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <charconv>
 #include <cmath>
@@ -247,10 +248,12 @@ void Playback::stop() {
     m_listener.showTempoText(song.tempoText);
     m_device->reset();
     m_listener.setPlaying(false);
+    const int32_t stopPosition = s.playPosition;
     s.playPosition = 0;
     s.stopped = true;
 
-    if (s.tapCount > 0) mergeTapNotes();
+    const std::vector<Note> played = m_listener.takePlayedNotes(stopPosition);
+    if (s.tapCount > 0 || !played.empty()) mergeRecordedNotes(played);
     m_listener.redraw();
 
     for (int c = 0; c < kPartCount; ++c) {
@@ -268,17 +271,18 @@ void Playback::quit() {
     m_song.changeCount = m_state.savedChangeCount;
 }
 
-void Playback::mergeTapNotes() {
+void Playback::mergeRecordedNotes(const std::vector<Note>& played) {
     Song& song = m_song;
     PlaybackState& s = m_state;
+    // Hits and played notes go in as one edit.
     song.takeUndoCopy();
     m_listener.enableUndo();
 
     const int64_t n =
         std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
-    const int64_t t = s.tapCount;
-    std::vector<Note> merged(static_cast<size_t>(2 * (n + t) + 11));
-    auto hitNote = [&](int64_t j) {
+    std::vector<Note> hits;
+    hits.reserve(static_cast<size_t>(s.tapCount));
+    for (int64_t j = 1; j <= s.tapCount; ++j) {
         Note hit;
         hit.position = s.tapNotes[j].position;
         hit.key = s.tapNotes[j].key;
@@ -286,18 +290,27 @@ void Playback::mergeTapNotes() {
         hit.part = kPercussionPart;
         hit.velocity = kNewNoteVelocity;
         hit.pan = kCentrePan;
-        return hit;
-    };
-    int64_t i = 1, j = 1, k = 1;
-    // A hit goes before a note at the same position.
-    while (i <= n && j <= t) {
-        if (song.notes[i].position >= s.tapNotes[j].position)
-            merged[k++] = hitNote(j++);
+        hits.push_back(hit);
+    }
+    // Both in position order; a hit goes before a played note at the same position.
+    std::vector<Note> recorded;
+    recorded.reserve(hits.size() + played.size());
+    std::merge(hits.begin(), hits.end(), played.begin(), played.end(),
+               std::back_inserter(recorded),
+               [](const Note& a, const Note& b) { return a.position < b.position; });
+    const auto t = static_cast<int64_t>(recorded.size());
+
+    std::vector<Note> merged(static_cast<size_t>(2 * (n + t) + 11));
+    int64_t i = 1, j = 0, k = 1;
+    // A recorded note goes before a note of the song at the same position.
+    while (i <= n && j < t) {
+        if (song.notes[i].position >= recorded[j].position)
+            merged[k++] = recorded[j++];
         else
             merged[k++] = song.notes[i++];
     }
     while (i <= n) merged[k++] = song.notes[i++];
-    while (j <= t) merged[k++] = hitNote(j++);
+    while (j < t) merged[k++] = recorded[j++];
 
     song.notes = std::move(merged);
     song.twiceNoteCount = static_cast<int32_t>(2 * (n + t));

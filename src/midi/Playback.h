@@ -69,6 +69,13 @@ public:
     virtual void focusScore() {}
     // `transposeScrollBar`, the pitch shift -12..12.
     virtual int pitchShift() const { return 0; }
+    // Notes played on a MIDI keyboard during this playback, in position order,
+    // ending at `stopPosition` when still held: they join the song at the stop
+    // together with the recorded hits.
+    virtual std::vector<Note> takePlayedNotes(int32_t stopPosition) {
+        (void)stopPosition;
+        return {};
+    }
 };
 
 // Playback state, by the names the rest of the program knows it by.
@@ -123,7 +130,7 @@ private:
     void start();
     void runPass();
     void applyControlChange(const ControlChange& cc);
-    void mergeTapNotes();
+    void mergeRecordedNotes(const std::vector<Note>& played);
     bool tempoTextInRange() const;
 
     Song& m_song;

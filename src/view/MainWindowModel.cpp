@@ -202,6 +202,7 @@ void MainWindowModel::buildControls() {
     registerControl(playCursor, "playCursor", K::Line, C::ScoreView, 0, 0, 0, 0);
     playCursor.setLine(100, -1180, 100, 0);
     playCursor.borderColour = colour::kBlue;
+    registerControl(keyboard.inputLine, "inputPositionLine", K::Line, C::ScoreView, 0, 0, 0, 0);
 
     // Part buttons: element 0 of each column; the others are made at start-up.
     registerControl(columnCaptions[0], "columnCaptions(0)", K::Label, F, px(514), px(4), px(44),
@@ -622,6 +623,7 @@ void MainWindowModel::toggleAndRedraw(MenuItem& item) {
 void MainWindowModel::pageScrolled() {
     view.page = pageScrollBar.value;
     redrawScore(); // writes the page read-out too
+    keyboard.pageTurned();
 }
 
 void MainWindowModel::transposeChanged() {

@@ -19,6 +19,7 @@
 #include "song/SongHost.h"
 #include "view/Control.h"
 #include "view/FileCommands.h"
+#include "view/KeyboardEntry.h"
 #include "view/NotePanel.h"
 #include "view/PositionPanel.h"
 #include "view/WindowSystem.h"
@@ -121,6 +122,12 @@ public:
     void openDeviceMenu();
     bool chooseDevice(const std::string& deviceName);
     MenuItem deviceMenu;
+
+    // A MIDI keyboard: the menu "MIDI入力", thru, step entry and recording
+    // (KeyboardEntry.h).
+    KeyboardEntry keyboard{*this};
+    // The clock playback and the keyboard's chords are timed on.
+    const Clock& clock() const { return *m_clock; }
 
     // SongHost: how loading and saving reach the window.
     void showMessage(const std::string& text) override;
@@ -248,6 +255,7 @@ private:
 
     // Files and playback.
     friend class FileCommands;
+    friend class KeyboardEntry;
     class PlaybackHooks;
     void wireFilesAndPlayback();
     void useDevice(std::unique_ptr<MidiOut> device, bool silent);

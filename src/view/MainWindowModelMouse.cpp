@@ -89,9 +89,12 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
             changeMarker.visible = true;
         }
 
+        keyboard.pointerOverBand(c.staff, pos);
         m_cursorDivision = (c.stepInBar - 1) % 12 + 1;
         noteCountReadOut();
         pitchNameLabel.caption = rowName(c.row);
+    } else if (!panelOpen()) {
+        keyboard.pointerOffStaff();
     }
     if (!positionPanel.visible) scoreFocusRequested = true;
 }

@@ -33,6 +33,7 @@ public:
     }
     void setPlaying(bool playing) override {
         MainWindowModel& f = m_form;
+        if (playing) f.keyboard.playbackStarted();
         f.scoreViewAcceptsDrops = !playing;
         f.playButton.picture = f.playStopImages[playing ? 1 : 0].picture;
         // The hover cursor comes back at the stop; its ledger lines only when
@@ -80,11 +81,15 @@ public:
     }
     void redraw() override {
         m_form.redrawScore();
+        m_form.keyboard.stopRedrawn();
         m_changed = true;
     }
     bool isTapChecked() const override { return m_form.keyboardDrumsMenu.checked; }
     void focusScore() override { m_form.scoreFocusRequested = true; }
     int pitchShift() const override { return m_form.transposeScrollBar.value; }
+    std::vector<Note> takePlayedNotes(int32_t stopPosition) override {
+        return m_form.keyboard.playbackStopped(stopPosition);
+    }
 
 private:
     MainWindowModel& m_form;
@@ -121,6 +126,8 @@ void MainWindowModel::wireFilesAndPlayback() {
     deviceMenu.caption = "MIDI出力";
     m_menuBar.push_back(&deviceMenu);
     m_allMenus.push_back(&deviceMenu);
+    m_menuBar.push_back(&keyboard.inputMenu);
+    m_allMenus.push_back(&keyboard.inputMenu);
 }
 
 bool MainWindowModel::stopped() const {
@@ -134,6 +141,9 @@ void MainWindowModel::useClock(Clock& clock) {
 }
 
 void MainWindowModel::togglePlayback() {
+    // What the keyboard played up to the press goes in before the start (a
+    // chord being gathered) or is recorded before the stop.
+    keyboard.takeInput();
     m_playback->press();
 }
 
@@ -144,6 +154,7 @@ double MainWindowModel::msUntilNextStep() const {
 }
 
 bool MainWindowModel::playbackTick() {
+    keyboard.takeInput(); // recorded before a stop at the song's end
     m_playback->runDueSteps(m_clock->nowMs());
     return m_playbackHooks->takeChanged();
 }
@@ -207,6 +218,7 @@ bool MainWindowModel::chooseDevice(const std::string& deviceName) {
     m_device->reset();
     m_device->close();
     useDevice(std::move(device), false);
+    keyboard.outputChanged();
     // The new device starts from the song's settings, as after a load.
     for (int part = 0; part < kPartCount; ++part) {
         midiOutShortMsg(

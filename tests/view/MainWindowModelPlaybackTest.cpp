@@ -21,19 +21,8 @@ protected:
     }
     MainWindowModel& f() { return *w.form; }
 
-    // Waits as the window's timer would and runs what is due. False when
-    // nothing is playing.
-    bool step() {
-        const double wait = f().msUntilNextStep();
-        if (!std::isfinite(wait)) return false;
-        w.clock.advance(wait);
-        f().playbackTick();
-        return true;
-    }
-    // Steps until the pass for `pos` has run.
-    void playThrough(int32_t pos) {
-        while (!f().stopped() && f().playback().state().playPosition <= pos) step();
-    }
+    bool step() { return w.playbackStep(); }
+    void playThrough(int32_t pos) { w.playThrough(pos); }
     void start(const std::vector<Note>& notes) {
         w.setNotes(notes);
         f().redrawScore();

@@ -41,8 +41,9 @@ TEST(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
     EXPECT_EQ(f.gridFortyEighthsMenu.caption, "12　（３連符の時に）");
     EXPECT_EQ(f.playfulFeaturesMenu.caption, "遊びの機能");
     EXPECT_TRUE(f.editingSeparator.isSeparator());
-    ASSERT_EQ(f.menuBar().size(), 5u);
+    ASSERT_EQ(f.menuBar().size(), 6u);
     EXPECT_EQ(f.menuBar()[4]->caption, "MIDI出力");
+    EXPECT_EQ(f.menuBar()[5]->caption, "MIDI入力");
     EXPECT_EQ(f.menuBar()[1]->children.size(), 5u);
 
     EXPECT_EQ(w.song.bandParts[0], 0);

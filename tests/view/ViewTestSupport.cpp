@@ -1,6 +1,7 @@
 #include "ViewTestSupport.h"
 
 #include <atomic>
+#include <cmath>
 
 namespace vako::test {
 
@@ -49,6 +50,18 @@ void Window::setNotes(const std::vector<Note>& notes) {
     song.notes.insert(song.notes.end(), notes.begin(), notes.end());
     song.twiceNoteCount = static_cast<int32_t>(notes.size() * 2);
     song.takeUndoCopy();
+}
+
+bool Window::playbackStep() {
+    const double wait = form->msUntilNextStep();
+    if (!std::isfinite(wait)) return false;
+    clock.advance(wait);
+    form->playbackTick();
+    return true;
+}
+
+void Window::playThrough(int32_t pos) {
+    while (!form->stopped() && form->playback().state().playPosition <= pos) playbackStep();
 }
 
 Note note(int32_t pos, int noteNumber, int32_t len, int part) {

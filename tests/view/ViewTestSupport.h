@@ -63,6 +63,11 @@ struct Window {
 
     // A song of notes given as (position, note, length, part).
     void setNotes(const std::vector<Note>& notes);
+    // Playback on `clock` (after form->useClock(clock)): waits as the window's
+    // timer would and runs what is due; false when nothing is playing.
+    bool playbackStep();
+    // Steps until the pass for `pos` has run (or playback stopped).
+    void playThrough(int32_t pos);
 
     std::filesystem::path folder; // the song folder, a fresh temporary folder
     Song song;

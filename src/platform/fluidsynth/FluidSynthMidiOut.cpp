@@ -24,9 +24,16 @@ struct FluidSynthMidiOut::Impl {
 };
 
 std::unique_ptr<FluidSynthMidiOut> FluidSynthMidiOut::open(const std::string& soundFont,
-                                                           std::string& error) {
+                                                           std::string& error,
+                                                           const std::string& audioDriver) {
     auto impl = std::make_unique<Impl>();
     impl->settings.reset(fluid::newSettings());
+    if (impl->settings && !audioDriver.empty() &&
+        fluid_settings_setstr(impl->settings.get(), "audio.driver", audioDriver.c_str()) !=
+            FLUID_OK) {
+        error = "no audio driver " + audioDriver + " in this FluidSynth";
+        return nullptr;
+    }
     impl->synth.reset(fluid::newSynth(impl->settings.get(), soundFont, error));
     if (!impl->synth) return nullptr;
     impl->driver = new_fluid_audio_driver(impl->settings.get(), impl->synth.get());

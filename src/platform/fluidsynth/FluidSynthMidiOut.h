@@ -14,9 +14,11 @@ namespace vako {
 class FluidSynthMidiOut final : public MidiOut {
 public:
     // nullptr with `error` set when the SoundFont cannot be loaded or there is
-    // no audio output to play through.
+    // no audio output to play through. `audioDriver` names FluidSynth's audio
+    // driver ("jack", "alsa", "pulseaudio" ...); empty for FluidSynth's choice.
     static std::unique_ptr<FluidSynthMidiOut> open(const std::string& soundFont,
-                                                   std::string& error);
+                                                   std::string& error,
+                                                   const std::string& audioDriver = "");
     ~FluidSynthMidiOut() override;
 
     void send(uint32_t message) override;

@@ -1,0 +1,129 @@
+// Real-time playback through a real audio path: the built-in synthesizer plays
+// through FluidSynth's JACK driver on a dummy JACK server the test starts
+// itself, and a JACK client of the test listens to what comes out. Where jackd
+// is missing or will not start, the test says so and skips.
+#include "DummyJackServer.h"
+#include "midi/Playback.h"
+#include "platform/Clock.h"
+#include "platform/fluidsynth/FluidSynthMidiOut.h"
+#include "platform/fluidsynth/SoundFont.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <thread>
+
+namespace vako {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A JACK client with two audio inputs that keeps the loudest sample it heard.
+class JackListener {
+public:
+    ~JackListener() {
+        if (m_client) jack_client_close(m_client);
+    }
+    bool open(std::string& why) {
+        jack_status_t status{};
+        m_client = jack_client_open("vako-listener", JackNoStartServer, &status);
+        if (!m_client) {
+            why = "no JACK client (status " + std::to_string(status) + ")";
+            return false;
+        }
+        for (size_t i = 0; i < m_in.size(); ++i)
+            m_in[i] = jack_port_register(m_client, ("in_" + std::to_string(i + 1)).c_str(),
+                                         JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(m_client, &JackListener::process, this);
+        return jack_activate(m_client) == 0;
+    }
+    // Connects the output ports of the client `from` to the inputs; how many.
+    int connectFrom(const std::string& from) {
+        const char** ports = jack_get_ports(m_client, ("^" + from + ":").c_str(),
+                                            JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        if (!ports) return 0;
+        int connected = 0;
+        for (size_t i = 0; ports[i] && i < m_in.size(); ++i)
+            if (jack_connect(m_client, ports[i], jack_port_name(m_in[i])) == 0) ++connected;
+        jack_free(ports);
+        return connected;
+    }
+    // The loudest sample since the last call.
+    float takePeak() { return m_peak.exchange(0); }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        auto* l = static_cast<JackListener*>(self);
+        float peak = 0;
+        for (jack_port_t* port : l->m_in) {
+            const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
+            for (jack_nframes_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(samples[i]));
+        }
+        float old = l->m_peak.load();
+        while (peak > old && !l->m_peak.compare_exchange_weak(old, peak)) {
+        }
+        return 0;
+    }
+
+    jack_client_t* m_client = nullptr;
+    std::array<jack_port_t*, 2> m_in{};
+    std::atomic<float> m_peak{0};
+};
+
+constexpr float kSilent = 1e-3f;
+constexpr float kSounding = 0.01f;
+
+TEST(FluidSynthJack, PlaybackSoundsThroughJackWhileItPlaysAndFallsSilentAfterTheStop) {
+    ASSERT_FALSE(findSoundFont().empty()) << "a General MIDI SoundFont must be installed";
+    test::DummyJackServer server;
+    std::string why;
+    if (!server.start(why)) GTEST_SKIP() << "skipped: no dummy JACK server: " << why;
+
+    JackListener listener;
+    ASSERT_TRUE(listener.open(why)) << why;
+    std::string error;
+    auto synth = FluidSynthMidiOut::open(findSoundFont(), error, "jack");
+    ASSERT_TRUE(synth) << error;
+    int connected = 0;
+    const auto giveUp = std::chrono::steady_clock::now() + 5s;
+    while (connected == 0 && std::chrono::steady_clock::now() < giveUp) {
+        connected = listener.connectFrom("fluidsynth");
+        if (connected == 0) std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_GE(connected, 1) << "the synthesizer's JACK ports";
+
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(listener.takePeak(), kSilent) << "nothing plays yet";
+
+    // A chord of half a second at tempo 120.
+    Song song;
+    song.notes = {Note{}, {1, 60, 12, 0, 120, 64, 0}, {1, 64, 12, 0, 120, 64, 0},
+                  {1, 67, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 6;
+    song.changes = {ControlChange{}, ControlChange{0, 120, kTempoChange},
+                    ControlChange{kEndMarkerPos, 0, 0}};
+    song.changeCount = 1;
+    SteadyClock clock;
+    PlaybackListener hooks;
+    Playback playback(song, *synth, clock, hooks);
+    playback.press();
+    ASSERT_TRUE(playback.isPlaying());
+    playUntilStopped(playback, clock, [] { return true; });
+    EXPECT_FALSE(playback.isPlaying()) << "the song ended by itself";
+    EXPECT_GE(listener.takePeak(), kSounding) << "the chord came out of JACK";
+
+    // The stop silenced the synthesizer; what is left of the release dies away.
+    std::this_thread::sleep_for(1s);
+    listener.takePeak();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(listener.takePeak(), kSilent) << "silent after the stop";
+    synth->close();
+}
+
+} // namespace
+} // namespace vako
