@@ -156,7 +156,10 @@ bool EditHistory::commit(Song& song) {
                before[beforeLength - 1 - tail] == after[afterLength - 1 - tail])
             ++tail;
         if (head == beforeLength && head == afterLength) return;
-        auto& s = slice.emplace();
+        // Assigned rather than emplaced: clang does not yet see the slice's
+        // default member initializers as a default constructor here.
+        slice = typename std::remove_reference_t<decltype(slice)>::value_type{};
+        auto& s = *slice;
         s.first = watch.span.first + static_cast<int32_t>(head);
         s.before.assign(before.begin() + static_cast<ptrdiff_t>(head),
                         before.end() - static_cast<ptrdiff_t>(tail));
