@@ -498,8 +498,10 @@ void MainWindow::buildMenus() {
             return;
         }
         QAction* a = parent->addAction(QString::fromStdString(item->caption));
-        if (!item->shortcut.empty())
-            a->setShortcut(QKeySequence(QString::fromStdString(item->shortcut)));
+        QList<QKeySequence> keys;
+        for (const std::string* k : {&item->shortcut, &item->otherShortcut})
+            if (!k->empty()) keys.append(QKeySequence(QString::fromStdString(*k)));
+        a->setShortcuts(keys);
         connect(a, &QAction::triggered, this, [this, item] { run([item] { item->click(); }); });
         m_actions[item] = a;
     };

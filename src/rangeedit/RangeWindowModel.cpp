@@ -43,9 +43,9 @@ const std::vector<std::string>& RangeWindowModel::designTexts() {
 }
 
 RangeWindowModel::RangeWindowModel(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
-                                   std::function<void()> onUndoCopy)
+                                   std::function<void()> onUndoCopy, EditHistory* history)
     : m_song(song), m_strip(strip), m_host(host), m_folders(std::move(folders)),
-      m_onUndoCopy(std::move(onUndoCopy)) {
+      m_onUndoCopy(std::move(onUndoCopy)), m_history(history) {
     m_strip.setOrigin(kStripLeft, kStripTop);
 }
 
@@ -150,7 +150,16 @@ void RangeWindowModel::redrawStrip() {
 
 void RangeWindowModel::applyOperation(int index) {
     if (index < kShift || index > kBalance) return;
-    if (runOperation(index)) {
+    bool ok = true;
+    if (m_history) {
+        // A failed operation stays a step until the fault path below lets it
+        // go: `errorDump` tells the host (the main window) before it puts the
+        // notes back, and the host drops the step from its history.
+        m_history->record(m_song, EditScope::everything(), [&] { ok = runOperation(index); });
+    } else {
+        ok = runOperation(index);
+    }
+    if (ok) {
         m_song.modified = 1;
     } else {
         errorDump(m_song, m_folders, m_host, {msg::kErrorSaved});

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/Canvas.h"
+#include "song/EditHistory.h"
 #include "song/Song.h"
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
@@ -50,9 +51,10 @@ public:
     // (top) to about 2, downwards.
     static constexpr double kStripLeft = 0, kStripTop = -120, kStripWidth = 576, kStripHeight = 122;
 
-    // `onUndoCopy` enables the main window's `undoMenu` after each operation's undo copy.
+    // `onUndoCopy` enables the main window's `undoMenu` after each operation's
+    // undo copy. With a `history`, each operation becomes one step of it.
     RangeWindowModel(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
-                     std::function<void()> onUndoCopy);
+                     std::function<void()> onUndoCopy, EditHistory* history = nullptr);
 
     // Load: fills the lists, selects bars 1 to 1 and draws the strip.
     void load();
@@ -101,6 +103,7 @@ private:
     SongHost& m_host;
     SongFolders m_folders;
     std::function<void()> m_onUndoCopy;
+    EditHistory* m_history;
 };
 
 } // namespace vako

@@ -64,6 +64,9 @@ public:
     virtual void drawSavedConfirmation(const std::string& fileName) { (void)fileName; }
     // The file list `fileList` reads its folder again.
     virtual void refreshFileList() {}
+    // A fault path (`errorDump`) is about to put the notes back to the undo
+    // copy: a host that keeps an edit history lets the failed edit go.
+    virtual void beforeRestoringUndoCopy() {}
 
     // An input box with prompt, title and default text; the typed text, or ""
     // when cancelled.

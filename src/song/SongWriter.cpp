@@ -150,6 +150,7 @@ SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
 
 void errorDump(Song& song, const SongFolders& folders, SongHost& host,
                const std::vector<std::string>& messages) {
+    host.beforeRestoringUndoCopy();
     song.restoreUndoCopy();
     for (const std::string& m : messages) host.showMessage(m);
     song.fileName = "err";

@@ -111,6 +111,7 @@ struct MenuItem {
     std::string name;
     std::string caption;
     std::string shortcut;
+    std::string otherShortcut; // a second key for the same item, "" for none
     bool checked = false;
     bool enabled = true;
     bool visible = true;

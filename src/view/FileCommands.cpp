@@ -63,7 +63,14 @@ bool FileCommands::askToSaveBeforeReplacing() {
 bool FileCommands::openFromWindow(const std::string& path, const std::string& shownPath) {
     const bool merging = m_window.mergeMenu.checked && m_window.song.twiceNoteCount > 0;
     const std::string captionBefore = m_window.caption;
-    const OpenStatus status = openFile(m_window.song, path, m_window);
+    // A merge is one step of the history; another song starts an empty one.
+    // A failed load keeps the history, with what the failure changed as a
+    // step of its own, so the steps before it still fit the song.
+    OpenStatus status = OpenStatus::ReadFailure;
+    m_window.recordEdit(EditScope::everything(),
+                        [&] { status = openFile(m_window.song, path, m_window); });
+    if (status != OpenStatus::ReadFailure && !merging) m_window.history.clear();
+    m_window.showUndoState();
     // A failed load brings notes back without a redraw: the hover must know
     // their order all the same.
     m_window.m_notesOrdered = notesInPositionOrder(m_window.song);
@@ -92,7 +99,6 @@ void FileCommands::openSelectedFile() {
     // The list shows the song folder; the caption shows the name as listed.
     if (!openFromWindow((m_window.folders.songFolder / name).string(), name)) return;
     m_window.song.songName = songNameFromPath(name);
-    m_window.undoMenu.enabled = false;
 }
 
 void FileCommands::dropFiles(const std::vector<std::string>& paths) {
@@ -128,8 +134,9 @@ void FileCommands::newSong() {
     for (Note& r : m_window.song.notes) r = Note{};
     m_window.song.twiceNoteCount = 0;
     m_window.setCaption(kNewCaption); // a save on the way named the old song
+    m_window.history.clear();
+    m_window.showUndoState();
     m_window.redrawScore();
-    m_window.undoMenu.enabled = false;
 }
 
 bool FileCommands::saveAs() {
@@ -152,7 +159,9 @@ bool FileCommands::saveAs() {
         m_window.song.songName = oldSongName;
         m_window.setCaption(oldCaption);
     }
-    return status == SaveStatus::Written;
+    if (status != SaveStatus::Written) return false;
+    m_window.history.markSaved();
+    return true;
 }
 
 void FileCommands::save() {
@@ -160,7 +169,8 @@ void FileCommands::save() {
     // refuses) asks for another, as an unnamed song does.
     if (m_window.song.songName && isUsableFileName(*m_window.song.songName)) {
         m_window.song.fileName = *m_window.song.songName;
-        SaveSong(m_window.song, m_window.folders, m_window);
+        if (SaveSong(m_window.song, m_window.folders, m_window) == SaveStatus::Written)
+            m_window.history.markSaved();
         return;
     }
     saveAs();
@@ -173,6 +183,7 @@ bool FileCommands::queryClose() {
     if (m_window.m_unloaded) return true; // Exit asked already; the window now closes
     // Playback ends first: its recorded hits join the song, so a save keeps them.
     m_window.m_playback->stop();
+    m_window.endPlaybackStep();
     m_window.m_device->reset();
     if (m_window.song.modified == 1) {
         // A song never named is called what the caption calls it.

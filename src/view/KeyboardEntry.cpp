@@ -182,13 +182,18 @@ bool KeyboardEntry::enterChord(const GatheredChord& chord) {
     song.takeUndoCopy();
     w.undoMenu.enabled = true;
     song.modified = 1;
-    for (const EnteredKey& key : chord.keys) {
-        ChordNotes single;
-        single.notes[0] = key.key;
-        single.count = 1;
-        const int32_t i = insertChord(song, pos, single, w.view.newNoteLength, part);
-        if (i != 0) song.notes[i].velocity = key.strength;
-    }
+    // One step of the edit history too. The keys go in one by one, each at
+    // its own place among the notes at this position, so the step watches
+    // the whole song and keeps only what changed.
+    w.recordEdit(EditScope::everything(), [&] {
+        for (const EnteredKey& key : chord.keys) {
+            ChordNotes single;
+            single.notes[0] = key.key;
+            single.count = 1;
+            const int32_t i = insertChord(song, pos, single, w.view.newNoteLength, part);
+            if (i != 0) song.notes[i].velocity = key.strength;
+        }
+    });
     m_position = *m_position + std::max<int64_t>(w.view.newNoteLength, 1);
 
     // The page follows the input position.

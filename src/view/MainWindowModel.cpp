@@ -84,8 +84,16 @@ void MainWindowModel::buildMenus() {
     item(editingMenu, "編集中", "編集中");
     editingMenu.checked = true;
     item(editingSeparator, "a", "-");
+    // Ctrl+Z belongs to "元に戻す", which does the same.
     item(undoMenu, "やり直し", "やり直し");
-    undoMenu.shortcut = "Ctrl+Z";
+    item(undoStepMenu, "元に戻す", "元に戻す");
+    undoStepMenu.shortcut = "Ctrl+Z";
+    undoStepMenu.enabled = false;
+    item(redoStepMenu, "再実行", "再実行");
+    redoStepMenu.shortcut = "Ctrl+Y";
+    redoStepMenu.otherShortcut = "Ctrl+Shift+Z";
+    redoStepMenu.enabled = false;
+    item(editMenu, "編集", "編集", {&undoStepMenu, &redoStepMenu});
     item(editingFeaturesMenu, "機能A", "機能A",
          {&gridSubmenu, &meterSubmenu, &editingMenu, &editingSeparator, &undoMenu});
 
@@ -128,7 +136,7 @@ void MainWindowModel::buildMenus() {
     item(playfulFeaturesMenu, "機能C", "遊びの機能",
          {&reverseSongMenu, &allPartsInstrumentSubmenu, &mergeMenu, &pitchBendMenu});
 
-    m_menuBar = {&fileMenu, &editingFeaturesMenu, &inputFeaturesMenu, &playfulFeaturesMenu};
+    m_menuBar = {&fileMenu, &editMenu, &editingFeaturesMenu, &inputFeaturesMenu, &playfulFeaturesMenu};
 
     gridQuartersMenu.onClick = [this] { gridMenu(gridQuartersMenu, 60); };
     gridEighthsMenu.onClick = [this] { gridMenu(gridEighthsMenu, 30); };
@@ -648,7 +656,7 @@ void MainWindowModel::bandInstrumentChosen(int band) {
     const int entry = bandInstrumentLists[band].listIndex;
     if (entry < 0) return;
     const int part = song.bandParts[band] % kPartCount;
-    song.partPrograms[part] = static_cast<uint8_t>(entry);
+    bandSettingChanged([&] { song.partPrograms[part] = static_cast<uint8_t>(entry); });
     midiOutShortMsg(packShort(0xC0 + part, entry, 0));
     userChangedSong();
 }
@@ -656,7 +664,7 @@ void MainWindowModel::bandInstrumentChosen(int band) {
 void MainWindowModel::bandVolumeChanged(int band) {
     const int v = bandVolumeScrollBars[band].value;
     const int part = song.bandParts[band] % kPartCount;
-    song.partVolumes[part] = static_cast<int16_t>(v);
+    bandSettingChanged([&] { song.partVolumes[part] = static_cast<int16_t>(v); });
     midiOutShortMsg(packShort(0xB0 + part, 7, 20 * v));
     bandVolumeBoxes[band].caption = std::to_string(v);
     userChangedSong();

@@ -14,6 +14,7 @@
 #include "platform/Canvas.h"
 #include "platform/MidiDevices.h"
 #include "platform/MidiOut.h"
+#include "song/EditHistory.h"
 #include "song/Song.h"
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
@@ -29,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vako {
@@ -73,9 +75,25 @@ public:
     // Mouse over the pitch-bend strip, in the strip's units.
     void pitchBendMouseMove(int button, int shift, float X, float Y);
 
-    // Note editing: instruments of every part but percussion, and undo.
+    // Note editing: instruments of every part but percussion.
     void unifyInstruments(uint8_t& p);
+    // Undo and redo step through the edit history (`やり直し`, "元に戻す" and
+    // Ctrl+Z back, "再実行", Ctrl+Y and Ctrl+Shift+Z forward), then show the
+    // song again: the staff, the band controls, the fields and the read-outs.
     void undo();
+    void redo();
+    // Every edit of the song runs through here: `edit` changes the song within
+    // `scope` and becomes one step of the history (EditHistory::record).
+    template <class Edit> bool recordEdit(const EditScope& scope, Edit&& edit) {
+        const bool added = history.record(song, scope, std::forward<Edit>(edit));
+        showUndoState();
+        return added;
+    }
+    // A fault path is about to put the notes back to the undo copy: the
+    // history lets the failed edit go (EditHistory::dropFailedEdit).
+    void dropFailedEdit();
+    // The undo and redo menu items enabled from the history.
+    void showUndoState();
     // True while the note panel or the position panel is open.
     bool panelOpen() const { return notePanel.visible || positionPanel.visible; }
     // The song's data changed by the user: `modified` = 1, unless the
@@ -144,6 +162,7 @@ public:
     bool tilePicture(const std::string& path) override;
     void drawSavedConfirmation(const std::string& fileName) override;
     void refreshFileList() override;
+    void beforeRestoringUndoCopy() override { dropFailedEdit(); }
     std::string inputBox(const std::string& prompt, const std::string& title,
                          const std::string& defaultText) override;
 
@@ -159,6 +178,8 @@ public:
     MenuItem* findMenu(const std::string& name) const;
 
     Song& song;
+    // The steps of every edit since the song was opened, for undo and redo.
+    EditHistory history;
     ViewState view;
     Canvas& canvas;
     SongFolders folders;
@@ -175,6 +196,7 @@ public:
     MenuItem editingFeaturesMenu, gridSubmenu, gridFortyEighthsMenu, gridSixteenthsMenu,
         gridEighthsMenu, gridQuartersMenu, meterSubmenu, meterSixMenu, meterFourMenu,
         meterThreeMenu, meterTwoMenu, editingMenu, editingSeparator, undoMenu;
+    MenuItem editMenu, undoStepMenu, redoStepMenu; // "編集": "元に戻す", "再実行"
     MenuItem inputFeaturesMenu, rangeEditingMenu, chordSubmenu, chordInputMenu, chordChoiceSubmenu,
         majorChordMenu, minorChordMenu, augmentedChordMenu, diminishedChordMenu, seventhChordMenu,
         suspendedFourthChordMenu, keyboardUseSubmenu, keyboardEditsMenu, keyboardDrumsMenu,
@@ -239,10 +261,22 @@ private:
     void partButtonClick(int band, int part);
     void bandInstrumentChosen(int band);
     void bandVolumeChanged(int band);
+    // A band control's change is a step of the history when the user made it;
+    // what the program shows there (a load, playback, an undo) is none.
+    template <class Edit> void bandSettingChanged(Edit&& edit) {
+        if (m_programSetting > 0)
+            edit();
+        else
+            recordEdit(EditScope::settingsOnly(), std::forward<Edit>(edit));
+    }
     void lengthToolClicked(int index);
     void toggleAndRedraw(MenuItem& item);
     void showSongFields();
     void syncMeterAndGridMenus();
+    // The band controls show the parts' instruments and volumes as the song has them.
+    void showBandSettings();
+    // After an undo or redo: the song shown again.
+    void showUndoneSong();
 
     // Parts of the redraw; they throw DrawFailure on data they cannot draw.
     void pageReadOut();
@@ -279,6 +313,20 @@ private:
     void wireEditing();
     void chooseOtherInstrumentForAll();
     void openRangeWindow();
+    // Playback's hits and the edits while it plays become one step at the
+    // stop; what playback itself sets (instruments, volumes, the tempo it
+    // reached) stays out of that step.
+    void beginPlaybackStep();
+    void endPlaybackStep();
+    struct PlaybackSettings {
+        std::array<uint8_t, kPartCount> programs{};
+        std::array<int16_t, kPartCount> volumes{};
+        std::string tempoText;
+        ControlChange startTempo;
+    };
+    PlaybackSettings playbackSettings() const;
+    void putPlaybackSettings(const PlaybackSettings& s);
+    PlaybackSettings m_settingsAtPlay;
     // Set while the program itself sets controls whose handlers change song
     // data (start-up, loads, playback): those changes do not mark the song.
     struct ProgramSetting {

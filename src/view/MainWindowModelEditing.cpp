@@ -33,6 +33,8 @@ void MainWindowModel::userChangedSong() {
 
 void MainWindowModel::wireEditing() {
     undoMenu.onClick = [this] { undo(); };
+    undoStepMenu.onClick = [this] { undo(); };
+    redoStepMenu.onClick = [this] { redo(); };
     rangeEditingMenu.onClick = [this] { openRangeWindow(); };
     const std::pair<MenuItem*, uint8_t> instruments[] = {{&allGrandPianoMenu, 0},
                                                          {&allMusicBoxMenu, 10},
@@ -55,18 +57,21 @@ void MainWindowModel::wireEditing() {
     tempoBox.onChange = [this] {
         tempoBox.caption = m_tempoAccepted = digitsOnly(tempoBox.caption);
         if (tempoBox.caption != song.tempoText) {
-            song.tempoText = tempoBox.caption;
+            // Playback starts at the tempo the text gives, record 1.
+            recordEdit(EditScope{RecordSpan::none(), RecordSpan::one(1)},
+                       [&] { song.tempoText = tempoBox.caption; });
             userChangedSong();
         }
     };
     copyrightBox.onChange = [this] {
         if (copyrightBox.caption == song.copyrightText) return;
-        song.copyrightText = copyrightBox.caption;
+        recordEdit(EditScope::settingsOnly(), [&] { song.copyrightText = copyrightBox.caption; });
         userChangedSong();
     };
     sequenceNameBox.onChange = [this] {
         if (sequenceNameBox.caption == song.sequenceNameText) return;
-        song.sequenceNameText = sequenceNameBox.caption;
+        recordEdit(EditScope::settingsOnly(),
+                   [&] { song.sequenceNameText = sequenceNameBox.caption; });
         userChangedSong();
     };
     m_lengthAccepted = lengthBox.caption;
@@ -89,27 +94,63 @@ void MainWindowModel::wireEditing() {
 }
 
 void MainWindowModel::undo() {
-    song.restoreUndoCopy();
-    undoMenu.enabled = false;
+    if (!history.undo(song)) return;
+    showUndoneSong();
+}
+
+void MainWindowModel::redo() {
+    if (!history.redo(song)) return;
+    showUndoneSong();
+}
+
+void MainWindowModel::showUndoneSong() {
+    // The note under the pointer may be gone or be another one now.
     noteMarker.visible = false;
-    userChangedSong();
-    redrawScore();
+    view.noteUnderCursor = 0;
+    showSongFields();
+    m_tempoAccepted = tempoBox.caption;
+    showBandSettings();
+    redrawScore(); // the note count read-out too
+    showUndoState();
+}
+
+void MainWindowModel::showBandSettings() {
+    ProgramSetting setting(*this); // shows the parts' settings, changes none
+    for (int k = 0; k < 2; ++k) {
+        const int part = song.bandParts[k] % kPartCount;
+        bandInstrumentLists[k].setListIndex(song.partPrograms[part]);
+        bandVolumeScrollBars[k].setValue(song.partVolumes[part]);
+        bandVolumeBoxes[k].caption = std::to_string(bandVolumeScrollBars[k].value);
+    }
+}
+
+void MainWindowModel::showUndoState() {
+    const bool open = history.inEdit(); // a playback's step waits for the stop
+    undoMenu.enabled = undoStepMenu.enabled = !open && history.canUndo();
+    redoStepMenu.enabled = !open && history.canRedo();
+}
+
+void MainWindowModel::dropFailedEdit() {
+    history.dropFailedEdit(song);
+    showUndoState();
 }
 
 void MainWindowModel::unifyInstruments(uint8_t& p) {
-    const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
-    for (int32_t j = 1; j <= m; ++j) {
-        ControlChange& cc = song.changes[j];
-        if (cc.kind == kInstrumentChange && cc.value % 16 != kPercussionPart)
-            cc.value = p * 16 + cc.value % 16;
-    }
-    for (int i = 0; i < kPartCount; ++i) {
-        if (i == kPercussionPart) continue;
-        song.partPrograms[i] = p;
-        midiOutShortMsg(programChange(i, p));
-    }
-    for (int k = 0; k < 2; ++k)
-        if (song.bandParts[k] != kPercussionPart) bandInstrumentLists[k].setListIndex(p);
+    recordEdit(EditScope{RecordSpan::none(), RecordSpan::all()}, [&] {
+        const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
+        for (int32_t j = 1; j <= m; ++j) {
+            ControlChange& cc = song.changes[j];
+            if (cc.kind == kInstrumentChange && cc.value % 16 != kPercussionPart)
+                cc.value = p * 16 + cc.value % 16;
+        }
+        for (int i = 0; i < kPartCount; ++i) {
+            if (i == kPercussionPart) continue;
+            song.partPrograms[i] = p;
+            midiOutShortMsg(programChange(i, p));
+        }
+        for (int k = 0; k < 2; ++k)
+            if (song.bandParts[k] != kPercussionPart) bandInstrumentLists[k].setListIndex(p);
+    });
     userChangedSong();
 }
 
@@ -124,7 +165,9 @@ void MainWindowModel::chooseOtherInstrumentForAll() {
 }
 
 void MainWindowModel::openRangeWindow() {
+    // Each of the window's operations is a step of its own (RangeWindowModel).
     if (showRangeWindow) showRangeWindow(left, top);
+    showUndoState();
     redrawScore();
 }
 

@@ -82,12 +82,15 @@ void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
         return;
     }
     if (keyboardEditsMenu.checked && noteMarker.visible) {
-        if (isNoteIndex(song, view.noteUnderCursor)) {
+        if (const int32_t i = view.noteUnderCursor; isNoteIndex(song, i)) {
+            // One key (each repeat of a held one) is one step.
             if (keyCode == kKeySpace) {
-                deleteNote(song, view.noteUnderCursor);
+                recordEdit(EditScope::notesIn(RecordSpan::one(i)),
+                           [&] { return deleteNote(song, i); });
                 noteMarker.visible = false;
             } else {
-                applyEditingKey(song.notes[view.noteUnderCursor], keyCode);
+                recordEdit(EditScope::notesIn(RecordSpan::one(i)),
+                           [&] { return applyEditingKey(song.notes[i], keyCode); });
             }
         }
         notePanel.showSelectedNote();

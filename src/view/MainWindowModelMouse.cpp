@@ -151,9 +151,9 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
     }
     if (panelOpen()) return;
 
-    // 3. Every release over the staff takes the undo copy.
+    // 3. Every release over the staff takes the undo copy; the history keeps
+    // the edit itself, so the first undo gives what the copy holds.
     song.takeUndoCopy();
-    undoMenu.enabled = true;
     song.modified = 1;
 
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
@@ -170,13 +170,15 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
             if (i == 0)
                 showMessage(kCannotDelete);
             else
-                deleteNote(song, i);
+                recordEdit(EditScope::notesIn(RecordSpan::one(i)),
+                           [&] { return deleteNote(song, i); });
         } else {
             int note = c.naturalNote;
             if (accidentalOptions[2].checked) note -= 1;
             if (accidentalOptions[1].checked) note += 1;
-            insertChord(song, pos, chordNotes(note, view.chordCode, chordInputMenu.checked),
-                        view.newNoteLength, part);
+            const ChordNotes chord = chordNotes(note, view.chordCode, chordInputMenu.checked);
+            recordEdit(EditScope::notesIn(chordInsertSpan(song, pos, chord)),
+                       [&] { insertChord(song, pos, chord, view.newNoteLength, part); });
         }
     }
     redrawScore();

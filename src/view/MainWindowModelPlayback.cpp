@@ -33,7 +33,10 @@ public:
     }
     void setPlaying(bool playing) override {
         MainWindowModel& f = m_form;
-        if (playing) f.keyboard.playbackStarted();
+        if (playing) {
+            f.beginPlaybackStep(); // before playback sets the start tempo
+            f.keyboard.playbackStarted();
+        }
         f.scoreViewAcceptsDrops = !playing;
         f.playButton.picture = f.playStopImages[playing ? 1 : 0].picture;
         // The hover cursor comes back at the stop; its ledger lines only when
@@ -76,7 +79,7 @@ public:
         m_changed = true;
     }
     void enableUndo() override {
-        m_form.undoMenu.enabled = true;
+        // The hits become a step of the history at the stop, which enables undo.
         m_changed = true;
     }
     void redraw() override {
@@ -145,6 +148,39 @@ void MainWindowModel::togglePlayback() {
     // chord being gathered) or is recorded before the stop.
     keyboard.takeInput();
     m_playback->press();
+    if (stopped()) endPlaybackStep();
+}
+
+MainWindowModel::PlaybackSettings MainWindowModel::playbackSettings() const {
+    PlaybackSettings s{song.partPrograms, song.partVolumes, song.tempoText, {}};
+    if (song.changes.size() > 1) s.startTempo = song.changes[1];
+    return s;
+}
+
+void MainWindowModel::putPlaybackSettings(const PlaybackSettings& s) {
+    song.partPrograms = s.programs;
+    song.partVolumes = s.volumes;
+    song.tempoText = s.tempoText;
+    if (song.changes.size() > 1) song.changes[1] = s.startTempo;
+}
+
+void MainWindowModel::beginPlaybackStep() {
+    if (history.inEdit()) return;
+    m_settingsAtPlay = playbackSettings();
+    history.begin(song, EditScope::everything());
+    showUndoState();
+}
+
+void MainWindowModel::endPlaybackStep() {
+    if (!history.inEdit()) return;
+    // The step holds what the user did while it played: the instruments,
+    // volumes and tempo the song's control changes set on the way stay as
+    // the song has them now, but are no edit of the user's.
+    const PlaybackSettings reached = playbackSettings();
+    putPlaybackSettings(m_settingsAtPlay);
+    history.commit(song);
+    putPlaybackSettings(reached);
+    showUndoState();
 }
 
 double MainWindowModel::msUntilNextStep() const {
@@ -156,6 +192,7 @@ double MainWindowModel::msUntilNextStep() const {
 bool MainWindowModel::playbackTick() {
     keyboard.takeInput(); // recorded before a stop at the song's end
     m_playback->runDueSteps(m_clock->nowMs());
+    if (stopped()) endPlaybackStep(); // the song's end
     return m_playbackHooks->takeChanged();
 }
 
@@ -168,7 +205,7 @@ bool MainWindowModel::tapWhilePlaying(int note) {
 
 void MainWindowModel::reverseSong() {
     reverseSongMenu.checked = !reverseSongMenu.checked;
-    reverseNotes(song);
+    recordEdit(EditScope::everything(), [&] { reverseNotes(song); });
     redrawScore();
 }
 

@@ -6,6 +6,14 @@
 #include "view/MainWindowModel.h"
 
 namespace vako {
+namespace {
+
+// The panel's buttons change the one note it was opened on.
+EditScope noteScope(const MainWindowModel& window) {
+    return EditScope::notesIn(RecordSpan::one(window.view.noteUnderCursor));
+}
+
+} // namespace
 
 void NotePanel::wire() {
     strengthList.onClick = [this] { strengthChosen(); };
@@ -45,7 +53,10 @@ void NotePanel::strengthChosen() {
     Song& song = m_window.song;
     const int entry = strengthList.listIndex;
     if (entry >= 0 && isNoteIndex(song, m_window.view.noteUnderCursor)) {
-        song.notes[m_window.view.noteUnderCursor].velocity = static_cast<uint8_t>((20 - entry) * 6);
+        m_window.recordEdit(noteScope(m_window), [&] {
+            song.notes[m_window.view.noteUnderCursor].velocity =
+                static_cast<uint8_t>((20 - entry) * 6);
+        });
         m_window.userChangedSong();
     }
     visible = false;
@@ -56,7 +67,9 @@ void NotePanel::balanceChosen() {
     Song& song = m_window.song;
     const int entry = balanceList.listIndex;
     if (entry >= 0 && isNoteIndex(song, m_window.view.noteUnderCursor)) {
-        song.notes[m_window.view.noteUnderCursor].pan = static_cast<uint8_t>(entry * 16);
+        m_window.recordEdit(noteScope(m_window), [&] {
+            song.notes[m_window.view.noteUnderCursor].pan = static_cast<uint8_t>(entry * 16);
+        });
         m_window.userChangedSong();
     }
     visible = false;
@@ -71,7 +84,7 @@ void NotePanel::accidentalChosen(int index) {
         // A note stays within 0..119: 120 and above mark note ends.
         const int moved = n.key + (index == 4 ? 1 : -1);
         if (isStorableNote(moved)) {
-            n.key = static_cast<uint8_t>(moved);
+            m_window.recordEdit(noteScope(m_window), [&] { n.key = static_cast<uint8_t>(moved); });
             m_window.userChangedSong();
         }
     }
@@ -81,7 +94,10 @@ void NotePanel::accidentalChosen(int index) {
 }
 
 void NotePanel::deleteSelectedNote() {
-    if (deleteNote(m_window.song, m_window.view.noteUnderCursor)) m_window.userChangedSong();
+    if (m_window.recordEdit(noteScope(m_window), [&] {
+            return deleteNote(m_window.song, m_window.view.noteUnderCursor);
+        }))
+        m_window.userChangedSong();
     visible = false;
     m_window.redrawScore();
 }
@@ -91,7 +107,9 @@ void NotePanel::lengthToolClicked(int index) {
     if (index < 10 || index > 17) return;
     Song& song = m_window.song;
     if (isNoteIndex(song, m_window.view.noteUnderCursor)) {
-        song.notes[m_window.view.noteUnderCursor].length = kPanelLength[index - 10];
+        m_window.recordEdit(noteScope(m_window), [&] {
+            song.notes[m_window.view.noteUnderCursor].length = kPanelLength[index - 10];
+        });
         m_window.userChangedSong();
     }
     m_window.redrawScore();

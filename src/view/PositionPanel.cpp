@@ -94,11 +94,15 @@ void PositionPanel::setChangeAtPosition() {
             const ControlChange cc{view.cursorPosition, *v.value, static_cast<uint8_t>(entry + 1)};
             const int32_t sel = view.changeUnderCursor;
             if (sel == 0) {
-                insertCC(song, cc);
+                m_window.recordEdit(EditScope::changesIn(RecordSpan::insertAt(
+                                        ccInsertionIndex(song, view.cursorPosition))),
+                                    [&] { insertCC(song, cc); });
                 m_window.userChangedSong();
             } else if (sel >= 2 && sel <= song.changeCount) {
-                ensureChangeRoom(song.changes, song.changeCount + 2);
-                song.changes[sel] = cc;
+                m_window.recordEdit(EditScope::changesIn(RecordSpan::one(sel)), [&] {
+                    ensureChangeRoom(song.changes, song.changeCount + 2);
+                    song.changes[sel] = cc;
+                });
                 m_window.userChangedSong();
             }
         }
@@ -109,7 +113,10 @@ void PositionPanel::setChangeAtPosition() {
 
 void PositionPanel::deleteChangeAtPosition() {
     if (!m_window.stopped()) return; // disabled while playing, as `setButton`
-    if (deleteCC(m_window.song, m_window.view.changeUnderCursor)) m_window.userChangedSong();
+    const int32_t sel = m_window.view.changeUnderCursor;
+    if (m_window.recordEdit(EditScope::changesIn(RecordSpan::one(sel)),
+                            [&] { return deleteCC(m_window.song, sel); }))
+        m_window.userChangedSong();
     m_window.redrawScore();
     hide();
 }

@@ -189,7 +189,7 @@ TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
         f().scoreMouseUp(1, 0, xAt(12), y);
         EXPECT_EQ(w.song.twiceNoteCount, 0) << y;
         EXPECT_EQ(w.song.modified, 1);
-        EXPECT_TRUE(f().undoMenu.enabled);
+        EXPECT_FALSE(f().undoMenu.enabled) << "nothing to undo";
     }
     f().scoreMouseUp(1, 0, 100, yAt(1, 35));     // left of the first step
     f().scoreMouseUp(2, 0, xAt(12), yAt(1, 35)); // only the left button edits
@@ -217,27 +217,35 @@ TEST_F(Editing, TheFinestGridReachesTheNextPageAtTheRightEdge) {
     EXPECT_EQ(w.song.notes[3].position, 327);
 }
 
-TEST_F(Editing, UndoGoesBackToBeforeTheLastMouseEdit) {
+TEST_F(Editing, UndoStepsBackOneEditAtATimeAndRedoForward) {
     leftClick(xAt(12), yAt(1, 35));
     leftClick(xAt(24), yAt(1, 35));
+    const std::vector<Note> copy(w.song.undoNotes.begin() + 1,
+                                 w.song.undoNotes.begin() + 1 + w.song.undoTwiceNoteCount / 2);
     f().undoMenu.click();
-    EXPECT_EQ(notes(), (std::vector<int>{60}));
-    EXPECT_FALSE(f().undoMenu.enabled);
+    // The first undo after a click gives what the undo copy holds.
+    ASSERT_EQ(w.song.noteCount(), 1);
+    EXPECT_EQ(std::vector<Note>(w.song.notes.begin() + 1, w.song.notes.begin() + 2), copy);
     EXPECT_FALSE(f().noteMarker.visible);
-    f().undoMenu.click(); // one level only
-    EXPECT_EQ(w.song.twiceNoteCount, 2);
+    EXPECT_TRUE(f().undoMenu.enabled) << "one more edit to undo";
+    EXPECT_TRUE(f().redoStepMenu.enabled);
+    f().undoMenu.click();
+    EXPECT_EQ(w.song.twiceNoteCount, 0);
+    EXPECT_FALSE(f().undoMenu.enabled || f().undoStepMenu.enabled);
 
-    // A panel delete is not undone by itself: undo returns to before the last
-    // mouse edit and drops the delete as well.
+    // A panel delete is a step of its own; a new edit drops the redo steps.
+    f().redoStepMenu.click();
     leftClick(xAt(36), yAt(1, 35));
+    EXPECT_FALSE(f().redoStepMenu.enabled);
     f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
     f().scoreMouseDown(2, 0, xAt(12), yAt(1, 35));
     ASSERT_TRUE(f().notePanel.visible);
     f().notePanel.deleteButton.click();
     EXPECT_EQ(w.song.twiceNoteCount, 2);
-    f().undoMenu.click();
-    EXPECT_EQ(w.song.twiceNoteCount, 2);
+    f().undoStepMenu.click();
+    ASSERT_EQ(w.song.twiceNoteCount, 4);
     EXPECT_EQ(w.song.notes[1].position, 12);
+    EXPECT_EQ(w.song.notes[2].position, 36);
 }
 
 TEST_F(Editing, EditingHelpKeysAndTheirLimits) {

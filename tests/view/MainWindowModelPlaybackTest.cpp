@@ -247,6 +247,11 @@ TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
     f().reverseSongMenu.click();
     EXPECT_FALSE(f().reverseSongMenu.checked);
     EXPECT_EQ(w.song.notes[2].position, 5);
+    // Each reverse is an edit; undoing both is back at the opened song.
+    EXPECT_EQ(w.song.modified, 1);
+    f().undo();
+    f().undo();
+    EXPECT_EQ(w.song.notes[2].position, 5);
     EXPECT_EQ(w.song.modified, 0);
 }
 

@@ -34,17 +34,26 @@ TEST(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
                  f.gridFortyEighthsMenu.checked);
     EXPECT_TRUE(f.meterFourMenu.checked);
     EXPECT_FALSE(f.undoMenu.enabled);
-    EXPECT_EQ(f.undoMenu.shortcut, "Ctrl+Z");
+    // Ctrl+Z is "元に戻す"'s, which does what `やり直し` does.
+    EXPECT_EQ(f.undoMenu.shortcut, "");
+    EXPECT_EQ(f.undoStepMenu.shortcut, "Ctrl+Z");
+    EXPECT_EQ(f.redoStepMenu.shortcut, "Ctrl+Y");
+    EXPECT_EQ(f.redoStepMenu.otherShortcut, "Ctrl+Shift+Z");
+    EXPECT_FALSE(f.undoStepMenu.enabled || f.redoStepMenu.enabled);
     EXPECT_EQ(f.saveAsMenu.shortcut, "Ctrl+A");
     EXPECT_EQ(f.saveMenu.shortcut, "Ctrl+S");
     EXPECT_EQ(f.saveToDesktopMenu.caption, "保存場所をデスクトップﾟにする");
     EXPECT_EQ(f.gridFortyEighthsMenu.caption, "12　（３連符の時に）");
     EXPECT_EQ(f.playfulFeaturesMenu.caption, "遊びの機能");
     EXPECT_TRUE(f.editingSeparator.isSeparator());
-    ASSERT_EQ(f.menuBar().size(), 6u);
-    EXPECT_EQ(f.menuBar()[4]->caption, "MIDI出力");
-    EXPECT_EQ(f.menuBar()[5]->caption, "MIDI入力");
-    EXPECT_EQ(f.menuBar()[1]->children.size(), 5u);
+    ASSERT_EQ(f.menuBar().size(), 7u);
+    EXPECT_EQ(f.menuBar()[5]->caption, "MIDI出力");
+    EXPECT_EQ(f.menuBar()[6]->caption, "MIDI入力");
+    EXPECT_EQ(f.menuBar()[1]->caption, "編集"); // after "ファイル"
+    ASSERT_EQ(f.menuBar()[1]->children.size(), 2u);
+    EXPECT_EQ(f.menuBar()[1]->children[0]->caption, "元に戻す");
+    EXPECT_EQ(f.menuBar()[1]->children[1]->caption, "再実行");
+    EXPECT_EQ(f.menuBar()[2]->children.size(), 5u);
 
     EXPECT_EQ(w.song.bandParts[0], 0);
     EXPECT_EQ(w.song.bandParts[1], 9);

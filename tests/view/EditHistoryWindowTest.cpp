@@ -1,0 +1,335 @@
+// The edit history in the main window: every kind of edit is one step that
+// undo and redo follow, the modified mark follows the saved point, fault
+// paths take the failed edit off, a playback's hits are one step, and loads
+// start or keep the history.
+#include "ViewTestSupport.h"
+
+#include "rangeedit/RangeWindowModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vako::test {
+namespace {
+
+float xAt(int pos) {
+    return 5.0f * (pos + 18) + 7;
+}
+float yAt(int staff, int row) {
+    return (staff == 0 ? -600.0f : 0.0f) - 10.0f * (row - 6) - 5;
+}
+
+// What undo and redo must give back: records, part settings and texts.
+struct SongState {
+    std::vector<Note> notes;
+    std::vector<ControlChange> changes;
+    std::array<uint8_t, kPartCount> programs{};
+    std::array<int16_t, kPartCount> volumes{};
+    std::string tempo, copyright, sequenceName;
+    friend bool operator==(const SongState&, const SongState&) = default;
+};
+
+SongState stateOf(const Song& s) {
+    return {std::vector<Note>(s.notes.begin() + 1, s.notes.begin() + 1 + s.noteCount()),
+            std::vector<ControlChange>(s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount),
+            s.partPrograms,
+            s.partVolumes,
+            s.tempoText,
+            s.copyrightText,
+            s.sequenceNameText};
+}
+
+class WindowHistory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w.load();
+        f().useClock(w.clock);
+        w.song.modified = 0;
+    }
+    MainWindowModel& f() { return *w.form; }
+    void leftClick(float X, float Y) {
+        f().scoreMouseMove(0, 0, X, Y);
+        f().scoreMouseDown(1, 0, X, Y);
+        f().scoreMouseUp(1, 0, X, Y);
+    }
+    std::vector<int32_t> positions() const {
+        std::vector<int32_t> out;
+        for (int i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].position);
+        return out;
+    }
+    void clickListed(const std::string& fileName) {
+        f().refreshFileList();
+        const auto& items = f().fileList.items;
+        const auto it = std::find(items.begin(), items.end(), fileName);
+        ASSERT_NE(it, items.end()) << fileName << " is not listed";
+        f().fileList.setListIndex(static_cast<int>(it - items.begin()));
+    }
+    void playThrough(int32_t pos) {
+        while (!f().stopped() && f().playback().state().playPosition <= pos) {
+            w.clock.advance(f().msUntilNextStep());
+            f().playbackTick();
+        }
+    }
+
+    Window w;
+};
+
+TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
+    // A song on disk for the merge.
+    leftClick(xAt(48), yAt(0, 33));
+    w.ui.inputAnswer = "other";
+    f().saveAsMenu.click();
+    f().history.clear();
+
+    RecordingCanvas strip;
+    f().showRangeWindow = [&](double, double) {
+        RangeWindowModel range(w.song, strip, f(), f().folders, {}, &f().history);
+        range.load();
+        range.setSourcePart(9);
+        range.setStrength(5);
+        range.applyOperation(RangeWindowModel::kStrength);
+    };
+    auto openNotePanel = [&](float X, float Y) {
+        f().scoreMouseMove(0, 0, X, Y);
+        f().scoreMouseDown(2, 0, X, Y);
+        ASSERT_TRUE(f().notePanel.visible);
+    };
+    auto hover = [&](float X, float Y) { f().scoreMouseMove(0, 0, X, Y); };
+    auto positionPanel = [&](int32_t selected, const std::string& value) {
+        f().view.changeUnderCursor = selected;
+        f().view.cursorPosition = 30;
+        f().positionPanel.kindList.listIndex = 0; // tempo
+        f().positionPanel.valueBox.caption = value;
+    };
+    const std::vector<std::pair<std::string, std::function<void()>>> edits = {
+        {"click adds a chord",
+         [&] {
+             f().chordInputMenu.checked = true;
+             leftClick(xAt(12), yAt(1, 35));
+             f().chordInputMenu.checked = false;
+         }},
+        {"click adds a note", [&] { leftClick(xAt(24), yAt(1, 35)); }},
+        {"click deletes a note", [&] { leftClick(xAt(12), yAt(1, 35)); }},
+        {"key S",
+         [&] {
+             hover(xAt(24), yAt(1, 35));
+             f().scoreKeyDown('S', 0);
+         }},
+        {"length key",
+         [&] {
+             hover(xAt(24), yAt(1, 35));
+             f().scoreKeyDown('1', 0);
+         }},
+        {"Space deletes",
+         [&] {
+             hover(xAt(24), yAt(1, 35));
+             f().scoreKeyDown(' ', 0);
+         }},
+        {"note panel strength",
+         [&] {
+             openNotePanel(xAt(12), yAt(1, 37));
+             f().notePanel.strengthList.setListIndex(3);
+         }},
+        {"note panel length",
+         [&] {
+             openNotePanel(xAt(12), yAt(1, 37));
+             f().lengthTools[12].click();
+         }},
+        {"position panel sets",
+         [&] {
+             positionPanel(0, "90");
+             f().positionPanel.setButton.click();
+         }},
+        {"position panel changes",
+         [&] {
+             positionPanel(2, "150");
+             f().positionPanel.setButton.click();
+         }},
+        {"position panel deletes",
+         [&] {
+             positionPanel(2, "0");
+             f().positionPanel.deleteButton.click();
+         }},
+        {"band instrument", [&] { f().bandInstrumentLists[0].setListIndex(40); }},
+        {"band volume", [&] { f().bandVolumeScrollBars[0].setValue(2); }},
+        {"tempo text", [&] { f().tempoBox.setText("96"); }},
+        {"copyright text", [&] { f().copyrightBox.setText("me"); }},
+        {"sequence name", [&] { f().sequenceNameBox.setText("tune"); }},
+        {"one instrument for all", [&] { f().allFluteMenu.click(); }},
+        {"range window", [&] { f().rangeEditingMenu.click(); }},
+        {"reverse", [&] { f().reverseSongMenu.click(); }},
+        {"merge",
+         [&] {
+             f().mergeMenu.click();
+             clickListed("other.txt");
+             f().mergeMenu.click();
+         }},
+    };
+    for (const auto& [name, edit] : edits) {
+        SCOPED_TRACE(name);
+        const size_t steps = f().history.undoCount();
+        const SongState before = stateOf(w.song);
+        edit();
+        const SongState after = stateOf(w.song);
+        ASSERT_NE(after, before) << "the edit changed nothing";
+        EXPECT_EQ(f().history.undoCount(), steps + 1);
+        EXPECT_TRUE(f().undoStepMenu.enabled && f().undoMenu.enabled);
+        EXPECT_FALSE(f().redoStepMenu.enabled);
+        f().undoStepMenu.click();
+        EXPECT_EQ(stateOf(w.song), before);
+        EXPECT_TRUE(f().redoStepMenu.enabled);
+        f().redoStepMenu.click();
+        EXPECT_EQ(stateOf(w.song), after);
+    }
+    // The band controls and the fields show what undo gives back.
+    while (f().history.canUndo()) f().undo();
+    EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 0);
+    EXPECT_EQ(f().bandVolumeScrollBars[0].value, 5);
+    EXPECT_EQ(f().tempoBox.caption, "120");
+    EXPECT_NE(w.song.copyrightText, "me");
+    EXPECT_EQ(f().copyrightBox.caption, w.song.copyrightText);
+    EXPECT_EQ(w.song.noteCount(), 1);
+    EXPECT_EQ(f().statusLine.caption.rfind("全音符数は 1 ", 0), 0u);
+}
+
+TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
+    leftClick(xAt(12), yAt(1, 35));
+    w.ui.inputAnswer = "tune";
+    f().saveAsMenu.click();
+    EXPECT_EQ(w.song.modified, 0);
+    leftClick(xAt(24), yAt(1, 35));
+    EXPECT_EQ(w.song.modified, 1);
+    f().undo();
+    EXPECT_EQ(w.song.modified, 0) << "back at the saved song";
+    f().undo();
+    EXPECT_EQ(w.song.modified, 1);
+    f().redo();
+    EXPECT_EQ(w.song.modified, 0);
+    // A new edit after an undo drops the redo steps, and with them the saved point.
+    f().undo();
+    leftClick(xAt(36), yAt(1, 35));
+    EXPECT_FALSE(f().history.canRedo());
+    f().undo();
+    EXPECT_EQ(w.song.modified, 1) << "the saved song can no longer be reached";
+    f().redo();
+    f().saveMenu.click(); // the song has its name now
+    EXPECT_EQ(w.song.modified, 0);
+    f().undo();
+    f().redo();
+    // Back where it was saved: the closing question does not ask.
+    EXPECT_EQ(positions(), (std::vector<int32_t>{36}));
+    EXPECT_TRUE(f().files.queryClose());
+    EXPECT_EQ(w.ui.questions.size(), 0u);
+}
+
+TEST_F(WindowHistory, AFaultAfterAnEditTakesThatEditOffTheHistory) {
+    // The export fails on a tempo of 0; the redraw on a control change record
+    // beyond those stored.
+    w.song.changes = {
+        ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
+    w.song.changeCount = 2;
+    leftClick(xAt(12), yAt(1, 35));
+    leftClick(xAt(24), yAt(1, 35));
+    w.ui.inputAnswer = "faulty";
+    f().exportButton.click();
+    ASSERT_EQ(w.ui.messages.size(), 2u);
+    EXPECT_EQ(positions(), (std::vector<int32_t>{12}));
+    EXPECT_EQ(f().history.undoCount(), 1u);
+    EXPECT_FALSE(f().redoStepMenu.enabled) << "the failed edit is not kept to redo";
+    EXPECT_TRUE(f().undoStepMenu.enabled);
+
+    f().showChangesMenu.checked = true;
+    w.song.changes.resize(2);
+    leftClick(xAt(36), yAt(1, 35)); // its redraw fails
+    EXPECT_EQ(positions(), (std::vector<int32_t>{12}));
+    EXPECT_EQ(f().history.undoCount(), 1u);
+    w.song.changes = {
+        ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
+    f().undo();
+    EXPECT_EQ(w.song.noteCount(), 0);
+    EXPECT_FALSE(f().history.canUndo());
+}
+
+TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
+    // An instrument change that playback applies on its way is no edit.
+    w.setNotes({note(1, 60, 12, 0), note(100, 62, 12, 0)});
+    w.song.changes = {ControlChange{},
+                      {0, 120, kTempoChange},
+                      {2, 40 * 16 + 0, kInstrumentChange},
+                      {kEndMarkerPos, 0, 0}};
+    w.song.changeCount = 2;
+    f().redrawScore();
+    const SongState start = stateOf(w.song);
+    f().playButton.click();
+    playThrough(20);
+    f().playButton.click();
+    EXPECT_EQ(w.song.partPrograms[0], 40);
+    EXPECT_FALSE(f().history.canUndo());
+    EXPECT_EQ(w.song.modified, 0);
+
+    w.song.partPrograms[0] = 0;
+    f().keyboardDrumsMenu.click();
+    f().playButton.click();
+    playThrough(20);
+    ASSERT_TRUE(f().tapWhilePlaying(42));
+    EXPECT_FALSE(f().undoStepMenu.enabled || f().undoMenu.enabled) << "not while playing";
+    f().undo();
+    playThrough(40);
+    ASSERT_TRUE(f().tapWhilePlaying(44));
+    playThrough(200); // to the end: playback stops by itself
+    ASSERT_TRUE(f().stopped());
+    EXPECT_EQ(w.song.noteCount(), 4);
+    EXPECT_EQ(f().history.undoCount(), 1u);
+    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(f().undoStepMenu.enabled);
+    f().undo();
+    EXPECT_EQ(stateOf(w.song).notes, start.notes);
+    EXPECT_EQ(w.song.partPrograms[0], 40) << "what playback set stays";
+    f().redo();
+    EXPECT_EQ(w.song.noteCount(), 4);
+}
+
+TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) {
+    leftClick(xAt(12), yAt(1, 35));
+    leftClick(xAt(24), yAt(1, 35));
+    const SongState edited = stateOf(w.song);
+    std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
+    w.ui.answers = {WindowSystem::Answer::No};
+    clickListed("broken.txt");
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    // What the failed load changed is a step of its own; the edits before it
+    // are still there to undo.
+    if (stateOf(w.song) != edited) {
+        f().undo();
+        EXPECT_EQ(stateOf(w.song), edited);
+    }
+    EXPECT_EQ(f().history.undoCount(), 2u);
+    f().undo();
+    f().undo();
+    EXPECT_EQ(w.song.noteCount(), 0);
+
+    // A failed merge changes nothing, so the history stays as it was.
+    f().redo();
+    const size_t steps = f().history.stepCount();
+    f().mergeMenu.click();
+    clickListed("broken.txt");
+    f().mergeMenu.click();
+    EXPECT_EQ(f().history.stepCount(), steps);
+    EXPECT_TRUE(f().history.canRedo());
+
+    // A song that opens starts an empty history.
+    w.ui.inputAnswer = "good";
+    f().saveAsMenu.click();
+    clickListed("good.txt");
+    EXPECT_FALSE(f().history.canUndo() || f().history.canRedo());
+    EXPECT_FALSE(f().undoStepMenu.enabled || f().redoStepMenu.enabled);
+    EXPECT_EQ(w.song.modified, 0);
+}
+
+} // namespace
+} // namespace vako::test
