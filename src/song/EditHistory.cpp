@@ -7,6 +7,12 @@ namespace vako {
 
 namespace {
 
+// Of the `records` a count claims, how many the array (record 0 spare) holds.
+int32_t recordsHeld(int32_t records, size_t arraySize) {
+    const int64_t held = static_cast<int64_t>(arraySize) - 1;
+    return static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(records, held)));
+}
+
 int32_t noteRecords(const Song& song) {
     return std::max<int32_t>(0, song.noteCount());
 }
@@ -83,14 +89,10 @@ void EditHistory::begin(const Song& song, const EditScope& scope) {
     if (m_pending) return;
     Pending p;
     p.notes.span = scope.notes;
-    p.notes.count =
-        std::min<int32_t>(noteRecords(song), static_cast<int32_t>(song.notes.size()) - 1);
-    p.notes.count = std::max(p.notes.count, 0);
+    p.notes.count = recordsHeld(noteRecords(song), song.notes.size());
     watchSpan(song.notes, p.notes.count, p.notes.span, p.notes.saved);
     p.changes.span = scope.changes;
-    p.changes.count =
-        std::min<int32_t>(changeRecords(song), static_cast<int32_t>(song.changes.size()) - 1);
-    p.changes.count = std::max(p.changes.count, 0);
+    p.changes.count = recordsHeld(changeRecords(song), song.changes.size());
     watchSpan(song.changes, p.changes.count, p.changes.span, p.changes.saved);
     p.settings = {song.partPrograms, song.partVolumes};
     p.texts = {song.tempoText, song.copyrightText, song.sequenceNameText};
@@ -156,10 +158,7 @@ bool EditHistory::commit(Song& song) {
                before[beforeLength - 1 - tail] == after[afterLength - 1 - tail])
             ++tail;
         if (head == beforeLength && head == afterLength) return;
-        // Assigned rather than emplaced: clang does not yet see the slice's
-        // default member initializers as a default constructor here.
-        slice = typename std::remove_reference_t<decltype(slice)>::value_type{};
-        auto& s = *slice;
+        auto& s = slice.emplace();
         s.first = watch.span.first + static_cast<int32_t>(head);
         s.before.assign(before.begin() + static_cast<ptrdiff_t>(head),
                         before.end() - static_cast<ptrdiff_t>(tail));

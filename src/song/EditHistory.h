@@ -58,6 +58,22 @@ struct EditScope {
     static EditScope settingsOnly() { return {RecordSpan::none(), RecordSpan::none()}; }
 };
 
+// The records of one kind an edit replaced, and what it watches while it
+// runs. Kept outside EditHistory: clang 14 does not compile member templates
+// with default member initializers used inside their own class.
+namespace edit_history {
+template <class T> struct Slice {
+    int32_t first = 0;     // index of the first record replaced
+    std::vector<T> before; // records first.. before the edit
+    std::vector<T> after;  // records first.. after the edit
+};
+template <class T> struct Watch {
+    RecordSpan span;
+    int32_t count = 0;    // records 1..count before the edit
+    std::vector<T> saved; // records span.first.. of the span before the edit
+};
+} // namespace edit_history
+
 class EditHistory {
 public:
     static constexpr size_t kMaxSteps = 10000;
@@ -124,11 +140,7 @@ public:
     size_t bytes() const { return m_bytes; }
 
 private:
-    template <class T> struct Slice {
-        int32_t first = 0;     // index of the first record replaced
-        std::vector<T> before; // records first.. before the edit
-        std::vector<T> after;  // records first.. after the edit
-    };
+    template <class T> using Slice = edit_history::Slice<T>;
     struct Texts {
         std::string tempo, copyright, sequenceName;
     };
@@ -144,11 +156,7 @@ private:
         std::optional<std::array<Texts, 2>> texts;       // before, after
         size_t bytes = 0;
     };
-    template <class T> struct Watch {
-        RecordSpan span;
-        int32_t count = 0;    // records 1..count before the edit
-        std::vector<T> saved; // records span.first.. of the span before the edit
-    };
+    template <class T> using Watch = edit_history::Watch<T>;
     struct Pending {
         Watch<Note> notes;
         Watch<ControlChange> changes;
