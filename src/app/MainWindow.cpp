@@ -3,7 +3,7 @@
 #include "app/RangeEditDialog.h"
 
 #include "editor/KeyCodes.h"
-#include "platform/qt/Pictures.h"
+#include "app/Pictures.h"
 
 #include <QAction>
 #include <QApplication>

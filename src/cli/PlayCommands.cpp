@@ -9,7 +9,7 @@
 
 #ifdef VAKO_HAVE_FLUIDSYNTH
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
-#include "platform/fluidsynth/FluidSynthRender.h"
+#include "cli/SongRender.h"
 #endif
 #ifdef VAKO_HAVE_RTMIDI
 #include "platform/rtmidi/RtMidiPortOut.h"

@@ -1,3 +1,4 @@
+#include "cli/SongRender.h"
 #include "platform/fluidsynth/FluidSynthRender.h"
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
 #include "platform/fluidsynth/SoundFont.h"

@@ -1,31 +1,18 @@
-// Offline rendering: the song played by the playback engine against a clock
-// that jumps from deadline to deadline, every message applied to FluidSynth at
-// its exact sample, so the sound is what real-time playback would give, only
-// much faster than real time.
+// The built-in synthesizer as the sink of offline rendering: it turns each
+// audio block's messages into samples, applied at their exact sample, and
+// hands the samples on, to memory or streamed into a WAV file.
 #pragma once
 
-#include "song/Song.h"
+#include "platform/AtomicFile.h"
+#include "platform/AudioBlockSink.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vako {
-
-struct RenderOptions {
-    std::string soundFont;    // empty: findSoundFont()
-    int startPage = 0;        // page playback starts from, as on the play button
-    double tailSeconds = 2.0; // rendered after the stop, for the notes to die away
-};
-
-struct RenderResult {
-    bool ok = false;
-    std::string error; // why nothing was rendered (a message of the program or a reason)
-    int sampleRate = 44100;
-    std::vector<int16_t> samples; // interleaved stereo, left first
-    double playSeconds = 0;       // time from the start to the stop
-};
 
 // Where rendered samples go: interleaved stereo, left first.
 class SampleSink {
@@ -36,18 +23,63 @@ public:
     virtual bool wantsMore() const { return true; }
 };
 
-// Renders the song into memory. The song changes as a playback would change it (start
-// tempo record, the parts' instruments and volumes after their changes).
-RenderResult renderSong(Song& song, const RenderOptions& options);
+// The samples appended to a vector.
+class VectorSampleSink final : public SampleSink {
+public:
+    explicit VectorSampleSink(std::vector<int16_t>& samples) : m_samples(samples) {}
+    void put(const int16_t* samples, size_t count) override {
+        m_samples.insert(m_samples.end(), samples, samples + count);
+    }
+
+private:
+    std::vector<int16_t>& m_samples;
+};
+
+// The sample rate the synthesizer renders at.
+int synthesizerSampleRate();
+
+class SynthesizerBlockSink final : public AudioBlockSink {
+public:
+    // The SoundFont is loaded at once; an empty name means findSoundFont().
+    SynthesizerBlockSink(const std::string& soundFont, SampleSink& out);
+    ~SynthesizerBlockSink() override;
+    // Why the synthesizer could not be made, or "" when it is ready.
+    const std::string& error() const { return m_error; }
+
+    void block(const std::vector<TimedMessage>& messages, int64_t frames) override;
+    bool wantsMore() const override { return m_out.wantsMore(); }
+
+private:
+    void renderFrames(int64_t frames);
+
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    SampleSink& m_out;
+    std::string m_error;
+};
 
 // A RIFF/WAVE file image: 16-bit PCM, two channels.
 std::string wavFileImage(const std::vector<int16_t>& samples, int sampleRate);
 
-// Renders the song into a WAV file, written atomically. The song's length is
-// worked out first: a song longer than a WAV file can hold is refused with a
-// message that gives its length, before anything is rendered. The samples go
-// to the file as they are made. Empty string on success, else what went wrong.
-std::string renderSongToWav(Song& song, const RenderOptions& options,
-                            const std::filesystem::path& out, double* playSeconds = nullptr);
+// A WAV file written atomically as the samples come, so a long song needs no
+// more memory than a short one. The header is written again at the end, when
+// the sizes are known.
+class WavFileSink final : public SampleSink {
+public:
+    WavFileSink(const std::filesystem::path& out, int sampleRate);
+    // Why the file cannot be written, or "".
+    std::string error() const { return m_file.ok() ? std::string{} : m_file.error(); }
+    void put(const int16_t* samples, size_t count) override;
+    bool wantsMore() const override { return !m_tooLong && m_file.ok(); }
+    // Puts the file in place; "" on success, else what went wrong.
+    std::string commit();
+
+private:
+    AtomicFileWriter m_file;
+    int m_sampleRate;
+    std::string m_buffer;
+    uint64_t m_dataBytes = 0;
+    bool m_tooLong = false;
+};
 
 } // namespace vako

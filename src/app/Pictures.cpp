@@ -1,4 +1,4 @@
-#include "platform/qt/Pictures.h"
+#include "app/Pictures.h"
 
 #include <QPainter>
 #include <QPainterPath>
