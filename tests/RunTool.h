@@ -14,11 +14,12 @@ struct ToolRun {
     std::string output;
 };
 
-// Runs the tool with `args`; `redirect` says which streams reach `output`
+// Runs `program` with `args`; `redirect` says which streams reach `output`
 // (by default stderr folded into stdout; " 2>&1 >/dev/null" keeps stderr only).
-inline ToolRun runTool(const std::string& args, const std::string& redirect = " 2>&1") {
+inline ToolRun runProgram(const std::string& program, const std::string& args,
+                          const std::string& redirect = " 2>&1") {
     ToolRun run;
-    FILE* pipe = popen((std::string(VAKO_TOOL) + " " + args + redirect).c_str(), "r");
+    FILE* pipe = popen((program + " " + args + redirect).c_str(), "r");
     if (!pipe) return run;
     std::array<char, 4096> buffer;
     size_t n;
@@ -27,6 +28,11 @@ inline ToolRun runTool(const std::string& args, const std::string& redirect = " 
     const int status = pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs the tool with `args`, as runProgram does.
+inline ToolRun runTool(const std::string& args, const std::string& redirect = " 2>&1") {
+    return runProgram(VAKO_TOOL, args, redirect);
 }
 
 } // namespace vako

@@ -1,11 +1,13 @@
 #include "cli/PlayCommands.h"
 
-#include "midi/MidiImport.h"
+#include "cli/OpenSong.h"
+#include "cli/SoundModule.h"
+
 #include "midi/Playback.h"
 #include "platform/Clock.h"
 #include "platform/MidiDevices.h"
 #include "song/Messages.h"
-#include "song/OpenFile.h"
+#include "song/Song.h"
 
 #ifdef VAKO_HAVE_FLUIDSYNTH
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
@@ -90,31 +92,7 @@ MidiDeviceList systemDevices() {
     return devices;
 }
 
-// The editor's messages and status texts go to stderr; everything else the
-// window would show is silent.
-class MessageHost : public ImportingSongHost {
-public:
-    void showMessage(const std::string& text) override { std::cerr << text << '\n'; }
-    void showStatus(const std::string& text) override { std::cerr << text << '\n'; }
-};
-
 } // namespace
-
-bool openSong(Song& song, const std::string& path) {
-    MessageHost host;
-    switch (openFile(song, path, host)) {
-    case OpenStatus::Loaded:
-        return true;
-    case OpenStatus::Picture:
-    case OpenStatus::NotASong:
-        std::cerr << msg::cannotRead(path, msg::kReasonNotSongOrMidi) << '\n';
-        return false;
-    case OpenStatus::WrongMagic:
-    case OpenStatus::ReadFailure:
-        return false;
-    }
-    return false;
-}
 
 int play(const std::vector<std::string>& args) {
     bool ok = args.size() >= 2;
@@ -191,3 +169,11 @@ int render(const std::vector<std::string>& args) {
 }
 
 } // namespace vako::cli
+
+// The module's one entry point: argv[0] is the command.
+extern "C" VAKO_SOUND_MODULE_EXPORT int vakoSoundCommand(int argc, char** argv) {
+    const std::vector<std::string> args(argv, argv + argc);
+    if (!args.empty() && args[0] == "play") return vako::cli::play(args);
+    if (!args.empty() && args[0] == "render") return vako::cli::render(args);
+    return 2;
+}

@@ -1,19 +1,12 @@
 // `vako play` and `vako render`: the song through the playback engine, in real
-// time to a MIDI output device or offline into a WAV file.
+// time to a MIDI output device or offline into a WAV file. They live in the
+// sound module (SoundModule.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace vako {
-struct Song;
-}
-
 namespace vako::cli {
-
-// Opens IN as a freshly started editor would; the editor's messages go to
-// stderr. False (message already shown) when nothing was read.
-bool openSong(Song& song, const std::string& path);
 
 // vako play IN [--port NAME]
 int play(const std::vector<std::string>& args);

@@ -1,6 +1,7 @@
 // vako: the command-line tool. Opens songs exactly as the editor opens a file
 // given on its command line, and converts or describes them.
-#include "cli/PlayCommands.h"
+#include "cli/OpenSong.h"
+#include "cli/SoundModule.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
@@ -141,8 +142,8 @@ int main(int argc, char** argv) {
         if (shift) return convert(args[1], args[2], *shift);
     }
     if (args.size() == 2 && args[0] == "info") return info(args[1]);
-    if (!args.empty() && args[0] == "play") return cli::play(args);
-    if (!args.empty() && args[0] == "render") return cli::render(args);
+    if (!args.empty() && (args[0] == "play" || args[0] == "render"))
+        return cli::runSoundCommand(argc - 1, argv + 1);
     usage();
     return kExitUsage;
 }

@@ -82,5 +82,23 @@ TEST(ToolTest, UsageErrorsExitTwo) {
     EXPECT_EQ(runTool("frobnicate a b").exitCode, 2);
 }
 
+// play and render live in the sound module beside the tool; a tool copied
+// away from it still converts and says what play is missing.
+TEST(ToolTest, PlayWithoutTheSoundModuleSaysSoAndExitsOne) {
+    test::TempFolder folder;
+    std::filesystem::copy_file(VAKO_TOOL, folder / "vako");
+    std::filesystem::permissions(folder / "vako", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    test::writeBytes(folder / "in.txt", test::joinLines(kExample));
+    const auto run = [&](const std::string& args) {
+        return runProgram(quoted(folder / "vako"), args);
+    };
+    EXPECT_EQ(run("info " + quoted(folder / "in.txt")).exitCode, 0);
+    const ToolRun play = run("play " + quoted(folder / "in.txt"));
+    EXPECT_EQ(play.exitCode, 1);
+    EXPECT_NE(play.output.find("play needs the sound module"), std::string::npos) << play.output;
+    EXPECT_NE(play.output.find("vako-sound.so: not there"), std::string::npos) << play.output;
+}
+
 } // namespace
 } // namespace vako
