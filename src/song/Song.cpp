@@ -24,6 +24,7 @@ bool notesInPositionOrder(const Song& song) {
 }
 
 void Song::takeUndoCopy() {
+    if (!keepsUndoCopy) return;
     // Records 0..N; the spare records behind them hold nothing to restore.
     const int64_t kept =
         notes.empty() ? 0 : std::clamp<int64_t>(noteCount(), 0, int64_t(notes.size()) - 1) + 1;

@@ -71,6 +71,9 @@ struct Song {
     uint8_t modified = 0;           // 1 while there are unsaved edits
     bool saveToDesktop = false;     // save into the desktop folder instead of the song folder
     std::vector<Note> undoNotes;    // copy of notes for the one-level undo
+    // The window keeps the undo copy; a tool that only reads and writes songs
+    // does not, and a load then costs no second copy of the notes.
+    bool keepsUndoCopy = true;
     int32_t undoTwiceNoteCount = 0; // twiceNoteCount of that copy
     std::vector<Note> workNotes;    // event list scratch for export and playback
     int16_t midiTimebase = 480;     // ticks per quarter of the MIDI file being imported

@@ -77,14 +77,14 @@ void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> pa
 }
 
 // Room for the notes a file of `bytes` bytes can hold, up to the `records` its
-// header claims, and for the spare records kept after them (2N + 10), taken at
-// once: the list then never moves while it fills. A note record has at least
+// header claims, taken at once: the list then never moves while it fills. No
+// spare records are kept behind them: an edit makes its own room. A note record has at least
 // seven numbers of one digit and a delimiter after each of its fields; the
 // bound is only a hint (a list that outgrows it grows as usual).
 void reserveNoteRoom(Song& song, int64_t records, size_t bytes) {
     constexpr int64_t kSmallestRecord = 15;
     const int64_t fit = std::min<int64_t>(records, static_cast<int64_t>(bytes) / kSmallestRecord + 1);
-    song.notes.reserve(static_cast<size_t>(std::max<int64_t>(0, fit) * 2 + 11));
+    song.notes.reserve(static_cast<size_t>(std::max<int64_t>(0, fit) + 1));
 }
 
 constexpr std::initializer_list<int> kAllParts = {0, 1, 2,  3,  4,  5,  6,  7,
@@ -141,7 +141,7 @@ void readVersion6(SongFieldStream& in, Song& song, size_t fileSize) {
         note.modulation = in.scaledByte(50);
         song.notes.push_back(note);
     }
-    ensureNoteRoom(song.notes, int64_t{song.twiceNoteCount} + 10);
+    ensureNoteRoom(song.notes, song.noteCount());
 
     in.skip();
     const std::string_view tempoField = in.field();
@@ -214,7 +214,7 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
             song.notes.resize(1);
             reserveNoteRoom(song, records, bytes.size());
             readOldNotes(in, song, outcome.version, records);
-            ensureNoteRoom(song.notes, int64_t{song.twiceNoteCount} + 10);
+            ensureNoteRoom(song.notes, song.noteCount());
         }
         outcome.status = SongTextStatus::Read;
     } catch (const ReadFailure&) {
