@@ -9,6 +9,8 @@
 #include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -135,6 +137,12 @@ std::optional<int> parseShift(const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Lists of a large song (the file's text, the notes, the event list and the
+    // sort's scratch) come and go one after the other. Each one larger than
+    // this is mapped on its own and goes back to the system when freed;
+    // otherwise the allocator would raise its own limit after the first and
+    // keep the later ones in its heap, where the freed space stays resident.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "convert") return convert(args[1], args[2], 0);
     if (args.size() == 5 && args[0] == "convert" && args[3] == "--shift") {
