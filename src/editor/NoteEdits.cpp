@@ -58,13 +58,8 @@ int32_t insertionIndex(const Song& song, int32_t pos, int note) {
     return k;
 }
 
-void keepEditingRoom(Song& song) {
-    song.notes.resize(static_cast<size_t>(std::max(song.twiceNoteCount, 0)) + 11);
-}
-
 int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t len, int part) {
     if (chord.count == 0) return 0;
-    keepEditingRoom(song);
     const int32_t n = song.noteCount();
     const int32_t t = chord.count;
     // A spare record 0 at a later position would put k at 0: the new notes
@@ -105,7 +100,6 @@ bool deleteNote(Song& song, int32_t index) {
     std::move(song.notes.begin() + index + 1, song.notes.begin() + n + 1,
               song.notes.begin() + index);
     song.twiceNoteCount -= 2;
-    keepEditingRoom(song);
     return true;
 }
 

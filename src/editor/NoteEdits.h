@@ -36,23 +36,19 @@ int32_t insertionIndex(const Song& song, int32_t pos, int note);
 
 // Inserts the notes of `chord` as new notes at `pos` (length `len`, part
 // `part`, velocity 120, centre balance): the root at its insertion index and
-// the chord tones directly behind it. Leaves room for twiceNoteCount + 10
-// records after index 0. Returns the root's index, 0 for an empty chord.
+// the chord tones directly behind it. Returns the root's index, 0 for an
+// empty chord.
 int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t len, int part);
 
 // The notes `insertChord` may write, for the edit history: an insertion
 // before the root's index.
 RecordSpan chordInsertSpan(const Song& song, int32_t pos, const ChordNotes& chord);
 
-// Removes note `index` (1..N): every later note moves one place down; room for
-// twiceNoteCount + 10 records is kept. False, and nothing changes, for an
-// index outside 1..N.
+// Removes note `index` (1..N): every later note moves one place down. False,
+// and nothing changes, for an index outside 1..N.
 bool deleteNote(Song& song, int32_t index);
 
 // True when 1 <= index <= N and the record exists.
 bool isNoteIndex(const Song& song, int32_t index);
-
-// The size the editor gives the note array: indices 0..twiceNoteCount + 10.
-void keepEditingRoom(Song& song);
 
 } // namespace vako

@@ -208,7 +208,7 @@ bool RangeWindowModel::runOperation(int op) {
             copy.position = static_cast<int32_t>(pos);
             copy.part = static_cast<uint8_t>(std::max(0, targetPartList.listIndex));
             m_song.twiceNoteCount += 2;
-            ensureNoteRoom(notes, int64_t{m_song.twiceNoteCount} + 10);
+            ensureNoteRoom(notes, m_song.noteCount());
             notes[m_song.noteCount()] = copy;
         }
         SortNotes(notes, 1, m_song.noteCount());
@@ -224,7 +224,7 @@ bool RangeWindowModel::runOperation(int op) {
                 notes[++kept] = notes[i];
         }
         m_song.twiceNoteCount -= static_cast<int32_t>(2 * removed);
-        notes.resize(static_cast<size_t>(std::max<int64_t>(kept, m_song.twiceNoteCount + 10) + 1));
+        notes.resize(static_cast<size_t>(kept + 1));
         break;
     }
     case kSemitone: {
