@@ -17,13 +17,6 @@
 namespace vako::test {
 namespace {
 
-float xAt(int pos) {
-    return 5.0f * (pos + 18) + 7;
-}
-float yAt(int staff, int row) {
-    return (staff == 0 ? -600.0f : 0.0f) - 10.0f * (row - 6) - 5;
-}
-
 // What undo and redo must give back: records, part settings and texts.
 struct SongState {
     std::vector<Note> notes;
@@ -52,29 +45,10 @@ protected:
         w.song.modified = 0;
     }
     MainWindowModel& f() { return *w.form; }
-    void leftClick(float X, float Y) {
-        f().scoreMouseMove(0, 0, X, Y);
-        f().scoreMouseDown(1, 0, X, Y);
-        f().scoreMouseUp(1, 0, X, Y);
-    }
-    std::vector<int32_t> positions() const {
-        std::vector<int32_t> out;
-        for (int i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].position);
-        return out;
-    }
-    void clickListed(const std::string& fileName) {
-        f().refreshFileList();
-        const auto& items = f().fileList.items;
-        const auto it = std::find(items.begin(), items.end(), fileName);
-        ASSERT_NE(it, items.end()) << fileName << " is not listed";
-        f().fileList.setListIndex(static_cast<int>(it - items.begin()));
-    }
-    void playThrough(int32_t pos) {
-        while (!f().stopped() && f().playback().state().playPosition <= pos) {
-            w.clock.advance(f().msUntilNextStep());
-            f().playbackTick();
-        }
-    }
+    void leftClick(float X, float Y) { w.click(X, Y); }
+    std::vector<int32_t> positions() const { return w.positions(); }
+    void clickListed(const std::string& fileName) { w.clickListed(fileName); }
+    void playThrough(int32_t pos) { w.playThrough(pos); }
 
     Window w;
 };

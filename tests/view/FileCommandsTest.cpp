@@ -42,22 +42,13 @@ protected:
         ASSERT_TRUE(saveSongTo(other, w.folder / fileName).empty());
         f().refreshFileList();
     }
-    void clickListed(const std::string& fileName) {
-        const auto& items = f().fileList.items;
-        const auto it = std::find(items.begin(), items.end(), fileName);
-        ASSERT_NE(it, items.end()) << fileName << " is not listed";
-        f().fileList.setListIndex(static_cast<int>(it - items.begin()));
-    }
+    void clickListed(const std::string& fileName) { w.clickListed(fileName); }
     // The song being edited has unsaved notes at 1 and 13.
     void editedSong() {
         w.setNotes({note(1, 60, 12, 0), note(13, 62, 12, 0)});
         w.song.modified = 1;
     }
-    std::vector<int32_t> positions() const {
-        std::vector<int32_t> out;
-        for (int i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].position);
-        return out;
-    }
+    std::vector<int32_t> positions() const { return w.positions(); }
 
     Window w;
 };
@@ -98,6 +89,19 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
                                  (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.modified, 1);
+
+    // A failed merge keeps the song, its name and the caption.
+    w.ui.messages.clear();
+    w.song.songName = "mine";
+    f().setCaption(kPrefix + "mine");
+    f().mergeMenu.click();
+    clickListed("broken.txt");
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
+    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_EQ(w.song.songName, "mine");
+    EXPECT_EQ(f().caption, kPrefix + "mine");
 }
 
 TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStatusLine) {
@@ -124,9 +128,14 @@ TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStat
 TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     writeSong("other.txt", {50});
     editedSong();
-    w.song.songName = "mine";
+    // An unnamed song is asked about as New asks.
+    w.ui.answers = {Answer::Cancel};
+    clickListed("other.txt");
+    EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
 
     // Cancel: the song stays, nothing is opened.
+    w.song.songName = "mine";
+    w.ui.questions.clear();
     w.ui.answers = {Answer::Cancel};
     clickListed("other.txt");
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{"mine は変更されています。保存しますか？"});
@@ -156,14 +165,6 @@ TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     clickListed("mine.txt");
     EXPECT_EQ(w.ui.questions.size(), 1u);
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-}
-
-TEST_F(FileCommands, AnUnnamedChangedSongIsAskedAboutLikeNew) {
-    writeSong("other.txt", {50});
-    editedSong();
-    w.ui.answers = {Answer::Cancel};
-    clickListed("other.txt");
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
 }
 
 TEST_F(FileCommands, MergeAsksNothingAndKeepsTheOpenSong) {
@@ -348,14 +349,6 @@ TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
     EXPECT_TRUE(w.ui.messages.empty());
 }
 
-TEST_F(FileCommands, TheClosingQuestionNamesANeverNamedSongNew) {
-    editedSong();
-    w.ui.answers = {Answer::No};
-    EXPECT_TRUE(f().files.queryClose());
-    EXPECT_EQ(w.ui.questions,
-              std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
-}
-
 TEST_F(FileCommands, TheDesktopOptionSendsLaterSavesToTheDesktopFolder) {
     const auto desktop = w.folder / "desktop";
     f().folders.desktopFolder = desktop;
@@ -380,16 +373,26 @@ TEST_F(FileCommands, ExitAndClosingAskOnlyAboutAChangedSong) {
     // The window then closes without a second question.
     EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(w.ui.questions.empty());
-}
 
-TEST_F(FileCommands, ExitWithChangesAsksTheClosingQuestion) {
-    editedSong();
-    w.song.songName = "tune";
-    w.ui.answers = {Answer::No};
-    f().quitMenu.click();
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"tune は変更されています。保存しますか？"});
-    EXPECT_TRUE(w.ui.ended);
-    EXPECT_FALSE(std::filesystem::exists(w.folder / "tune.txt"));
+    // A changed song is asked about by its name, a never named one as new;
+    // closing the window asks as Exit does, and No writes nothing.
+    for (const std::string name : {"", "tune"}) {
+        Window v;
+        v.load();
+        v.setNotes({note(1, 60, 12, 0)});
+        v.song.modified = 1;
+        if (!name.empty()) v.song.songName = name;
+        v.ui.answers = {Answer::No};
+        if (name.empty()) {
+            EXPECT_TRUE(v.form->files.queryClose());
+        } else {
+            v.form->quitMenu.click();
+            EXPECT_TRUE(v.ui.ended);
+        }
+        EXPECT_EQ(v.ui.questions, std::vector<std::string>{(name.empty() ? "新規作成" : name) +
+                                                           " は変更されています。保存しますか？"});
+        EXPECT_TRUE(std::filesystem::is_empty(v.folder)) << name;
+    }
 }
 
 TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
@@ -447,22 +450,6 @@ TEST_F(FileCommands, AnExportThatLeavesNotesOutSaysHowMany) {
     f().exportButton.click();
     EXPECT_TRUE(std::filesystem::exists(w.folder / "low.mid"));
     EXPECT_EQ(f().statusLine.caption, "移調で音域（0～127）を外れた音符 2 個は書き出していません");
-}
-
-TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
-    std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
-    f().refreshFileList();
-    editedSong();
-    w.song.songName = "mine";
-    f().setCaption(kPrefix + "mine");
-    f().mergeMenu.click();
-    clickListed("broken.txt");
-    ASSERT_EQ(w.ui.messages.size(), 1u);
-    EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-    EXPECT_EQ(w.song.modified, 1);
-    EXPECT_EQ(w.song.songName, "mine");
-    EXPECT_EQ(f().caption, kPrefix + "mine");
 }
 
 TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePointer) {

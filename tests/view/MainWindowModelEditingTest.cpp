@@ -12,23 +12,6 @@
 namespace vako::test {
 namespace {
 
-constexpr uint32_t pack(int status, int d1, int d2) {
-    return status + d1 * 256 + d2 * 65536;
-}
-
-// View x of a position on the page with the sixteenth grid (positions that
-// are multiples of 3), and with the finest grid.
-float xAt(int pos) {
-    return 5.0f * (pos + 18) + 7;
-}
-float xFine(int pos) {
-    return 5.0f * (pos + 19) + 2;
-}
-// View y of a row of the upper (0) or lower (1) band.
-float yAt(int staff, int row) {
-    return (staff == 0 ? -600.0f : 0.0f) - 10.0f * (row - 6) - 5;
-}
-
 struct Editing : ::testing::Test {
     void SetUp() override {
         w.load();
@@ -36,17 +19,8 @@ struct Editing : ::testing::Test {
         if (w.midi) w.midi->clear();
     }
     MainWindowModel& f() { return *w.form; }
-    void click(int button, float X, float Y) {
-        f().scoreMouseMove(0, 0, X, Y);
-        f().scoreMouseDown(button, 0, X, Y);
-        f().scoreMouseUp(button, 0, X, Y);
-    }
-    void leftClick(float X, float Y) { click(1, X, Y); }
-    std::vector<int> notes() const {
-        std::vector<int> out;
-        for (int32_t i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].key);
-        return out;
-    }
+    void leftClick(float X, float Y) { w.click(X, Y); }
+    std::vector<int> notes() const { return w.keys(); }
     std::vector<uint32_t> sentWithout(uint32_t statusHigh) const {
         std::vector<uint32_t> out;
         for (uint32_t m : w.sent())
@@ -59,14 +33,8 @@ struct Editing : ::testing::Test {
 TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
     leftClick(xAt(12), yAt(1, 35));
     ASSERT_EQ(w.song.twiceNoteCount, 2);
-    const Note& n = w.song.notes[1];
-    EXPECT_EQ(n.position, 12);
-    EXPECT_EQ(n.key, 60);
-    EXPECT_EQ(n.length, 12);
-    EXPECT_EQ(n.part, 9); // the lower band shows the percussion part
-    EXPECT_EQ(n.velocity, 120);
-    EXPECT_EQ(n.pan, 64);
-    EXPECT_EQ(n.modulation, 0);
+    // The lower band shows the percussion part.
+    EXPECT_EQ(w.song.notes[1], (Note{12, 60, 12, 9, 120, 64, 0}));
     EXPECT_EQ(w.song.modified, 1);
     EXPECT_TRUE(f().undoMenu.enabled);
     EXPECT_EQ(w.song.undoTwiceNoteCount, 0);
@@ -421,17 +389,18 @@ TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
 }
 
 TEST_F(Editing, TheNoteCountReadOutFollowsAnUndoAndAKeyWithoutAHover) {
+    const auto readOut = [](int n) {
+        return "全音符数は " + std::to_string(n) +
+               " 　　　　　　　　　　　　　カーソル位置は 12 区切り目";
+    };
     leftClick(xAt(12), yAt(1, 35));
     leftClick(xAt(24), yAt(1, 35));
-    EXPECT_EQ(f().statusLine.caption,
-              "全音符数は 2 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
+    EXPECT_EQ(f().statusLine.caption, readOut(2));
     f().undoMenu.click(); // the pointer stays where it was
-    EXPECT_EQ(f().statusLine.caption,
-              "全音符数は 1 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
+    EXPECT_EQ(f().statusLine.caption, readOut(1));
     f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
     f().scoreKeyDown(' ', 0); // deletes the note under the pointer
-    EXPECT_EQ(f().statusLine.caption,
-              "全音符数は 0 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
+    EXPECT_EQ(f().statusLine.caption, readOut(0));
 }
 
 TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
