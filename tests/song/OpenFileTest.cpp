@@ -88,22 +88,6 @@ TEST_F(OpenFileTest, OldVersionsDropTheirNoteEnds) {
     EXPECT_EQ(keys(song), (std::vector<int>{60, 62}));
 }
 
-TEST_F(OpenFileTest, ReadFailureBringsBackTheUndoCopyAndSaysSo) {
-    Song song;
-    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
-    song.twiceNoteCount = 2;
-    song.takeUndoCopy();
-    std::vector<std::string> lines =
-        v6({"1,1,60,12,\"   \",0,20,4,0", "2,13,64,12,\"   \",0,20,4,0"}, 4);
-    lines.resize(9); // ends in the middle of the notes
-    const std::string path = file("cut.txt", lines);
-    EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure);
-    EXPECT_EQ(m_host.messages, std::vector<std::string>{"そのファイルは読み込めません\n" + path +
-                                                        "（ファイルが 9 行目で途切れています）"});
-    EXPECT_EQ(positions(song), std::vector<int>{5});
-    EXPECT_EQ(m_host.redraws, 0);
-}
-
 TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
     // A host that imports MIDI files, as the window and the tool do.
     struct ImportingHost : RecordingSongHost {
@@ -111,9 +95,15 @@ TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
             return readMidiFileInto(song, bytes);
         }
     } host;
+    // Each failure brings the undo copy back (here the song as it was) and
+    // redraws nothing.
     const auto reasonOf = [&](const std::string& path) {
         Song song;
+        song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+        song.twiceNoteCount = 2;
+        song.takeUndoCopy();
         EXPECT_EQ(openFile(song, path, host), OpenStatus::ReadFailure) << path;
+        EXPECT_EQ(positions(song), std::vector<int>{5}) << path;
         const std::string head = "そのファイルは読み込めません\n" + path + "（";
         if (host.messages.size() != 1 || host.messages[0].rfind(head, 0) != 0)
             return std::string("?");
@@ -129,6 +119,9 @@ TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
     std::vector<std::string> lines = v6({"1,1,60,12,\"   \",0,20,4,0"}, 2);
     lines[8] = "1,1,sixty,12,\"   \",0,20,4,0";
     EXPECT_EQ(reasonOf(file("bad.txt", lines)), "9 行目の値が読めません");
+    lines = v6({"1,1,60,12,\"   \",0,20,4,0", "2,13,64,12,\"   \",0,20,4,0"}, 4);
+    lines.resize(9); // ends in the middle of the notes
+    EXPECT_EQ(reasonOf(file("cut.txt", lines)), "ファイルが 9 行目で途切れています");
 
     EXPECT_EQ(reasonOf(file("text.mid", {"\"vako6\""})), "MIDIファイルではありません");
     // A header that announces a track the file does not hold.
@@ -145,6 +138,7 @@ TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
     if (geteuid() != 0) { // the superuser reads it all the same
         EXPECT_EQ(reasonOf(locked), "読む権限がありません");
     }
+    EXPECT_EQ(host.redraws, 0);
 }
 
 TEST_F(OpenFileTest, TooLargeAFileIsRefusedBeforeItIsRead) {
@@ -213,34 +207,37 @@ TEST_F(OpenFileTest, ALoadThatRunsOutOfMemoryKeepsTheSongAndSaysSo) {
     EXPECT_EQ(host.bandInstruments[host.bandInstruments.size() - 2], (std::pair<int, int>{0, 40}));
 }
 
-TEST_F(OpenFileTest, WrongMagicClearsTheSongAndRedraws) {
-    Song song;
-    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
-    song.twiceNoteCount = 2;
+TEST_F(OpenFileTest, WhatIsNoSongClearsTheSong) {
+    const auto songOfOneNote = [] {
+        Song song;
+        song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+        song.twiceNoteCount = 2;
+        return song;
+    };
+    // A text that is no song: said so, cleared and redrawn.
+    Song song = songOfOneNote();
     EXPECT_EQ(openFile(song, file("x.txt", {"\"hello\""}), m_host), OpenStatus::WrongMagic);
     EXPECT_EQ(m_host.messages,
               std::vector<std::string>{msg::kWrongMagic + "\n" + (m_folder / "x.txt").string()});
     EXPECT_EQ(song.twiceNoteCount, 0);
     EXPECT_EQ(m_host.redraws, 1);
     EXPECT_EQ(song.changes[2].position, kEndMarkerPos);
-}
 
-TEST_F(OpenFileTest, ExtensionIsMatchedExactly) {
-    Song song;
-    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
-    song.twiceNoteCount = 2;
+    // The extension is matched exactly: ".Txt" is no song, and nothing is said.
+    m_host.messages.clear();
+    song = songOfOneNote();
     EXPECT_EQ(openFile(song, file("song.Txt", v6({"1,1,60,12,\"   \",0,20,4,0"}, 2)), m_host),
               OpenStatus::NotASong);
     EXPECT_EQ(song.twiceNoteCount, 0);
     EXPECT_TRUE(m_host.messages.empty());
-}
 
-TEST_F(OpenFileTest, PictureIsTiledAndClearsTheSong) {
-    Song song;
+    // A picture is tiled on the staff, and clears the song too.
+    song = songOfOneNote();
     const std::string path = (m_folder / "wall.JPG").string();
     test::writeBytes(path, "not really a picture");
     EXPECT_EQ(openFile(song, path, m_host), OpenStatus::Picture);
     EXPECT_EQ(m_host.tiledPictures, std::vector<std::string>{path});
+    EXPECT_EQ(song.twiceNoteCount, 0);
     m_host.pictureLoads = false;
     EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure);
 }
