@@ -53,9 +53,8 @@ TEST_F(ScoreDrawing, EmptySongDrawsTheTwoGrandStaves) {
     // Three bar numbers over the upper band.
     const auto texts = w.canvas.texts();
     ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[0].text, " 1 ");
-    EXPECT_EQ(texts[0].x1, 215);
-    EXPECT_EQ(texts[0].y1, -1175);
+    EXPECT_EQ(std::tuple(texts[0].text, texts[0].x1, texts[0].y1),
+              std::tuple(std::string(" 1 "), 215.0, -1175.0));
     EXPECT_EQ(w.canvas.foreColour(), colour::kBlack);
     EXPECT_EQ(w.canvas.drawWidth(), 1);
 }
@@ -107,12 +106,9 @@ TEST_F(ScoreDrawing, WholeNoteIsAHollowHeadWithoutStem) {
     draw({note(1, 60, 48, 9)}); // part 9: the lower band
     const auto circles = w.canvas.ofKind(DrawOp::Circle);
     ASSERT_EQ(circles.size(), 1u);
-    EXPECT_EQ(circles[0].x1, 98);
-    EXPECT_EQ(circles[0].y1, -300);
-    EXPECT_EQ(circles[0].radius, 6);
-    EXPECT_EQ(circles[0].aspect, 0.7);
-    EXPECT_EQ(circles[0].fillStyle, FillStyle::Transparent);
-    EXPECT_EQ(circles[0].colour, colour::kBlack);
+    EXPECT_EQ(std::tuple(circles[0].x1, circles[0].y1, circles[0].radius, circles[0].aspect,
+                         circles[0].fillStyle, circles[0].colour),
+              std::tuple(98.0, -300.0, 6.0, 0.7, FillStyle::Transparent, colour::kBlack));
     for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) EXPECT_NE(op.x1, 104) << "no stem";
     // Percussion notes have no name labels.
     EXPECT_EQ(w.canvas.texts().size(), 3u);
@@ -124,14 +120,11 @@ TEST_F(ScoreDrawing, ShapesFollowTheLengthTable) {
     const int x = 90 + 5 * 12, y = 43 - 70 * 5 - 10 * 2 - 600;
     const auto circles = w.canvas.ofKind(DrawOp::Circle);
     ASSERT_EQ(circles.size(), 1u);
-    EXPECT_EQ(circles[0].x1, x + 8);
-    EXPECT_EQ(circles[0].y1, y + 7);
-    EXPECT_EQ(circles[0].fillStyle, FillStyle::Solid);
-    EXPECT_EQ(circles[0].fillColour, colour::kBlack);
-    const auto points = w.canvas.ofKind(DrawOp::Point);
+    EXPECT_EQ(std::tuple(circles[0].x1, circles[0].y1, circles[0].fillStyle, circles[0].fillColour),
+              std::tuple(x + 8.0, y + 7.0, FillStyle::Solid, colour::kBlack));
+    const auto points = w.canvas.ofKind(DrawOp::Point); // the dot
     ASSERT_EQ(points.size(), 1u);
-    EXPECT_EQ(points[0].x1, x + 20);
-    EXPECT_EQ(points[0].drawWidth, 3);
+    EXPECT_EQ(std::tuple(points[0].x1, points[0].drawWidth), std::tuple(x + 20.0, 3.0));
     bool stem = false, flag = false;
     const int top = y + 7 - 50;
     for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) {
@@ -166,14 +159,11 @@ TEST_F(ScoreDrawing, SharpsAreRedAndNamedAfterTheWhiteKeyBelow) {
     draw({note(1, 61, 12, 0)});
     const auto circles = w.canvas.ofKind(DrawOp::Circle);
     ASSERT_EQ(circles.size(), 1u);
-    EXPECT_EQ(circles[0].colour, colour::kRed);
-    EXPECT_EQ(circles[0].y1, -900);
+    EXPECT_EQ(std::tuple(circles[0].colour, circles[0].y1), std::tuple(colour::kRed, -900.0));
     const auto texts = w.canvas.texts();
     ASSERT_EQ(texts.size(), 4u);
-    EXPECT_EQ(texts[0].text, "ド");
-    EXPECT_EQ(texts[0].colour, colour::kRed);
-    EXPECT_EQ(texts[0].x1, 92);
-    EXPECT_EQ(texts[0].y1, -630);
+    EXPECT_EQ(std::tuple(texts[0].text, texts[0].colour, texts[0].x1, texts[0].y1),
+              std::tuple(std::string("ド"), colour::kRed, 92.0, -630.0));
     EXPECT_EQ(texts[1].colour, colour::kBlack); // the bar numbers
     f().showNoteNamesMenu.click();
     EXPECT_EQ(w.canvas.texts().size(), 3u);
@@ -183,12 +173,10 @@ TEST_F(ScoreDrawing, NamesOfAChordStackUpwards) {
     draw({note(1, 60, 12, 0), note(1, 64, 12, 0), note(1, 67, 12, 0), note(2, 65, 12, 0)});
     const auto texts = w.canvas.texts();
     ASSERT_EQ(texts.size(), 4u + 3u);
-    EXPECT_EQ(texts[0].y1, -630);
-    EXPECT_EQ(texts[1].y1, -660);
-    EXPECT_EQ(texts[2].y1, -690);
-    EXPECT_EQ(texts[2].text, "ソ");
-    EXPECT_EQ(texts[3].y1, -630); // a new x starts the stack again
-    EXPECT_EQ(texts[3].text, "フ");
+    std::vector<std::pair<std::string, double>> names; // a new x starts the stack again
+    for (int i = 0; i < 4; ++i) names.emplace_back(texts[i].text, texts[i].y1);
+    EXPECT_EQ(names, (std::vector<std::pair<std::string, double>>{
+                         {"ド", -630}, {"ミ", -660}, {"ソ", -690}, {"フ", -630}}));
     // On the lower band the first label stands at 10 - 30.
     f().lowerPartButtons[0].click();
     f().upperPartButtons[1].click();
@@ -239,17 +227,12 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
     };
     auto markers = markerTexts();
     ASSERT_EQ(markers.size(), 4u);
-    EXPECT_EQ(markers[0].text, "■テンポ120");
-    EXPECT_EQ(markers[0].colour, colour::kLightCyan);
-    EXPECT_EQ(markers[0].x1, 88);
-    EXPECT_EQ(markers[0].y1, -635);
-    EXPECT_EQ(markers[1].text, "■楽器41");
-    EXPECT_EQ(markers[1].colour, colour::kMagenta);
-    EXPECT_EQ(markers[1].x1, 138);
-    EXPECT_EQ(markers[1].y1, -665);
-    EXPECT_EQ(markers[2].text, "■ボリューム5");
-    EXPECT_EQ(markers[2].colour, colour::kYellow);
-    EXPECT_EQ(markers[2].y1, -695 + 600);
+    const auto marker = [&](int i) {
+        return std::tuple(markers[i].text, markers[i].colour, markers[i].x1, markers[i].y1);
+    };
+    EXPECT_EQ(marker(0), std::tuple(std::string("■テンポ120"), colour::kLightCyan, 88.0, -635.0));
+    EXPECT_EQ(marker(1), std::tuple(std::string("■楽器41"), colour::kMagenta, 138.0, -665.0));
+    EXPECT_EQ(marker(2), std::tuple(std::string("■ボリューム5"), colour::kYellow, 188.0, -95.0));
     EXPECT_EQ(markers[3].y1, -695 + 1200);
 
     // Page 1: the tempo change at step 144 stands at the left edge.
