@@ -16,12 +16,17 @@ TEST(ComputeCursor, SnapsXToEachGridAndGivesThePosition) {
     const std::tuple<float, int, int, int> cases[] = {
         {130, 60, 150, 12}, // quarter grid: the cell [120, 180) gives 150
         {100, 60, 90, -1},  // left of the first step
-        {104, 15, 90, -1},  {105, 15, 105, 3}, {820, 15, 810, 144}, // sixteenths
-        {97, 5, 90, -1},    {102, 5, 95, 1},                        // the finest grid
+        {104, 15, 90, -1},
+        {105, 15, 105, 3},
+        {820, 15, 810, 144}, // sixteenths
+        {97, 5, 90, -1},
+        {102, 5, 95, 1},    // the finest grid
         {119, 30, 120, -1}, // eighths: [30k, 30k + 30) gives 30k + 30
         // Halves round to even (104.5 to 104, 105.5 to 106); negative x truncates
         // toward zero: -7 / 5 is -1, so -5 - 5 = -10.
-        {104.5f, 15, 90, -1}, {105.5f, 15, 105, -1}, {-7, 5, -10, -1}};
+        {104.5f, 15, 90, -1},
+        {105.5f, 15, 105, -1},
+        {-7, 5, -10, -1}};
     for (const auto& [x, grid, snapX, pos] : cases) {
         const ScoreCursor c = at(x, -300, grid);
         EXPECT_EQ(c.snapX, snapX) << x << " on grid " << grid;
@@ -34,7 +39,10 @@ TEST(ComputeCursor, SnapsXToEachGridAndGivesThePosition) {
 TEST(ComputeCursor, SnapsYToBandsRowsAndNotes) {
     // y, snapped y (0: not asked), band, row, natural note (-1: not asked).
     const std::tuple<float, int, int, int, int> cases[] = {
-        {5, -17, 1, 6, 11}, {-5, -17, 1, 6, 11}, {-600, -617, 0, 6, -1}, {-595, -607, 0, 5, 9},
+        {5, -17, 1, 6, 11},
+        {-5, -17, 1, 6, 11},
+        {-600, -617, 0, 6, -1},
+        {-595, -607, 0, 5, 9},
         // Middle C on the lower band: row 35 (snapY -307 for y -291 down to -300 exclusive).
         {-295, 0, 1, 35, 60},
         {-1185, 0, 0, 64, 110}}; // the top row of a band

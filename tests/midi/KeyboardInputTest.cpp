@@ -19,7 +19,9 @@ uint32_t noteOn(int key, int velocity, int channel = 0) {
 uint32_t noteOff(int key, int channel = 0) {
     return packShortMessage(static_cast<uint8_t>(kStatusNoteOff + channel), key, 0);
 }
-uint32_t sustain(int value, int channel = 0) { return controlChange(channel, 64, value); }
+uint32_t sustain(int value, int channel = 0) {
+    return controlChange(channel, 64, value);
+}
 
 std::vector<uint8_t> keysOf(const GatheredChord& chord) {
     std::vector<uint8_t> keys;
@@ -82,9 +84,9 @@ TEST_F(ThruTest, ChangingPartWhileAKeyIsHeldLeavesNoNoteHanging) {
     // The player moves to the lower band's part with the key and pedal down.
     thru.route(noteOff(60), 1, 0, out);
     thru.route(sustain(0), 1, 0, out);
-    EXPECT_EQ(out.messages(), (std::vector<uint32_t>{sustain(127, 0), programChange(0, 0),
-                                                     noteOn(60, 100, 0), noteOff(60, 0),
-                                                     sustain(0, 0), sustain(0, 1)}));
+    EXPECT_EQ(out.messages(),
+              (std::vector<uint32_t>{sustain(127, 0), programChange(0, 0), noteOn(60, 100, 0),
+                                     noteOff(60, 0), sustain(0, 0), sustain(0, 1)}));
 }
 
 TEST(ChordGathering, SingleKeysAreChordsOfOneWhenPlayedApart) {
@@ -153,7 +155,7 @@ TEST(ChordGathering, KeysOutsideTheSongAreReportedNotEntered) {
 }
 
 TEST(NoteRecording, StartsAndLengthsSnapToTheGridInPositionOrder) {
-    NoteRecorder r(3, 3); // grid of 15 staff units: 3 steps
+    NoteRecorder r(3, 3);           // grid of 15 staff units: 3 steps
     r.take(noteOn(64, 100), 13.2);  // -> 12
     r.take(noteOn(60, 64), 11.6);   // -> 12, same chord; lower key first
     r.take(noteOff(64), 19.4);      // -> 18: length 6
@@ -212,8 +214,7 @@ TEST(KeyboardPortLoss, QueuedMessagesStayHeldNotesEndAndTheChordIsKept) {
     EXPECT_FALSE(gatherer.poll(100)); // keys still down as far as anyone knows
     out.clear();
     thru.releaseAll(out);
-    EXPECT_EQ(out.messages(),
-              (std::vector<uint32_t>{noteOff(60), noteOff(64), noteOff(67)}));
+    EXPECT_EQ(out.messages(), (std::vector<uint32_t>{noteOff(60), noteOff(64), noteOff(67)}));
     auto chord = gatherer.flush();
     ASSERT_TRUE(chord);
     EXPECT_EQ(keysOf(*chord), (std::vector<uint8_t>{60, 64, 67}));

@@ -32,8 +32,9 @@ const std::string kEndOfTrack = bytes({0x00, 0xFF, 0x2F, 0x00});
 // without their end of track).
 std::string midiFile(const std::vector<std::string>& tracks, int division = 480) {
     std::string image =
-        "MThd" + bytes({0, 0, 0, 6, 0, tracks.size() > 1 ? 1 : 0, static_cast<int>(tracks.size()) >> 8,
-                        static_cast<int>(tracks.size()) & 0xFF, division >> 8, division & 0xFF});
+        "MThd" +
+        bytes({0, 0, 0, 6, 0, tracks.size() > 1 ? 1 : 0, static_cast<int>(tracks.size()) >> 8,
+               static_cast<int>(tracks.size()) & 0xFF, division >> 8, division & 0xFF});
     for (const std::string& events : tracks) {
         const std::string data = events + kEndOfTrack;
         const auto n = static_cast<uint32_t>(data.size());
@@ -117,8 +118,8 @@ TEST(MidiImport, NoteLengths) {
         // Two overlapping starts of key 60 on channel 0 both end at the first
         // end; the end on channel 1 belongs to no note of channel 0.
         {"ANoteLastsUntilTheFirstLaterEndOfItsPartAndKey",
-         bytes({0x00, 0x90, 0x3C, 0x50, 0x83, 0x60, 0x90, 0x3C, 0x50, 0x83, 0x60, 0x81, 0x3C, 0x00,
-                0x83, 0x60, 0x80, 0x3C, 0x00, 0x83, 0x60, 0x80, 0x3C, 0x00}),
+         bytes({0x00, 0x90, 0x3C, 0x50, 0x83, 0x60, 0x90, 0x3C, 0x50, 0x83, 0x60, 0x81,
+                0x3C, 0x00, 0x83, 0x60, 0x80, 0x3C, 0x00, 0x83, 0x60, 0x80, 0x3C, 0x00}),
          480,
          {{0, 60, 36, 0, 80, 64, 0}, {12, 60, 24, 0, 80, 64, 0}}},
         // The song holds keys up to 119; 120 + 5 = 125 is how the end of key
@@ -131,9 +132,9 @@ TEST(MidiImport, NoteLengths) {
         // Mended: a 1-tick grace note and a 0-tick note of key 60, then a
         // quarter of key 60 at tick 480; a 20-tick note of key 64 within one step.
         {"AShortNoteEndsAtItsOwnEndNotAtALaterNotesEnd",
-         bytes({0x00, 0x90, 0x3C, 0x64, 0x01, 0x80, 0x3C, 0x00, 0x00, 0x90, 0x3C, 0x64, 0x00, 0x80,
-                0x3C, 0x00, 0x00, 0x90, 0x40, 0x64, 0x14, 0x80, 0x40, 0x00, 0x83, 0x4B, 0x90, 0x3C,
-                0x64, 0x83, 0x60, 0x80, 0x3C, 0x00}),
+         bytes({0x00, 0x90, 0x3C, 0x64, 0x01, 0x80, 0x3C, 0x00, 0x00, 0x90, 0x3C, 0x64,
+                0x00, 0x80, 0x3C, 0x00, 0x00, 0x90, 0x40, 0x64, 0x14, 0x80, 0x40, 0x00,
+                0x83, 0x4B, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00}),
          480,
          {{0, 60, 1, 0, 100, 64, 0},
           {0, 60, 1, 0, 100, 64, 0},
@@ -178,8 +179,9 @@ std::vector<std::tuple<int32_t, int, int, int32_t>> expectedNotes(const std::vec
             if (e.tick < s.tick || (e.tick == s.tick && j < i)) continue;
             if (endTick < 0 || e.tick < endTick) endTick = e.tick;
         }
-        int32_t len = endTick < 0 ? 12
-                                  : std::max<int32_t>(1, static_cast<int32_t>(endTick * 12 / division) - pos);
+        int32_t len =
+            endTick < 0 ? 12
+                        : std::max<int32_t>(1, static_cast<int32_t>(endTick * 12 / division) - pos);
         if (s.channel == kPercussionPart) len = 3;
         notes.emplace_back(pos, s.channel, s.key, len);
     }
@@ -411,8 +413,8 @@ TEST(MidiImport, ManyEventsAtOnePositionImport) {
 
 TEST(MidiImportMends, QuietNotesKeepTheQuietestStrengthThatStillSounds) {
     Opened o;
-    openInto(o, midiFile({bytes({0x00, 0x90, 0x3C, 0x01, 0x00, 0x90, 0x3E, 0x05, 0x00, 0x90,
-                                 0x40, 0x06, 0x00, 0x90, 0x41, 0x07})}));
+    openInto(o, midiFile({bytes({0x00, 0x90, 0x3C, 0x01, 0x00, 0x90, 0x3E, 0x05, 0x00, 0x90, 0x40,
+                                 0x06, 0x00, 0x90, 0x41, 0x07})}));
     std::vector<int> strengths;
     for (const Note& n : notesOf(o.song)) strengths.push_back(n.velocity);
     EXPECT_EQ(strengths, (std::vector<int>{6, 6, 6, 7}));

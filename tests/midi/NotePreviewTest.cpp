@@ -22,12 +22,20 @@ TEST(ShortMessage, PacksStatusAndDataBytesAndNeverLetsADataByteAbove127) {
 TEST(NotePreview, NoteOnAndOffWithThePitchShiftOnEveryPartButPercussion) {
     // key (120 and up: the note's end), part, strength, shift, message (0: none).
     const std::tuple<int, int, int, int, uint32_t> cases[] = {
-        {60, 0, 100, 0, 0x643C90u}, {60, 0, 100, -2, 0x643E90u}, {60, 5, 100, 12, 0x643095u},
-        {180, 0, 99, 0, 0x3C80u},   {180, 0, 99, -2, 0x3E80u},   {36, 9, 120, 0, 0x782499u},
-        {36, 9, 120, -12, 0x782499u}, {156, 9, 120, 7, 0x2489u}, {115, 0, 100, -12, 0x647F90u},
+        {60, 0, 100, 0, 0x643C90u},
+        {60, 0, 100, -2, 0x643E90u},
+        {60, 5, 100, 12, 0x643095u},
+        {180, 0, 99, 0, 0x3C80u},
+        {180, 0, 99, -2, 0x3E80u},
+        {36, 9, 120, 0, 0x782499u},
+        {36, 9, 120, -12, 0x782499u},
+        {156, 9, 120, 7, 0x2489u},
+        {115, 0, 100, -12, 0x647F90u},
         {60, 0, 200, 0, 0x7F3C90u},
         // Nothing for no note, a key shifted out of range or a part that is no channel.
-        {250, 0, 100, 0, 0}, {240, 0, 100, 0, 0}, {-1, 0, 100, 0, 0},
+        {250, 0, 100, 0, 0},
+        {240, 0, 100, 0, 0},
+        {-1, 0, 100, 0, 0},
         {119, 0, 100, -12, 0}, // 131
         {239, 0, 100, -12, 0}, // its note-off
         {5, 0, 100, 6, 0},     // -1

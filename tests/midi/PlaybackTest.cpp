@@ -294,8 +294,10 @@ TEST(Playback, HitsAreMergedBeforeNotesAtTheirPositionAndUndoTakesThemAway) {
     rig.playback.press(); // stop
     ASSERT_EQ(rig.song.twiceNoteCount, 4 + 6);
     const std::vector<Note> merged(rig.song.notes.begin() + 1, rig.song.notes.begin() + 6);
-    EXPECT_EQ(merged, (std::vector<Note>{{10, 36, 3, 9, 120, 64, 0}, {10, 38, 3, 9, 120, 64, 0},
-                                         note(10, 60, 5), note(40, 62, 20),
+    EXPECT_EQ(merged, (std::vector<Note>{{10, 36, 3, 9, 120, 64, 0},
+                                         {10, 38, 3, 9, 120, 64, 0},
+                                         note(10, 60, 5),
+                                         note(40, 62, 20),
                                          {50, 42, 3, 9, 120, 64, 0}}));
     EXPECT_GE(rig.song.notes.size(), size_t(10 + 10 + 1));
     const std::vector<std::string> tail(rig.listener.log.end() - 3, rig.listener.log.end());

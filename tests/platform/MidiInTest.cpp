@@ -156,8 +156,8 @@ TEST(MidiInThreads, AKeyboardAt5000MessagesASecondLosesNothing) {
     ASSERT_EQ(taken.size(), static_cast<size_t>(kCount));
     for (int i = 0; i < kCount; ++i) {
         const int key = (i / 2) % 120;
-        const uint32_t expected = i % 2 == 0 ? packShortMessage(0x90, key, 1 + i % 127)
-                                             : packShortMessage(0x80, key, 0);
+        const uint32_t expected =
+            i % 2 == 0 ? packShortMessage(0x90, key, 1 + i % 127) : packShortMessage(0x80, key, 0);
         ASSERT_EQ(taken[i].message, expected) << "message " << i;
         if (i > 0) {
             ASSERT_GE(taken[i].timeMs, taken[i - 1].timeMs);

@@ -103,8 +103,14 @@ TEST(MidiStartup, WithoutAPlayableDeviceTheProgramGoesOnSilentlyAndSaysWhy) {
         // A machine without audio output: the synthesizer is listed but will not open.
         {"a synthesizer without sound", {{true, {"synth"}, false}}, msg::kNoMidiDevice, "", "null"},
         {"a synthesizer without sound beside a port",
-         {{true, {"synth"}, false}, {false, {"Port A"}, true}}, "", "", "Port A"},
-        {"no synthesizer: the first port", {{true, {}, true}, {false, {"Port A"}, true}}, "", "",
+         {{true, {"synth"}, false}, {false, {"Port A"}, true}},
+         "",
+         "",
+         "Port A"},
+        {"no synthesizer: the first port",
+         {{true, {}, true}, {false, {"Port A"}, true}},
+         "",
+         "",
          "Port A"},
     };
     for (const Case& c : cases) {

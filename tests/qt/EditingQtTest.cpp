@@ -1,8 +1,8 @@
 // Writing music in the real window, off screen: mouse clicks on the score
 // view place and delete notes and chords, keys reach the key handler by their
 // characters, and the position panel sets a tempo change.
-#include "app/MainWindow.h"
 #include "OffscreenApplication.h"
+#include "app/MainWindow.h"
 
 #include "platform/Clock.h"
 
@@ -200,8 +200,8 @@ TEST_F(EditingWindow, AHoverRepaintsWhereItsMarksWereAndAreAndTheScreenStaysRigh
     click(xAt(12), yAt(0, 35));
     PaintLog log(view());
     QScreen* screen = window->screen();
-    for (const auto& [pos, staff, row] :
-         std::vector<std::tuple<int, int, int>>{{30, 0, 20}, {12, 0, 35}, {60, 1, 28}, {90, 0, 50}}) {
+    for (const auto& [pos, staff, row] : std::vector<std::tuple<int, int, int>>{
+             {30, 0, 20}, {12, 0, 35}, {60, 1, 28}, {90, 0, 50}}) {
         log.shares.clear();
         mouse(QEvent::MouseMove, Qt::NoButton, xAt(pos), yAt(staff, row));
         QApplication::processEvents();
@@ -210,8 +210,9 @@ TEST_F(EditingWindow, AHoverRepaintsWhereItsMarksWereAndAreAndTheScreenStaysRigh
         EXPECT_LT(log.shares[0], 0.2) << pos;
         // What the screen shows is what a fresh paint of the whole view gives.
         const QPoint origin = view().mapTo(window.get(), QPoint(0, 0));
-        const QImage shown = screen->grabWindow(window->winId(), origin.x(), origin.y(),
-                                                view().width(), view().height())
+        const QImage shown = screen
+                                 ->grabWindow(window->winId(), origin.x(), origin.y(),
+                                              view().width(), view().height())
                                  .toImage()
                                  .convertToFormat(QImage::Format_RGB32);
         const QImage fresh = view().grab().toImage().convertToFormat(QImage::Format_RGB32);

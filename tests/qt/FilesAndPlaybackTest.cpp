@@ -3,8 +3,8 @@
 // drop a file, export a ".mid" file and read it back, and play the song to a
 // recording device while the window keeps handling events. Message and input
 // boxes are answered the way a user would, by a timer that looks for them.
-#include "app/MainWindow.h"
 #include "OffscreenApplication.h"
+#include "app/MainWindow.h"
 
 #include "midi/MidiImport.h"
 #include "song/OpenFile.h"

@@ -1,8 +1,8 @@
 // A MIDI keyboard in the real window, off screen: the pointer over the staff,
 // a chord played on a keyboard whose messages come from another thread, and
 // the notes it leaves in the song; the menu "MIDI入力" in the menu bar.
-#include "app/MainWindow.h"
 #include "OffscreenApplication.h"
+#include "app/MainWindow.h"
 
 #include "midi/ShortMessage.h"
 #include "platform/Clock.h"
@@ -49,9 +49,9 @@ private:
 TEST(KeyboardWindow, AChordPlayedWithThePointerOverTheStaffGoesInThere) {
     Song song;
     FakeClock deviceClock;
-    auto window = test::openMainWindow(
-        song, std::filesystem::temp_directory_path() / "vako-qt-keyboard",
-        [&] { return std::make_unique<RecordingMidiOut>(deviceClock); });
+    auto window =
+        test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-keyboard",
+                             [&] { return std::make_unique<RecordingMidiOut>(deviceClock); });
     OnePort ports(window->form().clock(), *window);
     window->form().keyboard.setBackend(&ports);
 
@@ -70,7 +70,8 @@ TEST(KeyboardWindow, AChordPlayedWithThePointerOverTheStaffGoesInThere) {
     ASSERT_NE(ports.keyboard, nullptr);
 
     // The pointer over the lower band at position 24.
-    test::sendMouse(window->scoreView(), QEvent::MouseMove, Qt::NoButton, 5.0 * (24 + 18) + 7, -300);
+    test::sendMouse(window->scoreView(), QEvent::MouseMove, Qt::NoButton, 5.0 * (24 + 18) + 7,
+                    -300);
 
     // C, E, G pressed together and let go, from the keyboard's own thread.
     std::thread device([&] {

@@ -29,10 +29,10 @@ inline QApplication& application() {
 // The main window at its designed size, with `folder` as song folder and
 // desktop, started on the device `makeDevice` gives, opened with
 // `commandLine`, shown and drawn once.
-inline std::unique_ptr<MainWindow> openMainWindow(
-    Song& song, const std::filesystem::path& folder,
-    std::function<std::unique_ptr<MidiOut>()> makeDevice, const std::string& commandLine = "",
-    bool quiet = true) {
+inline std::unique_ptr<MainWindow>
+openMainWindow(Song& song, const std::filesystem::path& folder,
+               std::function<std::unique_ptr<MidiOut>()> makeDevice,
+               const std::string& commandLine = "", bool quiet = true) {
     application();
     std::filesystem::create_directories(folder);
     auto window = std::make_unique<MainWindow>(

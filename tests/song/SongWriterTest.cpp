@@ -23,7 +23,9 @@ void addNotes(Song& song, std::initializer_list<Note> notes) {
     song.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
 }
 
-std::string exampleLines() { return test::joinLines(test::twoNoteSongLines()); }
+std::string exampleLines() {
+    return test::joinLines(test::twoNoteSongLines());
+}
 
 TEST(SongWriterTest, TwoNoteSongGivesTheTwentyOneLineFile) {
     Song song;

@@ -28,13 +28,14 @@ struct SongState {
 };
 
 SongState stateOf(const Song& s) {
-    return {std::vector<Note>(s.notes.begin() + 1, s.notes.begin() + 1 + s.noteCount()),
-            std::vector<ControlChange>(s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount),
-            s.partPrograms,
-            s.partVolumes,
-            s.tempoText,
-            s.copyrightText,
-            s.sequenceNameText};
+    return {
+        std::vector<Note>(s.notes.begin() + 1, s.notes.begin() + 1 + s.noteCount()),
+        std::vector<ControlChange>(s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount),
+        s.partPrograms,
+        s.partVolumes,
+        s.tempoText,
+        s.copyrightText,
+        s.sequenceNameText};
 }
 
 class WindowHistory : public ::testing::Test {

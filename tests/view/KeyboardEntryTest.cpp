@@ -146,8 +146,8 @@ TEST_F(KeyboardInWindow, KeysSoundOnTheUpperBandsPartWithItsInstrumentOrOnThePer
     f().keyboard.takeInput();
     const std::vector<uint32_t> all = w.sent();
     const std::vector<uint32_t> sent(all.begin() + static_cast<long>(before), all.end());
-    EXPECT_EQ(sent, (std::vector<uint32_t>{programChange(3, 40), noteOn(60, 100, 3),
-                                           noteOff(60, 3)}));
+    EXPECT_EQ(sent,
+              (std::vector<uint32_t>{programChange(3, 40), noteOn(60, 100, 3), noteOff(60, 3)}));
 
     f().keyboardDrumsMenu.click();
     keys().deliver(noteOn(36, 90));
@@ -250,7 +250,7 @@ TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     f().redrawScore();
     w.song.bandParts[0] = 2;
     f().playButton.click();
-    playThrough(11); // the pass for 11 ran just now
+    playThrough(11);                 // the pass for 11 ran just now
     keys().deliver(noteOn(64, 100)); // 11.0 -> 12 on the grid of 3 steps
     playThrough(13);
     w.clock.advance(f().playback().state().msPerStep * 0.6);
@@ -258,7 +258,7 @@ TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     playThrough(18);
     keys().deliver(noteOff(64)); // 18
     playThrough(30);
-    keys().deliver(noteOff(60)); // 30
+    keys().deliver(noteOff(60));      // 30
     keys().deliver(noteOn(126, 100)); // sounds, cannot be kept
     keys().deliver(noteOff(126));
     f().scoreMouseMove(0, 0, 5.0f * (30 + 18) + 1, -900.0f); // the read-out is shown

@@ -138,8 +138,9 @@ TEST(MainWindowModelStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
 TEST(MainWindowModelStartup, WithoutADeviceOrWithABusyOneGoesOnOnTheSilentDevice) {
     const std::pair<DeviceCase, std::string> cases[] = {
         {DeviceCase::None, "MIDI音源を使用できません."},
-        {DeviceCase::Busy, "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了させてから、"
-                           "ヴァコヴァコMIDIを起動してください "}};
+        {DeviceCase::Busy,
+         "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了させてから、"
+         "ヴァコヴァコMIDIを起動してください "}};
     for (const auto& [deviceCase, message] : cases) {
         SCOPED_TRACE(message);
         Window w(deviceCase);
@@ -184,7 +185,8 @@ TEST(MainWindowModelStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
     std::ofstream(w.folder / ".vakotmp-Ab12Cd") << "half a song";
     std::ofstream(w.folder / ".song.txt.Ab12Cd") << "half a song of an earlier version";
     // The list shows songs and MIDI files, sorted.
-    for (const char* name : {"b.txt", "a.MID", "c.bmp", "d.mid"}) std::ofstream(w.folder / name) << "x";
+    for (const char* name : {"b.txt", "a.MID", "c.bmp", "d.mid"})
+        std::ofstream(w.folder / name) << "x";
     w.load();
     EXPECT_FALSE(std::filesystem::exists(w.folder / ".vakotmp-Ab12Cd"));
     EXPECT_FALSE(std::filesystem::exists(w.folder / ".song.txt.Ab12Cd"));
@@ -322,30 +324,6 @@ TEST(MainWindowModelControls, TilesABackgroundPictureOverTheView) {
     w.canvas.pictures["empty.bmp"] = {0, 0};
     EXPECT_FALSE(w.form->tilePicture("empty.bmp"));
     EXPECT_FALSE(w.form->tilePicture("missing.bmp"));
-}
-
-TEST(MainWindowModelControls, SavingDrawsTheConfirmationOnTheView) {
-    Window w;
-    w.load();
-    w.song.fileName = "song1";
-    w.canvas.forget();
-    ASSERT_EQ(SaveSong(w.song, w.form->folders, *w.form), SaveStatus::Written);
-    const auto texts = w.canvas.texts();
-    ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[0].text, "song1.txt にデータを保存しました");
-    EXPECT_EQ(texts[0].fontSize, 18);
-    // As far right as the sentence lets it stand inside the view.
-    EXPECT_LE(texts[0].x1, 250);
-    w.canvas.setFontSize(18);
-    EXPECT_LE(texts[0].x1 + w.canvas.textWidth(texts[0].text), 822);
-    w.canvas.setFontSize(9);
-    EXPECT_EQ(texts[0].y1, -570);
-    EXPECT_EQ(texts[1].y1, -80);
-    EXPECT_LE(texts[1].x1, 200);
-    EXPECT_EQ(texts[2].x1, texts[1].x1);
-    EXPECT_GT(texts[2].y1, -80);
-    EXPECT_EQ(w.canvas.fontSize(), 9);
-    EXPECT_EQ(w.form->fileList.items, std::vector<std::string>{"song1.txt"});
 }
 
 } // namespace

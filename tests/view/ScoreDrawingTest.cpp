@@ -2,6 +2,7 @@
 #include "ViewTestSupport.h"
 
 #include "song/Messages.h"
+#include "song/SongWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -356,6 +357,22 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
 }
 
 TEST_F(ScoreDrawing, TheSaveConfirmationStaysInsideTheView) {
+    // A save draws it: the sentence in large print as far right as it lets
+    // it stand, the hint below, the font back as it was, the list refreshed.
+    w.song.fileName = "song1";
+    w.canvas.forget();
+    ASSERT_EQ(SaveSong(w.song, f().folders, f()), SaveStatus::Written);
+    const auto saved = w.canvas.texts();
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[0].text, "song1.txt にデータを保存しました");
+    EXPECT_EQ(std::tuple(saved[0].fontSize, saved[0].y1), std::tuple(18.0, -570.0));
+    EXPECT_LE(saved[0].x1, 250);
+    EXPECT_EQ(std::tuple(saved[1].y1, saved[2].x1), std::tuple(-80.0, saved[1].x1));
+    EXPECT_LE(saved[1].x1, 200);
+    EXPECT_GT(saved[2].y1, -80);
+    EXPECT_EQ(w.canvas.fontSize(), 9);
+    EXPECT_EQ(f().fileList.items, std::vector<std::string>{"song1.txt"});
+
     const std::string suffix = ".txt にデータを保存しました";
     for (const std::string& name :
          {std::string("うた"), std::string(30, 'W'), std::string(250, 'W'),
