@@ -2,6 +2,7 @@
 // the file list, drops, New, Save, Overwrite save, the desktop option, merge,
 // Exit, closing the window and the export button.
 #include "ViewTestSupport.h"
+#include "song/SongTestSupport.h"
 
 #include "midi/MidiImport.h"
 #include "song/Messages.h"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace vako::test {
 namespace {
@@ -20,13 +20,6 @@ using Answer = WindowSystem::Answer;
 
 const std::string kPrefix = "ヴァコヴァコMIDI ～ ";
 const std::string kAskSave = "今編集中のデータは保存しますか？";
-
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 class FileCommands : public ::testing::Test {
 protected:
@@ -90,8 +83,9 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.modified, 1);
 
-    // A failed merge keeps the song, its name and the caption.
+    // A failed merge keeps the song, its name and the caption, and asks nothing.
     w.ui.messages.clear();
+    w.ui.questions.clear();
     w.song.songName = "mine";
     f().setCaption(kPrefix + "mine");
     f().mergeMenu.click();
@@ -102,6 +96,16 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     EXPECT_EQ(w.song.modified, 1);
     EXPECT_EQ(w.song.songName, "mine");
     EXPECT_EQ(f().caption, kPrefix + "mine");
+
+    // A merge that reads asks nothing either and keeps the open song.
+    writeSong("other.txt", {13, 25});
+    EXPECT_TRUE(f().mergeMenu.checked);
+    clickListed("other.txt");
+    EXPECT_TRUE(w.ui.questions.empty());
+    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13, 13, 25}));
+    EXPECT_EQ(w.song.modified, 1) << "the merged song is saved nowhere yet";
+    f().mergeMenu.click();
+    EXPECT_FALSE(f().mergeMenu.checked);
 }
 
 TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStatusLine) {
@@ -165,19 +169,6 @@ TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     clickListed("mine.txt");
     EXPECT_EQ(w.ui.questions.size(), 1u);
     EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-}
-
-TEST_F(FileCommands, MergeAsksNothingAndKeepsTheOpenSong) {
-    writeSong("other.txt", {13, 25});
-    editedSong();
-    f().mergeMenu.click();
-    EXPECT_TRUE(f().mergeMenu.checked);
-    clickListed("other.txt");
-    EXPECT_TRUE(w.ui.questions.empty());
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13, 13, 25}));
-    EXPECT_EQ(w.song.modified, 1) << "the merged song is saved nowhere yet";
-    f().mergeMenu.click();
-    EXPECT_FALSE(f().mergeMenu.checked);
 }
 
 TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
@@ -297,10 +288,10 @@ TEST_F(FileCommands, OverwriteSaveAsksOnlyWhileTheSongHasNoName) {
     w.ui.answers = {Answer::No};
     clickListed("listed.txt");
     w.song.notes[1].key = 70;
-    const std::string before = readFile(w.folder / "listed.txt");
+    const std::string before = readBytes(w.folder / "listed.txt");
     f().saveMenu.click();
     EXPECT_EQ(w.ui.inputs.size(), 2u) << "no question once the list named the song";
-    EXPECT_NE(readFile(w.folder / "listed.txt"), before);
+    EXPECT_NE(readBytes(w.folder / "listed.txt"), before);
     EXPECT_EQ(w.song.fileName, "listed");
 }
 
@@ -412,7 +403,7 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Close);
 }
 
-TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
+TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBackAndSaysWhatItLeftOut) {
     w.setNotes({note(1, 60, 12, 0), note(13, 64, 6, 0)});
     f().redrawScore();
     ASSERT_TRUE(f().exportButton.enabled);
@@ -440,9 +431,9 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
     f().exportButton.click();
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
     EXPECT_EQ(w.ui.inputs.size(), 2u);
-}
 
-TEST_F(FileCommands, AnExportThatLeavesNotesOutSaysHowMany) {
+    // An export that leaves notes out says how many.
+    f().tempoBox.setText("120");
     w.setNotes({note(1, 3, 12, 0), note(13, 60, 12, 0), note(25, 4, 12, 0)});
     f().redrawScore();
     f().transposeScrollBar.setValue(12); // twelve semitones down

@@ -37,6 +37,15 @@ protected:
 TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
     EXPECT_TRUE(f().stopped());
     EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
+    // An out-of-range tempo starts nothing.
+    w.setNotes({note(1, 60, 12, 0)});
+    f().tempoBox.setText("700");
+    f().playButton.click();
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
+    EXPECT_TRUE(f().stopped());
+    EXPECT_EQ(f().playButton.picture, PictureId::Play);
+    f().tempoBox.setText("120");
+
     start({note(1, 60, 12, 0), note(13, 62, 12, 0)});
     EXPECT_EQ(f().playButton.picture, PictureId::Stop);
     EXPECT_FALSE(f().scoreViewAcceptsDrops || f().noteCursor.visible ||
@@ -185,7 +194,7 @@ TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
     EXPECT_EQ(f().tempoBox.text(), "120") << "the start tempo comes back at the stop";
 }
 
-TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
+TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStopAlsoWhenTheWindowCloses) {
     start({note(10, 60, 12, 0), note(40, 62, 12, 0)});
     playThrough(10);
     ASSERT_TRUE(f().tapWhilePlaying(35));
@@ -197,32 +206,15 @@ TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
     EXPECT_EQ(marks.back().y2, -450);
     EXPECT_FALSE(f().tapWhilePlaying(0));
 
-    f().playButton.click();
-    // The hits go in at the step after the pass for 10, on part 10.
+    // Closing the window while playing stops too, and keeps the hits: they
+    // go in at the step after the pass for 10, on part 10.
+    EXPECT_TRUE(f().files.queryClose());
+    EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.keys(), (std::vector<int>{60, 35, 38, 62}));
     EXPECT_EQ(w.song.notes[2].position, 11);
     EXPECT_EQ(w.song.notes[2].part, 9);
     EXPECT_TRUE(f().undoMenu.enabled);
     EXPECT_FALSE(f().tapWhilePlaying(35)) << "stopped";
-}
-
-TEST_F(WindowPlayback, AnOutOfRangeTempoStartsNothing) {
-    w.setNotes({note(1, 60, 12, 0)});
-    f().tempoBox.setText("700");
-    w.song.tempoText = "700";
-    f().playButton.click();
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
-    EXPECT_TRUE(f().stopped());
-    EXPECT_EQ(f().playButton.picture, PictureId::Play);
-}
-
-TEST_F(WindowPlayback, ClosingWhilePlayingStopsAndKeepsTheHits) {
-    start({note(1, 60, 12, 0), note(100, 62, 12, 0)});
-    playThrough(20);
-    ASSERT_TRUE(f().tapWhilePlaying(42));
-    EXPECT_TRUE(f().files.queryClose());
-    EXPECT_TRUE(f().stopped());
-    EXPECT_EQ(w.song.noteCount(), 3);
 }
 
 TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
