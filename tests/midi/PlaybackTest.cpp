@@ -212,20 +212,6 @@ TEST(Playback, StartingOnALaterPageSkipsEarlierNotesButAppliesEarlierChanges) {
         EXPECT_NE(message & 0xFFFF, 0x3290u) << "note 50 lies before the page";
 }
 
-TEST(Playback, TurnsThePageOneStepBeforeThePagesLastStep) {
-    Rig rig(songWith({note(300, 60, 1)}));
-    rig.playback.press();
-    rig.passUntilPlayPos(143);
-    EXPECT_EQ(rig.listener.shownPage, 0);
-    rig.pass(); // position 143
-    EXPECT_EQ(rig.listener.shownPage, 1);
-    EXPECT_EQ(rig.listener.log.back(), "turn 1 at x 815");
-    rig.pass(); // position 144, the last step of page 0, drawn at the left of page 1
-    EXPECT_EQ(rig.listener.cursorX, 100);
-    rig.pass();
-    EXPECT_EQ(rig.listener.cursorX, 105);
-}
-
 TEST(Playback, ASongWithoutNotesStopsAtPositionZero) {
     Rig first(songWith({}));
     first.playback.press();

@@ -73,46 +73,6 @@ TEST(EditHistoryTest, TwinNotesSideBySideComeBackInTheirPlaces) {
     }
 }
 
-TEST(EditHistoryTest, TheSongIsModifiedExactlyWhileAwayFromTheSavedPoint) {
-    Song song = songOf(3);
-    EditHistory history;
-    history.clear(); // opened
-    auto edit = [&](int i) {
-        history.record(song, EditScope::notesIn(RecordSpan::one(i)), [&] { ++song.notes[i].key; });
-    };
-    edit(1);
-    EXPECT_EQ(song.modified, 1);
-    edit(2);
-    history.markSaved();
-    song.modified = 0;
-    edit(3);
-    EXPECT_EQ(song.modified, 1);
-    history.undo(song);
-    EXPECT_EQ(song.modified, 0);
-    EXPECT_FALSE(history.isAwayFromSaved());
-    history.undo(song);
-    EXPECT_EQ(song.modified, 1);
-    history.redo(song);
-    EXPECT_EQ(song.modified, 0);
-    history.redo(song);
-    EXPECT_EQ(song.modified, 1);
-
-    // Back at the saved state, a new edit drops the way to it: modified
-    // from then on, whatever is undone or redone.
-    history.undo(song);
-    history.undo(song);
-    edit(1);
-    history.undo(song);
-    EXPECT_EQ(song.modified, 1);
-    history.redo(song);
-    EXPECT_EQ(song.modified, 1);
-
-    // Opening a song starts an empty history at the saved point.
-    history.clear();
-    EXPECT_FALSE(history.canUndo() || history.canRedo() || history.isAwayFromSaved());
-    EXPECT_EQ(history.bytes(), 0u);
-}
-
 TEST(EditHistoryTest, TheOldestStepsGoFirstBeyondTheStepBound) {
     Song song = songOf(3);
     EditHistory history(4, EditHistory::kMaxBytes);

@@ -115,6 +115,11 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
              openNotePanel(xAt(12), yAt(1, 37));
              f().lengthTools[12].click();
          }},
+        {"note panel deletes",
+         [&] {
+             openNotePanel(xAt(12), yAt(1, 37));
+             f().notePanel.deleteButton.click();
+         }},
         {"position panel sets",
          [&] {
              positionPanel(0, "90");
@@ -157,6 +162,7 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         EXPECT_FALSE(f().redoStepMenu.enabled);
         f().undoStepMenu.click();
         EXPECT_EQ(stateOf(w.song), before);
+        EXPECT_FALSE(f().noteMarker.visible) << "the marker goes with what it marked";
         EXPECT_TRUE(f().redoStepMenu.enabled);
         f().redoStepMenu.click();
         EXPECT_EQ(stateOf(w.song), after);

@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <map>
-#include <tuple>
 
 namespace vako::test {
 namespace {
@@ -111,17 +110,6 @@ TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     playThrough(144);
     EXPECT_EQ(f().playCursor.x1, 100);
     EXPECT_EQ(f().view.page, 1);
-}
-
-TEST_F(WindowPlayback, StartingOnALaterPageTurnsBackToItAtTheFirstStep) {
-    w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
-    f().redrawScore();
-    f().pageScrollBar.setValue(2);
-    f().playButton.click();
-    EXPECT_EQ(f().view.page, 1);
-    step(); // position 287
-    EXPECT_EQ(std::tuple(f().view.page, f().pageScrollBar.value, f().playCursor.x1),
-              std::tuple(2, 2, 815.0));
 }
 
 TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {

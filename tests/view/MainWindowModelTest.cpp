@@ -247,13 +247,6 @@ TEST(MainWindowModelControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) 
     // The list's and the scroll bar's handlers ran for part 3.
     EXPECT_EQ(w.sent(), (std::vector<uint32_t>{pack(0xC3, 40, 0), pack(0xB3, 7, 40)}));
     EXPECT_EQ(w.song.partVolumes[3], 2);
-
-    // Volume bar of the upper band while it shows part 3.
-    f.upperPartButtons[3].click();
-    w.midi->clear();
-    f.bandVolumeScrollBars[0].setValue(6);
-    EXPECT_EQ(w.song.partVolumes[3], 6);
-    EXPECT_EQ(w.sent(), std::vector<uint32_t>{pack(0xB3, 7, 120)});
 }
 
 TEST(MainWindowModelControls, TranspositionReadOutShowsTheNegatedValue) {
