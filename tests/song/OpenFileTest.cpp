@@ -77,17 +77,6 @@ TEST_F(OpenFileTest, ChordStoredInDescendingPitchComesBackAscending) {
     EXPECT_EQ(keys(song), (std::vector<int>{60, 64, 67, 50}));
 }
 
-TEST_F(OpenFileTest, OldVersionsDropTheirNoteEnds) {
-    Song song;
-    openFile(song,
-             file("v3.txt", {"\"vako3\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
-                             "1,1,60,8,0,20,4,0,0", "2,9,180,0,0,20,4,0,0", "3,9,62,8,0,20,4,0,0",
-                             "4,17,182,0,0,20,4,0,0"}),
-             m_host);
-    EXPECT_EQ(song.twiceNoteCount, 4);
-    EXPECT_EQ(keys(song), (std::vector<int>{60, 62}));
-}
-
 TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
     // A host that imports MIDI files, as the window and the tool do.
     struct ImportingHost : RecordingSongHost {
