@@ -69,18 +69,25 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         range.setStrength(5);
         range.applyOperation(RangeWindowModel::kStrength);
     };
-    auto openNotePanel = [&](float X, float Y) {
-        f().scoreMouseMove(0, 0, X, Y);
-        f().scoreMouseDown(2, 0, X, Y);
-        ASSERT_TRUE(f().notePanel.visible);
+    // A key over the note at 24, and the note panel's controls of the note at 12.
+    auto key = [&](int code) {
+        f().scoreMouseMove(0, 0, xAt(24), yAt(1, 35));
+        f().scoreKeyDown(code, 0);
     };
-    auto hover = [&](float X, float Y) { f().scoreMouseMove(0, 0, X, Y); };
-    auto positionPanel = [&](int32_t selected, const std::string& value) {
+    auto onNotePanel = [&](Control& control, int index) {
+        w.rightPress(xAt(12), yAt(1, 37));
+        ASSERT_TRUE(f().notePanel.visible);
+        index < 0 ? control.click() : control.setListIndex(index);
+    };
+    // The position panel at 30 on the change `selected` (0: none), with a tempo.
+    auto onPositionPanel = [&](int32_t selected, const std::string& value, Control& button) {
         f().view.changeUnderCursor = selected;
         f().view.cursorPosition = 30;
-        f().positionPanel.kindList.listIndex = 0; // tempo
+        f().positionPanel.kindList.listIndex = 0;
         f().positionPanel.valueBox.caption = value;
+        button.click();
     };
+    auto& panel = f().positionPanel;
     const std::vector<std::pair<std::string, std::function<void()>>> edits = {
         {"click adds a chord",
          [&] {
@@ -90,51 +97,15 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
          }},
         {"click adds a note", [&] { leftClick(xAt(24), yAt(1, 35)); }},
         {"click deletes a note", [&] { leftClick(xAt(12), yAt(1, 35)); }},
-        {"key S",
-         [&] {
-             hover(xAt(24), yAt(1, 35));
-             f().scoreKeyDown('S', 0);
-         }},
-        {"length key",
-         [&] {
-             hover(xAt(24), yAt(1, 35));
-             f().scoreKeyDown('1', 0);
-         }},
-        {"Space deletes",
-         [&] {
-             hover(xAt(24), yAt(1, 35));
-             f().scoreKeyDown(' ', 0);
-         }},
-        {"note panel strength",
-         [&] {
-             openNotePanel(xAt(12), yAt(1, 37));
-             f().notePanel.strengthList.setListIndex(3);
-         }},
-        {"note panel length",
-         [&] {
-             openNotePanel(xAt(12), yAt(1, 37));
-             f().lengthTools[12].click();
-         }},
-        {"note panel deletes",
-         [&] {
-             openNotePanel(xAt(12), yAt(1, 37));
-             f().notePanel.deleteButton.click();
-         }},
-        {"position panel sets",
-         [&] {
-             positionPanel(0, "90");
-             f().positionPanel.setButton.click();
-         }},
-        {"position panel changes",
-         [&] {
-             positionPanel(2, "150");
-             f().positionPanel.setButton.click();
-         }},
-        {"position panel deletes",
-         [&] {
-             positionPanel(2, "0");
-             f().positionPanel.deleteButton.click();
-         }},
+        {"key S", [&] { key('S'); }},
+        {"length key", [&] { key('1'); }},
+        {"Space deletes", [&] { key(' '); }},
+        {"note panel strength", [&] { onNotePanel(f().notePanel.strengthList, 3); }},
+        {"note panel length", [&] { onNotePanel(f().lengthTools[12], -1); }},
+        {"note panel deletes", [&] { onNotePanel(f().notePanel.deleteButton, -1); }},
+        {"position panel sets", [&] { onPositionPanel(0, "90", panel.setButton); }},
+        {"position panel changes", [&] { onPositionPanel(2, "150", panel.setButton); }},
+        {"position panel deletes", [&] { onPositionPanel(2, "0", panel.deleteButton); }},
         {"band instrument", [&] { f().bandInstrumentLists[0].setListIndex(40); }},
         {"band volume", [&] { f().bandVolumeScrollBars[0].setValue(2); }},
         {"tempo text", [&] { f().tempoBox.setText("96"); }},

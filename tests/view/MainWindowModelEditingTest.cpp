@@ -289,8 +289,7 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
     // A release during playback places nothing; the position panel does not open.
     f().scoreMouseUp(1, 0, xAt(12), yAt(0, 35));
     EXPECT_EQ(w.song.twiceNoteCount, 4);
-    f().scoreMouseMove(0, 0, xAt(60), yAt(0, 30));
-    f().scoreMouseDown(2, 0, xAt(60), yAt(0, 30));
+    w.rightPress(xAt(60), yAt(0, 30));
     EXPECT_FALSE(f().positionPanel.visible);
     f().togglePlayback();
     EXPECT_TRUE(f().stopped());
@@ -300,8 +299,7 @@ TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
 TEST_F(Editing, NotePanelActions) {
     w.setNotes({note(12, 60, 12, 9), note(24, 64, 12, 9)});
     f().redrawScore();
-    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
-    f().scoreMouseDown(2, 0, xAt(12), yAt(1, 35));
+    w.rightPress(xAt(12), yAt(1, 35));
     ASSERT_TRUE(f().notePanel.visible);
     EXPECT_EQ(f().notePanel.left, xAt(12) + 10);
     EXPECT_EQ(f().notePanel.top, yAt(1, 35) + 20 - 400);
@@ -312,9 +310,7 @@ TEST_F(Editing, NotePanelActions) {
     // While the panel is open the view neither sounds nor edits, and the
     // selection stays.
     w.midi->clear();
-    f().scoreMouseMove(0, 0, xAt(24), yAt(1, 37));
-    f().scoreMouseDown(1, 0, xAt(24), yAt(1, 37));
-    f().scoreMouseUp(1, 0, xAt(24), yAt(1, 37));
+    w.click(xAt(24), yAt(1, 37));
     EXPECT_EQ(w.song.twiceNoteCount, 4);
     EXPECT_EQ(f().view.noteUnderCursor, 1);
     EXPECT_EQ(sentWithout(0xE0), std::vector<uint32_t>{});
@@ -344,12 +340,10 @@ TEST_F(Editing, NotePanelActions) {
 
     // In the right part of the view and on the upper band the panel moves
     // left and up.
-    f().scoreMouseMove(0, 0, xAt(24), yAt(1, 37));
-    f().scoreMouseDown(2, 0, xAt(24), yAt(1, 37));
+    w.rightPress(xAt(24), yAt(1, 37));
     f().notePanel.closeButton.click();
     w.setNotes({note(120, 60, 12, 0)});
-    f().scoreMouseMove(0, 0, xAt(120), yAt(0, 35));
-    f().scoreMouseDown(2, 0, xAt(120), yAt(0, 35));
+    w.rightPress(xAt(120), yAt(0, 35));
     EXPECT_EQ(f().notePanel.left, xAt(120) + 10 - 400);
     EXPECT_EQ(f().notePanel.top, yAt(0, 35) + 20);
 }
@@ -387,8 +381,7 @@ TEST_F(Editing, TheNoteCountReadOutFollowsAnUndoAndAKeyWithoutAHover) {
 
 TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     // A tempo at a position without a marker.
-    f().scoreMouseMove(0, 0, xAt(48), yAt(0, 30));
-    f().scoreMouseDown(2, 0, xAt(48), yAt(0, 30));
+    w.rightPress(xAt(48), yAt(0, 30));
     ASSERT_TRUE(f().positionPanel.visible);
     EXPECT_EQ(f().positionPanel.setButton.caption, "設定");
     EXPECT_EQ(f().positionPanel.valueBox.text(), "0");
@@ -405,8 +398,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
 
     // A volume of part 3 on the lower band.
     f().lowerPartButtons[3].click();
-    f().scoreMouseMove(0, 0, xAt(24), yAt(1, 30));
-    f().scoreMouseDown(2, 0, xAt(24), yAt(1, 30));
+    w.rightPress(xAt(24), yAt(1, 30));
     f().positionPanel.kindList.setListIndex(2);
     f().positionPanel.valueBox.setText("5");
     f().positionPanel.setButton.click();
@@ -433,8 +425,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     // Out of range and empty entries: messages, and nothing changes.
     const std::vector<ControlChange> before(w.song.changes.begin(), w.song.changes.begin() + 5);
     for (auto [entry, text] : {std::pair{1, "129"}, {1, "0"}, {0, "29"}, {2, "7"}, {0, ""}}) {
-        f().scoreMouseMove(0, 0, xAt(60), yAt(1, 30));
-        f().scoreMouseDown(2, 0, xAt(60), yAt(1, 30));
+        w.rightPress(xAt(60), yAt(1, 30));
         f().positionPanel.kindList.setListIndex(entry);
         f().positionPanel.valueBox.setText(text);
         f().positionPanel.setButton.click();
@@ -448,8 +439,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
               before);
 
     // An instrument typed as 1 on the upper band's part 0 stores 0.
-    f().scoreMouseMove(0, 0, xAt(60), yAt(0, 30));
-    f().scoreMouseDown(2, 0, xAt(60), yAt(0, 30));
+    w.rightPress(xAt(60), yAt(0, 30));
     f().positionPanel.kindList.setListIndex(1);
     f().positionPanel.valueBox.setText("1");
     f().positionPanel.setButton.click();
@@ -603,8 +593,7 @@ TEST_F(Editing, DigitOnlyBoxes) {
     EXPECT_EQ(f().tempoBox.text(), "15");
     EXPECT_EQ(w.song.tempoText, "15");
     EXPECT_EQ(w.song.modified, 1);
-    f().scoreMouseMove(0, 0, xAt(12), yAt(0, 30));
-    f().scoreMouseDown(2, 0, xAt(12), yAt(0, 30));
+    w.rightPress(xAt(12), yAt(0, 30));
     f().positionPanel.valueBox.setText("6-0");
     EXPECT_EQ(f().positionPanel.valueBox.text(), "60");
     f().positionPanel.valueBox.setText("99999999999999999999");

@@ -136,8 +136,7 @@ TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTh
     f().redrawScore();
     // The panel on an empty place of the upper band, at position 48.
     const float x = 5.0f * (48 + 18) + 7, y = -600.0f - 10.0f * (30 - 6) - 5;
-    f().scoreMouseMove(0, 0, x, y);
-    f().scoreMouseDown(2, 0, x, y);
+    w.rightPress(x, y);
     ASSERT_TRUE(f().positionPanel.visible);
     f().positionPanel.valueBox.setText("90");
     EXPECT_TRUE(f().positionPanel.setButton.enabled);

@@ -346,9 +346,7 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
     EXPECT_TRUE(f().noteMarker.visible);
     const int32_t before = w.song.twiceNoteCount;
     const float past = 5.0f * (130 + 19) + 2;
-    f().scoreMouseMove(0, 0, past, y);
-    f().scoreMouseDown(1, 0, past, y);
-    f().scoreMouseUp(1, 0, past, y);
+    w.click(past, y);
     EXPECT_EQ(w.song.twiceNoteCount, before);
     EXPECT_TRUE(w.ui.messages.empty());
     // One page further still, as for every song.

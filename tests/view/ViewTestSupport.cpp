@@ -73,6 +73,11 @@ void Window::click(float x, float y) {
     form->scoreMouseUp(1, 0, x, y);
 }
 
+void Window::rightPress(float x, float y) {
+    form->scoreMouseMove(0, 0, x, y);
+    form->scoreMouseDown(2, 0, x, y);
+}
+
 void Window::clickListed(const std::string& fileName) {
     form->refreshFileList();
     const auto& items = form->fileList.items;

@@ -70,6 +70,8 @@ struct Window {
     void playThrough(int32_t pos);
     // A left click: move, press and release at one point of the staff view.
     void click(float x, float y);
+    // The pointer moved to a point and the right button pressed there: a panel opens.
+    void rightPress(float x, float y);
     // Clicks `fileName` in the file list (refreshed first).
     void clickListed(const std::string& fileName);
     std::vector<int32_t> positions() const;
