@@ -46,17 +46,13 @@ protected:
         w.song.modified = 0;
     }
     MainWindowModel& f() { return *w.form; }
-    void leftClick(float X, float Y) { w.click(X, Y); }
-    std::vector<int32_t> positions() const { return w.positions(); }
-    void clickListed(const std::string& fileName) { w.clickListed(fileName); }
-    void playThrough(int32_t pos) { w.playThrough(pos); }
 
     Window w;
 };
 
 TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
     // A song on disk for the merge.
-    leftClick(xAt(48), yAt(0, 33));
+    w.click(xAt(48), yAt(0, 33));
     w.ui.inputAnswer = "other";
     f().saveAsMenu.click();
     f().history.clear();
@@ -92,11 +88,11 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         {"click adds a chord",
          [&] {
              f().chordInputMenu.checked = true;
-             leftClick(xAt(12), yAt(1, 35));
+             w.click(xAt(12), yAt(1, 35));
              f().chordInputMenu.checked = false;
          }},
-        {"click adds a note", [&] { leftClick(xAt(24), yAt(1, 35)); }},
-        {"click deletes a note", [&] { leftClick(xAt(12), yAt(1, 35)); }},
+        {"click adds a note", [&] { w.click(xAt(24), yAt(1, 35)); }},
+        {"click deletes a note", [&] { w.click(xAt(12), yAt(1, 35)); }},
         {"key S", [&] { key('S'); }},
         {"length key", [&] { key('1'); }},
         {"Space deletes", [&] { key(' '); }},
@@ -117,7 +113,7 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         {"merge",
          [&] {
              f().mergeMenu.click();
-             clickListed("other.txt");
+             w.clickListed("other.txt");
              f().mergeMenu.click();
          }},
     };
@@ -150,11 +146,11 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
 }
 
 TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
-    leftClick(xAt(12), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
     w.ui.inputAnswer = "tune";
     f().saveAsMenu.click();
     EXPECT_EQ(w.song.modified, 0);
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     EXPECT_EQ(w.song.modified, 1);
     f().undo();
     EXPECT_EQ(w.song.modified, 0) << "back at the saved song";
@@ -164,7 +160,7 @@ TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
     EXPECT_EQ(w.song.modified, 0);
     // A new edit after an undo drops the redo steps, and with them the saved point.
     f().undo();
-    leftClick(xAt(36), yAt(1, 35));
+    w.click(xAt(36), yAt(1, 35));
     EXPECT_FALSE(f().history.canRedo());
     f().undo();
     EXPECT_EQ(w.song.modified, 1) << "the saved song can no longer be reached";
@@ -174,7 +170,7 @@ TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
     f().undo();
     f().redo();
     // Back where it was saved: the closing question does not ask.
-    EXPECT_EQ(positions(), (std::vector<int32_t>{36}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{36}));
     EXPECT_TRUE(f().files.queryClose());
     EXPECT_EQ(w.ui.questions.size(), 0u);
 }
@@ -185,20 +181,20 @@ TEST_F(WindowHistory, AFaultAfterAnEditTakesThatEditOffTheHistory) {
     w.song.changes = {
         ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
     w.song.changeCount = 2;
-    leftClick(xAt(12), yAt(1, 35));
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     w.ui.inputAnswer = "faulty";
     f().exportButton.click();
     ASSERT_EQ(w.ui.messages.size(), 2u);
-    EXPECT_EQ(positions(), (std::vector<int32_t>{12}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{12}));
     EXPECT_EQ(f().history.undoCount(), 1u);
     EXPECT_FALSE(f().redoStepMenu.enabled) << "the failed edit is not kept to redo";
     EXPECT_TRUE(f().undoStepMenu.enabled);
 
     f().showChangesMenu.checked = true;
     w.song.changes.resize(2);
-    leftClick(xAt(36), yAt(1, 35)); // its redraw fails
-    EXPECT_EQ(positions(), (std::vector<int32_t>{12}));
+    w.click(xAt(36), yAt(1, 35)); // its redraw fails
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{12}));
     EXPECT_EQ(f().history.undoCount(), 1u);
     w.song.changes = {
         ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
@@ -218,7 +214,7 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
     f().redrawScore();
     const SongState start = stateOf(w.song);
     f().playButton.click();
-    playThrough(20);
+    w.playThrough(20);
     f().playButton.click();
     EXPECT_EQ(w.song.partPrograms[0], 40);
     EXPECT_FALSE(f().history.canUndo());
@@ -227,13 +223,13 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
     w.song.partPrograms[0] = 0;
     f().keyboardDrumsMenu.click();
     f().playButton.click();
-    playThrough(20);
+    w.playThrough(20);
     ASSERT_TRUE(f().tapWhilePlaying(42));
     EXPECT_FALSE(f().undoStepMenu.enabled || f().undoMenu.enabled) << "not while playing";
     f().undo();
-    playThrough(40);
+    w.playThrough(40);
     ASSERT_TRUE(f().tapWhilePlaying(44));
-    playThrough(200); // to the end: playback stops by itself
+    w.playThrough(200); // to the end: playback stops by itself
     ASSERT_TRUE(f().stopped());
     EXPECT_EQ(w.song.noteCount(), 4);
     EXPECT_EQ(f().history.undoCount(), 1u);
@@ -247,12 +243,12 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
 }
 
 TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) {
-    leftClick(xAt(12), yAt(1, 35));
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     const SongState edited = stateOf(w.song);
     std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
     w.ui.answers = {WindowSystem::Answer::No};
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     ASSERT_EQ(w.ui.messages.size(), 1u);
     // What the failed load changed is a step of its own; the edits before it
     // are still there to undo.
@@ -269,7 +265,7 @@ TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) 
     f().redo();
     const size_t steps = f().history.stepCount();
     f().mergeMenu.click();
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     f().mergeMenu.click();
     EXPECT_EQ(f().history.stepCount(), steps);
     EXPECT_TRUE(f().history.canRedo());
@@ -277,7 +273,7 @@ TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) 
     // A song that opens starts an empty history.
     w.ui.inputAnswer = "good";
     f().saveAsMenu.click();
-    clickListed("good.txt");
+    w.clickListed("good.txt");
     EXPECT_FALSE(f().history.canUndo() || f().history.canRedo());
     EXPECT_FALSE(f().undoStepMenu.enabled || f().redoStepMenu.enabled);
     EXPECT_EQ(w.song.modified, 0);

@@ -35,13 +35,11 @@ protected:
         ASSERT_TRUE(saveSongTo(other, w.folder / fileName).empty());
         f().refreshFileList();
     }
-    void clickListed(const std::string& fileName) { w.clickListed(fileName); }
     // The song being edited has unsaved notes at 1 and 13.
     void editedSong() {
         w.setNotes({note(1, 60, 12, 0), note(13, 62, 12, 0)});
         w.song.modified = 1;
     }
-    std::vector<int32_t> positions() const { return w.positions(); }
 
     Window w;
 };
@@ -52,11 +50,11 @@ TEST_F(FileCommands, ClickingAListedSongOpensItNamesItAndResetsTheWindow) {
     f().undoMenu.enabled = true;
     f().pageScrollBar.setValue(1);
     w.midi->clear();
-    clickListed("song.txt");
+    w.clickListed("song.txt");
 
     EXPECT_TRUE(w.ui.messages.empty());
     EXPECT_TRUE(w.ui.questions.empty()) << "an unchanged song is replaced without a question";
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 200}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 200}));
     EXPECT_EQ(f().caption, kPrefix + "song.txt");
     EXPECT_EQ(w.song.songName, "song");
     EXPECT_FALSE(f().undoMenu.enabled);
@@ -76,11 +74,11 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     f().refreshFileList();
     editedSong();
     w.ui.answers = {Answer::No};
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     // The long-standing text, then the file and why.
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::cannotRead(
                                  (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.modified, 1);
 
     // A failed merge keeps the song, its name and the caption, and asks nothing.
@@ -89,10 +87,10 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     w.song.songName = "mine";
     f().setCaption(kPrefix + "mine");
     f().mergeMenu.click();
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.modified, 1);
     EXPECT_EQ(w.song.songName, "mine");
     EXPECT_EQ(f().caption, kPrefix + "mine");
@@ -100,9 +98,9 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     // A merge that reads asks nothing either and keeps the open song.
     writeSong("other.txt", {13, 25});
     EXPECT_TRUE(f().mergeMenu.checked);
-    clickListed("other.txt");
+    w.clickListed("other.txt");
     EXPECT_TRUE(w.ui.questions.empty());
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13, 13, 25}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13, 13, 25}));
     EXPECT_EQ(w.song.modified, 1) << "the merged song is saved nowhere yet";
     f().mergeMenu.click();
     EXPECT_FALSE(f().mergeMenu.checked);
@@ -119,10 +117,10 @@ TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStat
     image += static_cast<char>(track.size());
     std::ofstream(w.folder / "minuet.mid", std::ios::binary) << image + track;
     f().refreshFileList();
-    clickListed("minuet.mid");
+    w.clickListed("minuet.mid");
 
     EXPECT_TRUE(w.ui.messages.empty());
-    EXPECT_EQ(positions(), (std::vector<int32_t>{0}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{0}));
     EXPECT_TRUE(f().meterThreeMenu.checked);
     EXPECT_FALSE(f().meterFourMenu.checked);
     EXPECT_EQ(f().tempoBox.caption, "30");
@@ -134,31 +132,31 @@ TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     editedSong();
     // An unnamed song is asked about as New asks.
     w.ui.answers = {Answer::Cancel};
-    clickListed("other.txt");
+    w.clickListed("other.txt");
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
 
     // Cancel: the song stays, nothing is opened.
     w.song.songName = "mine";
     w.ui.questions.clear();
     w.ui.answers = {Answer::Cancel};
-    clickListed("other.txt");
+    w.clickListed("other.txt");
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{"mine は変更されています。保存しますか？"});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.songName, "mine");
 
     // Yes, then the save is cancelled: still nothing is lost.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {""};
-    clickListed("other.txt");
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    w.clickListed("other.txt");
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_FALSE(std::filesystem::exists(w.folder / "mine.txt"));
 
     // Yes and a name: saved, then opened.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {"mine"};
-    clickListed("other.txt");
+    w.clickListed("other.txt");
     EXPECT_TRUE(std::filesystem::exists(w.folder / "mine.txt"));
-    EXPECT_EQ(positions(), (std::vector<int32_t>{50}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{50}));
     EXPECT_EQ(w.song.songName, "other");
     EXPECT_EQ(w.song.modified, 0) << "the opened song is unchanged";
 
@@ -166,9 +164,9 @@ TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     editedSong();
     w.ui.questions.clear();
     w.ui.answers = {Answer::No};
-    clickListed("mine.txt");
+    w.clickListed("mine.txt");
     EXPECT_EQ(w.ui.questions.size(), 1u);
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 }
 
 TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
@@ -177,13 +175,13 @@ TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
     f().undoMenu.enabled = true;
     const std::string path = (w.folder / "a b.txt").string();
     f().files.dropFiles({path, (w.folder / "second.txt").string()});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{7}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{7}));
     EXPECT_EQ(f().caption, kPrefix + path);
     EXPECT_EQ(w.song.songName, "a b");
     EXPECT_FALSE(f().undoMenu.enabled) << "another song starts an empty history";
 
     f().files.dropFiles({});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{7}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{7}));
 }
 
 TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
@@ -194,7 +192,7 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
     const int clears = w.canvas.clearCount;
     f().files.dropFiles({"/pics/wall.JPG"});
     EXPECT_TRUE(w.ui.questions.empty());
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_TRUE(w.canvas.hasPersistentPicture);
     EXPECT_TRUE(f().clearBackgroundButton.visible);
     EXPECT_EQ(w.canvas.clearCount, clears + 1);
@@ -221,13 +219,13 @@ TEST_F(FileCommands, NewAsksAndClearsOnlyTheNotes) {
     f().newSongMenu.click();
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
     EXPECT_EQ(f().caption, "ヴァコヴァコMIDI ～ 新規作成");
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 
     // Yes with a cancelled save: the notes stay.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {""};
     f().newSongMenu.click();
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 
     f().undoMenu.enabled = true;
     w.ui.answers = {Answer::No};
@@ -286,7 +284,7 @@ TEST_F(FileCommands, OverwriteSaveAsksOnlyWhileTheSongHasNoName) {
 
     writeSong("listed.txt", {5});
     w.ui.answers = {Answer::No};
-    clickListed("listed.txt");
+    w.clickListed("listed.txt");
     w.song.notes[1].key = 70;
     const std::string before = readBytes(w.folder / "listed.txt");
     f().saveMenu.click();
@@ -393,7 +391,7 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
     EXPECT_FALSE(f().files.queryClose());
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Reset)
         << "the device stays open for the window";
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 
     // Yes and a name: saved, and the window may close.
     w.ui.answers = {Answer::Yes};
@@ -452,7 +450,7 @@ TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePoi
     f().redrawScore();
     std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
     f().refreshFileList();
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     ASSERT_EQ(w.song.noteCount(), 6);
     f().view.page = 2;
     // Part 1's note at 300, row 35 of the upper band (position 12 of page 3).
@@ -475,7 +473,7 @@ TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDum
     EXPECT_EQ(w.ui.messages,
               (std::vector<std::string>{msg::kExportErrorSaved, msg::kPleaseSendErr}));
     EXPECT_TRUE(std::filesystem::exists(w.folder / "err.txt"));
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1}));
     EXPECT_EQ(w.canvas.clearCount, clears + 1) << "the restored notes are shown";
 }
 

@@ -72,7 +72,6 @@ protected:
             f().keyboard.takeInput();
         }
     }
-    void playThrough(int32_t pos) { w.playThrough(pos); }
     std::vector<std::string> captions(const MenuItem& menu) {
         std::vector<std::string> out;
         for (const MenuItem* item : menu.children) out.push_back(item->caption);
@@ -250,14 +249,14 @@ TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     f().redrawScore();
     w.song.bandParts[0] = 2;
     f().playButton.click();
-    playThrough(11);                 // the pass for 11 ran just now
+    w.playThrough(11);               // the pass for 11 ran just now
     keys().deliver(noteOn(64, 100)); // 11.0 -> 12 on the grid of 3 steps
-    playThrough(13);
+    w.playThrough(13);
     w.clock.advance(f().playback().state().msPerStep * 0.6);
     keys().deliver(noteOn(60, 60)); // 13.6 -> 15
-    playThrough(18);
+    w.playThrough(18);
     keys().deliver(noteOff(64)); // 18
-    playThrough(30);
+    w.playThrough(30);
     keys().deliver(noteOff(60));      // 30
     keys().deliver(noteOn(126, 100)); // sounds, cannot be kept
     keys().deliver(noteOff(126));
@@ -280,9 +279,9 @@ TEST_F(KeyboardInWindow, ANoteHeldAtTheStopEndsThereAndDrumPadModeRecordsPercuss
     f().redrawScore();
     f().keyboardDrumsMenu.click();
     f().playButton.click();
-    playThrough(24);
+    w.playThrough(24);
     keys().deliver(noteOn(38, 100)); // 24
-    playThrough(48);
+    w.playThrough(48);
     f().playButton.click(); // stops at 49 (-> 48) with the key down
     ASSERT_EQ(w.song.noteCount(), 3);
     EXPECT_EQ(w.song.notes[2], (Note{24, 38, 24, kPercussionPart, 102, kCentrePan, 0}));

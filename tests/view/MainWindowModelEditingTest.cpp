@@ -19,8 +19,6 @@ struct Editing : ::testing::Test {
         if (w.midi) w.midi->clear();
     }
     MainWindowModel& f() { return *w.form; }
-    void leftClick(float X, float Y) { w.click(X, Y); }
-    std::vector<int> notes() const { return w.keys(); }
     std::vector<uint32_t> sentWithout(uint32_t statusHigh) const {
         std::vector<uint32_t> out;
         for (uint32_t m : w.sent())
@@ -31,7 +29,7 @@ struct Editing : ::testing::Test {
 };
 
 TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
-    leftClick(xAt(12), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
     ASSERT_EQ(w.song.twiceNoteCount, 2);
     // The lower band shows the percussion part.
     EXPECT_EQ(w.song.notes[1], (Note{12, 60, 12, 9, 120, 64, 0}));
@@ -69,11 +67,11 @@ TEST_F(Editing, HoverMovesTheCursorLedgerLinesAndMarker) {
 }
 
 TEST_F(Editing, NotesOfTheSamePositionKeepPitchOrderAndBandsKeepTheirParts) {
-    leftClick(xAt(24), yAt(1, 37)); // 64
-    leftClick(xAt(24), yAt(1, 35)); // 60 goes before it
-    leftClick(xAt(24), yAt(1, 39)); // 67 after
-    leftClick(xAt(24), yAt(0, 35)); // 60 of the upper band's part 0
-    EXPECT_EQ(notes(), (std::vector<int>{60, 60, 64, 67}));
+    w.click(xAt(24), yAt(1, 37)); // 64
+    w.click(xAt(24), yAt(1, 35)); // 60 goes before it
+    w.click(xAt(24), yAt(1, 39)); // 67 after
+    w.click(xAt(24), yAt(0, 35)); // 60 of the upper band's part 0
+    EXPECT_EQ(w.keys(), (std::vector<int>{60, 60, 64, 67}));
     EXPECT_EQ(w.song.notes[1].part, 0); // an equal note goes before the others
     EXPECT_EQ(w.song.notes[2].part, 9);
     // Each band highlights only its own part's note.
@@ -93,7 +91,7 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
     EXPECT_EQ(w.sent().back(), pack(0x90, 67, 120));
     f().transposeScrollBar.setValue(3); // transposition changed while the key is held
     f().scoreMouseUp(1, 0, xAt(12), yAt(0, 35));
-    EXPECT_EQ(notes(), (std::vector<int>{60, 64, 67}));
+    EXPECT_EQ(w.keys(), (std::vector<int>{60, 64, 67}));
     EXPECT_EQ(w.song.twiceNoteCount, 6);
     const std::vector<uint32_t> keys = sentWithout(0xE0);
     EXPECT_EQ(keys,
@@ -106,7 +104,7 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
     EXPECT_TRUE(f().seventhChordMenu.checked);
     EXPECT_FALSE(f().majorChordMenu.checked);
     w.midi->clear();
-    leftClick(xAt(36), yAt(1, 64));
+    w.click(xAt(36), yAt(1, 64));
     EXPECT_EQ(w.song.twiceNoteCount, 12);
     for (int32_t i = 1; i <= w.song.noteCount(); ++i) EXPECT_LT(w.song.notes[i].key, 120);
     // Transposed by 3 (part 9 is never shifted, so go to the upper band for that).
@@ -126,22 +124,22 @@ TEST_F(Editing, ChordsPlacePreviewAndSilenceTheSameKeys) {
 TEST_F(Editing, SharpAndFlatOptionsAndDeleting) {
     f().accidentalOptions[0].checked = false;
     f().accidentalOptions[1].checked = true;
-    leftClick(xAt(12), yAt(1, 35));
-    EXPECT_EQ(notes(), (std::vector<int>{61}));
+    w.click(xAt(12), yAt(1, 35));
+    EXPECT_EQ(w.keys(), (std::vector<int>{61}));
     f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
     EXPECT_TRUE(f().noteMarker.visible);
     // Deleting ignores the options: a click on the highlighted note removes it.
     f().accidentalOptions[1].checked = false;
     f().accidentalOptions[2].checked = true;
-    leftClick(xAt(12), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.twiceNoteCount, 0);
-    leftClick(xAt(12), yAt(1, 35));
-    EXPECT_EQ(notes(), (std::vector<int>{59}));
+    w.click(xAt(12), yAt(1, 35));
+    EXPECT_EQ(w.keys(), (std::vector<int>{59}));
     EXPECT_TRUE(w.ui.messages.empty());
 }
 
 TEST_F(Editing, ADeleteWhoseReleaseMissesTheNoteIsRefused) {
-    leftClick(xAt(12), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
     f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
     f().scoreMouseDown(1, 0, xAt(12), yAt(1, 35));
     f().scoreMouseUp(1, 0, xAt(12), yAt(1, 40)); // moved without a move event
@@ -181,13 +179,13 @@ TEST_F(Editing, TheFinestGridReachesTheNextPageAtTheRightEdge) {
     f().meterThreeMenu.click();
     f().pageScrollBar.setRange(0, 5);
     f().pageScrollBar.setValue(2);
-    leftClick(xFine(36 + 3), yAt(0, 30));
+    w.click(xFine(36 + 3), yAt(0, 30));
     EXPECT_EQ(w.song.notes[3].position, 327);
 }
 
 TEST_F(Editing, UndoStepsBackOneEditAtATimeAndRedoForward) {
-    leftClick(xAt(12), yAt(1, 35));
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     const std::vector<Note> copy(w.song.undoNotes.begin() + 1,
                                  w.song.undoNotes.begin() + 1 + w.song.undoTwiceNoteCount / 2);
     f().undoMenu.click();
@@ -203,7 +201,7 @@ TEST_F(Editing, UndoStepsBackOneEditAtATimeAndRedoForward) {
 
     // A new edit drops the redo steps.
     f().redoStepMenu.click();
-    leftClick(xAt(36), yAt(1, 35));
+    w.click(xAt(36), yAt(1, 35));
     EXPECT_FALSE(f().redoStepMenu.enabled);
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{12, 36}));
 }
@@ -251,7 +249,7 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
     // Space removes exactly that note; the lists show the one moved into its place.
     w.song.notes[3].velocity = 60;
     f().scoreKeyDown(kKeySpace, 0);
-    EXPECT_EQ(notes(), (std::vector<int>{60, 62}));
+    EXPECT_EQ(w.keys(), (std::vector<int>{60, 62}));
     EXPECT_FALSE(f().noteMarker.visible);
     EXPECT_EQ(f().notePanel.strengthList.listIndex, 10);
 }
@@ -336,7 +334,7 @@ TEST_F(Editing, NotePanelActions) {
     EXPECT_FALSE(f().notePanel.visible);
     f().notePanel.visible = true;
     f().notePanel.deleteButton.click();
-    EXPECT_EQ(notes(), (std::vector<int>{64}));
+    EXPECT_EQ(w.keys(), (std::vector<int>{64}));
 
     // In the right part of the view and on the upper band the panel moves
     // left and up.
@@ -360,7 +358,7 @@ TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
     f().scoreMouseDown(2, 0, 822, yAt(1, 35));
     EXPECT_FALSE(f().notePanel.visible);
     f().scoreKeyDown(kKeySpace, 0); // would have removed the spare record
-    EXPECT_EQ(notes(), (std::vector<int>{60}));
+    EXPECT_EQ(w.keys(), (std::vector<int>{60}));
     EXPECT_EQ(w.song.notes[0], Note{});
 }
 
@@ -369,8 +367,8 @@ TEST_F(Editing, TheNoteCountReadOutFollowsAnUndoAndAKeyWithoutAHover) {
         return "全音符数は " + std::to_string(n) +
                " 　　　　　　　　　　　　　カーソル位置は 12 区切り目";
     };
-    leftClick(xAt(12), yAt(1, 35));
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     EXPECT_EQ(f().statusLine.caption, readOut(2));
     f().undoMenu.click(); // the pointer stays where it was
     EXPECT_EQ(f().statusLine.caption, readOut(1));
@@ -542,7 +540,7 @@ TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPag
     f().scoreMouseMove(0, 0, xAt(12), yAt(0, 35));
     EXPECT_TRUE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 3);
-    leftClick(xAt(12), yAt(0, 35));
+    w.click(xAt(12), yAt(0, 35));
     EXPECT_TRUE(w.ui.messages.empty());
     std::vector<std::pair<int32_t, int>> left;
     for (int32_t i = 1; i <= w.song.noteCount(); ++i)
@@ -553,7 +551,7 @@ TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPag
 
     // A new note goes where counting every note puts it: behind the four
     // earlier ones, before part 10's higher note at its position.
-    leftClick(xAt(12), yAt(0, 36));
+    w.click(xAt(12), yAt(0, 36));
     ASSERT_EQ(w.song.noteCount(), 6);
     EXPECT_EQ(w.song.notes[5].position, 300);
     EXPECT_EQ(w.song.notes[5].key, 62);
@@ -582,7 +580,7 @@ TEST_F(Editing, DigitOnlyBoxes) {
         EXPECT_EQ(f().view.newNoteLength, 7) << zero;
     }
     f().lengthBox.setText("240");
-    leftClick(xAt(12), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
     EXPECT_EQ(w.song.notes[1].length, 240);
     f().lengthTools[3].click();
     EXPECT_FALSE(f().lengthBox.visible);

@@ -21,8 +21,6 @@ protected:
     }
     MainWindowModel& f() { return *w.form; }
 
-    bool step() { return w.playbackStep(); }
-    void playThrough(int32_t pos) { w.playThrough(pos); }
     void start(const std::vector<Note>& notes) {
         w.setNotes(notes);
         f().redrawScore();
@@ -57,7 +55,7 @@ TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
 
     // Position -1, 0, then the first step of the song.
     for (const double x : {95.0, 100.0, 105.0}) {
-        step();
+        w.playbackStep();
         EXPECT_EQ(f().playCursor.x1, x);
         EXPECT_EQ(f().playCursor.x2, x);
     }
@@ -75,7 +73,7 @@ TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
 TEST_F(WindowPlayback, NotesReachTheDeviceInTimeOrderAndTheSongEndsByItself) {
     start({note(1, 60, 12, 0), note(13, 64, 6, 0)});
     w.midi->clear();
-    while (step()) {}
+    while (w.playbackStep()) {}
     std::vector<uint32_t> notes;
     for (uint32_t m : w.sent())
         if ((m & 0xE0) == 0x80) notes.push_back(m);
@@ -95,10 +93,10 @@ TEST_F(WindowPlayback, NotesReachTheDeviceInTimeOrderAndTheSongEndsByItself) {
 TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     start({note(1, 60, 12, 0), note(150, 62, 12, 0), note(300, 64, 12, 0)});
     f().gridFortyEighthsMenu.click(); // division lines would be drawn while stopped
-    playThrough(142);
+    w.playThrough(142);
     EXPECT_EQ(f().view.page, 0);
     const int clears = w.canvas.clearCount;
-    playThrough(143);
+    w.playThrough(143);
     EXPECT_EQ(f().playCursor.x1, 815);
     EXPECT_EQ(f().view.page, 1);
     EXPECT_EQ(f().pageScrollBar.value, 1);
@@ -107,7 +105,7 @@ TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     // No division lines while playing, and the page count from the play list.
     for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) EXPECT_NE(op.colour, colour::kLightGrey);
     EXPECT_EQ(f().pageScrollBar.max, 312 / 144 + 1);
-    playThrough(144);
+    w.playThrough(144);
     EXPECT_EQ(f().playCursor.x1, 100);
     EXPECT_EQ(f().view.page, 1);
 }
@@ -122,7 +120,7 @@ TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {
     f().playButton.click();
     ASSERT_FALSE(f().stopped());
     for (const int expected : {page + 1, page + 2}) {
-        playThrough(int32_t{expected} * 144 - 1);
+        w.playThrough(int32_t{expected} * 144 - 1);
         EXPECT_EQ(f().view.page, expected);
         EXPECT_EQ(f().pageScrollBar.value, expected);
         EXPECT_EQ(f().pageLabels[1].caption,
@@ -170,7 +168,7 @@ TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
                       {kEndMarkerPos, 0, 0}};
     w.song.changeCount = 4;
     start({note(1, 60, 12, 0), note(40, 36, 3, 9)});
-    playThrough(7);
+    w.playThrough(7);
     EXPECT_EQ(f().tempoBox.text(), "60");
     EXPECT_NEAR(f().msUntilNextStep(), 5000.0 / 60, 1e-9);
     EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 40);
@@ -183,7 +181,7 @@ TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
 
 TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStopAlsoWhenTheWindowCloses) {
     start({note(10, 60, 12, 0), note(40, 62, 12, 0)});
-    playThrough(10);
+    w.playThrough(10);
     ASSERT_TRUE(f().tapWhilePlaying(35));
     ASSERT_TRUE(f().tapWhilePlaying(38));
     const auto marks = w.canvas.ofKind(DrawOp::Line);
@@ -286,7 +284,7 @@ TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
     EXPECT_FALSE(f().deviceMenu.children[0]->checked);
     // Notes go to it from now on, playback included.
     start({note(1, 60, 12, 0)});
-    while (step()) {}
+    while (w.playbackStep()) {}
     const auto played = recorders["Synth B"]->messages();
     EXPECT_NE(std::find(played.begin(), played.end(), 0x90u + 60 * 256 + 120 * 65536),
               played.end());

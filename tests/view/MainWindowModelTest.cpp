@@ -12,10 +12,17 @@
 namespace vako::test {
 namespace {
 
-TEST(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
+// A window, not yet loaded for the start-up tests, loaded for the controls.
+struct MainWindowModelStartup : ::testing::Test {
     Window w;
-    w.load();
     MainWindowModel& f = *w.form;
+};
+struct MainWindowModelControls : MainWindowModelStartup {
+    void SetUp() override { w.load(); }
+};
+
+TEST_F(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
+    w.load();
     EXPECT_EQ(f.caption, "ヴァコヴァコMIDI ～ 新規作成");
     EXPECT_TRUE(f.shown);
     EXPECT_FALSE(f.usingSilentDevice);
@@ -62,10 +69,8 @@ TEST(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
     EXPECT_EQ(f.top, 768 * 15 / 2 - f.height / 2);
 }
 
-TEST(MainWindowModelStartup, FillsTheFourLists) {
-    Window w;
+TEST_F(MainWindowModelStartup, FillsTheFourLists) {
     w.load();
-    MainWindowModel& f = *w.form;
     ASSERT_EQ(f.notePanel.strengthList.items.size(), 21u);
     EXPECT_EQ(f.notePanel.strengthList.items.front(), "20");
     EXPECT_EQ(f.notePanel.strengthList.items[7], "13");
@@ -89,10 +94,8 @@ TEST(MainWindowModelStartup, FillsTheFourLists) {
     }
 }
 
-TEST(MainWindowModelStartup, BuildsPartButtonsLedgerLinesAndLengthTools) {
-    Window w;
+TEST_F(MainWindowModelStartup, BuildsPartButtonsLedgerLinesAndLengthTools) {
     w.load();
-    MainWindowModel& f = *w.form;
     for (auto* column : {&f.upperPartButtons, &f.lowerPartButtons}) {
         for (int i = 0; i < 16; ++i) {
             const Control& b = (*column)[i];
@@ -120,8 +123,7 @@ TEST(MainWindowModelStartup, BuildsPartButtonsLedgerLinesAndLengthTools) {
     EXPECT_FALSE(f.lengthBox.visible);
 }
 
-TEST(MainWindowModelStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
-    Window w;
+TEST_F(MainWindowModelStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
     w.load();
     const std::vector<uint32_t> sent = w.sent();
     ASSERT_EQ(sent.size(), 48u + 2u);
@@ -135,7 +137,7 @@ TEST(MainWindowModelStartup, SetsUpEveryChannelThenSelectsTheBandInstruments) {
     EXPECT_EQ(sent[49], pack(0xC9, 0, 0));
 }
 
-TEST(MainWindowModelStartup, WithoutADeviceOrWithABusyOneGoesOnOnTheSilentDevice) {
+TEST_F(MainWindowModelStartup, WithoutADeviceOrWithABusyOneGoesOnOnTheSilentDevice) {
     const std::pair<DeviceCase, std::string> cases[] = {
         {DeviceCase::None, "MIDI音源を使用できません."},
         {DeviceCase::Busy,
@@ -145,7 +147,7 @@ TEST(MainWindowModelStartup, WithoutADeviceOrWithABusyOneGoesOnOnTheSilentDevice
         SCOPED_TRACE(message);
         Window w(deviceCase);
         w.load();
-        MainWindowModel& f = *w.form;
+        MainWindowModel& f = *w.form; // this window's, not the fixture's
         EXPECT_EQ(w.ui.messages, std::vector<std::string>{message});
         EXPECT_TRUE(f.usingSilentDevice);
         EXPECT_FALSE(w.ui.ended);
@@ -161,11 +163,9 @@ TEST(MainWindowModelStartup, WithoutADeviceOrWithABusyOneGoesOnOnTheSilentDevice
     }
 }
 
-TEST(MainWindowModelStartup, OpensTheCommandLineFile) {
-    Window w;
+TEST_F(MainWindowModelStartup, OpensTheCommandLineFile) {
     const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
     w.load(path);
-    MainWindowModel& f = *w.form;
     EXPECT_TRUE(w.ui.messages.empty());
     EXPECT_EQ(f.caption, msg::kCaptionPrefix + path);
     EXPECT_GT(w.song.noteCount(), 0);
@@ -180,8 +180,7 @@ TEST(MainWindowModelStartup, OpensTheCommandLineFile) {
     EXPECT_EQ(w.song.songName, "example");
 }
 
-TEST(MainWindowModelStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
-    Window w;
+TEST_F(MainWindowModelStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
     std::ofstream(w.folder / ".vakotmp-Ab12Cd") << "half a song";
     std::ofstream(w.folder / ".song.txt.Ab12Cd") << "half a song of an earlier version";
     // The list shows songs and MIDI files, sorted.
@@ -193,8 +192,7 @@ TEST(MainWindowModelStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
     EXPECT_EQ(w.form->fileList.items, (std::vector<std::string>{"a.MID", "b.txt", "d.mid"}));
 }
 
-TEST(MainWindowModelStartup, AMissingCommandLineFileIsReportedByTheLoader) {
-    Window w;
+TEST_F(MainWindowModelStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     w.load("\"/no/such/file.txt\"");
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{
                                  msg::cannotRead("\"/no/such/file.txt\"", msg::kReasonMissing)});
@@ -202,10 +200,7 @@ TEST(MainWindowModelStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     EXPECT_FALSE(w.song.songName) << "an unread file gives the empty song no name";
 }
 
-TEST(MainWindowModelControls, MenusSetTheValueTheirCheckMarkAndRedraw) {
-    Window w;
-    w.load();
-    MainWindowModel& f = *w.form;
+TEST_F(MainWindowModelControls, MenusSetTheValueTheirCheckMarkAndRedraw) {
     const int clears = w.canvas.clearCount;
     f.gridFortyEighthsMenu.click();
     EXPECT_EQ(w.song.grid, 5);
@@ -229,10 +224,7 @@ TEST(MainWindowModelControls, MenusSetTheValueTheirCheckMarkAndRedraw) {
     EXPECT_FALSE(f.majorChordMenu.checked);
 }
 
-TEST(MainWindowModelControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
-    Window w;
-    w.load();
-    MainWindowModel& f = *w.form;
+TEST_F(MainWindowModelControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) {
     w.song.partPrograms[3] = 40;
     w.song.partVolumes[3] = 2;
     w.midi->clear();
@@ -249,10 +241,7 @@ TEST(MainWindowModelControls, PartButtonsChooseTheBandsPartInstrumentAndVolume) 
     EXPECT_EQ(w.song.partVolumes[3], 2);
 }
 
-TEST(MainWindowModelControls, TranspositionReadOutShowsTheNegatedValue) {
-    Window w;
-    w.load();
-    MainWindowModel& f = *w.form;
+TEST_F(MainWindowModelControls, TranspositionReadOutShowsTheNegatedValue) {
     EXPECT_EQ(f.transposeLabels[1].caption, "+0");
     // 40 is clamped to the range.
     for (auto [value, shown] : {std::pair{-5, "+5"}, {3, "-3"}, {0, "+0"}, {40, "-12"}}) {
@@ -262,10 +251,7 @@ TEST(MainWindowModelControls, TranspositionReadOutShowsTheNegatedValue) {
     EXPECT_EQ(f.transposeScrollBar.value, 12);
 }
 
-TEST(MainWindowModelControls, PageScrollBarTurnsPages) {
-    Window w;
-    w.load();
-    MainWindowModel& f = *w.form;
+TEST_F(MainWindowModelControls, PageScrollBarTurnsPages) {
     w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
     f.redrawScore();
     EXPECT_EQ(f.pageScrollBar.max, 3);
@@ -283,10 +269,7 @@ TEST(MainWindowModelControls, PageScrollBarTurnsPages) {
     EXPECT_EQ(f.pageLabels[1].caption, "2 / 1 ページ");
 }
 
-TEST(MainWindowModelControls, LoadingAFileSetsTheMenusFromTheSong) {
-    Window w;
-    w.load();
-    MainWindowModel& f = *w.form;
+TEST_F(MainWindowModelControls, LoadingAFileSetsTheMenusFromTheSong) {
     f.gridFortyEighthsMenu.click();
     f.meterSixMenu.click();
     const std::string path = std::string(EXAMPLES_DIR) + "/example.txt";
@@ -300,9 +283,7 @@ TEST(MainWindowModelControls, LoadingAFileSetsTheMenusFromTheSong) {
     EXPECT_EQ(f.meterFourMenu.checked, w.song.quartersPerBar == 4);
 }
 
-TEST(MainWindowModelControls, TilesABackgroundPictureOverTheView) {
-    Window w;
-    w.load();
+TEST_F(MainWindowModelControls, TilesABackgroundPictureOverTheView) {
     w.canvas.pictures["wall.bmp"] = {500, 700};
     w.canvas.keepAll = true;
     EXPECT_TRUE(w.form->tilePicture("wall.bmp"));
