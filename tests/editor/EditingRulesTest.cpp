@@ -94,10 +94,9 @@ TEST(ControlChanges, ValuesAtTheEdgesOfTheirRanges) {
     EXPECT_EQ(none.message, nullptr);
 }
 
-TEST(ControlChanges, InsertGoesBeforeEqualPositionsAndKeepsTheEndMarker) {
+TEST(ControlChanges, InsertGoesBeforeEqualPositionsDeleteKeepsTheStartTempoAndTheEndMarker) {
     Song s = songWithCCs({{10, 100, kTempoChange}, {20, 83, kVolumeChange}});
-    const int32_t k = insertCC(s, ControlChange{20, 643, kInstrumentChange});
-    EXPECT_EQ(k, 3);
+    EXPECT_EQ(insertCC(s, ControlChange{20, 643, kInstrumentChange}), 3);
     EXPECT_EQ(s.changeCount, 4);
     EXPECT_EQ(s.changes[3].value, 643);
     EXPECT_EQ(s.changes[4].value, 83);
@@ -106,13 +105,11 @@ TEST(ControlChanges, InsertGoesBeforeEqualPositionsAndKeepsTheEndMarker) {
     EXPECT_EQ(insertCC(s, ControlChange{0, 90, kTempoChange}), 2);
     EXPECT_EQ(s.changes[1], (ControlChange{0, 120, kTempoChange}));
     EXPECT_EQ(s.changes[6].position, kEndMarkerPos);
-}
 
-TEST(ControlChanges, DeleteKeepsTheStartTempoAndTheEndMarker) {
-    Song s = songWithCCs({{10, 100, kTempoChange}});
-    EXPECT_FALSE(deleteCC(s, 1));
-    EXPECT_FALSE(deleteCC(s, 3));
-    EXPECT_TRUE(deleteCC(s, 2));
+    // Deleting keeps the start tempo and the end marker.
+    for (const int32_t kept : {1, 6}) EXPECT_FALSE(deleteCC(s, kept)) << kept; // 6: the end marker
+    for (int j = 0; j < 4; ++j) EXPECT_TRUE(deleteCC(s, 2));
+    EXPECT_FALSE(deleteCC(s, 2));
     EXPECT_EQ(s.changeCount, 1);
     EXPECT_EQ(s.changes[1], (ControlChange{0, 120, kTempoChange}));
     EXPECT_EQ(s.changes[2].position, kEndMarkerPos);

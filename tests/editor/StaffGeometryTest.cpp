@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vako {
 namespace {
 
@@ -10,63 +12,55 @@ ScoreCursor at(float x, float y, int grid, int quarters = 4, int page = 0) {
 }
 
 TEST(ComputeCursor, SnapsXToEachGridAndGivesThePosition) {
-    // Quarter grid: the cell [120, 180) gives 150, position 12.
-    EXPECT_EQ(at(130, -300, 60).snapX, 150);
-    EXPECT_EQ(at(130, -300, 60).pos, 12);
-    EXPECT_EQ(at(100, -300, 60).snapX, 90); // left of the first step
-    // Sixteenth grid.
-    EXPECT_EQ(at(104, -300, 15).snapX, 90);
-    EXPECT_EQ(at(105, -300, 15).snapX, 105);
-    EXPECT_EQ(at(105, -300, 15).pos, 3);
-    EXPECT_EQ(at(820, -300, 15).snapX, 810);
-    EXPECT_EQ(at(820, -300, 15).pos, 144);
-    // Finest grid.
-    EXPECT_EQ(at(97, -300, 5).snapX, 90);
-    EXPECT_EQ(at(102, -300, 5).snapX, 95);
-    EXPECT_EQ(at(102, -300, 5).pos, 1);
-    // Eighth grid: [30k, 30k + 30) gives 30k + 30.
-    EXPECT_EQ(at(119, -300, 30).snapX, 120);
-}
-
-TEST(ComputeCursor, RoundsHalvesToEvenAndTruncatesTowardZero) {
-    // 104.5 rounds to 104 (even), 105.5 to 106.
-    EXPECT_EQ(at(104.5f, -300, 15).snapX, 90);
-    EXPECT_EQ(at(105.5f, -300, 15).snapX, 105);
-    // Negative x truncates toward zero: -7 / 5 is -1, so -5 - 5 = -10.
-    EXPECT_EQ(at(-7, -300, 5).snapX, -10);
+    // x, grid, snapped x, position (-1: not asked).
+    const std::tuple<float, int, int, int> cases[] = {
+        {130, 60, 150, 12}, // quarter grid: the cell [120, 180) gives 150
+        {100, 60, 90, -1},  // left of the first step
+        {104, 15, 90, -1},
+        {105, 15, 105, 3},
+        {820, 15, 810, 144}, // sixteenths
+        {97, 5, 90, -1},
+        {102, 5, 95, 1},    // the finest grid
+        {119, 30, 120, -1}, // eighths: [30k, 30k + 30) gives 30k + 30
+        // Halves round to even (104.5 to 104, 105.5 to 106); negative x truncates
+        // toward zero: -7 / 5 is -1, so -5 - 5 = -10.
+        {104.5f, 15, 90, -1},
+        {105.5f, 15, 105, -1},
+        {-7, 5, -10, -1}};
+    for (const auto& [x, grid, snapX, pos] : cases) {
+        const ScoreCursor c = at(x, -300, grid);
+        EXPECT_EQ(c.snapX, snapX) << x << " on grid " << grid;
+        if (pos >= 0) {
+            EXPECT_EQ(c.pos, pos) << x << " on grid " << grid;
+        }
+    }
 }
 
 TEST(ComputeCursor, SnapsYToBandsRowsAndNotes) {
-    for (float y : {5.0f, -5.0f}) {
+    // y, snapped y (0: not asked), band, row, natural note (-1: not asked).
+    const std::tuple<float, int, int, int, int> cases[] = {
+        {5, -17, 1, 6, 11},
+        {-5, -17, 1, 6, 11},
+        {-600, -617, 0, 6, -1},
+        {-595, -607, 0, 5, 9},
+        // Middle C on the lower band: row 35 (snapY -307 for y -291 down to -300 exclusive).
+        {-295, 0, 1, 35, 60},
+        {-1185, 0, 0, 64, 110}}; // the top row of a band
+    for (const auto& [y, snapY, staff, row, natural] : cases) {
         const ScoreCursor c = at(200, y, 15);
-        EXPECT_EQ(c.snapY, -17);
-        EXPECT_EQ(c.staff, 1);
-        EXPECT_EQ(c.row, 6);
-        EXPECT_EQ(c.naturalNote, 11);
+        if (snapY != 0) {
+            EXPECT_EQ(c.snapY, snapY) << y;
+        }
+        EXPECT_EQ(c.staff, staff) << y;
+        EXPECT_EQ(c.row, row) << y;
+        if (natural >= 0) {
+            EXPECT_EQ(c.naturalNote, natural) << y;
+        }
     }
-    ScoreCursor c = at(200, -600, 15);
-    EXPECT_EQ(c.snapY, -617);
-    EXPECT_EQ(c.staff, 0);
-    EXPECT_EQ(c.row, 6);
-    c = at(200, -595, 15);
-    EXPECT_EQ(c.snapY, -607);
-    EXPECT_EQ(c.staff, 0);
-    EXPECT_EQ(c.row, 5);
-    EXPECT_EQ(c.naturalNote, 9);
-    // Middle C on the lower band: row 35 (snapY -307 for y -291 down to -300 exclusive).
-    c = at(200, -295, 15);
-    EXPECT_EQ(c.row, 35);
-    EXPECT_EQ(c.naturalNote, 60);
-    // Top row of a band.
-    EXPECT_EQ(at(200, -1185, 15).row, 64);
-    EXPECT_EQ(at(200, -1185, 15).naturalNote, 110);
-}
-
-TEST(ComputeCursor, ReportsNoBandAboveTheUpperBand) {
+    // No band above the upper band.
     EXPECT_TRUE(at(200, -1185, 15).hasBand());  // snapY -1197
     EXPECT_FALSE(at(200, -1190, 15).hasBand()); // snapY -1207
-    const ScoreCursor c = at(200, -1205, 15);   // snapY -1217
-    EXPECT_FALSE(c.hasBand());
+    EXPECT_FALSE(at(200, -1205, 15).hasBand()); // snapY -1217
 }
 
 TEST(ComputeCursor, BarAndStepInBarGiveThePlacedPosition) {
@@ -80,11 +74,8 @@ TEST(ComputeCursor, BarAndStepInBarGiveThePlacedPosition) {
 }
 
 TEST(RowOfNote, BlackKeysShareTheRowOfTheWhiteKeyBelow) {
-    EXPECT_EQ(RowOfNote(60), 35);
-    EXPECT_EQ(RowOfNote(61), 35);
-    EXPECT_EQ(RowOfNote(64), 37);
-    EXPECT_EQ(RowOfNote(81), 47);
-    EXPECT_EQ(RowOfNote(40), 23);
+    for (auto [note, row] : {std::pair{60, 35}, {61, 35}, {64, 37}, {81, 47}, {40, 23}})
+        EXPECT_EQ(RowOfNote(note), row) << note;
     for (int note = 0; note < 120; ++note) {
         const int32_t row = RowOfNote(note);
         EXPECT_EQ(naturalNoteOfRow(row) + (isBlackKey(note) ? 1 : 0), note) << note;
@@ -93,9 +84,7 @@ TEST(RowOfNote, BlackKeysShareTheRowOfTheWhiteKeyBelow) {
     EXPECT_TRUE(cursorShowsNote(c, 61));
     EXPECT_TRUE(cursorShowsNote(c, 60));
     EXPECT_FALSE(cursorShowsNote(c, 62));
-}
-
-TEST(RowOfNote, RowNamesRunThroughTheOctave) {
+    // The row names run through the octave.
     EXPECT_EQ(rowName(35), "ド");
     EXPECT_EQ(rowName(38), "ファ");
     EXPECT_EQ(rowName(41), "シ");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vako {
 namespace {
 
@@ -18,26 +20,31 @@ TEST(ShortMessage, PacksStatusAndDataBytesAndNeverLetsADataByteAbove127) {
 }
 
 TEST(NotePreview, NoteOnAndOffWithThePitchShiftOnEveryPartButPercussion) {
-    EXPECT_EQ(midiPMessage(60, 0, 100, 0), 0x643C90u);
-    EXPECT_EQ(midiPMessage(60, 0, 100, -2), 0x643E90u);
-    EXPECT_EQ(midiPMessage(60, 5, 100, 12), 0x643095u);
-    EXPECT_EQ(midiPMessage(180, 0, 99, 0), 0x3C80u);
-    EXPECT_EQ(midiPMessage(180, 0, 99, -2), 0x3E80u);
-    EXPECT_EQ(midiPMessage(36, 9, 120, 0), 0x782499u);
-    EXPECT_EQ(midiPMessage(36, 9, 120, -12), 0x782499u);
-    EXPECT_EQ(midiPMessage(156, 9, 120, 7), 0x2489u);
-}
-
-TEST(NotePreview, SendsNothingForNoNoteAKeyShiftedOutOfRangeOrAPartThatIsNoChannel) {
-    EXPECT_FALSE(midiPMessage(250, 0, 100, 0));
-    EXPECT_FALSE(midiPMessage(240, 0, 100, 0));
-    EXPECT_FALSE(midiPMessage(-1, 0, 100, 0));
-    EXPECT_FALSE(midiPMessage(119, 0, 100, -12)); // 131
-    EXPECT_FALSE(midiPMessage(239, 0, 100, -12)); // its note-off
-    EXPECT_FALSE(midiPMessage(5, 0, 100, 6));     // -1
-    EXPECT_EQ(midiPMessage(115, 0, 100, -12), 0x647F90u);
-    EXPECT_FALSE(midiPMessage(60, 16, 100, 0));
-    EXPECT_EQ(midiPMessage(60, 0, 200, 0), 0x7F3C90u);
+    // key (120 and up: the note's end), part, strength, shift, message (0: none).
+    const std::tuple<int, int, int, int, uint32_t> cases[] = {
+        {60, 0, 100, 0, 0x643C90u},
+        {60, 0, 100, -2, 0x643E90u},
+        {60, 5, 100, 12, 0x643095u},
+        {180, 0, 99, 0, 0x3C80u},
+        {180, 0, 99, -2, 0x3E80u},
+        {36, 9, 120, 0, 0x782499u},
+        {36, 9, 120, -12, 0x782499u},
+        {156, 9, 120, 7, 0x2489u},
+        {115, 0, 100, -12, 0x647F90u},
+        {60, 0, 200, 0, 0x7F3C90u},
+        // Nothing for no note, a key shifted out of range or a part that is no channel.
+        {250, 0, 100, 0, 0},
+        {240, 0, 100, 0, 0},
+        {-1, 0, 100, 0, 0},
+        {119, 0, 100, -12, 0}, // 131
+        {239, 0, 100, -12, 0}, // its note-off
+        {5, 0, 100, 6, 0},     // -1
+        {60, 16, 100, 0, 0}};
+    for (const auto& [key, part, strength, shift, message] : cases) {
+        const auto sent = midiPMessage(key, part, strength, shift);
+        EXPECT_EQ(sent.value_or(0), message) << key << " part " << part << " shift " << shift;
+        EXPECT_EQ(sent.has_value(), message != 0);
+    }
 }
 
 TEST(NotePreview, SendsThroughTheDevice) {

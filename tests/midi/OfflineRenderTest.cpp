@@ -63,8 +63,8 @@ std::vector<std::pair<int64_t, TimedMessage>> playedOnRecordingDevice(Song song,
 
 TEST(OfflineRender, EachMessageArrivesInItsBlockAtItsSampleOffset) {
     // Tempo 120: a step is 41.67 ms, 41.67 samples at 1000 samples a second.
-    Song song = songWith({{4, 60, 6, 0, 100, 64, 0}, {10, 64, 3, 1, 90, 64, 0},
-                          {30, 67, 2, 0, 80, 64, 0}});
+    Song song =
+        songWith({{4, 60, 6, 0, 100, 64, 0}, {10, 64, 3, 1, 90, 64, 0}, {30, 67, 2, 0, 80, 64, 0}});
     const auto expected = playedOnRecordingDevice(song, 1000);
     OfflineRenderOptions options;
     options.sampleRate = 1000;
@@ -147,7 +147,7 @@ TEST(OfflineRender, ATempoOutsideTheRangeRendersNothing) {
     RecordingBlockSink sink;
     const OfflineRenderResult r = renderOffline(song, {}, sink);
     EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(r.error, "速さは30から600で選んでください");
     EXPECT_TRUE(sink.blocks.empty());
 }
 

@@ -29,14 +29,6 @@ TEST(RecordingMidiOut, KeepsMessagesResetsAndCloseWithTheirTimesAndNothingAfterC
     EXPECT_EQ(out.messages(), (std::vector<uint32_t>{0x643C90, 0x3C80}));
 }
 
-TEST(Clock, FakeClockSleepsByJumpingAndNeverGoesBack) {
-    FakeClock clock(5);
-    clock.sleepUntil(7.25);
-    EXPECT_DOUBLE_EQ(clock.nowMs(), 7.25);
-    clock.sleepUntil(3);
-    EXPECT_DOUBLE_EQ(clock.nowMs(), 7.25);
-}
-
 TEST(Clock, SteadyClockSleepsAtLeastUntilTheDeadline) {
     SteadyClock clock;
     const double deadline = clock.nowMs() + 3;
@@ -92,42 +84,49 @@ private:
     bool m_opens;
 };
 
-TEST(MidiStartup, NoDeviceAtAllGivesTheFirstMessageAndTheSilentDevice) {
-    MidiDeviceList devices;
-    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{}));
-    const MidiStartup startup = openMidiOutAtStartup(devices, {});
-    EXPECT_EQ(startup.message, "MIDI音源を使用できません.");
-    ASSERT_TRUE(startup.device);
-    EXPECT_EQ(startup.device->name(), "null");
-    EXPECT_TRUE(startup.silentFallback);
-}
-
-TEST(MidiStartup, APortThatWillNotOpenGivesTheSecondMessageAndTheProgramGoesOnSilently) {
-    MidiDeviceList devices;
-    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{"Port A"}, false));
-    const MidiStartup startup = openMidiOutAtStartup(devices, {});
-    EXPECT_EQ(startup.message,
-              "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了さ"
-              "せてから、ヴァコヴァコMIDIを起動してください ");
-    EXPECT_EQ(startup.detail, "Port A: busy");
-    ASSERT_TRUE(startup.device);
-    EXPECT_TRUE(startup.silentFallback);
-}
-
-TEST(MidiStartup, ASynthesizerWithoutSoundCountsAsNoDevice) {
-    // A machine without audio output: the synthesizer is listed but will not open.
-    MidiDeviceList devices;
-    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{"synth"}, false));
-    MidiStartup startup = openMidiOutAtStartup(devices, {});
-    EXPECT_EQ(startup.message, msg::kNoMidiDevice);
-    EXPECT_TRUE(startup.silentFallback);
-    EXPECT_EQ(startup.device->name(), "null");
-
-    // With a port beside it, the port plays instead.
-    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{"Port A"}));
-    startup = openMidiOutAtStartup(devices, {});
-    EXPECT_TRUE(startup.message.empty());
-    EXPECT_EQ(startup.device->name(), "Port A");
+TEST(MidiStartup, WithoutAPlayableDeviceTheProgramGoesOnSilentlyAndSaysWhy) {
+    struct Backend {
+        bool synth;
+        std::vector<std::string> names;
+        bool opens;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Backend> backends;
+        std::string message, detail, device;
+    };
+    const std::string inUse = "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了さ"
+                              "せてから、ヴァコヴァコMIDIを起動してください ";
+    const Case cases[] = {
+        {"no device at all", {{false, {}, true}}, "MIDI音源を使用できません.", "", "null"},
+        {"a port that will not open", {{false, {"Port A"}, false}}, inUse, "Port A: busy", "null"},
+        // A machine without audio output: the synthesizer is listed but will not open.
+        {"a synthesizer without sound", {{true, {"synth"}, false}}, msg::kNoMidiDevice, "", "null"},
+        {"a synthesizer without sound beside a port",
+         {{true, {"synth"}, false}, {false, {"Port A"}, true}},
+         "",
+         "",
+         "Port A"},
+        {"no synthesizer: the first port",
+         {{true, {}, true}, {false, {"Port A"}, true}},
+         "",
+         "",
+         "Port A"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MidiDeviceList devices;
+        for (const Backend& b : c.backends)
+            devices.add(std::make_unique<FakeBackend>(b.synth, b.names, b.opens));
+        const MidiStartup startup = openMidiOutAtStartup(devices, {});
+        EXPECT_EQ(startup.message, c.message);
+        if (!c.detail.empty()) {
+            EXPECT_EQ(startup.detail, c.detail);
+        }
+        ASSERT_TRUE(startup.device);
+        EXPECT_EQ(startup.device->name(), c.device);
+        EXPECT_EQ(startup.silentFallback, c.device == "null");
+    }
 }
 
 TEST(MidiStartup, TheDeviceMenuOpensADeviceByItsFullName) {
@@ -165,15 +164,6 @@ TEST(MidiStartup, TheSynthesizerIsTheDefaultAndAPortIsFoundByPartOfItsName) {
     EXPECT_TRUE(startup.message.empty());
     EXPECT_FALSE(startup.silentFallback);
     EXPECT_EQ(startup.device->name(), "null");
-}
-
-TEST(MidiStartup, WithoutASynthesizerTheDefaultIsTheFirstPort) {
-    MidiDeviceList devices;
-    devices.add(std::make_unique<FakeBackend>(true, std::vector<std::string>{}));
-    devices.add(std::make_unique<FakeBackend>(false, std::vector<std::string>{"Port A"}));
-    const MidiStartup startup = openMidiOutAtStartup(devices, {});
-    EXPECT_TRUE(startup.message.empty());
-    EXPECT_EQ(startup.device->name(), "Port A");
 }
 
 } // namespace

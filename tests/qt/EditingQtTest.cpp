@@ -1,8 +1,8 @@
 // Writing music in the real window, off screen: mouse clicks on the score
 // view place and delete notes and chords, keys reach the key handler by their
 // characters, and the position panel sets a tempo change.
-#include "app/MainWindow.h"
 #include "OffscreenApplication.h"
+#include "app/MainWindow.h"
 
 #include "platform/Clock.h"
 
@@ -12,7 +12,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -25,7 +24,6 @@
 
 namespace vako {
 namespace {
-
 
 // View x of a position on page 0 (sixteenth grid, multiples of 3) and view y
 // of a row of the upper (0) or lower (1) band, both in the middle of a cell.
@@ -48,17 +46,10 @@ protected:
     }
     ScoreView& view() { return window->scoreView(); }
     void mouse(QEvent::Type type, Qt::MouseButton button, double x, double y) {
-        const QPointF at = view().toWidget(x, y);
-        const Qt::MouseButtons held =
-            type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons();
-        QMouseEvent e(type, at, view().mapToGlobal(at), button, held, Qt::NoModifier);
-        QApplication::sendEvent(&view(), &e);
+        test::sendMouse(view(), type, button, x, y);
     }
     void click(double x, double y, Qt::MouseButton button = Qt::LeftButton) {
-        mouse(QEvent::MouseMove, Qt::NoButton, x, y);
-        mouse(QEvent::MouseButtonPress, button, x, y);
-        mouse(QEvent::MouseButtonRelease, button, x, y);
-        QApplication::processEvents();
+        test::clickStaff(view(), x, y, button);
     }
     void key(int qtKey, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QKeyEvent e(QEvent::KeyPress, qtKey, mods, text);
@@ -99,11 +90,7 @@ TEST_F(EditingWindow, CtrlZAndCtrlYStepThroughTheClicksOnTheStaffAndInTheSong) {
         click(xAt(pos), yAt(0, 35));
         shown.push_back(staff());
     }
-    auto positions = [this] {
-        std::vector<int32_t> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
-        return out;
-    };
+    auto positions = [this] { return test::positionsOf(song); };
     ASSERT_EQ(positions(), (std::vector<int32_t>{12, 24, 36}));
     ASSERT_NE(shown[2], shown[3]);
     QAction* undo = menuAction(QStringLiteral("元に戻す"));
@@ -130,16 +117,14 @@ TEST_F(EditingWindow, CtrlZAndCtrlYStepThroughTheClicksOnTheStaffAndInTheSong) {
     EXPECT_TRUE(staff() == shown[3]);
 }
 
-TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBands) {
+TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBandsAndAChordFromTheMenu) {
     click(xAt(12), yAt(0, 35));
     click(xAt(24), yAt(1, 30));
     ASSERT_EQ(song.noteCount(), 2);
-    EXPECT_EQ(song.notes[1].position, 12);
-    EXPECT_EQ(song.notes[1].key, 60);
-    EXPECT_EQ(song.notes[1].part, 0);
-    EXPECT_EQ(song.notes[2].position, 24);
-    EXPECT_EQ(song.notes[2].key, 52);
-    EXPECT_EQ(song.notes[2].part, 9);
+    EXPECT_EQ(std::tuple(song.notes[1].position, song.notes[1].key, song.notes[1].part),
+              std::tuple(12, 60, 0));
+    EXPECT_EQ(std::tuple(song.notes[2].position, song.notes[2].key, song.notes[2].part),
+              std::tuple(24, 52, 9));
     EXPECT_EQ(song.modified, 1);
     // The hover marks the note under the pointer; a click there deletes it.
     mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(0, 35));
@@ -154,23 +139,21 @@ TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBands) {
     undo->trigger();
     EXPECT_EQ(notes(), (std::vector<int>{60, 52}));
     EXPECT_TRUE(undo->isEnabled()) << "the two clicks before are there to undo";
-}
 
-TEST_F(EditingWindow, AChordFromTheMenuAndItsPreview) {
+    // A chord from the menu, sounded as a preview and placed.
     QAction* chords = menuAction(QStringLiteral("和音入力有効"));
     ASSERT_NE(chords, nullptr);
     chords->trigger();
     EXPECT_TRUE(window->form().chordInputMenu.checked);
     midi->clear();
     click(xAt(36), yAt(0, 35));
-    EXPECT_EQ(notes(), (std::vector<int>{60, 64, 67}));
+    EXPECT_EQ(notes(), (std::vector<int>{60, 52, 60, 64, 67}));
     int noteOns = 0, noteOffs = 0;
     for (uint32_t m : midi->messages()) {
         noteOns += (m & 0xF0) == 0x90;
         noteOffs += (m & 0xF0) == 0x80;
     }
-    EXPECT_EQ(noteOns, 3);
-    EXPECT_EQ(noteOffs, 3);
+    EXPECT_EQ(std::pair(noteOns, noteOffs), std::pair(3, 3));
 }
 
 TEST_F(EditingWindow, KeysArriveByTheirCharacters) {
@@ -189,12 +172,9 @@ TEST_F(EditingWindow, KeysArriveByTheirCharacters) {
     key(Qt::Key_Semicolon, ";");
     key(Qt::Key_Z, "Z", Qt::ShiftModifier);
     key(Qt::Key_Backslash, "\\");
-    const std::vector<uint32_t> sent = midi->messages();
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[0], 0x99u + 24 * 256 + 120 * 65536);
-    EXPECT_EQ(sent[1], 0x99u + 39 * 256 + 120 * 65536);
-    EXPECT_EQ(sent[2], 0x99u + 54 * 256 + 120 * 65536);
-    EXPECT_EQ(sent[3], 0x99u + 41 * 256 + 120 * 65536);
+    std::vector<uint32_t> drums;
+    for (int drum : {24, 39, 54, 41}) drums.push_back(0x99u + drum * 256 + 120 * 65536);
+    EXPECT_EQ(midi->messages(), drums);
 }
 
 // Share of the view each paint covers, by paint.
@@ -220,8 +200,8 @@ TEST_F(EditingWindow, AHoverRepaintsWhereItsMarksWereAndAreAndTheScreenStaysRigh
     click(xAt(12), yAt(0, 35));
     PaintLog log(view());
     QScreen* screen = window->screen();
-    for (const auto& [pos, staff, row] :
-         std::vector<std::tuple<int, int, int>>{{30, 0, 20}, {12, 0, 35}, {60, 1, 28}, {90, 0, 50}}) {
+    for (const auto& [pos, staff, row] : std::vector<std::tuple<int, int, int>>{
+             {30, 0, 20}, {12, 0, 35}, {60, 1, 28}, {90, 0, 50}}) {
         log.shares.clear();
         mouse(QEvent::MouseMove, Qt::NoButton, xAt(pos), yAt(staff, row));
         QApplication::processEvents();
@@ -230,8 +210,9 @@ TEST_F(EditingWindow, AHoverRepaintsWhereItsMarksWereAndAreAndTheScreenStaysRigh
         EXPECT_LT(log.shares[0], 0.2) << pos;
         // What the screen shows is what a fresh paint of the whole view gives.
         const QPoint origin = view().mapTo(window.get(), QPoint(0, 0));
-        const QImage shown = screen->grabWindow(window->winId(), origin.x(), origin.y(),
-                                                view().width(), view().height())
+        const QImage shown = screen
+                                 ->grabWindow(window->winId(), origin.x(), origin.y(),
+                                              view().width(), view().height())
                                  .toImage()
                                  .convertToFormat(QImage::Format_RGB32);
         const QImage fresh = view().grab().toImage().convertToFormat(QImage::Format_RGB32);

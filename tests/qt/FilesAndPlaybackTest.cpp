@@ -3,8 +3,8 @@
 // drop a file, export a ".mid" file and read it back, and play the song to a
 // recording device while the window keeps handling events. Message and input
 // boxes are answered the way a user would, by a timer that looks for them.
-#include "app/MainWindow.h"
 #include "OffscreenApplication.h"
+#include "app/MainWindow.h"
 
 #include "midi/MidiImport.h"
 #include "song/OpenFile.h"
@@ -18,7 +18,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
@@ -108,21 +107,7 @@ protected:
     QPushButton* button(const char* name) {
         return qobject_cast<QPushButton*>(window->widgetFor(name));
     }
-    void clickStaff(double x, double y) {
-        ScoreView& view = window->scoreView();
-        const QPointF at = view.toWidget(x, y);
-        // The pointer comes over the place first, as a hand would bring it.
-        QMouseEvent move(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(&view, &move);
-        QMouseEvent press(QEvent::MouseButtonPress, at, view.mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&view, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, view.mapToGlobal(at), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&view, &release);
-        QApplication::processEvents();
-    }
+    void clickStaff(double x, double y) { test::clickStaff(window->scoreView(), x, y); }
     void triggerMenu(MenuItem& item) {
         for (QAction* a : window->findChildren<QAction*>())
             if (a->text() == QString::fromStdString(item.caption) && !a->menu()) {
@@ -131,11 +116,7 @@ protected:
             }
         FAIL() << "no menu action " << item.caption;
     }
-    std::vector<int32_t> positions() const {
-        std::vector<int32_t> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
-        return out;
-    }
+    std::vector<int32_t> positions() const { return test::positionsOf(song); }
 
     std::filesystem::path folder;
     SteadyClock clock;

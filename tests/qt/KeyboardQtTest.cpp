@@ -1,8 +1,8 @@
 // A MIDI keyboard in the real window, off screen: the pointer over the staff,
 // a chord played on a keyboard whose messages come from another thread, and
 // the notes it leaves in the song; the menu "MIDI入力" in the menu bar.
-#include "app/MainWindow.h"
 #include "OffscreenApplication.h"
+#include "app/MainWindow.h"
 
 #include "midi/ShortMessage.h"
 #include "platform/Clock.h"
@@ -12,12 +12,12 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace vako {
@@ -49,9 +49,9 @@ private:
 TEST(KeyboardWindow, AChordPlayedWithThePointerOverTheStaffGoesInThere) {
     Song song;
     FakeClock deviceClock;
-    auto window = test::openMainWindow(
-        song, std::filesystem::temp_directory_path() / "vako-qt-keyboard",
-        [&] { return std::make_unique<RecordingMidiOut>(deviceClock); });
+    auto window =
+        test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-keyboard",
+                             [&] { return std::make_unique<RecordingMidiOut>(deviceClock); });
     OnePort ports(window->form().clock(), *window);
     window->form().keyboard.setBackend(&ports);
 
@@ -70,11 +70,8 @@ TEST(KeyboardWindow, AChordPlayedWithThePointerOverTheStaffGoesInThere) {
     ASSERT_NE(ports.keyboard, nullptr);
 
     // The pointer over the lower band at position 24.
-    ScoreView& view = window->scoreView();
-    const QPointF at = view.toWidget(5.0 * (24 + 18) + 7, -300);
-    QMouseEvent move(QEvent::MouseMove, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(&view, &move);
+    test::sendMouse(window->scoreView(), QEvent::MouseMove, Qt::NoButton, 5.0 * (24 + 18) + 7,
+                    -300);
 
     // C, E, G pressed together and let go, from the keyboard's own thread.
     std::thread device([&] {
@@ -88,12 +85,11 @@ TEST(KeyboardWindow, AChordPlayedWithThePointerOverTheStaffGoesInThere) {
     while (song.noteCount() < 3 && waited.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
 
+    // At 24, on the lower band's part, with the keys' velocity.
     ASSERT_EQ(song.noteCount(), 3);
-    for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(song.notes[i].position, 24);
-        EXPECT_EQ(song.notes[i].part, 9) << "the lower band's part";
-        EXPECT_EQ(song.notes[i].velocity, 90);
-    }
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(std::tuple(song.notes[i].position, song.notes[i].part, song.notes[i].velocity),
+                  std::tuple(24, 9, 90));
     EXPECT_EQ(song.notes[1].key, 60);
     EXPECT_EQ(song.notes[3].key, 67);
     EXPECT_TRUE(window->form().keyboard.inputLine.visible);

@@ -105,23 +105,14 @@ public:
             const int32_t i = pick(1, n);
             history.record(song, scoped(EditScope::notesIn(RecordSpan::one(i))), [&] {
                 Note& note = song.notes[i];
-                switch (pick(0, 4)) {
-                case 0:
-                    note.length = pick(1, 96);
-                    break;
-                case 1:
-                    note.velocity = static_cast<uint8_t>(6 * pick(0, 21));
-                    break;
-                case 2:
-                    note.pan = static_cast<uint8_t>(pick(0, 128));
-                    break;
-                case 3:
-                    note.modulation = static_cast<uint8_t>(pick(0, 127));
-                    break;
-                default:
-                    note.part = static_cast<uint8_t>(pick(0, 15));
-                    break;
-                }
+                const int field = pick(0, 4);
+                // length, strength, balance, modulation or part
+                const int value = pick(field == 0 ? 1 : 0, std::array{96, 21, 128, 127, 15}[field]);
+                if (field == 0) note.length = value;
+                if (field == 1) note.velocity = static_cast<uint8_t>(6 * value);
+                if (field == 2) note.pan = static_cast<uint8_t>(value);
+                if (field == 3) note.modulation = static_cast<uint8_t>(value);
+                if (field == 4) note.part = static_cast<uint8_t>(value);
             });
             break;
         }
@@ -178,19 +169,12 @@ public:
             break;
         case 10: // a song text, and the start tempo with its record
             history.record(song, scoped(EditScope{RecordSpan::none(), RecordSpan::one(1)}), [&] {
-                switch (pick(0, 2)) {
-                case 0: {
-                    const int tempo = pick(30, 600);
-                    song.tempoText = std::to_string(tempo);
-                    song.changes[1].value = tempo;
-                    break;
-                }
-                case 1:
-                    song.copyrightText = "著作権 " + std::to_string(pick(0, 99));
-                    break;
-                default:
-                    song.sequenceNameText = std::string(static_cast<size_t>(pick(0, 40)), 'x');
-                }
+                const int which = pick(0, 2);
+                const int value = pick(which == 0 ? 30 : 0, std::array{600, 99, 40}[which]);
+                if (which == 0) song.tempoText = std::to_string(song.changes[1].value = value);
+                if (which == 1) song.copyrightText = "著作権 " + std::to_string(value);
+                if (which == 2)
+                    song.sequenceNameText = std::string(static_cast<size_t>(value), 'x');
             });
             break;
         case 11: // the reverse command

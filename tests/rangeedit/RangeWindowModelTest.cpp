@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vako {
 namespace {
 
@@ -27,16 +29,13 @@ protected:
         form->load();
         return *form;
     }
-    std::vector<int> positions() const {
+    template <typename Field> std::vector<int> each(Field field) const {
         std::vector<int> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
+        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].*field);
         return out;
     }
-    std::vector<int> keys() const {
-        std::vector<int> out;
-        for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].key);
-        return out;
-    }
+    std::vector<int> positions() const { return each(&Note::position); }
+    std::vector<int> keys() const { return each(&Note::key); }
 
     test::TempFolder folder;
     Song song;
@@ -72,20 +71,21 @@ TEST_F(RangeWindowModelTest, LoadFillsTheListsAndSelectsBarOne) {
 
 TEST_F(RangeWindowModelTest, StripClicksPickBarsAndKeepStartBeforeEnd) {
     RangeWindowModel& f = open();
-    f.stripMouseDown(RangeWindowModel::kLeftButton,
-                     100); // bar 100 \ 48 + 1 = 3 as start, after the end bar 1
-    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
-    f.stripMouseDown(RangeWindowModel::kLeftButton, 150);
-    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{3, 4}));
-    f.stripMouseDown(RangeWindowModel::kRightButton, 10);
-    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
-    f.stripMouseDown(4, 500); // other buttons change nothing
-    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
-    f.setFirstBarOnStrip(2); // the strip starts at bar 3
-    f.stripMouseDown(RangeWindowModel::kRightButton, 10);
-    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 3}));
-    f.stripMouseDown(RangeWindowModel::kRightButton, 50);
-    EXPECT_EQ(f.selectedBars, (std::array<int, 2>{1, 4}));
+    // First bar on the strip, button, strip x, bars selected after the press.
+    // Bar 100 \ 48 + 1 = 3 as start, after the end bar 1, swaps them; other
+    // buttons change nothing.
+    const std::tuple<int, int, double, int, int> presses[] = {
+        {0, RangeWindowModel::kLeftButton, 100, 1, 3},
+        {0, RangeWindowModel::kLeftButton, 150, 3, 4},
+        {0, RangeWindowModel::kRightButton, 10, 1, 3},
+        {0, 4, 500, 1, 3},
+        {2, RangeWindowModel::kRightButton, 10, 1, 3}, // the strip starts at bar 3
+        {2, RangeWindowModel::kRightButton, 50, 1, 4}};
+    for (const auto& [firstBar, button, x, from, to] : presses) {
+        f.setFirstBarOnStrip(firstBar);
+        f.stripMouseDown(button, x);
+        EXPECT_EQ(f.selectedBars, (std::array<int, 2>{from, to})) << button << " at " << x;
+    }
 
     f.setFirstBarOnStrip(0);
     song.quartersPerBar = 3; // 36 steps a bar
@@ -133,7 +133,7 @@ TEST_F(RangeWindowModelTest, ShiftMovesTheRangeOfOnePartAndSorts) {
     EXPECT_EQ(song.modified, 1);
 }
 
-TEST_F(RangeWindowModelTest, RangeOfBarsTwoToThreeCoversPositions49To144) {
+TEST_F(RangeWindowModelTest, RangeOfBarsTwoToThreeCoversPositions49To144AndItemsMapToValues) {
     setNotes({note(48, 60), note(49, 60), note(144, 60), note(145, 60)});
     RangeWindowModel& f = open();
     f.stripMouseDown(RangeWindowModel::kRightButton, 100);
@@ -144,6 +144,16 @@ TEST_F(RangeWindowModelTest, RangeOfBarsTwoToThreeCoversPositions49To144) {
     std::vector<int> strengths;
     for (int i = 1; i <= 4; ++i) strengths.push_back(song.notes[i].velocity);
     EXPECT_EQ(strengths, (std::vector<int>{120, 0, 0, 120}));
+
+    // The strength and balance items map to their values.
+    f.setStrength(0);
+    f.applyOperation(RangeWindowModel::kStrength);
+    EXPECT_EQ(song.notes[2].velocity, 120);
+    for (auto [item, pan] : {std::pair{8, 128}, {0, 0}}) {
+        f.setBalance(item);
+        f.applyOperation(RangeWindowModel::kBalance);
+        EXPECT_EQ(song.notes[2].pan, pan) << item;
+    }
 }
 
 TEST_F(RangeWindowModelTest, CopyToAnotherPartAndBarAddsSortedCopies) {
@@ -210,20 +220,6 @@ TEST_F(RangeWindowModelTest, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
     f.applyOperation(RangeWindowModel::kSemitone);
     EXPECT_EQ(keys(), std::vector<int>{0});
     EXPECT_EQ(host.messages.size(), 2u);
-}
-
-TEST_F(RangeWindowModelTest, StrengthAndBalanceItemsMapToTheirValues) {
-    setNotes({note(1, 60)});
-    RangeWindowModel& f = open();
-    f.setStrength(0);
-    f.applyOperation(RangeWindowModel::kStrength);
-    EXPECT_EQ(song.notes[1].velocity, 120);
-    f.setBalance(8);
-    f.applyOperation(RangeWindowModel::kBalance);
-    EXPECT_EQ(song.notes[1].pan, 128);
-    f.setBalance(0);
-    f.applyOperation(RangeWindowModel::kBalance);
-    EXPECT_EQ(song.notes[1].pan, 0);
 }
 
 TEST_F(RangeWindowModelTest, EveryOperationTakesTheUndoCopyFirst) {

@@ -17,13 +17,6 @@
 namespace vako::test {
 namespace {
 
-float xAt(int pos) {
-    return 5.0f * (pos + 18) + 7;
-}
-float yAt(int staff, int row) {
-    return (staff == 0 ? -600.0f : 0.0f) - 10.0f * (row - 6) - 5;
-}
-
 // What undo and redo must give back: records, part settings and texts.
 struct SongState {
     std::vector<Note> notes;
@@ -35,13 +28,14 @@ struct SongState {
 };
 
 SongState stateOf(const Song& s) {
-    return {std::vector<Note>(s.notes.begin() + 1, s.notes.begin() + 1 + s.noteCount()),
-            std::vector<ControlChange>(s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount),
-            s.partPrograms,
-            s.partVolumes,
-            s.tempoText,
-            s.copyrightText,
-            s.sequenceNameText};
+    return {
+        std::vector<Note>(s.notes.begin() + 1, s.notes.begin() + 1 + s.noteCount()),
+        std::vector<ControlChange>(s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount),
+        s.partPrograms,
+        s.partVolumes,
+        s.tempoText,
+        s.copyrightText,
+        s.sequenceNameText};
 }
 
 class WindowHistory : public ::testing::Test {
@@ -52,36 +46,13 @@ protected:
         w.song.modified = 0;
     }
     MainWindowModel& f() { return *w.form; }
-    void leftClick(float X, float Y) {
-        f().scoreMouseMove(0, 0, X, Y);
-        f().scoreMouseDown(1, 0, X, Y);
-        f().scoreMouseUp(1, 0, X, Y);
-    }
-    std::vector<int32_t> positions() const {
-        std::vector<int32_t> out;
-        for (int i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].position);
-        return out;
-    }
-    void clickListed(const std::string& fileName) {
-        f().refreshFileList();
-        const auto& items = f().fileList.items;
-        const auto it = std::find(items.begin(), items.end(), fileName);
-        ASSERT_NE(it, items.end()) << fileName << " is not listed";
-        f().fileList.setListIndex(static_cast<int>(it - items.begin()));
-    }
-    void playThrough(int32_t pos) {
-        while (!f().stopped() && f().playback().state().playPosition <= pos) {
-            w.clock.advance(f().msUntilNextStep());
-            f().playbackTick();
-        }
-    }
 
     Window w;
 };
 
 TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
     // A song on disk for the merge.
-    leftClick(xAt(48), yAt(0, 33));
+    w.click(xAt(48), yAt(0, 33));
     w.ui.inputAnswer = "other";
     f().saveAsMenu.click();
     f().history.clear();
@@ -94,67 +65,43 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         range.setStrength(5);
         range.applyOperation(RangeWindowModel::kStrength);
     };
-    auto openNotePanel = [&](float X, float Y) {
-        f().scoreMouseMove(0, 0, X, Y);
-        f().scoreMouseDown(2, 0, X, Y);
-        ASSERT_TRUE(f().notePanel.visible);
+    // A key over the note at 24, and the note panel's controls of the note at 12.
+    auto key = [&](int code) {
+        f().scoreMouseMove(0, 0, xAt(24), yAt(1, 35));
+        f().scoreKeyDown(code, 0);
     };
-    auto hover = [&](float X, float Y) { f().scoreMouseMove(0, 0, X, Y); };
-    auto positionPanel = [&](int32_t selected, const std::string& value) {
+    auto onNotePanel = [&](Control& control, int index) {
+        w.rightPress(xAt(12), yAt(1, 37));
+        ASSERT_TRUE(f().notePanel.visible);
+        index < 0 ? control.click() : control.setListIndex(index);
+    };
+    // The position panel at 30 on the change `selected` (0: none), with a tempo.
+    auto onPositionPanel = [&](int32_t selected, const std::string& value, Control& button) {
         f().view.changeUnderCursor = selected;
         f().view.cursorPosition = 30;
-        f().positionPanel.kindList.listIndex = 0; // tempo
+        f().positionPanel.kindList.listIndex = 0;
         f().positionPanel.valueBox.caption = value;
+        button.click();
     };
+    auto& panel = f().positionPanel;
     const std::vector<std::pair<std::string, std::function<void()>>> edits = {
         {"click adds a chord",
          [&] {
              f().chordInputMenu.checked = true;
-             leftClick(xAt(12), yAt(1, 35));
+             w.click(xAt(12), yAt(1, 35));
              f().chordInputMenu.checked = false;
          }},
-        {"click adds a note", [&] { leftClick(xAt(24), yAt(1, 35)); }},
-        {"click deletes a note", [&] { leftClick(xAt(12), yAt(1, 35)); }},
-        {"key S",
-         [&] {
-             hover(xAt(24), yAt(1, 35));
-             f().scoreKeyDown('S', 0);
-         }},
-        {"length key",
-         [&] {
-             hover(xAt(24), yAt(1, 35));
-             f().scoreKeyDown('1', 0);
-         }},
-        {"Space deletes",
-         [&] {
-             hover(xAt(24), yAt(1, 35));
-             f().scoreKeyDown(' ', 0);
-         }},
-        {"note panel strength",
-         [&] {
-             openNotePanel(xAt(12), yAt(1, 37));
-             f().notePanel.strengthList.setListIndex(3);
-         }},
-        {"note panel length",
-         [&] {
-             openNotePanel(xAt(12), yAt(1, 37));
-             f().lengthTools[12].click();
-         }},
-        {"position panel sets",
-         [&] {
-             positionPanel(0, "90");
-             f().positionPanel.setButton.click();
-         }},
-        {"position panel changes",
-         [&] {
-             positionPanel(2, "150");
-             f().positionPanel.setButton.click();
-         }},
-        {"position panel deletes",
-         [&] {
-             positionPanel(2, "0");
-             f().positionPanel.deleteButton.click();
-         }},
+        {"click adds a note", [&] { w.click(xAt(24), yAt(1, 35)); }},
+        {"click deletes a note", [&] { w.click(xAt(12), yAt(1, 35)); }},
+        {"key S", [&] { key('S'); }},
+        {"length key", [&] { key('1'); }},
+        {"Space deletes", [&] { key(' '); }},
+        {"note panel strength", [&] { onNotePanel(f().notePanel.strengthList, 3); }},
+        {"note panel length", [&] { onNotePanel(f().lengthTools[12], -1); }},
+        {"note panel deletes", [&] { onNotePanel(f().notePanel.deleteButton, -1); }},
+        {"position panel sets", [&] { onPositionPanel(0, "90", panel.setButton); }},
+        {"position panel changes", [&] { onPositionPanel(2, "150", panel.setButton); }},
+        {"position panel deletes", [&] { onPositionPanel(2, "0", panel.deleteButton); }},
         {"band instrument", [&] { f().bandInstrumentLists[0].setListIndex(40); }},
         {"band volume", [&] { f().bandVolumeScrollBars[0].setValue(2); }},
         {"tempo text", [&] { f().tempoBox.setText("96"); }},
@@ -166,7 +113,7 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         {"merge",
          [&] {
              f().mergeMenu.click();
-             clickListed("other.txt");
+             w.clickListed("other.txt");
              f().mergeMenu.click();
          }},
     };
@@ -182,6 +129,7 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         EXPECT_FALSE(f().redoStepMenu.enabled);
         f().undoStepMenu.click();
         EXPECT_EQ(stateOf(w.song), before);
+        EXPECT_FALSE(f().noteMarker.visible) << "the marker goes with what it marked";
         EXPECT_TRUE(f().redoStepMenu.enabled);
         f().redoStepMenu.click();
         EXPECT_EQ(stateOf(w.song), after);
@@ -198,11 +146,11 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
 }
 
 TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
-    leftClick(xAt(12), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
     w.ui.inputAnswer = "tune";
     f().saveAsMenu.click();
     EXPECT_EQ(w.song.modified, 0);
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     EXPECT_EQ(w.song.modified, 1);
     f().undo();
     EXPECT_EQ(w.song.modified, 0) << "back at the saved song";
@@ -212,7 +160,7 @@ TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
     EXPECT_EQ(w.song.modified, 0);
     // A new edit after an undo drops the redo steps, and with them the saved point.
     f().undo();
-    leftClick(xAt(36), yAt(1, 35));
+    w.click(xAt(36), yAt(1, 35));
     EXPECT_FALSE(f().history.canRedo());
     f().undo();
     EXPECT_EQ(w.song.modified, 1) << "the saved song can no longer be reached";
@@ -222,7 +170,7 @@ TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
     f().undo();
     f().redo();
     // Back where it was saved: the closing question does not ask.
-    EXPECT_EQ(positions(), (std::vector<int32_t>{36}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{36}));
     EXPECT_TRUE(f().files.queryClose());
     EXPECT_EQ(w.ui.questions.size(), 0u);
 }
@@ -233,20 +181,20 @@ TEST_F(WindowHistory, AFaultAfterAnEditTakesThatEditOffTheHistory) {
     w.song.changes = {
         ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
     w.song.changeCount = 2;
-    leftClick(xAt(12), yAt(1, 35));
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     w.ui.inputAnswer = "faulty";
     f().exportButton.click();
     ASSERT_EQ(w.ui.messages.size(), 2u);
-    EXPECT_EQ(positions(), (std::vector<int32_t>{12}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{12}));
     EXPECT_EQ(f().history.undoCount(), 1u);
     EXPECT_FALSE(f().redoStepMenu.enabled) << "the failed edit is not kept to redo";
     EXPECT_TRUE(f().undoStepMenu.enabled);
 
     f().showChangesMenu.checked = true;
     w.song.changes.resize(2);
-    leftClick(xAt(36), yAt(1, 35)); // its redraw fails
-    EXPECT_EQ(positions(), (std::vector<int32_t>{12}));
+    w.click(xAt(36), yAt(1, 35)); // its redraw fails
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{12}));
     EXPECT_EQ(f().history.undoCount(), 1u);
     w.song.changes = {
         ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
@@ -266,7 +214,7 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
     f().redrawScore();
     const SongState start = stateOf(w.song);
     f().playButton.click();
-    playThrough(20);
+    w.playThrough(20);
     f().playButton.click();
     EXPECT_EQ(w.song.partPrograms[0], 40);
     EXPECT_FALSE(f().history.canUndo());
@@ -275,13 +223,13 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
     w.song.partPrograms[0] = 0;
     f().keyboardDrumsMenu.click();
     f().playButton.click();
-    playThrough(20);
+    w.playThrough(20);
     ASSERT_TRUE(f().tapWhilePlaying(42));
     EXPECT_FALSE(f().undoStepMenu.enabled || f().undoMenu.enabled) << "not while playing";
     f().undo();
-    playThrough(40);
+    w.playThrough(40);
     ASSERT_TRUE(f().tapWhilePlaying(44));
-    playThrough(200); // to the end: playback stops by itself
+    w.playThrough(200); // to the end: playback stops by itself
     ASSERT_TRUE(f().stopped());
     EXPECT_EQ(w.song.noteCount(), 4);
     EXPECT_EQ(f().history.undoCount(), 1u);
@@ -295,12 +243,12 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
 }
 
 TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) {
-    leftClick(xAt(12), yAt(1, 35));
-    leftClick(xAt(24), yAt(1, 35));
+    w.click(xAt(12), yAt(1, 35));
+    w.click(xAt(24), yAt(1, 35));
     const SongState edited = stateOf(w.song);
     std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
     w.ui.answers = {WindowSystem::Answer::No};
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     ASSERT_EQ(w.ui.messages.size(), 1u);
     // What the failed load changed is a step of its own; the edits before it
     // are still there to undo.
@@ -317,7 +265,7 @@ TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) 
     f().redo();
     const size_t steps = f().history.stepCount();
     f().mergeMenu.click();
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     f().mergeMenu.click();
     EXPECT_EQ(f().history.stepCount(), steps);
     EXPECT_TRUE(f().history.canRedo());
@@ -325,7 +273,7 @@ TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) 
     // A song that opens starts an empty history.
     w.ui.inputAnswer = "good";
     f().saveAsMenu.click();
-    clickListed("good.txt");
+    w.clickListed("good.txt");
     EXPECT_FALSE(f().history.canUndo() || f().history.canRedo());
     EXPECT_FALSE(f().undoStepMenu.enabled || f().redoStepMenu.enabled);
     EXPECT_EQ(w.song.modified, 0);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -76,129 +77,97 @@ TEST(EditingRandom, TwentyThousandActionsKeepTheSongWhole) {
     const char* answers[] = {"", "0", "1", "128", "129", "abc", "64"};
 
     int notesAdded = 0, maxNotes = 0, maxCCs = 0;
+    float X = 0, Y = 0;
+    const auto click = [&] { // a whole click, now and then released elsewhere
+        const int button = pick(0, 5) == 0 ? 2 : 1;
+        const int before = w.song.noteCount();
+        f.scoreMouseMove(0, 0, X, Y);
+        f.scoreMouseDown(button, 0, X, Y);
+        f.scoreMouseUp(button, 0, pick(0, 7) == 0 ? pointX() : X, Y);
+        notesAdded += w.song.noteCount() > before;
+    };
+    const auto key = [&] {
+        const int shifts[] = {0, 0, 0, kShiftBit, kCtrlBit, kAltBit, kShiftBit | kAltBit};
+        f.scoreKeyDown(keys[pick(0, std::size(keys) - 1)], shifts[pick(0, 6)]);
+    };
+    const std::function<void()> notePanel[] = {
+        [&] { f.notePanel.strengthList.setListIndex(pick(-1, 21)); },
+        [&] { f.notePanel.balanceList.setListIndex(pick(-1, 9)); },
+        [&] {
+            const int i = pick(0, 5);
+            if (i < 3)
+                for (int k = 0; k < 3; ++k) f.accidentalOptions[k].checked = k == i;
+            else
+                f.accidentalOptions[i].checked = true;
+            f.accidentalOptions[i].click();
+        },
+        [&] { f.notePanel.deleteButton.click(); },
+        [&] { f.notePanel.closeButton.click(); },
+        [&] { f.lengthTools[pick(10, 17)].click(); },
+    };
+    const std::function<void()> positionPanel[] = {
+        [&] {
+            f.positionPanel.kindList.setListIndex(pick(-1, 2));
+            f.positionPanel.valueBox.setText(std::to_string(pick(0, 700)));
+            f.positionPanel.setButton.click();
+        },
+        [&] { f.positionPanel.deleteButton.click(); },
+        [&] { f.positionPanel.closeButton.click(); },
+        [&] {
+            f.positionPanel.valueBox.setText(pick(0, 1) ? "" : "12x");
+            f.positionPanel.setButton.click();
+        },
+    };
+    const std::function<void()> bandControls[] = {
+        [&] { f.bandVolumeScrollBars[pick(0, 1)].setValue(pick(0, 6)); },
+        [&] { f.bandInstrumentLists[pick(0, 1)].setListIndex(pick(0, 127)); },
+        [&] { f.transposeScrollBar.setValue(pick(-12, 12)); },
+        [&] { f.pitchBendMouseMove(0, 0, real(-50, 200), 0.5f); },
+    };
+    // Each action with its weight out of 20.
+    const std::vector<std::pair<int, std::function<void()>>> actions = {
+        {3, [&] { f.scoreMouseMove(0, 0, X, Y); }},
+        {3, click},
+        {1, [&] { f.scoreMouseDown(pick(1, 2), pick(0, 1), X, Y); }},
+        {1, [&] { f.scoreMouseUp(pick(1, 2), pick(0, 1), X, Y); }},
+        {2, key},
+        {1, [&] { notePanel[std::min(pick(0, 6), 5)](); }},
+        {1, [&] { positionPanel[pick(0, 3)](); }},
+        {2,
+         [&] {
+             w.ui.inputAnswer = answers[pick(0, std::size(answers) - 1)];
+             menus[pick(0, std::size(menus) - 1)]->click();
+         }},
+        {1, [&] { f.pageScrollBar.setValue(pick(f.pageScrollBar.min, f.pageScrollBar.max)); }},
+        {1, [&] { (pick(0, 1) ? f.upperPartButtons : f.lowerPartButtons)[pick(0, 15)].click(); }},
+        {1, [&] { bandControls[pick(0, 3)](); }},
+        {1,
+         [&] {
+             if (pick(0, 1))
+                 f.lengthTools[pick(0, 8)].click();
+             else
+                 f.lengthBox.setText(std::to_string(pick(0, 99)));
+         }},
+        {1,
+         [&] { // playback now and then, with time passing
+             if (pick(0, 9) == 0) f.togglePlayback();
+             w.clock.advance(pick(0, 200));
+             f.playbackTick();
+         }},
+        {1,
+         [&] {
+             f.scoreMouseMove(0, 0, X, Y);
+             f.scoreMouseUp(1, 0, X, Y);
+         }},
+    };
+    std::vector<int> byWeight;
+    for (size_t i = 0; i < actions.size(); ++i)
+        byWeight.insert(byWeight.end(), actions[i].first, static_cast<int>(i));
     for (int step = 0; step < 20000; ++step) {
-        const int action = pick(0, 19);
-        const float X = pointX(), Y = pointY();
-        switch (action) {
-        case 0:
-        case 1:
-        case 2:
-            f.scoreMouseMove(0, 0, X, Y);
-            break;
-        case 3:
-        case 4:
-        case 5: { // a whole click
-            const int button = pick(0, 5) == 0 ? 2 : 1;
-            const int before = w.song.noteCount();
-            f.scoreMouseMove(0, 0, X, Y);
-            f.scoreMouseDown(button, 0, X, Y);
-            f.scoreMouseUp(button, 0, pick(0, 7) == 0 ? pointX() : X, Y);
-            notesAdded += w.song.noteCount() > before;
-            break;
-        }
-        case 6:
-            f.scoreMouseDown(pick(1, 2), pick(0, 1), X, Y);
-            break;
-        case 7:
-            f.scoreMouseUp(pick(1, 2), pick(0, 1), X, Y);
-            break;
-        case 8:
-        case 9: {
-            const int shifts[] = {0, 0, 0, kShiftBit, kCtrlBit, kAltBit, kShiftBit | kAltBit};
-            f.scoreKeyDown(keys[pick(0, std::size(keys) - 1)], shifts[pick(0, 6)]);
-            break;
-        }
-        case 10: // the note panel
-            switch (pick(0, 6)) {
-            case 0:
-                f.notePanel.strengthList.setListIndex(pick(-1, 21));
-                break;
-            case 1:
-                f.notePanel.balanceList.setListIndex(pick(-1, 9));
-                break;
-            case 2: {
-                const int i = pick(0, 5);
-                if (i < 3)
-                    for (int k = 0; k < 3; ++k) f.accidentalOptions[k].checked = k == i;
-                else
-                    f.accidentalOptions[i].checked = true;
-                f.accidentalOptions[i].click();
-                break;
-            }
-            case 3:
-                f.notePanel.deleteButton.click();
-                break;
-            case 4:
-                f.notePanel.closeButton.click();
-                break;
-            default:
-                f.lengthTools[pick(10, 17)].click();
-                break;
-            }
-            break;
-        case 11: // the position panel
-            switch (pick(0, 3)) {
-            case 0:
-                f.positionPanel.kindList.setListIndex(pick(-1, 2));
-                f.positionPanel.valueBox.setText(std::to_string(pick(0, 700)));
-                f.positionPanel.setButton.click();
-                break;
-            case 1:
-                f.positionPanel.deleteButton.click();
-                break;
-            case 2:
-                f.positionPanel.closeButton.click();
-                break;
-            default:
-                f.positionPanel.valueBox.setText(pick(0, 1) ? "" : "12x");
-                f.positionPanel.setButton.click();
-                break;
-            }
-            break;
-        case 12:
-        case 13:
-            w.ui.inputAnswer = answers[pick(0, std::size(answers) - 1)];
-            menus[pick(0, std::size(menus) - 1)]->click();
-            break;
-        case 14:
-            f.pageScrollBar.setValue(pick(f.pageScrollBar.min, f.pageScrollBar.max));
-            break;
-        case 15:
-            (pick(0, 1) ? f.upperPartButtons : f.lowerPartButtons)[pick(0, 15)].click();
-            break;
-        case 16:
-            switch (pick(0, 3)) {
-            case 0:
-                f.bandVolumeScrollBars[pick(0, 1)].setValue(pick(0, 6));
-                break;
-            case 1:
-                f.bandInstrumentLists[pick(0, 1)].setListIndex(pick(0, 127));
-                break;
-            case 2:
-                f.transposeScrollBar.setValue(pick(-12, 12));
-                break;
-            default:
-                f.pitchBendMouseMove(0, 0, real(-50, 200), 0.5f);
-                break;
-            }
-            break;
-        case 17:
-            if (pick(0, 1)) {
-                f.lengthTools[pick(0, 8)].click();
-            } else {
-                f.lengthBox.setText(std::to_string(pick(0, 99)));
-            }
-            break;
-        case 18: // playback now and then, with time passing
-            if (pick(0, 9) == 0) f.togglePlayback();
-            w.clock.advance(pick(0, 200));
-            f.playbackTick();
-            break;
-        default:
-            f.scoreMouseMove(0, 0, X, Y);
-            f.scoreMouseUp(1, 0, X, Y);
-            break;
-        }
+        const int action = byWeight[pick(0, static_cast<int>(byWeight.size()) - 1)];
+        X = pointX();
+        Y = pointY();
+        actions[action].second();
         const std::string fault = songInvariantFault(w.song);
         ASSERT_EQ(fault, "") << "after step " << step << ", action " << action;
         maxNotes = std::max(maxNotes, w.song.noteCount());

@@ -2,6 +2,7 @@
 // the file list, drops, New, Save, Overwrite save, the desktop option, merge,
 // Exit, closing the window and the export button.
 #include "ViewTestSupport.h"
+#include "song/SongTestSupport.h"
 
 #include "midi/MidiImport.h"
 #include "song/Messages.h"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace vako::test {
 namespace {
@@ -20,13 +20,6 @@ using Answer = WindowSystem::Answer;
 
 const std::string kPrefix = "ヴァコヴァコMIDI ～ ";
 const std::string kAskSave = "今編集中のデータは保存しますか？";
-
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 class FileCommands : public ::testing::Test {
 protected:
@@ -42,21 +35,10 @@ protected:
         ASSERT_TRUE(saveSongTo(other, w.folder / fileName).empty());
         f().refreshFileList();
     }
-    void clickListed(const std::string& fileName) {
-        const auto& items = f().fileList.items;
-        const auto it = std::find(items.begin(), items.end(), fileName);
-        ASSERT_NE(it, items.end()) << fileName << " is not listed";
-        f().fileList.setListIndex(static_cast<int>(it - items.begin()));
-    }
     // The song being edited has unsaved notes at 1 and 13.
     void editedSong() {
         w.setNotes({note(1, 60, 12, 0), note(13, 62, 12, 0)});
         w.song.modified = 1;
-    }
-    std::vector<int32_t> positions() const {
-        std::vector<int32_t> out;
-        for (int i = 1; i <= w.song.noteCount(); ++i) out.push_back(w.song.notes[i].position);
-        return out;
     }
 
     Window w;
@@ -68,11 +50,11 @@ TEST_F(FileCommands, ClickingAListedSongOpensItNamesItAndResetsTheWindow) {
     f().undoMenu.enabled = true;
     f().pageScrollBar.setValue(1);
     w.midi->clear();
-    clickListed("song.txt");
+    w.clickListed("song.txt");
 
     EXPECT_TRUE(w.ui.messages.empty());
     EXPECT_TRUE(w.ui.questions.empty()) << "an unchanged song is replaced without a question";
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 200}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 200}));
     EXPECT_EQ(f().caption, kPrefix + "song.txt");
     EXPECT_EQ(w.song.songName, "song");
     EXPECT_FALSE(f().undoMenu.enabled);
@@ -92,12 +74,36 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     f().refreshFileList();
     editedSong();
     w.ui.answers = {Answer::No};
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     // The long-standing text, then the file and why.
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::cannotRead(
                                  (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.modified, 1);
+
+    // A failed merge keeps the song, its name and the caption, and asks nothing.
+    w.ui.messages.clear();
+    w.ui.questions.clear();
+    w.song.songName = "mine";
+    f().setCaption(kPrefix + "mine");
+    f().mergeMenu.click();
+    w.clickListed("broken.txt");
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_EQ(w.song.songName, "mine");
+    EXPECT_EQ(f().caption, kPrefix + "mine");
+
+    // A merge that reads asks nothing either and keeps the open song.
+    writeSong("other.txt", {13, 25});
+    EXPECT_TRUE(f().mergeMenu.checked);
+    w.clickListed("other.txt");
+    EXPECT_TRUE(w.ui.questions.empty());
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13, 13, 25}));
+    EXPECT_EQ(w.song.modified, 1) << "the merged song is saved nowhere yet";
+    f().mergeMenu.click();
+    EXPECT_FALSE(f().mergeMenu.checked);
 }
 
 TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStatusLine) {
@@ -111,10 +117,10 @@ TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStat
     image += static_cast<char>(track.size());
     std::ofstream(w.folder / "minuet.mid", std::ios::binary) << image + track;
     f().refreshFileList();
-    clickListed("minuet.mid");
+    w.clickListed("minuet.mid");
 
     EXPECT_TRUE(w.ui.messages.empty());
-    EXPECT_EQ(positions(), (std::vector<int32_t>{0}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{0}));
     EXPECT_TRUE(f().meterThreeMenu.checked);
     EXPECT_FALSE(f().meterFourMenu.checked);
     EXPECT_EQ(f().tempoBox.caption, "30");
@@ -124,28 +130,33 @@ TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStat
 TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     writeSong("other.txt", {50});
     editedSong();
-    w.song.songName = "mine";
+    // An unnamed song is asked about as New asks.
+    w.ui.answers = {Answer::Cancel};
+    w.clickListed("other.txt");
+    EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
 
     // Cancel: the song stays, nothing is opened.
+    w.song.songName = "mine";
+    w.ui.questions.clear();
     w.ui.answers = {Answer::Cancel};
-    clickListed("other.txt");
+    w.clickListed("other.txt");
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{"mine は変更されています。保存しますか？"});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(w.song.songName, "mine");
 
     // Yes, then the save is cancelled: still nothing is lost.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {""};
-    clickListed("other.txt");
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    w.clickListed("other.txt");
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_FALSE(std::filesystem::exists(w.folder / "mine.txt"));
 
     // Yes and a name: saved, then opened.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {"mine"};
-    clickListed("other.txt");
+    w.clickListed("other.txt");
     EXPECT_TRUE(std::filesystem::exists(w.folder / "mine.txt"));
-    EXPECT_EQ(positions(), (std::vector<int32_t>{50}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{50}));
     EXPECT_EQ(w.song.songName, "other");
     EXPECT_EQ(w.song.modified, 0) << "the opened song is unchanged";
 
@@ -153,30 +164,9 @@ TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     editedSong();
     w.ui.questions.clear();
     w.ui.answers = {Answer::No};
-    clickListed("mine.txt");
+    w.clickListed("mine.txt");
     EXPECT_EQ(w.ui.questions.size(), 1u);
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-}
-
-TEST_F(FileCommands, AnUnnamedChangedSongIsAskedAboutLikeNew) {
-    writeSong("other.txt", {50});
-    editedSong();
-    w.ui.answers = {Answer::Cancel};
-    clickListed("other.txt");
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
-}
-
-TEST_F(FileCommands, MergeAsksNothingAndKeepsTheOpenSong) {
-    writeSong("other.txt", {13, 25});
-    editedSong();
-    f().mergeMenu.click();
-    EXPECT_TRUE(f().mergeMenu.checked);
-    clickListed("other.txt");
-    EXPECT_TRUE(w.ui.questions.empty());
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13, 13, 25}));
-    EXPECT_EQ(w.song.modified, 1) << "the merged song is saved nowhere yet";
-    f().mergeMenu.click();
-    EXPECT_FALSE(f().mergeMenu.checked);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 }
 
 TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
@@ -185,13 +175,13 @@ TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
     f().undoMenu.enabled = true;
     const std::string path = (w.folder / "a b.txt").string();
     f().files.dropFiles({path, (w.folder / "second.txt").string()});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{7}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{7}));
     EXPECT_EQ(f().caption, kPrefix + path);
     EXPECT_EQ(w.song.songName, "a b");
     EXPECT_FALSE(f().undoMenu.enabled) << "another song starts an empty history";
 
     f().files.dropFiles({});
-    EXPECT_EQ(positions(), (std::vector<int32_t>{7}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{7}));
 }
 
 TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
@@ -202,7 +192,7 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
     const int clears = w.canvas.clearCount;
     f().files.dropFiles({"/pics/wall.JPG"});
     EXPECT_TRUE(w.ui.questions.empty());
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_TRUE(w.canvas.hasPersistentPicture);
     EXPECT_TRUE(f().clearBackgroundButton.visible);
     EXPECT_EQ(w.canvas.clearCount, clears + 1);
@@ -229,13 +219,13 @@ TEST_F(FileCommands, NewAsksAndClearsOnlyTheNotes) {
     f().newSongMenu.click();
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
     EXPECT_EQ(f().caption, "ヴァコヴァコMIDI ～ 新規作成");
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 
     // Yes with a cancelled save: the notes stay.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {""};
     f().newSongMenu.click();
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 
     f().undoMenu.enabled = true;
     w.ui.answers = {Answer::No};
@@ -294,12 +284,12 @@ TEST_F(FileCommands, OverwriteSaveAsksOnlyWhileTheSongHasNoName) {
 
     writeSong("listed.txt", {5});
     w.ui.answers = {Answer::No};
-    clickListed("listed.txt");
+    w.clickListed("listed.txt");
     w.song.notes[1].key = 70;
-    const std::string before = readFile(w.folder / "listed.txt");
+    const std::string before = readBytes(w.folder / "listed.txt");
     f().saveMenu.click();
     EXPECT_EQ(w.ui.inputs.size(), 2u) << "no question once the list named the song";
-    EXPECT_NE(readFile(w.folder / "listed.txt"), before);
+    EXPECT_NE(readBytes(w.folder / "listed.txt"), before);
     EXPECT_EQ(w.song.fileName, "listed");
 }
 
@@ -348,14 +338,6 @@ TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
     EXPECT_TRUE(w.ui.messages.empty());
 }
 
-TEST_F(FileCommands, TheClosingQuestionNamesANeverNamedSongNew) {
-    editedSong();
-    w.ui.answers = {Answer::No};
-    EXPECT_TRUE(f().files.queryClose());
-    EXPECT_EQ(w.ui.questions,
-              std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
-}
-
 TEST_F(FileCommands, TheDesktopOptionSendsLaterSavesToTheDesktopFolder) {
     const auto desktop = w.folder / "desktop";
     f().folders.desktopFolder = desktop;
@@ -380,16 +362,26 @@ TEST_F(FileCommands, ExitAndClosingAskOnlyAboutAChangedSong) {
     // The window then closes without a second question.
     EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(w.ui.questions.empty());
-}
 
-TEST_F(FileCommands, ExitWithChangesAsksTheClosingQuestion) {
-    editedSong();
-    w.song.songName = "tune";
-    w.ui.answers = {Answer::No};
-    f().quitMenu.click();
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"tune は変更されています。保存しますか？"});
-    EXPECT_TRUE(w.ui.ended);
-    EXPECT_FALSE(std::filesystem::exists(w.folder / "tune.txt"));
+    // A changed song is asked about by its name, a never named one as new;
+    // closing the window asks as Exit does, and No writes nothing.
+    for (const std::string name : {"", "tune"}) {
+        Window v;
+        v.load();
+        v.setNotes({note(1, 60, 12, 0)});
+        v.song.modified = 1;
+        if (!name.empty()) v.song.songName = name;
+        v.ui.answers = {Answer::No};
+        if (name.empty()) {
+            EXPECT_TRUE(v.form->files.queryClose());
+        } else {
+            v.form->quitMenu.click();
+            EXPECT_TRUE(v.ui.ended);
+        }
+        EXPECT_EQ(v.ui.questions, std::vector<std::string>{(name.empty() ? "新規作成" : name) +
+                                                           " は変更されています。保存しますか？"});
+        EXPECT_TRUE(std::filesystem::is_empty(v.folder)) << name;
+    }
 }
 
 TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
@@ -399,7 +391,7 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
     EXPECT_FALSE(f().files.queryClose());
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Reset)
         << "the device stays open for the window";
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 
     // Yes and a name: saved, and the window may close.
     w.ui.answers = {Answer::Yes};
@@ -409,7 +401,7 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Close);
 }
 
-TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
+TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBackAndSaysWhatItLeftOut) {
     w.setNotes({note(1, 60, 12, 0), note(13, 64, 6, 0)});
     f().redrawScore();
     ASSERT_TRUE(f().exportButton.enabled);
@@ -437,9 +429,9 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBack) {
     f().exportButton.click();
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
     EXPECT_EQ(w.ui.inputs.size(), 2u);
-}
 
-TEST_F(FileCommands, AnExportThatLeavesNotesOutSaysHowMany) {
+    // An export that leaves notes out says how many.
+    f().tempoBox.setText("120");
     w.setNotes({note(1, 3, 12, 0), note(13, 60, 12, 0), note(25, 4, 12, 0)});
     f().redrawScore();
     f().transposeScrollBar.setValue(12); // twelve semitones down
@@ -447,22 +439,6 @@ TEST_F(FileCommands, AnExportThatLeavesNotesOutSaysHowMany) {
     f().exportButton.click();
     EXPECT_TRUE(std::filesystem::exists(w.folder / "low.mid"));
     EXPECT_EQ(f().statusLine.caption, "移調で音域（0～127）を外れた音符 2 個は書き出していません");
-}
-
-TEST_F(FileCommands, AFailedMergeKeepsTheSongItsNameAndTheCaption) {
-    std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
-    f().refreshFileList();
-    editedSong();
-    w.song.songName = "mine";
-    f().setCaption(kPrefix + "mine");
-    f().mergeMenu.click();
-    clickListed("broken.txt");
-    ASSERT_EQ(w.ui.messages.size(), 1u);
-    EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1, 13}));
-    EXPECT_EQ(w.song.modified, 1);
-    EXPECT_EQ(w.song.songName, "mine");
-    EXPECT_EQ(f().caption, kPrefix + "mine");
 }
 
 TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePointer) {
@@ -474,7 +450,7 @@ TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePoi
     f().redrawScore();
     std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
     f().refreshFileList();
-    clickListed("broken.txt");
+    w.clickListed("broken.txt");
     ASSERT_EQ(w.song.noteCount(), 6);
     f().view.page = 2;
     // Part 1's note at 300, row 35 of the upper band (position 12 of page 3).
@@ -497,7 +473,7 @@ TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDum
     EXPECT_EQ(w.ui.messages,
               (std::vector<std::string>{msg::kExportErrorSaved, msg::kPleaseSendErr}));
     EXPECT_TRUE(std::filesystem::exists(w.folder / "err.txt"));
-    EXPECT_EQ(positions(), (std::vector<int32_t>{1}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1}));
     EXPECT_EQ(w.canvas.clearCount, clears + 1) << "the restored notes are shown";
 }
 

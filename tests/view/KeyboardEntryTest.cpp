@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace vako::test {
 namespace {
@@ -71,7 +72,6 @@ protected:
             f().keyboard.takeInput();
         }
     }
-    void playThrough(int32_t pos) { w.playThrough(pos); }
     std::vector<std::string> captions(const MenuItem& menu) {
         std::vector<std::string> out;
         for (const MenuItem* item : menu.children) out.push_back(item->caption);
@@ -145,8 +145,8 @@ TEST_F(KeyboardInWindow, KeysSoundOnTheUpperBandsPartWithItsInstrumentOrOnThePer
     f().keyboard.takeInput();
     const std::vector<uint32_t> all = w.sent();
     const std::vector<uint32_t> sent(all.begin() + static_cast<long>(before), all.end());
-    EXPECT_EQ(sent, (std::vector<uint32_t>{programChange(3, 40), noteOn(60, 100, 3),
-                                           noteOff(60, 3)}));
+    EXPECT_EQ(sent,
+              (std::vector<uint32_t>{programChange(3, 40), noteOn(60, 100, 3), noteOff(60, 3)}));
 
     f().keyboardDrumsMenu.click();
     keys().deliver(noteOn(36, 90));
@@ -186,36 +186,29 @@ TEST_F(KeyboardInWindow, AKeyEntersItsNoteUnderTheMouseAndTheInputPositionMovesO
 
 TEST_F(KeyboardInWindow, KeysPlayedTogetherOrHeldTogetherEnterOneChord) {
     hover(3);
-    keys().deliver(noteOn(67, 100));
-    w.clock.advance(10);
-    keys().deliver(noteOn(60, 100));
-    w.clock.advance(20);
-    keys().deliver(noteOn(64, 100));
-    w.clock.advance(15);
+    for (auto [key, waitMs] : {std::pair{67, 10}, {60, 20}, {64, 15}}) {
+        keys().deliver(noteOn(key, 100));
+        w.clock.advance(waitMs);
+    }
     keys().deliver(noteOff(60));
     keys().deliver(noteOff(64));
     keys().deliver(noteOff(67));
     f().keyboard.takeInput(); // 45 ms after the first key: the window has passed
-    ASSERT_EQ(w.song.noteCount(), 3);
-    for (int i = 1; i <= 3; ++i) EXPECT_EQ(w.song.notes[i].position, 3);
-    EXPECT_EQ(w.song.notes[1].key, 60);
-    EXPECT_EQ(w.song.notes[2].key, 64);
-    EXPECT_EQ(w.song.notes[3].key, 67);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{3, 3, 3}));
+    EXPECT_EQ(w.keys(), (std::vector<int>{60, 64, 67}));
 
     // Slowly, but each key pressed while the others are held.
-    keys().deliver(noteOn(48, 80));
-    w.clock.advance(300);
-    keys().deliver(noteOn(52, 80));
-    w.clock.advance(300);
-    keys().deliver(noteOn(55, 80));
+    for (int key : {48, 52, 55}) {
+        keys().deliver(noteOn(key, 80));
+        if (key != 55) w.clock.advance(300);
+    }
     f().keyboard.takeInput();
     EXPECT_EQ(w.song.noteCount(), 3) << "nothing goes in while keys are held";
     EXPECT_FALSE(std::isfinite(f().keyboard.msUntilChordDue()));
     w.clock.advance(100);
     for (int k : {48, 52, 55}) keys().deliver(noteOff(k));
     f().keyboard.takeInput();
-    ASSERT_EQ(w.song.noteCount(), 6);
-    for (int i = 4; i <= 6; ++i) EXPECT_EQ(w.song.notes[i].position, 15);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{3, 3, 3, 15, 15, 15}));
     f().undoMenu.click();
     EXPECT_EQ(w.song.noteCount(), 3) << "the chord is one edit";
 }
@@ -225,9 +218,8 @@ TEST_F(KeyboardInWindow, ThePageTurnsWhenTheInputPositionLeavesIt) {
     play({60});
     EXPECT_EQ(w.song.notes[1].position, 138);
     EXPECT_EQ(f().keyboard.inputPosition(), 150);
-    EXPECT_EQ(f().view.page, 1);
-    EXPECT_EQ(f().pageScrollBar.value, 1);
-    EXPECT_EQ(f().keyboard.inputLine.x1, 90 + 5 * 6);
+    EXPECT_EQ(std::tuple(f().view.page, f().pageScrollBar.value, f().keyboard.inputLine.x1),
+              std::tuple(1, 1, 90.0 + 5 * 6));
     EXPECT_TRUE(f().keyboard.inputLine.visible);
     f().pageScrollBar.setValue(0);
     EXPECT_FALSE(f().keyboard.inputLine.visible) << "its page is not on view";
@@ -257,15 +249,15 @@ TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     f().redrawScore();
     w.song.bandParts[0] = 2;
     f().playButton.click();
-    playThrough(11); // the pass for 11 ran just now
+    w.playThrough(11);               // the pass for 11 ran just now
     keys().deliver(noteOn(64, 100)); // 11.0 -> 12 on the grid of 3 steps
-    playThrough(13);
+    w.playThrough(13);
     w.clock.advance(f().playback().state().msPerStep * 0.6);
     keys().deliver(noteOn(60, 60)); // 13.6 -> 15
-    playThrough(18);
+    w.playThrough(18);
     keys().deliver(noteOff(64)); // 18
-    playThrough(30);
-    keys().deliver(noteOff(60)); // 30
+    w.playThrough(30);
+    keys().deliver(noteOff(60));      // 30
     keys().deliver(noteOn(126, 100)); // sounds, cannot be kept
     keys().deliver(noteOff(126));
     f().scoreMouseMove(0, 0, 5.0f * (30 + 18) + 1, -900.0f); // the read-out is shown
@@ -287,9 +279,9 @@ TEST_F(KeyboardInWindow, ANoteHeldAtTheStopEndsThereAndDrumPadModeRecordsPercuss
     f().redrawScore();
     f().keyboardDrumsMenu.click();
     f().playButton.click();
-    playThrough(24);
+    w.playThrough(24);
     keys().deliver(noteOn(38, 100)); // 24
-    playThrough(48);
+    w.playThrough(48);
     f().playButton.click(); // stops at 49 (-> 48) with the key down
     ASSERT_EQ(w.song.noteCount(), 3);
     EXPECT_EQ(w.song.notes[2], (Note{24, 38, 24, kPercussionPart, 102, kCentrePan, 0}));

@@ -21,8 +21,6 @@ protected:
     }
     MainWindowModel& f() { return *w.form; }
 
-    bool step() { return w.playbackStep(); }
-    void playThrough(int32_t pos) { w.playThrough(pos); }
     void start(const std::vector<Note>& notes) {
         w.setNotes(notes);
         f().redrawScore();
@@ -36,35 +34,37 @@ protected:
 TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
     EXPECT_TRUE(f().stopped());
     EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
+    // An out-of-range tempo starts nothing.
+    w.setNotes({note(1, 60, 12, 0)});
+    f().tempoBox.setText("700");
+    f().playButton.click();
+    EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
+    EXPECT_TRUE(f().stopped());
+    EXPECT_EQ(f().playButton.picture, PictureId::Play);
+    f().tempoBox.setText("120");
+
     start({note(1, 60, 12, 0), note(13, 62, 12, 0)});
     EXPECT_EQ(f().playButton.picture, PictureId::Stop);
-    EXPECT_FALSE(f().scoreViewAcceptsDrops);
-    EXPECT_FALSE(f().noteCursor.visible);
-    EXPECT_FALSE(f().pitchNameLabel.visible);
+    EXPECT_FALSE(f().scoreViewAcceptsDrops || f().noteCursor.visible ||
+                 f().pitchNameLabel.visible || f().pageScrollBar.enabled ||
+                 f().transposeScrollBar.enabled || f().fileList.enabled);
     for (const Control& l : f().ledgerLinesAbove) EXPECT_FALSE(l.visible);
-    EXPECT_FALSE(f().pageScrollBar.enabled);
-    EXPECT_FALSE(f().transposeScrollBar.enabled);
-    EXPECT_FALSE(f().fileList.enabled);
     EXPECT_TRUE(f().playButton.enabled) << "the same button stops";
     // One step at tempo 120 is 5000 / 120 ms.
     EXPECT_NEAR(f().msUntilNextStep(), 5000.0 / 120, 1e-9);
 
     // Position -1, 0, then the first step of the song.
-    step();
-    EXPECT_EQ(f().playCursor.x1, 95);
-    EXPECT_EQ(f().playCursor.x2, 95);
-    step();
-    EXPECT_EQ(f().playCursor.x1, 100);
-    step();
-    EXPECT_EQ(f().playCursor.x1, 105);
+    for (const double x : {95.0, 100.0, 105.0}) {
+        w.playbackStep();
+        EXPECT_EQ(f().playCursor.x1, x);
+        EXPECT_EQ(f().playCursor.x2, x);
+    }
 
     f().playButton.click(); // stop
     EXPECT_TRUE(f().stopped());
     EXPECT_EQ(f().playButton.picture, PictureId::Play);
-    EXPECT_TRUE(f().scoreViewAcceptsDrops);
-    EXPECT_TRUE(f().noteCursor.visible);
-    EXPECT_TRUE(f().pitchNameLabel.visible);
-    EXPECT_TRUE(f().pageScrollBar.enabled && f().transposeScrollBar.enabled &&
+    EXPECT_TRUE(f().scoreViewAcceptsDrops && f().noteCursor.visible && f().pitchNameLabel.visible &&
+                f().pageScrollBar.enabled && f().transposeScrollBar.enabled &&
                 f().fileList.enabled);
     EXPECT_EQ(f().playCursor.x1, 100);
     EXPECT_TRUE(std::isinf(f().msUntilNextStep()));
@@ -73,7 +73,7 @@ TEST_F(WindowPlayback, ThePlayButtonStartsAndTheWindowChangesForPlaying) {
 TEST_F(WindowPlayback, NotesReachTheDeviceInTimeOrderAndTheSongEndsByItself) {
     start({note(1, 60, 12, 0), note(13, 64, 6, 0)});
     w.midi->clear();
-    while (step()) {}
+    while (w.playbackStep()) {}
     std::vector<uint32_t> notes;
     for (uint32_t m : w.sent())
         if ((m & 0xE0) == 0x80) notes.push_back(m);
@@ -93,10 +93,10 @@ TEST_F(WindowPlayback, NotesReachTheDeviceInTimeOrderAndTheSongEndsByItself) {
 TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     start({note(1, 60, 12, 0), note(150, 62, 12, 0), note(300, 64, 12, 0)});
     f().gridFortyEighthsMenu.click(); // division lines would be drawn while stopped
-    playThrough(142);
+    w.playThrough(142);
     EXPECT_EQ(f().view.page, 0);
     const int clears = w.canvas.clearCount;
-    playThrough(143);
+    w.playThrough(143);
     EXPECT_EQ(f().playCursor.x1, 815);
     EXPECT_EQ(f().view.page, 1);
     EXPECT_EQ(f().pageScrollBar.value, 1);
@@ -105,21 +105,9 @@ TEST_F(WindowPlayback, ThePageTurnsOneStepBeforeThePagesLastStep) {
     // No division lines while playing, and the page count from the play list.
     for (const DrawOp& op : w.canvas.ofKind(DrawOp::Line)) EXPECT_NE(op.colour, colour::kLightGrey);
     EXPECT_EQ(f().pageScrollBar.max, 312 / 144 + 1);
-    playThrough(144);
+    w.playThrough(144);
     EXPECT_EQ(f().playCursor.x1, 100);
     EXPECT_EQ(f().view.page, 1);
-}
-
-TEST_F(WindowPlayback, StartingOnALaterPageTurnsBackToItAtTheFirstStep) {
-    w.setNotes({note(1, 60, 12, 0), note(300, 62, 12, 0)});
-    f().redrawScore();
-    f().pageScrollBar.setValue(2);
-    f().playButton.click();
-    EXPECT_EQ(f().view.page, 1);
-    step(); // position 287
-    EXPECT_EQ(f().view.page, 2);
-    EXPECT_EQ(f().pageScrollBar.value, 2);
-    EXPECT_EQ(f().playCursor.x1, 815);
 }
 
 TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {
@@ -132,7 +120,7 @@ TEST_F(WindowPlayback, PlaybackPastPage32768TurnsTheViewWithIt) {
     f().playButton.click();
     ASSERT_FALSE(f().stopped());
     for (const int expected : {page + 1, page + 2}) {
-        playThrough(int32_t{expected} * 144 - 1);
+        w.playThrough(int32_t{expected} * 144 - 1);
         EXPECT_EQ(f().view.page, expected);
         EXPECT_EQ(f().pageScrollBar.value, expected);
         EXPECT_EQ(f().pageLabels[1].caption,
@@ -146,8 +134,7 @@ TEST_F(WindowPlayback, ThePositionPanelKeepsItsEntryWhilePlayingAndSetsItAfterTh
     f().redrawScore();
     // The panel on an empty place of the upper band, at position 48.
     const float x = 5.0f * (48 + 18) + 7, y = -600.0f - 10.0f * (30 - 6) - 5;
-    f().scoreMouseMove(0, 0, x, y);
-    f().scoreMouseDown(2, 0, x, y);
+    w.rightPress(x, y);
     ASSERT_TRUE(f().positionPanel.visible);
     f().positionPanel.valueBox.setText("90");
     EXPECT_TRUE(f().positionPanel.setButton.enabled);
@@ -181,7 +168,7 @@ TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
                       {kEndMarkerPos, 0, 0}};
     w.song.changeCount = 4;
     start({note(1, 60, 12, 0), note(40, 36, 3, 9)});
-    playThrough(7);
+    w.playThrough(7);
     EXPECT_EQ(f().tempoBox.text(), "60");
     EXPECT_NEAR(f().msUntilNextStep(), 5000.0 / 60, 1e-9);
     EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 40);
@@ -192,9 +179,9 @@ TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
     EXPECT_EQ(f().tempoBox.text(), "120") << "the start tempo comes back at the stop";
 }
 
-TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
+TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStopAlsoWhenTheWindowCloses) {
     start({note(10, 60, 12, 0), note(40, 62, 12, 0)});
-    playThrough(10);
+    w.playThrough(10);
     ASSERT_TRUE(f().tapWhilePlaying(35));
     ASSERT_TRUE(f().tapWhilePlaying(38));
     const auto marks = w.canvas.ofKind(DrawOp::Line);
@@ -204,33 +191,15 @@ TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStop) {
     EXPECT_EQ(marks.back().y2, -450);
     EXPECT_FALSE(f().tapWhilePlaying(0));
 
-    f().playButton.click();
-    ASSERT_EQ(w.song.noteCount(), 4);
-    EXPECT_EQ(w.song.notes[1].key, 60);
-    EXPECT_EQ(w.song.notes[2].position, 11); // the step after the pass for 10
-    EXPECT_EQ(w.song.notes[2].part, 9);
-    EXPECT_EQ(w.song.notes[3].key, 38);
-    EXPECT_TRUE(f().undoMenu.enabled);
-    EXPECT_FALSE(f().tapWhilePlaying(35)) << "stopped";
-}
-
-TEST_F(WindowPlayback, AnOutOfRangeTempoStartsNothing) {
-    w.setNotes({note(1, 60, 12, 0)});
-    f().tempoBox.setText("700");
-    w.song.tempoText = "700";
-    f().playButton.click();
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{"速さは30から600で選んでください"});
-    EXPECT_TRUE(f().stopped());
-    EXPECT_EQ(f().playButton.picture, PictureId::Play);
-}
-
-TEST_F(WindowPlayback, ClosingWhilePlayingStopsAndKeepsTheHits) {
-    start({note(1, 60, 12, 0), note(100, 62, 12, 0)});
-    playThrough(20);
-    ASSERT_TRUE(f().tapWhilePlaying(42));
+    // Closing the window while playing stops too, and keeps the hits: they
+    // go in at the step after the pass for 10, on part 10.
     EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(f().stopped());
-    EXPECT_EQ(w.song.noteCount(), 3);
+    EXPECT_EQ(w.keys(), (std::vector<int>{60, 35, 38, 62}));
+    EXPECT_EQ(w.song.notes[2].position, 11);
+    EXPECT_EQ(w.song.notes[2].part, 9);
+    EXPECT_TRUE(f().undoMenu.enabled);
+    EXPECT_FALSE(f().tapWhilePlaying(35)) << "stopped";
 }
 
 TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
@@ -240,10 +209,8 @@ TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
     f().reverseSongMenu.click();
     EXPECT_TRUE(f().reverseSongMenu.checked);
     EXPECT_EQ(w.canvas.clearCount, clears + 1);
-    EXPECT_EQ(w.song.notes[1].position, 1);
-    EXPECT_EQ(w.song.notes[2].position, 9);
-    EXPECT_EQ(w.song.notes[3].position, 13);
-    EXPECT_EQ(w.song.notes[1].key, 64);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 9, 13}));
+    EXPECT_EQ(w.keys(), (std::vector<int>{64, 62, 60}));
     f().reverseSongMenu.click();
     EXPECT_FALSE(f().reverseSongMenu.checked);
     EXPECT_EQ(w.song.notes[2].position, 5);
@@ -317,7 +284,7 @@ TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
     EXPECT_FALSE(f().deviceMenu.children[0]->checked);
     // Notes go to it from now on, playback included.
     start({note(1, 60, 12, 0)});
-    while (step()) {}
+    while (w.playbackStep()) {}
     const auto played = recorders["Synth B"]->messages();
     EXPECT_NE(std::find(played.begin(), played.end(), 0x90u + 60 * 256 + 120 * 65536),
               played.end());
@@ -329,9 +296,8 @@ TEST_F(WindowPlayback, TheDeviceMenuListsTheDevicesAndMovesTheOutput) {
     EXPECT_NE(w.ui.messages[0].find("Held"), std::string::npos);
     EXPECT_EQ(f().device().name(), "Synth B");
     EXPECT_TRUE(f().deviceMenu.children[1]->checked);
-}
 
-TEST_F(WindowPlayback, TheDeviceMenuSaysWhenThereIsNoDevice) {
+    // No device at all: one entry that says so, greyed.
     MidiDeviceList none;
     f().setDeviceList(&none);
     f().openDeviceMenu();

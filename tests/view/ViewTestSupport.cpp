@@ -1,5 +1,8 @@
 #include "ViewTestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -62,6 +65,37 @@ bool Window::playbackStep() {
 
 void Window::playThrough(int32_t pos) {
     while (!form->stopped() && form->playback().state().playPosition <= pos) playbackStep();
+}
+
+void Window::click(float x, float y) {
+    form->scoreMouseMove(0, 0, x, y);
+    form->scoreMouseDown(1, 0, x, y);
+    form->scoreMouseUp(1, 0, x, y);
+}
+
+void Window::rightPress(float x, float y) {
+    form->scoreMouseMove(0, 0, x, y);
+    form->scoreMouseDown(2, 0, x, y);
+}
+
+void Window::clickListed(const std::string& fileName) {
+    form->refreshFileList();
+    const auto& items = form->fileList.items;
+    const auto it = std::find(items.begin(), items.end(), fileName);
+    ASSERT_NE(it, items.end()) << fileName << " is not listed";
+    form->fileList.setListIndex(static_cast<int>(it - items.begin()));
+}
+
+std::vector<int32_t> Window::positions() const {
+    std::vector<int32_t> out;
+    for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].position);
+    return out;
+}
+
+std::vector<int> Window::keys() const {
+    std::vector<int> out;
+    for (int i = 1; i <= song.noteCount(); ++i) out.push_back(song.notes[i].key);
+    return out;
 }
 
 Note note(int32_t pos, int noteNumber, int32_t len, int part) {

@@ -68,6 +68,14 @@ struct Window {
     bool playbackStep();
     // Steps until the pass for `pos` has run (or playback stopped).
     void playThrough(int32_t pos);
+    // A left click: move, press and release at one point of the staff view.
+    void click(float x, float y);
+    // The pointer moved to a point and the right button pressed there: a panel opens.
+    void rightPress(float x, float y);
+    // Clicks `fileName` in the file list (refreshed first).
+    void clickListed(const std::string& fileName);
+    std::vector<int32_t> positions() const;
+    std::vector<int> keys() const;
 
     std::filesystem::path folder; // the song folder, a fresh temporary folder
     Song song;
@@ -79,5 +87,21 @@ struct Window {
 };
 
 Note note(int32_t pos, int noteNumber, int32_t len, int part);
+
+constexpr uint32_t pack(int status, int d1, int d2) {
+    return status + d1 * 256 + d2 * 65536;
+}
+// View x of a position on the page with the sixteenth grid (positions that
+// are multiples of 3), and with the finest grid.
+inline float xAt(int pos) {
+    return 5.0f * (pos + 18) + 7;
+}
+inline float xFine(int pos) {
+    return 5.0f * (pos + 19) + 2;
+}
+// View y of a row of the upper (0) or lower (1) band.
+inline float yAt(int staff, int row) {
+    return (staff == 0 ? -600.0f : 0.0f) - 10.0f * (row - 6) - 5;
+}
 
 } // namespace vako::test
