@@ -16,6 +16,21 @@ public:
 
     // The next field's text (without its quotes); nullopt at the end of the data.
     std::optional<std::string_view> next();
+    // The next field when it is nothing but one to fifteen digits, the way
+    // the editor writes every number: its value, the field read as next()
+    // would. Otherwise nullopt, and nothing is read.
+    std::optional<int64_t> nextPlainDigits() {
+        size_t i = m_pos;
+        int64_t value = 0;
+        while (i < m_data.size() && i - m_pos < 15 && m_data[i] >= '0' && m_data[i] <= '9')
+            value = value * 10 + (m_data[i++] - '0');
+        if (i == m_pos) return std::nullopt;
+        if (i < m_data.size() && m_data[i] != ',' && m_data[i] != '\r' && m_data[i] != '\n')
+            return std::nullopt;
+        m_pos = i;
+        skipDelimiter();
+        return value;
+    }
     // Offset of the next byte to read: the start of the next field, or the
     // blanks before it.
     size_t position() const { return m_pos; }

@@ -31,7 +31,9 @@ public:
         for (int i = 0; i < count; ++i) field();
     }
     int64_t number(int64_t min, int64_t max) {
-        const auto v = parseWholeNumber(field());
+        m_lastFieldStart = m_fields.position();
+        auto v = m_fields.nextPlainDigits();
+        if (!v) v = parseWholeNumber(field());
         if (!v || *v < min || *v > max) throw ReadFailure{};
         return *v;
     }

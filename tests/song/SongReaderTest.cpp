@@ -38,6 +38,32 @@ TEST(FieldReaderTest, WholeNumbersRoundHalvesToEven) {
     EXPECT_FALSE(parseWholeNumber("99999999999999999999999"));
 }
 
+// The short way for plain digits reads what the general way reads, and
+// leaves every other field to it untouched.
+TEST(FieldReaderTest, PlainDigitsReadAsTheGeneralWayReadsThem) {
+    for (const std::string data :
+         {"12,5", "12", "12\r\n5", "12\n5", "007,5", "0,5", "12 ,5", " 12,5", "\t12,5", "12.5,5",
+          "+3,5", "-3,5", "\"12\",5", "123456789012345,5", "1234567890123456,5",
+          "99999999999999999999999,5", "12a,5", ",5", ""}) {
+        SCOPED_TRACE(data);
+        FieldReader shortWay(data), generalWay(data);
+        std::optional<int64_t> fast = shortWay.nextPlainDigits();
+        if (!fast) {
+            EXPECT_EQ(shortWay.position(), 0u); // nothing read
+            continue;
+        }
+        const auto field = generalWay.next();
+        ASSERT_TRUE(field);
+        EXPECT_EQ(fast, parseWholeNumber(*field));
+        EXPECT_EQ(shortWay.position(), generalWay.position());
+        EXPECT_EQ(shortWay.next(), generalWay.next());
+    }
+    // Only plain digits take the short way.
+    EXPECT_TRUE(FieldReader("12,").nextPlainDigits());
+    EXPECT_FALSE(FieldReader("12 ,").nextPlainDigits());
+    EXPECT_FALSE(FieldReader("1234567890123456,").nextPlainDigits());
+}
+
 SongTextOutcome read(Song& song, const std::vector<std::string>& lines) {
     return readSongText(song, test::joinLines(lines));
 }
