@@ -85,6 +85,11 @@ def informative(run):
     return f"{ms(run):.3g} ms", None
 
 
+def history_memory_check(run):
+    heap, held = run["heap_MB"], run["history_MB"]
+    return f"{heap:.2f} MB heap ({held:.2f} MB counted by the history)", heap <= 5
+
+
 BUDGETS = [
     ("song_bench", "BM_OpenSong100k", "Open a song file of 100,000 notes", "60 ms", under(60)),
     ("song_bench", "BM_SaveSong100k", "Save a song file of 100,000 notes", "40 ms", under(40)),
@@ -126,6 +131,20 @@ BUDGETS = [
      "Window after opening and exporting 100,000 notes", "70 MB", resident_check(70)),
     ("rangeedit_bench", "BM_RangeOperation/", "Range window operation on 50,000 of 500,000 notes",
      "50 ms", under(50)),
+    ("history_bench", "BM_RecordKeyEdit", "Edit history: record a key edit in 500,000 notes",
+     "50 µs beyond the edit", under_us(50)),
+    ("history_bench", "BM_ClickWithoutHistory", "Edit history: a click in 500,000 notes, not recorded",
+     "—", informative),
+    ("history_bench", "BM_ClickWithHistory", "Edit history: a click in 500,000 notes, recorded",
+     "50 µs beyond the one not recorded", informative),
+    ("history_bench", "BM_UndoRedoClick", "Edit history: undo + redo of a click in 500,000 notes",
+     "1 ms each; the figure is both", under(1)),
+    ("history_bench", "BM_UndoRedoRange", "Edit history: undo + redo of a range operation on 50,000 of 500,000 notes",
+     "50 ms each; the figure is both", under(50)),
+    ("history_bench", "BM_RecordRangeStrength", "Edit history: recording with the whole song as scope",
+     "—", informative),
+    ("history_bench", "BM_ThousandClicksMemory", "Edit history: memory of 1,000 single-note clicks",
+     "5 MB", history_memory_check),
 ]
 
 
