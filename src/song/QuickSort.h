@@ -83,13 +83,13 @@ void quickSort(Array& a, int64_t lo, int64_t hi, KeyOf keyOf) {
     static thread_local std::vector<detail::SortItem> items;
     items.resize(static_cast<size_t>(n));
     for (int64_t i = 0; i < n; ++i)
-        items[i] = {static_cast<int64_t>(keyOf(a[lo + i])), static_cast<uint32_t>(i), 0};
+        items[i] = {static_cast<int64_t>(keyOf(a[lo + i])), static_cast<int32_t>(i), 0};
     detail::exactQuickSort(items, lo);
     // Only the places are left to use: kept apart, the items go before the
     // records are copied.
     static thread_local std::vector<int32_t> order;
     order.resize(static_cast<size_t>(n));
-    for (int64_t i = 0; i < n; ++i) order[i] = static_cast<int32_t>(items[i].index);
+    for (int64_t i = 0; i < n; ++i) order[i] = items[i].index;
     detail::releaseLargeScratch(items, detail::kRangeScratchKeptUpTo);
     using Record = std::decay_t<decltype(a[lo])>;
     static thread_local std::vector<Record> original;

@@ -84,8 +84,8 @@ public:
             const bool whole = i == 0;
             int64_t mn = kNoMin, mx = kNoMax;
             for (; i < n; ++i) {
-                mn = std::min(mn, int64_t{block[i].key});
-                mx = std::max(mx, int64_t{block[i].key});
+                mn = std::min(mn, block[i].key);
+                mx = std::max(mx, block[i].key);
                 if ((block[i].key < pivot) != below) continue;
                 out.emplace_back(start + static_cast<int64_t>(i), block[i]);
                 if (out.size() >= limit) return;
@@ -221,8 +221,8 @@ private:
     void scanBlock(size_t b) {
         int64_t mn = kNoMin, mx = kNoMax;
         for (const SortItem& item : m_blocks[b]) {
-            mn = std::min(mn, int64_t{item.key});
-            mx = std::max(mx, int64_t{item.key});
+            mn = std::min(mn, item.key);
+            mx = std::max(mx, item.key);
         }
         m_blockMin[b] = mn, m_blockMax[b] = mx;
     }
@@ -335,8 +335,8 @@ private:
     bool markSharedKeys() {
         int64_t lowest = m_items[0].key, highest = lowest;
         for (const SortItem& item : m_items) {
-            lowest = std::min(lowest, int64_t{item.key});
-            highest = std::max(highest, int64_t{item.key});
+            lowest = std::min(lowest, item.key);
+            highest = std::max(highest, item.key);
         }
         // Keys less than 2^32 apart go with their place into one 64-bit word,
         // half the memory of a (key, place) pair; words sort by key, then by

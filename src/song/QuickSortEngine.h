@@ -29,16 +29,11 @@
 
 namespace vako::detail {
 
-// Twelve bytes, not sixteen: a sort of a large event list holds two lists of
-// these at a time.
-#pragma pack(push, 4)
 struct SortItem {
     int64_t key;
-    uint32_t index : 31; // where the record stood before the sort, from 0
-    uint32_t shared : 1; // 1: another item has the same key
+    int32_t index;  // where the record stood before the sort, from 0
+    uint8_t shared; // 1: another item has the same key
 };
-#pragma pack(pop)
-static_assert(sizeof(SortItem) == 12);
 
 // Scratch of a sort is given back once used when it holds more than so many
 // entries, so that a large song does not keep copies of its lists in memory.
