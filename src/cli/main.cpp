@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -65,14 +66,14 @@ std::string jsonString(std::string_view s) {
 }
 
 // Writes the song as a Standard MIDI File, as the export button does with the
-// name given.
-int exportMidi(Song& song, const std::string& out, int pitchShift) {
+// name given. The song is used up: its notes become the export's event list.
+int exportMidi(Song&& song, const std::string& out, int pitchShift) {
     if (!isExportTempoValid(song.tempoText)) {
         std::cerr << msg::kTempoRange << '\n';
         return kExitFailed;
     }
     MidiImageReport report;
-    const std::string image = buildMidiFileImage(song, pitchShift, report);
+    const std::string image = buildMidiFileImage(std::move(song), pitchShift, report);
     const WriteOutcome written = writeFileAtomically(out, image);
     if (!written.ok) {
         std::cerr << msg::cannotWrite(out, written.error) << '\n';
@@ -98,7 +99,7 @@ int convert(const std::string& in, const std::string& out, int pitchShift) {
     }
     Song song;
     if (!openSong(song, in)) return kExitFailed;
-    if (toMidi) return exportMidi(song, out, pitchShift);
+    if (toMidi) return exportMidi(std::move(song), out, pitchShift);
     const std::string error = saveSongTo(song, out);
     if (!error.empty()) {
         std::cerr << msg::cannotWrite(out, error) << '\n';

@@ -4,14 +4,26 @@
 
 namespace vako {
 
-void BuildNoteEvents(Song& song, int64_t extra) {
+void BuildNoteEvents(Song& song, int64_t extra, SongNotes notes) {
     const int64_t n =
         std::max<int64_t>(0, std::min<int64_t>(song.noteCount(), int64_t(song.notes.size()) - 1));
     std::vector<Note>& events = song.workNotes;
-    events.assign(static_cast<size_t>(2 * n + extra + 1), Note{});
+    const auto size = static_cast<size_t>(2 * n + extra + 1);
+    if (notes == SongNotes::MovedIntoEvents) {
+        // Entries 1..N are the notes already; the spare record 0 and
+        // everything after N start zero. The song is left empty.
+        events = std::move(song.notes);
+        song.notes.assign(1, Note{});
+        song.twiceNoteCount = 0;
+        events.resize(static_cast<size_t>(n + 1));
+        events[0] = Note{};
+        events.resize(size);
+    } else {
+        events.assign(size, Note{});
+    }
     for (int64_t k = 1; k <= n; ++k) {
-        const Note& note = song.notes[k];
-        events[k] = note;
+        if (notes == SongNotes::Copied) events[k] = song.notes[k];
+        const Note& note = events[k];
         Note& off = events[n + k];
         off.position = static_cast<int32_t>(int64_t{note.position} + note.length);
         off.key = static_cast<uint8_t>(note.key + kNoteOffBase);

@@ -22,9 +22,14 @@ constexpr uint8_t kControlChangeEvent = 250;
 // switched off instead of sounding until playback stops.
 constexpr int32_t kOffAfterOn = -1;
 
+// What becomes of the song's notes when the event list is built from them:
+// copied, the song staying whole; or moved into the list, for a song that is
+// used up by its export, so that only one list of the notes is held.
+enum class SongNotes { Copied, MovedIntoEvents };
+
 // Fills song.workNotes entries 0..2N from the notes; room for `extra`
 // further entries after 2N (all zero).
-void BuildNoteEvents(Song& song, int64_t extra = 10);
+void BuildNoteEvents(Song& song, int64_t extra = 10, SongNotes notes = SongNotes::Copied);
 
 // Sorts workNotes(1..n) by position; at one position control changes first,
 // then note-offs, then note-ons, then the note-offs of notes of length 0. Entries of equal position

@@ -238,10 +238,10 @@ bool appendDeltaTime(std::string& track, int64_t steps) {
     return true;
 }
 
-int64_t buildExportEvents(Song& song) {
+int64_t buildExportEvents(Song& song, SongNotes notes) {
     const int64_t ccCount =
         std::clamp<int64_t>(song.changeCount, 0, int64_t(song.changes.size()) - 1);
-    BuildNoteEvents(song, ccCount + 1);
+    BuildNoteEvents(song, ccCount + 1, notes);
     const int64_t noteEvents = static_cast<int64_t>(song.workNotes.size()) - ccCount - 2;
     for (int64_t i = 1; i <= ccCount; ++i) {
         const ControlChange& cc = song.changes[i];
@@ -254,16 +254,11 @@ int64_t buildExportEvents(Song& song) {
     return noteEvents + ccCount;
 }
 
-std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted) {
-    MidiImageReport report;
-    std::string image = buildMidiFileImage(song, pitchShift, report);
-    faulted = report.faulted;
-    return image;
-}
+namespace {
 
-std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report) {
+std::string buildImage(Song& song, int pitchShift, MidiImageReport& report, SongNotes notes) {
     applyTempoText(song);
-    const int64_t eventCount = buildExportEvents(song);
+    const int64_t eventCount = buildExportEvents(song, notes);
     SortEvents(song, eventCount);
 
     TrackBuilder builder(song, pitchShift);
@@ -273,6 +268,23 @@ std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& repo
     report.faulted = builder.faulted();
     report.notesLeftOut = builder.notesLeftOut();
     return image;
+}
+
+} // namespace
+
+std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted) {
+    MidiImageReport report;
+    std::string image = buildMidiFileImage(song, pitchShift, report);
+    faulted = report.faulted;
+    return image;
+}
+
+std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report) {
+    return buildImage(song, pitchShift, report, SongNotes::Copied);
+}
+
+std::string buildMidiFileImage(Song&& song, int pitchShift, MidiImageReport& report) {
+    return buildImage(song, pitchShift, report, SongNotes::MovedIntoEvents);
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // in one piece.
 #pragma once
 
+#include "midi/EventList.h"
 #include "song/Song.h"
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
@@ -35,7 +36,7 @@ bool appendDeltaTime(std::string& track, int64_t steps);
 // note-ons 1..N, the note-offs N+1..2N, the control changes 2N+1..2N+M
 // (key 250, length = value, velocity = type) and one zero entry. Not
 // sorted. Returns the number of events, 2N + M.
-int64_t buildExportEvents(Song& song);
+int64_t buildExportEvents(Song& song, SongNotes notes = SongNotes::Copied);
 
 // Builds the file image of the song. `pitchShift` is the value of the
 // transposition scroll bar (-12..12): the key written is the stored note minus
@@ -56,6 +57,10 @@ struct MidiImageReport {
     int64_t notesLeftOut = 0; // notes left out for a shifted key outside 0..127
 };
 std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report);
+// The same image from a song that is used up by it (a tool that only
+// converts): the notes become the export's event list instead of being copied
+// into it, so one list of the notes is held, not two. The song is left empty.
+std::string buildMidiFileImage(Song&& song, int pitchShift, MidiImageReport& report);
 
 // The window's word on notes the transposition left out of a written file.
 std::string notesLeftOutText(int64_t count);

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -217,6 +218,43 @@ TEST(MidiFileImage, NotesLeftOutByTheTranspositionAreCounted) {
     Song high = songWith({note(1, 119)});
     buildMidiFileImage(high, -12, report);
     EXPECT_EQ(report.notesLeftOut, 1);
+}
+
+// A song used up by its export (the tool's way) gives the same bytes and
+// report as one that stays whole (the window's), on songs of every shape the
+// sort meets: chords, equal positions, lengths 0, changes, notes out of order,
+// records outside 1..N that hold something.
+TEST(MidiFileImage, ASongUsedUpByItsExportGivesTheSameBytes) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        Song song = songWith({});
+        const int notes = round < 5 ? round : static_cast<int>(random() % 3000);
+        for (int i = 0; i < notes; ++i) {
+            const auto pos = static_cast<int32_t>(1 + random() % (round % 2 ? 50 : 5000));
+            song.notes.push_back(note(pos, static_cast<uint8_t>(random() % 120),
+                                      static_cast<int32_t>(random() % 30),
+                                      static_cast<uint8_t>(random() % 16)));
+        }
+        song.twiceNoteCount = 2 * notes;
+        if (round % 3 == 0) std::sort(song.notes.begin() + 1, song.notes.end(), [](auto& a, auto& b) {
+            return a.position < b.position;
+        });
+        if (round % 4 == 0) song.notes.push_back(note(1, 60)); // a record beyond N
+        if (round % 5 == 1) song.notes[0] = note(3, 50);       // the spare record in use
+        for (int c = 0; c < round % 5; ++c)
+            addChange(song, ControlChange{static_cast<int32_t>(random() % 3000),
+                                          static_cast<int32_t>(60 + random() % 100), kTempoChange});
+        SCOPED_TRACE(round);
+        const int shift = static_cast<int>(random() % 25) - 12;
+        Song whole = song;
+        MidiImageReport kept, usedUp;
+        const std::string expected = buildMidiFileImage(whole, shift, kept);
+        EXPECT_EQ(whole.notes, song.notes); // the window's song stays as it was
+        const std::string image = buildMidiFileImage(std::move(song), shift, usedUp);
+        EXPECT_EQ(image, expected);
+        EXPECT_EQ(usedUp.notesLeftOut, kept.notesLeftOut);
+        EXPECT_EQ(usedUp.faulted, kept.faulted);
+    }
 }
 
 TEST(MidiFileImage, ALongSilenceNeedsNoFault) {
