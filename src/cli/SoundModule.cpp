@@ -27,8 +27,12 @@ std::vector<std::filesystem::path> moduleCandidates() {
 
 int runSoundCommand(int argc, char** argv) {
     std::string reasons;
-    for (const std::filesystem::path& candidate : moduleCandidates()) {
-        if (!std::filesystem::exists(candidate)) continue;
+    const std::vector<std::filesystem::path> candidates = moduleCandidates();
+    for (const std::filesystem::path& candidate : candidates) {
+        if (!std::filesystem::exists(candidate)) {
+            reasons += "\n  " + candidate.lexically_normal().string() + ": not there";
+            continue;
+        }
         // The module stays loaded until the process ends.
         void* module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
@@ -42,10 +46,6 @@ int runSoundCommand(int argc, char** argv) {
             continue;
         }
         return command(argc, argv);
-    }
-    if (reasons.empty()) {
-        for (const std::filesystem::path& candidate : moduleCandidates())
-            reasons += "\n  " + candidate.lexically_normal().string() + ": not there";
     }
     std::cerr << "vako: " << argv[0] << " needs the sound module, which cannot be loaded:" << reasons
               << '\n';

@@ -3,7 +3,6 @@
 #include "cli/OpenSong.h"
 #include "cli/SoundModule.h"
 #include "midi/MidiFileWriter.h"
-#include "midi/MidiImport.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenFile.h"
