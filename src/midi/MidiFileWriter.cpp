@@ -47,7 +47,7 @@ public:
 
     // The whole file image: header block, then the track.
     std::string build(int64_t eventCount);
-    bool faulted() const { return m_faulted; }
+    int64_t eventsLeftOut() const { return m_eventsLeftOut; }
     int64_t notesLeftOut() const { return m_notesLeftOut; }
 
 private:
@@ -66,8 +66,8 @@ private:
     std::string m_data;                           // the track's bytes so far
     std::array<uint8_t, kPartCount> m_modState{}; // modulation last written per channel
     std::array<uint8_t, kPartCount> m_panState{}; // balance last written per channel
-    bool m_faulted = false;
-    int64_t m_notesLeftOut = 0; // note-ons whose shifted key lies outside 0..127
+    int64_t m_eventsLeftOut = 0;                  // events no MIDI file can hold
+    int64_t m_notesLeftOut = 0;                   // note-ons whose shifted key lies outside 0..127
 };
 
 void TrackBuilder::putText(int metaType, const std::string& utf8) {
@@ -131,7 +131,7 @@ void TrackBuilder::eventBytes(const Note& e, std::string& out) {
             // per minute; a tempo of 0 (or one that would give 0) is no tempo.
             const int64_t micros = value > 0 ? 60000000 / value : 0;
             if (micros < 1 || micros > kLargestTempoMicros) {
-                m_faulted = true;
+                ++m_eventsLeftOut;
                 return;
             }
             for (int b : {0xFF, 0x51, 0x03}) putByte(out, b);
@@ -142,7 +142,7 @@ void TrackBuilder::eventBytes(const Note& e, std::string& out) {
         }
         case kInstrumentChange: // program * 16 + part
             if (value < 0) {
-                m_faulted = true;
+                ++m_eventsLeftOut;
                 return;
             }
             putByte(out, 0xC0 + static_cast<int>(value % 16));
@@ -150,7 +150,7 @@ void TrackBuilder::eventBytes(const Note& e, std::string& out) {
             return;
         case kVolumeChange: // volume step * 16 + part
             if (value < 0) {
-                m_faulted = true;
+                ++m_eventsLeftOut;
                 return;
             }
             putByte(out, 0xB0 + static_cast<int>(value % 16));
@@ -162,7 +162,7 @@ void TrackBuilder::eventBytes(const Note& e, std::string& out) {
         }
     }
     if (e.part >= kPartCount) {
-        m_faulted = true; // no channel and no controller state for it
+        ++m_eventsLeftOut; // no channel and no controller state for it
         return;
     }
     if (e.key >= kNoteOffBase) {
@@ -200,7 +200,7 @@ std::string TrackBuilder::build(int64_t eventCount) {
         eventBytes(e, bytes);
         if (bytes.empty()) continue;
         if (!appendDeltaTime(m_data, e.position - lastPos)) {
-            m_faulted = true;
+            ++m_eventsLeftOut;
             m_modState = modState, m_panState = panState;
             continue;
         }
@@ -218,6 +218,17 @@ std::string TrackBuilder::build(int64_t eventCount) {
 
 std::string notesLeftOutText(int64_t count) {
     return "移調で音域（0～127）を外れた音符 " + std::to_string(count) + " 個は書き出していません";
+}
+
+std::string leftOutText(const ExportOutcome& outcome) {
+    std::string text;
+    if (outcome.notesLeftOut > 0) text = notesLeftOutText(outcome.notesLeftOut);
+    if (outcome.eventsLeftOut > 0) {
+        if (!text.empty()) text += "。";
+        text += "MIDIファイルに書けない値（0 のテンポなど）" +
+                std::to_string(outcome.eventsLeftOut) + " 個は書き出していません";
+    }
+    return text;
 }
 
 bool isExportTempoValid(std::string_view tempoText) {
@@ -265,7 +276,8 @@ std::string buildImage(Song& song, int pitchShift, MidiImageReport& report, Song
     std::string image = builder.build(eventCount);
     // The event list is scratch of this export; a large song would keep it.
     std::vector<Note>().swap(song.workNotes);
-    report.faulted = builder.faulted();
+    report.eventsLeftOut = builder.eventsLeftOut();
+    report.faulted = report.eventsLeftOut > 0;
     report.notesLeftOut = builder.notesLeftOut();
     return image;
 }
@@ -461,34 +473,41 @@ ExportOutcome ExportMidiFile(Song& song, int pitchShift, const SongFolders& fold
                              SongHost& host) {
     if (!isExportTempoValid(song.tempoText)) {
         host.showMessage(msg::kTempoRange);
-        return {ExportStatus::BadTempo, false};
+        ExportOutcome refused;
+        refused.status = ExportStatus::BadTempo;
+        return refused;
     }
     ExportOutcome outcome;
     MidiImageReport report;
     const std::string image = buildMidiFileImage(song, pitchShift, report);
-    outcome.faulted = report.faulted;
+    outcome.eventsLeftOut = report.eventsLeftOut;
     outcome.notesLeftOut = report.notesLeftOut;
 
     const std::string name = host.inputBox(kExportNamePrompt, kExportNameTitle, "");
     if (name.empty()) {
         outcome.status = ExportStatus::Cancelled;
-    } else if (!isUsableFileName(name) || !isUsableFileName(name + ".mid")) {
+        return outcome;
+    }
+    if (!isUsableFileName(name) || !isUsableFileName(name + ".mid")) {
         host.showMessage(msg::badFileName(name));
         outcome.status = ExportStatus::BadName;
-    } else {
-        const std::filesystem::path path = folders.songFolder / (name + ".mid");
-        const WriteOutcome written = writeFileAtomically(path, image);
-        if (written.ok) {
-            host.refreshFileList();
-            outcome.status = ExportStatus::Written;
-        } else {
-            // The song is fine, the disk is not: say so and keep the edits.
-            host.showMessage(msg::cannotWrite(path.string(), written.error));
-            outcome.status = ExportStatus::WriteFailed;
-        }
+        return outcome;
     }
-    if (outcome.faulted)
-        errorDump(song, folders, host, {msg::kExportErrorSaved, msg::kPleaseSendErr});
+    const std::filesystem::path path = folders.songFolder / (name + ".mid");
+    if (!host.mayReplaceFile(path)) {
+        outcome.status = ExportStatus::NotReplaced;
+        return outcome;
+    }
+    const WriteOutcome written = writeFileAtomically(path, image);
+    if (!written.ok) {
+        // The song is fine, the disk is not: say so and keep the edits.
+        host.showMessage(msg::cannotWrite(path.string(), written.error));
+        outcome.status = ExportStatus::WriteFailed;
+        return outcome;
+    }
+    host.refreshFileList();
+    outcome.status = ExportStatus::Written;
+    outcome.path = path;
     return outcome;
 }
 

@@ -9,6 +9,7 @@
 #include "song/SongHost.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -53,8 +54,9 @@ std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted);
 
 // What building an image met besides its bytes.
 struct MidiImageReport {
-    bool faulted = false;     // an event could not be written, as above
-    int64_t notesLeftOut = 0; // notes left out for a shifted key outside 0..127
+    bool faulted = false;      // an event could not be written, as above
+    int64_t eventsLeftOut = 0; // how many such events
+    int64_t notesLeftOut = 0;  // notes left out for a shifted key outside 0..127
 };
 std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report);
 // The same image from a song that is used up by it (a tool that only
@@ -77,23 +79,31 @@ enum class ExportStatus {
     BadTempo,    // the tempo message was shown; nothing else happened
     Cancelled,   // no name given: nothing written
     BadName,     // the name cannot be a file name in the folder; said so, nothing written
+    NotReplaced, // another file has that name and the user kept it: nothing written
     WriteFailed, // the file could not be written; said so, the song is unchanged
     Written,     // the file was written and the file list refreshed
 };
 
+// What an export did. It never changes the song: what it cannot write is
+// left out of the file and counted here for the window to tell.
 struct ExportOutcome {
     ExportStatus status = ExportStatus::Cancelled;
-    // An event could not be written: the notes came back from the undo copy,
-    // the two error messages were shown and the song was dumped as err.txt.
-    bool faulted = false;
+    std::filesystem::path path; // the file written
+    // Events no MIDI file can hold (a tempo change of 0, a negative
+    // instrument or volume value, a gap no delta holds), left out.
+    int64_t eventsLeftOut = 0;
     // Notes the transposition pushed outside 0..127, left out of the image
-    // (written or not); the window tells the user when the file was written.
+    // (written or not).
     int64_t notesLeftOut = 0;
 };
 
+// The window's words on what a written file lacks: "" when it lacks nothing.
+std::string leftOutText(const ExportOutcome& outcome);
+
 // `ExportMidiFile`: the whole export as the export button runs it. Checks the
 // tempo, builds the image, asks for a name through the host's input box and
-// writes <song folder>/<name>.mid atomically.
+// writes <song folder>/<name>.mid atomically; another file of that name is
+// replaced only when the host agrees (`mayReplaceFile`).
 ExportOutcome ExportMidiFile(Song& song, int pitchShift, const SongFolders& folders,
                              SongHost& host);
 

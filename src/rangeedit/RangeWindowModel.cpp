@@ -162,7 +162,7 @@ void RangeWindowModel::applyOperation(int index) {
     if (ok) {
         m_song.modified = 1;
     } else {
-        errorDump(m_song, m_folders, m_host, {msg::kErrorSaved});
+        errorDump(m_song, m_folders, m_host);
     }
     redrawStrip();
 }

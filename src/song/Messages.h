@@ -11,12 +11,11 @@ namespace vako::msg {
 inline const std::string kCaptionPrefix = "ヴァコヴァコMIDI ～ ";
 inline const std::string kCannotRead = "そのファイルは読み込めません";
 inline const std::string kWrongMagic = "これはヴァコヴァコMIDIのデータではありません";
-inline const std::string kErrorSaved =
-    "エラーが出ました。エラーが出る直前のデータをerr.txtに保存しました。";
-inline const std::string kExportErrorSaved =
-    "エラーでmidi作成ができません。エラー前のデータをerr.txtに保存しました。";
-inline const std::string kPleaseSendErr =
-    "お手数ですが、説明書記載のアドレスにerr.txtをお送りください｡ ";
+// The error dump's message names the file it wrote: "err.txt" as always, or
+// "err-2.txt" and on when an older dump (or a file of the user's) has that name.
+inline std::string errorSaved(const std::string& dumpFileName) {
+    return "エラーが出ました。エラーが出る直前のデータを" + dumpFileName + "に保存しました。";
+}
 inline const std::string kSavedSuffix = ".txt にデータを保存しました";
 inline const std::string kHowToOpen1 =
     "データを読みこむには、右下のボックスでデータ名をクリックするか、";
@@ -29,7 +28,10 @@ inline const std::string kReasonFolder = "フォルダです";
 inline const std::string kReasonNoPermission = "読む権限がありません";
 inline const std::string kReasonNotMidi = "MIDIファイルではありません";
 inline const std::string kReasonNotPicture = "画像として読めません";
-inline const std::string kReasonNotSongOrMidi = "曲のファイル（.txt）でもMIDIファイル（.mid）でもありません";
+inline const std::string kReasonNotSongOrMidi =
+    "曲のファイル（.txt）でもMIDIファイル（.mid）でもありません";
+inline const std::string kReasonNotOpenable =
+    "曲のファイル（.txt）、MIDIファイル（.mid）、画像のどれでもありません";
 inline const std::string kReasonOutOfMemory = "メモリが足りません。曲は読み込む前のままです";
 inline std::string reasonTooLarge(uint64_t size, uint64_t limit) {
     return "大きすぎます（" + std::to_string(size) + " バイト。" + std::to_string(limit) +
@@ -57,6 +59,12 @@ inline std::string wrongMagic(const std::string& path) {
 inline std::string badFileName(const std::string& name) {
     return "「" + name +
            "」という名前では保存できません。/ \\ \" などの記号を使わない名前を入れてください。";
+}
+// Why no error dump was written: err.txt and err-2.txt to err-9999.txt are all taken.
+inline const std::string kReasonNoFreeName = "空いている名前がありません";
+// The question before a save replaces a file that is not the song's own.
+inline std::string alreadyExists(const std::string& fileName) {
+    return fileName + " は既にあります。上書きしますか？";
 }
 // The file could not be written; the old file (if any) is unchanged.
 inline std::string cannotWrite(const std::string& path, const std::string& reason) {

@@ -6,6 +6,7 @@
 #include "song/SongReader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <new>
 #include <optional>
@@ -16,16 +17,6 @@ namespace {
 
 bool endsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
-enum class FileKind { Picture, SongText, MidiFile, Other };
-
-FileKind kindOf(std::string_view path) {
-    for (const char* ext : {".bmp", ".jpg", ".BMP", ".JPG"})
-        if (endsWith(path, ext)) return FileKind::Picture;
-    if (endsWith(path, ".txt") || endsWith(path, ".TXT")) return FileKind::SongText;
-    if (endsWith(path, ".mid") || endsWith(path, ".MID")) return FileKind::MidiFile;
-    return FileKind::Other;
 }
 
 uint32_t packShortMessage(int status, int data1, int data2) {
@@ -149,6 +140,20 @@ std::optional<std::string> readForOpening(FileKind kind, const std::string& path
 
 } // namespace
 
+FileKind fileKindOf(std::string_view path) {
+    // Pictures in any case: every format the window's pictures are read in.
+    const std::string_view name = path.substr(path.find_last_of("/\\") + 1);
+    const size_t dot = name.rfind('.');
+    std::string ext(dot == std::string_view::npos ? std::string_view{} : name.substr(dot));
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* picture : {".bmp", ".jpg", ".jpeg", ".png", ".gif"})
+        if (ext == picture) return FileKind::Picture;
+    // Song and MIDI files by the exact endings the program has always taken.
+    if (endsWith(path, ".txt") || endsWith(path, ".TXT")) return FileKind::SongText;
+    if (endsWith(path, ".mid") || endsWith(path, ".MID")) return FileKind::MidiFile;
+    return FileKind::Other;
+}
+
 void sortChords(Song& song) {
     const int64_t n = std::min<int64_t>(song.noteCount(), int64_t(song.notes.size()) - 1);
     int64_t i = 1;
@@ -172,8 +177,6 @@ namespace {
 // Reads the file into the song; allocation failures pass through to openFile. `before` is the
 // song as it was, which a failed merge gives back whole.
 OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const Song& before) {
-    host.setCaption(msg::kCaptionPrefix + path);
-    host.setReverseChecked(false);
     song.partVolumes.fill(5);
     song.partPrograms.fill(0);
     host.selectBandInstrument(0, 0);
@@ -191,7 +194,7 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
     bool keepNoteEnds = false; // song text files of version 4 and later hold no note ends
     std::string notice;        // what the status text tells about the file read
     std::string bytes;
-    const FileKind kind = kindOf(path);
+    const FileKind kind = fileKindOf(path);
     bool notASong = false;
     std::optional<std::string> failure = readForOpening(kind, path, bytes, notASong);
     if (!failure) {
@@ -228,14 +231,21 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
         }
     }
     bytes = std::string(); // the file image is not needed any more
-    // A merge that cannot read its file must not cost the open song anything:
-    // it comes back whole, fields, undo copy and modified mark included.
-    if (failure && host.isMergeChecked()) {
+    // A file that cannot be opened as a song must not cost the open song
+    // anything: it comes back whole, fields, undo copy and modified mark
+    // included, and the window keeps its caption and check marks, so that a
+    // save still writes where the song came from.
+    if (failure || status == OpenStatus::WrongMagic || status == OpenStatus::NotASong) {
         song = before;
         showPartSettings(song, host);
+        if (!failure) return status;
         host.showMessage(msg::cannotRead(path, *failure));
         return OpenStatus::ReadFailure;
     }
+    // A merge keeps the open song's name and caption: a save writes the
+    // merged song where the open one came from, not over the merged-in file.
+    if (!merge) host.setCaption(msg::kCaptionPrefix + path);
+    host.setReverseChecked(false);
 
     // The record after the last control change marks the end of the list.
     ensureChangeRoom(song.changes, int64_t{song.changeCount} + 1);
@@ -246,21 +256,15 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
     showPartSettings(song, host);
     host.setPage(0);
 
-    if (failure) {
-        song.restoreUndoCopy();
-        host.showMessage(msg::cannotRead(path, *failure));
-        status = OpenStatus::ReadFailure;
-    } else {
-        if (merge) {
-            song.changes = merge->ccs;
-            song.changeCount = merge->ccCount;
-            mergeNotes(song, *merge);
-            song.copyrightText = merge->copyright;
-            song.sequenceNameText = merge->sequenceName;
-        }
-        host.redrawAfterLoad();
-        if (!notice.empty()) host.showStatus(notice);
+    if (merge) {
+        song.changes = merge->ccs;
+        song.changeCount = merge->ccCount;
+        mergeNotes(song, *merge);
+        song.copyrightText = merge->copyright;
+        song.sequenceNameText = merge->sequenceName;
     }
+    host.redrawAfterLoad();
+    if (!notice.empty()) host.showStatus(notice);
     sortChords(song);
     return status;
 }

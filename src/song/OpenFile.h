@@ -15,12 +15,16 @@ namespace vako {
 enum class OpenStatus {
     Loaded,      // a song text file or a MIDI file was read
     Picture,     // the picture was tiled over the score view; the song is cleared
-    WrongMagic,  // a ".txt" that is no song file; the song is cleared
-    NotASong,    // any other extension; the song is cleared, nothing is shown
-    ReadFailure, // the notes came back from the undo copy; the message was shown
+    WrongMagic,  // a ".txt" that is no song file; said so, the song stays as it was
+    NotASong,    // any other extension; the song stays as it was, nothing is shown
+    ReadFailure, // the song stays as it was; the message was shown
 };
 
 OpenStatus openFile(Song& song, const std::string& path, SongHost& host);
+
+// What a path names, by its ending.
+enum class FileKind { Picture, SongText, MidiFile, Other };
+FileKind fileKindOf(std::string_view path);
 
 // Sorts every run of notes at one position (a chord) by ascending pitch.
 void sortChords(Song& song);

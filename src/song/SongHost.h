@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -62,6 +63,13 @@ public:
 
     // The confirmation `SaveSong` draws on the score view after writing `fileName`.txt.
     virtual void drawSavedConfirmation(const std::string& fileName) { (void)fileName; }
+    // A save is about to write `path`. False keeps the file there as it is
+    // and writes nothing: the window asks before it replaces a file that is
+    // not the song's own.
+    virtual bool mayReplaceFile(const std::filesystem::path& path) {
+        (void)path;
+        return true;
+    }
     // The file list `fileList` reads its folder again.
     virtual void refreshFileList() {}
     // A fault path (`errorDump`) is about to put the notes back to the undo

@@ -122,6 +122,14 @@ std::string saveSongTo(Song& song, const std::filesystem::path& path) {
     return {};
 }
 
+const std::filesystem::path& saveFolder(const Song& song, const SongFolders& folders) {
+    return song.saveToDesktop ? folders.desktopFolder : folders.songFolder;
+}
+
+std::filesystem::path songFilePath(const Song& song, const SongFolders& folders) {
+    return saveFolder(song, folders) / (song.fileName + ".txt");
+}
+
 SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
     if (song.fileName.empty()) {
         host.refreshFileList();
@@ -131,13 +139,12 @@ SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
         host.showMessage(msg::badFileName(song.fileName));
         return SaveStatus::BadName;
     }
-    const std::filesystem::path& folder =
-        song.saveToDesktop ? folders.desktopFolder : folders.songFolder;
     if (song.saveToDesktop) {
         std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
+        std::filesystem::create_directories(folders.desktopFolder, ec);
     }
-    const std::filesystem::path path = folder / (song.fileName + ".txt");
+    const std::filesystem::path path = songFilePath(song, folders);
+    if (!host.mayReplaceFile(path)) return SaveStatus::NotReplaced;
     const std::string error = saveSongTo(song, path);
     if (!error.empty()) {
         host.showMessage(msg::cannotWrite(path.string(), error));
@@ -148,13 +155,44 @@ SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
     return SaveStatus::Written;
 }
 
-void errorDump(Song& song, const SongFolders& folders, SongHost& host,
-               const std::vector<std::string>& messages) {
+namespace {
+
+// "err.txt", else the first of "err-2.txt", "err-3.txt" … that names no file.
+std::filesystem::path freeDumpPath(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::path path = folder / "err.txt";
+    for (int n = 2;
+         std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+         ++n) {
+        if (ec && ec != std::errc::no_such_file_or_directory) return {};
+        if (n > 9999) return {}; // a folder full of dumps: write none rather than loop
+        path = folder / ("err-" + std::to_string(n) + ".txt");
+    }
+    return path;
+}
+
+} // namespace
+
+std::filesystem::path errorDump(Song& song, const SongFolders& folders, SongHost& host) {
     host.beforeRestoringUndoCopy();
     song.restoreUndoCopy();
-    for (const std::string& m : messages) host.showMessage(m);
-    song.fileName = "err";
-    SaveSong(song, folders, host);
+    const std::filesystem::path& folder = saveFolder(song, folders);
+    std::filesystem::path path = freeDumpPath(folder);
+    if (path.empty()) {
+        host.showMessage(msg::cannotWrite((folder / "err.txt").string(), msg::kReasonNoFreeName));
+        return {};
+    }
+    const uint8_t modified = song.modified;
+    applyTempoText(song);
+    const WriteOutcome written = writeFileAtomically(path, formatSongText(song));
+    song.modified = modified;
+    if (!written.ok) {
+        host.showMessage(msg::cannotWrite(path.string(), written.error));
+        return {};
+    }
+    host.showMessage(msg::errorSaved(path.filename().string()));
+    host.refreshFileList();
+    return path;
 }
 
 } // namespace vako

@@ -164,7 +164,7 @@ void MainWindowModel::redrawScore() {
         pageScrollBar.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
     });
     pageScrollBar.setValue(view.page);
-    if (failed) errorDump(song, folders, *this, {msg::kErrorSaved});
+    if (failed) errorDump(song, folders, *this);
 }
 
 void MainWindowModel::drawNotes() {

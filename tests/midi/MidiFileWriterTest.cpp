@@ -348,7 +348,7 @@ TEST_F(ExportMidiFileTest, WritesTheImageUnderTheNameGiven) {
     m_host.answer = "曲";
     const ExportOutcome outcome = ExportMidiFile(song, 0, m_folders, m_host);
     EXPECT_EQ(outcome.status, ExportStatus::Written);
-    EXPECT_FALSE(outcome.faulted);
+    EXPECT_EQ(outcome.eventsLeftOut, 0);
     EXPECT_EQ(m_host.prompts,
               std::vector<std::string>{"ファイル名を入れてください。(拡張子はいらない)|新規保存|"});
     EXPECT_TRUE(m_host.messages.empty());
@@ -389,22 +389,23 @@ TEST_F(ExportMidiFileTest, ANameThatWouldLeaveTheFolderWritesNothingAndSaysSo) {
     EXPECT_FALSE(std::filesystem::exists(m_folders.songFolder.parent_path() / "escape.mid"));
 }
 
-TEST_F(ExportMidiFileTest, AFaultStillWritesTheFileThenRestoresTheNotesAndDumpsTheSong) {
+TEST_F(ExportMidiFileTest, WhatNoMidiFileHoldsIsLeftOutCountedAndTheSongKept) {
     Song song = songWith({note(1, 60)});
     song.takeUndoCopy();
     song.notes.push_back(note(13, 62)); // the last edit, made after the undo copy
     song.twiceNoteCount = 4;
     addChange(song, ControlChange{7, 0, kTempoChange});
+    addChange(song, ControlChange{9, -5, kVolumeChange});
+    const Song before = song;
     m_host.answer = "broken";
     const ExportOutcome outcome = ExportMidiFile(song, 0, m_folders, m_host);
     EXPECT_EQ(outcome.status, ExportStatus::Written);
-    EXPECT_TRUE(outcome.faulted);
-    EXPECT_EQ(m_host.messages,
-              (std::vector<std::string>{
-                  "エラーでmidi作成ができません。エラー前のデータをerr.txtに保存しました。",
-                  "お手数ですが、説明書記載のアドレスにerr.txtをお送りください｡ "}));
-    EXPECT_EQ(song.twiceNoteCount, 2);
-    EXPECT_EQ(files(), (std::vector<std::string>{"broken.mid", "err.txt"}));
+    EXPECT_EQ(outcome.eventsLeftOut, 2);
+    EXPECT_EQ(leftOutText(outcome), "MIDIファイルに書けない値（0 のテンポなど）2 個は書き出していません");
+    EXPECT_TRUE(m_host.messages.empty());
+    EXPECT_EQ(song.notes, before.notes);
+    EXPECT_EQ(song.twiceNoteCount, 4);
+    EXPECT_EQ(files(), std::vector<std::string>{"broken.mid"});
 }
 
 TEST_F(ExportMidiFileTest, AFileThatCannotBeWrittenIsReportedAndTheSongKept) {

@@ -205,21 +205,26 @@ TEST_F(RangeWindowModelTest, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
     setNotes({note(1, 119), note(2, 60)});
     song.takeUndoCopy();
     setNotes({note(1, 119), note(2, 60), note(3, 107)});
+    song.fileName = "mine";
     RangeWindowModel& f = open();
     f.setPitchClass(11); // 119 is a シ; up would be 120, a note end
     f.applyOperation(RangeWindowModel::kSemitone);
     // The operation's own undo copy comes back: the notes as they were.
     EXPECT_EQ(keys(), (std::vector<int>{119, 60, 107}));
-    EXPECT_EQ(host.messages, std::vector<std::string>{msg::kErrorSaved});
-    EXPECT_TRUE(std::filesystem::exists(folder / "err.txt"));
-    EXPECT_EQ(song.fileName, "err");
+    EXPECT_EQ(host.messages, std::vector<std::string>{msg::errorSaved("err.txt")});
+    const std::string firstDump = test::readBytes(folder / "err.txt");
+    EXPECT_EQ(song.fileName, "mine") << "the dump is no save of the song";
 
+    // A second fault never replaces the first dump: it takes the next free name.
     f.setSemitoneDirection(1);
     setNotes({note(1, 0)});
     f.setPitchClass(0);
     f.applyOperation(RangeWindowModel::kSemitone);
     EXPECT_EQ(keys(), std::vector<int>{0});
-    EXPECT_EQ(host.messages.size(), 2u);
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[1], msg::errorSaved("err-2.txt"));
+    EXPECT_EQ(test::readBytes(folder / "err.txt"), firstDump);
+    EXPECT_TRUE(std::filesystem::exists(folder / "err-2.txt"));
 }
 
 TEST_F(RangeWindowModelTest, EveryOperationTakesTheUndoCopyFirst) {

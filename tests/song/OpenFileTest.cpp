@@ -199,31 +199,37 @@ TEST_F(OpenFileTest, ALoadThatRunsOutOfMemoryKeepsTheSongAndSaysSo) {
     EXPECT_EQ(host.bandInstruments[host.bandInstruments.size() - 2], (std::pair<int, int>{0, 40}));
 }
 
-TEST_F(OpenFileTest, WhatIsNoSongClearsTheSong) {
+TEST_F(OpenFileTest, WhatIsNoSongLeavesTheSongAsItWas) {
     const auto songOfOneNote = [] {
         Song song;
         song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
         song.twiceNoteCount = 2;
+        song.partPrograms[3] = 40;
+        song.tempoText = "90";
         return song;
     };
-    // A text that is no song: said so, cleared and redrawn.
+    // A text that is no song: said so; the song, its settings and the
+    // window's caption stay.
     Song song = songOfOneNote();
     EXPECT_EQ(openFile(song, file("x.txt", {"\"hello\""}), m_host), OpenStatus::WrongMagic);
     EXPECT_EQ(m_host.messages,
               std::vector<std::string>{msg::kWrongMagic + "\n" + (m_folder / "x.txt").string()});
-    EXPECT_EQ(song.twiceNoteCount, 0);
-    EXPECT_EQ(m_host.redraws, 1);
-    EXPECT_EQ(song.changes[2].position, kEndMarkerPos);
+    EXPECT_EQ(song.notes, songOfOneNote().notes);
+    EXPECT_EQ(song.partPrograms[3], 40);
+    EXPECT_EQ(song.tempoText, "90");
+    EXPECT_EQ(m_host.redraws, 0);
+    EXPECT_TRUE(m_host.captions.empty());
 
     // The extension is matched exactly: ".Txt" is no song, and nothing is said.
     m_host.messages.clear();
     song = songOfOneNote();
     EXPECT_EQ(openFile(song, file("song.Txt", v6({"1,1,60,12,\"   \",0,20,4,0"}, 2)), m_host),
               OpenStatus::NotASong);
-    EXPECT_EQ(song.twiceNoteCount, 0);
+    EXPECT_EQ(song.notes, songOfOneNote().notes);
     EXPECT_TRUE(m_host.messages.empty());
 
-    // A picture is tiled on the staff, and clears the song too.
+    // A picture is tiled on the staff, and clears the song (a picture named
+    // on the command line starts an empty song).
     song = songOfOneNote();
     const std::string path = (m_folder / "wall.JPG").string();
     test::writeBytes(path, "not really a picture");
@@ -231,7 +237,19 @@ TEST_F(OpenFileTest, WhatIsNoSongClearsTheSong) {
     EXPECT_EQ(m_host.tiledPictures, std::vector<std::string>{path});
     EXPECT_EQ(song.twiceNoteCount, 0);
     m_host.pictureLoads = false;
+    song = songOfOneNote();
     EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure);
+    EXPECT_EQ(song.notes, songOfOneNote().notes);
+}
+
+TEST(FileKindTest, PicturesOfEveryReadFormatInAnyCaseSongsAndMidiByTheirEndings) {
+    for (const char* picture : {"a.bmp", "a.JPG", "a.jpeg", "dir/a.PNG", "a.gif", "C:\\x\\a.Jpg"})
+        EXPECT_EQ(fileKindOf(picture), FileKind::Picture) << picture;
+    EXPECT_EQ(fileKindOf("a.txt"), FileKind::SongText);
+    EXPECT_EQ(fileKindOf("a.TXT"), FileKind::SongText);
+    EXPECT_EQ(fileKindOf("a.mid"), FileKind::MidiFile);
+    for (const char* other : {"a.Txt", "a.wav", "png", "a.png.doc", "a", ""})
+        EXPECT_EQ(fileKindOf(other), FileKind::Other) << other;
 }
 
 TEST_F(OpenFileTest, VolumesComeBackNonNegativeAndWithinTheVolumeSteps) {

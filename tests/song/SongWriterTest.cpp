@@ -164,21 +164,49 @@ TEST(SaveSongTest, FailedWriteLeavesWhatWasThereAndSaysSo) {
     EXPECT_EQ(host.messages.size(), 1u);
 }
 
-TEST(ErrorDumpTest, RestoresTheUndoCopyShowsTheMessagesAndWritesErrTxt) {
+TEST(ErrorDumpTest, RestoresTheUndoCopyAndWritesErrTxtWithoutEverReplacingAFile) {
     TempFolder folder;
     Song song;
     addNotes(song, {note(1, 60)});
     song.takeUndoCopy();
     addNotes(song, {note(1, 60), note(5, 62), note(9, 64)});
     song.fileName = "mine";
+    song.modified = 1;
     RecordingSongHost host;
-    errorDump(song, {folder.path(), folder.path()}, host,
-              {msg::kExportErrorSaved, msg::kPleaseSendErr});
+    EXPECT_EQ(errorDump(song, {folder.path(), folder.path()}, host), folder / "err.txt");
     EXPECT_EQ(song.twiceNoteCount, 2);
-    EXPECT_EQ(host.messages,
-              (std::vector<std::string>{msg::kExportErrorSaved, msg::kPleaseSendErr}));
-    EXPECT_EQ(song.fileName, "err");
+    EXPECT_EQ(host.messages, std::vector<std::string>{msg::errorSaved("err.txt")});
     EXPECT_EQ(test::readBytes(folder / "err.txt"), formatSongText(song));
+    // The dump is no save: the song keeps its name and stays changed.
+    EXPECT_EQ(song.fileName, "mine");
+    EXPECT_EQ(song.modified, 1);
+
+    // A user's err.txt (or an older dump) is never replaced: the next free
+    // name is taken, and the message names it.
+    test::writeBytes(folder / "err-2.txt", "the user's own notes");
+    host.messages.clear();
+    EXPECT_EQ(errorDump(song, {folder.path(), folder.path()}, host), folder / "err-3.txt");
+    EXPECT_EQ(host.messages, std::vector<std::string>{msg::errorSaved("err-3.txt")});
+    EXPECT_EQ(test::readBytes(folder / "err-2.txt"), "the user's own notes");
+    EXPECT_EQ(test::readBytes(folder / "err-3.txt"), formatSongText(song));
+}
+
+TEST(SaveSongTest, AnotherFileOfTheNameIsReplacedOnlyWhenTheHostAgrees) {
+    TempFolder folder;
+    Song song;
+    addNotes(song, {note(1, 60)});
+    song.fileName = "tune";
+    test::writeBytes(folder / "tune.txt", "another song");
+    struct KeepingHost : RecordingSongHost {
+        std::vector<std::filesystem::path> asked;
+        bool mayReplaceFile(const std::filesystem::path& path) override {
+            asked.push_back(path);
+            return false;
+        }
+    } host;
+    EXPECT_EQ(SaveSong(song, {folder.path(), folder.path()}, host), SaveStatus::NotReplaced);
+    EXPECT_EQ(host.asked, std::vector<std::filesystem::path>{folder / "tune.txt"});
+    EXPECT_EQ(test::readBytes(folder / "tune.txt"), "another song");
 }
 
 } // namespace
