@@ -216,7 +216,26 @@ int padKeyOfPlace(const QKeyEvent* e) {
 #endif
 }
 
+// A scroll bar's place from its top (left) end, as the toolkit counts it,
+// as the model's value: the model's bar runs from `min` at the top to `max`
+// at the bottom, either way round.
+int modelValueOf(const Control& bar, int place) {
+    return bar.min <= bar.max ? bar.min + place : bar.min - place;
+}
+
 } // namespace
+
+bool SongShortcutsFirst::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)) {
+            event->ignore(); // the menu's shortcut takes it
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 // Message boxes and input boxes of the model.
 class MainWindow::Ui : public WindowSystem {
@@ -603,7 +622,7 @@ void MainWindow::buildWidgets() {
             auto* bar = new QScrollBar(
                 c.kind == ControlKind::HScrollBar ? Qt::Horizontal : Qt::Vertical, parent);
             connect(bar, &QScrollBar::valueChanged, this, [this, cp](int v) {
-                if (!m_refreshing) run([cp, v] { cp->setValue(v); });
+                if (!m_refreshing) run([cp, v] { cp->setValue(modelValueOf(*cp, v)); });
             });
             w = bar;
             break;
@@ -613,6 +632,12 @@ void MainWindow::buildWidgets() {
             connect(edit, &QLineEdit::textEdited, this, [this, cp](const QString& t) {
                 run([cp, t] { cp->setText(t.toStdString()); });
             });
+            connect(edit, &QLineEdit::editingFinished, this, [this, cp] {
+                if (!m_refreshing) run([cp] { cp->commit(); });
+            });
+            // The song's undo and redo keys reach the menu, not the box's own
+            // undo of single keystrokes.
+            edit->installEventFilter(&m_songShortcutsFirst);
             w = edit;
             break;
         }
@@ -755,10 +780,10 @@ void MainWindow::mirror(Control& c, QWidget* w) {
     case ControlKind::HScrollBar:
     case ControlKind::VScrollBar: {
         auto* bar = static_cast<QScrollBar*>(w);
-        bar->setRange(c.min, c.max);
+        bar->setRange(0, std::abs(c.max - c.min));
         bar->setPageStep(c.largeChange);
         bar->setSingleStep(c.smallChange);
-        bar->setValue(c.value);
+        bar->setValue(std::abs(c.value - c.min));
         break;
     }
     case ControlKind::TextBox: {

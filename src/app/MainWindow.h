@@ -62,6 +62,13 @@ private:
     QString m_movingItemsLook; // and its look
 };
 
+// On a text box: the keys of the song's undo and redo go to the menu, so
+// that Ctrl+Z while typing takes back an edit of the song, not one keystroke.
+class SongShortcutsFirst : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
 class MainWindow : public QMainWindow {
 public:
     // Messages are shown as message boxes unless `quiet`, when they go to stderr.
@@ -133,6 +140,7 @@ private:
     std::map<MenuItem*, QAction*> m_actions;
     double m_zoom = 1;
     bool m_refreshing = false;
+    SongShortcutsFirst m_songShortcutsFirst;
 };
 
 // Design size of the window's client area below the menu bar, in pixels.

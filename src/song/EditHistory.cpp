@@ -94,7 +94,7 @@ void EditHistory::begin(const Song& song, const EditScope& scope) {
     p.changes.span = scope.changes;
     p.changes.count = recordsHeld(changeRecords(song), song.changes.size());
     watchSpan(song.changes, p.changes.count, p.changes.span, p.changes.saved);
-    p.settings = {song.partPrograms, song.partVolumes};
+    p.settings = settingsOf(song);
     p.texts = {song.tempoText, song.copyrightText, song.sequenceNameText};
     m_pending = std::move(p);
 }
@@ -112,8 +112,7 @@ void EditHistory::restorePending(Song& song, const Pending& p) const {
     };
     restore(song.notes, song.twiceNoteCount, 2, p.notes);
     restore(song.changes, song.changeCount, 1, p.changes);
-    song.partPrograms = p.settings.programs;
-    song.partVolumes = p.settings.volumes;
+    putSettings(song, p.settings);
     song.tempoText = p.texts.tempo;
     song.copyrightText = p.texts.copyright;
     song.sequenceNameText = p.texts.sequenceName;
@@ -176,7 +175,7 @@ bool EditHistory::commit(Song& song) {
         forgetSteps();
         return false;
     }
-    const Settings settingsNow{song.partPrograms, song.partVolumes};
+    const Settings settingsNow = settingsOf(song);
     if (!(settingsNow == p.settings))
         step.settings = std::array<Settings, 2>{p.settings, settingsNow};
     Texts textsNow{song.tempoText, song.copyrightText, song.sequenceNameText};
@@ -240,9 +239,7 @@ void EditHistory::apply(Song& song, const Step& step, bool forward) const {
         song.changeCount += static_cast<int32_t>(to.size()) - static_cast<int32_t>(from.size());
     }
     if (step.settings) {
-        const Settings& s = (*step.settings)[forward ? 1 : 0];
-        song.partPrograms = s.programs;
-        song.partVolumes = s.volumes;
+        putSettings(song, (*step.settings)[forward ? 1 : 0]);
     }
     if (step.texts) {
         const Texts& t = (*step.texts)[forward ? 1 : 0];

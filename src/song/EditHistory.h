@@ -1,8 +1,9 @@
 // The edit history: every edit of the song, as a compact record of what it
 // changed, so that undo steps back through the edits one at a time and redo
 // steps forward again. A step keeps the stretch of notes and of control
-// changes the edit replaced (before and after), the part programs and volumes
-// and the three song texts when they changed; nothing else. Its size grows
+// changes the edit replaced (before and after), the part programs and
+// volumes, the grid and the meter, and the three song texts when they
+// changed; nothing else. Its size grows
 // with what the edit changed, never with the song.
 //
 // Every edit passes through `record`: the caller names what the edit may touch
@@ -42,8 +43,8 @@ struct RecordSpan {
     static RecordSpan one(int32_t index) { return range(index, index + 1); }
 };
 
-// What an edit may change. Part programs, part volumes and the three song
-// texts are always watched: they are small.
+// What an edit may change. Part programs, part volumes, the input grid, the
+// meter and the three song texts are always watched: they are small.
 struct EditScope {
     RecordSpan notes = RecordSpan::all();
     RecordSpan changes = RecordSpan::all();
@@ -144,11 +145,23 @@ private:
     struct Texts {
         std::string tempo, copyright, sequenceName;
     };
+    // What a song file keeps besides notes, changes and texts.
     struct Settings {
         std::array<uint8_t, kPartCount> programs{};
         std::array<int16_t, kPartCount> volumes{};
+        uint8_t grid = 0;
+        uint8_t quartersPerBar = 0;
         friend bool operator==(const Settings&, const Settings&) = default;
     };
+    static Settings settingsOf(const Song& song) {
+        return {song.partPrograms, song.partVolumes, song.grid, song.quartersPerBar};
+    }
+    static void putSettings(Song& song, const Settings& s) {
+        song.partPrograms = s.programs;
+        song.partVolumes = s.volumes;
+        song.grid = s.grid;
+        song.quartersPerBar = s.quartersPerBar;
+    }
     struct Step {
         std::optional<Slice<Note>> notes;
         std::optional<Slice<ControlChange>> changes;

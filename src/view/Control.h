@@ -22,7 +22,7 @@ enum class ControlKind {
     ListBox,      // items, listIndex; click
     HScrollBar,   // min, max, value; change
     VScrollBar,   // min, max, value; change
-    TextBox,      // text (caption); change
+    TextBox,      // text (caption); change on each keystroke, commit when the typing is done
     OptionButton, // caption, checked; click
     Image,        // picture; click
     Shape,        // outlined rectangle in border colour
@@ -66,12 +66,17 @@ struct Control {
 
     std::vector<std::string> items; // lists
     int listIndex = -1;
-    int min = 0, max = 0, value = 0; // scroll bars
+    // Scroll bars: `min` is the value at the top (left) end, `max` at the
+    // bottom (right) end. A bar whose top is its highest value (a volume
+    // bar: up is louder) has min > max.
+    int min = 0, max = 0, value = 0;
     int smallChange = 1, largeChange = 1;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // lines
 
     std::function<void()> onClick;  // labels, buttons, lists, images, option buttons
     std::function<void()> onChange; // scroll bars, text boxes
+    // Text boxes: the typing is done (Enter, or the focus left the box).
+    std::function<void()> onCommit;
 
     void click() {
         if (onClick) onClick();
@@ -81,7 +86,7 @@ struct Control {
         listIndex = (i >= 0 && i < static_cast<int>(items.size())) ? i : -1;
         click();
     }
-    // Scroll bars keep min <= value <= max; a value that changes runs the
+    // Scroll bars keep the value between min and max; a value that changes runs the
     // change handler, also when a new range pushes it.
     void setValue(int v) {
         v = std::clamp(v, std::min(min, max), std::max(min, max));
@@ -97,6 +102,9 @@ struct Control {
         if (text == caption) return;
         caption = text;
         if (onChange) onChange();
+    }
+    void commit() {
+        if (onCommit) onCommit();
     }
     const std::string& text() const { return caption; }
     void move(double l, double t) { left = l, top = t; }

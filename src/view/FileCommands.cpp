@@ -3,9 +3,11 @@
 // `saveAsMenu`, `saveMenu`, `saveToDesktopMenu`, `quitMenu`), `mergeMenu`, closing the
 // window, and the export button `exportButton`. The controls are the window's.
 //
-// No command throws away unsaved notes without asking: opening another song,
-// New, Exit and closing ask first, and when the save they start is cancelled
-// or fails, nothing is discarded.
+// No command throws away unsaved work without asking: opening another song,
+// New, closing and Exit ask first, and when the save they start is cancelled
+// or fails, nothing is discarded. No save replaces another song's file
+// without asking, and nothing that cannot be opened costs the open song
+// anything.
 #include "view/FileCommands.h"
 #include "midi/MidiFileWriter.h"
 #include "platform/AtomicFile.h"
@@ -19,19 +21,12 @@ namespace vako {
 namespace {
 
 const std::string kNewSongName = "新規作成";
-const std::string kNewCaption = "ヴァコヴァコMIDI ～ " + kNewSongName;
+const std::string kNewCaption = msg::kCaptionPrefix + kNewSongName;
 const std::string kAskSaveCurrent = "今編集中のデータは保存しますか？";
 const std::string kChangedSuffix = " は変更されています。保存しますか？";
 const std::string kSavePrompt =
     "ファイル名を入れてください。拡張子は不要。データはテキスト形式で保存されます。";
 const std::string kSaveTitle = "保存";
-
-// Pictures become the background; everything else is opened as a song.
-bool isPicturePath(const std::string& path) {
-    if (path.size() < 4) return false;
-    const std::string ext = path.substr(path.size() - 4);
-    return ext == ".jpg" || ext == ".JPG" || ext == ".bmp" || ext == ".BMP";
-}
 
 } // namespace
 
@@ -60,63 +55,94 @@ bool FileCommands::askToSaveBeforeReplacing() {
         m_window.m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
 }
 
-bool FileCommands::openFromWindow(const std::string& path, const std::string& shownPath) {
-    const bool merging = m_window.mergeMenu.checked && m_window.song.twiceNoteCount > 0;
-    const std::string captionBefore = m_window.caption;
-    // A merge is one step of the history; another song starts an empty one.
-    // A failed load keeps the history, with what the failure changed as a
-    // step of its own, so the steps before it still fit the song.
-    OpenStatus status = OpenStatus::ReadFailure;
-    m_window.recordEdit(EditScope::everything(),
-                        [&] { status = openFile(m_window.song, path, m_window); });
-    if (status != OpenStatus::ReadFailure && !merging) m_window.history.clear();
-    m_window.showUndoState();
-    // A failed load brings notes back without a redraw: the hover must know
-    // their order all the same.
-    m_window.m_notesOrdered = notesInPositionOrder(m_window.song);
-    if (status == OpenStatus::ReadFailure && m_window.mergeMenu.checked) {
-        // The open song stayed as it was; so do its name and caption.
-        m_window.setCaption(captionBefore);
-        return false;
+bool FileCommands::isOwnFile(const std::filesystem::path& path) const {
+    for (const std::filesystem::path* own : {&m_openedFrom, &m_savedTo, &m_exportedTo}) {
+        std::error_code ec;
+        if (!own->empty() && std::filesystem::equivalent(path, *own, ec)) return true;
     }
-    m_window.setCaption(msg::kCaptionPrefix + shownPath);
-    m_window.showSongFields();
-    if (status == OpenStatus::ReadFailure) return true;
-    // The question before the load was the last chance to keep the old
-    // edits; a merged song holds notes no file has yet.
-    m_window.song.modified = merging ? 1 : 0;
-    return true;
+    return false;
+}
+
+bool FileCommands::mayReplaceFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
+        return true;
+    if (isOwnFile(path)) return true;
+    return m_window.m_ui.askYesNo(msg::alreadyExists(path.filename().string())) ==
+           WindowSystem::Answer::Yes;
 }
 
 // ---------------------------------------------------------------------------
 // Opening
 
+bool FileCommands::openFromWindow(const std::string& path, const std::string& shownPath) {
+    const bool merging = m_window.mergeMenu.checked && m_window.song.twiceNoteCount > 0;
+    // A merge is one step of the history; another song starts an empty one.
+    // What cannot be opened changes nothing, so it leaves no step.
+    OpenStatus status = OpenStatus::ReadFailure;
+    m_window.recordEdit(EditScope::everything(),
+                        [&] { status = openFile(m_window.song, path, m_window); });
+    if (status != OpenStatus::Loaded) return false;
+    // A load brings notes that the hover searches before the next redraw.
+    m_window.m_notesOrdered = notesInPositionOrder(m_window.song);
+    m_window.showSongFields();
+    if (merging) return true; // the open song keeps its name, files and caption
+    m_window.history.clear();
+    m_window.showUndoState();
+    m_window.song.modified = 0;
+    m_window.song.songName = songNameFromPath(shownPath);
+    m_window.setCaption(msg::kCaptionPrefix + shownPath);
+    m_openedFrom = path;
+    m_savedTo.clear();
+    m_exportedTo.clear();
+    return true;
+}
+
+void FileCommands::showBackground(const std::string& path) {
+    // The background of the staff; the song stays as it is.
+    if (!m_window.tilePicture(path)) {
+        m_window.showMessage(msg::cannotRead(path, msg::kReasonNotPicture));
+        return;
+    }
+    m_window.redrawScore();
+    m_window.clearBackgroundButton.visible = true;
+}
+
+void FileCommands::openPath(const std::string& path, const std::string& shownPath) {
+    m_window.commitTextBoxes();
+    switch (fileKindOf(path)) {
+    case FileKind::Picture:
+        showBackground(path);
+        return;
+    case FileKind::Other:
+        // Refused, the song untouched; a file that is missing or cannot be
+        // read says why, one that can says what it is not.
+        if (openFile(m_window.song, path, m_window) == OpenStatus::NotASong)
+            m_window.showMessage(msg::cannotRead(path, msg::kReasonNotOpenable));
+        return;
+    case FileKind::SongText:
+    case FileKind::MidiFile:
+        break;
+    }
+    if (!askToSaveBeforeReplacing()) return;
+    openFromWindow(path, shownPath);
+}
+
 void FileCommands::openSelectedFile() {
     const int i = m_window.fileList.listIndex;
     if (i < 0 || i >= static_cast<int>(m_window.fileList.items.size())) return;
     const std::string name = m_window.fileList.items[static_cast<size_t>(i)];
-    if (!askToSaveBeforeReplacing()) return;
     // The list shows the song folder; the caption shows the name as listed.
-    if (!openFromWindow((m_window.folders.songFolder / name).string(), name)) return;
-    m_window.song.songName = songNameFromPath(name);
+    openPath((m_window.folders.songFolder / name).string(), name);
 }
 
 void FileCommands::dropFiles(const std::vector<std::string>& paths) {
     if (paths.empty() || !m_window.scoreViewAcceptsDrops) return;
-    const std::string& path = paths.front();
-    if (isPicturePath(path)) {
-        // The background of the staff; the song stays as it is.
-        if (!m_window.tilePicture(path)) {
-            m_window.showMessage(msg::cannotRead(path, msg::kReasonNotPicture));
-            return;
-        }
-        m_window.redrawScore();
-        m_window.clearBackgroundButton.visible = true;
-        return;
-    }
-    if (!askToSaveBeforeReplacing()) return;
-    if (!openFromWindow(path, path)) return;
-    m_window.song.songName = songNameFromPath(path);
+    openPath(paths.front(), paths.front());
+}
+
+void FileCommands::openAtStartup(const std::string& path) {
+    openPath(path, path);
 }
 
 void FileCommands::clearBackground() {
@@ -129,24 +155,38 @@ void FileCommands::clearBackground() {
 // New and saving
 
 void FileCommands::newSong() {
+    m_window.commitTextBoxes();
+    if (m_window.song.modified == 1 && !saveAnswered(m_window.m_ui.askYesNoCancel(kAskSaveCurrent)))
+        return;
+    // The new song has no notes and no name, so no save can write it over
+    // the file of the song before. Its tempo, texts, instruments and control
+    // changes stay as the start of the next song.
+    Song& song = m_window.song;
+    for (Note& r : song.notes) r = Note{};
+    song.twiceNoteCount = 0;
+    song.takeUndoCopy();
+    song.songName.reset();
+    song.fileName.clear();
+    m_openedFrom.clear();
+    m_savedTo.clear();
+    m_exportedTo.clear();
     m_window.setCaption(kNewCaption);
-    if (!saveAnswered(m_window.m_ui.askYesNoCancel(kAskSaveCurrent))) return;
-    for (Note& r : m_window.song.notes) r = Note{};
-    m_window.song.twiceNoteCount = 0;
-    m_window.setCaption(kNewCaption); // a save on the way named the old song
     m_window.history.clear();
+    song.modified = 0;
     m_window.showUndoState();
     m_window.redrawScore();
 }
 
 bool FileCommands::saveAs() {
+    m_window.commitTextBoxes();
     const std::string name =
         m_window.inputBox(kSavePrompt, kSaveTitle, m_window.song.songName.value_or(""));
     // A cancelled box (or an empty name) writes nothing and keeps the song's
     // name, so a later overwrite save still knows where the song belongs.
     if (name.empty()) return false;
-    // A name the save refuses is never taken: the song keeps the name (and the
-    // caption) it had, so the next overwrite save does not repeat the refusal.
+    // A name the save refuses, or another song's file the user keeps, is
+    // never taken: the song keeps the name (and the caption) it had, so the
+    // next overwrite save does not repeat the refusal.
     const std::string oldFileName = m_window.song.fileName;
     const std::optional<std::string> oldSongName = m_window.song.songName;
     const std::string oldCaption = m_window.caption;
@@ -154,23 +194,27 @@ bool FileCommands::saveAs() {
     m_window.song.songName = name;
     m_window.setCaption(msg::kCaptionPrefix + name);
     const SaveStatus status = SaveSong(m_window.song, m_window.folders, m_window);
-    if (status == SaveStatus::BadName) {
+    if (status == SaveStatus::BadName || status == SaveStatus::NotReplaced) {
         m_window.song.fileName = oldFileName;
         m_window.song.songName = oldSongName;
         m_window.setCaption(oldCaption);
     }
     if (status != SaveStatus::Written) return false;
+    m_savedTo = songFilePath(m_window.song, m_window.folders);
     m_window.history.markSaved();
     return true;
 }
 
 void FileCommands::save() {
+    m_window.commitTextBoxes();
     // A name no file can have (a song opened from a file whose name the save
     // refuses) asks for another, as an unnamed song does.
     if (m_window.song.songName && isUsableFileName(*m_window.song.songName)) {
         m_window.song.fileName = *m_window.song.songName;
-        if (SaveSong(m_window.song, m_window.folders, m_window) == SaveStatus::Written)
+        if (SaveSong(m_window.song, m_window.folders, m_window) == SaveStatus::Written) {
+            m_savedTo = songFilePath(m_window.song, m_window.folders);
             m_window.history.markSaved();
+        }
         return;
     }
     saveAs();
@@ -181,15 +225,18 @@ void FileCommands::save() {
 
 bool FileCommands::queryClose() {
     if (m_window.m_unloaded) return true; // Exit asked already; the window now closes
+    m_window.commitTextBoxes();
     // Playback ends first: its recorded hits join the song, so a save keeps them.
     m_window.m_playback->stop();
     m_window.endPlaybackStep();
     m_window.m_device->reset();
     if (m_window.song.modified == 1) {
-        // A song never named is called what the caption calls it.
+        // A song never named is called what the caption calls it. Cancel
+        // (Escape, or the box closed) keeps the window open.
         const std::string name = m_window.song.songName.value_or("");
         const WindowSystem::Answer answer =
-            m_window.m_ui.askYesNo((name.empty() ? kNewSongName : name) + kChangedSuffix);
+            m_window.m_ui.askYesNoCancel((name.empty() ? kNewSongName : name) + kChangedSuffix);
+        if (answer == WindowSystem::Answer::Cancel) return false;
         if (answer == WindowSystem::Answer::Yes && !saveAs()) return false;
     }
     m_window.m_device->close();
@@ -205,13 +252,14 @@ void FileCommands::quit() {
 // Export
 
 void FileCommands::exportMidiFile() {
+    m_window.commitTextBoxes();
     const ExportOutcome outcome = ExportMidiFile(m_window.song, m_window.transposeScrollBar.value,
                                                  m_window.folders, m_window);
-    // The error path put the notes back from the undo copy: show them.
-    if (outcome.faulted) m_window.redrawScore();
+    if (outcome.status != ExportStatus::Written) return;
+    m_exportedTo = outcome.path;
     // The read-out under the staff says what the file lacks.
-    if (outcome.status == ExportStatus::Written && outcome.notesLeftOut > 0)
-        m_window.statusLine.caption = notesLeftOutText(outcome.notesLeftOut);
+    if (const std::string text = leftOutText(outcome); !text.empty())
+        m_window.statusLine.caption = text;
 }
 
 } // namespace vako

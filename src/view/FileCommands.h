@@ -7,6 +7,7 @@
 
 #include "view/WindowSystem.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,15 +32,32 @@ public:
     void exportMidiFile();
     // Closing the main window; false when the close is cancelled.
     bool queryClose();
+    // The file named on the command line, opened at start-up.
+    void openAtStartup(const std::string& path);
+
+    // A save or the export is about to write `path`: true when nothing is
+    // there, or the file is this song's own (opened from, last saved to or
+    // last exported to); otherwise the user is asked, and No keeps the file.
+    bool mayReplaceFile(const std::filesystem::path& path);
 
 private:
     bool askToSaveBeforeReplacing();
     bool saveAnswered(WindowSystem::Answer answer);
-    // False when a merge could not read its file: the open song, its name and
-    // the caption stay as they were.
+    // Opens what `path` names: a picture as the background, a song or MIDI
+    // file as the song (asking first about unsaved changes), anything else
+    // refused with a message. `shownPath` is the name the caption shows and
+    // the song is named after.
+    void openPath(const std::string& path, const std::string& shownPath);
+    // Opens a song or MIDI file in the window. False when nothing was
+    // opened: the song, its name and the caption stay as they were.
     bool openFromWindow(const std::string& path, const std::string& shownPath);
+    void showBackground(const std::string& path);
+    bool isOwnFile(const std::filesystem::path& path) const;
 
     MainWindowModel& m_window;
+    // The files that hold this song, which its saves and exports replace
+    // without a question; empty where there is none.
+    std::filesystem::path m_openedFrom, m_savedTo, m_exportedTo;
 };
 
 } // namespace vako

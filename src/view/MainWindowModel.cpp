@@ -20,8 +20,6 @@ constexpr double px(double v) {
     return v * kTwipsPerPixel;
 }
 
-const std::string kDropHint = "楽譜にファイルをドロップしてデータを読みこんでください";
-
 uint32_t packShort(int status, int data1, int data2) {
     return static_cast<uint32_t>(status & 0xFF) + static_cast<uint32_t>(data1 & 0xFF) * 256 +
            static_cast<uint32_t>(data2 & 0xFF) * 65536;
@@ -136,7 +134,8 @@ void MainWindowModel::buildMenus() {
     item(playfulFeaturesMenu, "機能C", "遊びの機能",
          {&reverseSongMenu, &allPartsInstrumentSubmenu, &mergeMenu, &pitchBendMenu});
 
-    m_menuBar = {&fileMenu, &editMenu, &editingFeaturesMenu, &inputFeaturesMenu, &playfulFeaturesMenu};
+    m_menuBar = {&fileMenu, &editMenu, &editingFeaturesMenu, &inputFeaturesMenu,
+                 &playfulFeaturesMenu};
 
     gridQuartersMenu.onClick = [this] { gridMenu(gridQuartersMenu, 60); };
     gridEighthsMenu.onClick = [this] { gridMenu(gridEighthsMenu, 30); };
@@ -244,7 +243,8 @@ void MainWindowModel::buildControls() {
         bandInstrumentLists[k].onClick = [this, k] { bandInstrumentChosen(k); };
         registerControl(bandVolumeScrollBars[k], "bandVolumeScrollBars(" + std::to_string(k) + ")",
                         K::VScrollBar, F, px(850), px(y), px(18), px(62));
-        bandVolumeScrollBars[k].min = 0, bandVolumeScrollBars[k].max = 6,
+        // Up is louder: the top of the bar is volume 6.
+        bandVolumeScrollBars[k].min = 6, bandVolumeScrollBars[k].max = 0,
         bandVolumeScrollBars[k].value = 5;
         bandVolumeScrollBars[k].onChange = [this, k] { bandVolumeChanged(k); };
         registerControl(bandVolumeBoxes[k], "bandVolumeBoxes(" + std::to_string(k) + ")",
@@ -258,20 +258,17 @@ void MainWindowModel::buildControls() {
     fieldCaptions[2].caption = "テンポ";
     registerControl(tempoBox, "tempoBox", K::TextBox, F, px(674), px(184), px(60), px(22));
     tempoBox.caption = song.tempoText;
-    tempoBox.onChange = [this] { song.tempoText = tempoBox.caption; };
     registerControl(fieldCaptions[3], "fieldCaptions(3)", K::Label, F, px(612), px(214), px(60),
                     px(18));
     fieldCaptions[3].caption = "著作権名";
     registerControl(copyrightBox, "copyrightBox", K::TextBox, F, px(674), px(212), px(230), px(22));
     copyrightBox.caption = song.copyrightText;
-    copyrightBox.onChange = [this] { song.copyrightText = copyrightBox.caption; };
     registerControl(fieldCaptions[4], "fieldCaptions(4)", K::Label, F, px(612), px(242), px(60),
                     px(18));
     fieldCaptions[4].caption = "曲名";
     registerControl(sequenceNameBox, "sequenceNameBox", K::TextBox, F, px(674), px(240), px(230),
                     px(22));
     sequenceNameBox.caption = song.sequenceNameText;
-    sequenceNameBox.onChange = [this] { song.sequenceNameText = sequenceNameBox.caption; };
 
     // Transposition and the sharp/flat selectors.
     registerControl(transposeLabels[0], "transposeLabels(0)", K::Label, F, px(612), px(274), px(60),
@@ -557,16 +554,9 @@ void MainWindowModel::load(const std::string& commandLine) {
         bandInstrumentLists[1].setListIndex(0);
     }
 
-    if (!commandLine.empty()) {
-        // A song opened this way is named as a dropped one is, so the closing
-        // question and the save box name it instead of showing a blank.
-        if (openFile(song, commandLine, *this) == OpenStatus::Loaded)
-            song.songName = songNameFromPath(commandLine);
-        showSongFields();
-        fileList.visible = false;
-        columnCaptions[2].caption = kDropHint;
-        columnCaptions[2].height = 700;
-    }
+    // A file named on the command line opens as a dropped one does. The file
+    // list stays: it shows the folder the song is saved into.
+    if (!commandLine.empty()) files.openAtStartup(commandLine);
 }
 
 void MainWindowModel::showSongFields() {
@@ -592,19 +582,20 @@ void MainWindowModel::uncheckChordMenus() {
         m->checked = false;
 }
 
+// The grid and the meter travel in the song file: a change of either is an
+// edit of the song and a step of the history.
 void MainWindowModel::gridMenu(MenuItem& item, int divisions) {
     uncheckGridMenus();
-    song.grid = static_cast<uint8_t>(divisions);
+    recordEdit(EditScope::settingsOnly(), [&] { song.grid = static_cast<uint8_t>(divisions); });
     item.checked = true;
-    userChangedSong(); // the grid travels in the song file
     redrawScore();
 }
 
 void MainWindowModel::meterMenu(MenuItem& item, int quarters) {
     uncheckMeterMenus();
-    song.quartersPerBar = static_cast<uint8_t>(quarters);
+    recordEdit(EditScope::settingsOnly(),
+               [&] { song.quartersPerBar = static_cast<uint8_t>(quarters); });
     item.checked = true;
-    userChangedSong(); // the meter travels in the song file
     redrawScore();
 }
 
@@ -658,7 +649,6 @@ void MainWindowModel::bandInstrumentChosen(int band) {
     const int part = song.bandParts[band] % kPartCount;
     bandSettingChanged([&] { song.partPrograms[part] = static_cast<uint8_t>(entry); });
     midiOutShortMsg(packShort(0xC0 + part, entry, 0));
-    userChangedSong();
 }
 
 void MainWindowModel::bandVolumeChanged(int band) {
@@ -667,7 +657,6 @@ void MainWindowModel::bandVolumeChanged(int band) {
     bandSettingChanged([&] { song.partVolumes[part] = static_cast<int16_t>(v); });
     midiOutShortMsg(packShort(0xB0 + part, 7, 20 * v));
     bandVolumeBoxes[band].caption = std::to_string(v);
-    userChangedSong();
 }
 
 void MainWindowModel::lengthToolClicked(int index) {

@@ -82,6 +82,12 @@ public:
     // song again: the staff, the band controls, the fields and the read-outs.
     void undo();
     void redo();
+    // The text boxes hand their text to the song (as when the typing is
+    // done): every command that reads, stores or replaces the song runs this
+    // first, so that a shortcut pressed while typing misses nothing.
+    void commitTextBoxes();
+    // Whether a text box shows typing the song has not taken yet.
+    bool textBoxesTyping() const;
     // Every edit of the song runs through here: `edit` changes the song within
     // `scope` and becomes one step of the history (EditHistory::record).
     template <class Edit> bool recordEdit(const EditScope& scope, Edit&& edit) {
@@ -96,9 +102,6 @@ public:
     void showUndoState();
     // True while the note panel or the position panel is open.
     bool panelOpen() const { return notePanel.visible || positionPanel.visible; }
-    // The song's data changed by the user: `modified` = 1, unless the
-    // program itself is setting controls (start-up, a load, playback).
-    void userChangedSong();
     // Hooks of the toolkit layer. `rangeEditingMenu` shows the range editing window
     // modally at the window's left and top (window units); the redraw follows.
     std::function<void(double left, double top)> showRangeWindow;
@@ -162,6 +165,9 @@ public:
     bool tilePicture(const std::string& path) override;
     void drawSavedConfirmation(const std::string& fileName) override;
     void refreshFileList() override;
+    bool mayReplaceFile(const std::filesystem::path& path) override {
+        return files.mayReplaceFile(path);
+    }
     void beforeRestoringUndoCopy() override { dropFailedEdit(); }
     std::string inputBox(const std::string& prompt, const std::string& title,
                          const std::string& defaultText) override;

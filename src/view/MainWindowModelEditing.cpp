@@ -27,10 +27,6 @@ std::optional<int> programNumber(const std::string& text) {
 
 } // namespace
 
-void MainWindowModel::userChangedSong() {
-    if (m_programSetting == 0) song.modified = 1;
-}
-
 void MainWindowModel::wireEditing() {
     undoMenu.onClick = [this] { undo(); };
     undoStepMenu.onClick = [this] { undo(); };
@@ -52,27 +48,28 @@ void MainWindowModel::wireEditing() {
     positionPanel.wire();
 
     // Text boxes. The digit-only ones take the digits of whatever arrives,
-    // typed or pasted; the toolkit shows the corrected text again.
+    // typed or pasted; the toolkit shows the corrected text again. The song
+    // takes a box's text when the typing is done: one edit, one step.
     m_tempoAccepted = tempoBox.caption;
     tempoBox.onChange = [this] {
         tempoBox.caption = m_tempoAccepted = digitsOnly(tempoBox.caption);
-        if (tempoBox.caption != song.tempoText) {
-            // Playback starts at the tempo the text gives, record 1.
-            recordEdit(EditScope{RecordSpan::none(), RecordSpan::one(1)},
-                       [&] { song.tempoText = tempoBox.caption; });
-            userChangedSong();
-        }
+        showUndoState();
     };
-    copyrightBox.onChange = [this] {
+    copyrightBox.onChange = sequenceNameBox.onChange = [this] { showUndoState(); };
+    tempoBox.onCommit = [this] {
+        if (tempoBox.caption == song.tempoText) return;
+        // Playback starts at the tempo the text gives, record 1.
+        recordEdit(EditScope{RecordSpan::none(), RecordSpan::one(1)},
+                   [&] { song.tempoText = tempoBox.caption; });
+    };
+    copyrightBox.onCommit = [this] {
         if (copyrightBox.caption == song.copyrightText) return;
         recordEdit(EditScope::settingsOnly(), [&] { song.copyrightText = copyrightBox.caption; });
-        userChangedSong();
     };
-    sequenceNameBox.onChange = [this] {
+    sequenceNameBox.onCommit = [this] {
         if (sequenceNameBox.caption == song.sequenceNameText) return;
         recordEdit(EditScope::settingsOnly(),
                    [&] { song.sequenceNameText = sequenceNameBox.caption; });
-        userChangedSong();
     };
     m_lengthAccepted = lengthBox.caption;
     lengthBox.onChange = [this] {
@@ -93,12 +90,20 @@ void MainWindowModel::wireEditing() {
     }
 }
 
+void MainWindowModel::commitTextBoxes() {
+    for (Control* box : {&tempoBox, &copyrightBox, &sequenceNameBox}) box->commit();
+}
+
 void MainWindowModel::undo() {
+    // Typing not yet done is the last edit: it becomes a step, and the undo
+    // takes it back whole.
+    commitTextBoxes();
     if (!history.undo(song)) return;
     showUndoneSong();
 }
 
 void MainWindowModel::redo() {
+    commitTextBoxes();
     if (!history.redo(song)) return;
     showUndoneSong();
 }
@@ -110,6 +115,7 @@ void MainWindowModel::showUndoneSong() {
     showSongFields();
     m_tempoAccepted = tempoBox.caption;
     showBandSettings();
+    syncMeterAndGridMenus();
     redrawScore(); // the note count read-out too
     showUndoState();
 }
@@ -124,9 +130,15 @@ void MainWindowModel::showBandSettings() {
     }
 }
 
+bool MainWindowModel::textBoxesTyping() const {
+    return tempoBox.caption != song.tempoText || copyrightBox.caption != song.copyrightText ||
+           sequenceNameBox.caption != song.sequenceNameText;
+}
+
 void MainWindowModel::showUndoState() {
     const bool open = history.inEdit(); // a playback's step waits for the stop
-    undoMenu.enabled = undoStepMenu.enabled = !open && history.canUndo();
+    // Typing not yet handed to the song can be taken back too.
+    undoMenu.enabled = undoStepMenu.enabled = !open && (history.canUndo() || textBoxesTyping());
     redoStepMenu.enabled = !open && history.canRedo();
 }
 
@@ -151,7 +163,6 @@ void MainWindowModel::unifyInstruments(uint8_t& p) {
         for (int k = 0; k < 2; ++k)
             if (song.bandParts[k] != kPercussionPart) bandInstrumentLists[k].setListIndex(p);
     });
-    userChangedSong();
 }
 
 void MainWindowModel::chooseOtherInstrumentForAll() {
@@ -165,6 +176,7 @@ void MainWindowModel::chooseOtherInstrumentForAll() {
 }
 
 void MainWindowModel::openRangeWindow() {
+    commitTextBoxes();
     // Each of the window's operations is a step of its own (RangeWindowModel).
     if (showRangeWindow) showRangeWindow(left, top);
     showUndoState();

@@ -109,7 +109,6 @@ void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
             if (!stopped() && note >= 1) tapWhilePlaying(note);
         }
     }
-    song.modified = 1; // any key counts as a change
     scoreFocusRequested = true;
 }
 

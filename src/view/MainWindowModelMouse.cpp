@@ -152,9 +152,10 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
     if (panelOpen()) return;
 
     // 3. Every release over the staff takes the undo copy; the history keeps
-    // the edit itself, so the first undo gives what the copy holds.
+    // the edit itself, so the first undo gives what the copy holds. Only an
+    // edit the history keeps marks the song changed: a click in the margin
+    // changes nothing.
     song.takeUndoCopy();
-    song.modified = 1;
 
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     const bool editable = c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastReleaseX &&

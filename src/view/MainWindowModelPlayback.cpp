@@ -144,6 +144,7 @@ void MainWindowModel::useClock(Clock& clock) {
 }
 
 void MainWindowModel::togglePlayback() {
+    commitTextBoxes(); // playback starts at the tempo the box shows
     // What the keyboard played up to the press goes in before the start (a
     // chord being gathered) or is recorded before the stop.
     keyboard.takeInput();
@@ -204,6 +205,7 @@ bool MainWindowModel::tapWhilePlaying(int note) {
 }
 
 void MainWindowModel::reverseSong() {
+    commitTextBoxes();
     reverseSongMenu.checked = !reverseSongMenu.checked;
     recordEdit(EditScope::everything(), [&] { reverseNotes(song); });
     redrawScore();

@@ -57,7 +57,6 @@ void NotePanel::strengthChosen() {
             song.notes[m_window.view.noteUnderCursor].velocity =
                 static_cast<uint8_t>((20 - entry) * 6);
         });
-        m_window.userChangedSong();
     }
     visible = false;
     m_window.redrawScore();
@@ -70,7 +69,6 @@ void NotePanel::balanceChosen() {
         m_window.recordEdit(noteScope(m_window), [&] {
             song.notes[m_window.view.noteUnderCursor].pan = static_cast<uint8_t>(entry * 16);
         });
-        m_window.userChangedSong();
     }
     visible = false;
     m_window.redrawScore();
@@ -85,7 +83,6 @@ void NotePanel::accidentalChosen(int index) {
         const int moved = n.key + (index == 4 ? 1 : -1);
         if (isStorableNote(moved)) {
             m_window.recordEdit(noteScope(m_window), [&] { n.key = static_cast<uint8_t>(moved); });
-            m_window.userChangedSong();
         }
     }
     if (index == 4 || index == 5) m_window.accidentalOptions[index].checked = false;
@@ -94,10 +91,8 @@ void NotePanel::accidentalChosen(int index) {
 }
 
 void NotePanel::deleteSelectedNote() {
-    if (m_window.recordEdit(noteScope(m_window), [&] {
-            return deleteNote(m_window.song, m_window.view.noteUnderCursor);
-        }))
-        m_window.userChangedSong();
+    m_window.recordEdit(noteScope(m_window),
+                        [&] { return deleteNote(m_window.song, m_window.view.noteUnderCursor); });
     visible = false;
     m_window.redrawScore();
 }
@@ -110,7 +105,6 @@ void NotePanel::lengthToolClicked(int index) {
         m_window.recordEdit(noteScope(m_window), [&] {
             song.notes[m_window.view.noteUnderCursor].length = kPanelLength[index - 10];
         });
-        m_window.userChangedSong();
     }
     m_window.redrawScore();
     visible = false;

@@ -97,13 +97,11 @@ void PositionPanel::setChangeAtPosition() {
                 m_window.recordEdit(EditScope::changesIn(RecordSpan::insertAt(
                                         ccInsertionIndex(song, view.cursorPosition))),
                                     [&] { insertCC(song, cc); });
-                m_window.userChangedSong();
             } else if (sel >= 2 && sel <= song.changeCount) {
                 m_window.recordEdit(EditScope::changesIn(RecordSpan::one(sel)), [&] {
                     ensureChangeRoom(song.changes, song.changeCount + 2);
                     song.changes[sel] = cc;
                 });
-                m_window.userChangedSong();
             }
         }
     }
@@ -114,9 +112,8 @@ void PositionPanel::setChangeAtPosition() {
 void PositionPanel::deleteChangeAtPosition() {
     if (!m_window.stopped()) return; // disabled while playing, as `setButton`
     const int32_t sel = m_window.view.changeUnderCursor;
-    if (m_window.recordEdit(EditScope::changesIn(RecordSpan::one(sel)),
-                            [&] { return deleteCC(m_window.song, sel); }))
-        m_window.userChangedSong();
+    m_window.recordEdit(EditScope::changesIn(RecordSpan::one(sel)),
+                        [&] { return deleteCC(m_window.song, sel); });
     m_window.redrawScore();
     hide();
 }

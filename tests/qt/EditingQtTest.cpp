@@ -15,6 +15,8 @@
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +117,45 @@ TEST_F(EditingWindow, CtrlZAndCtrlYStepThroughTheClicksOnTheStaffAndInTheSong) {
     EXPECT_EQ(positions(), (std::vector<int32_t>{12, 24, 36}));
     EXPECT_FALSE(redo->isEnabled());
     EXPECT_TRUE(staff() == shown[3]);
+}
+
+TEST_F(EditingWindow, CtrlZInATextBoxTakesBackTheTypingWholeThenTheSong) {
+    click(xAt(12), yAt(0, 35));
+    auto* tempo = qobject_cast<QLineEdit*>(window->widgetFor("tempoBox"));
+    ASSERT_TRUE(tempo);
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    tempo->setFocus();
+    tempo->selectAll();
+    QTest::keyClicks(tempo, "90");
+    EXPECT_EQ(song.tempoText, "120") << "the song takes the text when the typing is done";
+    QTest::keyClick(tempo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(tempo->text(), "120");
+    EXPECT_EQ(song.tempoText, "120");
+    EXPECT_EQ(test::positionsOf(song), std::vector<int32_t>{12}) << "one undo, the typing";
+    QTest::keyClick(tempo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(test::positionsOf(song).empty());
+
+    // Enter hands the text over as one step.
+    tempo->selectAll();
+    QTest::keyClicks(tempo, "96");
+    QTest::keyClick(tempo, Qt::Key_Return);
+    EXPECT_EQ(song.tempoText, "96");
+    EXPECT_EQ(window->form().history.undoCount(), 1u);
+}
+
+TEST_F(EditingWindow, TheVolumeBarsUpArrowRaisesAndItsDownArrowLowers) {
+    auto* bar = qobject_cast<QScrollBar*>(window->widgetFor("bandVolumeScrollBars(0)"));
+    ASSERT_TRUE(bar);
+    ASSERT_EQ(song.partVolumes[0], 5);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); // the arrow at the bottom
+    QApplication::processEvents();
+    EXPECT_EQ(song.partVolumes[0], 4);
+    EXPECT_EQ(window->form().bandVolumeBoxes[0].caption, "4");
+    bar->triggerAction(QAbstractSlider::SliderToMinimum); // the top end
+    QApplication::processEvents();
+    EXPECT_EQ(song.partVolumes[0], 6);
+    EXPECT_EQ(bar->value(), bar->minimum()) << "the loudest sits at the top";
 }
 
 TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBandsAndAChordFromTheMenu) {

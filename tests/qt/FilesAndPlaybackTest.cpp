@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -124,6 +125,27 @@ protected:
     RecordingMidiOut* midi = nullptr;
     std::unique_ptr<MainWindow> window;
 };
+
+TEST_F(Session, EscapeAtTheClosingQuestionKeepsTheWindowAndTheSong) {
+    start("");
+    clickStaff(5.0 * (12 + 18) + 7, -600.0 - 10.0 * (35 - 6) - 5);
+    ASSERT_EQ(positions(), std::vector<int32_t>{12});
+    QStringList asked;
+    QTimer escape;
+    escape.setInterval(5);
+    QObject::connect(&escape, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked << box->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    escape.start();
+    EXPECT_FALSE(window->close());
+    escape.stop();
+    EXPECT_EQ(asked, QStringList{QStringLiteral("新規作成 は変更されています。保存しますか？")});
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(positions(), std::vector<int32_t>{12});
+}
 
 TEST_F(Session, EditSaveReopenExportAndPlay) {
     // The starting song: three quarter notes of part 1 at a quick tempo.

@@ -4,7 +4,9 @@
 // start or keep the history.
 #include "ViewTestSupport.h"
 
+#include "midi/MidiImport.h"
 #include "rangeedit/RangeWindowModel.h"
+#include "song/OpenFile.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,7 @@ struct SongState {
     std::vector<ControlChange> changes;
     std::array<uint8_t, kPartCount> programs{};
     std::array<int16_t, kPartCount> volumes{};
+    uint8_t grid = 0, quartersPerBar = 0;
     std::string tempo, copyright, sequenceName;
     friend bool operator==(const SongState&, const SongState&) = default;
 };
@@ -33,6 +36,8 @@ SongState stateOf(const Song& s) {
         std::vector<ControlChange>(s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount),
         s.partPrograms,
         s.partVolumes,
+        s.grid,
+        s.quartersPerBar,
         s.tempoText,
         s.copyrightText,
         s.sequenceNameText};
@@ -75,6 +80,11 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         ASSERT_TRUE(f().notePanel.visible);
         index < 0 ? control.click() : control.setListIndex(index);
     };
+    // A text typed key by key, then Enter.
+    auto typeInto = [](Control& box, const std::string& text) {
+        for (size_t n = 1; n <= text.size(); ++n) box.setText(text.substr(0, n));
+        box.commit();
+    };
     // The position panel at 30 on the change `selected` (0: none), with a tempo.
     auto onPositionPanel = [&](int32_t selected, const std::string& value, Control& button) {
         f().view.changeUnderCursor = selected;
@@ -104,9 +114,11 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         {"position panel deletes", [&] { onPositionPanel(2, "0", panel.deleteButton); }},
         {"band instrument", [&] { f().bandInstrumentLists[0].setListIndex(40); }},
         {"band volume", [&] { f().bandVolumeScrollBars[0].setValue(2); }},
-        {"tempo text", [&] { f().tempoBox.setText("96"); }},
-        {"copyright text", [&] { f().copyrightBox.setText("me"); }},
-        {"sequence name", [&] { f().sequenceNameBox.setText("tune"); }},
+        {"tempo text", [&] { typeInto(f().tempoBox, "96"); }},
+        {"copyright text", [&] { typeInto(f().copyrightBox, "me"); }},
+        {"sequence name", [&] { typeInto(f().sequenceNameBox, "tune"); }},
+        {"meter", [&] { f().meterThreeMenu.click(); }},
+        {"grid", [&] { f().gridEighthsMenu.click(); }},
         {"one instrument for all", [&] { f().allFluteMenu.click(); }},
         {"range window", [&] { f().rangeEditingMenu.click(); }},
         {"reverse", [&] { f().reverseSongMenu.click(); }},
@@ -134,6 +146,7 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
         f().redoStepMenu.click();
         EXPECT_EQ(stateOf(w.song), after);
     }
+
     // The band controls and the fields show what undo gives back.
     while (f().history.canUndo()) f().undo();
     EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 0);
@@ -176,31 +189,75 @@ TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
 }
 
 TEST_F(WindowHistory, AFaultAfterAnEditTakesThatEditOffTheHistory) {
-    // The export fails on a tempo of 0; the redraw on a control change record
-    // beyond those stored.
+    // The redraw fails on a control change record beyond those stored.
     w.song.changes = {
-        ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
+        ControlChange{}, {0, 120, kTempoChange}, {5, 90, kTempoChange}, {kEndMarkerPos, 0, 0}};
     w.song.changeCount = 2;
     w.click(xAt(12), yAt(1, 35));
     w.click(xAt(24), yAt(1, 35));
-    w.ui.inputAnswer = "faulty";
-    f().exportButton.click();
-    ASSERT_EQ(w.ui.messages.size(), 2u);
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{12}));
-    EXPECT_EQ(f().history.undoCount(), 1u);
-    EXPECT_FALSE(f().redoStepMenu.enabled) << "the failed edit is not kept to redo";
-    EXPECT_TRUE(f().undoStepMenu.enabled);
-
     f().showChangesMenu.checked = true;
     w.song.changes.resize(2);
     w.click(xAt(36), yAt(1, 35)); // its redraw fails
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{12}));
-    EXPECT_EQ(f().history.undoCount(), 1u);
+    EXPECT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{12, 24}));
+    EXPECT_EQ(f().history.undoCount(), 2u);
+    EXPECT_FALSE(f().redoStepMenu.enabled) << "the failed edit is not kept to redo";
     w.song.changes = {
-        ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
+        ControlChange{}, {0, 120, kTempoChange}, {5, 90, kTempoChange}, {kEndMarkerPos, 0, 0}};
+    f().undo();
     f().undo();
     EXPECT_EQ(w.song.noteCount(), 0);
     EXPECT_FALSE(f().history.canUndo());
+}
+
+TEST_F(WindowHistory, ATextBoxEditIsOneStepTakenWhenTheTypingIsDone) {
+    // Typing "90" over "120": no step and no change of the song until Enter.
+    for (const char* typed : {"12", "1", "", "9", "90"}) f().tempoBox.setText(typed);
+    EXPECT_EQ(w.song.tempoText, "120");
+    EXPECT_FALSE(f().history.canUndo());
+    EXPECT_EQ(w.song.modified, 0);
+    f().tempoBox.commit();
+    EXPECT_EQ(w.song.tempoText, "90");
+    EXPECT_EQ(f().history.undoCount(), 1u);
+    EXPECT_EQ(w.song.modified, 1);
+    f().undo();
+    EXPECT_EQ(w.song.tempoText, "120");
+    EXPECT_EQ(f().tempoBox.caption, "120");
+    EXPECT_EQ(w.song.modified, 0);
+
+    // Ctrl+Z while typing takes back the whole word, not a keystroke; a
+    // save while typing keeps what the box shows.
+    f().sequenceNameBox.setText("my tune");
+    EXPECT_TRUE(f().undoStepMenu.enabled);
+    f().undoStepMenu.click();
+    EXPECT_EQ(f().sequenceNameBox.caption, "曲名");
+    EXPECT_TRUE(f().redoStepMenu.enabled);
+    f().copyrightBox.setText("me");
+    w.ui.inputAnswer = "saved";
+    f().saveAsMenu.click();
+    EXPECT_EQ(w.song.copyrightText, "me");
+    Song back;
+    ImportingSongHost quiet;
+    ASSERT_EQ(openFile(back, (w.folder / "saved.txt").string(), quiet), OpenStatus::Loaded);
+    EXPECT_EQ(back.copyrightText, "me");
+}
+
+TEST_F(WindowHistory, MeterAndGridChangesAreUndoneAndFollowTheSavedPoint) {
+    f().meterThreeMenu.click();
+    w.click(xAt(12), yAt(1, 35));
+    f().undo();
+    EXPECT_EQ(w.song.quartersPerBar, 3);
+    EXPECT_EQ(w.song.modified, 1) << "the meter is still changed";
+    f().undo();
+    EXPECT_EQ(w.song.quartersPerBar, 4);
+    EXPECT_TRUE(f().meterFourMenu.checked) << "the menu shows what undo gave back";
+    EXPECT_FALSE(f().meterThreeMenu.checked);
+    EXPECT_EQ(w.song.modified, 0);
+    // Choosing the grid the song has already is no change.
+    f().gridSixteenthsMenu.click();
+    EXPECT_EQ(w.song.modified, 0);
+    f().quitMenu.click();
+    EXPECT_TRUE(w.ui.questions.empty());
 }
 
 TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {

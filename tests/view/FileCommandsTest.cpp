@@ -209,35 +209,50 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
     EXPECT_FALSE(f().clearBackgroundButton.visible);
 }
 
-TEST_F(FileCommands, NewAsksAndClearsOnlyTheNotes) {
-    editedSong();
-    w.song.songName = "tune";
-    f().caption = kPrefix + "tune";
+TEST_F(FileCommands, NewAsksOnlyAboutAChangedSongAndLeavesItWithoutAName) {
+    writeSong("tune.txt", {1, 13, 25});
+    w.clickListed("tune.txt");
+    const std::string tuneFile = readBytes(w.folder / "tune.txt");
     f().tempoBox.setText("90");
+    f().tempoBox.commit();
+    ASSERT_EQ(w.song.modified, 1);
 
+    // Cancel changes nothing, the caption included.
     w.ui.answers = {Answer::Cancel};
     f().newSongMenu.click();
     EXPECT_EQ(w.ui.questions, std::vector<std::string>{kAskSave});
-    EXPECT_EQ(f().caption, "ヴァコヴァコMIDI ～ 新規作成");
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(f().caption, kPrefix + "tune.txt");
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13, 25}));
 
     // Yes with a cancelled save: the notes stay.
     w.ui.answers = {Answer::Yes};
     w.ui.inputAnswers = {""};
     f().newSongMenu.click();
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13, 25}));
 
-    f().undoMenu.enabled = true;
+    // No: the notes go, and so do the name and the file the song came from.
     w.ui.answers = {Answer::No};
     f().newSongMenu.click();
     EXPECT_EQ(w.song.twiceNoteCount, 0);
     for (const Note& r : w.song.notes) EXPECT_EQ(r, Note{});
     EXPECT_FALSE(f().undoMenu.enabled);
     EXPECT_EQ(f().pageLabels[1].caption, "1 / 1 ページ");
-    // Everything but the notes stays.
+    EXPECT_EQ(f().caption, "ヴァコヴァコMIDI ～ 新規作成");
+    EXPECT_FALSE(w.song.songName.has_value());
+    EXPECT_EQ(w.song.modified, 0);
+    // The tempo, texts and instruments stay as the start of the next song.
     EXPECT_EQ(w.song.tempoText, "90");
-    EXPECT_EQ(w.song.songName, "tune");
-    EXPECT_EQ(w.song.modified, 1);
+
+    // An unchanged song is left without a question; the overwrite save of
+    // the new song asks for a name instead of writing over tune.txt.
+    w.ui.questions.clear();
+    f().newSongMenu.click();
+    EXPECT_TRUE(w.ui.questions.empty());
+    w.ui.inputAnswer = "";
+    f().saveMenu.click();
+    EXPECT_EQ(w.ui.inputs.size(), 2u) << "the save box opened";
+    EXPECT_EQ(w.ui.inputs.back().defaultText, "");
+    EXPECT_EQ(readBytes(w.folder / "tune.txt"), tuneFile);
 
     // Yes with a name: saved first, then cleared.
     editedSong();
@@ -247,6 +262,75 @@ TEST_F(FileCommands, NewAsksAndClearsOnlyTheNotes) {
     EXPECT_TRUE(std::filesystem::exists(w.folder / "before-new.txt"));
     EXPECT_EQ(w.song.twiceNoteCount, 0);
     EXPECT_EQ(f().caption, "ヴァコヴァコMIDI ～ 新規作成");
+}
+
+TEST_F(FileCommands, AMergeKeepsTheOpenSongsNameFileAndCaption) {
+    writeSong("a.txt", {1});
+    writeSong("b.txt", {13});
+    w.clickListed("a.txt");
+    f().mergeMenu.click();
+    w.clickListed("b.txt");
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
+    EXPECT_EQ(f().caption, kPrefix + "a.txt");
+    EXPECT_EQ(w.song.songName, "a");
+    EXPECT_EQ(w.song.modified, 1);
+    // The overwrite save writes the merged song where a.txt came from.
+    const std::string bFile = readBytes(w.folder / "b.txt");
+    f().saveMenu.click();
+    EXPECT_TRUE(w.ui.questions.empty());
+    EXPECT_EQ(readBytes(w.folder / "b.txt"), bFile);
+    Song back;
+    ImportingSongHost quiet;
+    ASSERT_EQ(openFile(back, (w.folder / "a.txt").string(), quiet), OpenStatus::Loaded);
+    EXPECT_EQ(back.noteCount(), 2);
+}
+
+TEST_F(FileCommands, AFailedOpenLeavesTheSongItsNameAndTheWindowExactlyAsTheyWere) {
+    // A song with instruments, volumes, a tempo, a change and texts.
+    writeSong("mine.txt", {1, 13}, 40);
+    w.clickListed("mine.txt");
+    f().tempoBox.setText("90");
+    f().tempoBox.commit();
+    f().copyrightBox.setText("me");
+    f().copyrightBox.commit();
+    f().bandVolumeScrollBars[0].setValue(2);
+    f().reverseSongMenu.checked = true;
+    const Song before = w.song;
+    const std::string caption = f().caption;
+
+    // A truncated MIDI file, an empty and a foreign .txt, a file of no kind.
+    std::ofstream(w.folder / "cut.mid", std::ios::binary) << std::string("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\1\0\0\x90", 24);
+    std::ofstream(w.folder / "empty.txt");
+    std::ofstream(w.folder / "letter.txt") << "Dear friend,\r\n";
+    std::ofstream(w.folder / "notes.doc") << "words";
+    for (const char* name : {"cut.mid", "empty.txt", "letter.txt", "notes.doc"}) {
+        w.ui.messages.clear();
+        w.ui.answers = {Answer::No};
+        f().files.dropFiles({(w.folder / name).string()});
+        EXPECT_EQ(w.ui.messages.size(), 1u) << name;
+        EXPECT_EQ(w.song.notes, before.notes) << name;
+        EXPECT_EQ(w.song.changes, before.changes) << name;
+        EXPECT_EQ(w.song.partPrograms, before.partPrograms) << name;
+        EXPECT_EQ(w.song.partVolumes, before.partVolumes) << name;
+        EXPECT_EQ(w.song.tempoText, "90") << name;
+        EXPECT_EQ(w.song.copyrightText, "me") << name;
+        EXPECT_EQ(w.song.songName, "mine") << name;
+        EXPECT_EQ(w.song.modified, 1) << name;
+        EXPECT_EQ(f().caption, caption) << name;
+        EXPECT_EQ(f().tempoBox.caption, "90") << name;
+        EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 40) << name;
+        EXPECT_EQ(f().bandVolumeScrollBars[0].value, 2) << name;
+        EXPECT_TRUE(f().reverseSongMenu.checked) << name;
+    }
+    // A file of no kind the program reads is refused by name, without asking.
+    EXPECT_EQ(w.ui.messages[0], msg::cannotRead((w.folder / "notes.doc").string(),
+                                                msg::kReasonNotOpenable));
+    // Ctrl+S still writes the song where it came from.
+    f().saveMenu.click();
+    Song back;
+    ImportingSongHost quiet;
+    ASSERT_EQ(openFile(back, (w.folder / "mine.txt").string(), quiet), OpenStatus::Loaded);
+    EXPECT_EQ(back.tempoText, "90");
 }
 
 TEST_F(FileCommands, SaveAsksForANameAndWritesTheSong) {
@@ -441,40 +525,108 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBackAndSaysWh
     EXPECT_EQ(f().statusLine.caption, "移調で音域（0～127）を外れた音符 2 個は書き出していません");
 }
 
-TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePointer) {
-    // The undo copy holds part 1's notes, then part 10's; the song is ordered.
-    w.setNotes({note(12, 60, 12, 0), note(156, 60, 12, 0), note(300, 60, 12, 0),
-                note(12, 64, 12, 9), note(156, 64, 12, 9), note(300, 64, 12, 9)});
-    w.song.notes.resize(2);
-    w.song.twiceNoteCount = 2;
-    f().redrawScore();
-    std::ofstream(w.folder / "broken.txt") << "vako6\r\n";
-    f().refreshFileList();
-    w.clickListed("broken.txt");
-    ASSERT_EQ(w.song.noteCount(), 6);
-    f().view.page = 2;
-    // Part 1's note at 300, row 35 of the upper band (position 12 of page 3).
-    f().scoreMouseMove(0, 0, 5.0f * (12 + 18) + 7, -600.0f - 10.0f * (35 - 6) - 5);
-    EXPECT_TRUE(f().noteMarker.visible);
-    EXPECT_EQ(f().view.noteUnderCursor, 3);
-}
-
-TEST_F(FileCommands, AnExportFaultPutsTheUndoCopyBackShowsItAndWritesTheErrorDump) {
-    w.setNotes({note(1, 60, 12, 0)}); // the undo copy holds this one note
-    w.song.notes.push_back(note(13, 62, 12, 0));
-    w.song.twiceNoteCount = 4;
+TEST_F(FileCommands, AnExportNeverChangesTheSongAndTellsWhatItLeftOut) {
+    // A tempo change of 0, which a song file may hold but no MIDI file can.
+    w.setNotes({note(1, 60, 12, 0)});
     w.song.changes = {
         ControlChange{}, {0, 120, kTempoChange}, {5, 0, kTempoChange}, {kEndMarkerPos, 0, 0}};
     w.song.changeCount = 2;
     f().redrawScore();
-    const int clears = w.canvas.clearCount;
+    w.click(xAt(12), yAt(0, 30)); // a second note, after the undo copy of the first
+    ASSERT_EQ(w.song.noteCount(), 2);
+    std::ofstream(w.folder / "err.txt") << "the user's own err.txt";
+    const Song before = w.song;
+
     w.ui.inputAnswer = "faulty";
     f().exportButton.click();
-    EXPECT_EQ(w.ui.messages,
-              (std::vector<std::string>{msg::kExportErrorSaved, msg::kPleaseSendErr}));
-    EXPECT_TRUE(std::filesystem::exists(w.folder / "err.txt"));
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1}));
-    EXPECT_EQ(w.canvas.clearCount, clears + 1) << "the restored notes are shown";
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(w.song.notes, before.notes) << "the export changed the song";
+    EXPECT_EQ(w.song.changes, before.changes);
+    EXPECT_EQ(readBytes(w.folder / "err.txt"), "the user's own err.txt");
+    EXPECT_EQ(f().statusLine.caption,
+              "MIDIファイルに書けない値（0 のテンポなど）1 個は書き出していません");
+    // The file holds everything else.
+    Song back;
+    ImportingSongHost quiet;
+    ASSERT_EQ(openFile(back, (w.folder / "faulty.mid").string(), quiet), OpenStatus::Loaded);
+    EXPECT_EQ(back.noteCount(), 2);
+}
+
+TEST_F(FileCommands, AnotherSongsFileIsReplacedOnlyAfterAQuestion) {
+    // A song opened from elsewhere whose name a song of the folder has.
+    const auto elsewhere = w.folder / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    writeSong("tune.txt", {1, 2, 3, 4});
+    std::filesystem::rename(w.folder / "tune.txt", elsewhere / "tune.txt");
+    writeSong("tune.txt", {100});
+    const std::string folderTune = readBytes(w.folder / "tune.txt");
+    f().files.dropFiles({(elsewhere / "tune.txt").string()});
+    const std::string caption = f().caption;
+    w.click(xAt(24), yAt(0, 30));
+
+    // Ctrl+S writes into the song folder, as always, but asks first; No keeps the file.
+    w.ui.answers = {Answer::No};
+    f().saveMenu.click();
+    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"tune.txt は既にあります。上書きしますか？"});
+    EXPECT_EQ(readBytes(w.folder / "tune.txt"), folderTune);
+    EXPECT_EQ(w.song.modified, 1);
+    // Yes replaces it; from then on it is the song's own file and asks no more.
+    w.ui.answers = {Answer::Yes};
+    f().saveMenu.click();
+    EXPECT_NE(readBytes(w.folder / "tune.txt"), folderTune);
+    EXPECT_EQ(w.song.modified, 0);
+    w.ui.questions.clear();
+    w.click(xAt(36), yAt(0, 30));
+    f().saveMenu.click();
+    EXPECT_TRUE(w.ui.questions.empty());
+
+    // Save As onto another song asks too, and No keeps the song's name.
+    writeSong("other.txt", {7});
+    w.ui.answers = {Answer::No};
+    w.ui.inputAnswer = "other";
+    EXPECT_FALSE(f().files.saveAs());
+    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"other.txt は既にあります。上書きしますか？"});
+    EXPECT_EQ(w.song.songName, "tune");
+    EXPECT_EQ(f().caption, caption);
+
+    // The export asks before it replaces a MIDI file it did not write.
+    std::ofstream(w.folder / "band.mid") << "someone's file";
+    w.ui.questions.clear();
+    w.ui.answers = {Answer::No};
+    w.ui.inputAnswer = "band";
+    f().exportButton.click();
+    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"band.mid は既にあります。上書きしますか？"});
+    EXPECT_EQ(readBytes(w.folder / "band.mid"), "someone's file");
+    // A file the song exported itself is replaced without a question.
+    w.ui.inputAnswer = "mine";
+    f().exportButton.click();
+    w.ui.questions.clear();
+    f().exportButton.click();
+    EXPECT_TRUE(w.ui.questions.empty());
+}
+
+TEST_F(FileCommands, EscapeAtTheClosingQuestionKeepsTheWindowOpen) {
+    editedSong();
+    w.ui.answers = {Answer::Cancel};
+    EXPECT_FALSE(f().files.queryClose());
+    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
+    EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Reset)
+        << "the device stays open for the window";
+    f().quitMenu.click();
+    EXPECT_FALSE(w.ui.ended);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
+}
+
+TEST_F(FileCommands, KeysAndClicksThatChangeNothingLeaveTheSongUnchanged) {
+    // Keys over the staff, a click in the grey margin: no edit, no question.
+    f().scoreMouseMove(0, 0, xAt(12), yAt(0, 30));
+    f().scoreKeyDown('A', 0);
+    f().scoreKeyDown('Q', 0);
+    w.click(-100, -900);
+    EXPECT_EQ(w.song.modified, 0);
+    f().quitMenu.click();
+    EXPECT_TRUE(w.ui.questions.empty());
+    EXPECT_TRUE(w.ui.ended);
 }
 
 } // namespace

@@ -154,7 +154,7 @@ TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
         f().undoMenu.enabled = false;
         f().scoreMouseUp(1, 0, xAt(12), y);
         EXPECT_EQ(w.song.twiceNoteCount, 0) << y;
-        EXPECT_EQ(w.song.modified, 1);
+        EXPECT_EQ(w.song.modified, 0) << "a release that edits nothing is no change";
         EXPECT_FALSE(f().undoMenu.enabled) << "nothing to undo";
     }
     f().scoreMouseUp(1, 0, 100, yAt(1, 35));     // left of the first step
@@ -254,12 +254,18 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
     EXPECT_EQ(f().notePanel.strengthList.listIndex, 10);
 }
 
-TEST_F(Editing, KeysMarkTheSongButCtrlBelongsToTheMenus) {
+TEST_F(Editing, OnlyAKeyThatEditsMarksTheSongAndCtrlBelongsToTheMenus) {
     f().scoreKeyDown('Z', kCtrlBit);
     EXPECT_EQ(w.song.modified, 0);
-    f().scoreKeyDown('Z', 0); // nothing under the pointer, still a change
-    EXPECT_EQ(w.song.modified, 1);
+    f().scoreKeyDown('Z', 0); // nothing under the pointer: no change
+    EXPECT_EQ(w.song.modified, 0);
     EXPECT_TRUE(f().scoreFocusRequested);
+    w.click(xAt(12), yAt(1, 35));
+    w.song.modified = 0;
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    f().scoreKeyDown('2', 0); // a half note
+    EXPECT_EQ(w.song.notes[1].length, 24);
+    EXPECT_EQ(w.song.modified, 1);
 }
 
 TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
@@ -589,6 +595,7 @@ TEST_F(Editing, DigitOnlyBoxes) {
     w.song.modified = 0;
     f().tempoBox.setText("1a5O");
     EXPECT_EQ(f().tempoBox.text(), "15");
+    f().tempoBox.commit();
     EXPECT_EQ(w.song.tempoText, "15");
     EXPECT_EQ(w.song.modified, 1);
     w.rightPress(xAt(12), yAt(0, 30));

@@ -193,6 +193,7 @@ TEST_F(WindowPlayback, TappedHitsAreMarkedAndMergedAtTheStopAlsoWhenTheWindowClo
 
     // Closing the window while playing stops too, and keeps the hits: they
     // go in at the step after the pass for 10, on part 10.
+    w.ui.answers = {WindowSystem::Answer::No};
     EXPECT_TRUE(f().files.queryClose());
     EXPECT_TRUE(f().stopped());
     EXPECT_EQ(w.keys(), (std::vector<int>{60, 35, 38, 62}));

@@ -169,10 +169,9 @@ TEST_F(MainWindowModelStartup, OpensTheCommandLineFile) {
     EXPECT_TRUE(w.ui.messages.empty());
     EXPECT_EQ(f.caption, msg::kCaptionPrefix + path);
     EXPECT_GT(w.song.noteCount(), 0);
-    EXPECT_FALSE(f.fileList.visible);
-    EXPECT_EQ(f.columnCaptions[2].caption,
-              "楽譜にファイルをドロップしてデータを読みこんでください");
-    EXPECT_EQ(f.columnCaptions[2].height, 700);
+    // The file list stays: it shows where the song is saved, as its caption says.
+    EXPECT_TRUE(f.fileList.visible);
+    EXPECT_EQ(f.columnCaptions[2].caption, "下のリストで曲名をクリックすると読みこみます");
     EXPECT_FALSE(w.canvas.ofKind(DrawOp::Circle).empty());
     EXPECT_TRUE(f.playButton.enabled);
     EXPECT_EQ(f.tempoBox.text(), w.song.tempoText);
@@ -196,8 +195,8 @@ TEST_F(MainWindowModelStartup, AMissingCommandLineFileIsReportedByTheLoader) {
     w.load("\"/no/such/file.txt\"");
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{
                                  msg::cannotRead("\"/no/such/file.txt\"", msg::kReasonMissing)});
-    EXPECT_FALSE(w.form->fileList.visible);
     EXPECT_FALSE(w.song.songName) << "an unread file gives the empty song no name";
+    EXPECT_EQ(w.form->caption, msg::kCaptionPrefix + "新規作成");
 }
 
 TEST_F(MainWindowModelControls, MenusSetTheValueTheirCheckMarkAndRedraw) {
