@@ -452,6 +452,10 @@ void ScoreView::mouseReleaseEvent(QMouseEvent* e) {
     });
 }
 
+void ScoreView::leaveEvent(QEvent*) {
+    m_window.run([&] { m_window.form().scoreMouseLeft(); });
+}
+
 void ScoreView::keyPressEvent(QKeyEvent* e) {
     const int key = virtualKey(e);
     const int padKey = padKeyOfPlace(e);

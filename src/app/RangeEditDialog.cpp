@@ -72,8 +72,10 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
     // Bar numbers in a small face: the strip is 576 steps wide.
     m_canvas.setFontSize(4.5);
     setWindowTitle(text(m_form.caption));
-    setFixedSize(760, 600);
-    const auto& texts = RangeWindowModel::designTexts();
+    // 520 pixels high, so that the window and its title bar fit a screen of
+    // 600 lines with a panel.
+    setFixedSize(760, 520);
+    const std::vector<std::string> texts = m_form.designTexts();
 
     auto* guide1 = new QLabel(text(texts[6]), this);
     place(guide1, 20, 8, 720, 22);
@@ -104,7 +106,7 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
 
     // One row an operation: its run button, then its text with the controls in its gaps.
     int y = 276;
-    const int rowHeight = 44;
+    const int rowHeight = 40;
     for (int k = 0; k < 6; ++k) {
         m_run[k] = new QPushButton(text(m_form.runButtons[k]), this);
         place(m_run[k], 20, y + k * rowHeight, 64, 30);

@@ -28,10 +28,11 @@ std::vector<std::string> strengthItems() {
 
 } // namespace
 
-const std::vector<std::string>& RangeWindowModel::designTexts() {
-    static const std::vector<std::string> texts = {
+std::vector<std::string> RangeWindowModel::designTexts() const {
+    return {
         "を                    の        小節目を開始点としてコピー",
-        "        区切り分右にずらす（48区切りで１小節）",
+        // A bar is as many steps as the song's meter gives it.
+        "        区切り分右にずらす（" + std::to_string(stepsPerBar()) + "区切りで１小節）",
         "削除する",
         "                をすべて",
         "音の強さをすべて　　　       　　　　にする",
@@ -39,7 +40,6 @@ const std::vector<std::string>& RangeWindowModel::designTexts() {
         "範囲選択・・・開始小節を左クリック　終了小節を右クリック",
         "操作選択・・・範囲選択の後、実行ボタンを押してください。",
     };
-    return texts;
 }
 
 RangeWindowModel::RangeWindowModel(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
@@ -82,9 +82,17 @@ int RangeWindowModel::clampIndex(const ListState& list, int index) const {
 void RangeWindowModel::stripMouseDown(int button, double x) {
     if (button != kLeftButton && button != kRightButton) return;
     const int64_t bar = stripScroll.value + roundHalfEven(x) / stepsPerBar() + 1;
-    selectedBars[button == kLeftButton ? 0 : 1] =
-        static_cast<int>(std::clamp<int64_t>(bar, -32768, 32767));
-    if (selectedBars[0] > selectedBars[1]) std::swap(selectedBars[0], selectedBars[1]);
+    const int clicked = static_cast<int>(std::clamp<int64_t>(bar, -32768, 32767));
+    // The left click picks the first bar, the right click the last; a first
+    // bar after the last moves the last with it (and a last bar before the
+    // first the first), so that start-then-end selects what was clicked.
+    if (button == kLeftButton) {
+        selectedBars[0] = clicked;
+        selectedBars[1] = std::max(selectedBars[1], clicked);
+    } else {
+        selectedBars[1] = clicked;
+        selectedBars[0] = std::min(selectedBars[0], clicked);
+    }
     redrawStrip();
 }
 

@@ -89,8 +89,8 @@ public:
     std::array<std::string, 6> runButtons{"実行", "実行", "実行", "実行", "実行", "実行"};
     std::string redrawButton = "Command1";
 
-    // The window's fixed texts, in the order they stand beside the operations.
-    static const std::vector<std::string>& designTexts();
+    // The window's texts, in the order they stand beside the operations.
+    std::vector<std::string> designTexts() const;
 
 private:
     void redrawStrip();

@@ -17,9 +17,6 @@ inline std::string errorSaved(const std::string& dumpFileName) {
     return "エラーが出ました。エラーが出る直前のデータを" + dumpFileName + "に保存しました。";
 }
 inline const std::string kSavedSuffix = ".txt にデータを保存しました";
-inline const std::string kHowToOpen1 =
-    "データを読みこむには、右下のボックスでデータ名をクリックするか、";
-inline const std::string kHowToOpen2 = "楽譜にデータをドラッグ＆ドロップしてください。";
 inline const std::string kTempoRange = "速さは30から600で選んでください";
 
 // Why a file could not be read: the second line of the read-failure message.

@@ -61,8 +61,8 @@ public:
         return true;
     }
 
-    // The confirmation `SaveSong` draws on the score view after writing `fileName`.txt.
-    virtual void drawSavedConfirmation(const std::string& fileName) { (void)fileName; }
+    // The confirmation `SaveSong` shows after writing `fileName`.txt.
+    virtual void showSavedConfirmation(const std::string& fileName) { (void)fileName; }
     // A save is about to write `path`. False keeps the file there as it is
     // and writes nothing: the window asks before it replaces a file that is
     // not the song's own.

@@ -150,7 +150,7 @@ SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
         host.showMessage(msg::cannotWrite(path.string(), error));
         return SaveStatus::WriteFailed;
     }
-    host.drawSavedConfirmation(song.fileName);
+    host.showSavedConfirmation(song.fileName);
     host.refreshFileList();
     return SaveStatus::Written;
 }

@@ -26,7 +26,7 @@ class MainWindowModel;
 
 namespace msg {
 inline const std::string kKeysNotFitting =
-    "120番より高い鍵盤の音は鳴らすだけで、曲には入りません";
+    "120番以上の鍵盤の音は鳴らすだけで、曲には入りません";
 } // namespace msg
 
 class KeyboardEntry {

@@ -256,17 +256,17 @@ void MainWindowModel::buildControls() {
     registerControl(fieldCaptions[2], "fieldCaptions(2)", K::Label, F, px(612), px(186), px(60),
                     px(18));
     fieldCaptions[2].caption = "テンポ";
-    registerControl(tempoBox, "tempoBox", K::TextBox, F, px(674), px(184), px(60), px(22));
+    registerControl(tempoBox, "tempoBox", K::TextBox, F, px(682), px(184), px(60), px(22));
     tempoBox.caption = song.tempoText;
     registerControl(fieldCaptions[3], "fieldCaptions(3)", K::Label, F, px(612), px(214), px(60),
                     px(18));
     fieldCaptions[3].caption = "著作権名";
-    registerControl(copyrightBox, "copyrightBox", K::TextBox, F, px(674), px(212), px(230), px(22));
+    registerControl(copyrightBox, "copyrightBox", K::TextBox, F, px(682), px(212), px(222), px(22));
     copyrightBox.caption = song.copyrightText;
     registerControl(fieldCaptions[4], "fieldCaptions(4)", K::Label, F, px(612), px(242), px(60),
                     px(18));
     fieldCaptions[4].caption = "曲名";
-    registerControl(sequenceNameBox, "sequenceNameBox", K::TextBox, F, px(674), px(240), px(230),
+    registerControl(sequenceNameBox, "sequenceNameBox", K::TextBox, F, px(682), px(240), px(222),
                     px(22));
     sequenceNameBox.caption = song.sequenceNameText;
 
@@ -285,11 +285,14 @@ void MainWindowModel::buildControls() {
                     px(18));
     fieldCaptions[5].caption = "入力する音";
     const char* optionCaptions[] = {"なし", "#", "b", "", "半音上げる", "半音下げる"};
+    // "なし" is the widest; a gap between the options keeps each caption
+    // apart from the next option's mark on small screens too.
+    static constexpr double kOptionLeft[] = {748, 808, 858}, kOptionWidth[] = {54, 44, 46};
     for (int i = 0; i < 6; ++i) {
         Control& o = accidentalOptions[i];
         if (i < 3) {
             registerControl(o, "accidentalOptions(" + std::to_string(i) + ")", K::OptionButton, F,
-                            px(748 + 54 * i), px(294), px(54), px(22));
+                            px(kOptionLeft[i]), px(294), px(kOptionWidth[i]), px(22));
         } else {
             registerControl(o, "accidentalOptions(" + std::to_string(i) + ")", K::OptionButton,
                             C::NotePanel, 20 + 180 * (i - 4), 160, 170, 30);
@@ -369,7 +372,8 @@ void MainWindowModel::buildControls() {
     pageLabels[0].visible = false; // the read-out next to it says it all
     registerControl(pageLabels[1], "pageLabels(1)", K::Label, F, px(298), px(632), px(206), px(18));
     pageLabels[1].caption = "1 / 1 ページ";
-    registerControl(statusLine, "statusLine", K::Label, F, px(4), px(652), px(500), px(18));
+    // The whole width of the window: a save names its file here.
+    registerControl(statusLine, "statusLine", K::Label, F, px(4), px(652), px(1312), px(18));
 
     // The note panel (on the score view, view units).
     registerControl(notePanel, "notePanel", K::Panel, C::ScoreView, 100, -1100, 400, 300);
@@ -682,56 +686,6 @@ void MainWindowModel::lengthToolClicked(int index) {
 // ---------------------------------------------------------------------------
 // SongHost
 
-namespace {
-
-// `text` broken into lines no wider than `width` on `canvas` at its font size,
-// between characters (Japanese text has no spaces to break at).
-std::vector<std::string> wrapText(const Canvas& canvas, const std::string& text, double width) {
-    std::vector<std::string> lines(1);
-    for (size_t i = 0; i < text.size();) {
-        size_t n = 1; // bytes of the UTF-8 character at i
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b >= 0xF0)
-            n = 4;
-        else if (b >= 0xE0)
-            n = 3;
-        else if (b >= 0xC0)
-            n = 2;
-        const std::string ch = text.substr(i, n);
-        if (!lines.back().empty() && canvas.textWidth(lines.back() + ch) > width)
-            lines.emplace_back();
-        lines.back() += ch;
-        i += n;
-    }
-    return lines;
-}
-
-// Prints `lines` as one block from (x, y) at `size` points, inside the score
-// view: the block moves left as far as the view's left edge, then takes a
-// smaller type down to `smallest` points, then a line too long still runs on
-// over several lines.
-void printInsideView(Canvas& canvas, const std::vector<std::string>& lines, double x, double y,
-                     double size, double smallest) {
-    constexpr double kRightEdge = kViewLeft + kViewWidth - 10, kLeftEdge = kViewLeft + 10;
-    auto widest = [&] {
-        double w = 0;
-        for (const std::string& line : lines) w = std::max(w, canvas.textWidth(line));
-        return w;
-    };
-    canvas.setFontSize(size);
-    while (size > smallest && kLeftEdge + widest() > kRightEdge) canvas.setFontSize(--size);
-    x = std::clamp(kRightEdge - widest(), kLeftEdge, x);
-    canvas.setCurrentY(y);
-    for (const std::string& line : lines) {
-        for (const std::string& part : wrapText(canvas, line, kRightEdge - x)) {
-            canvas.setCurrentX(x);
-            canvas.print(part);
-        }
-    }
-}
-
-} // namespace
-
 MidiFileReading MainWindowModel::readMidiFile(Song& song, std::string_view bytes) {
     return readMidiFileInto(song, bytes);
 }
@@ -778,10 +732,9 @@ bool MainWindowModel::tilePicture(const std::string& path) {
     return true;
 }
 
-void MainWindowModel::drawSavedConfirmation(const std::string& fileName) {
-    printInsideView(canvas, {fileName + msg::kSavedSuffix}, 250, -570, 18, 10);
-    printInsideView(canvas, {msg::kHowToOpen1, msg::kHowToOpen2}, 200, -80, 10, 8);
-    canvas.setFontSize(9);
+void MainWindowModel::showSavedConfirmation(const std::string& fileName) {
+    // In the status line, whole, in place of whatever it said before.
+    statusLine.caption = fileName + msg::kSavedSuffix;
 }
 
 void MainWindowModel::refreshFileList() {

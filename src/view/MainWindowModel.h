@@ -72,6 +72,8 @@ public:
     // `padKeyCode` is the key by its place on the keyboard (keyCodeOfScanCode),
     // 0 when the toolkit does not tell; the drum pad prefers it to `keyCode`.
     void scoreKeyDown(int keyCode, int shift, int padKeyCode = 0);
+    // The pointer left the score view: the cursor and the marks under it go.
+    void scoreMouseLeft();
     // Mouse over the pitch-bend strip, in the strip's units.
     void pitchBendMouseMove(int button, int shift, float X, float Y);
 
@@ -102,6 +104,9 @@ public:
     void showUndoState();
     // True while the note panel or the position panel is open.
     bool panelOpen() const { return notePanel.visible || positionPanel.visible; }
+    // A panel closed: the release of the press on its control (a length
+    // tool acts on the press) must not reach the staff after it.
+    void panelClosed() { m_releaseIsThePanels = true; }
     // Hooks of the toolkit layer. `rangeEditingMenu` shows the range editing window
     // modally at the window's left and top (window units); the redraw follows.
     std::function<void(double left, double top)> showRangeWindow;
@@ -163,7 +168,7 @@ public:
     void setPage(int page) override { view.page = page; }
     void redrawAfterLoad() override;
     bool tilePicture(const std::string& path) override;
-    void drawSavedConfirmation(const std::string& fileName) override;
+    void showSavedConfirmation(const std::string& fileName) override;
     void refreshFileList() override;
     bool mayReplaceFile(const std::filesystem::path& path) override {
         return files.mayReplaceFile(path);
@@ -289,6 +294,9 @@ private:
     void drawGrid();
     void drawBarNumbers();
     void drawControlChanges();
+    // Off the staff: the hover cursor, its name and ledger lines and the
+    // marks of what lay under the pointer are hidden.
+    void hideHover();
     // "全音符数は": the note count, and the grid step of the last hover.
     void noteCountReadOut();
     int m_cursorDivision = 0; // 0 until the pointer first moves over the staff
@@ -344,6 +352,9 @@ private:
     // Keys the left press sounded (after transposition), for their note-offs.
     std::array<int, 4> m_previewKeys{};
     int m_previewKeyCount = 0;
+    // Set when a panel closes, cleared by the next press on the staff: the
+    // release in between belongs to the press on the panel.
+    bool m_releaseIsThePanels = false;
     // Whether the notes stood in position order at the last redraw: the hover
     // then finds the notes under the pointer by binary search. Every change of
     // the notes ends with a redraw.

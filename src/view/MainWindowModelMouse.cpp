@@ -38,6 +38,7 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
     if (!positionPanel.visible) view.changeUnderCursor = 0;
 
     if (c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastHoverX && !panelOpen()) {
+        noteCursor.visible = pitchNameLabel.visible = stopped(); // playback hides them
         noteCursor.move(c.snapX - 4, c.snapY);
         pitchNameLabel.move(c.snapX - 70, c.snapY - 10);
 
@@ -94,9 +95,23 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
         noteCountReadOut();
         pitchNameLabel.caption = rowName(c.row);
     } else if (!panelOpen()) {
-        keyboard.pointerOffStaff();
+        hideHover();
     }
     if (!positionPanel.visible) scoreFocusRequested = true;
+}
+
+void MainWindowModel::scoreMouseLeft() {
+    // An open panel keeps the note or the change it works on marked.
+    if (!panelOpen()) hideHover();
+}
+
+void MainWindowModel::hideHover() {
+    noteCursor.visible = pitchNameLabel.visible = false;
+    noteMarker.visible = changeMarker.visible = false;
+    view.noteUnderCursor = view.changeUnderCursor = 0;
+    for (auto* lines : {&ledgerLinesAbove, &ledgerLinesBelow})
+        for (Control& l : *lines) l.visible = false;
+    keyboard.pointerOffStaff();
 }
 
 void MainWindowModel::noteCountReadOut() {
@@ -107,6 +122,7 @@ void MainWindowModel::noteCountReadOut() {
 }
 
 void MainWindowModel::scoreMouseDown(int button, int, float X, float Y) {
+    m_releaseIsThePanels = false;
     if (panelOpen()) return;
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     if (button == 1) {
@@ -150,6 +166,11 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
         previewSounding = false;
     }
     if (panelOpen()) return;
+    // A press on a panel never reaches the staff, nor does its release.
+    if (m_releaseIsThePanels) {
+        m_releaseIsThePanels = false;
+        return;
+    }
 
     // 3. Every release over the staff takes the undo copy; the history keeps
     // the edit itself, so the first undo gives what the copy holds. Only an

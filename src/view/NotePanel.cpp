@@ -22,7 +22,7 @@ void NotePanel::wire() {
     for (int i = 0; i < static_cast<int>(options.size()); ++i)
         options[i].onClick = [this, i] { accidentalChosen(i); };
     deleteButton.onClick = [this] { deleteSelectedNote(); };
-    closeButton.onClick = [this] { visible = false; };
+    closeButton.onClick = [this] { close(); };
 }
 
 void NotePanel::showSelectedNote() {
@@ -36,6 +36,11 @@ void NotePanel::showSelectedNote() {
     strengthList.listIndex =
         strength >= 0 && strength < int(strengthList.items.size()) ? strength : -1;
     balanceList.listIndex = balance >= 0 && balance < int(balanceList.items.size()) ? balance : -1;
+}
+
+void NotePanel::close() {
+    visible = false;
+    m_window.panelClosed();
 }
 
 void NotePanel::open(float X, float Y) {
@@ -58,7 +63,7 @@ void NotePanel::strengthChosen() {
                 static_cast<uint8_t>((20 - entry) * 6);
         });
     }
-    visible = false;
+    close();
     m_window.redrawScore();
 }
 
@@ -70,7 +75,7 @@ void NotePanel::balanceChosen() {
             song.notes[m_window.view.noteUnderCursor].pan = static_cast<uint8_t>(entry * 16);
         });
     }
-    visible = false;
+    close();
     m_window.redrawScore();
 }
 
@@ -86,14 +91,14 @@ void NotePanel::accidentalChosen(int index) {
         }
     }
     if (index == 4 || index == 5) m_window.accidentalOptions[index].checked = false;
-    visible = false;
+    close();
     m_window.redrawScore();
 }
 
 void NotePanel::deleteSelectedNote() {
     m_window.recordEdit(noteScope(m_window),
                         [&] { return deleteNote(m_window.song, m_window.view.noteUnderCursor); });
-    visible = false;
+    close();
     m_window.redrawScore();
 }
 
@@ -107,7 +112,7 @@ void NotePanel::lengthToolClicked(int index) {
         });
     }
     m_window.redrawScore();
-    visible = false;
+    close();
 }
 
 } // namespace vako

@@ -24,6 +24,8 @@ public:
     void wire();
     // Opens the panel beside the press for the note under the cursor.
     void open(float X, float Y);
+    // Hides the panel; the release of the press that closed it is the panel's.
+    void close();
     // Shows the strength and balance of the note under the cursor.
     void showSelectedNote();
     void strengthChosen();

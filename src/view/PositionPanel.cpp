@@ -68,6 +68,7 @@ void PositionPanel::open(const ScoreCursor& c) {
 
 void PositionPanel::hide() {
     visible = false;
+    m_window.panelClosed();
     m_window.view.changeUnderCursor = 0;
 }
 

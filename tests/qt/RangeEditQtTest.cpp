@@ -56,6 +56,13 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
         sawDialog = true;
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("編集補助"));
         EXPECT_EQ(dialog->pos(), window->pos());
+        // It fits a 1024 x 600 screen with its title bar and a panel.
+        EXPECT_LE(dialog->height(), 540);
+        for (QWidget* child : dialog->findChildren<QWidget*>()) {
+            if (!child->isVisibleTo(dialog)) continue;
+            EXPECT_LE(child->geometry().bottom(), dialog->height())
+                << child->metaObject()->className();
+        }
         pressOnStrip(*dialog, Qt::RightButton, 50); // bar 2 as the end
         pressOnStrip(*dialog, Qt::LeftButton, 10);  // bar 1 as the start
         EXPECT_EQ(dialog->form().selectedBars, (std::array<int, 2>{1, 2}));

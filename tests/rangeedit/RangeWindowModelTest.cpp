@@ -69,28 +69,40 @@ TEST_F(RangeWindowModelTest, LoadFillsTheListsAndSelectsBarOne) {
     EXPECT_EQ(f.partLabel, "パート 3");
 }
 
-TEST_F(RangeWindowModelTest, StripClicksPickBarsAndKeepStartBeforeEnd) {
+TEST_F(RangeWindowModelTest, StartThenEndSelectsTheBarsClicked) {
     RangeWindowModel& f = open();
     // First bar on the strip, button, strip x, bars selected after the press.
-    // Bar 100 \ 48 + 1 = 3 as start, after the end bar 1, swaps them; other
-    // buttons change nothing.
+    // Bar 100 \ 48 + 1 = 3 as start, after the end bar 1, moves the end with
+    // it; an end before the start moves the start; other buttons change nothing.
     const std::tuple<int, int, double, int, int> presses[] = {
-        {0, RangeWindowModel::kLeftButton, 100, 1, 3},
-        {0, RangeWindowModel::kLeftButton, 150, 3, 4},
-        {0, RangeWindowModel::kRightButton, 10, 1, 3},
-        {0, 4, 500, 1, 3},
+        {0, RangeWindowModel::kLeftButton, 50, 2, 2},   // the start on bar 2 …
+        {0, RangeWindowModel::kRightButton, 100, 2, 3}, // … then the end on bar 3
+        {0, RangeWindowModel::kLeftButton, 150, 4, 4},
+        {0, RangeWindowModel::kRightButton, 10, 1, 1},
+        {0, 4, 500, 1, 1},
         {2, RangeWindowModel::kRightButton, 10, 1, 3}, // the strip starts at bar 3
-        {2, RangeWindowModel::kRightButton, 50, 1, 4}};
+        {2, RangeWindowModel::kLeftButton, 50, 4, 4}};
     for (const auto& [firstBar, button, x, from, to] : presses) {
         f.setFirstBarOnStrip(firstBar);
         f.stripMouseDown(button, x);
         EXPECT_EQ(f.selectedBars, (std::array<int, 2>{from, to})) << button << " at " << x;
     }
 
+    // In 3/4 a bar is 36 steps, and the shift's caption says so.
     f.setFirstBarOnStrip(0);
-    song.quartersPerBar = 3; // 36 steps a bar
+    song.quartersPerBar = 3;
     f.stripMouseDown(RangeWindowModel::kLeftButton, 100);
     EXPECT_EQ(f.selectedBars[0], 3);
+    EXPECT_EQ(f.designTexts()[1], "        区切り分右にずらす（36区切りで１小節）");
+}
+
+TEST_F(RangeWindowModelTest, DeletingTheBarsClickedAsTheGuideSaysLeavesTheOthers) {
+    setNotes({note(10, 60), note(60, 62), note(110, 64), note(160, 65)});
+    RangeWindowModel& f = open();
+    f.stripMouseDown(RangeWindowModel::kLeftButton, 50);   // bar 2 …
+    f.stripMouseDown(RangeWindowModel::kRightButton, 100); // … to bar 3
+    f.applyOperation(RangeWindowModel::kDelete);
+    EXPECT_EQ(keys(), (std::vector<int>{60, 65})) << "bars 1 and 4 stay";
 }
 
 TEST_F(RangeWindowModelTest, StripShowsBarsSelectionAndTheChosenPartsNotes) {

@@ -46,7 +46,7 @@ public:
         tiledPictures.push_back(path);
         return pictureLoads;
     }
-    void drawSavedConfirmation(const std::string& name) override { confirmations.push_back(name); }
+    void showSavedConfirmation(const std::string& name) override { confirmations.push_back(name); }
     void refreshFileList() override { ++fileListRefreshes; }
     std::string inputBox(const std::string&, const std::string&, const std::string&) override {
         if (inputAnswers.empty()) return {};

@@ -352,14 +352,56 @@ TEST_F(Editing, NotePanelActions) {
     EXPECT_EQ(f().notePanel.top, yAt(0, 35) + 20);
 }
 
+TEST_F(Editing, TheHoverMarksGoWhenThePointerLeavesTheStaff) {
+    w.setNotes({note(12, 60, 12, 9)});
+    f().redrawScore();
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    ASSERT_TRUE(f().noteMarker.visible && f().noteCursor.visible);
+    // Off the staff within the view (left of its first step), then out of the view.
+    f().scoreMouseMove(0, 0, 20, yAt(1, 35));
+    EXPECT_FALSE(f().noteMarker.visible || f().noteCursor.visible || f().pitchNameLabel.visible);
+    EXPECT_EQ(f().view.noteUnderCursor, 0);
+    f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+    EXPECT_TRUE(f().noteMarker.visible && f().noteCursor.visible);
+    f().scoreMouseLeft();
+    EXPECT_FALSE(f().noteMarker.visible || f().noteCursor.visible);
+    // A key after the pointer left edits nothing.
+    f().scoreKeyDown('1', 0);
+    EXPECT_EQ(w.song.notes[1].length, 12);
+    // An open panel keeps its note marked.
+    w.rightPress(xAt(12), yAt(1, 35));
+    f().scoreMouseLeft();
+    EXPECT_TRUE(f().noteMarker.visible);
+}
+
+TEST_F(Editing, ThePressOnAPanelsLengthToolNeverReachesTheStaff) {
+    w.setNotes({note(12, 60, 12, 9)});
+    f().redrawScore();
+    for (int tool = 10; tool <= 17; ++tool) {
+        w.rightPress(xAt(12), yAt(1, 35));
+        f().scoreMouseUp(2, 0, xAt(12), yAt(1, 35));
+        ASSERT_TRUE(f().notePanel.visible) << tool;
+        // The tool acts on the press and closes the panel; the release then
+        // comes to the staff, over the note.
+        f().lengthTools[tool].click();
+        f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
+        f().scoreMouseUp(1, 0, xAt(12), yAt(1, 35));
+        EXPECT_TRUE(w.ui.messages.empty()) << tool;
+        EXPECT_EQ(w.song.noteCount(), 1) << tool;
+    }
+    // The next click on the staff is the user's again.
+    w.click(xAt(12), yAt(1, 35));
+    EXPECT_EQ(w.song.noteCount(), 0);
+}
+
 TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
     w.setNotes({note(12, 60, 12, 9)});
     f().gridFortyEighthsMenu.click();
     f().scoreMouseMove(0, 0, xFine(12), yAt(1, 35));
     ASSERT_TRUE(f().noteMarker.visible);
-    // Off the page on the right: the marker stays up, but no note is chosen.
+    // Off the page on the right: the marker goes, and no note is chosen.
     f().scoreMouseMove(0, 0, 822, yAt(1, 35));
-    EXPECT_TRUE(f().noteMarker.visible);
+    EXPECT_FALSE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 0);
     f().scoreMouseDown(2, 0, 822, yAt(1, 35));
     EXPECT_FALSE(f().notePanel.visible);
