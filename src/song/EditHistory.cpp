@@ -63,14 +63,28 @@ void replaceRecords(std::vector<T>& records, int32_t first, size_t oldLength,
 
 } // namespace
 
-bool EditHistory::recordEdit(Song& song, const EditScope& scope,
+bool EditHistory::recordEdit(Song& song, const char* operation, const EditScope& scope,
                              const std::function<bool()>& edit) {
-    // Within an open step (a playback's taps) an edit joins that step.
     if (m_pending) {
-        edit();
+        // Within an open step (a playback's taps, an operation that calls
+        // another) the edit joins that step; one that fails is put back
+        // within its own scope, as a step of its own would be.
+        const Pending inner = watch(song, scope, operation);
+        bool ok = false;
+        try {
+            ok = edit();
+        } catch (...) {
+            restorePending(song, inner);
+            throw;
+        }
+        if (!ok) {
+            restorePending(song, inner);
+            return false;
+        }
+        if (m_checkScopes) failOutsideScope(song, inner);
         return false;
     }
-    begin(song, scope);
+    begin(song, scope, operation);
     bool ok = false;
     try {
         ok = edit();
@@ -85,9 +99,10 @@ bool EditHistory::recordEdit(Song& song, const EditScope& scope,
     return commit(song);
 }
 
-void EditHistory::begin(const Song& song, const EditScope& scope) {
-    if (m_pending) return;
+EditHistory::Pending EditHistory::watch(const Song& song, const EditScope& scope,
+                                        const char* operation) const {
     Pending p;
+    p.operation = operation;
     p.notes.span = scope.notes;
     p.notes.count = recordsHeld(noteRecords(song), song.notes.size());
     watchSpan(song.notes, p.notes.count, p.notes.span, p.notes.saved);
@@ -96,7 +111,51 @@ void EditHistory::begin(const Song& song, const EditScope& scope) {
     watchSpan(song.changes, p.changes.count, p.changes.span, p.changes.saved);
     p.settings = settingsOf(song);
     p.texts = {song.tempoText, song.copyrightText, song.sequenceNameText};
-    m_pending = std::move(p);
+    if (m_checkScopes) {
+        if (!song.notes.empty())
+            p.allNotes.assign(song.notes.begin() + 1, song.notes.begin() + 1 + p.notes.count);
+        if (!song.changes.empty())
+            p.allChanges.assign(song.changes.begin() + 1,
+                                song.changes.begin() + 1 + p.changes.count);
+    }
+    return p;
+}
+
+void EditHistory::begin(const Song& song, const EditScope& scope, const char* operation) {
+    if (m_pending) return;
+    m_pending = watch(song, scope, operation);
+}
+
+void EditHistory::failOutsideScope(Song& song, const Pending& p) const {
+    const char* what = writeOutsideScope(song, p);
+    if (!what) return;
+    const std::string operation = p.operation;
+    // Put back what the step watched; the rest is the fault's.
+    restorePending(song, p);
+    throw EditScopeViolation(operation + " changed " + what + " outside its scope");
+}
+
+const char* EditHistory::writeOutsideScope(const Song& song, const Pending& p) {
+    // Records before the span stand where they stood; records behind it
+    // moved along by what the span gained or lost.
+    auto outside = [](const auto& records, int32_t nowCount, const auto& watch,
+                      const auto& all) {
+        if (watch.span.kind == RecordSpan::kAll) return false;
+        const int32_t first = watch.span.kind == RecordSpan::kNone ? 1 : watch.span.first;
+        const int32_t last = watch.span.kind == RecordSpan::kNone ? 1 : watch.span.last;
+        const int32_t delta = nowCount - watch.count;
+        for (int32_t i = 1; i < first && i <= watch.count; ++i)
+            if (!(records[i] == all[i - 1])) return true;
+        for (int32_t i = last; i <= watch.count; ++i)
+            if (i + delta < 1 || i + delta > nowCount || !(records[i + delta] == all[i - 1]))
+                return true;
+        return false;
+    };
+    const int32_t notesNow = recordsHeld(noteRecords(song), song.notes.size());
+    if (outside(song.notes, notesNow, p.notes, p.allNotes)) return "a note";
+    const int32_t changesNow = recordsHeld(changeRecords(song), song.changes.size());
+    if (outside(song.changes, changesNow, p.changes, p.allChanges)) return "a control change";
+    return nullptr;
 }
 
 void EditHistory::restorePending(Song& song, const Pending& p) const {
@@ -126,6 +185,12 @@ void EditHistory::abandon(Song& song) {
 
 bool EditHistory::commit(Song& song) {
     if (!m_pending) return false;
+    if (m_checkScopes) {
+        Pending open = std::move(*m_pending);
+        m_pending.reset();
+        failOutsideScope(song, open);
+        m_pending = std::move(open);
+    }
     Pending p = std::move(*m_pending);
     m_pending.reset();
 

@@ -20,6 +20,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -75,6 +76,14 @@ template <class T> struct Watch {
 };
 } // namespace edit_history
 
+// An edit wrote outside the scope it declared: a fault of the program, not
+// of the song. Thrown by a step when scope checking is on (the sanitizer
+// build); the song is put back as it was within the scope.
+class EditScopeViolation : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
 class EditHistory {
 public:
     static constexpr size_t kMaxSteps = 10000;
@@ -88,24 +97,41 @@ public:
     // edit that returns false failed: the song is put back as it was within
     // the scope and no step is kept. An edit that throws is put back the same
     // way, and the exception goes on. Returns true when a step was added.
-    template <class Edit> bool record(Song& song, const EditScope& scope, Edit&& edit) {
+    //
+    // `operation` names the edit for the scope check (see checkScopes).
+    template <class Edit>
+    bool record(Song& song, const char* operation, const EditScope& scope, Edit&& edit) {
         if constexpr (std::is_void_v<std::invoke_result_t<Edit&>>) {
-            return recordEdit(song, scope, [&] {
+            return recordEdit(song, operation, scope, [&] {
                 edit();
                 return true;
             });
         } else {
-            return recordEdit(song, scope, [&] { return static_cast<bool>(edit()); });
+            return recordEdit(song, operation, scope, [&] { return static_cast<bool>(edit()); });
         }
     }
+    template <class Edit> bool record(Song& song, const EditScope& scope, Edit&& edit) {
+        return record(song, "edit", scope, std::forward<Edit>(edit));
+    }
+
+    // Scope checking: every step also keeps a copy of all the notes and
+    // control changes while its edit runs, and after it throws
+    // EditScopeViolation, naming the operation, when a record outside the
+    // declared scope changed (a write that keeps the record count, which the
+    // compact step alone would not see). It costs a copy of the song a step,
+    // so it is on in the sanitizer build, where the tests run, and off in the
+    // program.
+    void checkScopes(bool on) { m_checkScopes = on; }
+    bool checksScopes() const { return m_checkScopes; }
 
     // The same in two halves, for an edit that spans several calls (the hits
     // tapped in during a playback become one step when it stops). `commit`
     // returns true when a step was added; `abandon` puts the song back. A
     // `record` between them joins the open step (its scope must lie within
-    // the open one: a playback's step watches everything); undo and redo
-    // wait for the commit. A second `begin` while one is open changes nothing.
-    void begin(const Song& song, const EditScope& scope);
+    // the open one: a playback's step watches everything) and adds no step
+    // of its own; one that fails is put back within its own scope. Undo and
+    // redo wait for the commit. A second `begin` while one is open changes nothing.
+    void begin(const Song& song, const EditScope& scope, const char* operation = "edit");
     bool commit(Song& song);
     void abandon(Song& song);
     bool inEdit() const { return m_pending.has_value(); }
@@ -175,9 +201,21 @@ private:
         Watch<ControlChange> changes;
         Settings settings;
         Texts texts;
+        const char* operation = "edit";
+        // With scope checking: every record 1..count as the edit found them.
+        std::vector<Note> allNotes;
+        std::vector<ControlChange> allChanges;
     };
 
-    bool recordEdit(Song& song, const EditScope& scope, const std::function<bool()>& edit);
+    bool recordEdit(Song& song, const char* operation, const EditScope& scope,
+                    const std::function<bool()>& edit);
+    // With scope checking: the name of the first kind of record that changed
+    // outside its watched span, or nullptr.
+    static const char* writeOutsideScope(const Song& song, const Pending& p);
+    // Throws EditScopeViolation, the song put back within `p`, on such a write.
+    void failOutsideScope(Song& song, const Pending& p) const;
+    // What a step watches of `song` for an edit within `scope`.
+    Pending watch(const Song& song, const EditScope& scope, const char* operation) const;
     void restorePending(Song& song, const Pending& p) const;
     void push(Step step);
     void apply(Song& song, const Step& step, bool forward) const;
@@ -190,6 +228,11 @@ private:
     size_t m_bytes = 0;
     std::optional<Pending> m_pending;
     size_t m_maxSteps, m_maxBytes;
+#ifdef VAKO_CHECK_EDIT_SCOPES
+    bool m_checkScopes = true;
+#else
+    bool m_checkScopes = false;
+#endif
 };
 
 } // namespace vako

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
+#include <string>
 
 namespace vako {
 namespace {
@@ -189,11 +191,75 @@ TEST(EditHistoryTest, AFaultThatRestoresAnOlderCopyEmptiesTheHistory) {
 TEST(EditHistoryTest, AnEditOutsideItsScopeEmptiesTheHistoryRatherThanUndoWrongly) {
     Song song = songOf(4);
     EditHistory history;
+    history.checkScopes(false); // as in the program
     history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
     EXPECT_FALSE(
         history.record(song, EditScope::settingsOnly(), [&] { insertNote(song, 1, note(1, 1)); }));
     EXPECT_FALSE(history.canUndo());
     EXPECT_TRUE(history.isAwayFromSaved());
+}
+
+TEST(EditHistoryTest, AWriteOutsideTheScopeIsCaughtNamingTheOperationEvenWhenTheCountStays) {
+    EditHistory history;
+    history.checkScopes(true);
+    auto violation = [&](Song& song, const char* operation, const EditScope& scope,
+                         const std::function<void()>& edit) -> std::string {
+        try {
+            history.record(song, operation, scope, edit);
+        } catch (const EditScopeViolation& e) {
+            return e.what();
+        }
+        return "";
+    };
+    // Scope "note 1", the edit changes notes 1 and 3.
+    Song song = songOf(4);
+    EXPECT_EQ(violation(song, "changeNote", EditScope::notesIn(RecordSpan::one(1)),
+                        [&] { song.notes[1].key = 1, song.notes[3].key = 3; }),
+              "changeNote changed a note outside its scope");
+    EXPECT_EQ(song.notes[1].key, 60) << "what the step watched is put back";
+    // Settings only, the edit moves a note.
+    EXPECT_EQ(violation(song, "setProgram", EditScope::settingsOnly(),
+                        [&] { song.notes[2].position += 1; }),
+              "setProgram changed a note outside its scope");
+    // An insert, and a change behind it that moved along with it.
+    song = songOf(4);
+    EXPECT_EQ(violation(song, "placeNote", EditScope::notesIn(RecordSpan::insertAt(2)),
+                        [&] {
+                            insertNote(song, 2, note(5, 40));
+                            song.notes[4].velocity = 1;
+                        }),
+              "placeNote changed a note outside its scope");
+    // The changes are checked as the notes are; a write within the scope is none.
+    EXPECT_EQ(violation(song, "setChange", EditScope::changesIn(RecordSpan::none()),
+                        [&] { song.changes[1].value = 90; }),
+              "setChange changed a control change outside its scope");
+    EXPECT_EQ(violation(song, "placeNote", EditScope::notesIn(RecordSpan::insertAt(2)),
+                        [&] { insertNote(song, 2, note(5, 40)); }),
+              "");
+    EXPECT_EQ(history.stepCount(), 1u);
+}
+
+TEST(EditHistoryTest, AnEditInsideAnOpenStepJoinsItAndIsPutBackWhenItFails) {
+    Song song = songOf(3);
+    EditHistory history;
+    history.begin(song, EditScope::everything());
+    EXPECT_FALSE(history.record(song, EditScope::notesIn(RecordSpan::one(2)), [&] {
+        song.notes[2].key = 99;
+        return false;
+    }));
+    EXPECT_EQ(song.notes[2].key, 61) << "the failed inner edit is put back";
+    EXPECT_THROW(history.record(song, EditScope::notesIn(RecordSpan::one(1)),
+                                [&] {
+                                    song.notes[1].key = 98;
+                                    throw std::runtime_error("fault");
+                                }),
+                 std::runtime_error);
+    EXPECT_EQ(song.notes[1].key, 60);
+    history.record(song, EditScope::notesIn(RecordSpan::one(3)), [&] { song.notes[3].key = 97; });
+    EXPECT_TRUE(history.commit(song));
+    EXPECT_EQ(history.stepCount(), 1u) << "one step: the open one";
+    history.undo(song);
+    EXPECT_EQ(song.notes[3].key, 62);
 }
 
 TEST(EditHistoryTest, TheHitsOfOnePlaybackAndTheEditsBetweenThemAreOneStep) {
