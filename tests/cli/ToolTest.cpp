@@ -1,6 +1,6 @@
 // The command-line tool as a user runs it.
 #include "RunTool.h"
-#include "SongTestSupport.h"
+#include "song/SongTestSupport.h"
 
 #include <gtest/gtest.h>
 
