@@ -120,7 +120,8 @@ TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStat
     w.clickListed("minuet.mid");
 
     EXPECT_TRUE(w.ui.messages.empty());
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{0}));
+    // Tick 0 is the first beat, on the first bar line.
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{kFirstBeatPosition}));
     EXPECT_TRUE(f().meterThreeMenu.checked);
     EXPECT_FALSE(f().meterFourMenu.checked);
     EXPECT_EQ(f().tempoBox.caption, "30");
@@ -402,7 +403,8 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
 }
 
 TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBackAndSaysWhatItLeftOut) {
-    w.setNotes({note(1, 60, 12, 0), note(13, 64, 6, 0)});
+    // The first and the second beat.
+    w.setNotes({note(3, 60, 12, 0), note(15, 64, 6, 0)});
     f().redrawScore();
     ASSERT_TRUE(f().exportButton.enabled);
     w.ui.inputAnswer = "tune";
@@ -420,7 +422,8 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBackAndSaysWh
     ASSERT_EQ(back.noteCount(), 2);
     EXPECT_EQ(back.notes[1].key, 60);
     EXPECT_EQ(back.notes[2].key, 64);
-    EXPECT_EQ(back.notes[2].position - back.notes[1].position, 12);
+    EXPECT_EQ(back.notes[1].position, 3);
+    EXPECT_EQ(back.notes[2].position, 15);
 
     // An empty name writes nothing and says nothing; a bad tempo only says so.
     w.ui.inputAnswer = "";
@@ -454,7 +457,7 @@ TEST_F(FileCommands, NotesOutOfOrderThatAFailedLoadBringsBackAreFoundUnderThePoi
     ASSERT_EQ(w.song.noteCount(), 6);
     f().view.page = 2;
     // Part 1's note at 300, row 35 of the upper band (position 12 of page 3).
-    f().scoreMouseMove(0, 0, 5.0f * (12 + 18) + 7, -600.0f - 10.0f * (35 - 6) - 5);
+    f().scoreMouseMove(0, 0, xAt(12), yAt(0, 35));
     EXPECT_TRUE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 3);
 }
