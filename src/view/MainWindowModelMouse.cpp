@@ -38,8 +38,12 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
     if (!positionPanel.visible) view.changeUnderCursor = 0;
 
     if (c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastHoverX && !panelOpen()) {
-        noteCursor.move(c.snapX - 4, c.snapY);
-        pitchNameLabel.move(c.snapX - 70, c.snapY - 10);
+        // The cursor frames the head the note would be drawn with, the row's
+        // name stands left of it at the same height.
+        const int32_t headX = c.snapX + kHeadMiddleRightOfSnapX;
+        const int32_t headY = c.snapY + kHeadMiddleBelowSnapY;
+        noteCursor.move(headX - noteCursor.width / 2, headY - noteCursor.height / 2);
+        pitchNameLabel.move(c.snapX - 70, headY - pitchNameLabel.height / 2);
 
         const int32_t base = bandBase(c.staff);
         for (int i = 0; i <= 8; ++i) {
@@ -60,7 +64,7 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
                                                   part, true, m_notesOrdered)
                                   : 0;
             i != 0) {
-            noteMarker.move(c.snapX - 4, c.snapY - 33);
+            noteMarker.move(headX - noteMarker.width / 2, c.snapY - 33);
             noteMarker.visible = true;
             scoreFocusRequested = true;
             view.noteUnderCursor = i;

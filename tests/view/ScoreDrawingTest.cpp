@@ -341,11 +341,11 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
     // page lie past what a song holds, and a click there places nothing.
     f().gridFortyEighthsMenu.click();
     const int column = lastPos - lastPage * 144;    // 127
-    const float y = -600.0f - 10.0f * (36 - 6) - 5; // the row of note 62
-    f().scoreMouseMove(0, 0, 5.0f * (column + 19) + 2, y);
+    const float y = yAt(0, 36);                     // the row of note 62
+    f().scoreMouseMove(0, 0, xFine(column), y);
     EXPECT_TRUE(f().noteMarker.visible);
     const int32_t before = w.song.twiceNoteCount;
-    const float past = 5.0f * (130 + 19) + 2;
+    const float past = xFine(130);
     w.click(past, y);
     EXPECT_EQ(w.song.twiceNoteCount, before);
     EXPECT_TRUE(w.ui.messages.empty());
