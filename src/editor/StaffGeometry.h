@@ -42,6 +42,15 @@ struct ScoreCursor {
 constexpr int32_t kHeadMiddleRightOfSnapX = 3;
 constexpr int32_t kHeadMiddleBelowSnapY = 7;
 
+// Control-change marks stand in the space above each band's treble staff, a
+// row each for tempo, instrument and volume from the top: clear of the note
+// names, which stack up from the foot of the band, and of the bar numbers. The
+// snapped y of a kind's row within its band (snapY Mod 600); 0 for a kind the
+// song does not define.
+constexpr int32_t changeMarkRowY(int kind) {
+    return kind >= kTempoChange && kind <= kVolumeChange ? -557 + 30 * kind : 0;
+}
+
 // The last position a note or control change can have (positions are 32-bit).
 // The scroll bar reaches the page of a note there, so the steps after it on
 // that page point past what a song can hold: nothing is placed there.

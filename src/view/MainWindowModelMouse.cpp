@@ -78,9 +78,8 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
         changeMarker.visible = false;
         const int32_t rowInBand = c.snapY % 600;
         int wantedType = 0;
-        if (rowInBand == -27) wantedType = kTempoChange;
-        if (rowInBand == -57) wantedType = kInstrumentChange;
-        if (rowInBand == -87) wantedType = kVolumeChange;
+        for (int kind : {kTempoChange, kInstrumentChange, kVolumeChange})
+            if (rowInBand == changeMarkRowY(kind)) wantedType = kind;
         const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
         for (int32_t j = 2; wantedType != 0 && j <= m; ++j) {
             const ControlChange& cc = song.changes[j];

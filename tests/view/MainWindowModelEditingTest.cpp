@@ -480,7 +480,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     EXPECT_EQ(w.song.changes[4].position, kEndMarkerPos);
 
     // Its marker row: hovering selects it, the panel shows it and changes it in place.
-    const float markerY = -80; // snapY -87: the volume row of the lower band
+    const float markerY = -460; // snapY -467: the volume row of the lower band
     f().scoreMouseMove(0, 0, xAt(24), markerY);
     EXPECT_EQ(f().view.changeUnderCursor, 2);
     EXPECT_TRUE(f().changeMarker.visible);
