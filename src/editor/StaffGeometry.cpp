@@ -63,9 +63,8 @@ ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int pa
     }
 
     // Rows are 10 units apart, each head drawn around the middle of its
-    // row's 10 units. Below the
-    // lowest row of the lower band there is no other row (the band ends at
-    // y 0), so what lies below it is that row.
+    // row's 10 units. Below the lowest row of the lower band there is no
+    // other row (the band ends at y 0), so what lies below it is that row.
     const int32_t middle = std::min(cellIndex(Y + kRowHeight / 2.0, kRowHeight), 0);
     c.snapY = middle * kRowHeight - kHeadMiddleBelowSnapY;
     c.staff = c.snapY / 600 + 1;

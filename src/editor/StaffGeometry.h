@@ -60,7 +60,7 @@ constexpr int64_t kLastSongPos = INT32_MAX;
 // the page only. The quarter, eighth and sixteenth grids take the cells they
 // draw from the first bar line on, a note going to its cell's start (steps 3,
 // 15, 27, ...; 3, 9, 15, ...; 3, 6, 9, ... of a page); the finest grid, whose
-// cells are narrower than a note head, takes the 5 units under the middle of
+// cells are narrower than a note head, takes the 5 units around the middle of
 // the head it would draw. A row is picked by the 10 units around the middle
 // of its drawn heads.
 ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int page);

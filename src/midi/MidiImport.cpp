@@ -107,8 +107,8 @@ private:
     bool readNoteEvent(bool start, uint8_t channel, uint8_t key, uint8_t velocity);
     void readSetting(uint8_t type, uint8_t channel, int value);
 
-    // (tick * 12) \ division: the position in steps. False when it lies at or
-    // beyond the end marker of the control changes.
+    // 3 + (tick * 12) \ division: the position, tick 0 on the first beat. False
+    // when it lies at or beyond the end marker of the control changes.
     bool stepOf(int64_t tick, int32_t& pos) const;
     FilePlace here() const { return {m_abs, m_eventAt}; }
     void addChange(int32_t pos, int32_t value, uint8_t type);
