@@ -1,7 +1,9 @@
 // The one mapping between points of the score view and song positions and
 // notes. View units: x to the right, y downwards, top-left corner (-140, -1180);
 // the upper band covers y -1200..-600, the lower band -600..0. A step is 5
-// units; steps 1..144 of a page lie at x = 95, 100, ... 810.
+// units; the cursors of steps 1..144 of a page stand at x = 95, 100, ... 810,
+// 5 units right of the x their notes are drawn from, so step 3, the page's
+// first beat, is drawn on the first bar line (x 100).
 #pragma once
 
 #include "editor/ViewState.h"
@@ -19,16 +21,35 @@ struct ScoreCursor {
     int32_t row = 0;         // diatonic row, 5..64 inside a band
     int32_t naturalNote = 0; // white-key note number of the row
     int64_t pos = 0;         // song position of snapX on the page; see kLastSongPos
-    int32_t barInPage = 0;   // 1-based bar of the page
-    int32_t stepInBar = 0;   // 1-based step in the bar
+    // 1-based bar of the page and step in it, counted from the page's first
+    // bar line (its first beat, step 3 of the page); the two steps before it
+    // are the last of bar 0.
+    int32_t barInPage = 0;
+    int32_t stepInBar = 0;
 
     // False above the upper band (snapY -1207 and less): no part belongs to the point.
     bool hasBand() const { return staff == 0 || staff == 1; }
     // The position as note placement and hit tests compute it.
     int64_t placedPos(int page, int quartersPerBar) const {
-        return int64_t{page} * kStepsPerPage + (barInPage - 1) * 12 * quartersPerBar + stepInBar;
+        return int64_t{page} * kStepsPerPage + kFirstBeatPosition - 1 +
+               int64_t{barInPage - 1} * 12 * quartersPerBar + stepInBar;
     }
 };
+
+// Where the head of a note is drawn, from the cursor's snapped point: its
+// middle lies 3 units right of snapX and 7 below snapY (the note drawing
+// starts 5 units left of snapX, the head 8 units right of that).
+constexpr int32_t kHeadMiddleRightOfSnapX = 3;
+constexpr int32_t kHeadMiddleBelowSnapY = 7;
+
+// Control-change marks stand in the space above each band's treble staff, a
+// row each for tempo, instrument and volume from the top: clear of the note
+// names, which stack up from the foot of the band, and of the bar numbers. The
+// snapped y of a kind's row within its band (snapY Mod 600); 0 for a kind the
+// song does not define.
+constexpr int32_t changeMarkRowY(int kind) {
+    return kind >= kTempoChange && kind <= kVolumeChange ? -557 + 30 * kind : 0;
+}
 
 // The last position a note or control change can have (positions are 32-bit).
 // The scroll bar reaches the page of a note there, so the steps after it on
@@ -36,7 +57,12 @@ struct ScoreCursor {
 constexpr int64_t kLastSongPos = INT32_MAX;
 
 // Snaps a mouse point (view units) to the grid. Reads the grid, the meter and
-// the page only.
+// the page only. The quarter, eighth and sixteenth grids take the cells they
+// draw from the first bar line on, a note going to its cell's start (steps 3,
+// 15, 27, ...; 3, 9, 15, ...; 3, 6, 9, ... of a page); the finest grid, whose
+// cells are narrower than a note head, takes the 5 units around the middle of
+// the head it would draw. A row is picked by the 10 units around the middle
+// of its drawn heads.
 ScoreCursor ComputeCursor(float X, float Y, int grid, int quartersPerBar, int page);
 ScoreCursor ComputeCursor(float X, float Y, const Song& song, const ViewState& view);
 

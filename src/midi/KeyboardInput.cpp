@@ -178,7 +178,9 @@ NoteRecorder::NoteRecorder(int part, int gridSteps)
 
 int64_t NoteRecorder::snap(double position) const {
     if (!(position > 0)) return 0; // before the song, or not a number
-    const double snapped = std::round(position / m_grid) * m_grid;
+    // The grid's cells start at the first beat, as the staff draws them.
+    const double snapped =
+        std::round((position - kFirstBeatPosition) / m_grid) * m_grid + kFirstBeatPosition;
     return static_cast<int64_t>(std::min(snapped, static_cast<double>(kLastSongPosition)));
 }
 

@@ -19,6 +19,13 @@ namespace {
 constexpr uint32_t kLargestDelta = 0x0FFFFFFF;    // four bytes of seven bits
 constexpr int64_t kLargestTempoMicros = 0xFFFFFF; // three bytes
 
+// The steps from the file's tick 0 to a song position: tick 0 is the first
+// beat, and what lies before it (the steps before the first bar line, and
+// the start tempo's record) is written at tick 0.
+int64_t fileStepOf(int64_t position) {
+    return std::max<int64_t>(position - kFirstBeatPosition, 0);
+}
+
 void putByte(std::string& out, int value) {
     out.push_back(static_cast<char>(value & 0xFF));
 }
@@ -188,9 +195,9 @@ std::string TrackBuilder::build(int64_t eventCount) {
     m_data.append(4, '\0');
     writeOpening();
 
-    // Deltas count from the position of the last entry written: entry 0 holds
+    // Deltas count from the time of the last entry written: entry 0 holds
     // position 0, and an entry that writes nothing leaves its gap to the next.
-    int64_t lastPos = events[0].position;
+    int64_t lastStep = fileStepOf(events[0].position);
     std::string bytes;
     for (int64_t i = 1; i <= eventCount; ++i) {
         const Note& e = events[i];
@@ -199,13 +206,14 @@ std::string TrackBuilder::build(int64_t eventCount) {
         const auto modState = m_modState, panState = m_panState;
         eventBytes(e, bytes);
         if (bytes.empty()) continue;
-        if (!appendDeltaTime(m_data, e.position - lastPos)) {
+        const int64_t step = fileStepOf(e.position);
+        if (!appendDeltaTime(m_data, step - lastStep)) {
             ++m_eventsLeftOut;
             m_modState = modState, m_panState = panState;
             continue;
         }
         m_data += bytes;
-        lastPos = e.position;
+        lastStep = step;
     }
     for (int b : {0x00, 0xFF, 0x2F, 0x00}) putByte(m_data, b);
     const auto length = static_cast<uint32_t>(m_data.size() - kHeaderBlockSize);

@@ -1,6 +1,7 @@
 // The Standard MIDI File export: format 0, one track, 480 ticks per quarter
-// note (40 ticks a step). The whole file image is built in memory, then written
-// in one piece.
+// note (40 ticks a step). Tick 0 is the song's first beat (position 3, on the
+// staff's first bar line); positions before it are written at tick 0. The
+// whole file image is built in memory, then written in one piece.
 #pragma once
 
 #include "midi/EventList.h"

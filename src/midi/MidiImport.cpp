@@ -107,8 +107,8 @@ private:
     bool readNoteEvent(bool start, uint8_t channel, uint8_t key, uint8_t velocity);
     void readSetting(uint8_t type, uint8_t channel, int value);
 
-    // (tick * 12) \ division: the position in steps. False when it lies at or
-    // beyond the end marker of the control changes.
+    // 3 + (tick * 12) \ division: the position, tick 0 on the first beat. False
+    // when it lies at or beyond the end marker of the control changes.
     bool stepOf(int64_t tick, int32_t& pos) const;
     FilePlace here() const { return {m_abs, m_eventAt}; }
     void addChange(int32_t pos, int32_t value, uint8_t type);
@@ -180,9 +180,10 @@ bool MidiImporter::stepOf(int64_t tick, int32_t& pos) const {
     // bound is checked before the product is formed.
     const int64_t limit = int64_t{kEndMarkerPos} * m_song.midiTimebase / 12;
     if (tick > limit) return false;
-    const int64_t steps = tick * 12 / m_song.midiTimebase;
-    if (steps >= kEndMarkerPos) return false;
-    pos = static_cast<int32_t>(steps);
+    // Tick 0 is the first beat, drawn on the staff's first bar line.
+    const int64_t position = kFirstBeatPosition + tick * 12 / m_song.midiTimebase;
+    if (position >= kEndMarkerPos) return false;
+    pos = static_cast<int32_t>(position);
     return true;
 }
 
@@ -303,7 +304,8 @@ bool MidiImporter::readMeta(bool& endOfTrack) {
         const auto tempo =
             static_cast<int32_t>(std::clamp<int64_t>(exact, kLowestImportTempo, kHighestImportTempo));
         if (tempo != exact) m_outcome.tempoLimited = true;
-        if (pos < 1) {
+        // A tempo within the first beat's step is the start tempo.
+        if (pos == kFirstBeatPosition) {
             m_startTempo.offer(tempo, here());
         } else {
             addChange(pos, tempo, kTempoChange);
@@ -406,8 +408,9 @@ void MidiImporter::readSetting(uint8_t type, uint8_t channel, int value) {
 }
 
 void MidiImporter::addChange(int32_t pos, int32_t value, uint8_t type) {
-    // Changes at step 0 move to step 1, beside the start tempo.
-    const PlacedChange change{ControlChange{std::max(pos, 1), value, type}, here()};
+    // A change at the first beat stays there: the export writes it at tick 0
+    // again, after the start tempo (position 1, also tick 0).
+    const PlacedChange change{ControlChange{pos, value, type}, here()};
     int64_t& last = m_lastChange[type][change.part()];
     if (last >= 0 && m_changes[last].rec.position == change.rec.position) {
         if (m_changes[last].place < change.place) m_changes[last] = change;
@@ -497,11 +500,6 @@ void MidiImporter::finishChanges() {
             if (next.rec.position == c.rec.position && next.rec.kind == c.rec.kind &&
                 next.part() == c.part())
                 continue;
-        }
-        // A tempo at the start tempo's position (step 1) is the start tempo.
-        if (c.rec.kind == kTempoChange && c.rec.position == 1) {
-            m_startTempo.offer(c.rec.value, c.place);
-            continue;
         }
         kept.push_back(c);
     }

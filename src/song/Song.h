@@ -42,6 +42,12 @@ constexpr int32_t kEndMarkerPos = 1073741824; // 2^30
 constexpr int kPartCount = 16;
 constexpr int kPercussionPart = 9;
 constexpr int kStepsPerPage = 144;
+// The song's first beat: the staff draws position 3 on its first bar line, and
+// a MIDI file's tick 0 is this position, both ways. Positions 1 and 2 lie
+// before the first bar line (only the finest grid reaches them); the export
+// writes them at tick 0. Every page starts its bars here too: page k's first
+// beat is position 144k + 3.
+constexpr int32_t kFirstBeatPosition = 3;
 constexpr int kNewNoteVelocity = 120;
 constexpr int kCentrePan = 64;
 

@@ -39,8 +39,12 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
 
     if (c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastHoverX && !panelOpen()) {
         noteCursor.visible = pitchNameLabel.visible = stopped(); // playback hides them
-        noteCursor.move(c.snapX - 4, c.snapY);
-        pitchNameLabel.move(c.snapX - 70, c.snapY - 10);
+        // The cursor frames the head the note would be drawn with, the row's
+        // name stands left of it at the same height.
+        const int32_t headX = c.snapX + kHeadMiddleRightOfSnapX;
+        const int32_t headY = c.snapY + kHeadMiddleBelowSnapY;
+        noteCursor.move(headX - noteCursor.width / 2, headY - noteCursor.height / 2);
+        pitchNameLabel.move(c.snapX - 70, headY - pitchNameLabel.height / 2);
 
         const int32_t base = bandBase(c.staff);
         for (int i = 0; i <= 8; ++i) {
@@ -61,7 +65,7 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
                                                   part, true, m_notesOrdered)
                                   : 0;
             i != 0) {
-            noteMarker.move(c.snapX - 4, c.snapY - 33);
+            noteMarker.move(headX - noteMarker.width / 2, c.snapY - 33);
             noteMarker.visible = true;
             scoreFocusRequested = true;
             view.noteUnderCursor = i;
@@ -75,9 +79,8 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
         changeMarker.visible = false;
         const int32_t rowInBand = c.snapY % 600;
         int wantedType = 0;
-        if (rowInBand == -27) wantedType = kTempoChange;
-        if (rowInBand == -57) wantedType = kInstrumentChange;
-        if (rowInBand == -87) wantedType = kVolumeChange;
+        for (int kind : {kTempoChange, kInstrumentChange, kVolumeChange})
+            if (rowInBand == changeMarkRowY(kind)) wantedType = kind;
         const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
         for (int32_t j = 2; wantedType != 0 && j <= m; ++j) {
             const ControlChange& cc = song.changes[j];

@@ -74,6 +74,11 @@ int diatonicStep(int note) {
     return kSteps[((note % 12) + 12) % 12];
 }
 
+// The y the rows of a band are counted from: row r's snapped y is
+// base - 10 (r - 5) - 7.
+constexpr int kUpperBandBase = -600, kLowerBandBase = 0;
+constexpr int kMarkTextAboveRow = 8; // a change mark's text stands this far above its row
+
 // Page of a note position: positions 1..144 are page 0. Truncating division,
 // so the few positions 0 and below (which a song file can hold) fall on page 0
 // too.
@@ -289,17 +294,19 @@ void MainWindowModel::drawControlChanges() {
         const ControlChange& cc = song.changes[k];
         if (cc.position / kStepsPerPage != view.page) continue;
         canvas.setCurrentX(88 + 5 * (cc.position % kStepsPerPage));
-        double y = -605 - 30 * cc.kind;
+        // On its kind's row above the treble staff, where the hover finds it:
+        // the text's top a little above the row's snapped y.
+        const double y = changeMarkRowY(cc.kind) - kMarkTextAboveRow;
         if (cc.kind == kTempoChange) {
-            canvas.setCurrentY(y);
+            canvas.setCurrentY(y + kUpperBandBase);
             canvas.setForeColour(colour::kLightCyan);
             canvas.print("■テンポ" + std::to_string(cc.value));
         } else if (cc.kind == kInstrumentChange || cc.kind == kVolumeChange) {
             const int part = cc.value % 16;
-            int offset = 1200; // a part on neither band lands below the view
-            if (part == song.bandParts[0]) offset = 0;
-            if (part == song.bandParts[1]) offset = 600;
-            canvas.setCurrentY(y + offset);
+            int base = 600; // a part on neither band lands below the view
+            if (part == song.bandParts[0]) base = kUpperBandBase;
+            if (part == song.bandParts[1]) base = kLowerBandBase;
+            canvas.setCurrentY(y + base);
             if (cc.kind == kInstrumentChange) {
                 canvas.setForeColour(colour::kMagenta);
                 canvas.print("■楽器" + std::to_string(cc.value / 16 + 1));

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace vako {
@@ -174,12 +175,31 @@ TEST(NoteRecording, StartsAndLengthsSnapToTheGridInPositionOrder) {
 
 TEST(NoteRecording, NotesHeldAtTheStopEndThere) {
     NoteRecorder r(kPercussionPart, 12);
-    r.take(noteOn(36, 100), 24);
-    r.take(noteOn(38, 100), 30); // -> 36 (halves round away from zero)
-    EXPECT_EQ(r.stop(61), (std::vector<Note>{{24, 36, 36, kPercussionPart, 102, kCentrePan, 0},
-                                             {36, 38, 24, kPercussionPart, 102, kCentrePan, 0}}))
-        << "ended at 60";
+    r.take(noteOn(36, 100), 27);
+    r.take(noteOn(38, 100), 33); // -> 39 (halves round away from zero)
+    EXPECT_EQ(r.stop(61), (std::vector<Note>{{27, 36, 36, kPercussionPart, 102, kCentrePan, 0},
+                                             {39, 38, 24, kPercussionPart, 102, kCentrePan, 0}}))
+        << "ended at 63";
     EXPECT_TRUE(r.stop(100).empty()); // taken once
+}
+
+TEST(NoteRecording, TheQuarterAndEighthGridsTakeTheBeatsTheStaffDraws) {
+    // The staff's beats start at step 3 (its first bar line), 15, 27, ...;
+    // its half beats at 3, 9, 15, ...
+    for (auto [grid, played, placed] : {std::tuple{12, 13.0, 15},
+                                        {12, 7.0, 3},
+                                        {12, 22.0, 27},
+                                        {6, 10.0, 9},
+                                        {6, 5.0, 3},
+                                        {6, 13.0, 15}}) {
+        NoteRecorder r(0, grid);
+        r.take(noteOn(60, 100), played);
+        r.take(noteOff(60), played + grid);
+        const std::vector<Note> notes = r.stop(100);
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0].position, placed) << played << " on a grid of " << grid;
+        EXPECT_EQ(notes[0].length, grid);
+    }
 }
 
 TEST(NoteRecording, AKeyStruckAgainWhileHeldEndsTheFirstNote) {

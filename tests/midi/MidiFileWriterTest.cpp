@@ -128,59 +128,78 @@ TEST(MidiFileImage, VolumesAndProgramsOpenTheTrack) {
     EXPECT_NE(track.find("00 BF 07 64 00 C3 28 00 CF 7F " + kStartTempo), std::string::npos);
 }
 
-TEST(MidiFileImage, OneNoteAfterTheStartTempo) {
-    Song song = songWith({note(1, 60)});
-    EXPECT_EQ(build(song).events(), kStartTempo + " 28 90 3C 78 83 60 80 3C 00 " + kEnd);
+TEST(MidiFileImage, TheFirstBeatIsTickZero) {
+    // The first beat of bar 1 (position 3, on the staff's first bar line)
+    // sounds with the start tempo, a beat later is 480 ticks later.
+    Song song = songWith({note(3, 60), note(15, 62)});
+    EXPECT_EQ(build(song).events(),
+              kStartTempo + " 00 90 3C 78 83 60 80 3C 00 00 90 3E 78 83 60 80 3E 00 " + kEnd);
+    // A page's downbeat: position 147, tick 5760 (12 quarters).
+    Song page = songWith({note(147, 60)});
+    EXPECT_EQ(build(page).events(), kStartTempo + " AD 00 90 3C 78 83 60 80 3C 00 " + kEnd);
+}
+
+TEST(MidiFileImage, StepsBeforeTheFirstBeatAreWrittenAtTickZero) {
+    // Positions 1 and 2 lie before the first bar line (the finest grid
+    // reaches them): they start at tick 0 and end where their length ends.
+    Song song = songWith({note(1, 60), note(2, 62, 4)});
+    EXPECT_EQ(build(song).events(),
+              kStartTempo + " 00 90 3C 78 00 90 3E 78 78 80 3E 00 82 18 80 3C 00 " + kEnd);
+    // A change there is at tick 0 too, behind the start tempo.
+    Song changed = songWith({note(3, 60)});
+    addChange(changed, ControlChange{2, 90, kTempoChange});
+    EXPECT_EQ(build(changed).events(),
+              kStartTempo + " 00 FF 51 03 0A 2C 2A 00 90 3C 78 83 60 80 3C 00 " + kEnd);
 }
 
 TEST(MidiFileImage, ControllersInFrontOfANoteOnDelayItByOneTickEach) {
-    Note n = note(1, 60);
+    Note n = note(3, 60);
     n.modulation = 50;
     n.pan = 0;
     Song song = songWith({n});
     EXPECT_EQ(build(song).events(),
-              kStartTempo + " 28 B0 01 32 01 B0 0A 00 01 90 3C 78 83 60 80 3C 00 " + kEnd);
+              kStartTempo + " 00 B0 01 32 01 B0 0A 00 01 90 3C 78 83 60 80 3C 00 " + kEnd);
 }
 
 TEST(MidiFileImage, BalanceIsWrittenOnlyWhenTheChannelsStateChanges) {
-    Note a = note(1, 60, 12, 3), b = note(13, 62, 12, 3);
+    Note a = note(3, 60, 12, 3), b = note(15, 62, 12, 3);
     a.pan = b.pan = 128;
     Song song = songWith({a, b});
     EXPECT_EQ(build(song).events(),
-              kStartTempo + " 28 B3 0A 7F 01 93 3C 78 83 60 83 3C 00 00 93 3E 78 83 60 83 3E 00 " +
+              kStartTempo + " 00 B3 0A 7F 01 93 3C 78 83 60 83 3C 00 00 93 3E 78 83 60 83 3E 00 " +
                   kEnd);
 }
 
 TEST(MidiFileImage, PitchShiftSparesThePercussionPart) {
-    Song song = songWith({note(1, 60, 12, 9), note(25, 60, 12, 4)});
+    Song song = songWith({note(3, 60, 12, 9), note(27, 60, 12, 4)});
     EXPECT_EQ(build(song, 12).events(),
-              kStartTempo + " 28 99 3C 78 83 60 89 3C 00 83 60 94 30 78 83 60 84 30 00 " + kEnd);
+              kStartTempo + " 00 99 3C 78 83 60 89 3C 00 83 60 94 30 78 83 60 84 30 00 " + kEnd);
     EXPECT_EQ(build(song, -3).events(),
-              kStartTempo + " 28 99 3C 78 83 60 89 3C 00 83 60 94 3F 78 83 60 84 3F 00 " + kEnd);
+              kStartTempo + " 00 99 3C 78 83 60 89 3C 00 83 60 94 3F 78 83 60 84 3F 00 " + kEnd);
 }
 
 TEST(MidiFileImage, AtOnePositionChangesComeFirstThenNoteOffsThenNoteOns) {
-    Song song = songWith({note(1, 60), note(13, 62)});
-    addChange(song, ControlChange{13, 90, kTempoChange});
-    addChange(song, ControlChange{13, 5 * 16 + 0, kVolumeChange});
-    addChange(song, ControlChange{13, 41 * 16 + 0, kInstrumentChange});
+    Song song = songWith({note(3, 60), note(15, 62)});
+    addChange(song, ControlChange{15, 90, kTempoChange});
+    addChange(song, ControlChange{15, 5 * 16 + 0, kVolumeChange});
+    addChange(song, ControlChange{15, 41 * 16 + 0, kInstrumentChange});
     // The three changes share one key; the quicksort's equal-key order gives
     // instrument, tempo, volume.
     EXPECT_EQ(build(song).events(),
               kStartTempo +
-                  " 28 90 3C 78 83 60 C0 29 00 FF 51 03 0A 2C 2A 00 B0 07 64 00 80 3C 00 "
+                  " 00 90 3C 78 83 60 C0 29 00 FF 51 03 0A 2C 2A 00 B0 07 64 00 80 3C 00 "
                   "00 90 3E 78 83 60 80 3E 00 " +
                   kEnd);
 }
 
 TEST(MidiFileImage, ANoteOfLengthZeroIsSwitchedOffAfterItsNoteOn) {
-    Song song = songWith({note(1, 60, 0), note(13, 62)});
+    Song song = songWith({note(3, 60, 0), note(15, 62)});
     EXPECT_EQ(build(song).events(),
-              kStartTempo + " 28 90 3C 78 00 80 3C 00 83 60 90 3E 78 83 60 80 3E 00 " + kEnd);
+              kStartTempo + " 00 90 3C 78 00 80 3C 00 83 60 90 3E 78 83 60 80 3E 00 " + kEnd);
 }
 
 TEST(MidiFileImage, DataBytesNeverExceed127) {
-    Note loud = note(1, 60);
+    Note loud = note(3, 60);
     loud.velocity = 200;
     loud.modulation = 150;
     Song song = songWith({loud});
@@ -191,19 +210,19 @@ TEST(MidiFileImage, DataBytesNeverExceed127) {
     EXPECT_FALSE(b.faulted);
     const std::string t = b.track();
     EXPECT_NE(t.find("00 B0 07 7F"), std::string::npos);
-    EXPECT_NE(t.find("28 B0 01 7F 01 90 3C 7F"), std::string::npos);
+    EXPECT_NE(t.find("00 B0 01 7F 01 90 3C 7F"), std::string::npos);
     EXPECT_NE(t.find("C1 7F"), std::string::npos);
     EXPECT_NE(t.find("B2 07 7F"), std::string::npos);
 }
 
 TEST(MidiFileImage, ANoteShiftedOutOfTheKeyRangeIsLeftOutWholly) {
-    Song song = songWith({note(1, 5), note(13, 60)});
+    Song song = songWith({note(3, 5), note(15, 60)});
     const Built b = build(song, 12); // key 5 would be -7
     EXPECT_FALSE(b.faulted);
-    EXPECT_EQ(b.events(), kStartTempo + " 84 08 90 30 78 83 60 80 30 00 " + kEnd);
+    EXPECT_EQ(b.events(), kStartTempo + " 83 60 90 30 78 83 60 80 30 00 " + kEnd);
 
-    Song high = songWith({note(1, 119), note(13, 60)});
-    EXPECT_EQ(build(high, -12).events(), kStartTempo + " 84 08 90 48 78 83 60 80 48 00 " + kEnd);
+    Song high = songWith({note(3, 119), note(15, 60)});
+    EXPECT_EQ(build(high, -12).events(), kStartTempo + " 83 60 90 48 78 83 60 80 48 00 " + kEnd);
 }
 
 TEST(MidiFileImage, NotesLeftOutByTheTranspositionAreCounted) {
@@ -258,20 +277,20 @@ TEST(MidiFileImage, ASongUsedUpByItsExportGivesTheSameBytes) {
 }
 
 TEST(MidiFileImage, ALongSilenceNeedsNoFault) {
-    Song song = songWith({note(40001, 60)});
+    Song song = songWith({note(kFirstBeatPosition + 40001, 60)});
     const Built b = build(song);
     EXPECT_FALSE(b.faulted);
     EXPECT_EQ(b.events(), kStartTempo + " E1 D4 28 90 3C 78 83 60 80 3C 00 " + kEnd);
 }
 
 TEST(MidiFileImage, AnEventThatCannotBeWrittenIsLeftOutAndTheFileStaysReadable) {
-    Song song = songWith({note(1, 60), note(13, 62)});
-    addChange(song, ControlChange{7, 0, kTempoChange}); // tempo 0: no microseconds for it
+    Song song = songWith({note(3, 60), note(15, 62)});
+    addChange(song, ControlChange{9, 0, kTempoChange}); // tempo 0: no microseconds for it
     const Built b = build(song);
     EXPECT_TRUE(b.faulted);
     // The tempo's gap goes to the next event written.
     EXPECT_EQ(b.events(),
-              kStartTempo + " 28 90 3C 78 83 60 80 3C 00 00 90 3E 78 83 60 80 3E 00 " + kEnd);
+              kStartTempo + " 00 90 3C 78 83 60 80 3C 00 00 90 3E 78 83 60 80 3E 00 " + kEnd);
     EXPECT_EQ(dumpMidiFile(b.image).find("malformed"), std::string::npos);
 
     Song badPart = songWith({note(1, 60, 12, 16)});
@@ -286,7 +305,7 @@ TEST(MidiFileImage, TheStartTempoComesFromTheTempoText) {
 }
 
 TEST(MidiFileImage, DumpListsEveryEvent) {
-    Song song = songWith({note(1, 60)});
+    Song song = songWith({note(4, 60)});
     const std::string dump = dumpMidiFile(build(song).image);
     EXPECT_NE(dump.find("MThd 6: format 0, 1 track(s), division 480"), std::string::npos) << dump;
     EXPECT_NE(dump.find("0 00 | FF 51 03 07 A1 20  tempo 500000 us = 120 bpm"), std::string::npos)
@@ -428,7 +447,7 @@ ToolRun runToolForMessages(const std::string& args) {
 TEST(ConvertTool, WritesAndReadsMidiFilesWithTheTranspositionGiven) {
     const auto folder = std::filesystem::path(::testing::TempDir()) / "vako-convert-mid";
     std::filesystem::create_directories(folder);
-    Song song = songWith({note(1, 60), note(13, 40, 12, 9)});
+    Song song = songWith({note(3, 60), note(15, 40, 12, 9)});
     ASSERT_EQ(saveSongTo(song, folder / "in.txt"), "");
     const std::string in = "'" + (folder / "in.txt").string() + "'";
     const std::string mid = "'" + (folder / "out.mid").string() + "'";
@@ -444,7 +463,7 @@ TEST(ConvertTool, WritesAndReadsMidiFilesWithTheTranspositionGiven) {
         0);
     std::string back;
     ASSERT_TRUE(readWholeFile(folder / "back.txt", back));
-    EXPECT_NE(back.find("1,1,62,12,"), std::string::npos) << back;
+    EXPECT_NE(back.find("1,3,62,12,"), std::string::npos) << back;
 
     for (const char* bad : {"13", "-13", "x", "1.5"})
         EXPECT_EQ(runToolForMessages("convert " + in + " " + mid + " --shift " + bad).exitCode, 2)

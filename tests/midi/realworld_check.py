@@ -8,7 +8,9 @@ The rules, as the import applies them:
   after it in time: a later tick, or the same tick and later in the file
   (tracks one after the other); at least 1 step, 12 steps without an end;
   channel 10 (part 9) always 3 steps;
-- position = tick * 12 // division;
+- position = 3 + tick * 12 // division: tick 0 is the first beat, step 3,
+  drawn on the staff's first bar line, and the export writes position p at
+  tick (p - 3) * 40;
 - strength = velocity, at least 6; balance and modulation are the channel's
   last controller 10 and 1 values read before the note, in file order.
 
@@ -31,6 +33,9 @@ def check(condition, what):
     if not condition:
         failures.append(what)
     return condition
+
+
+FIRST_BEAT = 3  # the position of tick 0
 
 
 def expected_notes(path):
@@ -60,13 +65,13 @@ def expected_notes(path):
         ends[key].sort()
     notes = []
     for tick, order, channel, key, velocity, p, m in starts:
-        position = tick * 12 // division
+        step = tick * 12 // division
         after = ends[(channel, key)]
         i = bisect.bisect_right(after, (tick, order))
-        length = 12 if i == len(after) else max(1, after[i][0] * 12 // division - position)
+        length = 12 if i == len(after) else max(1, after[i][0] * 12 // division - step)
         if channel == 9:
             length = 3
-        notes.append((position, key, length, channel, velocity, p, m))
+        notes.append((FIRST_BEAT + step, key, length, channel, velocity, p, m))
     return notes
 
 
@@ -144,7 +149,7 @@ for name in files:
     if not check(result.returncode == 0, f"{name}: export failed: {result.stderr}"):
         continue
     ons = sorted(exported_note_ons(exported))
-    want_ons = sorted((p * 40, c, k, v) for p, k, n, c, v, b, m in expected)
+    want_ons = sorted(((p - FIRST_BEAT) * 40, c, k, v) for p, k, n, c, v, b, m in expected)
     check(ons == want_ons, f"{name}: the export holds {len(ons)} notes, "
           f"{len(want_ons)} expected at their times")
 

@@ -28,12 +28,12 @@ namespace vako {
 namespace {
 
 // View x of a position on page 0 (sixteenth grid, multiples of 3) and view y
-// of a row of the upper (0) or lower (1) band, both in the middle of a cell.
+// of a row of the upper (0) or lower (1) band: the middle of a head drawn there.
 double xAt(int pos) {
-    return 5.0 * (pos + 18) + 7;
+    return 5.0 * (pos + 18) + 3;
 }
 double yAt(int staff, int row) {
-    return (staff == 0 ? -600.0 : 0.0) - 10.0 * (row - 6) - 5;
+    return (staff == 0 ? -600.0 : 0.0) - 10.0 * (row - 5);
 }
 
 class EditingWindow : public ::testing::Test {
@@ -195,6 +195,58 @@ TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBandsAndAChordFromTheMenu) 
         noteOffs += (m & 0xF0) == 0x80;
     }
     EXPECT_EQ(std::pair(noteOns, noteOffs), std::pair(3, 3));
+}
+
+// Mended: the row under the middle of a drawn head was the row above, so a
+// click there added a note over the one shown instead of deleting it. The
+// middle is found in the picture of the staff: the dark pixels of the rows
+// that hold the head (a staff line crosses the whole search box and is no head).
+TEST_F(EditingWindow, AClickOnTheMiddleOfADrawnHeadDeletesItsNote) {
+    // Heads on lines and in spaces, a sharp, on both bands; one note a step.
+    const std::vector<Note> drawn = {{15, 62, 12, 0, 120, 64, 0}, {27, 64, 12, 0, 120, 64, 0},
+                                     {39, 71, 12, 0, 120, 64, 0}, {51, 61, 12, 0, 120, 64, 0},
+                                     {63, 48, 12, 0, 120, 64, 0}, {75, 40, 3, 9, 120, 64, 0},
+                                     {87, 55, 3, 9, 120, 64, 0},  {99, 84, 12, 0, 120, 64, 0}};
+    song.notes.assign(1, Note{});
+    song.notes.insert(song.notes.end(), drawn.begin(), drawn.end());
+    song.twiceNoteCount = static_cast<int32_t>(2 * drawn.size());
+    window->form().redrawScore();
+    QApplication::processEvents();
+    const QImage shot = view().grab().toImage();
+    const double ratio = shot.devicePixelRatio();
+
+    static constexpr int kStep[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
+    for (const Note& n : drawn) {
+        SCOPED_TRACE(testing::Message() << "note " << int(n.key) << " at " << n.position);
+        // Search 12 units around where the note is drawn from.
+        const double left = 90 + 5 * (n.position - 1), right = left + 16;
+        const double base = 43 - 70 * (n.key / 12) - 10 * kStep[n.key % 12] + 7 -
+                            (n.part == song.bandParts[0] ? 600 : 0);
+        const QPoint from = (view().toWidget(left, base - 12) * ratio).toPoint();
+        const QPoint to = (view().toWidget(right, base + 12) * ratio).toPoint();
+        double sumX = 0, sumY = 0, count = 0;
+        for (int y = from.y(); y <= to.y(); ++y) {
+            std::vector<int> dark;
+            for (int x = from.x(); x <= to.x(); ++x)
+                if (qGray(shot.pixel(x, y)) < 100) dark.push_back(x);
+            if (dark.size() < 3 || dark.size() > 0.9 * (to.x() - from.x())) continue;
+            for (int x : dark) sumX += x, sumY += y, ++count;
+        }
+        ASSERT_GT(count, 0) << "no head drawn";
+        // A pixel covers the square right of and below its coordinates.
+        const QPointF middle =
+            view().toView(QPointF(sumX / count + 0.5, sumY / count + 0.5) / ratio);
+        EXPECT_NEAR(middle.y(), base, 2.5) << "the head is drawn where the note's row lies";
+
+        const int before = song.noteCount();
+        mouse(QEvent::MouseMove, Qt::NoButton, middle.x(), middle.y());
+        EXPECT_TRUE(window->form().noteMarker.visible);
+        click(middle.x(), middle.y());
+        EXPECT_EQ(song.noteCount(), before - 1);
+        for (int i = 1; i <= song.noteCount(); ++i)
+            EXPECT_FALSE(song.notes[i].position == n.position && song.notes[i].part == n.part);
+    }
+    EXPECT_EQ(song.noteCount(), 0);
 }
 
 TEST_F(EditingWindow, KeysArriveByTheirCharacters) {

@@ -120,7 +120,8 @@ TEST_F(FileCommands, AListedMidiFileSetsTheMeterAndTellsOfALimitedTempoInTheStat
     w.clickListed("minuet.mid");
 
     EXPECT_TRUE(w.ui.messages.empty());
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{0}));
+    // Tick 0 is the first beat, on the first bar line.
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{kFirstBeatPosition}));
     EXPECT_TRUE(f().meterThreeMenu.checked);
     EXPECT_FALSE(f().meterFourMenu.checked);
     EXPECT_EQ(f().tempoBox.caption, "30");
@@ -486,7 +487,8 @@ TEST_F(FileCommands, ACancelledSaveKeepsTheWindowOpen) {
 }
 
 TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBackAndSaysWhatItLeftOut) {
-    w.setNotes({note(1, 60, 12, 0), note(13, 64, 6, 0)});
+    // The first and the second beat.
+    w.setNotes({note(3, 60, 12, 0), note(15, 64, 6, 0)});
     f().redrawScore();
     ASSERT_TRUE(f().exportButton.enabled);
     w.ui.inputAnswer = "tune";
@@ -504,7 +506,8 @@ TEST_F(FileCommands, TheExportButtonWritesAMidiFileTheImporterReadsBackAndSaysWh
     ASSERT_EQ(back.noteCount(), 2);
     EXPECT_EQ(back.notes[1].key, 60);
     EXPECT_EQ(back.notes[2].key, 64);
-    EXPECT_EQ(back.notes[2].position - back.notes[1].position, 12);
+    EXPECT_EQ(back.notes[1].position, 3);
+    EXPECT_EQ(back.notes[2].position, 15);
 
     // An empty name writes nothing and says nothing; a bad tempo only says so.
     w.ui.inputAnswer = "";

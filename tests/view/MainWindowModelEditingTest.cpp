@@ -4,10 +4,12 @@
 
 #include "editor/ControlChanges.h"
 #include "editor/KeyCodes.h"
+#include "editor/StaffGeometry.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace vako::test {
 namespace {
@@ -40,7 +42,7 @@ TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
     EXPECT_TRUE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 1);
     EXPECT_EQ(f().statusLine.caption,
-              "全音符数は 1 　　　　　　　　　　　　　カーソル位置は 12 区切り目");
+              "全音符数は 1 　　　　　　　　　　　　　カーソル位置は 10 区切り目");
     EXPECT_EQ(f().pitchNameLabel.caption, "ド");
     // The note is drawn.
     EXPECT_FALSE(w.canvas.ofKind(DrawOp::Circle).empty());
@@ -48,8 +50,10 @@ TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
 
 TEST_F(Editing, HoverMovesTheCursorLedgerLinesAndMarker) {
     f().scoreMouseMove(0, 0, xAt(12), yAt(0, 49)); // two ledger lines above the upper band
-    EXPECT_EQ(f().noteCursor.left, 150 - 4);
-    EXPECT_EQ(f().noteCursor.top, -600 - 10 * (49 - 5) - 7);
+    // The cursor frames the head of position 12, drawn around x 153, on
+    // row 49's place.
+    EXPECT_EQ(f().noteCursor.left, 153 - 6);
+    EXPECT_EQ(f().noteCursor.top, -600 - 10 * (49 - 5) - 9);
     EXPECT_TRUE(f().ledgerLinesAbove[0].visible);
     EXPECT_TRUE(f().ledgerLinesAbove[1].visible);
     EXPECT_FALSE(f().ledgerLinesAbove[2].visible);
@@ -63,7 +67,78 @@ TEST_F(Editing, HoverMovesTheCursorLedgerLinesAndMarker) {
     EXPECT_FALSE(f().ledgerLinesAbove[0].visible);
     // Off the page on the right nothing follows.
     f().scoreMouseMove(0, 0, 830, yAt(1, 30));
-    EXPECT_EQ(f().noteCursor.left, 150 - 4);
+    EXPECT_EQ(f().noteCursor.left, 153 - 6);
+}
+
+// Mended: the quarter and eighth grids placed a note at the end of the drawn
+// beat the click was in (position 12 for the first beat), a dotted eighth off
+// the beat in a MIDI file; the row under the middle of a drawn head was the
+// row above it. On every grid and meter, where the pointer is the cursor and
+// the pitch name show the note the click places; the note is drawn in the cell
+// the grid draws there (the finest grid: under the pointer), starts a grid
+// step of the MIDI file; and a click on its drawn head deletes it.
+TEST_F(Editing, EveryGridPlacesTheNoteTheCursorShowsInTheDrawnCellAndItsHeadDeletesIt) {
+    const std::pair<MenuItem*, int> grids[] = {{&f().gridQuartersMenu, 60},
+                                               {&f().gridEighthsMenu, 30},
+                                               {&f().gridSixteenthsMenu, 15},
+                                               {&f().gridFortyEighthsMenu, 5}};
+    for (auto [gridMenu, units] : grids) {
+        for (MenuItem* meter :
+             {&f().meterTwoMenu, &f().meterThreeMenu, &f().meterFourMenu, &f().meterSixMenu}) {
+            gridMenu->click();
+            meter->click();
+            for (auto [x, staff, row, dy] : {std::tuple{100.0f, 0, 36, 0.0f},
+                                             {129.4f, 1, 35, 4.0f},
+                                             {159.6f, 0, 20, -4.0f},
+                                             {163.0f, 1, 50, 4.9f},
+                                             {401.0f, 0, 47, -4.9f},
+                                             {813.0f, 1, 12, 2.0f}}) {
+                SCOPED_TRACE(testing::Message()
+                             << "grid " << units << ", " << int(w.song.quartersPerBar) << "/4, x "
+                             << x << ", row " << row << " + " << dy);
+                w.setNotes({});
+                f().redrawScore();
+                const float y = yAt(staff, row) + dy;
+                f().scoreMouseMove(0, 0, x, y);
+                const Control cursor = f().noteCursor, name = f().pitchNameLabel;
+                const std::string readOut = f().statusLine.caption;
+                w.click(x, y);
+                ASSERT_EQ(w.song.noteCount(), 1);
+                const Note placed = w.song.notes[1];
+                ASSERT_EQ(placed.part, w.song.bandParts[staff]);
+                EXPECT_EQ(RowOfNote(placed.key), row);
+                EXPECT_EQ(name.caption, rowName(row));
+                EXPECT_EQ(name.top + name.height / 2, cursor.top + cursor.height / 2);
+
+                // Drawn from x, where the MIDI file's tick (x - 100) * 8 lies.
+                const int32_t drawnX = 90 + 5 * (placed.position - 1);
+                if (units >= 15) {
+                    EXPECT_EQ((drawnX - 100) % units, 0) << "on a line of the grid";
+                    EXPECT_LE(drawnX, x);
+                    EXPECT_LT(x, drawnX + units) << "in the cell the click was in";
+                } else {
+                    EXPECT_NEAR(drawnX + 8, x, 2.5) << "the head under the pointer";
+                }
+                // The step in the beat: the two steps before the first bar
+                // line end the beat before it.
+                const std::string division =
+                    std::to_string((placed.position - kFirstBeatPosition + 12) % 12 + 1);
+                EXPECT_NE(readOut.find("カーソル位置は " + division + " 区切り目"),
+                          std::string::npos)
+                    << readOut;
+
+                // The head lies on the cursor, and a click on its middle deletes it.
+                const std::vector<DrawOp> heads = w.canvas.ofKind(DrawOp::Circle);
+                ASSERT_EQ(heads.size(), 1u);
+                const DrawOp& head = heads[0];
+                EXPECT_EQ(head.x1, cursor.left + cursor.width / 2);
+                EXPECT_EQ(head.y1, cursor.top + cursor.height / 2);
+                w.click(static_cast<float>(head.x1), static_cast<float>(head.y1));
+                EXPECT_EQ(w.song.noteCount(), 0);
+            }
+        }
+    }
+    EXPECT_TRUE(w.ui.messages.empty());
 }
 
 TEST_F(Editing, NotesOfTheSamePositionKeepPitchOrderAndBandsKeepTheirParts) {
@@ -157,7 +232,7 @@ TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
         EXPECT_EQ(w.song.modified, 0) << "a release that edits nothing is no change";
         EXPECT_FALSE(f().undoMenu.enabled) << "nothing to undo";
     }
-    f().scoreMouseUp(1, 0, 100, yAt(1, 35));     // left of the first step
+    f().scoreMouseUp(1, 0, 99, yAt(1, 35));      // left of the first bar line
     f().scoreMouseUp(2, 0, xAt(12), yAt(1, 35)); // only the left button edits
     f().editingMenu.click();
     EXPECT_FALSE(f().editingMenu.checked);
@@ -170,7 +245,7 @@ TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
 
 TEST_F(Editing, TheFinestGridReachesTheNextPageAtTheRightEdge) {
     f().gridFortyEighthsMenu.click();
-    f().scoreMouseUp(1, 0, 822, yAt(1, 35));
+    f().scoreMouseUp(1, 0, 817, yAt(1, 35));
     ASSERT_EQ(w.song.twiceNoteCount, 2);
     EXPECT_EQ(w.song.notes[1].position, 145);
     f().scoreMouseUp(1, 0, xFine(1), yAt(1, 30));
@@ -413,7 +488,7 @@ TEST_F(Editing, ANotePanelWithoutANoteDoesNothing) {
 TEST_F(Editing, TheNoteCountReadOutFollowsAnUndoAndAKeyWithoutAHover) {
     const auto readOut = [](int n) {
         return "全音符数は " + std::to_string(n) +
-               " 　　　　　　　　　　　　　カーソル位置は 12 区切り目";
+               " 　　　　　　　　　　　　　カーソル位置は 10 区切り目";
     };
     w.click(xAt(12), yAt(1, 35));
     w.click(xAt(24), yAt(1, 35));
@@ -453,7 +528,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     EXPECT_EQ(w.song.changes[4].position, kEndMarkerPos);
 
     // Its marker row: hovering selects it, the panel shows it and changes it in place.
-    const float markerY = -75; // snapY -87: the volume row of the lower band
+    const float markerY = -460; // snapY -467: the volume row of the lower band
     f().scoreMouseMove(0, 0, xAt(24), markerY);
     EXPECT_EQ(f().view.changeUnderCursor, 2);
     EXPECT_TRUE(f().changeMarker.visible);

@@ -231,10 +231,11 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
     const auto marker = [&](int i) {
         return std::tuple(markers[i].text, markers[i].colour, markers[i].x1, markers[i].y1);
     };
-    EXPECT_EQ(marker(0), std::tuple(std::string("■テンポ120"), colour::kLightCyan, 88.0, -635.0));
-    EXPECT_EQ(marker(1), std::tuple(std::string("■楽器41"), colour::kMagenta, 138.0, -665.0));
-    EXPECT_EQ(marker(2), std::tuple(std::string("■ボリューム5"), colour::kYellow, 188.0, -95.0));
-    EXPECT_EQ(markers[3].y1, -695 + 1200);
+    // Above the treble staff of their band, a row for each kind from the top.
+    EXPECT_EQ(marker(0), std::tuple(std::string("■テンポ120"), colour::kLightCyan, 88.0, -1135.0));
+    EXPECT_EQ(marker(1), std::tuple(std::string("■楽器41"), colour::kMagenta, 138.0, -1105.0));
+    EXPECT_EQ(marker(2), std::tuple(std::string("■ボリューム5"), colour::kYellow, 188.0, -475.0));
+    EXPECT_GT(markers[3].y1, 20) << "below the view";
 
     // Page 1: the tempo change at step 144 stands at the left edge.
     w.setNotes({note(200, 60, 12, 0)});
@@ -249,7 +250,78 @@ TEST_F(ScoreDrawing, ControlChangeMarkers) {
     f().pageScrollBar.setValue(0);
     f().lowerPartButtons[0].click();
     markers = markerTexts();
-    EXPECT_EQ(markers[1].y1, -665 + 600);
+    EXPECT_EQ(markers[1].y1, -1105 + 600);
+}
+
+// Mended: the tempo marks stood on the first row of note names, instrument and
+// volume marks on the second and third, and neither could be read.
+TEST_F(ScoreDrawing, ChangeMarksAndNoteNamesDoNotOverlapAndTheHoverFindsEachMark) {
+    f().showChangesMenu.click();
+    ASSERT_TRUE(f().showNoteNamesMenu.checked);
+    f().lowerPartButtons[3].click(); // a part with names on the lower band too
+    // Four-note chords on both bands at every beat, and every kind of change
+    // at the same beats for both bands' parts.
+    std::vector<Note> notes;
+    std::vector<ControlChange> changes{{}, {0, 120, kTempoChange}};
+    for (int32_t pos = 3; pos <= 144; pos += 12) {
+        for (int key : {40, 60, 64, 67, 71}) {
+            notes.push_back(note(pos, key, 12, 0));
+            notes.push_back(note(pos, key, 12, 3));
+        }
+        changes.push_back({pos, 90 + pos, kTempoChange});
+        for (int part : {0, 3}) {
+            changes.push_back({pos, 40 * 16 + part, kInstrumentChange});
+            changes.push_back({pos, 4 * 16 + part, kVolumeChange});
+        }
+    }
+    w.song.changeCount = static_cast<int32_t>(changes.size() - 1);
+    changes.push_back({kEndMarkerPos, 0, 0});
+    w.song.changes = changes;
+    draw(notes);
+
+    struct Box {
+        double left, top, right, bottom;
+    };
+    std::vector<Box> names, marks;
+    std::vector<DrawOp> markOps;
+    for (const DrawOp& t : w.canvas.texts()) {
+        const Box box{t.x1, t.y1, t.x1 + w.canvas.textWidth(t.text), t.y1 + w.canvas.textHeight()};
+        if (t.text.rfind("■", 0) == 0) {
+            marks.push_back(box);
+            markOps.push_back(t);
+        } else if (t.text.find(' ') == std::string::npos) {
+            names.push_back(box);
+        }
+    }
+    ASSERT_EQ(names.size(), notes.size());
+    ASSERT_EQ(marks.size(), changes.size() - 2);
+    const auto overlap = [](const Box& a, const Box& b) {
+        // Text lines are 30 units apart and their boxes 30.5 high.
+        return a.left < b.right && b.left < a.right && a.top < b.bottom - 1 && b.top < a.bottom - 1;
+    };
+    for (const Box& m : marks) {
+        for (const Box& n : names) EXPECT_FALSE(overlap(m, n)) << m.left << ", " << m.top;
+        // Between the bar numbers and the treble staff of its band.
+        const double band = m.top < -600 ? -600 : 0;
+        EXPECT_GT(m.top, band - 600 + 30) << m.top;
+        EXPECT_LT(m.bottom, band - 400) << m.top;
+    }
+
+    // The pointer on a mark's text finds that change, on either band.
+    for (size_t i = 0; i < markOps.size(); ++i) {
+        const DrawOp& t = markOps[i];
+        if (t.x1 < 95) continue; // the start tempo: the tempo box's, never picked
+        f().scoreMouseMove(0, 0, static_cast<float>(t.x1 + 10),
+                           static_cast<float>(t.y1 + w.canvas.textHeight() / 2));
+        ASSERT_TRUE(f().changeMarker.visible) << t.text << " at " << t.x1 << ", " << t.y1;
+        const ControlChange& cc = w.song.changes[f().view.changeUnderCursor];
+        EXPECT_EQ(88 + 5 * cc.position, t.x1) << t.text;
+        const char* kinds[] = {"", "テンポ", "楽器", "ボリューム"};
+        EXPECT_EQ(t.text.find(kinds[cc.kind]), std::string("■").size()) << t.text;
+        if (cc.kind != kTempoChange) {
+            EXPECT_EQ(cc.value % 16, t.y1 < -600 ? 0 : 3) << t.text;
+        }
+    }
 }
 
 TEST_F(ScoreDrawing, StaffLinesAndNoteNamesStayOnTopOfTheGridAndTheMarkers) {
@@ -258,7 +330,7 @@ TEST_F(ScoreDrawing, StaffLinesAndNoteNamesStayOnTopOfTheGridAndTheMarkers) {
     w.song.changeCount = 2;
     w.song.changes.assign(4, ControlChange{});
     w.song.changes[1] = {0, 120, kTempoChange};
-    w.song.changes[2] = {1, 90, kTempoChange}; // its marker stands where the first name is
+    w.song.changes[2] = {1, 90, kTempoChange}; // its marker stands at the first name's place
     w.song.changes[3].position = kEndMarkerPos;
     draw({note(1, 60, 12, 0)});
     const auto ops = w.canvas.ops();
@@ -341,11 +413,11 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
     // page lie past what a song holds, and a click there places nothing.
     f().gridFortyEighthsMenu.click();
     const int column = lastPos - lastPage * 144;    // 127
-    const float y = -600.0f - 10.0f * (36 - 6) - 5; // the row of note 62
-    f().scoreMouseMove(0, 0, 5.0f * (column + 19) + 2, y);
+    const float y = yAt(0, 36);                     // the row of note 62
+    f().scoreMouseMove(0, 0, xFine(column), y);
     EXPECT_TRUE(f().noteMarker.visible);
     const int32_t before = w.song.twiceNoteCount;
-    const float past = 5.0f * (130 + 19) + 2;
+    const float past = xFine(130);
     w.click(past, y);
     EXPECT_EQ(w.song.twiceNoteCount, before);
     EXPECT_TRUE(w.ui.messages.empty());

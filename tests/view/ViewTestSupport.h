@@ -92,16 +92,17 @@ constexpr uint32_t pack(int status, int d1, int d2) {
     return status + d1 * 256 + d2 * 65536;
 }
 // View x of a position on the page with the sixteenth grid (positions that
-// are multiples of 3), and with the finest grid.
+// are multiples of 3): the middle of the head a note there is drawn with; and
+// with the finest grid.
 inline float xAt(int pos) {
-    return 5.0f * (pos + 18) + 7;
+    return 5.0f * (pos + 18) + 3;
 }
 inline float xFine(int pos) {
-    return 5.0f * (pos + 19) + 2;
+    return 5.0f * (pos + 18) + 2;
 }
-// View y of a row of the upper (0) or lower (1) band.
+// View y of a row of the upper (0) or lower (1) band: the middle of its heads.
 inline float yAt(int staff, int row) {
-    return (staff == 0 ? -600.0f : 0.0f) - 10.0f * (row - 6) - 5;
+    return (staff == 0 ? -600.0f : 0.0f) - 10.0f * (row - 5);
 }
 
 } // namespace vako::test
