@@ -105,7 +105,8 @@ bool MidiThru::route(uint32_t message, int part, int program, MidiOut& out) {
 void MidiThru::releaseAll(MidiOut& out) {
     for (int key = 0; key < 128; ++key) {
         if (m_keyChannel[key] < 0) continue;
-        out.send(packShortMessage(static_cast<uint8_t>(kStatusNoteOff + m_keyChannel[key]), key, 0));
+        out.send(
+            packShortMessage(static_cast<uint8_t>(kStatusNoteOff + m_keyChannel[key]), key, 0));
         m_keyChannel[key] = -1;
     }
     for (int c = 0; c < kPartCount; ++c)
@@ -115,22 +116,14 @@ void MidiThru::releaseAll(MidiOut& out) {
 
 void ChordGatherer::take(uint32_t message, double timeMs) {
     const KeyMessage m = decodeKeyMessage(message);
-    if (m.kind == KeyMessage::Kind::NoteOff) {
-        m_held.reset(m.key);
-        if (currentComplete(timeMs)) finishCurrent();
-        return;
-    }
     if (m.kind != KeyMessage::Kind::NoteOn) return;
 
-    if (m_current && timeMs - m_current->firstMs > kChordWindowMs &&
-        (m_held & m_currentKeys).none())
-        finishCurrent();
+    if (m_current && timeMs - m_current->firstMs > kChordWindowMs) finishCurrent();
     if (!m_current) {
         m_current = GatheredChord{};
         m_current->firstMs = timeMs;
         m_currentKeys.reset();
     }
-    m_held.set(m.key);
     if (m_currentKeys.test(m.key)) return; // struck again: the first strength stays
     m_currentKeys.set(m.key);
     if (keyFitsSong(m.key))
@@ -141,8 +134,7 @@ void ChordGatherer::take(uint32_t message, double timeMs) {
 }
 
 bool ChordGatherer::currentComplete(double nowMs) const {
-    return m_current && nowMs - m_current->firstMs >= kChordWindowMs &&
-           (m_held & m_currentKeys).none();
+    return m_current && nowMs - m_current->firstMs >= kChordWindowMs;
 }
 
 void ChordGatherer::finishCurrent() {
@@ -163,13 +155,12 @@ std::optional<GatheredChord> ChordGatherer::poll(double nowMs) {
 
 std::optional<GatheredChord> ChordGatherer::flush() {
     if (m_current) finishCurrent();
-    m_held.reset();
     return poll(-std::numeric_limits<double>::infinity());
 }
 
 double ChordGatherer::nextDeadlineMs() const {
     if (!m_ready.empty()) return -std::numeric_limits<double>::infinity();
-    if (m_current && (m_held & m_currentKeys).none()) return m_current->firstMs + kChordWindowMs;
+    if (m_current) return m_current->firstMs + kChordWindowMs;
     return std::numeric_limits<double>::infinity();
 }
 

@@ -60,14 +60,15 @@ public:
     virtual std::string name() const = 0;
 
 protected:
-    MidiIn(const Clock& clock, MidiInWakeUp wakeUp)
-        : m_clock(clock), m_wakeUp(std::move(wakeUp)) {}
+    MidiIn(const Clock& clock, MidiInWakeUp wakeUp) : m_clock(clock), m_wakeUp(std::move(wakeUp)) {}
 
     // Producer side, on the device's thread: queues one message of `size`
-    // bytes stamped with the clock's time now. Anything but a channel message
-    // (system exclusive, clock, active sensing, a stray data byte) is ignored.
+    // bytes stamped with the clock's time now. Anything but a whole channel
+    // message (system exclusive, clock, active sensing, a stray data byte, a
+    // message cut short or with a data byte of 0x80 and above) is ignored.
     void arrived(const unsigned char* bytes, size_t size);
-    // As arrived(), for a message already packed and stamped.
+    // As arrived(), for a message already packed and stamped; bytes the
+    // message's status does not use are ignored.
     void arrivedPacked(uint32_t message, double timeMs);
     void markLost() { m_lost.store(true, std::memory_order_relaxed); }
     void markClosed() { m_closed.store(true, std::memory_order_relaxed); }

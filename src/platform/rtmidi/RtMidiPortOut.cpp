@@ -10,13 +10,6 @@ std::unique_ptr<::RtMidiOut> newClient(std::string& error) {
     return rtmidi::newClient<::RtMidiOut>(RtMidi::UNSPECIFIED, error);
 }
 
-// Bytes of a channel message of this status: program change and channel
-// pressure have one data byte, the others two.
-size_t messageLength(uint8_t status) {
-    const uint8_t kind = status & 0xF0;
-    return kind == 0xC0 || kind == 0xD0 ? 2 : 3;
-}
-
 } // namespace
 
 struct RtMidiPortOut::Impl {
@@ -67,7 +60,7 @@ void RtMidiPortOut::send(uint32_t message) {
                                     static_cast<unsigned char>((message >> 16) & 0x7F)};
     if (bytes[0] < 0x80 || bytes[0] >= 0xF0) return; // only channel messages are sent
     try {
-        m_impl->client->sendMessage(bytes, messageLength(bytes[0]));
+        m_impl->client->sendMessage(bytes, 1 + channelMessageDataBytes(bytes[0]));
     } catch (const RtMidiError&) {
         // A port that went away: the message is lost, as any failed send is.
     }
