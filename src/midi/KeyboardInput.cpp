@@ -1,6 +1,5 @@
 #include "midi/KeyboardInput.h"
 
-#include "midi/Playback.h"
 #include "midi/ShortMessage.h"
 
 #include <algorithm>
@@ -164,8 +163,9 @@ double ChordGatherer::nextDeadlineMs() const {
     return std::numeric_limits<double>::infinity();
 }
 
-NoteRecorder::NoteRecorder(int part, int gridSteps)
-    : m_part(std::clamp(part, 0, kPartCount - 1)), m_grid(std::max(gridSteps, 1)) {}
+NoteRecorder::NoteRecorder(int part, int gridSteps, int64_t mostNotes)
+    : m_part(std::clamp(part, 0, kPartCount - 1)), m_grid(std::max(gridSteps, 1)),
+      m_mostNotes(std::max<int64_t>(mostNotes, 0)) {}
 
 int64_t NoteRecorder::snap(double position) const {
     if (!(position > 0)) return 0; // before the song, or not a number
@@ -189,7 +189,10 @@ void NoteRecorder::take(uint32_t message, double stepPosition) {
     if (m.kind != KeyMessage::Kind::NoteOff || !m_held[m.key].down) return;
     Held& held = m_held[m.key];
     held.down = false;
-    if (m_notes.size() >= static_cast<size_t>(kMaxTapNotes)) return;
+    if (static_cast<int64_t>(m_notes.size()) >= m_mostNotes) {
+        ++m_notesLeftOut;
+        return;
+    }
     const int64_t end = std::max(snap(stepPosition), held.start + m_grid);
     if (held.start > kLastSongPosition || end - held.start > kLastSongPosition) return;
     Note note;
@@ -203,9 +206,13 @@ void NoteRecorder::take(uint32_t message, double stepPosition) {
     m_notes.push_back(note);
 }
 
-std::vector<Note> NoteRecorder::stop(double stopPosition) {
+void NoteRecorder::releaseAll(double stepPosition) {
     for (int key = 0; key < 128; ++key)
-        if (m_held[key].down) take(packShortMessage(kStatusNoteOff, key, 0), stopPosition);
+        if (m_held[key].down) take(packShortMessage(kStatusNoteOff, key, 0), stepPosition);
+}
+
+std::vector<Note> NoteRecorder::stop(double stopPosition) {
+    releaseAll(stopPosition);
     std::vector<Note> notes = std::move(m_notes);
     m_notes.clear();
     std::stable_sort(notes.begin(), notes.end(), [](const Note& a, const Note& b) {

@@ -128,16 +128,21 @@ private:
 // fraction (the playback position at the message's arrival time).
 class NoteRecorder {
 public:
-    // `gridSteps`: 12, 6, 3 or 1 (the input grid of 60, 30, 15 or 5 staff units).
-    NoteRecorder(int part, int gridSteps);
+    // `gridSteps`: 12, 6, 3 or 1 (the input grid of 60, 30, 15 or 5 staff
+    // units). `mostNotes`: the notes kept; those ended after them are counted.
+    NoteRecorder(int part, int gridSteps, int64_t mostNotes);
 
     void take(uint32_t message, double stepPosition);
+    // Ends every note still held at `stepPosition` (the keyboard was lost).
+    void releaseAll(double stepPosition);
     // The recorded notes in position order, a chord by ascending key; the
     // recorder is empty again afterwards. Strength from velocity, centre
     // balance, no modulation.
     std::vector<Note> stop(double stopPosition);
     // Keys outside 0-119 played into this recorder (they sounded, not recorded).
     int keysNotFitting() const { return m_keysNotFitting; }
+    // Notes played after `mostNotes` were kept: not recorded.
+    int64_t notesLeftOut() const { return m_notesLeftOut; }
 
 private:
     int64_t snap(double position) const;
@@ -149,9 +154,11 @@ private:
     };
     int m_part;
     int m_grid;
+    int64_t m_mostNotes;
     std::array<Held, 128> m_held{};
     std::vector<Note> m_notes;
     int m_keysNotFitting = 0;
+    int64_t m_notesLeftOut = 0;
 };
 
 } // namespace vako

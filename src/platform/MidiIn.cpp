@@ -18,8 +18,13 @@ size_t MidiIn::take(std::vector<MidiInMessage>& out) {
 
 MidiInState MidiIn::state() {
     if (m_closed.load(std::memory_order_relaxed)) return MidiInState::Closed;
-    if (m_lost.load(std::memory_order_relaxed)) return MidiInState::Lost;
+    if (lostAtMs() != std::numeric_limits<double>::infinity()) return MidiInState::Lost;
     return MidiInState::Open;
+}
+
+void MidiIn::markLost() {
+    double notLost = std::numeric_limits<double>::infinity();
+    m_lostAtMs.compare_exchange_strong(notLost, m_clock.nowMs(), std::memory_order_acq_rel);
 }
 
 void MidiIn::arrived(const unsigned char* bytes, size_t size) {

@@ -161,7 +161,7 @@ TEST(ChordGathering, KeysOutsideTheSongAreReportedNotEntered) {
 }
 
 TEST(NoteRecording, StartsAndLengthsSnapToTheGridInPositionOrder) {
-    NoteRecorder r(3, 3);           // grid of 15 staff units: 3 steps
+    NoteRecorder r(3, 3, 100);      // grid of 15 staff units: 3 steps
     r.take(noteOn(64, 100), 13.2);  // -> 12
     r.take(noteOn(60, 64), 11.6);   // -> 12, same chord; lower key first
     r.take(noteOff(64), 19.4);      // -> 18: length 6
@@ -179,7 +179,7 @@ TEST(NoteRecording, StartsAndLengthsSnapToTheGridInPositionOrder) {
 }
 
 TEST(NoteRecording, NotesHeldAtTheStopEndThere) {
-    NoteRecorder r(kPercussionPart, 12);
+    NoteRecorder r(kPercussionPart, 12, 100);
     r.take(noteOn(36, 100), 24);
     r.take(noteOn(38, 100), 30); // -> 36 (halves round away from zero)
     EXPECT_EQ(r.stop(61), (std::vector<Note>{{24, 36, 36, kPercussionPart, 102, kCentrePan, 0},
@@ -188,8 +188,21 @@ TEST(NoteRecording, NotesHeldAtTheStopEndThere) {
     EXPECT_TRUE(r.stop(100).empty()); // taken once
 }
 
+TEST(NoteRecording, NotesEndedOnceItsRoomIsFullAreCountedNotKept) {
+    NoteRecorder r(0, 1, 2);
+    for (int key : {60, 62, 64}) {
+        r.take(noteOn(key, 100), key);
+        r.take(noteOff(key), key + 1);
+    }
+    r.take(noteOn(65, 100), 70); // still held at the stop
+    const std::vector<Note> notes = r.stop(80);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[1].key, 62);
+    EXPECT_EQ(r.notesLeftOut(), 2);
+}
+
 TEST(NoteRecording, AKeyStruckAgainWhileHeldEndsTheFirstNote) {
-    NoteRecorder r(0, 1);
+    NoteRecorder r(0, 1, 100);
     r.take(noteOn(60, 100), 1);
     r.take(noteOn(60, 100), 5);
     r.take(noteOff(60), 9);

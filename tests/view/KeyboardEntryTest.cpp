@@ -294,6 +294,53 @@ TEST_F(KeyboardInWindow, ANoteHeldAtTheStopEndsThereAndDrumPadModeRecordsPercuss
     EXPECT_EQ(w.song.notes[2], (Note{24, 38, 24, kPercussionPart, 102, kCentrePan, 0}));
 }
 
+// Recording used to stop without a word at 10,000 notes a playback.
+TEST_F(KeyboardInWindow, ARecordingCutByItsLimitSaysHowManyWentInAndHowManyNot) {
+    w.setNotes({note(1, 48, 12, 0), note(300, 50, 12, 0)});
+    f().redrawScore();
+    hover(30); // the read-out is shown
+    f().playButton.click();
+    w.playThrough(12);
+    for (int64_t i = 0; i < kMostRecordedNotes - 3; ++i) ASSERT_TRUE(f().playback().recordHit(36));
+    for (int key : {60, 62, 64, 65, 67}) {
+        keys().deliver(noteOn(key, 100));
+        keys().deliver(noteOff(key));
+    }
+    w.playThrough(24);
+    f().playButton.click();
+    EXPECT_EQ(w.song.noteCount(), 2 + kMostRecordedNotes);
+    EXPECT_EQ(f().statusLine.caption, msg::recordingCut(kMostRecordedNotes, 2));
+    EXPECT_TRUE(w.ui.messages.empty());
+    f().undoMenu.click();
+    EXPECT_EQ(w.song.noteCount(), 2) << "the recording is one step the history keeps";
+}
+
+// Unplugged while recording: the held key used to run to the end of playback,
+// and the box about the lost port held up the window while the song played on.
+TEST_F(KeyboardInWindow, AKeyHeldWhenThePortGoesWhilePlayingEndsThereWithoutABox) {
+    w.setNotes({note(1, 48, 12, 0), note(400, 50, 12, 0)});
+    f().redrawScore();
+    f().playButton.click();
+    w.playThrough(24);
+    keys().deliver(noteOn(64, 100)); // 24
+    w.playThrough(48);
+    keys().loseDevice(); // 48; the window looks a little later
+    w.playThrough(60);
+    EXPECT_TRUE(f().keyboard.watchInput());
+    EXPECT_FALSE(f().stopped());
+    EXPECT_TRUE(w.ui.messages.empty()) << "no box while playing";
+    EXPECT_EQ(f().statusLine.caption, msg::midiInputLost("Keys A"));
+    EXPECT_EQ(w.sent().back(), noteOff(64)) << "it stops sounding";
+    EXPECT_FALSE(f().keyboard.watchInput());
+
+    w.playThrough(200);
+    f().playButton.click();
+    ASSERT_EQ(w.song.noteCount(), 3);
+    EXPECT_EQ(w.song.notes[2], (Note{24, 64, 24, 0, 102, kCentrePan, 0}));
+    EXPECT_EQ(w.ui.messages, (std::vector<std::string>{msg::midiInputLost("Keys A")}))
+        << "told by the box after the stop, once";
+}
+
 TEST_F(KeyboardInWindow, APortThatGoesAwayIsToldOnceAndTheProgramGoesOn) {
     f().keyboard.openMenu();
     hover(3);
