@@ -2,6 +2,7 @@
 
 #include "platform/fluidsynth/FluidSynthCommon.h"
 #include "platform/fluidsynth/SoundFont.h"
+#include "platform/jack/JackServerWatch.h"
 
 #include <filesystem>
 
@@ -12,16 +13,33 @@ struct FluidSynthMidiOut::Impl {
     std::unique_ptr<fluid_synth_t, fluid::SynthDeleter> synth;
     fluid_audio_driver_t* driver = nullptr;
     std::string name;
+    // With JACK's audio driver: its server. A driver whose server went away
+    // is never deleted (its JACK client could crash the program); its thread
+    // is gone with the server, so the synthesizer can be.
+    std::shared_ptr<JackServerWatch> jack;
 
     ~Impl() { stop(); }
     // The audio driver goes first: it calls into the synthesizer.
     void stop() {
-        if (driver) delete_fluid_audio_driver(driver);
+        if (driver && !(jack && jack->serverGone())) delete_fluid_audio_driver(driver);
         driver = nullptr;
         synth.reset();
         settings.reset();
     }
 };
+
+namespace {
+
+// The audio driver FluidSynth will use with these settings ("alsa", "jack" ...).
+std::string audioDriverOf(fluid_settings_t* settings) {
+    char* name = nullptr;
+    if (fluid_settings_dupstr(settings, "audio.driver", &name) != FLUID_OK || !name) return {};
+    std::string driver = name;
+    fluid_free(name);
+    return driver;
+}
+
+} // namespace
 
 std::unique_ptr<FluidSynthMidiOut> FluidSynthMidiOut::open(const std::string& soundFont,
                                                            std::string& error,
@@ -36,6 +54,13 @@ std::unique_ptr<FluidSynthMidiOut> FluidSynthMidiOut::open(const std::string& so
     }
     impl->synth.reset(fluid::newSynth(impl->settings.get(), soundFont, error));
     if (!impl->synth) return nullptr;
+    if (audioDriverOf(impl->settings.get()) == "jack") {
+        impl->jack = JackServerWatch::ofRunningServer();
+        if (!impl->jack) {
+            error = "no audio output for the synthesizer (no JACK server is running)";
+            return nullptr;
+        }
+    }
     impl->driver = new_fluid_audio_driver(impl->settings.get(), impl->synth.get());
     if (!impl->driver) {
         const std::string why = fluid::takeLastError();
