@@ -164,10 +164,11 @@ bool KeyboardEntry::watchInput() {
     bool changed = false;
     takeInput();
     if (m_recorder) {
-        // Keys held when it went end there, not at the stop: their note-offs
-        // will never come. The loss is seen up to a second late.
-        constexpr double kStepsTheLookMayLag = 1e9;
-        m_recorder->releaseAll(playPositionAt(m_input->lostAtMs(), kStepsTheLookMayLag));
+        // Keys held when it went end where it went, as the device stamped it
+        // (this look comes up to a second later), not at the stop: their
+        // note-offs will never come.
+        m_recorder->releaseAll(
+            playPositionAt(m_input->lostAtMs(), std::numeric_limits<double>::infinity()));
     } else {
         if (std::optional<GatheredChord> chord = m_gatherer.flush()) changed |= enterChord(*chord);
         enterDueChords(std::numeric_limits<double>::infinity(), changed);

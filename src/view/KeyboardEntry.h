@@ -63,10 +63,10 @@ public:
     // +infinity when none waits.
     double msUntilChordDue() const;
     // Looks whether the port is still there (call it about once a second while
-    // `inputOpen`). A lost port: no input, and it is said once: by a message
-    // box while stopped; while playing in the status line at once (a box
-    // would hold up the window, the stop button with it) and by the box after
-    // the stop. Keys held when it went end there. True when it was lost.
+    // `inputOpen`). A lost port: no input. Stopped, a message box says so;
+    // playing, the status line says so at once and the box waits for the stop
+    // (a box would hold up the window, its stop button with it). Keys held
+    // when it went end there. True when it was lost.
     bool watchInput();
 
     // From the window: the pointer over a band, on a step of the staff (the
