@@ -30,8 +30,9 @@ RenderResult renderSong(Song& song, const RenderOptions& options) {
         result.error = synth.error();
         return result;
     }
-    const OfflineRenderResult rendered =
-        renderOffline(song, offlineOptions(options, std::numeric_limits<double>::infinity()), synth);
+    const OfflineRenderResult rendered = renderOffline(
+        song, offlineOptions(options, std::numeric_limits<double>::infinity()), synth);
+    if (rendered.ok) synth.finish();
     result.ok = rendered.ok;
     result.error = rendered.error;
     result.playSeconds = rendered.playSeconds;
@@ -48,6 +49,7 @@ std::string renderSongToWav(Song& song, const RenderOptions& options,
     const OfflineRenderResult rendered =
         renderOffline(song, offlineOptions(options, wavFileMaxSeconds(sampleRate)), synth);
     if (!rendered.ok) return rendered.error;
+    synth.finish();
     if (playSeconds) *playSeconds = rendered.playSeconds;
     return file.commit();
 }

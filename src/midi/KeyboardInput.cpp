@@ -1,6 +1,5 @@
 #include "midi/KeyboardInput.h"
 
-#include "midi/Playback.h"
 #include "midi/ShortMessage.h"
 
 #include <algorithm>
@@ -105,7 +104,8 @@ bool MidiThru::route(uint32_t message, int part, int program, MidiOut& out) {
 void MidiThru::releaseAll(MidiOut& out) {
     for (int key = 0; key < 128; ++key) {
         if (m_keyChannel[key] < 0) continue;
-        out.send(packShortMessage(static_cast<uint8_t>(kStatusNoteOff + m_keyChannel[key]), key, 0));
+        out.send(
+            packShortMessage(static_cast<uint8_t>(kStatusNoteOff + m_keyChannel[key]), key, 0));
         m_keyChannel[key] = -1;
     }
     for (int c = 0; c < kPartCount; ++c)
@@ -115,22 +115,14 @@ void MidiThru::releaseAll(MidiOut& out) {
 
 void ChordGatherer::take(uint32_t message, double timeMs) {
     const KeyMessage m = decodeKeyMessage(message);
-    if (m.kind == KeyMessage::Kind::NoteOff) {
-        m_held.reset(m.key);
-        if (currentComplete(timeMs)) finishCurrent();
-        return;
-    }
     if (m.kind != KeyMessage::Kind::NoteOn) return;
 
-    if (m_current && timeMs - m_current->firstMs > kChordWindowMs &&
-        (m_held & m_currentKeys).none())
-        finishCurrent();
+    if (m_current && timeMs - m_current->firstMs > kChordWindowMs) finishCurrent();
     if (!m_current) {
         m_current = GatheredChord{};
         m_current->firstMs = timeMs;
         m_currentKeys.reset();
     }
-    m_held.set(m.key);
     if (m_currentKeys.test(m.key)) return; // struck again: the first strength stays
     m_currentKeys.set(m.key);
     if (keyFitsSong(m.key))
@@ -141,8 +133,7 @@ void ChordGatherer::take(uint32_t message, double timeMs) {
 }
 
 bool ChordGatherer::currentComplete(double nowMs) const {
-    return m_current && nowMs - m_current->firstMs >= kChordWindowMs &&
-           (m_held & m_currentKeys).none();
+    return m_current && nowMs - m_current->firstMs >= kChordWindowMs;
 }
 
 void ChordGatherer::finishCurrent() {
@@ -163,18 +154,18 @@ std::optional<GatheredChord> ChordGatherer::poll(double nowMs) {
 
 std::optional<GatheredChord> ChordGatherer::flush() {
     if (m_current) finishCurrent();
-    m_held.reset();
     return poll(-std::numeric_limits<double>::infinity());
 }
 
 double ChordGatherer::nextDeadlineMs() const {
     if (!m_ready.empty()) return -std::numeric_limits<double>::infinity();
-    if (m_current && (m_held & m_currentKeys).none()) return m_current->firstMs + kChordWindowMs;
+    if (m_current) return m_current->firstMs + kChordWindowMs;
     return std::numeric_limits<double>::infinity();
 }
 
-NoteRecorder::NoteRecorder(int part, int gridSteps)
-    : m_part(std::clamp(part, 0, kPartCount - 1)), m_grid(std::max(gridSteps, 1)) {}
+NoteRecorder::NoteRecorder(int part, int gridSteps, int64_t mostNotes)
+    : m_part(std::clamp(part, 0, kPartCount - 1)), m_grid(std::max(gridSteps, 1)),
+      m_mostNotes(std::max<int64_t>(mostNotes, 0)) {}
 
 int64_t NoteRecorder::snap(double position) const {
     if (!(position > 0)) return 0; // before the song, or not a number
@@ -200,7 +191,10 @@ void NoteRecorder::take(uint32_t message, double stepPosition) {
     if (m.kind != KeyMessage::Kind::NoteOff || !m_held[m.key].down) return;
     Held& held = m_held[m.key];
     held.down = false;
-    if (m_notes.size() >= static_cast<size_t>(kMaxTapNotes)) return;
+    if (static_cast<int64_t>(m_notes.size()) >= m_mostNotes) {
+        ++m_notesLeftOut;
+        return;
+    }
     const int64_t end = std::max(snap(stepPosition), held.start + m_grid);
     if (held.start > kLastSongPosition || end - held.start > kLastSongPosition) return;
     Note note;
@@ -214,9 +208,13 @@ void NoteRecorder::take(uint32_t message, double stepPosition) {
     m_notes.push_back(note);
 }
 
-std::vector<Note> NoteRecorder::stop(double stopPosition) {
+void NoteRecorder::releaseAll(double stepPosition) {
     for (int key = 0; key < 128; ++key)
-        if (m_held[key].down) take(packShortMessage(kStatusNoteOff, key, 0), stopPosition);
+        if (m_held[key].down) take(packShortMessage(kStatusNoteOff, key, 0), stepPosition);
+}
+
+std::vector<Note> NoteRecorder::stop(double stopPosition) {
+    releaseAll(stopPosition);
     std::vector<Note> notes = std::move(m_notes);
     m_notes.clear();
     std::stable_sort(notes.begin(), notes.end(), [](const Note& a, const Note& b) {

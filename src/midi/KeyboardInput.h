@@ -21,7 +21,9 @@ namespace vako {
 
 // The keys a song can hold; a keyboard's 120-127 sound but are not entered.
 constexpr int kHighestSongKey = 119;
-inline bool keyFitsSong(int key) { return key >= 0 && key <= kHighestSongKey; }
+inline bool keyFitsSong(int key) {
+    return key >= 0 && key <= kHighestSongKey;
+}
 
 // The strength a note entered with this note-on velocity (1-127) gets: the
 // nearest step of 6, never below 6 (a note that cannot be heard) nor above the
@@ -84,16 +86,16 @@ struct EnteredKey {
 };
 
 struct GatheredChord {
-    double firstMs = 0;             // the first note-on
-    std::vector<EnteredKey> keys;   // ascending, each key once; may be empty
+    double firstMs = 0;                  // the first note-on
+    std::vector<EnteredKey> keys;        // ascending, each key once; may be empty
     std::vector<uint8_t> keysNotFitting; // played, outside 0-119, not entered
 };
 
 // Gathers the keys of a step entry into chords: a note-on joins the chord
 // being gathered when it comes within kChordWindowMs of the chord's first
-// note-on, or while any key of the chord is still held. A chord is complete
-// once its window has passed and all its keys are up, so a chord played
-// slowly key by key but held together is still one chord.
+// note-on. The chord is complete once its window has passed, whatever is still
+// held: a key whose note-off never comes (a stuck key, a lost message) holds
+// back nothing after it.
 class ChordGatherer {
 public:
     static constexpr double kChordWindowMs = 40;
@@ -103,18 +105,17 @@ public:
     // The oldest chord complete at `nowMs`, if any.
     std::optional<GatheredChord> poll(double nowMs);
     // Finishes the chord being gathered, complete or not (the keyboard was
-    // lost, the player switched to recording), forgets the held keys and gives
-    // the oldest chord not taken yet; poll() gives any others.
+    // lost, the player switched to recording) and gives the oldest chord not
+    // taken yet; poll() gives any others.
     std::optional<GatheredChord> flush();
     // When poll() may next give a chord without another message arriving:
-    // the end of the window when all keys are up before it; +infinity else.
+    // the end of the window of the chord being gathered; +infinity when none is.
     double nextDeadlineMs() const;
 
 private:
     void finishCurrent();
     bool currentComplete(double nowMs) const;
 
-    std::bitset<128> m_held;
     std::optional<GatheredChord> m_current;
     std::bitset<128> m_currentKeys; // every key played into m_current, fitting or not
     std::deque<GatheredChord> m_ready;
@@ -127,16 +128,21 @@ private:
 // fraction (the playback position at the message's arrival time).
 class NoteRecorder {
 public:
-    // `gridSteps`: 12, 6, 3 or 1 (the input grid of 60, 30, 15 or 5 staff units).
-    NoteRecorder(int part, int gridSteps);
+    // `gridSteps`: 12, 6, 3 or 1 (the input grid of 60, 30, 15 or 5 staff
+    // units). `mostNotes`: the notes kept; those ended after them are counted.
+    NoteRecorder(int part, int gridSteps, int64_t mostNotes);
 
     void take(uint32_t message, double stepPosition);
+    // Ends every note still held at `stepPosition` (the keyboard was lost).
+    void releaseAll(double stepPosition);
     // The recorded notes in position order, a chord by ascending key; the
     // recorder is empty again afterwards. Strength from velocity, centre
     // balance, no modulation.
     std::vector<Note> stop(double stopPosition);
     // Keys outside 0-119 played into this recorder (they sounded, not recorded).
     int keysNotFitting() const { return m_keysNotFitting; }
+    // Notes played after `mostNotes` were kept: not recorded.
+    int64_t notesLeftOut() const { return m_notesLeftOut; }
 
 private:
     int64_t snap(double position) const;
@@ -148,9 +154,11 @@ private:
     };
     int m_part;
     int m_grid;
+    int64_t m_mostNotes;
     std::array<Held, 128> m_held{};
     std::vector<Note> m_notes;
     int m_keysNotFitting = 0;
+    int64_t m_notesLeftOut = 0;
 };
 
 } // namespace vako

@@ -5,10 +5,10 @@
 #include "song/SongFields.h"
 
 #include <algorithm>
-#include <iterator>
-#include <utility>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 namespace vako {
 
@@ -76,7 +76,9 @@ void Playback::start() {
     }
 
     s.tapCount = 0;
-    s.tapNotes.assign(kMaxTapNotes + 1, Note{});
+    s.tapNotes.assign(1, Note{});
+    s.hitsRefused = 0;
+    s.recordedKept = s.recordedLeftOut = 0;
     m_listener.setPlaying(true);
 
     const int32_t tempo = wholeTempo(song.tempoText);
@@ -253,6 +255,7 @@ void Playback::stop() {
     s.stopped = true;
 
     const std::vector<Note> played = m_listener.takePlayedNotes(stopPosition);
+    s.recordedLeftOut = s.hitsRefused;
     if (s.tapCount > 0 || !played.empty()) mergeRecordedNotes(played);
     m_listener.redraw();
 
@@ -295,10 +298,16 @@ void Playback::mergeRecordedNotes(const std::vector<Note>& played) {
     // Both in position order; a hit goes before a played note at the same position.
     std::vector<Note> recorded;
     recorded.reserve(hits.size() + played.size());
-    std::merge(hits.begin(), hits.end(), played.begin(), played.end(),
-               std::back_inserter(recorded),
+    std::merge(hits.begin(), hits.end(), played.begin(), played.end(), std::back_inserter(recorded),
                [](const Note& a, const Note& b) { return a.position < b.position; });
+    // What the playback and the song have room for; the earliest are kept.
+    const int64_t room = std::min(kMostRecordedNotes, kMostSongNotes - n);
+    if (static_cast<int64_t>(recorded.size()) > room) {
+        s.recordedLeftOut += static_cast<int64_t>(recorded.size()) - room;
+        recorded.resize(static_cast<size_t>(std::max<int64_t>(room, 0)));
+    }
     const auto t = static_cast<int64_t>(recorded.size());
+    s.recordedKept = t;
 
     std::vector<Note> merged(static_cast<size_t>(2 * (n + t) + 11));
     int64_t i = 1, j = 0, k = 1;
@@ -318,11 +327,16 @@ void Playback::mergeRecordedNotes(const std::vector<Note>& played) {
 
 bool Playback::recordHit(int note) {
     PlaybackState& s = m_state;
-    if (s.stopped || note < 1 || note > kMaxDataByte || s.tapCount >= kMaxTapNotes) return false;
+    if (s.stopped || note < 1 || note > kMaxDataByte) return false;
+    if (s.tapCount >= kMostRecordedNotes) {
+        ++s.hitsRefused;
+        return false;
+    }
     ++s.tapCount;
-    Note& hit = s.tapNotes[s.tapCount];
+    Note hit;
     hit.position = s.playPosition;
     hit.key = static_cast<uint8_t>(note);
+    s.tapNotes.push_back(hit);
     return true;
 }
 

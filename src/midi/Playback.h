@@ -13,6 +13,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MidiOut.h"
+#include "song/EditHistory.h"
 #include "song/Song.h"
 
 #include <cstdint>
@@ -28,7 +29,17 @@ inline const std::string kTempoOutOfRange = "速さは30から600で選んでく
 
 constexpr int kMinTempo = 30;
 constexpr int kMaxTempo = 600;
-constexpr int32_t kMaxTapNotes = 10000;
+// The most notes one playback records: the hits typed and the notes played on
+// a MIDI keyboard together. They join the song at the stop as one step of the
+// edit history; this many (16 MB of notes) take at most a quarter of the
+// history's bound, so the step is kept and can be undone beside the song's
+// own notes that it moves. A keyboard played as fast as MIDI cables go fills
+// it in half an hour of playing without a pause.
+constexpr int64_t kMostRecordedNotes =
+    static_cast<int64_t>(EditHistory::kMaxBytes / 4 / sizeof(Note));
+// The most notes a song holds: its count is kept twice over in 32 bits
+// (`Song::twiceNoteCount`, as the song file stores it).
+constexpr int64_t kMostSongNotes = INT32_MAX / 2;
 constexpr int kCursorLeftX = 100;   // x of the playback cursor at a page's first step
 constexpr int kPitchBendLineX = 64; // x of the pitch-bend line at the centre
 constexpr int kStaffUnitsPerStep = 5;
@@ -71,7 +82,8 @@ public:
     virtual int pitchShift() const { return 0; }
     // Notes played on a MIDI keyboard during this playback, in position order,
     // ending at `stopPosition` when still held: they join the song at the stop
-    // together with the recorded hits.
+    // together with the recorded hits, as many as there is room for
+    // (kMostRecordedNotes a playback, kMostSongNotes a song).
     virtual std::vector<Note> takePlayedNotes(int32_t stopPosition) {
         (void)stopPosition;
         return {};
@@ -90,6 +102,11 @@ struct PlaybackState {
     int32_t savedChangeCount = 1;    // changeCount at the start, put back at the stop
     std::vector<Note> tapNotes;      // recorded hits from index 1
     int32_t tapCount = 0;
+    int64_t hitsRefused = 0; // hits typed after kMostRecordedNotes were kept
+    // Set at the stop: the recorded notes (hits and played) that joined the
+    // song, and those left out because the playback or the song had no room.
+    int64_t recordedKept = 0;
+    int64_t recordedLeftOut = 0;
 };
 
 class Playback {
@@ -123,7 +140,8 @@ public:
     int runDueSteps(double nowMs);
 
     // A percussion hit typed while playing: kept at the current step when
-    // note >= 1 and there is room (10000 per playback). True when kept.
+    // note >= 1 and there is room (kMostRecordedNotes per playback). True
+    // when kept; a hit refused for want of room is counted.
     bool recordHit(int note);
 
 private:

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,22 +55,27 @@ public:
     // look for their port do it here, so call it now and then (once a second),
     // not for every message.
     virtual MidiInState state();
+    // When the port was found gone, on the device's clock; +infinity while it
+    // was not. Keys held then were let go then, as far as anyone can know.
+    double lostAtMs() const { return m_lostAtMs.load(std::memory_order_acquire); }
     // Stops the messages; those already queued can still be taken.
     virtual void close() = 0;
     // What the user is told the device is called.
     virtual std::string name() const = 0;
 
 protected:
-    MidiIn(const Clock& clock, MidiInWakeUp wakeUp)
-        : m_clock(clock), m_wakeUp(std::move(wakeUp)) {}
+    MidiIn(const Clock& clock, MidiInWakeUp wakeUp) : m_clock(clock), m_wakeUp(std::move(wakeUp)) {}
 
     // Producer side, on the device's thread: queues one message of `size`
-    // bytes stamped with the clock's time now. Anything but a channel message
-    // (system exclusive, clock, active sensing, a stray data byte) is ignored.
+    // bytes stamped with the clock's time now. Anything but a whole channel
+    // message (system exclusive, clock, active sensing, a stray data byte, a
+    // message cut short or with a data byte of 0x80 and above) is ignored.
     void arrived(const unsigned char* bytes, size_t size);
-    // As arrived(), for a message already packed and stamped.
+    // As arrived(), for a message already packed and stamped; bytes the
+    // message's status does not use are ignored.
     void arrivedPacked(uint32_t message, double timeMs);
-    void markLost() { m_lost.store(true, std::memory_order_relaxed); }
+    // The first call stamps the loss with the clock's time now.
+    void markLost();
     void markClosed() { m_closed.store(true, std::memory_order_relaxed); }
     const Clock& clock() const { return m_clock; }
 
@@ -78,7 +84,7 @@ private:
     MidiInWakeUp m_wakeUp;
     SpscRing<MidiInMessage, kQueueCapacity> m_queue;
     std::atomic<uint64_t> m_dropped{0};
-    std::atomic<bool> m_lost{false};
+    std::atomic<double> m_lostAtMs{std::numeric_limits<double>::infinity()};
     std::atomic<bool> m_closed{false};
 };
 

@@ -8,11 +8,19 @@
 
 #include "platform/Clock.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vako {
+
+// Data bytes a channel message of this status byte carries: program change
+// and channel pressure one, the others two.
+inline size_t channelMessageDataBytes(uint8_t status) {
+    const uint8_t kind = status & 0xF0;
+    return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+}
 
 class MidiOut {
 public:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace vako {
 namespace {
@@ -23,6 +24,16 @@ std::string cannotOpen(const std::string& error) {
 }
 
 } // namespace
+
+std::string msg::midiInputLost(const std::string& name) {
+    return "MIDI入力 " + name + " が使えなくなりました。入力は「なし」になります。";
+}
+
+std::string msg::recordingCut(int64_t kept, int64_t leftOut) {
+    return "録音した " + std::to_string(kept + leftOut) + " 個の音符のうち " +
+           std::to_string(kept) + " 個を曲に入れました（入りきらない " + std::to_string(leftOut) +
+           " 個は入っていません）";
+}
 
 KeyboardEntry::KeyboardEntry(MainWindowModel& window) : m_window(window) {
     inputMenu.name = "MIDI入力";
@@ -109,8 +120,7 @@ void KeyboardEntry::closeInput() {
     m_thru.releaseAll(m_window.device());
     m_input.reset();
     m_gatherer.flush();
-    while (m_gatherer.poll(std::numeric_limits<double>::infinity())) {
-    }
+    while (m_gatherer.poll(std::numeric_limits<double>::infinity())) {}
 }
 
 int KeyboardEntry::thruPart() const {
@@ -150,14 +160,27 @@ double KeyboardEntry::msUntilChordDue() const {
 bool KeyboardEntry::watchInput() {
     if (!m_input || m_input->state() != MidiInState::Lost) return false;
     const std::string name = m_input->name();
-    // What was gathered before the port went still goes in.
+    // What was played before the port went still goes in.
     bool changed = false;
     takeInput();
-    if (std::optional<GatheredChord> chord = m_gatherer.flush()) changed |= enterChord(*chord);
-    enterDueChords(std::numeric_limits<double>::infinity(), changed);
+    if (m_recorder) {
+        // Keys held when it went end where it went, as the device stamped it
+        // (this look comes up to a second later), not at the stop: their
+        // note-offs will never come.
+        m_recorder->releaseAll(
+            playPositionAt(m_input->lostAtMs(), std::numeric_limits<double>::infinity()));
+    } else {
+        if (std::optional<GatheredChord> chord = m_gatherer.flush()) changed |= enterChord(*chord);
+        enterDueChords(std::numeric_limits<double>::infinity(), changed);
+    }
     closeInput();
     for (MenuItem& item : m_items) item.checked = item.caption == kNoInputCaption;
-    m_window.showMessage("MIDI入力 " + name + " が使えなくなりました。入力は「なし」になります。");
+    if (m_window.stopped()) {
+        m_window.showMessage(msg::midiInputLost(name));
+    } else {
+        m_window.statusLine.caption = msg::midiInputLost(name);
+        m_lostWhilePlaying = msg::midiInputLost(name);
+    }
     return true;
 }
 
@@ -211,6 +234,14 @@ bool KeyboardEntry::enterChord(const GatheredChord& chord) {
 void KeyboardEntry::stopRedrawn() {
     tellKeysNotFitting(m_notFittingAtStop);
     m_notFittingAtStop = 0;
+    const PlaybackState& s = m_window.playback().state();
+    const int64_t leftOut = s.recordedLeftOut + m_playedLeftOutAtStop;
+    m_playedLeftOutAtStop = 0;
+    if (leftOut > 0) m_window.statusLine.caption = msg::recordingCut(s.recordedKept, leftOut);
+}
+
+void KeyboardEntry::playbackEnded() {
+    if (!m_lostWhilePlaying.empty()) m_window.showMessage(std::exchange(m_lostWhilePlaying, {}));
 }
 
 void KeyboardEntry::pageTurned() {
@@ -246,24 +277,25 @@ void KeyboardEntry::pointerOffStaff() {
     inputLine.visible = false;
 }
 
-double KeyboardEntry::playPositionAt(double timeMs) const {
+double KeyboardEntry::playPositionAt(double timeMs, double mostStepsBack) const {
     // The next pass (at playPosition) is due at nextDeadline: a message that
-    // came earlier lies that many steps before it.
+    // came earlier lies that many steps before it. The window takes the
+    // messages before every pass, so they are at most a step old.
     const Playback& p = *m_window.m_playback;
     const PlaybackState& s = p.state();
     const double ahead = (p.nextDeadline() - timeMs) / s.msPerStep;
     if (!std::isfinite(ahead)) return s.playPosition;
-    return s.playPosition - std::clamp(ahead, 0.0, 1.0);
+    return s.playPosition - std::clamp(ahead, 0.0, mostStepsBack);
 }
 
 void KeyboardEntry::playbackStarted() {
     MainWindowModel& w = m_window;
     m_gatherer.flush();
-    while (m_gatherer.poll(std::numeric_limits<double>::infinity())) {
-    }
+    while (m_gatherer.poll(std::numeric_limits<double>::infinity())) {}
     m_thru.forgetPrograms(); // playback sends the song's programs
     const int gridSteps = std::max(w.song.grid / kStaffUnitsPerStep, 1);
-    m_recorder = std::make_unique<NoteRecorder>(thruPart(), gridSteps);
+    m_recorder = std::make_unique<NoteRecorder>(thruPart(), gridSteps, kMostRecordedNotes);
+    m_lostWhilePlaying.clear();
     m_lineShown = false;
     inputLine.visible = false;
 }
@@ -273,6 +305,7 @@ std::vector<Note> KeyboardEntry::playbackStopped(int32_t stopPosition) {
     if (!m_recorder) return {};
     std::vector<Note> notes = m_recorder->stop(stopPosition);
     m_notFittingAtStop = static_cast<size_t>(m_recorder->keysNotFitting());
+    m_playedLeftOutAtStop = m_recorder->notesLeftOut();
     m_recorder.reset();
     m_thru.forgetPrograms();
     // Notes before the song's first step (played in the pass before it) cannot be kept.

@@ -27,6 +27,10 @@ class MainWindowModel;
 namespace msg {
 inline const std::string kKeysNotFitting =
     "120番以上の鍵盤の音は鳴らすだけで、曲には入りません";
+// The port `name` went away; the input is "なし" from now on.
+std::string midiInputLost(const std::string& name);
+// A recording was cut: `kept` notes joined the song, `leftOut` found no room.
+std::string recordingCut(int64_t kept, int64_t leftOut);
 } // namespace msg
 
 class KeyboardEntry {
@@ -60,7 +64,10 @@ public:
     // +infinity when none waits.
     double msUntilChordDue() const;
     // Looks whether the port is still there (call it about once a second while
-    // `inputOpen`). A lost port: a message once, no input. True when it was lost.
+    // `inputOpen`). A lost port: no input. Stopped, a message box says so;
+    // playing, the status line says so at once and the box waits for the stop
+    // (a box would hold up the window, its stop button with it). Keys held
+    // when it went end there. True when it was lost.
     bool watchInput();
 
     // From the window: the pointer over a band, on a step of the staff (the
@@ -72,8 +79,12 @@ public:
     // Playback stops at `stopPosition`: the notes played, to join the song.
     std::vector<Note> playbackStopped(int32_t stopPosition);
     // Playback's redraw at the stop is done: what the status line has to say
-    // about the recording is said now, after the redraw's read-out.
+    // about the recording (keys that do not fit, notes a limit left out) is
+    // said now, after the redraw's read-out.
     void stopRedrawn();
+    // The stop is over, its edit committed: a port lost while playing is told
+    // by its box now, outside the stop (a box waits for the user).
+    void playbackEnded();
     // The page on view changed: the input-position line follows it.
     void pageTurned();
     // Another output device: programs are sent again before the next note.
@@ -91,7 +102,7 @@ private:
     void tellKeysNotFitting(size_t count);
     void showInputLine();
     void closeInput();
-    double playPositionAt(double timeMs) const;
+    double playPositionAt(double timeMs, double mostStepsBack = 1) const;
 
     MainWindowModel& m_window;
     MidiInBackend* m_backend = nullptr;
@@ -103,9 +114,11 @@ private:
     std::unique_ptr<NoteRecorder> m_recorder; // while playing
     std::optional<int64_t> m_position;
     int m_staff = 0;
-    bool m_toldNotFitting = false; // the status said so once for this input
-    bool m_lineShown = false;      // since the last entry, until the pointer moves
-    size_t m_notFittingAtStop = 0; // keys the recording could not keep, told after the redraw
+    bool m_toldNotFitting = false;     // the status said so once for this input
+    bool m_lineShown = false;          // since the last entry, until the pointer moves
+    size_t m_notFittingAtStop = 0;     // keys the recording could not keep, told after the redraw
+    int64_t m_playedLeftOutAtStop = 0; // notes the recorder had no room for, told likewise
+    std::string m_lostWhilePlaying;    // the box to show after the stop; empty when none
 };
 
 } // namespace vako

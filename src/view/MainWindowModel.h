@@ -129,7 +129,7 @@ public:
     Playback& playback() { return *m_playback; }
     // A percussion hit typed while playing: kept at the playback position and
     // marked by a black line at the play cursor. False while stopped, for note
-    // 0, or when 10000 hits are kept already.
+    // 0, or when the playback has recorded all it can (kMostRecordedNotes).
     bool tapWhilePlaying(int note);
     // Milliseconds until the next step is due (0 when overdue); +infinity
     // while stopped.

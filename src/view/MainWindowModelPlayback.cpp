@@ -149,7 +149,9 @@ void MainWindowModel::togglePlayback() {
     // chord being gathered) or is recorded before the stop.
     keyboard.takeInput();
     m_playback->press();
-    if (stopped()) endPlaybackStep();
+    if (!stopped()) return;
+    endPlaybackStep();
+    keyboard.playbackEnded();
 }
 
 MainWindowModel::PlaybackSettings MainWindowModel::playbackSettings() const {
@@ -193,7 +195,10 @@ double MainWindowModel::msUntilNextStep() const {
 bool MainWindowModel::playbackTick() {
     keyboard.takeInput(); // recorded before a stop at the song's end
     m_playback->runDueSteps(m_clock->nowMs());
-    if (stopped()) endPlaybackStep(); // the song's end
+    if (stopped()) { // the song's end
+        endPlaybackStep();
+        keyboard.playbackEnded();
+    }
     return m_playbackHooks->takeChanged();
 }
 

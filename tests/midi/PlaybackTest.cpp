@@ -294,13 +294,37 @@ TEST(Playback, HitsAreMergedBeforeNotesAtTheirPositionAndUndoTakesThemAway) {
     EXPECT_EQ(rig.song.notes, original);
 }
 
-TEST(Playback, KeepsAtMost10000HitsAPlayback) {
-    Rig rig(songWith({note(1, 60, 5)}));
-    rig.playback.press();
-    for (int i = 0; i < kMaxTapNotes; ++i) ASSERT_TRUE(rig.playback.recordHit(36));
-    EXPECT_FALSE(rig.playback.recordHit(36));
-    rig.playback.press();
-    EXPECT_EQ(rig.song.noteCount(), 1 + kMaxTapNotes);
+// A recording used to stop without a word at 10,000 notes a playback. What a
+// playback records is bounded by what its one undo step can hold; the hits
+// and the played notes share that room, the earliest are kept, and what is
+// left out is counted for the window to tell.
+TEST(Playback, WhatARecordingHasNoRoomForIsCountedAndTheEarliestAreKept) {
+    struct PlayedNotes : LogListener {
+        std::vector<Note> played;
+        std::vector<Note> takePlayedNotes(int32_t) override { return std::move(played); }
+    };
+    Song song = songWith({note(1, 60, 5)});
+    FakeClock clock;
+    RecordingMidiOut out(clock);
+    PlayedNotes listener;
+    Playback playback(song, out, clock, listener);
+    playback.press();
+    for (int64_t i = 0; i < kMostRecordedNotes - 10; ++i) ASSERT_TRUE(playback.recordHit(36));
+    listener.played.assign(15, note(0, 64, 3));
+    for (int32_t i = 0; i < 15; ++i) listener.played[i].position = 100 - i; // 100 down to 86
+    std::reverse(listener.played.begin(), listener.played.end());
+    playback.press();
+    ASSERT_EQ(song.noteCount(), 1 + kMostRecordedNotes);
+    EXPECT_EQ(playback.state().recordedKept, kMostRecordedNotes);
+    EXPECT_EQ(playback.state().recordedLeftOut, 5);
+    EXPECT_EQ(song.notes[song.noteCount()].position, 95) << "the five latest are left out";
+
+    playback.press();
+    for (int64_t i = 0; i < kMostRecordedNotes; ++i) ASSERT_TRUE(playback.recordHit(38));
+    EXPECT_FALSE(playback.recordHit(38));
+    EXPECT_FALSE(playback.recordHit(38));
+    playback.press();
+    EXPECT_EQ(playback.state().recordedLeftOut, 2) << "hits refused while playing count too";
 }
 
 TEST(Playback, OddRecordsNeverSendABadMessage) {

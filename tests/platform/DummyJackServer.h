@@ -26,11 +26,15 @@ public:
         setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         setenv("JACK_NO_START_SERVER", "1", 1);
     }
-    ~DummyJackServer() {
+    ~DummyJackServer() { stop(); }
+
+    // The server goes away, as when its user quits it.
+    void stop() {
         if (m_pid <= 0) return;
         kill(m_pid, SIGTERM);
         int status = 0;
         waitpid(m_pid, &status, 0);
+        m_pid = 0;
     }
 
     // False with the reason when no server could be started.
@@ -39,10 +43,14 @@ public:
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&files, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        char* argv[] = {const_cast<char*>("jackd"),  const_cast<char*>("--no-realtime"),
-                        const_cast<char*>("-d"),     const_cast<char*>("dummy"),
-                        const_cast<char*>("-r"),     const_cast<char*>("48000"),
-                        const_cast<char*>("-p"),     const_cast<char*>("256"),
+        char* argv[] = {const_cast<char*>("jackd"),
+                        const_cast<char*>("--no-realtime"),
+                        const_cast<char*>("-d"),
+                        const_cast<char*>("dummy"),
+                        const_cast<char*>("-r"),
+                        const_cast<char*>("48000"),
+                        const_cast<char*>("-p"),
+                        const_cast<char*>("256"),
                         nullptr};
         const int failed = posix_spawnp(&m_pid, "jackd", &files, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&files);

@@ -1,6 +1,7 @@
 #include "platform/fluidsynth/FluidSynthRender.h"
 #include "cli/SongRender.h"
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
+#include "platform/fluidsynth/PeakLimiter.h"
 #include "platform/fluidsynth/SoundFont.h"
 
 #include "song/SongWriter.h"
@@ -63,6 +64,45 @@ TEST(FluidSynthRender, SoundWhereTheNotesAreAndSilenceAfterThem) {
     EXPECT_GE(peak(r, 202 * kStep, 214 * kStep), kSounding) << "the drum";
     const double end = r.samples.size() / 2.0 / r.sampleRate;
     EXPECT_LE(peak(r, end - 0.5, end), kSilent) << "after the last note";
+}
+
+// A rendered song used to peak about 20 dB below full scale, much quieter
+// than other players. A song as the editor writes it (a melody over chords
+// and drums, new notes' strength) now peaks at the limiter's -1 dBFS; one of
+// sixteen parts of full chords is turned down to the same, without clipping.
+TEST(FluidSynthRender, ATypicalSongPeaksNearMinusOneDbfsAndADenseOneDoesNotClip) {
+    ASSERT_FALSE(findSoundFont().empty()) << "a General MIDI SoundFont must be installed";
+    std::vector<Note> typical;
+    for (int32_t bar = 0; bar < 4; ++bar) {
+        const int32_t at = 3 + 48 * bar;
+        for (uint8_t key : {48, 55, 64}) typical.push_back({at, key, 48, 1, 120, 64, 0});
+        for (int32_t beat = 0; beat < 4; ++beat) {
+            typical.push_back({at + 12 * beat, static_cast<uint8_t>(beat % 2 ? 38 : 36), 3,
+                               kPercussionPart, 120, 64, 0});
+            typical.push_back(
+                {at + 12 * beat, static_cast<uint8_t>(72 + 2 * beat), 12, 0, 120, 64, 0});
+        }
+    }
+    std::stable_sort(typical.begin(), typical.end(),
+                     [](const Note& a, const Note& b) { return a.position < b.position; });
+    Song song = songWith(typical);
+    const RenderResult r = renderSong(song, {});
+    ASSERT_TRUE(r.ok) << r.error;
+    const int ceiling = static_cast<int>(std::lround(PeakLimiter::kCeiling * 32767));
+    EXPECT_GE(peak(r, 0, 1e9), ceiling * 0.79) << "within 2 dB of -1 dBFS";
+    EXPECT_LE(peak(r, 0, 1e9), ceiling);
+
+    std::vector<Note> dense;
+    for (uint8_t part = 0; part < 16; ++part)
+        for (uint8_t key = 40; key < 80; key += 4) dense.push_back({3, key, 96, part, 120, 64, 0});
+    std::stable_sort(dense.begin(), dense.end(),
+                     [](const Note& a, const Note& b) { return a.key < b.key; });
+    Song loud = songWith(dense);
+    loud.partVolumes.fill(6);
+    const RenderResult l = renderSong(loud, {});
+    ASSERT_TRUE(l.ok) << l.error;
+    EXPECT_LE(peak(l, 0, 1e9), ceiling) << "turned down, not clipped";
+    EXPECT_GE(peak(l, 0, 1e9), ceiling - 40);
 }
 
 TEST(FluidSynthRender, TheWaveFileHoldsTheSamplesTheSongPlays) {

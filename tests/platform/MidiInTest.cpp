@@ -40,6 +40,26 @@ TEST(MidiInQueue, KeepsChannelMessagesInOrderIgnoresTheRestAndNothingAfterClose)
     EXPECT_EQ(in.state(), MidiInState::Closed);
 }
 
+// A flood of note-ons whose data bytes are 0x80 and above (9n 8k FF) used to
+// be masked into valid notes whose note-offs never came.
+TEST(MidiInQueue, MessagesWhoseDataBytesAreNotDataAreDroppedNotMasked) {
+    FakeClock clock;
+    ScriptedMidiIn in(clock);
+    in.deliverBytes({0x90, 0x85, 0xFF});
+    in.deliverBytes({0x93, 60, 0x80});
+    in.deliverBytes({0xC0, 0x90});
+    in.deliverBytes({0x90, 60}); // cut short
+    in.deliverBytes({0xE0});
+    in.deliverAt(0xFF8591u, 3);
+    std::vector<MidiInMessage> taken;
+    EXPECT_EQ(in.take(taken), 0u);
+    // The bytes a message does not use do not matter.
+    in.deliverBytes({0xC2, 5, 0x99});
+    in.deliverAt(0xAB7F3C80u, 3);
+    EXPECT_EQ(in.take(taken), 2u);
+    EXPECT_EQ(taken, (std::vector<MidiInMessage>{{0, 0x05C2u}, {3, 0x7F3C80u}}));
+}
+
 TEST(MidiInQueue, AFullQueueCountsWhatItDropsAndKeepsWhatItHas) {
     FakeClock clock;
     ScriptedMidiIn in(clock);

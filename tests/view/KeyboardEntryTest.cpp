@@ -184,7 +184,7 @@ TEST_F(KeyboardInWindow, AKeyEntersItsNoteUnderTheMouseAndTheInputPositionMovesO
     EXPECT_EQ(w.song.noteCount(), 2) << "off the staff, keys only sound";
 }
 
-TEST_F(KeyboardInWindow, KeysPlayedTogetherOrHeldTogetherEnterOneChord) {
+TEST_F(KeyboardInWindow, KeysPlayedWithin40MsEnterOneChord) {
     hover(3);
     for (auto [key, waitMs] : {std::pair{67, 10}, {60, 20}, {64, 15}}) {
         keys().deliver(noteOn(key, 100));
@@ -196,21 +196,28 @@ TEST_F(KeyboardInWindow, KeysPlayedTogetherOrHeldTogetherEnterOneChord) {
     f().keyboard.takeInput(); // 45 ms after the first key: the window has passed
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{3, 3, 3}));
     EXPECT_EQ(w.keys(), (std::vector<int>{60, 64, 67}));
-
-    // Slowly, but each key pressed while the others are held.
-    for (int key : {48, 52, 55}) {
-        keys().deliver(noteOn(key, 80));
-        if (key != 55) w.clock.advance(300);
-    }
-    f().keyboard.takeInput();
-    EXPECT_EQ(w.song.noteCount(), 3) << "nothing goes in while keys are held";
-    EXPECT_FALSE(std::isfinite(f().keyboard.msUntilChordDue()));
-    w.clock.advance(100);
-    for (int k : {48, 52, 55}) keys().deliver(noteOff(k));
-    f().keyboard.takeInput();
-    EXPECT_EQ(w.positions(), (std::vector<int32_t>{3, 3, 3, 15, 15, 15}));
     f().undoMenu.click();
-    EXPECT_EQ(w.song.noteCount(), 3) << "the chord is one edit";
+    EXPECT_EQ(w.song.noteCount(), 0) << "the chord is one edit";
+}
+
+// Stopped, the pointer on the staff: a note-on without its note-off, then a
+// melody. Nothing used to go in until the port went away, then all of it as
+// one chord; a flood of note-ons with bytes that are no data did the same.
+TEST_F(KeyboardInWindow, AKeyWhoseNoteOffNeverComesHoldsBackNoKeyAfterIt) {
+    hover(3);
+    keys().deliverBytes({0x90, 0x30, 0x64});
+    for (int i = 0; i < 100; ++i)
+        keys().deliverBytes({0x90, static_cast<unsigned char>(0x80 + i % 16), 0xFF});
+    w.clock.advance(200);
+    f().keyboard.takeInput();
+    ASSERT_EQ(w.keys(), (std::vector<int>{0x30})) << "the stuck key goes in on its own, at once";
+
+    const std::vector<int> melody = {60, 62, 64, 65, 67, 69, 71, 72};
+    for (int key : melody) play({key}, 150);
+    std::vector<int> expected = {0x30};
+    expected.insert(expected.end(), melody.begin(), melody.end());
+    EXPECT_EQ(w.keys(), expected);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{3, 15, 27, 39, 51, 63, 75, 87, 99}));
 }
 
 TEST_F(KeyboardInWindow, ThePageTurnsWhenTheInputPositionLeavesIt) {
@@ -286,6 +293,53 @@ TEST_F(KeyboardInWindow, ANoteHeldAtTheStopEndsThereAndDrumPadModeRecordsPercuss
     f().playButton.click(); // stops at 49 (-> 48) with the key down
     ASSERT_EQ(w.song.noteCount(), 3);
     EXPECT_EQ(w.song.notes[2], (Note{24, 38, 24, kPercussionPart, 102, kCentrePan, 0}));
+}
+
+// Recording used to stop without a word at 10,000 notes a playback.
+TEST_F(KeyboardInWindow, ARecordingCutByItsLimitSaysHowManyWentInAndHowManyNot) {
+    w.setNotes({note(1, 48, 12, 0), note(300, 50, 12, 0)});
+    f().redrawScore();
+    hover(30); // the read-out is shown
+    f().playButton.click();
+    w.playThrough(12);
+    for (int64_t i = 0; i < kMostRecordedNotes - 3; ++i) ASSERT_TRUE(f().playback().recordHit(36));
+    for (int key : {60, 62, 64, 65, 67}) {
+        keys().deliver(noteOn(key, 100));
+        keys().deliver(noteOff(key));
+    }
+    w.playThrough(24);
+    f().playButton.click();
+    EXPECT_EQ(w.song.noteCount(), 2 + kMostRecordedNotes);
+    EXPECT_EQ(f().statusLine.caption, msg::recordingCut(kMostRecordedNotes, 2));
+    EXPECT_TRUE(w.ui.messages.empty());
+    f().undoMenu.click();
+    EXPECT_EQ(w.song.noteCount(), 2) << "the recording is one step the history keeps";
+}
+
+// Unplugged while recording: the held key used to run to the end of playback,
+// and the box about the lost port held up the window while the song played on.
+TEST_F(KeyboardInWindow, AKeyHeldWhenThePortGoesWhilePlayingEndsThereWithoutABox) {
+    w.setNotes({note(1, 48, 12, 0), note(400, 50, 12, 0)});
+    f().redrawScore();
+    f().playButton.click();
+    w.playThrough(24);
+    keys().deliver(noteOn(64, 100)); // 24
+    w.playThrough(48);
+    keys().loseDevice(); // 48; the window looks a little later
+    w.playThrough(60);
+    EXPECT_TRUE(f().keyboard.watchInput());
+    EXPECT_FALSE(f().stopped());
+    EXPECT_TRUE(w.ui.messages.empty()) << "no box while playing";
+    EXPECT_EQ(f().statusLine.caption, msg::midiInputLost("Keys A"));
+    EXPECT_EQ(w.sent().back(), noteOff(64)) << "it stops sounding";
+    EXPECT_FALSE(f().keyboard.watchInput());
+
+    w.playThrough(200);
+    f().playButton.click();
+    ASSERT_EQ(w.song.noteCount(), 3);
+    EXPECT_EQ(w.song.notes[2], (Note{24, 64, 24, 0, 102, kCentrePan, 0}));
+    EXPECT_EQ(w.ui.messages, (std::vector<std::string>{msg::midiInputLost("Keys A")}))
+        << "told by the box after the stop, once";
 }
 
 TEST_F(KeyboardInWindow, APortThatGoesAwayIsToldOnceAndTheProgramGoesOn) {

@@ -2,9 +2,11 @@
 
 #include "platform/WavFormat.h"
 #include "platform/fluidsynth/FluidSynthCommon.h"
+#include "platform/fluidsynth/PeakLimiter.h"
 #include "platform/fluidsynth/SoundFont.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vako {
 
@@ -33,11 +35,16 @@ std::string wavHeader(uint32_t dataBytes, int sampleRate) {
 
 } // namespace
 
-int synthesizerSampleRate() { return static_cast<int>(fluid::kSampleRate); }
+int synthesizerSampleRate() {
+    return static_cast<int>(fluid::kSampleRate);
+}
 
 struct SynthesizerBlockSink::Impl {
     std::unique_ptr<fluid_settings_t, fluid::SettingsDeleter> settings;
     std::unique_ptr<fluid_synth_t, fluid::SynthDeleter> synth;
+    PeakLimiter limiter{fluid::kSampleRate, fluid::kOutputGain};
+    // The limiter's first frames are the silence of its look-ahead: dropped.
+    int64_t framesToDrop = limiter.latencyFrames();
 };
 
 SynthesizerBlockSink::SynthesizerBlockSink(const std::string& soundFont, SampleSink& out)
@@ -68,13 +75,26 @@ void SynthesizerBlockSink::block(const std::vector<TimedMessage>& messages, int6
     renderFrames(frames - done);
 }
 
+void SynthesizerBlockSink::finish() {
+    if (m_impl->synth) renderFrames(m_impl->limiter.latencyFrames());
+}
+
 void SynthesizerBlockSink::renderFrames(int64_t frames) {
     constexpr int64_t kChunk = 4096;
+    float left[kChunk], right[kChunk];
     int16_t chunk[2 * kChunk];
     while (frames > 0 && m_out.wantsMore()) {
         const int64_t n = std::min(kChunk, frames);
-        fluid_synth_write_s16(m_impl->synth.get(), static_cast<int>(n), chunk, 0, 2, chunk, 1, 2);
-        m_out.put(chunk, 2 * static_cast<size_t>(n));
+        fluid_synth_write_float(m_impl->synth.get(), static_cast<int>(n), left, 0, 1, right, 0, 1);
+        m_impl->limiter.process(left, right, n);
+        const int64_t first = std::min(n, m_impl->framesToDrop);
+        m_impl->framesToDrop -= first;
+        size_t count = 0;
+        for (int64_t i = first; i < n; ++i) {
+            chunk[count++] = static_cast<int16_t>(std::lrint(left[i] * 32767.0f));
+            chunk[count++] = static_cast<int16_t>(std::lrint(right[i] * 32767.0f));
+        }
+        m_out.put(chunk, count);
         frames -= n;
     }
 }

@@ -48,6 +48,10 @@ public:
 
     void block(const std::vector<TimedMessage>& messages, int64_t frames) override;
     bool wantsMore() const override { return m_out.wantsMore(); }
+    // After the last block: the frames still in the output stage's look-ahead
+    // come out, so the samples are exactly as many as the blocks' frames and
+    // each sound sits at its message's sample.
+    void finish();
 
 private:
     void renderFrames(int64_t frames);

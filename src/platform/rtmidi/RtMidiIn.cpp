@@ -1,50 +1,14 @@
 #include "platform/rtmidi/RtMidiIn.h"
 
+#include "platform/jack/JackServerWatch.h"
 #include "platform/rtmidi/RtMidiClient.h"
 
 namespace vako {
 
 namespace {
 
-constexpr const char* kJackSuffix = " (JACK)";
-
-RtMidi::Api apiOf(RtMidiIn::Service service) {
-    return service == RtMidiIn::Service::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-}
-
-bool compiledIn(RtMidi::Api api) {
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
-    for (RtMidi::Api a : apis)
-        if (a == api) return true;
-    return false;
-}
-
-// A client of the service, or nullptr when the service is missing.
-std::unique_ptr<::RtMidiIn> newClient(RtMidiIn::Service service, std::string& error) {
-    const RtMidi::Api api = apiOf(service);
-    if (!compiledIn(api)) {
-        error = "this build of RtMidi has no " + RtMidi::getApiDisplayName(api);
-        return nullptr;
-    }
-    return rtmidi::newClient<::RtMidiIn>(api, error);
-}
-
-// The client's ports as the menu lists them.
-std::vector<std::string> listedPorts(::RtMidiIn& client, RtMidiIn::Service service) {
-    std::vector<std::string> names;
-    try {
-        const unsigned count = client.getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            std::string name = client.getPortName(i);
-            if (name.empty()) continue;
-            if (service == RtMidiIn::Service::Jack) name += kJackSuffix;
-            names.push_back(std::move(name));
-        }
-    } catch (const RtMidiError&) {
-        names.clear();
-    }
-    return names;
+bool isJack(RtMidiIn::Service service) {
+    return service == RtMidiIn::Service::Jack;
 }
 
 } // namespace
@@ -56,19 +20,22 @@ struct RtMidiIn::Impl {
     // the open client's handle belongs to its input thread (ALSA's sequencer
     // handle takes no locks).
     std::unique_ptr<::RtMidiIn> lister;
+    // On JACK: the server both clients talk to. Once it is gone they are
+    // never touched again (JackServerWatch.h).
+    std::shared_ptr<JackServerWatch> jack;
+
+    bool serverGone() const { return jack && jack->serverGone(); }
 };
 
 std::vector<std::string> RtMidiIn::portNames(Service service) {
     std::string error;
-    auto client = newClient(service, error);
+    auto client = rtmidi::newServiceClient<::RtMidiIn>(isJack(service), error);
     if (!client) return {};
-    return listedPorts(*client, service);
+    return rtmidi::listedPorts(*client, isJack(service));
 }
 
 std::vector<std::string> RtMidiIn::portNames() {
-    std::vector<std::string> names = portNames(Service::Alsa);
-    for (std::string& name : portNames(Service::Jack)) names.push_back(std::move(name));
-    return names;
+    return rtmidi::listedPortsOfBothServices<::RtMidiIn>();
 }
 
 RtMidiIn::RtMidiIn(const Clock& clock, MidiInWakeUp wakeUp, std::string name)
@@ -76,27 +43,33 @@ RtMidiIn::RtMidiIn(const Clock& clock, MidiInWakeUp wakeUp, std::string name)
 
 std::unique_ptr<RtMidiIn> RtMidiIn::open(const std::string& portName, const Clock& clock,
                                          MidiInWakeUp wakeUp, std::string& error) {
-    const std::string_view suffix = kJackSuffix;
-    const bool jack = portName.size() > suffix.size() &&
-                      std::string_view(portName).substr(portName.size() - suffix.size()) == suffix;
-    const Service service = jack ? Service::Jack : Service::Alsa;
+    const Service service = rtmidi::isListedAsJack(portName) ? Service::Jack : Service::Alsa;
 
     std::unique_ptr<RtMidiIn> device(new RtMidiIn(clock, std::move(wakeUp), portName));
     device->m_impl->service = service;
-    device->m_impl->client = newClient(service, error);
+    if (service == Service::Jack) {
+        // The watch first: a server that goes before the client is made is
+        // seen as gone, never the other way round.
+        device->m_impl->jack = JackServerWatch::ofRunningServer();
+        if (!device->m_impl->jack) {
+            error = "no JACK server is running";
+            return nullptr;
+        }
+        RtMidiIn* self = device.get();
+        device->m_impl->jack->whenGone(self, [self] { self->markLost(); });
+    }
+    device->m_impl->client = rtmidi::newServiceClient<::RtMidiIn>(isJack(service), error);
     if (!device->m_impl->client) return nullptr;
     ::RtMidiIn& client = *device->m_impl->client;
     try {
-        const std::vector<std::string> names = listedPorts(client, service);
+        const std::vector<std::string> names = rtmidi::listedPorts(client, isJack(service));
         for (unsigned i = 0; i < names.size(); ++i) {
             if (names[i] != portName) continue;
             // From here on the service reports trouble to the device, on its
             // own thread: the port is then taken as lost.
-            client.setErrorCallback(
-                [](RtMidiError::Type type, const std::string& text, void* self) {
-                    onError(static_cast<int>(type), text, self);
-                },
-                device.get());
+            client.setErrorCallback([](RtMidiError::Type type, const std::string& text,
+                                       void* self) { onError(static_cast<int>(type), text, self); },
+                                    device.get());
             client.setCallback(onMessage, device.get());
             client.ignoreTypes(true, true, true);
             client.openPort(i, "vakomidi in");
@@ -105,7 +78,8 @@ std::unique_ptr<RtMidiIn> RtMidiIn::open(const std::string& portName, const Cloc
                 return nullptr;
             }
             std::string listerError;
-            device->m_impl->lister = newClient(service, listerError);
+            device->m_impl->lister =
+                rtmidi::newServiceClient<::RtMidiIn>(isJack(service), listerError);
             return device;
         }
         error = "the MIDI input \"" + portName + "\" is gone";
@@ -115,7 +89,9 @@ std::unique_ptr<RtMidiIn> RtMidiIn::open(const std::string& portName, const Cloc
     return nullptr;
 }
 
-RtMidiIn::~RtMidiIn() { close(); }
+RtMidiIn::~RtMidiIn() {
+    close();
+}
 
 void RtMidiIn::onMessage(double, std::vector<unsigned char>* message, void* self) {
     if (!message || !self) return;
@@ -134,9 +110,14 @@ void RtMidiIn::onError(int type, const std::string&, void* self) {
 
 MidiInState RtMidiIn::state() {
     const MidiInState now = MidiIn::state();
-    if (now != MidiInState::Open || !m_impl->lister) return now;
+    if (now != MidiInState::Open) return now;
+    if (m_impl->serverGone()) {
+        markLost();
+        return MidiIn::state();
+    }
+    if (!m_impl->lister) return now;
     bool present = false;
-    for (const std::string& name : listedPorts(*m_impl->lister, m_impl->service))
+    for (const std::string& name : rtmidi::listedPorts(*m_impl->lister, isJack(m_impl->service)))
         present = present || name == m_name;
     if (!present) markLost();
     return MidiIn::state();
@@ -144,7 +125,19 @@ MidiInState RtMidiIn::state() {
 
 void RtMidiIn::close() {
     markClosed();
-    if (!m_impl || !m_impl->client) return;
+    if (!m_impl) return;
+    if (m_impl->jack) m_impl->jack->forget(this);
+    if (!m_impl->client) return;
+    if (m_impl->serverGone()) {
+        // Its server went away: closing the port or the client could crash.
+        // The message callback goes (RtMidi only forgets it), the rest stays.
+        try {
+            m_impl->client->cancelCallback();
+        } catch (const RtMidiError&) {}
+        (void)m_impl->client.release();
+        (void)m_impl->lister.release();
+        return;
+    }
     try {
         m_impl->client->cancelCallback();
         m_impl->client->closePort();

@@ -1,51 +1,46 @@
 #include "platform/rtmidi/RtMidiPortOut.h"
 
+#include "platform/jack/JackServerWatch.h"
 #include "platform/rtmidi/RtMidiClient.h"
 
 namespace vako {
 
-namespace {
-
-std::unique_ptr<::RtMidiOut> newClient(std::string& error) {
-    return rtmidi::newClient<::RtMidiOut>(RtMidi::UNSPECIFIED, error);
-}
-
-// Bytes of a channel message of this status: program change and channel
-// pressure have one data byte, the others two.
-size_t messageLength(uint8_t status) {
-    const uint8_t kind = status & 0xF0;
-    return kind == 0xC0 || kind == 0xD0 ? 2 : 3;
-}
-
-} // namespace
-
 struct RtMidiPortOut::Impl {
     std::unique_ptr<::RtMidiOut> client;
+    // When the port is a JACK port: its server. Once that is gone, nothing
+    // is sent (a send would wait for ever once the client's queue is full)
+    // and the client is left alone (JackServerWatch.h).
+    std::shared_ptr<JackServerWatch> jack;
+
+    bool serverGone() const { return jack && jack->serverGone(); }
+    ~Impl() {
+        if (serverGone()) (void)client.release();
+    }
 };
 
 std::vector<std::string> rtMidiPortNames() {
-    std::string error;
-    std::vector<std::string> names;
-    auto client = newClient(error);
-    if (!client) return names;
-    try {
-        const unsigned count = client->getPortCount();
-        for (unsigned i = 0; i < count; ++i) names.push_back(client->getPortName(i));
-    } catch (const RtMidiError&) {
-        names.clear();
-    }
-    return names;
+    return rtmidi::listedPortsOfBothServices<::RtMidiOut>();
 }
 
 std::unique_ptr<RtMidiPortOut> RtMidiPortOut::open(const std::string& portName,
                                                    std::string& error) {
+    const bool jack = rtmidi::isListedAsJack(portName);
     auto impl = std::make_unique<Impl>();
-    impl->client = newClient(error);
+    if (jack) {
+        // The watch first: a server that goes before the client is made is
+        // seen as gone, never the other way round.
+        impl->jack = JackServerWatch::ofRunningServer();
+        if (!impl->jack) {
+            error = "no JACK server is running";
+            return nullptr;
+        }
+    }
+    impl->client = rtmidi::newServiceClient<::RtMidiOut>(jack, error);
     if (!impl->client) return nullptr;
     try {
-        const unsigned count = impl->client->getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            if (impl->client->getPortName(i) != portName) continue;
+        const std::vector<std::string> names = rtmidi::listedPorts(*impl->client, jack);
+        for (unsigned i = 0; i < names.size(); ++i) {
+            if (names[i] != portName) continue;
             impl->client->openPort(i, "vakomidi out");
             return std::unique_ptr<RtMidiPortOut>(new RtMidiPortOut(std::move(impl), portName));
         }
@@ -61,13 +56,13 @@ RtMidiPortOut::RtMidiPortOut(std::unique_ptr<Impl> impl, std::string name)
 RtMidiPortOut::~RtMidiPortOut() = default;
 
 void RtMidiPortOut::send(uint32_t message) {
-    if (!m_impl->client) return;
+    if (!m_impl->client || m_impl->serverGone()) return;
     const unsigned char bytes[3] = {static_cast<unsigned char>(message & 0xFF),
                                     static_cast<unsigned char>((message >> 8) & 0x7F),
                                     static_cast<unsigned char>((message >> 16) & 0x7F)};
     if (bytes[0] < 0x80 || bytes[0] >= 0xF0) return; // only channel messages are sent
     try {
-        m_impl->client->sendMessage(bytes, messageLength(bytes[0]));
+        m_impl->client->sendMessage(bytes, 1 + channelMessageDataBytes(bytes[0]));
     } catch (const RtMidiError&) {
         // A port that went away: the message is lost, as any failed send is.
     }
@@ -83,6 +78,10 @@ void RtMidiPortOut::reset() {
 
 void RtMidiPortOut::close() {
     if (!m_impl->client) return;
+    if (m_impl->serverGone()) {
+        (void)m_impl->client.release();
+        return;
+    }
     try {
         m_impl->client->closePort();
     } catch (const RtMidiError&) {}

@@ -29,8 +29,8 @@ private:
     std::string m_name;
 };
 
-// The names of the output ports; empty when there are none or the system's
-// MIDI service (the ALSA sequencer, say) is not available.
+// The names of the output ports, the ALSA sequencer's first, then JACK's
+// with " (JACK)" after their name; a service that is missing adds nothing.
 std::vector<std::string> rtMidiPortNames();
 
 std::unique_ptr<MidiOutBackend> makeRtMidiBackend();
