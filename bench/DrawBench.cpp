@@ -45,7 +45,6 @@ void fillSong(Song& song) {
         }
     }
     song.twiceNoteCount = kNotes * 2;
-    song.takeUndoCopy();
 }
 
 struct Fixture {

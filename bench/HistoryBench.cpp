@@ -2,10 +2,10 @@
 // beyond the click itself, undo and redo of a click and of a range operation
 // over 50,000 notes, and the memory 1,000 single-note edits take.
 #include "editor/Chords.h"
+#include "editor/EditHistory.h"
 #include "editor/NoteEdits.h"
 #include "platform/RecordingCanvas.h"
 #include "rangeedit/RangeWindowModel.h"
-#include "song/EditHistory.h"
 
 #include "HeapCount.h"
 
@@ -141,7 +141,9 @@ void BM_UndoRedoRangeWindow(benchmark::State& state) {
     song.twiceNoteCount = 2 * kNotes;
     RecordingCanvas strip;
     SongHost host;
-    RangeWindowModel form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
+    SongEditor editor(song);
+    editor.checkScopes(false); // as in the program
+    RangeWindowModel form(editor, strip, host, SongFolders{"/tmp", "/tmp"});
     form.load();
     form.selectedBars = {10001, 15000};
     form.setShiftSteps(3);
@@ -149,13 +151,12 @@ void BM_UndoRedoRangeWindow(benchmark::State& state) {
     form.setPitchClass(4);
     form.setStrength(10);
     form.setBalance(0);
-    EditHistory history;
-    history.record(song, EditScope::everything(), [&] { form.applyOperation(op); });
+    form.applyOperation(op);
     for (auto _ : state) {
-        history.undo(song);
-        history.redo(song);
+        editor.undo();
+        editor.redo();
     }
-    state.counters["step_MB"] = static_cast<double>(history.bytes()) / (1 << 20);
+    state.counters["step_MB"] = static_cast<double>(editor.historyBytes()) / (1 << 20);
     static const char* kNames[] = {"shift", "copy", "delete", "semitone", "strength", "balance"};
     state.SetLabel(std::string(kNames[op]) + ": one undo + one redo");
 }

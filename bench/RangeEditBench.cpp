@@ -32,7 +32,9 @@ void BM_RangeOperation(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         song = original;
-        RangeWindowModel form(song, strip, host, SongFolders{"/tmp", "/tmp"}, [] {});
+        SongEditor editor(song);
+        editor.checkScopes(false); // as in the program
+        RangeWindowModel form(editor, strip, host, SongFolders{"/tmp", "/tmp"});
         form.load();
         form.stripMouseDown(RangeWindowModel::kRightButton, 0);
         form.selectedBars = {10001, 15000};

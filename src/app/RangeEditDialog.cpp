@@ -67,7 +67,7 @@ private:
 RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
     : QDialog(parent), m_canvas(RangeWindowModel::kStripLeft, RangeWindowModel::kStripTop,
                                 RangeWindowModel::kStripWidth, RangeWindowModel::kStripHeight),
-      m_form(main.song, m_canvas, main, main.folders, [&main] { main.undoMenu.enabled = true; }, &main.history) {
+      m_form(main.editor, m_canvas, main, main.folders) {
     setModal(true);
     // Bar numbers in a small face: the strip is 576 steps wide.
     m_canvas.setFontSize(4.5);

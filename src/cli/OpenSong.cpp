@@ -22,7 +22,6 @@ public:
 } // namespace
 
 bool openSong(Song& song, const std::string& path) {
-    song.keepsUndoCopy = false;
     MessageHost host;
     switch (openFile(song, path, host)) {
     case OpenStatus::Loaded:

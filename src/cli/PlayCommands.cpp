@@ -10,8 +10,8 @@
 #include "song/Song.h"
 
 #ifdef VAKO_HAVE_FLUIDSYNTH
-#include "platform/fluidsynth/FluidSynthMidiOut.h"
 #include "cli/SongRender.h"
+#include "platform/fluidsynth/FluidSynthMidiOut.h"
 #endif
 #ifdef VAKO_HAVE_RTMIDI
 #include "platform/rtmidi/RtMidiPortOut.h"
@@ -155,7 +155,7 @@ int render(const std::vector<std::string>& args) {
     double playSeconds = 0;
     const std::string error = renderSongToWav(song, options, args[2], &playSeconds);
     if (!error.empty()) {
-        std::cerr << (error == msg::kTempoOutOfRange ? error : "vako: " + error) << '\n';
+        std::cerr << (error == msg::kTempoRange ? error : "vako: " + error) << '\n';
         return kExitFailed;
     }
     const double took =

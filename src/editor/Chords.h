@@ -3,6 +3,8 @@
 // second, third and fourth tone above the root.
 #pragma once
 
+#include "song/Song.h"
+
 #include <array>
 #include <cstdint>
 
@@ -14,13 +16,6 @@ constexpr int32_t kChordAugmented = 1203; // 0, 4, 8
 constexpr int32_t kChordDiminished = 903; // 0, 3, 6
 constexpr int32_t kChordSeventh = 18340;  // 0, 4, 7, 10
 constexpr int32_t kChordSuspended = 1071; // 0, 5, 7
-
-// The highest note number a song may hold: 120 and above mark note ends.
-constexpr int kHighestNote = 119;
-
-constexpr bool isStorableNote(int note) {
-    return note >= 0 && note <= kHighestNote;
-}
 
 // The notes one entry sounds and places: the root first, then the chord tones
 // in pattern order. Tones outside 0..119 are left out.

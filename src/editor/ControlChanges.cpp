@@ -61,9 +61,13 @@ int32_t ccInsertionIndex(const Song& song, int32_t pos) {
 }
 
 int32_t insertCC(Song& song, const ControlChange& cc) {
+    return insertCCAt(song, ccInsertionIndex(song, cc.position), cc);
+}
+
+int32_t insertCCAt(Song& song, int32_t index, const ControlChange& cc) {
     keepCCEndMarker(song);
     const int32_t m = song.changeCount;
-    const int32_t k = ccInsertionIndex(song, cc.position);
+    const int32_t k = std::clamp(index, 2, m + 1);
     ensureChangeRoom(song.changes, m + 2);
     std::move_backward(song.changes.begin() + k, song.changes.begin() + m + 2,
                        song.changes.begin() + m + 3);

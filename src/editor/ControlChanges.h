@@ -41,6 +41,8 @@ int32_t ccInsertionIndex(const Song& song, int32_t pos);
 // Inserts `cc` at its index (records behind it and the end marker move up).
 // Returns the index.
 int32_t insertCC(Song& song, const ControlChange& cc);
+// The same at `index` (2..M+1), which ccInsertionIndex gave.
+int32_t insertCCAt(Song& song, int32_t index, const ControlChange& cc);
 
 // Removes record `index` (2..M): the records behind it and the end marker move
 // down. False, and nothing changes, for the start tempo or an index outside.

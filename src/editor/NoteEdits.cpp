@@ -34,7 +34,7 @@ int32_t findNoteOnRow(const Song& song, int32_t pos, int32_t naturalNote, int pa
     for (int32_t i = run.first; i < run.last; ++i) {
         const Note& r = song.notes[i];
         if (r.position != pos || r.part != part) continue;
-        if (r.key != naturalNote + (isBlackKey(r.key) ? 1 : 0)) continue;
+        if (!rowShowsNote(naturalNote, r.key)) continue;
         found = i;
         if (!lastMatch) break;
     }
@@ -58,13 +58,12 @@ int32_t insertionIndex(const Song& song, int32_t pos, int note) {
     return k;
 }
 
-int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t len, int part) {
+int32_t insertChordAt(Song& song, int32_t index, int32_t pos, const ChordNotes& chord, int32_t len,
+                      int part) {
     if (chord.count == 0) return 0;
     const int32_t n = song.noteCount();
     const int32_t t = chord.count;
-    // A spare record 0 at a later position would put k at 0: the new notes
-    // never go before the spare record.
-    const int32_t k = std::max(insertionIndex(song, pos, chord.notes[0]), 1);
+    const int32_t k = std::clamp(index, 1, n + 1);
     ensureNoteRoom(song.notes, n + t);
     std::move_backward(song.notes.begin() + k, song.notes.begin() + n + 1,
                        song.notes.begin() + n + 1 + t);
@@ -84,9 +83,23 @@ int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t le
     return k;
 }
 
-RecordSpan chordInsertSpan(const Song& song, int32_t pos, const ChordNotes& chord) {
-    if (chord.count == 0) return RecordSpan::none();
-    return RecordSpan::insertAt(std::max(insertionIndex(song, pos, chord.notes[0]), 1));
+int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t len, int part) {
+    if (chord.count == 0) return 0;
+    // A spare record 0 at a later position would put the index at 0: the new
+    // notes never go before the spare record.
+    return insertChordAt(song, std::max(insertionIndex(song, pos, chord.notes[0]), 1), pos, chord,
+                         len, part);
+}
+
+bool reverseNotes(Song& song) {
+    const int32_t n = storedNoteCount(song);
+    if (n < 1) return false;
+    const int64_t first = song.notes[1].position;
+    const int64_t last = song.notes[n].position;
+    for (int32_t k = 1; k <= n; ++k)
+        song.notes[k].position = static_cast<int32_t>(first + last - song.notes[k].position);
+    std::reverse(song.notes.begin() + 1, song.notes.begin() + 1 + n);
+    return true;
 }
 
 bool isNoteIndex(const Song& song, int32_t index) {

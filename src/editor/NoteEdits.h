@@ -5,7 +5,6 @@
 #pragma once
 
 #include "editor/Chords.h"
-#include "song/EditHistory.h"
 #include "song/Song.h"
 
 #include <cstdint>
@@ -35,18 +34,39 @@ int32_t findNoteOnRow(const Song& song, int32_t pos, int32_t naturalNote, int pa
 int32_t insertionIndex(const Song& song, int32_t pos, int note);
 
 // Inserts the notes of `chord` as new notes at `pos` (length `len`, part
-// `part`, velocity 120, centre balance): the root at its insertion index and
-// the chord tones directly behind it. Returns the root's index, 0 for an
-// empty chord.
+// `part`, velocity 120, centre balance): the root at index `index` (1..N+1)
+// and the chord tones directly behind it; later notes move up. Returns the
+// root's index, 0 for an empty chord.
+int32_t insertChordAt(Song& song, int32_t index, int32_t pos, const ChordNotes& chord, int32_t len,
+                      int part);
+// The same at the root's insertion index.
 int32_t insertChord(Song& song, int32_t pos, const ChordNotes& chord, int32_t len, int part);
 
-// The notes `insertChord` may write, for the edit history: an insertion
-// before the root's index.
-RecordSpan chordInsertSpan(const Song& song, int32_t pos, const ChordNotes& chord);
+// The notes back to front, each position mirrored about the middle of the
+// first and the last (the reverse command). False for a song without notes.
+bool reverseNotes(Song& song);
 
 // Removes note `index` (1..N): every later note moves one place down. False,
 // and nothing changes, for an index outside 1..N.
 bool deleteNote(Song& song, int32_t index);
+
+// The strength and balance lists of the note panel and the range window:
+// strength entry 0 is 120 and every entry below it 6 less, to 0 at entry 20;
+// balance entry 0 is 0 (left) and every entry 16 more, to 128 (right) at
+// entry 8.
+constexpr int kStrengthEntries = 21, kBalanceEntries = 9;
+constexpr int strengthOfEntry(int entry) {
+    return (kStrengthEntries - 1 - entry) * 6;
+}
+constexpr int entryOfStrength(int velocity) {
+    return kStrengthEntries - 1 - velocity / 6;
+}
+constexpr int balanceOfEntry(int entry) {
+    return entry * 16;
+}
+constexpr int entryOfBalance(int pan) {
+    return pan / 16;
+}
 
 // True when 1 <= index <= N and the record exists.
 bool isNoteIndex(const Song& song, int32_t index);

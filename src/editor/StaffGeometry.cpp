@@ -102,14 +102,14 @@ int32_t naturalNoteOfRow(int32_t row) {
     return 12 * (row / 7) + kRowSemitone[tableIndex(row, 7)];
 }
 
-int32_t RowOfNote(int note) {
+int32_t rowOfNote(int note) {
     static constexpr std::array<int, 12> kRowInOctave = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
     const int octave = note >= 0 ? note / 12 : (note - 11) / 12;
     return 7 * octave + kRowInOctave[tableIndex(note, 12)];
 }
 
-bool cursorShowsNote(const ScoreCursor& cursor, int note) {
-    return note == cursor.naturalNote + (isBlackKey(note) ? 1 : 0);
+bool rowShowsNote(int32_t naturalNote, int note) {
+    return note == naturalNote + (isBlackKey(note) ? 1 : 0);
 }
 
 const std::string& rowName(int32_t row) {

@@ -36,6 +36,18 @@ struct ScoreCursor {
     }
 };
 
+// Where step `stepOnPage` (1..144) of a page is drawn: the x of its beat
+// line and the left edge of a note that starts on it. The first bar line,
+// step 3, stands at x = 100.
+constexpr int32_t xOfStep(int64_t stepOnPage) {
+    return static_cast<int32_t>(90 + 5 * (stepOnPage - 1));
+}
+// The line the rows of a band count from: -600 for the upper band (0), 0 for
+// the lower (1).
+constexpr int32_t bandBase(int staff) {
+    return staff == 0 ? -600 : 0;
+}
+
 // Where the head of a note is drawn, from the cursor's snapped point: its
 // middle lies 3 units right of snapX and 7 below snapY (the note drawing
 // starts 5 units left of snapX, the head 8 units right of that).
@@ -69,12 +81,13 @@ ScoreCursor ComputeCursor(float X, float Y, const Song& song, const ViewState& v
 // True for note numbers of black keys; they are shown as sharps of the white
 // key one semitone below.
 bool isBlackKey(int note);
-// The diatonic row on which a stored note is shown.
-int32_t RowOfNote(int note);
+// The diatonic row on which a stored note is shown (7 an octave, 35 is middle C).
+int32_t rowOfNote(int note);
 // The white-key note number of a row (12 a octave, rows 7 an octave).
 int32_t naturalNoteOfRow(int32_t row);
-// True when the cursor's row shows `note` (a black key on the row below it).
-bool cursorShowsNote(const ScoreCursor& cursor, int note);
+// True when the row of the white key `naturalNote` shows `note` (a black key
+// shows on the row of the white key below it).
+bool rowShowsNote(int32_t naturalNote, int note);
 
 // Name of a row: "ド", "レ", "ミ", "ファ", "ソ", "ラ", "シ".
 const std::string& rowName(int32_t row);

@@ -1,14 +1,15 @@
-// What the score view shows and where the editing cursor stands. The page, the
-// note length, the chord pattern and the cursor live here; the grid, the meter
-// and the parts on view travel with the song (Song::grid,
-// quartersPerBar, bandParts).
+// What the score view shows and where the editing cursor stands: the parts on
+// the two bands, the page, the note length, the chord pattern and the cursor.
+// The grid and the meter travel with the song (Song::grid, quartersPerBar).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace vako {
 
 struct ViewState {
+    std::array<uint8_t, 2> bandParts{0, 9}; // part (0-15) shown on the upper and the lower band
     int32_t page = 0; // page on view, 0-based, 144 steps a page; the page scroll bar's value
     int16_t newNoteLength = 12;    // length in steps of new notes
     int32_t chordCode = 1059;      // chord pattern in base 12: tone count, then intervals

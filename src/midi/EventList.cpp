@@ -2,27 +2,20 @@
 
 #include "song/QuickSort.h"
 
+#include <algorithm>
+
 namespace vako {
 
-void BuildNoteEvents(Song& song, int64_t extra, SongNotes notes) {
-    const int64_t n =
-        std::max<int64_t>(0, std::min<int64_t>(song.noteCount(), int64_t(song.notes.size()) - 1));
-    std::vector<Note>& events = song.workNotes;
-    const auto size = static_cast<size_t>(2 * n + extra + 1);
-    if (notes == SongNotes::MovedIntoEvents) {
-        // Entries 1..N are the notes already; the spare record 0 and
-        // everything after N start zero. The song is left empty.
-        events = std::move(song.notes);
-        song.notes.assign(1, Note{});
-        song.twiceNoteCount = 0;
-        events.resize(static_cast<size_t>(n + 1));
-        events[0] = Note{};
-        events.resize(size);
-    } else {
-        events.assign(size, Note{});
-    }
+namespace {
+
+int64_t storedNotes(const Song& song) {
+    return std::max<int64_t>(0,
+                             std::min<int64_t>(song.noteCount(), int64_t(song.notes.size()) - 1));
+}
+
+// Entries 1..n of `events` hold the notes: the note-offs go in at n+1..2n.
+void addNoteOffs(std::vector<Note>& events, int64_t n) {
     for (int64_t k = 1; k <= n; ++k) {
-        if (notes == SongNotes::Copied) events[k] = song.notes[k];
         const Note& note = events[k];
         Note& off = events[n + k];
         off.position = static_cast<int32_t>(int64_t{note.position} + note.length);
@@ -32,8 +25,28 @@ void BuildNoteEvents(Song& song, int64_t extra, SongNotes notes) {
     }
 }
 
-void SortEvents(Song& song, int64_t n) {
-    SortEvents(song.workNotes, n);
+} // namespace
+
+std::vector<Note> BuildNoteEvents(const Song& song, int64_t extra) {
+    const int64_t n = storedNotes(song);
+    std::vector<Note> events(static_cast<size_t>(2 * n + extra + 1));
+    std::copy(song.notes.begin() + 1, song.notes.begin() + 1 + n, events.begin() + 1);
+    addNoteOffs(events, n);
+    return events;
+}
+
+std::vector<Note> BuildNoteEvents(Song&& song, int64_t extra) {
+    const int64_t n = storedNotes(song);
+    // Entries 1..N are the notes already; the spare record 0 and everything
+    // after N start zero.
+    std::vector<Note> events = std::move(song.notes);
+    song.notes.assign(1, Note{});
+    song.twiceNoteCount = 0;
+    events.resize(static_cast<size_t>(n + 1));
+    events[0] = Note{};
+    events.resize(static_cast<size_t>(2 * n + extra + 1));
+    addNoteOffs(events, n);
+    return events;
 }
 
 void SortEvents(std::vector<Note>& events, int64_t n) {

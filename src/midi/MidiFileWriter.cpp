@@ -48,12 +48,12 @@ void putVariableLength(std::string& out, uint32_t value) {
 // state it has written so far.
 class TrackBuilder {
 public:
-    TrackBuilder(Song& song, int pitchShift) : m_song(song), m_pitchShift(pitchShift) {
+    TrackBuilder(const Song& song, int pitchShift) : m_song(song), m_pitchShift(pitchShift) {
         m_panState.fill(kCentrePan);
     }
 
     // The whole file image: header block, then the track.
-    std::string build(int64_t eventCount);
+    std::string build(const std::vector<Note>& events, int64_t eventCount);
     int64_t eventsLeftOut() const { return m_eventsLeftOut; }
     int64_t notesLeftOut() const { return m_notesLeftOut; }
 
@@ -68,7 +68,7 @@ private:
         return part == kPercussionPart ? note : int64_t{note} - m_pitchShift;
     }
 
-    Song& m_song;
+    const Song& m_song;
     int m_pitchShift;
     std::string m_data;                           // the track's bytes so far
     std::array<uint8_t, kPartCount> m_modState{}; // modulation last written per channel
@@ -183,8 +183,7 @@ void TrackBuilder::eventBytes(const Note& e, std::string& out) {
     noteOnBytes(e, out);
 }
 
-std::string TrackBuilder::build(int64_t eventCount) {
-    const std::vector<Note>& events = m_song.workNotes;
+std::string TrackBuilder::build(const std::vector<Note>& events, int64_t eventCount) {
     m_data.clear();
     m_data.reserve(kHeaderBlockSize + static_cast<size_t>(eventCount) * 5 + 512);
     // The header block goes in front, its track length filled in at the end,
@@ -257,33 +256,33 @@ bool appendDeltaTime(std::string& track, int64_t steps) {
     return true;
 }
 
-int64_t buildExportEvents(Song& song, SongNotes notes) {
+namespace {
+
+// The control changes behind the note events `events` holds already.
+int64_t addChangeEvents(const Song& song, std::vector<Note>& events) {
     const int64_t ccCount =
         std::clamp<int64_t>(song.changeCount, 0, int64_t(song.changes.size()) - 1);
-    BuildNoteEvents(song, ccCount + 1, notes);
-    const int64_t noteEvents = static_cast<int64_t>(song.workNotes.size()) - ccCount - 2;
+    const int64_t noteEvents = static_cast<int64_t>(events.size()) - ccCount - 2;
     for (int64_t i = 1; i <= ccCount; ++i) {
         const ControlChange& cc = song.changes[i];
-        Note& e = song.workNotes[noteEvents + i];
+        Note& e = events[noteEvents + i];
         e.position = cc.position;
         e.key = kControlChangeEvent;
-        e.length = cc.value;
+        e.length = i == 1 ? startTempoOf(song) : cc.value;
         e.velocity = cc.kind;
     }
     return noteEvents + ccCount;
 }
 
-namespace {
+int64_t changeEventRoom(const Song& song) {
+    return std::clamp<int64_t>(song.changeCount, 0, int64_t(song.changes.size()) - 1) + 1;
+}
 
-std::string buildImage(Song& song, int pitchShift, MidiImageReport& report, SongNotes notes) {
-    applyTempoText(song);
-    const int64_t eventCount = buildExportEvents(song, notes);
-    SortEvents(song, eventCount);
-
+std::string buildImage(const Song& song, std::vector<Note>& events, int64_t eventCount,
+                       int pitchShift, MidiImageReport& report) {
+    SortEvents(events, eventCount);
     TrackBuilder builder(song, pitchShift);
-    std::string image = builder.build(eventCount);
-    // The event list is scratch of this export; a large song would keep it.
-    std::vector<Note>().swap(song.workNotes);
+    std::string image = builder.build(events, eventCount);
     report.eventsLeftOut = builder.eventsLeftOut();
     report.faulted = report.eventsLeftOut > 0;
     report.notesLeftOut = builder.notesLeftOut();
@@ -292,19 +291,31 @@ std::string buildImage(Song& song, int pitchShift, MidiImageReport& report, Song
 
 } // namespace
 
-std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted) {
+int64_t buildExportEvents(const Song& song, std::vector<Note>& events) {
+    events = BuildNoteEvents(song, changeEventRoom(song));
+    return addChangeEvents(song, events);
+}
+
+std::string buildMidiFileImage(const Song& song, int pitchShift, bool& faulted) {
     MidiImageReport report;
     std::string image = buildMidiFileImage(song, pitchShift, report);
     faulted = report.faulted;
     return image;
 }
 
-std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report) {
-    return buildImage(song, pitchShift, report, SongNotes::Copied);
+std::string buildMidiFileImage(const Song& song, int pitchShift, MidiImageReport& report) {
+    std::vector<Note> events;
+    const int64_t eventCount = buildExportEvents(song, events);
+    return buildImage(song, events, eventCount, pitchShift, report);
 }
 
 std::string buildMidiFileImage(Song&& song, int pitchShift, MidiImageReport& report) {
-    return buildImage(song, pitchShift, report, SongNotes::MovedIntoEvents);
+    // The notes become the event list; the song keeps what the track's
+    // opening and the control changes need.
+    const int64_t room = changeEventRoom(song);
+    std::vector<Note> events = BuildNoteEvents(std::move(song), room);
+    const int64_t eventCount = addChangeEvents(song, events);
+    return buildImage(song, events, eventCount, pitchShift, report);
 }
 
 // ---------------------------------------------------------------------------
@@ -477,7 +488,7 @@ std::string dumpMidiFile(std::string_view image) {
 
 // ---------------------------------------------------------------------------
 
-ExportOutcome ExportMidiFile(Song& song, int pitchShift, const SongFolders& folders,
+ExportOutcome ExportMidiFile(const Song& song, int pitchShift, const SongFolders& folders,
                              SongHost& host) {
     if (!isExportTempoValid(song.tempoText)) {
         host.showMessage(msg::kTempoRange);

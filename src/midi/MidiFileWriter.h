@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vako {
 
@@ -34,16 +35,17 @@ bool isExportTempoValid(std::string_view tempoText);
 // more (6710887 steps), which no delta can hold.
 bool appendDeltaTime(std::string& track, int64_t steps);
 
-// The export's event list: song.workNotes holds entry 0 (position 0), the
+// The export's event list: `events` gets entry 0 (position 0), the
 // note-ons 1..N, the note-offs N+1..2N, the control changes 2N+1..2N+M
-// (key 250, length = value, velocity = type) and one zero entry. Not
-// sorted. Returns the number of events, 2N + M.
-int64_t buildExportEvents(Song& song, SongNotes notes = SongNotes::Copied);
+// (key 250, length = value, velocity = type; record 1 the start tempo of
+// the tempo text) and one zero entry. Not sorted. Returns the number of
+// events, 2N + M.
+int64_t buildExportEvents(const Song& song, std::vector<Note>& events);
 
 // Builds the file image of the song. `pitchShift` is the value of the
 // transposition scroll bar (-12..12): the key written is the stored note minus
-// it, except on the percussion part. Record 1 of the control changes takes the
-// tempo text's whole number first. `faulted` tells whether an event could not
+// it, except on the percussion part. The start tempo is the tempo text's
+// whole number (startTempoOf). `faulted` tells whether an event could not
 // be written (a tempo change of a value no tempo event holds, a part above 15,
 // a negative instrument or volume value, a gap no delta holds); such an event
 // is left out and the rest of the file is still built.
@@ -51,7 +53,7 @@ int64_t buildExportEvents(Song& song, SongNotes notes = SongNotes::Copied);
 // What the file differs in from a literal byte copy of the song: data bytes
 // above 127 are written as 127, and a note whose shifted key lies outside
 // 0..127 is left out, its note-on and note-off both.
-std::string buildMidiFileImage(Song& song, int pitchShift, bool& faulted);
+std::string buildMidiFileImage(const Song& song, int pitchShift, bool& faulted);
 
 // What building an image met besides its bytes.
 struct MidiImageReport {
@@ -59,7 +61,7 @@ struct MidiImageReport {
     int64_t eventsLeftOut = 0; // how many such events
     int64_t notesLeftOut = 0;  // notes left out for a shifted key outside 0..127
 };
-std::string buildMidiFileImage(Song& song, int pitchShift, MidiImageReport& report);
+std::string buildMidiFileImage(const Song& song, int pitchShift, MidiImageReport& report);
 // The same image from a song that is used up by it (a tool that only
 // converts): the notes become the export's event list instead of being copied
 // into it, so one list of the notes is held, not two. The song is left empty.
@@ -105,7 +107,7 @@ std::string leftOutText(const ExportOutcome& outcome);
 // tempo, builds the image, asks for a name through the host's input box and
 // writes <song folder>/<name>.mid atomically; another file of that name is
 // replaced only when the host agrees (`mayReplaceFile`).
-ExportOutcome ExportMidiFile(Song& song, int pitchShift, const SongFolders& folders,
+ExportOutcome ExportMidiFile(const Song& song, int pitchShift, const SongFolders& folders,
                              SongHost& host);
 
 } // namespace vako

@@ -120,6 +120,7 @@ private:
     void finish();
 
     Song& m_song;
+    int m_division = 480; // ticks per quarter note, from the header
     std::string_view m_b;
     MidiImportLimits m_limits;
     MidiImportOutcome m_outcome;
@@ -127,12 +128,12 @@ private:
 
     int m_trackCount = 0;
     size_t m_firstChunk = 0;
-    int m_trackIndex = 0;      // 0 for the first track read
-    size_t m_p = 0;            // read position
-    size_t m_eventAt = 0;      // where the event being read starts
-    int m_runningStatus = -1;  // the last channel status byte, -1 before the first
-    int64_t m_abs = 0;         // ticks since the start of the current track
-    int64_t m_startsRead = 0;  // note starts kept so far in this pass
+    int m_trackIndex = 0;     // 0 for the first track read
+    size_t m_p = 0;           // read position
+    size_t m_eventAt = 0;     // where the event being read starts
+    int m_runningStatus = -1; // the last channel status byte, -1 before the first
+    int64_t m_abs = 0;        // ticks since the start of the current track
+    int64_t m_startsRead = 0; // note starts kept so far in this pass
 
     // The note starts, as notes[1..N]; their ticks, and their indices
     // (0-based) grouped by channel and key, each group in time order.
@@ -178,10 +179,10 @@ bool MidiImporter::readVariableLength(uint32_t& value) {
 bool MidiImporter::stepOf(int64_t tick, int32_t& pos) const {
     // Ticks stay below 2^60 (at most 2^28 ticks per byte of the file), so the
     // bound is checked before the product is formed.
-    const int64_t limit = int64_t{kEndMarkerPos} * m_song.midiTimebase / 12;
+    const int64_t limit = int64_t{kEndMarkerPos} * m_division / 12;
     if (tick > limit) return false;
     // Tick 0 is the first beat, drawn on the staff's first bar line.
-    const int64_t position = kFirstBeatPosition + tick * 12 / m_song.midiTimebase;
+    const int64_t position = kFirstBeatPosition + tick * 12 / m_division;
     if (position >= kEndMarkerPos) return false;
     pos = static_cast<int32_t>(position);
     return true;
@@ -196,10 +197,10 @@ bool MidiImporter::readHeader() {
     m_firstChunk = kHeaderFields + length;
     m_trackCount = static_cast<uint8_t>(m_b[10]) * 256 + static_cast<uint8_t>(m_b[11]);
     // A division with the top bit set counts SMPTE frames, which the song
-    // cannot follow; it does not fit midiTimebase either.
+    // cannot follow; the division is kept in 16 bits, as such a file holds it.
     const int division = static_cast<uint8_t>(m_b[12]) * 256 + static_cast<uint8_t>(m_b[13]);
     if (division == 0 || division > std::numeric_limits<int16_t>::max()) return false;
-    m_song.midiTimebase = static_cast<int16_t>(division);
+    m_division = division;
     return true;
 }
 
@@ -301,8 +302,8 @@ bool MidiImporter::readMeta(bool& endOfTrack) {
         if (!stepOf(m_abs, pos)) return false;
         if (m_pass != Pass::Rest) break;
         const int64_t exact = beatsPerMinute(micros);
-        const auto tempo =
-            static_cast<int32_t>(std::clamp<int64_t>(exact, kLowestImportTempo, kHighestImportTempo));
+        const auto tempo = static_cast<int32_t>(
+            std::clamp<int64_t>(exact, kLowestImportTempo, kHighestImportTempo));
         if (tempo != exact) m_outcome.tempoLimited = true;
         // A tempo within the first beat's step is the start tempo.
         if (pos == kFirstBeatPosition) {
@@ -313,7 +314,8 @@ bool MidiImporter::readMeta(bool& endOfTrack) {
         break;
     }
     case 0x58: // time signature: numerator, power of two of the denominator, ...
-        if (m_pass == Pass::Rest && length >= 2 && m_abs == 0) m_meter = quartersPerBarOf(u(0), u(1));
+        if (m_pass == Pass::Rest && length >= 2 && m_abs == 0)
+            m_meter = quartersPerBarOf(u(0), u(1));
         break;
     case 0x02: // copyright notice: every one, one after the other
         if (m_pass == Pass::Rest) m_copyright += fromShiftJis(m_b.substr(data, length));
@@ -454,8 +456,8 @@ void MidiImporter::closeStarts(uint8_t channel, uint8_t key) {
     const int64_t begin = m_groupBegin[k], end = m_groupBegin[k + 1];
     if (begin == end) return;
     const int64_t tick = m_abs, readBefore = m_startsRead;
-    const auto at = std::partition_point(
-        m_byGroup.begin() + begin, m_byGroup.begin() + end, [&](int32_t i) {
+    const auto at =
+        std::partition_point(m_byGroup.begin() + begin, m_byGroup.begin() + end, [&](int32_t i) {
             return m_startTicks[i] < tick || (m_startTicks[i] == tick && i < readBefore);
         });
     const int64_t g = at - (m_byGroup.begin() + begin);
@@ -540,9 +542,6 @@ void MidiImporter::finish() {
         if (m_volume[part].set) song.partVolumes[part] = m_volume[part].value;
     }
     if (m_meter != 0) song.quartersPerBar = static_cast<uint8_t>(m_meter);
-    // The undo copy is the song as opened, so that an undo right after
-    // opening gives it back.
-    song.takeUndoCopy();
 }
 
 MidiImportOutcome MidiImporter::run() {

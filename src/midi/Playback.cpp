@@ -57,7 +57,7 @@ void Playback::press() {
         return;
     }
     if (!tempoTextInRange()) {
-        m_listener.showMessage(msg::kTempoOutOfRange);
+        m_listener.showMessage(msg::kTempoRange);
         return;
     }
     start();
@@ -86,12 +86,11 @@ void Playback::start() {
     song.changes[1].value = tempo;
 
     // The play list: note-ons and note-offs of every note, in time order.
-    BuildNoteEvents(song, 10);
-    const int64_t eventCount = (static_cast<int64_t>(song.workNotes.size()) - 11);
-    SortEvents(song, eventCount);
+    std::vector<Note> events = BuildNoteEvents(song, 10);
+    const int64_t eventCount = (static_cast<int64_t>(events.size()) - 11);
+    SortEvents(events, eventCount);
     // The work list is the play list from here on; nothing else reads it.
-    m_playList = std::move(song.workNotes);
-    song.workNotes.clear();
+    m_playList = std::move(events);
     // Record 1 is the start tempo wherever it sits (an imported song has it at
     // position 1, maybe beside other changes there): only the others are sorted.
     SortCCs(song.changes, 2, song.changeCount);
@@ -225,14 +224,12 @@ void Playback::applyControlChange(const ControlChange& cc) {
             const uint8_t program = dataByte(amount);
             m_device->send(programChange(part, program));
             song.partPrograms[part] = program;
-            for (int band = 0; band < 2; ++band)
-                if (song.bandParts[band] == part) m_listener.selectBandInstrument(band, program);
+            m_listener.showPartProgram(part, program);
         } else {
             const int16_t step = static_cast<int16_t>(std::clamp<int64_t>(amount, 0, 6));
             m_device->send(controlChange(part, kControllerVolume, step * kVolumeUnit));
             song.partVolumes[part] = step;
-            for (int band = 0; band < 2; ++band)
-                if (song.bandParts[band] == part) m_listener.setBandVolume(band, step);
+            m_listener.showPartVolume(part, step);
         }
         break;
     }
@@ -277,9 +274,7 @@ void Playback::quit() {
 void Playback::mergeRecordedNotes(const std::vector<Note>& played) {
     Song& song = m_song;
     PlaybackState& s = m_state;
-    // Hits and played notes go in as one edit.
-    song.takeUndoCopy();
-    m_listener.enableUndo();
+    // Hits and played notes go in together, within the playback's one step.
 
     const int64_t n =
         std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
@@ -337,18 +332,6 @@ bool Playback::recordHit(int note) {
     hit.position = s.playPosition;
     hit.key = static_cast<uint8_t>(note);
     s.tapNotes.push_back(hit);
-    return true;
-}
-
-bool reverseNotes(Song& song) {
-    const int64_t n =
-        std::clamp<int64_t>(song.noteCount(), 0, static_cast<int64_t>(song.notes.size()) - 1);
-    if (n < 1) return false;
-    const int64_t first = song.notes[1].position;
-    const int64_t last = song.notes[n].position;
-    for (int64_t k = 1; k <= n; ++k)
-        song.notes[k].position = static_cast<int32_t>(first + last - song.notes[k].position);
-    std::reverse(song.notes.begin() + 1, song.notes.begin() + 1 + n);
     return true;
 }
 

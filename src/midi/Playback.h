@@ -13,7 +13,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MidiOut.h"
-#include "song/EditHistory.h"
+#include "song/Messages.h"
 #include "song/Song.h"
 
 #include <cstdint>
@@ -23,10 +23,6 @@
 
 namespace vako {
 
-namespace msg {
-inline const std::string kTempoOutOfRange = "速さは30から600で選んでください";
-} // namespace msg
-
 constexpr int kMinTempo = 30;
 constexpr int kMaxTempo = 600;
 // The most notes one playback records: the hits typed and the notes played on
@@ -35,8 +31,8 @@ constexpr int kMaxTempo = 600;
 // history's bound, so the step is kept and can be undone beside the song's
 // own notes that it moves. A keyboard played as fast as MIDI cables go fills
 // it in half an hour of playing without a pause.
-constexpr int64_t kMostRecordedNotes =
-    static_cast<int64_t>(EditHistory::kMaxBytes / 4 / sizeof(Note));
+// (The editing layer checks the bound at compile time.)
+constexpr int64_t kMostRecordedNotes = int64_t{1} << 20;
 // The most notes a song holds: its count is kept twice over in 32 bits
 // (`Song::twiceNoteCount`, as the song file stores it).
 constexpr int64_t kMostSongNotes = INT32_MAX / 2;
@@ -66,12 +62,10 @@ public:
     virtual void setPage(int page, bool turnView) { (void)page, (void)turnView; }
     // `tempoBox` shows the text (the song's tempo text is already set to it).
     virtual void showTempoText(const std::string& text) { (void)text; }
-    // `bandInstrumentLists`(band) selects `program` / `bandVolumeScrollBars`(band) takes `volume`,
-    // each running its change handler as a user's choice would.
-    virtual void selectBandInstrument(int band, int program) { (void)band, (void)program; }
-    virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
-    // The menu item `undoMenu` is enabled.
-    virtual void enableUndo() {}
+    // A control change set `part`'s program or volume step: a band showing
+    // that part shows it.
+    virtual void showPartProgram(int part, int program) { (void)part, (void)program; }
+    virtual void showPartVolume(int part, int volume) { (void)part, (void)volume; }
     // `redrawScore`.
     virtual void redraw() {}
     // Check mark of `keyboardDrumsMenu`; while set, every pass gives the score view
@@ -117,7 +111,7 @@ public:
     void setDevice(MidiOut& device) { m_device = &device; }
 
     // `playButton` pressed: stops while playing; otherwise starts when the tempo
-    // text is a number from 30 to 600, else shows msg::kTempoOutOfRange.
+    // text is a number from 30 to 600, else shows msg::kTempoRange.
     void press();
     // The stop: reset, merge of recorded hits, redraw, pitch bend and balance
     // back to the centre. Nothing while stopped.
@@ -176,12 +170,5 @@ void playUntilStopped(Playback& playback, Clock& clock, KeepGoing&& keepGoing) {
         if (playback.isPlaying() && !keepGoing()) playback.stop();
     }
 }
-
-// `reverseSongMenu`: mirrors the notes in time between the first and the last
-// note's position (F + L - position; lengths and everything else stay) and
-// reverses their order, so they are in position order again. Control changes
-// stay; no undo copy, the song is not marked changed. Applying it twice gives
-// the positions back. False, and nothing changes, for a song without notes.
-bool reverseNotes(Song& song);
 
 } // namespace vako

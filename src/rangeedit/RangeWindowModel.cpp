@@ -1,6 +1,6 @@
 #include "rangeedit/RangeWindowModel.h"
 
-#include "midi/EventList.h"
+#include "editor/NoteEdits.h"
 #include "song/Messages.h"
 #include "song/SongWriter.h"
 
@@ -14,10 +14,6 @@ namespace {
 // x rounded to a whole number, halves to the even neighbour.
 int64_t roundHalfEven(double x) {
     return static_cast<int64_t>(std::nearbyint(x));
-}
-
-bool fitsPosition(int64_t pos) {
-    return pos >= std::numeric_limits<int32_t>::min() && pos <= std::numeric_limits<int32_t>::max();
 }
 
 std::vector<std::string> strengthItems() {
@@ -42,10 +38,10 @@ std::vector<std::string> RangeWindowModel::designTexts() const {
     };
 }
 
-RangeWindowModel::RangeWindowModel(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
-                                   std::function<void()> onUndoCopy, EditHistory* history)
-    : m_song(song), m_strip(strip), m_host(host), m_folders(std::move(folders)),
-      m_onUndoCopy(std::move(onUndoCopy)), m_history(history) {
+RangeWindowModel::RangeWindowModel(SongEditor& editor, Canvas& strip, SongHost& host,
+                                   SongFolders folders)
+    : m_editor(editor), m_song(editor.song()), m_strip(strip), m_host(host),
+      m_folders(std::move(folders)) {
     m_strip.setOrigin(kStripLeft, kStripTop);
 }
 
@@ -136,20 +132,24 @@ void RangeWindowModel::redrawStrip() {
         m_strip.setCurrentY(-100);
         m_strip.print(std::to_string(first + i));
     }
-    // One unit a step to the right, one unit a semitone upwards. Notes in
-    // position order: the strip's are found by binary search; otherwise every
-    // note is looked at.
+    // One unit a step to the right, one unit a semitone upwards, the bars
+    // as the staff draws them: a bar's first step (its bar line) at the
+    // bar's left edge; the steps before the first bar line belong to bar 1.
+    // Notes in position order: the strip's are found by binary search;
+    // otherwise every note is looked at.
+    const int64_t firstShown = m_editor.firstPositionOfBar(static_cast<int>(first + 1));
+    const int64_t origin = L * first + kFirstBeatPosition; // position at x = 0
     const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(m_song.notes.size()) - 1);
     const auto begin = m_song.notes.begin() + 1, end = m_song.notes.begin() + 1 + n;
     const bool ordered = notesInPositionOrder(m_song);
     auto it = begin;
     if (ordered)
-        it = std::lower_bound(begin, end, L * first,
+        it = std::lower_bound(begin, end, firstShown,
                               [](const Note& note, int64_t pos) { return note.position < pos; });
-    for (; it != end && (!ordered || it->position - L * first <= 576); ++it) {
-        if (it->position < L * first || it->position - L * first > 576) continue;
+    for (; it != end && (!ordered || it->position - origin <= 576); ++it) {
+        if (it->position < firstShown || it->position - origin > 576) continue;
         if (it->part != sourcePartScroll.value) continue;
-        m_strip.circle(static_cast<double>(it->position - L * first), -it->key, 2, colour::kBlack,
+        m_strip.circle(static_cast<double>(it->position - origin), -it->key, 2, colour::kBlack,
                        0.7);
     }
     readOuts[1] = "現在　" + std::to_string(selectedBars[0]) + "小節目　から　" +
@@ -158,110 +158,31 @@ void RangeWindowModel::redrawStrip() {
 
 void RangeWindowModel::applyOperation(int index) {
     if (index < kShift || index > kBalance) return;
-    bool ok = true;
-    if (m_history) {
-        // A failed operation stays a step until the fault path below lets it
-        // go: `errorDump` tells the host (the main window) before it puts the
-        // notes back, and the host drops the step from its history.
-        m_history->record(m_song, EditScope::everything(), [&] { ok = runOperation(index); });
-    } else {
-        ok = runOperation(index);
-    }
-    if (ok) {
-        m_song.modified = 1;
-    } else {
-        errorDump(m_song, m_folders, m_host);
-    }
-    redrawStrip();
-}
-
-bool RangeWindowModel::runOperation(int op) {
-    m_song.takeUndoCopy();
-    if (m_onUndoCopy) m_onUndoCopy();
-
-    const int64_t L = stepsPerBar();
-    const int64_t S = (int64_t{selectedBars[0]} - 1) * L + 1;
-    const int64_t E = int64_t{selectedBars[1]} * L;
-    const int part = sourcePartScroll.value;
-    std::vector<Note>& notes = m_song.notes;
-    const int64_t n = std::min<int64_t>(m_song.noteCount(), int64_t(notes.size()) - 1);
-    auto selected = [&](const Note& note) {
-        return note.part == part && note.position >= S && note.position <= E;
-    };
-
-    bool ok = true;
-    switch (op) {
+    const BarRange range{selectedBars[0], selectedBars[1], sourcePartScroll.value};
+    switch (index) {
     case kShift:
-        for (int64_t i = 1; i <= n; ++i) {
-            if (!selected(notes[i])) continue;
-            const int64_t pos = int64_t{notes[i].position} + shiftScroll.value;
-            if (fitsPosition(pos))
-                notes[i].position = static_cast<int32_t>(pos);
-            else
-                ok = false;
-        }
-        SortNotes(notes, 1, m_song.noteCount());
+        m_editor.shiftNotes(range, shiftScroll.value);
         break;
-    case kCopy: {
-        // Copies go behind the notes the loop visits, so an overlapping target ends.
-        const int64_t offset = (int64_t{copyTargetScroll.value} - selectedBars[0]) * L;
-        for (int64_t i = 1; i <= n; ++i) {
-            if (!selected(notes[i])) continue;
-            Note copy = notes[i];
-            const int64_t pos = int64_t{copy.position} + offset;
-            if (!fitsPosition(pos)) {
-                ok = false;
-                continue;
-            }
-            copy.position = static_cast<int32_t>(pos);
-            copy.part = static_cast<uint8_t>(std::max(0, targetPartList.listIndex));
-            m_song.twiceNoteCount += 2;
-            ensureNoteRoom(notes, m_song.noteCount());
-            notes[m_song.noteCount()] = copy;
-        }
-        SortNotes(notes, 1, m_song.noteCount());
+    case kCopy:
+        m_editor.copyNotes(range, copyTargetScroll.value, std::max(0, targetPartList.listIndex));
         break;
-    }
-    case kDelete: {
-        // One pass; the remaining notes keep their order.
-        int64_t kept = 0, removed = 0;
-        for (int64_t i = 1; i <= n; ++i) {
-            if (selected(notes[i]))
-                ++removed;
-            else
-                notes[++kept] = notes[i];
-        }
-        m_song.twiceNoteCount -= static_cast<int32_t>(2 * removed);
-        notes.resize(static_cast<size_t>(kept + 1));
+    case kDelete:
+        m_editor.deleteNotes(range);
         break;
-    }
-    case kSemitone: {
-        const int pitchClass = pitchClassList.listIndex;
-        const int step = semitoneDirection[0] ? 1 : -1;
-        for (int64_t i = 1; i <= n; ++i) {
-            Note& note = notes[i];
-            if (!selected(note) || note.key % 12 != pitchClass || note.part == kPercussionPart)
-                continue;
-            // Values from 120 up mean note ends; a note must stay below them.
-            const int moved = note.key + step;
-            if (moved >= 0 && moved < 120)
-                note.key = static_cast<uint8_t>(moved);
-            else
-                ok = false;
-        }
+    case kSemitone:
+        m_editor.moveSemitone(range, pitchClassList.listIndex, semitoneDirection[0]);
         break;
-    }
     case kStrength:
-        for (int64_t i = 1; i <= n; ++i)
-            if (selected(notes[i]))
-                notes[i].velocity = static_cast<uint8_t>((20 - strengthList.listIndex) * 6);
+        m_editor.setStrength(range, strengthOfEntry(strengthList.listIndex));
         break;
     case kBalance:
-        for (int64_t i = 1; i <= n; ++i)
-            if (selected(notes[i])) notes[i].pan = static_cast<uint8_t>(balanceList.listIndex * 16);
+        m_editor.setBalance(range, balanceOfEntry(balanceList.listIndex));
         break;
     }
-    return ok;
+    // An operation that met what it cannot do (a position no song holds, a
+    // key past 0..119) changed nothing; the song is dumped for a report.
+    if (m_editor.lastOperationRefused()) errorDump(m_song, m_folders, m_host);
+    redrawStrip();
 }
 
 } // namespace vako

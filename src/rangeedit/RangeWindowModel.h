@@ -4,8 +4,8 @@
 // This is the window's logic and control state; the Qt dialog mirrors it.
 #pragma once
 
+#include "editor/SongEditor.h"
 #include "platform/Canvas.h"
-#include "song/EditHistory.h"
 #include "song/Song.h"
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
@@ -51,10 +51,8 @@ public:
     // (top) to about 2, downwards.
     static constexpr double kStripLeft = 0, kStripTop = -120, kStripWidth = 576, kStripHeight = 122;
 
-    // `onUndoCopy` enables the main window's `undoMenu` after each operation's
-    // undo copy. With a `history`, each operation becomes one step of it.
-    RangeWindowModel(Song& song, Canvas& strip, SongHost& host, SongFolders folders,
-                     std::function<void()> onUndoCopy, EditHistory* history = nullptr);
+    // Each operation is one of the editor's (one step of the edit history).
+    RangeWindowModel(SongEditor& editor, Canvas& strip, SongHost& host, SongFolders folders);
 
     // Load: fills the lists, selects bars 1 to 1 and draws the strip.
     void load();
@@ -73,7 +71,7 @@ public:
     void setSemitoneDirection(int index) { semitoneDirection = {index == 0, index != 0}; }
 
     // Steps in one bar at the song's meter.
-    int stepsPerBar() const { return 12 * m_song.quartersPerBar; }
+    int stepsPerBar() const { return m_editor.stepsPerBar(); }
 
     // Control state, under the window's control names.
     std::string caption = "編集補助";
@@ -96,14 +94,12 @@ private:
     void redrawStrip();
     int clampIndex(const ListState& list, int index) const;
     int scrollMaximum() const;
-    bool runOperation(int op); // false when a step failed
 
-    Song& m_song;
+    SongEditor& m_editor;
+    const Song& m_song;
     Canvas& m_strip;
     SongHost& m_host;
     SongFolders m_folders;
-    std::function<void()> m_onUndoCopy;
-    EditHistory* m_history;
 };
 
 } // namespace vako

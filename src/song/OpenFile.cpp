@@ -19,11 +19,6 @@ bool endsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
-uint32_t packShortMessage(int status, int data1, int data2) {
-    return static_cast<uint32_t>(status) + static_cast<uint32_t>(data1) * 256 +
-           static_cast<uint32_t>(data2) * 65536;
-}
-
 // What a merge keeps of the song that was open.
 struct MergeState {
     int32_t noteCountX2 = 0;
@@ -47,7 +42,7 @@ void removeNoteEnds(Song& song) {
     int32_t kept = 0;
     const int64_t entries = std::min<int64_t>(song.twiceNoteCount, int64_t(song.notes.size()) - 1);
     for (int64_t i = 1; i <= entries; ++i)
-        if (song.notes[i].key < 120) song.notes[++kept] = song.notes[i];
+        if (isStorableNote(song.notes[i].key)) song.notes[++kept] = song.notes[i];
     song.twiceNoteCount = kept * 2;
 }
 
@@ -67,21 +62,13 @@ void mergeNotes(Song& song, const MergeState& old) {
     ensureNoteRoom(song.notes, song.noteCount());
 }
 
-// Steps 10 and 11 of a load: the parts' volumes are made non-negative, the
-// device gets every part's program, the band controls show the shown parts'.
-void showPartSettings(Song& song, SongHost& host) {
-    for (int part = 0; part < kPartCount; ++part) {
-        // Volume steps run from 0 to 6; the volume bars show no others.
-        song.partVolumes[part] =
-            static_cast<int16_t>(std::min(std::abs(int{song.partVolumes[part]}), 6));
-        host.sendShortMessage(packShortMessage(0xB0 + part, 7, 100));
-        host.sendShortMessage(packShortMessage(0xC0 + part, song.partPrograms[part], 0));
-    }
-    for (int band = 0; band < 2; ++band) {
-        const int part = song.bandParts[band] % kPartCount;
-        host.selectBandInstrument(band, song.partPrograms[part]);
-        host.setBandVolume(band, song.partVolumes[part]);
-    }
+// Steps 10 and 11 of a load: the parts' volumes are made non-negative and
+// kept within the volume steps the bars show; the host sends every part's
+// program to the device and shows the band controls.
+void takePartSettings(Song& song, SongHost& host) {
+    for (int16_t& volume : song.partVolumes)
+        volume = static_cast<int16_t>(std::min(std::abs(int{volume}), kMaxVolumeStep));
+    host.partSettingsLoaded();
 }
 
 std::string reasonFor(const ReadOutcome& read, uint64_t limit) {
@@ -179,8 +166,6 @@ namespace {
 OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const Song& before) {
     song.partVolumes.fill(5);
     song.partPrograms.fill(0);
-    host.selectBandInstrument(0, 0);
-    host.selectBandInstrument(1, 0);
 
     std::optional<MergeState> merge;
     if (host.isMergeChecked() && song.twiceNoteCount > 0) {
@@ -232,12 +217,11 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
     }
     bytes = std::string(); // the file image is not needed any more
     // A file that cannot be opened as a song must not cost the open song
-    // anything: it comes back whole, fields, undo copy and modified mark
-    // included, and the window keeps its caption and check marks, so that a
-    // save still writes where the song came from.
+    // anything: it comes back whole, and the window keeps its caption,
+    // controls and check marks, so that a save still writes where the song
+    // came from.
     if (failure || status == OpenStatus::WrongMagic || status == OpenStatus::NotASong) {
         song = before;
-        showPartSettings(song, host);
         if (!failure) return status;
         host.showMessage(msg::cannotRead(path, *failure));
         return OpenStatus::ReadFailure;
@@ -253,7 +237,7 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
 
     song.tempoText = std::to_string(song.changes[1].value);
     if (!keepNoteEnds) removeNoteEnds(song);
-    showPartSettings(song, host);
+    takePartSettings(song, host);
     host.setPage(0);
 
     if (merge) {
@@ -282,7 +266,7 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host) {
     } catch (const std::length_error&) {}
     if (before) {
         song = std::move(*before);
-        showPartSettings(song, host);
+        host.partSettingsLoaded(); // the controls may show the file's settings by now
     }
     host.showMessage(msg::cannotRead(path, msg::kReasonOutOfMemory));
     return OpenStatus::ReadFailure;

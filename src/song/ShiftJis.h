@@ -13,9 +13,4 @@ std::string toShiftJis(std::string_view utf8);
 // Bytes that are no valid code page 932 text become U+FFFD, one per bad byte.
 std::string fromShiftJis(std::string_view sjis);
 
-// True for a byte that starts a double-byte character of code page 932.
-constexpr bool isShiftJisLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 } // namespace vako

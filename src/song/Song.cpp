@@ -23,22 +23,6 @@ bool notesInPositionOrder(const Song& song) {
                           [](const Note& a, const Note& b) { return a.position < b.position; });
 }
 
-void Song::takeUndoCopy() {
-    if (!keepsUndoCopy) return;
-    // Records 0..N; the spare records behind them hold nothing to restore.
-    const int64_t kept =
-        notes.empty() ? 0 : std::clamp<int64_t>(noteCount(), 0, int64_t(notes.size()) - 1) + 1;
-    undoNotes.assign(notes.begin(), notes.begin() + kept);
-    undoTwiceNoteCount = twiceNoteCount;
-}
-
-void Song::restoreUndoCopy() {
-    twiceNoteCount = undoTwiceNoteCount;
-    notes = undoNotes;
-    if (notes.empty()) notes.resize(1);
-    ensureNoteRoom(notes, noteCount());
-}
-
 void ensureNoteRoom(std::vector<Note>& notes, int64_t upper) {
     if (upper >= 0 && notes.size() < static_cast<size_t>(upper) + 1) notes.resize(upper + 1);
 }

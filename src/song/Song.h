@@ -14,7 +14,7 @@ namespace vako {
 // One note. Positions and lengths are in steps (12 per quarter note).
 struct Note {
     int32_t position = 0;   // start, 1 = first step of the song
-    uint8_t key = 0;        // MIDI note number 0-119; 120+ marks a note end while loading
+    uint8_t key = 0;        // MIDI note number 0-119; 120+ marks a note end (kNoteOffBase)
     int32_t length = 0;     // length in steps
     uint8_t part = 0;       // part 0-15 = MIDI channel; 9 is the percussion part
     uint8_t velocity = 0;   // strength, note-on velocity (new notes 120, steps of 6)
@@ -35,6 +35,15 @@ struct ControlChange {
 
     friend bool operator==(const ControlChange&, const ControlChange&) = default;
 };
+
+// A key of 120 and above marks a note's end (key + 120) while a file is read
+// and in the event lists; a song keeps notes 0 to 119 only.
+constexpr uint8_t kNoteOffBase = 120;
+constexpr bool isStorableNote(int key) {
+    return key >= 0 && key < kNoteOffBase;
+}
+constexpr int kMaxBalance = 128;  // a note's balance runs 0..128, 64 the centre
+constexpr int kMaxVolumeStep = 6; // a part's volume runs 0..6
 
 // Position of the record after the last control change: later than any real position.
 constexpr int32_t kEndMarkerPos = 1073741824; // 2^30
@@ -73,17 +82,7 @@ struct Song {
     uint8_t grid = 15;                              // input grid in staff units: 60, 30, 15 or 5
     uint8_t quartersPerBar = 4;                     // 2, 3, 4 or 6
     std::optional<std::string> songName; // unset until the file list, a drop or Save names it
-    std::string fileName;           // name the song file is written under, no folder, no ".txt"
-    uint8_t modified = 0;           // 1 while there are unsaved edits
-    bool saveToDesktop = false;     // save into the desktop folder instead of the song folder
-    std::vector<Note> undoNotes;    // copy of notes for the one-level undo
-    // The window keeps the undo copy; a tool that only reads and writes songs
-    // does not, and a load then costs no second copy of the notes.
-    bool keepsUndoCopy = true;
-    int32_t undoTwiceNoteCount = 0; // twiceNoteCount of that copy
-    std::vector<Note> workNotes;    // event list scratch for export and playback
-    int16_t midiTimebase = 480;     // ticks per quarter of the MIDI file being imported
-    std::array<uint8_t, 2> bandParts{0, 9}; // part shown on the upper and the lower band
+    std::string fileName; // name the song file is written under, no folder, no ".txt"
 
     // The three text fields the window mirrors: start tempo (the master copy of
     // the tempo, record 1 follows it), copyright name and sequence name. UTF-8.
@@ -94,9 +93,6 @@ struct Song {
     int32_t noteCount() const { return twiceNoteCount / 2; }
     // Position of the last note, 0 for an empty song (record 0).
     int32_t lastNotePos() const;
-
-    void takeUndoCopy();
-    void restoreUndoCopy();
 };
 
 // Whether notes 1..N stand in position order. The editor keeps them so, but a

@@ -10,6 +10,13 @@ namespace vako {
 struct SongFolders {
     std::filesystem::path songFolder;
     std::filesystem::path desktopFolder;
+    // Saves go to the desktop folder while the window's desktop option is checked.
+    bool saveToDesktop = false;
+
+    // The folder a save writes into.
+    const std::filesystem::path& saveFolder() const {
+        return saveToDesktop ? desktopFolder : songFolder;
+    }
 
     // The current folder and the XDG desktop folder of this user.
     static SongFolders fromEnvironment();

@@ -44,12 +44,10 @@ public:
     virtual bool isMergeChecked() const { return false; }
     // Check mark of `reverseSongMenu`.
     virtual void setReverseChecked(bool checked) { (void)checked; }
-    // Selects `bandInstrumentLists`(band) entry `program`, as a user's choice would.
-    virtual void selectBandInstrument(int band, int program) { (void)band, (void)program; }
-    // Sets `bandVolumeScrollBars`(band) to `volume`, as a user's move would.
-    virtual void setBandVolume(int band, int volume) { (void)band, (void)volume; }
-    // One packed MIDI short message: status + data1 * 256 + data2 * 65536.
-    virtual void sendShortMessage(uint32_t message) { (void)message; }
+    // A load set every part's program and volume: the device takes each
+    // part's program (and a channel volume of 100), the band controls show
+    // the parts on view.
+    virtual void partSettingsLoaded() {}
     // `page` = page (0-based).
     virtual void setPage(int page) { (void)page; }
     // `redrawScore`, then the page scroll bar's change handler.
@@ -72,10 +70,6 @@ public:
     }
     // The file list `fileList` reads its folder again.
     virtual void refreshFileList() {}
-    // A fault path (`errorDump`) is about to put the notes back to the undo
-    // copy: a host that keeps an edit history lets the failed edit go.
-    virtual void beforeRestoringUndoCopy() {}
-
     // An input box with prompt, title and default text; the typed text, or ""
     // when cancelled.
     virtual std::string inputBox(const std::string& prompt, const std::string& title,

@@ -85,7 +85,8 @@ void readPrograms(SongFieldStream& in, Song& song, std::initializer_list<int> pa
 // bound is only a hint (a list that outgrows it grows as usual).
 void reserveNoteRoom(Song& song, int64_t records, size_t bytes) {
     constexpr int64_t kSmallestRecord = 15;
-    const int64_t fit = std::min<int64_t>(records, static_cast<int64_t>(bytes) / kSmallestRecord + 1);
+    const int64_t fit =
+        std::min<int64_t>(records, static_cast<int64_t>(bytes) / kSmallestRecord + 1);
     song.notes.reserve(static_cast<size_t>(std::max<int64_t>(0, fit) + 1));
 }
 
@@ -100,7 +101,8 @@ void readOldNotes(SongFieldStream& in, Song& song, int version, int64_t records)
         in.skip();
         note.position = in.int32();
         note.key = in.byte();
-        if (version >= 4 && note.key >= 120) throw ReadFailure{}; // only notes from version 4 on
+        if (version >= 4 && !isStorableNote(note.key))
+            throw ReadFailure{}; // only notes from version 4 on
         note.length = in.int32();
         const int64_t part = in.byte();
         note.velocity = in.scaledByte(6);
@@ -134,7 +136,7 @@ void readVersion6(SongFieldStream& in, Song& song, size_t fileSize) {
         in.skip();
         note.position = in.int32();
         note.key = in.byte();
-        if (note.key >= 120) throw ReadFailure{};
+        if (!isStorableNote(note.key)) throw ReadFailure{};
         note.length = in.int32();
         in.skip();
         note.part = checkedPart(in.byte());
@@ -181,7 +183,6 @@ void readVersion6(SongFieldStream& in, Song& song, size_t fileSize) {
     song.copyrightText = copyright;
     song.sequenceNameText = sequenceName;
     song.changes[1].value = static_cast<int32_t>(*tempo);
-    song.takeUndoCopy();
 }
 
 } // namespace
@@ -229,7 +230,8 @@ SongTextOutcome readSongText(Song& song, std::string_view bytes) {
             while (!before.empty() && (before.back() == '\n' || before.back() == '\r' ||
                                        before.back() == ' ' || before.back() == '\t'))
                 before.remove_suffix(1);
-        outcome.failureLine = 1 + static_cast<int64_t>(std::count(before.begin(), before.end(), '\n'));
+        outcome.failureLine =
+            1 + static_cast<int64_t>(std::count(before.begin(), before.end(), '\n'));
     }
     return outcome;
 }

@@ -99,38 +99,31 @@ std::string formatSongText(const Song& song) {
     for (int32_t j = 1; j <= song.changeCount && static_cast<size_t>(j) < song.changes.size();
          ++j) {
         const ControlChange& cc = song.changes[j];
-        w.number(j).number(cc.position).number(cc.value).number(cc.kind).end();
+        w.number(j).number(cc.position).number(j == 1 ? startTempoOf(song) : cc.value);
+        w.number(cc.kind).end();
     }
     return toShiftJis(utf8);
 }
 
-bool applyTempoText(Song& song) {
+int32_t startTempoOf(const Song& song) {
     const auto tempo = parseWholeNumber(song.tempoText);
-    if (!tempo || *tempo < std::numeric_limits<int32_t>::min() ||
-        *tempo > std::numeric_limits<int32_t>::max())
-        return false;
-    ensureChangeRoom(song.changes, 1);
-    song.changes[1].value = static_cast<int32_t>(*tempo);
-    return true;
+    if (tempo && *tempo >= std::numeric_limits<int32_t>::min() &&
+        *tempo <= std::numeric_limits<int32_t>::max())
+        return static_cast<int32_t>(*tempo);
+    return song.changes.size() > 1 ? song.changes[1].value : 120;
 }
 
-std::string saveSongTo(Song& song, const std::filesystem::path& path) {
-    applyTempoText(song);
+std::string saveSongTo(const Song& song, const std::filesystem::path& path) {
     const WriteOutcome outcome = writeFileAtomically(path, formatSongText(song));
     if (!outcome.ok) return outcome.error;
-    song.modified = 0;
     return {};
 }
 
-const std::filesystem::path& saveFolder(const Song& song, const SongFolders& folders) {
-    return song.saveToDesktop ? folders.desktopFolder : folders.songFolder;
-}
-
 std::filesystem::path songFilePath(const Song& song, const SongFolders& folders) {
-    return saveFolder(song, folders) / (song.fileName + ".txt");
+    return folders.saveFolder() / (song.fileName + ".txt");
 }
 
-SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
+SaveStatus SaveSong(const Song& song, const SongFolders& folders, SongHost& host) {
     if (song.fileName.empty()) {
         host.refreshFileList();
         return SaveStatus::NothingWritten;
@@ -139,7 +132,7 @@ SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host) {
         host.showMessage(msg::badFileName(song.fileName));
         return SaveStatus::BadName;
     }
-    if (song.saveToDesktop) {
+    if (folders.saveToDesktop) {
         std::error_code ec;
         std::filesystem::create_directories(folders.desktopFolder, ec);
     }
@@ -173,19 +166,14 @@ std::filesystem::path freeDumpPath(const std::filesystem::path& folder) {
 
 } // namespace
 
-std::filesystem::path errorDump(Song& song, const SongFolders& folders, SongHost& host) {
-    host.beforeRestoringUndoCopy();
-    song.restoreUndoCopy();
-    const std::filesystem::path& folder = saveFolder(song, folders);
+std::filesystem::path errorDump(const Song& song, const SongFolders& folders, SongHost& host) {
+    const std::filesystem::path& folder = folders.saveFolder();
     std::filesystem::path path = freeDumpPath(folder);
     if (path.empty()) {
         host.showMessage(msg::cannotWrite((folder / "err.txt").string(), msg::kReasonNoFreeName));
         return {};
     }
-    const uint8_t modified = song.modified;
-    applyTempoText(song);
     const WriteOutcome written = writeFileAtomically(path, formatSongText(song));
-    song.modified = modified;
     if (!written.ok) {
         host.showMessage(msg::cannotWrite(path.string(), written.error));
         return {};

@@ -49,10 +49,10 @@ bool FileCommands::saveAnswered(WindowSystem::Answer answer) {
 
 bool FileCommands::askToSaveBeforeReplacing() {
     // A merge keeps the open song, so it has nothing to lose.
-    if (m_window.mergeMenu.checked || m_window.song.modified != 1) return true;
+    if (m_window.mergeMenu.checked || !m_window.editor.isModified()) return true;
     const std::string name = m_window.song.songName.value_or("");
     return saveAnswered(
-        m_window.m_ui.askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
+        m_window.ui().askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
 }
 
 bool FileCommands::isOwnFile(const std::filesystem::path& path) const {
@@ -68,7 +68,7 @@ bool FileCommands::mayReplaceFile(const std::filesystem::path& path) {
     if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
         return true;
     if (isOwnFile(path)) return true;
-    return m_window.m_ui.askYesNo(msg::alreadyExists(path.filename().string())) ==
+    return m_window.ui().askYesNo(msg::alreadyExists(path.filename().string())) ==
            WindowSystem::Answer::Yes;
 }
 
@@ -77,20 +77,10 @@ bool FileCommands::mayReplaceFile(const std::filesystem::path& path) {
 
 bool FileCommands::openFromWindow(const std::string& path, const std::string& shownPath) {
     const bool merging = m_window.mergeMenu.checked && m_window.song.twiceNoteCount > 0;
-    // A merge is one step of the history; another song starts an empty one.
-    // What cannot be opened changes nothing, so it leaves no step.
-    OpenStatus status = OpenStatus::ReadFailure;
-    m_window.recordEdit(EditScope::everything(),
-                        [&] { status = openFile(m_window.song, path, m_window); });
-    if (status != OpenStatus::Loaded) return false;
-    // A load brings notes that the hover searches before the next redraw.
-    m_window.m_notesOrdered = notesInPositionOrder(m_window.song);
-    m_window.showSongFields();
+    if (m_window.editor.open(path, m_window) != OpenStatus::Loaded) return false;
+    m_window.showNewSong();
     if (merging) return true; // the open song keeps its name, files and caption
-    m_window.history.clear();
-    m_window.showUndoState();
-    m_window.song.modified = 0;
-    m_window.song.songName = songNameFromPath(shownPath);
+    m_window.editor.setSongName(songNameFromPath(shownPath));
     m_window.setCaption(msg::kCaptionPrefix + shownPath);
     m_openedFrom = path;
     m_savedTo.clear();
@@ -117,7 +107,7 @@ void FileCommands::openPath(const std::string& path, const std::string& shownPat
     case FileKind::Other:
         // Refused, the song untouched; a file that is missing or cannot be
         // read says why, one that can says what it is not.
-        if (openFile(m_window.song, path, m_window) == OpenStatus::NotASong)
+        if (m_window.editor.open(path, m_window) == OpenStatus::NotASong)
             m_window.showMessage(msg::cannotRead(path, msg::kReasonNotOpenable));
         return;
     case FileKind::SongText:
@@ -156,24 +146,20 @@ void FileCommands::clearBackground() {
 
 void FileCommands::newSong() {
     m_window.commitTextBoxes();
-    if (m_window.song.modified == 1 && !saveAnswered(m_window.m_ui.askYesNoCancel(kAskSaveCurrent)))
+    if (m_window.editor.isModified() &&
+        !saveAnswered(m_window.ui().askYesNoCancel(kAskSaveCurrent)))
         return;
     // The new song has no notes and no name, so no save can write it over
     // the file of the song before. Its tempo, texts, instruments and control
     // changes stay as the start of the next song.
-    Song& song = m_window.song;
-    for (Note& r : song.notes) r = Note{};
-    song.twiceNoteCount = 0;
-    song.takeUndoCopy();
-    song.songName.reset();
-    song.fileName.clear();
+    m_window.editor.newSong();
+    m_window.editor.setSongName(std::nullopt);
+    m_window.editor.setFileName("");
     m_openedFrom.clear();
     m_savedTo.clear();
     m_exportedTo.clear();
     m_window.setCaption(kNewCaption);
-    m_window.history.clear();
-    song.modified = 0;
-    m_window.showUndoState();
+    m_window.showNewSong();
     m_window.redrawScore();
 }
 
@@ -190,19 +176,25 @@ bool FileCommands::saveAs() {
     const std::string oldFileName = m_window.song.fileName;
     const std::optional<std::string> oldSongName = m_window.song.songName;
     const std::string oldCaption = m_window.caption;
-    m_window.song.fileName = name;
-    m_window.song.songName = name;
+    m_window.editor.setFileName(name);
+    m_window.editor.setSongName(name);
     m_window.setCaption(msg::kCaptionPrefix + name);
-    const SaveStatus status = SaveSong(m_window.song, m_window.folders, m_window);
+    const SaveStatus status = writeSong();
     if (status == SaveStatus::BadName || status == SaveStatus::NotReplaced) {
-        m_window.song.fileName = oldFileName;
-        m_window.song.songName = oldSongName;
+        m_window.editor.setFileName(oldFileName);
+        m_window.editor.setSongName(oldSongName);
         m_window.setCaption(oldCaption);
     }
-    if (status != SaveStatus::Written) return false;
-    m_savedTo = songFilePath(m_window.song, m_window.folders);
-    m_window.history.markSaved();
-    return true;
+    return status == SaveStatus::Written;
+}
+
+SaveStatus FileCommands::writeSong() {
+    const SaveStatus status = SaveSong(m_window.song, m_window.folders, m_window);
+    if (status == SaveStatus::Written) {
+        m_savedTo = songFilePath(m_window.song, m_window.folders);
+        m_window.editor.markSaved();
+    }
+    return status;
 }
 
 void FileCommands::save() {
@@ -210,11 +202,8 @@ void FileCommands::save() {
     // A name no file can have (a song opened from a file whose name the save
     // refuses) asks for another, as an unnamed song does.
     if (m_window.song.songName && isUsableFileName(*m_window.song.songName)) {
-        m_window.song.fileName = *m_window.song.songName;
-        if (SaveSong(m_window.song, m_window.folders, m_window) == SaveStatus::Written) {
-            m_savedTo = songFilePath(m_window.song, m_window.folders);
-            m_window.history.markSaved();
-        }
+        m_window.editor.setFileName(*m_window.song.songName);
+        writeSong();
         return;
     }
     saveAs();
@@ -224,28 +213,25 @@ void FileCommands::save() {
 // The end
 
 bool FileCommands::queryClose() {
-    if (m_window.m_unloaded) return true; // Exit asked already; the window now closes
+    if (m_window.deviceClosed()) return true; // Exit asked already; the window now closes
     m_window.commitTextBoxes();
-    // Playback ends first: its recorded hits join the song, so a save keeps them.
-    m_window.m_playback->stop();
-    m_window.endPlaybackStep();
-    m_window.m_device->reset();
-    if (m_window.song.modified == 1) {
+    // Playback ends first: its recording joins the song, so a save keeps it.
+    m_window.stopForClosing();
+    if (m_window.editor.isModified()) {
         // A song never named is called what the caption calls it. Cancel
         // (Escape, or the box closed) keeps the window open.
         const std::string name = m_window.song.songName.value_or("");
         const WindowSystem::Answer answer =
-            m_window.m_ui.askYesNoCancel((name.empty() ? kNewSongName : name) + kChangedSuffix);
+            m_window.ui().askYesNoCancel((name.empty() ? kNewSongName : name) + kChangedSuffix);
         if (answer == WindowSystem::Answer::Cancel) return false;
         if (answer == WindowSystem::Answer::Yes && !saveAs()) return false;
     }
-    m_window.m_device->close();
-    m_window.m_unloaded = true;
+    m_window.closeDevice();
     return true;
 }
 
 void FileCommands::quit() {
-    if (queryClose()) m_window.m_ui.endProgram();
+    if (queryClose()) m_window.ui().endProgram();
 }
 
 // ---------------------------------------------------------------------------

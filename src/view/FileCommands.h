@@ -5,6 +5,7 @@
 // (`fileList`, `clearBackgroundButton`, the file menu, `exportButton`).
 #pragma once
 
+#include "song/SongWriter.h"
 #include "view/WindowSystem.h"
 
 #include <filesystem>
@@ -53,6 +54,9 @@ private:
     bool openFromWindow(const std::string& path, const std::string& shownPath);
     void showBackground(const std::string& path);
     bool isOwnFile(const std::filesystem::path& path) const;
+    // Writes the song under its file name (SaveSong); a written file is the
+    // song's own and its saved point.
+    SaveStatus writeSong();
 
     MainWindowModel& m_window;
     // The files that hold this song, which its saves and exports replace

@@ -15,10 +15,6 @@ namespace {
 const std::string kNoInputCaption = "なし";
 const std::string kNoPortsCaption = "（MIDI入力が見つかりません）";
 
-// x of step 1..144 of a page on the score view, and the bands' top and bottom.
-constexpr int32_t kStepZeroX = 90;
-constexpr int32_t kUpperBandTop = -1180, kBandSplit = -600, kLowerBandBottom = 0;
-
 std::string cannotOpen(const std::string& error) {
     return "MIDI入力を開けません。（" + error + "）";
 }
@@ -125,7 +121,7 @@ void KeyboardEntry::closeInput() {
 
 int KeyboardEntry::thruPart() const {
     const MainWindowModel& w = m_window;
-    return w.keyboardDrumsMenu.checked ? kPercussionPart : w.song.bandParts[0] % kPartCount;
+    return w.keyboardDrumsMenu.checked ? kPercussionPart : w.view.bandParts[0] % kPartCount;
 }
 
 bool KeyboardEntry::takeInput() {
@@ -198,25 +194,12 @@ bool KeyboardEntry::enterChord(const GatheredChord& chord) {
         return !chord.keysNotFitting.empty();
     }
 
-    Song& song = w.song;
     const auto pos = static_cast<int32_t>(*m_position);
-    const int part = song.bandParts[m_staff] % kPartCount;
-    // One chord is one edit: the undo copy is taken once before it goes in.
-    song.takeUndoCopy();
-    w.undoMenu.enabled = true;
-    song.modified = 1;
-    // One step of the edit history too. The keys go in one by one, each at
-    // its own place among the notes at this position, so the step watches
-    // the whole song and keeps only what changed.
-    w.recordEdit(EditScope::everything(), [&] {
-        for (const EnteredKey& key : chord.keys) {
-            ChordNotes single;
-            single.notes[0] = key.key;
-            single.count = 1;
-            const int32_t i = insertChord(song, pos, single, w.view.newNoteLength, part);
-            if (i != 0) song.notes[i].velocity = key.strength;
-        }
-    });
+    const int part = w.view.bandParts[m_staff] % kPartCount;
+    // One chord is one edit, each key at its own place among the notes at
+    // this position, with the strength it was struck with.
+    w.editor.enterKeys(pos, chord.keys, w.view.newNoteLength, part);
+    w.showUndoState();
     m_position = *m_position + std::max<int64_t>(w.view.newNoteLength, 1);
 
     // The page follows the input position.
@@ -257,11 +240,12 @@ void KeyboardEntry::showInputLine() {
     }
     const int64_t step = *m_position - int64_t{w.view.page} * kStepsPerPage;
     inputLine.visible = step >= 1 && step <= kStepsPerPage;
-    const auto x = static_cast<double>(kStepZeroX + kStaffUnitsPerStep * step);
+    // On the beat line of the step, across the band.
+    const auto x = static_cast<double>(xOfStep(step));
     if (m_staff == 0)
-        inputLine.setLine(x, kUpperBandTop, x, kBandSplit);
+        inputLine.setLine(x, kViewTop, x, bandBase(0));
     else
-        inputLine.setLine(x, kBandSplit, x, kLowerBandBottom);
+        inputLine.setLine(x, bandBase(0), x, bandBase(1));
 }
 
 void KeyboardEntry::pointerOverBand(int staff, int64_t position) {
@@ -281,7 +265,7 @@ double KeyboardEntry::playPositionAt(double timeMs, double mostStepsBack) const 
     // The next pass (at playPosition) is due at nextDeadline: a message that
     // came earlier lies that many steps before it. The window takes the
     // messages before every pass, so they are at most a step old.
-    const Playback& p = *m_window.m_playback;
+    const Playback& p = m_window.playback();
     const PlaybackState& s = p.state();
     const double ahead = (p.nextDeadline() - timeMs) / s.msPerStep;
     if (!std::isfinite(ahead)) return s.playPosition;
@@ -310,7 +294,6 @@ std::vector<Note> KeyboardEntry::playbackStopped(int32_t stopPosition) {
     m_thru.forgetPrograms();
     // Notes before the song's first step (played in the pass before it) cannot be kept.
     std::erase_if(notes, [](const Note& n) { return n.position < 1; });
-    if (!notes.empty()) m_window.song.modified = 1;
     return notes;
 }
 

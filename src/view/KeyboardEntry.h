@@ -25,8 +25,7 @@ namespace vako {
 class MainWindowModel;
 
 namespace msg {
-inline const std::string kKeysNotFitting =
-    "120番以上の鍵盤の音は鳴らすだけで、曲には入りません";
+inline const std::string kKeysNotFitting = "120番以上の鍵盤の音は鳴らすだけで、曲には入りません";
 // The port `name` went away; the input is "なし" from now on.
 std::string midiInputLost(const std::string& name);
 // A recording was cut: `kept` notes joined the song, `leftOut` found no room.
@@ -90,10 +89,9 @@ public:
     // Another output device: programs are sent again before the next note.
     void outputChanged() { m_thru.forgetPrograms(); }
 
-    // The position the next key enters at, and its band; none while the
+    // The position the next key enters at; none while the
     // pointer is off the staff.
     std::optional<int64_t> inputPosition() const { return m_position; }
-    int inputBand() const { return m_staff; }
 
 private:
     int thruPart() const;

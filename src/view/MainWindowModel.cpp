@@ -1,6 +1,7 @@
 #include "view/MainWindowModel.h"
 
 #include "midi/MidiImport.h"
+#include "midi/ShortMessage.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenFile.h"
@@ -20,11 +21,6 @@ constexpr double px(double v) {
     return v * kTwipsPerPixel;
 }
 
-uint32_t packShort(int status, int data1, int data2) {
-    return static_cast<uint32_t>(status & 0xFF) + static_cast<uint32_t>(data1 & 0xFF) * 256 +
-           static_cast<uint32_t>(data2 & 0xFF) * 65536;
-}
-
 std::string lowerAscii(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -34,8 +30,8 @@ std::string lowerAscii(std::string s) {
 
 MainWindowModel::MainWindowModel(Song& song, Canvas& canvas, DeviceOpener openDevice,
                                  WindowSystem& ui, SongFolders folders)
-    : song(song), canvas(canvas), folders(std::move(folders)), m_openDevice(std::move(openDevice)),
-      m_device(std::make_unique<NullMidiOut>()), m_ui(ui) {
+    : song(song), editor(song), canvas(canvas), folders(std::move(folders)),
+      m_openDevice(std::move(openDevice)), m_device(std::make_unique<NullMidiOut>()), m_ui(ui) {
     canvas.setOrigin(kViewLeft, kViewTop);
     canvas.setFontSize(9.75);
     buildMenus();
@@ -508,14 +504,15 @@ void MainWindowModel::load(const std::string& commandLine) {
     refreshFileList();
     playButton.picture = playStopImages[0].picture;
     undoMenu.enabled = false;
-    song.bandParts = {0, 9};
+    view.bandParts = {0, 9};
     view.chordCode = 1059;
     left = static_cast<double>(roundHalfEven(m_ui.screenWidth()) / 2 - roundHalfEven(width) / 2);
     top = static_cast<double>(roundHalfEven(m_ui.screenHeight()) / 2 - roundHalfEven(height) / 2);
     buildPartButtons();
     buildLedgerLines();
-    song.partVolumes.fill(5);
-    song.partPrograms.fill(0);
+    // The song starts with its defaults: no notes, the start tempo 120, every
+    // part on program 1 at volume 5, 4/4 and the sixteenth grid.
+    editor.startAfresh();
 
     MidiStartup opened = m_openDevice ? m_openDevice() : MidiStartup{};
     if (!opened.device) {
@@ -529,27 +526,18 @@ void MainWindowModel::load(const std::string& commandLine) {
         showMessage(opened.message);
     }
     useDevice(std::move(opened.device), opened.silentFallback);
-    for (int ch = 0; ch < kPartCount; ++ch) {
-        midiOutShortMsg(packShort(0xB0 + ch, 0x07, 0x64));
-        midiOutShortMsg(packShort(0xC0 + ch, 0x00, 0));
-        midiOutShortMsg(packShort(0xE0 + ch, 0x00, 0x40));
+    for (int part = 0; part < kPartCount; ++part) {
+        midiOutShortMsg(controlChange(part, kControllerVolume, 100));
+        midiOutShortMsg(programChange(part, 0));
+        midiOutShortMsg(pitchBendCentre(part));
     }
 
-    song.midiTimebase = 480;
-    song.changeCount = 1;
-    song.changes.assign(3, ControlChange{});
-    song.changes[1] = ControlChange{0, 120, kTempoChange};
-    song.changes[2].position = kEndMarkerPos;
-    song.quartersPerBar = 4;
     view.page = 0;
     noteCursor.width = 12;
     noteCursor.height = 18;
     layOutToolboxAtStart();
     lengthTools[2].click();
-    song.grid = 15;
     shown = true;
-    song.twiceNoteCount = 0;
-    song.notes.assign(1, Note{});
     redrawScore();
     fillLists();
     {
@@ -590,16 +578,17 @@ void MainWindowModel::uncheckChordMenus() {
 // edit of the song and a step of the history.
 void MainWindowModel::gridMenu(MenuItem& item, int divisions) {
     uncheckGridMenus();
-    recordEdit(EditScope::settingsOnly(), [&] { song.grid = static_cast<uint8_t>(divisions); });
+    editor.setGrid(divisions);
     item.checked = true;
+    showUndoState();
     redrawScore();
 }
 
 void MainWindowModel::meterMenu(MenuItem& item, int quarters) {
     uncheckMeterMenus();
-    recordEdit(EditScope::settingsOnly(),
-               [&] { song.quartersPerBar = static_cast<uint8_t>(quarters); });
+    editor.setMeter(quarters);
     item.checked = true;
+    showUndoState();
     redrawScore();
 }
 
@@ -638,7 +627,7 @@ void MainWindowModel::partButtonClick(int band, int part) {
     auto& column = band == 0 ? upperPartButtons : lowerPartButtons;
     for (Control& b : column) b.backColour = colour::kWhite;
     column[part].backColour = colour::kLightRed;
-    song.bandParts[band] = static_cast<uint8_t>(part);
+    view.bandParts[band] = static_cast<uint8_t>(part);
     {
         ProgramSetting setting(*this); // shows the part's settings, changes none
         bandInstrumentLists[band].setListIndex(song.partPrograms[part]);
@@ -647,19 +636,27 @@ void MainWindowModel::partButtonClick(int band, int part) {
     redrawScore();
 }
 
+// A band control the program sets only shows what the song has; one the
+// user sets changes the song's part.
 void MainWindowModel::bandInstrumentChosen(int band) {
     const int entry = bandInstrumentLists[band].listIndex;
     if (entry < 0) return;
-    const int part = song.bandParts[band] % kPartCount;
-    bandSettingChanged([&] { song.partPrograms[part] = static_cast<uint8_t>(entry); });
-    midiOutShortMsg(packShort(0xC0 + part, entry, 0));
+    const int part = view.bandParts[band] % kPartCount;
+    if (userChangedBandControl()) {
+        editor.setPartProgram(part, entry);
+        showUndoState();
+    }
+    midiOutShortMsg(programChange(part, entry));
 }
 
 void MainWindowModel::bandVolumeChanged(int band) {
     const int v = bandVolumeScrollBars[band].value;
-    const int part = song.bandParts[band] % kPartCount;
-    bandSettingChanged([&] { song.partVolumes[part] = static_cast<int16_t>(v); });
-    midiOutShortMsg(packShort(0xB0 + part, 7, 20 * v));
+    const int part = view.bandParts[band] % kPartCount;
+    if (userChangedBandControl()) {
+        editor.setPartVolume(part, v);
+        showUndoState();
+    }
+    midiOutShortMsg(controlChange(part, kControllerVolume, int64_t{v} * kVolumeUnit));
     bandVolumeBoxes[band].caption = std::to_string(v);
 }
 
@@ -703,14 +700,13 @@ void MainWindowModel::midiOutShortMsg(uint32_t message) {
     m_device->send(message);
 }
 
-void MainWindowModel::selectBandInstrument(int band, int program) {
-    ProgramSetting setting(*this);
-    if (band == 0 || band == 1) bandInstrumentLists[band].setListIndex(program);
-}
-
-void MainWindowModel::setBandVolume(int band, int volume) {
-    ProgramSetting setting(*this);
-    if (band == 0 || band == 1) bandVolumeScrollBars[band].setValue(volume);
+void MainWindowModel::partSettingsLoaded() {
+    // Every part's program and a channel volume of 100, as a load has always sent them.
+    for (int part = 0; part < kPartCount; ++part) {
+        midiOutShortMsg(controlChange(part, kControllerVolume, 100));
+        midiOutShortMsg(programChange(part, song.partPrograms[part]));
+    }
+    showBandSettings();
 }
 
 void MainWindowModel::redrawAfterLoad() {
@@ -757,12 +753,6 @@ void MainWindowModel::refreshFileList() {
 Control* MainWindowModel::findControl(const std::string& name) const {
     for (Control* c : m_controls)
         if (c->name == name) return c;
-    return nullptr;
-}
-
-MenuItem* MainWindowModel::findMenu(const std::string& name) const {
-    for (MenuItem* m : m_allMenus)
-        if (m->name == name) return m;
     return nullptr;
 }
 

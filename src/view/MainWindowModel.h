@@ -8,13 +8,13 @@
 // Everything here runs on the one user-interface thread.
 #pragma once
 
+#include "editor/SongEditor.h"
 #include "editor/StaffGeometry.h"
 #include "editor/ViewState.h"
 #include "midi/Playback.h"
 #include "platform/Canvas.h"
 #include "platform/MidiDevices.h"
 #include "platform/MidiOut.h"
-#include "song/EditHistory.h"
 #include "song/Song.h"
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
@@ -77,8 +77,8 @@ public:
     // Mouse over the pitch-bend strip, in the strip's units.
     void pitchBendMouseMove(int button, int shift, float X, float Y);
 
-    // Note editing: instruments of every part but percussion.
-    void unifyInstruments(uint8_t& p);
+    // "全パートを次の楽器に変更": every part but percussion plays `program`.
+    void unifyInstruments(int program);
     // Undo and redo step through the edit history (`やり直し`, "元に戻す" and
     // Ctrl+Z back, "再実行", Ctrl+Y and Ctrl+Shift+Z forward), then show the
     // song again: the staff, the band controls, the fields and the read-outs.
@@ -90,18 +90,12 @@ public:
     void commitTextBoxes();
     // Whether a text box shows typing the song has not taken yet.
     bool textBoxesTyping() const;
-    // Every edit of the song runs through here: `edit` changes the song within
-    // `scope` and becomes one step of the history (EditHistory::record).
-    template <class Edit> bool recordEdit(const EditScope& scope, Edit&& edit) {
-        const bool added = history.record(song, scope, std::forward<Edit>(edit));
-        showUndoState();
-        return added;
-    }
-    // A fault path is about to put the notes back to the undo copy: the
-    // history lets the failed edit go (EditHistory::dropFailedEdit).
-    void dropFailedEdit();
-    // The undo and redo menu items enabled from the history.
+    // The undo and redo menu items enabled as the editor allows, greyed while
+    // the song plays.
     void showUndoState();
+    // A song was opened or merged, or New emptied it: the fields, the band
+    // controls and the menus show it.
+    void showNewSong();
     // True while the note panel or the position panel is open.
     bool panelOpen() const { return notePanel.visible || positionPanel.visible; }
     // A panel closed: the release of the press on its control (a length
@@ -127,6 +121,7 @@ public:
     void reverseSong();
     bool stopped() const;
     Playback& playback() { return *m_playback; }
+    const Playback& playback() const { return *m_playback; }
     // A percussion hit typed while playing: kept at the playback position and
     // marked by a black line at the play cursor. False while stopped, for note
     // 0, or when the playback has recorded all it can (kMostRecordedNotes).
@@ -162,9 +157,7 @@ public:
     MidiFileReading readMidiFile(Song& song, std::string_view bytes) override;
     bool isMergeChecked() const override { return mergeMenu.checked; }
     void setReverseChecked(bool checked) override { reverseSongMenu.checked = checked; }
-    void selectBandInstrument(int band, int program) override;
-    void setBandVolume(int band, int volume) override;
-    void sendShortMessage(uint32_t message) override { midiOutShortMsg(message); }
+    void partSettingsLoaded() override;
     void setPage(int page) override { view.page = page; }
     void redrawAfterLoad() override;
     bool tilePicture(const std::string& path) override;
@@ -173,7 +166,6 @@ public:
     bool mayReplaceFile(const std::filesystem::path& path) override {
         return files.mayReplaceFile(path);
     }
-    void beforeRestoringUndoCopy() override { dropFailedEdit(); }
     std::string inputBox(const std::string& prompt, const std::string& title,
                          const std::string& defaultText) override;
 
@@ -186,11 +178,19 @@ public:
     const std::vector<Control*>& controls() const { return m_controls; }
     const std::vector<MenuItem*>& menuBar() const { return m_menuBar; }
     Control* findControl(const std::string& name) const;
-    MenuItem* findMenu(const std::string& name) const;
 
-    Song& song;
-    // The steps of every edit since the song was opened, for undo and redo.
-    EditHistory history;
+    // The message boxes, the screen and the end of the program.
+    WindowSystem& ui() { return m_ui; }
+    // Playback stops (its recording joins the song) and the device is reset,
+    // before the question about closing.
+    void stopForClosing();
+    // The close was agreed to: the device closes. Further closes ask nothing.
+    void closeDevice();
+    bool deviceClosed() const { return m_unloaded; }
+
+    // The window shows the song and changes it only through the editor.
+    const Song& song;
+    SongEditor editor;
     ViewState view;
     Canvas& canvas;
     SongFolders folders;
@@ -272,14 +272,9 @@ private:
     void partButtonClick(int band, int part);
     void bandInstrumentChosen(int band);
     void bandVolumeChanged(int band);
-    // A band control's change is a step of the history when the user made it;
-    // what the program shows there (a load, playback, an undo) is none.
-    template <class Edit> void bandSettingChanged(Edit&& edit) {
-        if (m_programSetting > 0)
-            edit();
-        else
-            recordEdit(EditScope::settingsOnly(), std::forward<Edit>(edit));
-    }
+    // A band control changed by the user, not by the program showing what
+    // the song has (a load, playback, an undo).
+    bool userChangedBandControl() const { return m_programSetting == 0; }
     void lengthToolClicked(int index);
     void toggleAndRedraw(MenuItem& item);
     void showSongFields();
@@ -297,13 +292,15 @@ private:
     // Off the staff: the hover cursor, its name and ledger lines and the
     // marks of what lay under the pointer are hidden.
     void hideHover();
+    // The note a click at `c` enters: its row's white key with the "入力する音" option.
+    int noteToEnter(const ScoreCursor& c) const;
+    // A key of the editing help on note `index`.
+    void editingKey(int32_t index, int keyCode);
     // "全音符数は": the note count, and the grid step of the last hover.
     void noteCountReadOut();
     int m_cursorDivision = 0; // 0 until the pointer first moves over the staff
 
     // Files and playback.
-    friend class FileCommands;
-    friend class KeyboardEntry;
     class PlaybackHooks;
     void wireFilesAndPlayback();
     void useDevice(std::unique_ptr<MidiOut> device, bool silent);
@@ -327,20 +324,9 @@ private:
     void wireEditing();
     void chooseOtherInstrumentForAll();
     void openRangeWindow();
-    // Playback's hits and the edits while it plays become one step at the
-    // stop; what playback itself sets (instruments, volumes, the tempo it
-    // reached) stays out of that step.
-    void beginPlaybackStep();
-    void endPlaybackStep();
-    struct PlaybackSettings {
-        std::array<uint8_t, kPartCount> programs{};
-        std::array<int16_t, kPartCount> volumes{};
-        std::string tempoText;
-        ControlChange startTempo;
-    };
-    PlaybackSettings playbackSettings() const;
-    void putPlaybackSettings(const PlaybackSettings& s);
-    PlaybackSettings m_settingsAtPlay;
+    // Playback's recording joins the song as one step when it stops
+    // (SongEditor::endPlayback), wherever it stops.
+    void endPlayback();
     // Set while the program itself sets controls whose handlers change song
     // data (start-up, loads, playback): those changes do not mark the song.
     struct ProgramSetting {
@@ -357,7 +343,7 @@ private:
     bool m_releaseIsThePanels = false;
     // Whether the notes stood in position order at the last redraw: the hover
     // then finds the notes under the pointer by binary search. Every change of
-    // the notes ends with a redraw.
+    // the notes ends with a redraw, a load with showNewSong.
     bool m_notesOrdered = true;
     // The last accepted texts of the digit-only boxes.
     std::string m_tempoAccepted, m_lengthAccepted;

@@ -32,16 +32,12 @@ void MainWindowModel::wireEditing() {
     undoStepMenu.onClick = [this] { undo(); };
     redoStepMenu.onClick = [this] { redo(); };
     rangeEditingMenu.onClick = [this] { openRangeWindow(); };
-    const std::pair<MenuItem*, uint8_t> instruments[] = {{&allGrandPianoMenu, 0},
-                                                         {&allMusicBoxMenu, 10},
-                                                         {&allFluteMenu, 73},
-                                                         {&allBrightnessMenu, 100}};
-    for (auto [menu, program] : instruments) {
-        menu->onClick = [this, program = program] {
-            uint8_t p = program;
-            unifyInstruments(p);
-        };
-    }
+    const std::pair<MenuItem*, int> instruments[] = {{&allGrandPianoMenu, 0},
+                                                     {&allMusicBoxMenu, 10},
+                                                     {&allFluteMenu, 73},
+                                                     {&allBrightnessMenu, 100}};
+    for (auto [menu, program] : instruments)
+        menu->onClick = [this, program = program] { unifyInstruments(program); };
     allOtherInstrumentMenu.onClick = [this] { chooseOtherInstrumentForAll(); };
 
     notePanel.wire();
@@ -58,18 +54,18 @@ void MainWindowModel::wireEditing() {
     copyrightBox.onChange = sequenceNameBox.onChange = [this] { showUndoState(); };
     tempoBox.onCommit = [this] {
         if (tempoBox.caption == song.tempoText) return;
-        // Playback starts at the tempo the text gives, record 1.
-        recordEdit(EditScope{RecordSpan::none(), RecordSpan::one(1)},
-                   [&] { song.tempoText = tempoBox.caption; });
+        editor.setTempoText(tempoBox.caption); // playback starts at the tempo the text gives
+        showUndoState();
     };
     copyrightBox.onCommit = [this] {
         if (copyrightBox.caption == song.copyrightText) return;
-        recordEdit(EditScope::settingsOnly(), [&] { song.copyrightText = copyrightBox.caption; });
+        editor.setCopyrightText(copyrightBox.caption);
+        showUndoState();
     };
     sequenceNameBox.onCommit = [this] {
         if (sequenceNameBox.caption == song.sequenceNameText) return;
-        recordEdit(EditScope::settingsOnly(),
-                   [&] { song.sequenceNameText = sequenceNameBox.caption; });
+        editor.setSequenceNameText(sequenceNameBox.caption);
+        showUndoState();
     };
     m_lengthAccepted = lengthBox.caption;
     lengthBox.onChange = [this] {
@@ -98,13 +94,13 @@ void MainWindowModel::undo() {
     // Typing not yet done is the last edit: it becomes a step, and the undo
     // takes it back whole.
     commitTextBoxes();
-    if (!history.undo(song)) return;
+    if (!editor.undo()) return;
     showUndoneSong();
 }
 
 void MainWindowModel::redo() {
     commitTextBoxes();
-    if (!history.redo(song)) return;
+    if (!editor.redo()) return;
     showUndoneSong();
 }
 
@@ -123,7 +119,7 @@ void MainWindowModel::showUndoneSong() {
 void MainWindowModel::showBandSettings() {
     ProgramSetting setting(*this); // shows the parts' settings, changes none
     for (int k = 0; k < 2; ++k) {
-        const int part = song.bandParts[k] % kPartCount;
+        const int part = view.bandParts[k] % kPartCount;
         bandInstrumentLists[k].setListIndex(song.partPrograms[part]);
         bandVolumeScrollBars[k].setValue(song.partVolumes[part]);
         bandVolumeBoxes[k].caption = std::to_string(bandVolumeScrollBars[k].value);
@@ -136,33 +132,32 @@ bool MainWindowModel::textBoxesTyping() const {
 }
 
 void MainWindowModel::showUndoState() {
-    const bool open = history.inEdit(); // a playback's step waits for the stop
+    // Not while the song plays: its recording becomes a step at the stop.
     // Typing not yet handed to the song can be taken back too.
-    undoMenu.enabled = undoStepMenu.enabled = !open && (history.canUndo() || textBoxesTyping());
-    redoStepMenu.enabled = !open && history.canRedo();
+    const bool playing = editor.playing();
+    undoMenu.enabled = undoStepMenu.enabled = !playing && (editor.canUndo() || textBoxesTyping());
+    redoStepMenu.enabled = !playing && editor.canRedo();
 }
 
-void MainWindowModel::dropFailedEdit() {
-    history.dropFailedEdit(song);
+void MainWindowModel::showNewSong() {
+    m_notesOrdered = notesInPositionOrder(song);
+    showSongFields();
+    m_tempoAccepted = tempoBox.caption;
+    showBandSettings();
+    syncMeterAndGridMenus();
     showUndoState();
 }
 
-void MainWindowModel::unifyInstruments(uint8_t& p) {
-    recordEdit(EditScope{RecordSpan::none(), RecordSpan::all()}, [&] {
-        const int32_t m = std::min<int64_t>(song.changeCount, int64_t(song.changes.size()) - 1);
-        for (int32_t j = 1; j <= m; ++j) {
-            ControlChange& cc = song.changes[j];
-            if (cc.kind == kInstrumentChange && cc.value % 16 != kPercussionPart)
-                cc.value = p * 16 + cc.value % 16;
-        }
-        for (int i = 0; i < kPartCount; ++i) {
-            if (i == kPercussionPart) continue;
-            song.partPrograms[i] = p;
-            midiOutShortMsg(programChange(i, p));
-        }
-        for (int k = 0; k < 2; ++k)
-            if (song.bandParts[k] != kPercussionPart) bandInstrumentLists[k].setListIndex(p);
-    });
+void MainWindowModel::unifyInstruments(int program) {
+    editor.setInstrumentForAllParts(program);
+    for (int part = 0; part < kPartCount; ++part)
+        if (part != kPercussionPart) midiOutShortMsg(programChange(part, program));
+    for (int k = 0; k < 2; ++k) {
+        if (view.bandParts[k] == kPercussionPart) continue;
+        ProgramSetting setting(*this); // shows the song's new program
+        bandInstrumentLists[k].setListIndex(program);
+    }
+    showUndoState();
 }
 
 void MainWindowModel::chooseOtherInstrumentForAll() {
@@ -171,8 +166,7 @@ void MainWindowModel::chooseOtherInstrumentForAll() {
         showMessage(kOneTo128);
         return;
     }
-    uint8_t p = static_cast<uint8_t>(*n - 1);
-    unifyInstruments(p);
+    unifyInstruments(*n - 1);
 }
 
 void MainWindowModel::openRangeWindow() {

@@ -13,67 +13,63 @@ namespace {
 
 constexpr uint8_t kPercussionNoteOn = kStatusNoteOn + kPercussionPart; // 0x99
 constexpr int kVelocityStep = 6, kMaxKeyVelocity = 120;
-constexpr int kPanStep = 16, kMaxPan = 128;
-
-// The change one key of the editing help makes to a note; false for keys that
-// change nothing. Notes stay within 0..119, strength and balance within
-// 0..127 and 0..128.
-bool applyEditingKey(Note& n, int keyCode) {
-    switch (keyCode) {
-    case '1':
-        n.length = 48;
-        return true;
-    case '2':
-        n.length = 24;
-        return true;
-    case '3':
-        n.length = 12;
-        return true;
-    case '4':
-        n.length = 6;
-        return true;
-    case '5':
-        n.length = 3;
-        return true;
-    case 'W':
-        n.length = 36;
-        return true;
-    case 'E':
-        n.length = 18;
-        return true;
-    case 'R':
-        n.length = 9;
-        return true;
-    case 'S':
-        if (!isStorableNote(n.key + 1)) return false;
-        n.key += 1;
-        return true;
-    case 'F':
-        if (!isStorableNote(n.key - 1)) return false;
-        n.key -= 1;
-        return true;
-    case 'Q':
-        if (n.velocity >= kMaxKeyVelocity) return false;
-        n.velocity = static_cast<uint8_t>(n.velocity + kVelocityStep);
-        return true;
-    case 'Z':
-        if (n.velocity == 0) return false;
-        n.velocity = static_cast<uint8_t>(std::max(n.velocity - kVelocityStep, 0));
-        return true;
-    case 'V':
-        if (n.pan >= kMaxPan) return false;
-        n.pan = static_cast<uint8_t>(std::min(n.pan + kPanStep, kMaxPan));
-        return true;
-    case 'X':
-        if (n.pan == 0) return false;
-        n.pan = static_cast<uint8_t>(std::max(n.pan - kPanStep, 0));
-        return true;
-    default:
-        return false;
-    }
-}
+constexpr int kPanStep = 16;
 
 } // namespace
+
+// The change one key of the editing help makes to a note: a length, a
+// semitone, a step of strength or of balance. Notes stay within 0..119,
+// strength within 0..120 by the keys and balance within 0..128; other keys
+// change nothing.
+void MainWindowModel::editingKey(int32_t i, int keyCode) {
+    const Note& n = song.notes[i];
+    switch (keyCode) {
+    case '1':
+        editor.setNoteLength(i, 48);
+        break;
+    case '2':
+        editor.setNoteLength(i, 24);
+        break;
+    case '3':
+        editor.setNoteLength(i, 12);
+        break;
+    case '4':
+        editor.setNoteLength(i, 6);
+        break;
+    case '5':
+        editor.setNoteLength(i, 3);
+        break;
+    case 'W':
+        editor.setNoteLength(i, 36);
+        break;
+    case 'E':
+        editor.setNoteLength(i, 18);
+        break;
+    case 'R':
+        editor.setNoteLength(i, 9);
+        break;
+    case 'S':
+        editor.setNoteKey(i, n.key + 1);
+        break;
+    case 'F':
+        editor.setNoteKey(i, n.key - 1);
+        break;
+    case 'Q':
+        if (n.velocity < kMaxKeyVelocity) editor.setNoteStrength(i, n.velocity + kVelocityStep);
+        break;
+    case 'Z':
+        editor.setNoteStrength(i, std::max(n.velocity - kVelocityStep, 0));
+        break;
+    case 'V':
+        if (n.pan < kMaxBalance) editor.setNoteBalance(i, std::min(n.pan + kPanStep, kMaxBalance));
+        break;
+    case 'X':
+        editor.setNoteBalance(i, std::max(n.pan - kPanStep, 0));
+        break;
+    default:
+        break;
+    }
+}
 
 void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
     // Ctrl combinations belong to the menus.
@@ -85,13 +81,12 @@ void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
         if (const int32_t i = view.noteUnderCursor; isNoteIndex(song, i)) {
             // One key (each repeat of a held one) is one step.
             if (keyCode == kKeySpace) {
-                recordEdit(EditScope::notesIn(RecordSpan::one(i)),
-                           [&] { return deleteNote(song, i); });
+                editor.deleteNote(i);
                 noteMarker.visible = false;
             } else {
-                recordEdit(EditScope::notesIn(RecordSpan::one(i)),
-                           [&] { return applyEditingKey(song.notes[i], keyCode); });
+                editingKey(i, keyCode);
             }
+            showUndoState();
         }
         notePanel.showSelectedNote();
         redrawScore();

@@ -20,16 +20,11 @@ constexpr int32_t kFirstStepX = 95;
 constexpr int32_t kLastHoverX = 810;
 constexpr int32_t kLastReleaseX = 815;
 
-// The band's base line: 0 for the lower band, -600 for the upper.
-int32_t bandBase(int staff) {
-    return staff == 0 ? -600 : 0;
-}
-
 } // namespace
 
 void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
     // 1. The manual pitch bend lasts only while the pointer is on its strip.
-    midiOutShortMsg(pitchBendCentre(song.bandParts[0] % kPartCount));
+    midiOutShortMsg(pitchBendCentre(view.bandParts[0] % kPartCount));
     pitchBendIndicator.setLine(kPitchBendLineX, pitchBendIndicator.y1, kPitchBendLineX,
                                pitchBendIndicator.y2);
 
@@ -57,7 +52,7 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
         }
 
         // The note under the pointer; of several equal notes the last wins.
-        const int part = song.bandParts[c.staff];
+        const int part = view.bandParts[c.staff];
         const int64_t pos = c.placedPos(view.page, song.quartersPerBar);
         noteMarker.visible = false;
         if (const int32_t i = pos <= kLastSongPos
@@ -130,10 +125,8 @@ void MainWindowModel::scoreMouseDown(int button, int, float X, float Y) {
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     if (button == 1) {
         if (!c.hasBand()) return;
-        int note = c.naturalNote;
-        if (accidentalOptions[2].checked) note -= 1;
-        if (accidentalOptions[1].checked) note += 1;
-        const int part = song.bandParts[c.staff] % kPartCount;
+        const int note = noteToEnter(c);
+        const int part = view.bandParts[c.staff] % kPartCount;
         // Tones that would leave 0..119 are not sounded: midiP reads 120 and
         // above as note ends.
         const ChordNotes chord = chordNotes(note, view.chordCode, chordInputMenu.checked);
@@ -175,18 +168,14 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
         return;
     }
 
-    // 3. Every release over the staff takes the undo copy; the history keeps
-    // the edit itself, so the first undo gives what the copy holds. Only an
-    // edit the history keeps marks the song changed: a click in the margin
-    // changes nothing.
-    song.takeUndoCopy();
-
+    // Only an edit the editor makes marks the song changed: a click in the
+    // margin changes nothing.
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     const bool editable = c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastReleaseX &&
                           Y > -1180 && Y < -1 && editingMenu.checked && stopped() &&
                           c.placedPos(view.page, song.quartersPerBar) <= kLastSongPos;
     if (editable && button == 1) {
-        const int part = song.bandParts[c.staff];
+        const int part = view.bandParts[c.staff];
         const auto pos = static_cast<int32_t>(c.placedPos(view.page, song.quartersPerBar));
         if (noteMarker.visible) {
             // The sharp and flat options play no part in deleting.
@@ -195,26 +184,30 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
             if (i == 0)
                 showMessage(kCannotDelete);
             else
-                recordEdit(EditScope::notesIn(RecordSpan::one(i)),
-                           [&] { return deleteNote(song, i); });
+                editor.deleteNote(i);
         } else {
-            int note = c.naturalNote;
-            if (accidentalOptions[2].checked) note -= 1;
-            if (accidentalOptions[1].checked) note += 1;
-            const ChordNotes chord = chordNotes(note, view.chordCode, chordInputMenu.checked);
-            recordEdit(EditScope::notesIn(chordInsertSpan(song, pos, chord)),
-                       [&] { insertChord(song, pos, chord, view.newNoteLength, part); });
+            const ChordNotes chord =
+                chordNotes(noteToEnter(c), view.chordCode, chordInputMenu.checked);
+            editor.placeChord(pos, chord, view.newNoteLength, part);
         }
+        showUndoState();
     }
     redrawScore();
     scoreMouseMove(button, shift, X, Y);
+}
+
+int MainWindowModel::noteToEnter(const ScoreCursor& c) const {
+    // "入力する音": the row's white key, a semitone up with #, down with b.
+    if (accidentalOptions[1].checked) return c.naturalNote + 1;
+    if (accidentalOptions[2].checked) return c.naturalNote - 1;
+    return c.naturalNote;
 }
 
 void MainWindowModel::pitchBendMouseMove(int, int, float X, float) {
     // The strip's x is the bend value; the data byte stays within 0..127.
     const int x0 = std::clamp(roundHalfEven(X), 0, kMaxDataByte);
     midiOutShortMsg(packShortMessage(
-        static_cast<uint8_t>(kStatusPitchBend + song.bandParts[0] % kPartCount), 0, x0));
+        static_cast<uint8_t>(kStatusPitchBend + view.bandParts[0] % kPartCount), 0, x0));
     pitchBendIndicator.setLine(x0, pitchBendIndicator.y1, x0, pitchBendIndicator.y2);
 }
 

@@ -34,7 +34,7 @@ public:
     void setPlaying(bool playing) override {
         MainWindowModel& f = m_form;
         if (playing) {
-            f.beginPlaybackStep(); // before playback sets the start tempo
+            f.editor.beginPlayback(); // before playback sets the start tempo
             f.keyboard.playbackStarted();
         }
         f.scoreViewAcceptsDrops = !playing;
@@ -70,16 +70,18 @@ public:
         m_form.tempoBox.caption = text;
         m_changed = true;
     }
-    void selectBandInstrument(int band, int program) override {
-        m_form.selectBandInstrument(band, program);
+    void showPartProgram(int part, int program) override {
+        MainWindowModel::ProgramSetting setting(m_form); // the song has it already
+        for (int band = 0; band < 2; ++band)
+            if (m_form.view.bandParts[band] == part)
+                m_form.bandInstrumentLists[band].setListIndex(program);
         m_changed = true;
     }
-    void setBandVolume(int band, int volume) override {
-        m_form.setBandVolume(band, volume);
-        m_changed = true;
-    }
-    void enableUndo() override {
-        // The hits become a step of the history at the stop, which enables undo.
+    void showPartVolume(int part, int volume) override {
+        MainWindowModel::ProgramSetting setting(m_form);
+        for (int band = 0; band < 2; ++band)
+            if (m_form.view.bandParts[band] == part)
+                m_form.bandVolumeScrollBars[band].setValue(volume);
         m_changed = true;
     }
     void redraw() override {
@@ -107,14 +109,15 @@ void MainWindowModel::wireFilesAndPlayback() {
     m_playbackListener = std::move(hooks);
     m_steadyClock = std::make_unique<SteadyClock>();
     m_clock = m_steadyClock.get();
-    m_playback = std::make_unique<Playback>(song, *m_device, *m_clock, *m_playbackHooks);
+    m_playback =
+        std::make_unique<Playback>(editor.songForPlayback(), *m_device, *m_clock, *m_playbackHooks);
 
     newSongMenu.onClick = [this] { files.newSong(); };
     saveAsMenu.onClick = [this] { files.saveAs(); };
     saveMenu.onClick = [this] { files.save(); };
     saveToDesktopMenu.onClick = [this] {
         saveToDesktopMenu.checked = !saveToDesktopMenu.checked;
-        song.saveToDesktop = saveToDesktopMenu.checked;
+        folders.saveToDesktop = saveToDesktopMenu.checked;
     };
     mergeMenu.onClick = [this] { mergeMenu.checked = !mergeMenu.checked; };
     quitMenu.onClick = [this] { files.quit(); };
@@ -140,7 +143,8 @@ bool MainWindowModel::stopped() const {
 void MainWindowModel::useClock(Clock& clock) {
     if (!stopped()) return;
     m_clock = &clock;
-    m_playback = std::make_unique<Playback>(song, *m_device, *m_clock, *m_playbackHooks);
+    m_playback =
+        std::make_unique<Playback>(editor.songForPlayback(), *m_device, *m_clock, *m_playbackHooks);
 }
 
 void MainWindowModel::togglePlayback() {
@@ -150,40 +154,24 @@ void MainWindowModel::togglePlayback() {
     keyboard.takeInput();
     m_playback->press();
     if (!stopped()) return;
-    endPlaybackStep();
+    endPlayback();
     keyboard.playbackEnded();
 }
 
-MainWindowModel::PlaybackSettings MainWindowModel::playbackSettings() const {
-    PlaybackSettings s{song.partPrograms, song.partVolumes, song.tempoText, {}};
-    if (song.changes.size() > 1) s.startTempo = song.changes[1];
-    return s;
-}
-
-void MainWindowModel::putPlaybackSettings(const PlaybackSettings& s) {
-    song.partPrograms = s.programs;
-    song.partVolumes = s.volumes;
-    song.tempoText = s.tempoText;
-    if (song.changes.size() > 1) song.changes[1] = s.startTempo;
-}
-
-void MainWindowModel::beginPlaybackStep() {
-    if (history.inEdit()) return;
-    m_settingsAtPlay = playbackSettings();
-    history.begin(song, EditScope::everything());
+void MainWindowModel::endPlayback() {
+    editor.endPlayback();
     showUndoState();
 }
 
-void MainWindowModel::endPlaybackStep() {
-    if (!history.inEdit()) return;
-    // The step holds what the user did while it played: the instruments,
-    // volumes and tempo the song's control changes set on the way stay as
-    // the song has them now, but are no edit of the user's.
-    const PlaybackSettings reached = playbackSettings();
-    putPlaybackSettings(m_settingsAtPlay);
-    history.commit(song);
-    putPlaybackSettings(reached);
-    showUndoState();
+void MainWindowModel::stopForClosing() {
+    m_playback->stop();
+    endPlayback(); // the recording joins the song, so a save keeps it
+    m_device->reset();
+}
+
+void MainWindowModel::closeDevice() {
+    m_device->close();
+    m_unloaded = true;
 }
 
 double MainWindowModel::msUntilNextStep() const {
@@ -196,7 +184,7 @@ bool MainWindowModel::playbackTick() {
     keyboard.takeInput(); // recorded before a stop at the song's end
     m_playback->runDueSteps(m_clock->nowMs());
     if (stopped()) { // the song's end
-        endPlaybackStep();
+        endPlayback();
         keyboard.playbackEnded();
     }
     return m_playbackHooks->takeChanged();
@@ -212,7 +200,8 @@ bool MainWindowModel::tapWhilePlaying(int note) {
 void MainWindowModel::reverseSong() {
     commitTextBoxes();
     reverseSongMenu.checked = !reverseSongMenu.checked;
-    recordEdit(EditScope::everything(), [&] { reverseNotes(song); });
+    editor.reverse();
+    showUndoState();
     redrawScore();
 }
 

@@ -6,14 +6,6 @@
 #include "view/MainWindowModel.h"
 
 namespace vako {
-namespace {
-
-// The panel's buttons change the one note it was opened on.
-EditScope noteScope(const MainWindowModel& window) {
-    return EditScope::notesIn(RecordSpan::one(window.view.noteUnderCursor));
-}
-
-} // namespace
 
 void NotePanel::wire() {
     strengthList.onClick = [this] { strengthChosen(); };
@@ -31,8 +23,8 @@ void NotePanel::showSelectedNote() {
     if (!isNoteIndex(song, view.noteUnderCursor)) return;
     const Note& n = song.notes[view.noteUnderCursor];
     // Chosen without running the lists' handlers: showing a note changes nothing.
-    const int strength = 20 - n.velocity / 6;
-    const int balance = n.pan / 16;
+    const int strength = entryOfStrength(n.velocity);
+    const int balance = entryOfBalance(n.pan);
     strengthList.listIndex =
         strength >= 0 && strength < int(strengthList.items.size()) ? strength : -1;
     balanceList.listIndex = balance >= 0 && balance < int(balanceList.items.size()) ? balance : -1;
@@ -55,64 +47,47 @@ void NotePanel::open(float X, float Y) {
 }
 
 void NotePanel::strengthChosen() {
-    Song& song = m_window.song;
-    const int entry = strengthList.listIndex;
-    if (entry >= 0 && isNoteIndex(song, m_window.view.noteUnderCursor)) {
-        m_window.recordEdit(noteScope(m_window), [&] {
-            song.notes[m_window.view.noteUnderCursor].velocity =
-                static_cast<uint8_t>((20 - entry) * 6);
-        });
-    }
-    close();
-    m_window.redrawScore();
+    if (strengthList.listIndex >= 0)
+        m_window.editor.setNoteStrength(m_window.view.noteUnderCursor,
+                                        strengthOfEntry(strengthList.listIndex));
+    done();
 }
 
 void NotePanel::balanceChosen() {
-    Song& song = m_window.song;
-    const int entry = balanceList.listIndex;
-    if (entry >= 0 && isNoteIndex(song, m_window.view.noteUnderCursor)) {
-        m_window.recordEdit(noteScope(m_window), [&] {
-            song.notes[m_window.view.noteUnderCursor].pan = static_cast<uint8_t>(entry * 16);
-        });
-    }
-    close();
-    m_window.redrawScore();
+    if (balanceList.listIndex >= 0)
+        m_window.editor.setNoteBalance(m_window.view.noteUnderCursor,
+                                       balanceOfEntry(balanceList.listIndex));
+    done();
 }
 
 void NotePanel::accidentalChosen(int index) {
-    Song& song = m_window.song;
+    if (index != 4 && index != 5) return done();
     const int32_t selected = m_window.view.noteUnderCursor;
-    if ((index == 4 || index == 5) && isNoteIndex(song, selected)) {
-        Note& n = song.notes[selected];
-        // A note stays within 0..119: 120 and above mark note ends.
-        const int moved = n.key + (index == 4 ? 1 : -1);
-        if (isStorableNote(moved)) {
-            m_window.recordEdit(noteScope(m_window), [&] { n.key = static_cast<uint8_t>(moved); });
-        }
+    if (isNoteIndex(m_window.song, selected)) {
+        // A note stays within 0..119: the editor refuses the step past it.
+        const int key = m_window.song.notes[selected].key;
+        m_window.editor.setNoteKey(selected, key + (index == 4 ? 1 : -1));
     }
-    if (index == 4 || index == 5) m_window.accidentalOptions[index].checked = false;
-    close();
-    m_window.redrawScore();
+    m_window.accidentalOptions[index].checked = false;
+    done();
 }
 
 void NotePanel::deleteSelectedNote() {
-    m_window.recordEdit(noteScope(m_window),
-                        [&] { return deleteNote(m_window.song, m_window.view.noteUnderCursor); });
-    close();
-    m_window.redrawScore();
+    m_window.editor.deleteNote(m_window.view.noteUnderCursor);
+    done();
 }
 
 void NotePanel::lengthToolClicked(int index) {
     static constexpr int32_t kPanelLength[] = {9, 18, 36, 3, 6, 12, 24, 48};
     if (index < 10 || index > 17) return;
-    Song& song = m_window.song;
-    if (isNoteIndex(song, m_window.view.noteUnderCursor)) {
-        m_window.recordEdit(noteScope(m_window), [&] {
-            song.notes[m_window.view.noteUnderCursor].length = kPanelLength[index - 10];
-        });
-    }
-    m_window.redrawScore();
+    m_window.editor.setNoteLength(m_window.view.noteUnderCursor, kPanelLength[index - 10]);
+    done();
+}
+
+void NotePanel::done() {
     close();
+    m_window.showUndoState();
+    m_window.redrawScore();
 }
 
 } // namespace vako

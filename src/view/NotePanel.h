@@ -26,6 +26,8 @@ public:
     void open(float X, float Y);
     // Hides the panel; the release of the press that closed it is the panel's.
     void close();
+    // After a button: the panel closes and the window shows the song again.
+    void done();
     // Shows the strength and balance of the note under the cursor.
     void showSelectedNote();
     void strengthChosen();

@@ -69,6 +69,7 @@ void PositionPanel::open(const ScoreCursor& c) {
 void PositionPanel::hide() {
     visible = false;
     m_window.panelClosed();
+    m_window.showUndoState();
     m_window.view.changeUnderCursor = 0;
 }
 
@@ -83,7 +84,6 @@ void PositionPanel::setChangeAtPosition() {
         // keeps the panel and its entry for the stop.
         return;
     }
-    Song& song = m_window.song;
     const ViewState& view = m_window.view;
     if (valueBox.caption.empty()) {
         m_window.showMessage(msg::kChooseWhatToChange);
@@ -93,17 +93,8 @@ void PositionPanel::setChangeAtPosition() {
         if (v.message) m_window.showMessage(*v.message);
         if (v.value) {
             const ControlChange cc{view.cursorPosition, *v.value, static_cast<uint8_t>(entry + 1)};
-            const int32_t sel = view.changeUnderCursor;
-            if (sel == 0) {
-                m_window.recordEdit(EditScope::changesIn(RecordSpan::insertAt(
-                                        ccInsertionIndex(song, view.cursorPosition))),
-                                    [&] { insertCC(song, cc); });
-            } else if (sel >= 2 && sel <= song.changeCount) {
-                m_window.recordEdit(EditScope::changesIn(RecordSpan::one(sel)), [&] {
-                    ensureChangeRoom(song.changes, song.changeCount + 2);
-                    song.changes[sel] = cc;
-                });
-            }
+            // A new change, or the one under the pointer changed.
+            m_window.editor.setChange(view.changeUnderCursor, cc);
         }
     }
     hide();
@@ -112,9 +103,7 @@ void PositionPanel::setChangeAtPosition() {
 
 void PositionPanel::deleteChangeAtPosition() {
     if (!m_window.stopped()) return; // disabled while playing, as `setButton`
-    const int32_t sel = m_window.view.changeUnderCursor;
-    m_window.recordEdit(EditScope::changesIn(RecordSpan::one(sel)),
-                        [&] { return deleteCC(m_window.song, sel); });
+    m_window.editor.deleteChange(m_window.view.changeUnderCursor);
     m_window.redrawScore();
     hide();
 }

@@ -60,18 +60,11 @@ NoteShape shapeOf(int32_t len) {
     }
 }
 
-// One kana per pitch class; sharps take the name of the white key below.
+// The one kana a note's name is drawn with under the staff: its row's
+// (sharps take the name of the white key below).
 const std::string& noteKana(int note) {
-    static const std::string kNames[12] = {"ド", "ド", "レ", "レ", "ミ", "フ",
-                                           "フ", "ソ", "ソ", "ラ", "ラ", "シ"};
-    return kNames[((note % 12) + 12) % 12];
-}
-
-// Diatonic step of a pitch class: 0,1 -> 0; 2,3 -> 1; 4 -> 2; 5,6 -> 3; 7,8 -> 4; 9,10 -> 5; 11
-// -> 6.
-int diatonicStep(int note) {
-    static constexpr int kSteps[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
-    return kSteps[((note % 12) + 12) % 12];
+    static const std::string kNames[7] = {"ド", "レ", "ミ", "フ", "ソ", "ラ", "シ"};
+    return kNames[rowOfNote(note) % 7];
 }
 
 // The y the rows of a band are counted from: row r's snapped y is
@@ -169,7 +162,13 @@ void MainWindowModel::redrawScore() {
         pageScrollBar.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
     });
     pageScrollBar.setValue(view.page);
-    if (failed) errorDump(song, folders, *this);
+    if (failed) {
+        // The notes go back to before the last edit of them, which the
+        // history lets go, and the song is dumped for a report.
+        editor.restoreNotesAfterFault();
+        showUndoState();
+        errorDump(song, folders, *this);
+    }
 }
 
 void MainWindowModel::drawNotes() {
@@ -207,14 +206,13 @@ void MainWindowModel::drawNotes() {
     }
 
     std::array<int, kPartCount> labelCount{};
-    const uint8_t upper = song.bandParts[0], lower = song.bandParts[1];
+    const uint8_t upper = view.bandParts[0], lower = view.bandParts[1];
     for (auto it = first; it != stop; ++it) {
         const Note& note = *it;
         if (notePage(note.position) != page) continue;
         if (note.part != lower && note.part != upper) continue;
-        const int32_t x =
-            90 + 5 * static_cast<int32_t>((int64_t{note.position} - 1) % kStepsPerPage);
-        int32_t y = 43 - 70 * (note.key / 12) - 10 * diatonicStep(note.key);
+        const int32_t x = xOfStep((int64_t{note.position} - 1) % kStepsPerPage + 1);
+        int32_t y = 43 - 10 * rowOfNote(note.key);
         const bool sharp = isBlackKey(note.key);
         if (x != view.lastNoteX) labelCount.fill(0);
         view.lastNoteX = x;
@@ -304,8 +302,8 @@ void MainWindowModel::drawControlChanges() {
         } else if (cc.kind == kInstrumentChange || cc.kind == kVolumeChange) {
             const int part = cc.value % 16;
             int base = 600; // a part on neither band lands below the view
-            if (part == song.bandParts[0]) base = kUpperBandBase;
-            if (part == song.bandParts[1]) base = kLowerBandBase;
+            if (part == view.bandParts[0]) base = kUpperBandBase;
+            if (part == view.bandParts[1]) base = kLowerBandBase;
             canvas.setCurrentY(y + base);
             if (cc.kind == kInstrumentChange) {
                 canvas.setForeColour(colour::kMagenta);

@@ -154,5 +154,24 @@ TEST(KeyCodes, PadKeysByTheirPlaceOnTheKeyboard) {
     EXPECT_EQ(keyCodeOfScanCode(1), 0) << "Escape is no pad key: the character decides";
 }
 
+TEST(ReverseNotes, MirrorsPositionsAndTwiceGivesThemBack) {
+    Song song = songOf({at(1, 60), at(5, 62), at(13, 64)});
+    song.notes[1].length = 4, song.notes[2].length = 2, song.notes[3].length = 8;
+    const Song before = song;
+    ASSERT_TRUE(reverseNotes(song));
+    EXPECT_EQ(notesIn(song), (std::vector<int>{64, 62, 60}));
+    EXPECT_EQ(song.notes[1].position, 1);
+    EXPECT_EQ(song.notes[2].position, 9);
+    EXPECT_EQ(song.notes[3].position, 13);
+    EXPECT_EQ(song.notes[1].length, 8) << "lengths travel with their notes";
+    EXPECT_EQ(song.changes, before.changes);
+    ASSERT_TRUE(reverseNotes(song));
+    EXPECT_EQ(song.notes, before.notes);
+
+    Song empty; // a song without notes is left alone
+    EXPECT_FALSE(reverseNotes(empty));
+    EXPECT_EQ(empty.notes.size(), 1u);
+}
+
 } // namespace
 } // namespace vako

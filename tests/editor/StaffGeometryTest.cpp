@@ -106,15 +106,15 @@ TEST(ComputeCursor, BarsAndStepsCountFromTheFirstBarLine) {
 
 TEST(RowOfNote, BlackKeysShareTheRowOfTheWhiteKeyBelow) {
     for (auto [note, row] : {std::pair{60, 35}, {61, 35}, {64, 37}, {81, 47}, {40, 23}})
-        EXPECT_EQ(RowOfNote(note), row) << note;
+        EXPECT_EQ(rowOfNote(note), row) << note;
     for (int note = 0; note < 120; ++note) {
-        const int32_t row = RowOfNote(note);
+        const int32_t row = rowOfNote(note);
         EXPECT_EQ(naturalNoteOfRow(row) + (isBlackKey(note) ? 1 : 0), note) << note;
     }
     const ScoreCursor c = at(200, -300, 15); // row 35
-    EXPECT_TRUE(cursorShowsNote(c, 61));
-    EXPECT_TRUE(cursorShowsNote(c, 60));
-    EXPECT_FALSE(cursorShowsNote(c, 62));
+    EXPECT_TRUE(rowShowsNote(c.naturalNote, 61));
+    EXPECT_TRUE(rowShowsNote(c.naturalNote, 60));
+    EXPECT_FALSE(rowShowsNote(c.naturalNote, 62));
     // The row names run through the octave.
     EXPECT_EQ(rowName(35), "ド");
     EXPECT_EQ(rowName(38), "ファ");

@@ -91,7 +91,6 @@ TEST(MidiImport, ANoteAndItsEndBecomeOneNoteAndTheImportLeavesNoNoteEnds) {
     EXPECT_EQ(o.status, OpenStatus::Loaded);
     EXPECT_EQ(notesOf(o.song), (std::vector<Note>{{3, 60, 12, 0, 100, 64, 0}}));
     EXPECT_EQ(o.song.twiceNoteCount, 2);
-    EXPECT_EQ(o.song.undoTwiceNoteCount, 2) << "the undo copy holds no note ends either";
     EXPECT_EQ(changesOf(o.song), (std::vector<ControlChange>{{1, 120, kTempoChange}}));
     EXPECT_EQ(o.song.changes[2].position, kEndMarkerPos);
     EXPECT_EQ(o.song.tempoText, "120");
@@ -378,24 +377,7 @@ TEST(MidiImport, TracksFollowOneAnotherAndChangesEndInPositionOrder) {
               (std::vector<ControlChange>{{1, 120, 1}, {27, 5 * 16, 2}, {51, 60, 1}}));
 }
 
-TEST(MidiImport, TheUndoCopyIsTheSongAsOpened) {
-    Opened o;
-    openInto(o, midiFile({bytes({0x00, 0x90, 0x3C, 0x64, 0x00, 0x90, 0x40, 0x64, 0x83, 0x60, 0x80,
-                                 0x3C, 0x00})}));
-    ASSERT_EQ(o.song.noteCount(), 2);
-    // The copy is taken before the chords are sorted by pitch, as after a
-    // song text file; it holds the same notes and no note ends.
-    auto byPitch = [](std::vector<Note> notes) {
-        std::sort(notes.begin(), notes.end(), [](auto& a, auto& b) { return a.key < b.key; });
-        return notes;
-    };
-    const auto opened = notesOf(o.song);
-    o.song.restoreUndoCopy();
-    EXPECT_EQ(o.song.twiceNoteCount, 4);
-    EXPECT_EQ(byPitch(notesOf(o.song)), opened);
-}
-
-TEST(MidiImport, BrokenFilesAreReadFailuresThatBringBackTheUndoCopy) {
+TEST(MidiImport, BrokenFilesAreReadFailuresThatLeaveTheSongAsItWas) {
     const std::string good = midiFile({bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0x90,
                                               0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x40})});
     std::vector<std::pair<std::string, std::string>> broken = {
@@ -415,7 +397,6 @@ TEST(MidiImport, BrokenFilesAreReadFailuresThatBringBackTheUndoCopy) {
         Opened o;
         o.song.notes = {Note{}, Note{5, 70, 6, 2, 120, 64, 0}};
         o.song.twiceNoteCount = 2;
-        o.song.takeUndoCopy();
         openInto(o, image);
         EXPECT_EQ(o.status, OpenStatus::ReadFailure) << what;
         ASSERT_EQ(o.host.messages.size(), 1u) << what;

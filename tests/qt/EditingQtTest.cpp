@@ -110,7 +110,7 @@ TEST_F(EditingWindow, CtrlZAndCtrlYStepThroughTheClicksOnTheStaffAndInTheSong) {
     pressShortcut(*window, QKeySequence(QStringLiteral("Ctrl+Y")));
     EXPECT_EQ(positions(), (std::vector<int32_t>{12, 24}));
     EXPECT_TRUE(staff() == shown[2]);
-    EXPECT_EQ(song.modified, 1);
+    EXPECT_TRUE(window->form().editor.isModified());
 
     // Ctrl+Shift+Z redoes as well; with nothing left to redo the item is greyed.
     pressShortcut(*window, QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
@@ -141,7 +141,7 @@ TEST_F(EditingWindow, CtrlZInATextBoxTakesBackTheTypingWholeThenTheSong) {
     QTest::keyClicks(tempo, "96");
     QTest::keyClick(tempo, Qt::Key_Return);
     EXPECT_EQ(song.tempoText, "96");
-    EXPECT_EQ(window->form().history.undoCount(), 1u);
+    EXPECT_EQ(window->form().editor.undoCount(), 1u);
 }
 
 TEST_F(EditingWindow, TheVolumeBarsUpArrowRaisesAndItsDownArrowLowers) {
@@ -166,7 +166,7 @@ TEST_F(EditingWindow, ClicksPlaceAndDeleteNotesOnBothBandsAndAChordFromTheMenu) 
               std::tuple(12, 60, 0));
     EXPECT_EQ(std::tuple(song.notes[2].position, song.notes[2].key, song.notes[2].part),
               std::tuple(24, 52, 9));
-    EXPECT_EQ(song.modified, 1);
+    EXPECT_TRUE(window->form().editor.isModified());
     // The hover marks the note under the pointer; a click there deletes it.
     mouse(QEvent::MouseMove, Qt::NoButton, xAt(12), yAt(0, 35));
     EXPECT_TRUE(window->form().noteMarker.visible);
@@ -221,7 +221,7 @@ TEST_F(EditingWindow, AClickOnTheMiddleOfADrawnHeadDeletesItsNote) {
         // Search 12 units around where the note is drawn from.
         const double left = 90 + 5 * (n.position - 1), right = left + 16;
         const double base = 43 - 70 * (n.key / 12) - 10 * kStep[n.key % 12] + 7 -
-                            (n.part == song.bandParts[0] ? 600 : 0);
+                            (n.part == window->form().view.bandParts[0] ? 600 : 0);
         const QPoint from = (view().toWidget(left, base - 12) * ratio).toPoint();
         const QPoint to = (view().toWidget(right, base + 12) * ratio).toPoint();
         double sumX = 0, sumY = 0, count = 0;

@@ -1,8 +1,8 @@
 // The range window in the real program, off screen: opened from its menu item,
 // a range chosen with clicks on the strip, an operation run, the song changed
 // and the main window's undo item enabled.
-#include "app/MainWindow.h"
 #include "OffscreenApplication.h"
+#include "app/MainWindow.h"
 #include "app/RangeEditDialog.h"
 
 #include "platform/Clock.h"
@@ -21,7 +21,6 @@
 
 namespace vako {
 namespace {
-
 
 QAction* findAction(QWidget* window, const QString& text) {
     for (QAction* action : window->findChildren<QAction*>())
@@ -79,7 +78,7 @@ TEST(RangeEditWindow, MenuOpensItAndAStrengthChangeReachesTheSong) {
     for (int i = 1; i <= 5; ++i) strengths.push_back(song.notes[i].velocity);
     EXPECT_EQ(strengths, (std::vector<int>{0, 0, 0, 120, 120}));
     EXPECT_TRUE(window->form().undoMenu.enabled);
-    EXPECT_EQ(song.modified, 1);
+    EXPECT_TRUE(window->form().editor.isModified());
 }
 
 } // namespace

@@ -23,9 +23,8 @@ protected:
         song.twiceNoteCount = static_cast<int32_t>(2 * notes.size());
     }
     RangeWindowModel& open() {
-        form = std::make_unique<RangeWindowModel>(song, canvas, host,
-                                                  SongFolders{folder.path(), folder.path()},
-                                                  [this] { ++undoEnabled; });
+        form = std::make_unique<RangeWindowModel>(editor, canvas, host,
+                                                  SongFolders{folder.path(), folder.path()});
         form->load();
         return *form;
     }
@@ -39,10 +38,10 @@ protected:
 
     test::TempFolder folder;
     Song song;
+    SongEditor editor{song};
     RecordingCanvas canvas;
     test::RecordingSongHost host;
     std::unique_ptr<RangeWindowModel> form;
-    int undoEnabled = 0;
 };
 
 TEST_F(RangeWindowModelTest, LoadFillsTheListsAndSelectsBarOne) {
@@ -116,7 +115,7 @@ TEST_F(RangeWindowModelTest, StripShowsBarsSelectionAndTheChosenPartsNotes) {
     EXPECT_EQ(boxes[1].x1, 96);
     const auto circles = canvas.ofKind(DrawOp::Circle);
     ASSERT_EQ(circles.size(), 1u); // part 0 only, and 600 lies beyond x = 576
-    EXPECT_EQ(circles[0].x1, 10);
+    EXPECT_EQ(circles[0].x1, 7) << "the first bar line, position 3, is the strip's left edge";
     EXPECT_EQ(circles[0].y1, -60);
     EXPECT_DOUBLE_EQ(circles[0].aspect, 0.7);
     const auto texts = canvas.texts();
@@ -134,19 +133,20 @@ TEST_F(RangeWindowModelTest, InTwoFourTimeOnlyTwentyThreeBarsAreDrawn) {
 }
 
 TEST_F(RangeWindowModelTest, ShiftMovesTheRangeOfOnePartAndSorts) {
-    setNotes({note(10, 60), note(30, 62, 1), note(50, 64)});
+    setNotes({note(10, 60), note(30, 62, 1), note(60, 64)});
     RangeWindowModel& f = open();
     f.setShiftSteps(-48);
     EXPECT_EQ(f.readOuts[2], "-48");
     f.applyOperation(RangeWindowModel::kShift);
     // Nothing keeps positions above zero.
-    EXPECT_EQ(positions(), (std::vector<int>{-38, 30, 50}));
-    EXPECT_EQ(undoEnabled, 1);
-    EXPECT_EQ(song.modified, 1);
+    EXPECT_EQ(positions(), (std::vector<int>{-38, 30, 60}));
+    EXPECT_TRUE(editor.canUndo());
+    EXPECT_TRUE(editor.isModified());
 }
 
-TEST_F(RangeWindowModelTest, RangeOfBarsTwoToThreeCoversPositions49To144AndItemsMapToValues) {
-    setNotes({note(48, 60), note(49, 60), note(144, 60), note(145, 60)});
+TEST_F(RangeWindowModelTest, RangeOfBarsTwoToThreeCoversTheirDrawnStepsAndItemsMapToValues) {
+    // In 4/4 the staff draws bar 2 from position 51 and bar 4 from 147.
+    setNotes({note(50, 60), note(51, 60), note(146, 60), note(147, 60)});
     RangeWindowModel& f = open();
     f.stripMouseDown(RangeWindowModel::kRightButton, 100);
     f.stripMouseDown(RangeWindowModel::kLeftButton, 50);
@@ -214,14 +214,12 @@ TEST_F(RangeWindowModelTest, SemitoneMovesOnePitchClassButNeverPercussion) {
 }
 
 TEST_F(RangeWindowModelTest, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
-    setNotes({note(1, 119), note(2, 60)});
-    song.takeUndoCopy();
     setNotes({note(1, 119), note(2, 60), note(3, 107)});
     song.fileName = "mine";
     RangeWindowModel& f = open();
     f.setPitchClass(11); // 119 is a シ; up would be 120, a note end
     f.applyOperation(RangeWindowModel::kSemitone);
-    // The operation's own undo copy comes back: the notes as they were.
+    // What the operation did is put back: the notes as they were.
     EXPECT_EQ(keys(), (std::vector<int>{119, 60, 107}));
     EXPECT_EQ(host.messages, std::vector<std::string>{msg::errorSaved("err.txt")});
     const std::string firstDump = test::readBytes(folder / "err.txt");
@@ -239,13 +237,12 @@ TEST_F(RangeWindowModelTest, SemitoneOutOfTheNoteRangeTakesTheErrorPath) {
     EXPECT_TRUE(std::filesystem::exists(folder / "err-2.txt"));
 }
 
-TEST_F(RangeWindowModelTest, EveryOperationTakesTheUndoCopyFirst) {
+TEST_F(RangeWindowModelTest, EveryOperationIsOneStepThatUndoTakesBack) {
     setNotes({note(1, 60), note(20, 62)});
     RangeWindowModel& f = open();
     f.applyOperation(RangeWindowModel::kDelete);
-    EXPECT_EQ(song.undoTwiceNoteCount, 4);
-    EXPECT_EQ(song.undoNotes[2].position, 20);
-    song.restoreUndoCopy();
+    EXPECT_EQ(song.noteCount(), 0);
+    ASSERT_TRUE(editor.undo());
     EXPECT_EQ(positions(), (std::vector<int>{1, 20}));
 }
 

@@ -40,7 +40,7 @@ std::vector<int> keys(const Song& song) {
 auto contentOf(const Song& s) {
     return std::tie(s.notes, s.twiceNoteCount, s.changes, s.changeCount, s.partPrograms,
                     s.partVolumes, s.grid, s.quartersPerBar, s.tempoText, s.copyrightText,
-                    s.sequenceNameText, s.modified, s.undoNotes, s.undoTwiceNoteCount);
+                    s.sequenceNameText, s.songName, s.fileName);
 }
 
 class OpenFileTest : public ::testing::Test {
@@ -63,15 +63,8 @@ TEST_F(OpenFileTest, LoadSetsCaptionControlsProgramsPageAndRedraws) {
     EXPECT_EQ(m_host.page, 0);
     EXPECT_EQ(m_host.redraws, 1);
     EXPECT_EQ(song.tempoText, "120");
-    // Each part gets volume 100 and its program, in part order.
-    ASSERT_EQ(m_host.shortMessages.size(), 32u);
-    EXPECT_EQ(m_host.shortMessages[0], 0x6407B0u);
-    EXPECT_EQ(m_host.shortMessages[1], 0x0000C0u);
-    EXPECT_EQ(m_host.shortMessages[31], 0x0000CFu);
-    // Both bands are first set to entry 0, then to their parts' programs and volumes.
-    EXPECT_EQ(m_host.bandInstruments,
-              (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {0, 0}, {1, 0}}));
-    EXPECT_EQ(m_host.bandVolumes, (std::vector<std::pair<int, int>>{{0, 5}, {1, 5}}));
+    // The window hears once that the parts' programs and volumes are the loaded ones.
+    EXPECT_EQ(m_host.partSettingsLoads, 1);
     EXPECT_EQ(song.changes[song.changeCount + 1].position, kEndMarkerPos);
 }
 
@@ -92,13 +85,11 @@ TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
             return readMidiFileInto(song, bytes);
         }
     } host;
-    // Each failure brings the undo copy back (here the song as it was) and
-    // redraws nothing.
+    // Each failure leaves the song as it was and redraws nothing.
     const auto reasonOf = [&](const std::string& path) {
         Song song;
         song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
         song.twiceNoteCount = 2;
-        song.takeUndoCopy();
         EXPECT_EQ(openFile(song, path, host), OpenStatus::ReadFailure) << path;
         EXPECT_EQ(positions(song), std::vector<int>{5}) << path;
         const std::string head = "そのファイルは読み込めません\n" + path + "（";
@@ -182,7 +173,7 @@ TEST_F(OpenFileTest, ALoadThatRunsOutOfMemoryKeepsTheSongAndSaysSo) {
     Song song;
     song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
     song.twiceNoteCount = 2;
-    song.modified = 1;
+    song.songName = "kept";
     song.tempoText = "90";
     song.partPrograms[0] = 40;
     const Song before = song;
@@ -195,8 +186,7 @@ TEST_F(OpenFileTest, ALoadThatRunsOutOfMemoryKeepsTheSongAndSaysSo) {
               std::vector<std::string>{"そのファイルは読み込めません\n" + path +
                                        "（メモリが足りません。曲は読み込む前のままです）"});
     // The band controls show the kept song again.
-    EXPECT_EQ(host.bandInstruments.back(), (std::pair<int, int>{1, 0}));
-    EXPECT_EQ(host.bandInstruments[host.bandInstruments.size() - 2], (std::pair<int, int>{0, 40}));
+    EXPECT_EQ(host.partSettingsLoads, 2);
 }
 
 TEST_F(OpenFileTest, WhatIsNoSongLeavesTheSongAsItWas) {
@@ -287,7 +277,6 @@ TEST_F(OpenFileTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
     Song song;
     song.notes = {Note{}, Note{1, 70, 12, 3, 120, 64, 0}, Note{25, 71, 12, 0, 60, 0, 50}};
     song.twiceNoteCount = 4;
-    song.takeUndoCopy(); // the copy before the last edit, which added note 25
     song.notes.push_back(Note{49, 72, 6, 0, 120, 64, 0});
     song.twiceNoteCount = 6;
     song.changes = {ControlChange{}, ControlChange{0, 90, kTempoChange},
@@ -296,13 +285,12 @@ TEST_F(OpenFileTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
     song.changeCount = 2;
     song.partPrograms[3] = 40;
     song.partVolumes[3] = 2;
-    song.bandParts = {3, 9};
     song.grid = 5;
     song.quartersPerBar = 3;
     song.tempoText = "95";
     song.copyrightText = "old copyright";
     song.sequenceNameText = "old name";
-    song.modified = 1;
+    song.songName = "open";
     const Song before = song;
     m_host.mergeChecked = true;
 
@@ -317,18 +305,13 @@ TEST_F(OpenFileTest, AFailedMergeLeavesTheOpenSongExactlyAsItWas) {
     };
     for (const std::string& path : failing) {
         m_host.messages.clear();
-        m_host.bandInstruments.clear();
         EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure) << path;
         ASSERT_EQ(m_host.messages.size(), 1u) << path;
         EXPECT_TRUE(m_host.messages[0].starts_with(msg::kCannotRead + "\n" + path)) << path;
         EXPECT_TRUE(contentOf(song) == contentOf(before)) << path;
-        // The band controls show the open song's programs again.
-        ASSERT_FALSE(m_host.bandInstruments.empty()) << path;
-        EXPECT_EQ(m_host.bandInstruments.back(), (std::pair<int, int>{1, 0})) << path;
-        EXPECT_EQ(m_host.bandInstruments[m_host.bandInstruments.size() - 2],
-                  (std::pair<int, int>{0, 40}))
-            << path;
     }
+    // Neither the band controls nor the staff were touched.
+    EXPECT_EQ(m_host.partSettingsLoads, 0);
     EXPECT_EQ(m_host.redraws, 0);
 }
 

@@ -107,14 +107,6 @@ TEST(SongReaderTest, Version6ReadsEveryValueBack) {
     EXPECT_EQ(song.changes[2], (ControlChange{49, 643, kInstrumentChange}));
     EXPECT_GE(song.changes.size(), 2u + 5u); // room up to M + 4
     EXPECT_GE(song.notes.size(), 3u);        // records 0..N
-    // Reading a version 6 file takes the undo copy, unless the song keeps none.
-    EXPECT_EQ(song.undoTwiceNoteCount, 4);
-    EXPECT_EQ(song.undoNotes[2].position, 13);
-    Song withoutUndo;
-    withoutUndo.keepsUndoCopy = false;
-    ASSERT_EQ(read(withoutUndo, lines).status, SongTextStatus::Read);
-    EXPECT_EQ(withoutUndo.notes[2], song.notes[2]);
-    EXPECT_TRUE(withoutUndo.undoNotes.empty());
 }
 
 TEST(SongReaderTest, Version1ConvertsPositionsLengthsAndParts) {

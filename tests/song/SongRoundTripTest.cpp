@@ -77,8 +77,12 @@ TEST(SongRoundTripTest, RandomSongsSurviveSaveAndLoadButForTheRoundingOfTheirSte
         EXPECT_EQ(back.copyrightText, song.copyrightText);
         EXPECT_EQ(back.sequenceNameText, song.sequenceNameText);
         ASSERT_EQ(back.changeCount, song.changeCount);
-        for (int j = 1; j <= song.changeCount; ++j)
-            ASSERT_EQ(back.changes[j], song.changes[j]) << j;
+        // Record 1 is written from its master, the tempo text.
+        for (int j = 1; j <= song.changeCount; ++j) {
+            ControlChange expected = song.changes[j];
+            if (j == 1) expected.value = startTempoOf(song);
+            ASSERT_EQ(back.changes[j], expected) << j;
+        }
         EXPECT_EQ(back.changes[back.changeCount + 1].position, kEndMarkerPos);
         // Writing the song read back gives the same file.
         EXPECT_EQ(formatSongText(back), formatSongText(song));

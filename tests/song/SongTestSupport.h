@@ -3,8 +3,10 @@
 #pragma once
 
 #include "song/ShiftJis.h"
+#include "song/Song.h"
 #include "song/SongHost.h"
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -19,8 +21,7 @@ class RecordingSongHost : public SongHost {
 public:
     std::vector<std::string> messages;
     std::vector<std::string> captions;
-    std::vector<uint32_t> shortMessages;
-    std::vector<std::pair<int, int>> bandInstruments, bandVolumes;
+    int partSettingsLoads = 0;
     std::vector<std::string> confirmations;
     int fileListRefreshes = 0;
     int redraws = 0;
@@ -35,11 +36,7 @@ public:
     void setCaption(const std::string& caption) override { captions.push_back(caption); }
     bool isMergeChecked() const override { return mergeChecked; }
     void setReverseChecked(bool checked) override { reverseChecked = checked; }
-    void selectBandInstrument(int band, int program) override {
-        bandInstruments.emplace_back(band, program);
-    }
-    void setBandVolume(int band, int volume) override { bandVolumes.emplace_back(band, volume); }
-    void sendShortMessage(uint32_t message) override { shortMessages.push_back(message); }
+    void partSettingsLoaded() override { ++partSettingsLoads; }
     void setPage(int p) override { page = p; }
     void redrawAfterLoad() override { ++redraws; }
     bool tilePicture(const std::string& path) override {
@@ -122,14 +119,37 @@ inline std::vector<std::string> v6Tail(const std::string& tempo = "120") {
 // The file of a new song with two notes (60 at 1, 64 at 13, quarter notes of
 // part 0) and both names emptied: 21 lines.
 inline const std::vector<std::string>& twoNoteSongLines() {
-    static const std::vector<std::string> lines = {
-        "\"vako6\"", "\"データ数×２\"", "4", "\"パート1の楽器,パート2の楽器,・・・,パート16の楽器\"",
-        "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"ボリューム1,ボリューム2,・・・,ボリューム16\"",
-        "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5", "\"データ番号,位置,音,長さ,   , 楽器, 音量, 左右バランス, 揺れ\"",
-        "1,1,60,12,\"   \",0,20,4,0", "2,13,64,12,\"   \",0,20,4,0", "\"曲開始時のテンポ\"", "\"120\"",
-        "\"入力時の区切り数,1小節の4分音符数\"", "15,4", "\"著作権名,シーケンス名\"", "\"\",\"\"",
-        "\"ここから下は「高度な機能」のデータ\"", "\"ＣＣの数\"", "1", "\"データ番号,位置,値,タイプ\"", "1,0,120,1"};
+    static const std::vector<std::string> lines = [] {
+        std::vector<std::string> all = v6Head(4);
+        all.push_back("1,1,60,12,\"   \",0,20,4,0");
+        all.push_back("2,13,64,12,\"   \",0,20,4,0");
+        for (std::string& line : v6Tail()) all.push_back(std::move(line));
+        return all;
+    }();
     return lines;
+}
+
+// What undo and redo must give back of a song: its records (spare ones
+// left out), part settings, grid, meter and texts.
+struct SongContent {
+    std::vector<Note> notes;
+    std::vector<ControlChange> changes; // 1..M
+    std::array<uint8_t, kPartCount> programs{};
+    std::array<int16_t, kPartCount> volumes{};
+    uint8_t grid = 0, quartersPerBar = 0;
+    std::string tempo, copyright, sequenceName;
+    friend bool operator==(const SongContent&, const SongContent&) = default;
+};
+inline SongContent contentOf(const Song& s) {
+    return {{s.notes.begin() + 1, s.notes.begin() + 1 + s.noteCount()},
+            {s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount},
+            s.partPrograms,
+            s.partVolumes,
+            s.grid,
+            s.quartersPerBar,
+            s.tempoText,
+            s.copyrightText,
+            s.sequenceNameText};
 }
 
 inline std::string joinLines(const std::vector<std::string>& lines) {

@@ -3,6 +3,7 @@
 // paths take the failed edit off, a playback's hits are one step, and loads
 // start or keep the history.
 #include "ViewTestSupport.h"
+#include "song/SongTestSupport.h"
 
 #include "midi/MidiImport.h"
 #include "rangeedit/RangeWindowModel.h"
@@ -19,28 +20,9 @@
 namespace vako::test {
 namespace {
 
-// What undo and redo must give back: records, part settings and texts.
-struct SongState {
-    std::vector<Note> notes;
-    std::vector<ControlChange> changes;
-    std::array<uint8_t, kPartCount> programs{};
-    std::array<int16_t, kPartCount> volumes{};
-    uint8_t grid = 0, quartersPerBar = 0;
-    std::string tempo, copyright, sequenceName;
-    friend bool operator==(const SongState&, const SongState&) = default;
-};
-
+using SongState = test::SongContent;
 SongState stateOf(const Song& s) {
-    return {
-        std::vector<Note>(s.notes.begin() + 1, s.notes.begin() + 1 + s.noteCount()),
-        std::vector<ControlChange>(s.changes.begin() + 1, s.changes.begin() + 1 + s.changeCount),
-        s.partPrograms,
-        s.partVolumes,
-        s.grid,
-        s.quartersPerBar,
-        s.tempoText,
-        s.copyrightText,
-        s.sequenceNameText};
+    return test::contentOf(s);
 }
 
 class WindowHistory : public ::testing::Test {
@@ -48,7 +30,7 @@ protected:
     void SetUp() override {
         w.load();
         f().useClock(w.clock);
-        w.song.modified = 0;
+        w.markSaved();
     }
     MainWindowModel& f() { return *w.form; }
 
@@ -60,11 +42,11 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
     w.click(xAt(48), yAt(0, 33));
     w.ui.inputAnswer = "other";
     f().saveAsMenu.click();
-    f().history.clear();
+    w.clickListed("other.txt"); // opened: the history starts afresh
 
     RecordingCanvas strip;
     f().showRangeWindow = [&](double, double) {
-        RangeWindowModel range(w.song, strip, f(), f().folders, {}, &f().history);
+        RangeWindowModel range(f().editor, strip, f(), f().folders);
         range.load();
         range.setSourcePart(9);
         range.setStrength(5);
@@ -131,12 +113,12 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
     };
     for (const auto& [name, edit] : edits) {
         SCOPED_TRACE(name);
-        const size_t steps = f().history.undoCount();
+        const size_t steps = f().editor.undoCount();
         const SongState before = stateOf(w.song);
         edit();
         const SongState after = stateOf(w.song);
         ASSERT_NE(after, before) << "the edit changed nothing";
-        EXPECT_EQ(f().history.undoCount(), steps + 1);
+        EXPECT_EQ(f().editor.undoCount(), steps + 1);
         EXPECT_TRUE(f().undoStepMenu.enabled && f().undoMenu.enabled);
         EXPECT_FALSE(f().redoStepMenu.enabled);
         f().undoStepMenu.click();
@@ -148,7 +130,7 @@ TEST_F(WindowHistory, EveryKindOfEditIsOneStepThatUndoAndRedoFollow) {
     }
 
     // The band controls and the fields show what undo gives back.
-    while (f().history.canUndo()) f().undo();
+    while (f().editor.canUndo()) f().undo();
     EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 0);
     EXPECT_EQ(f().bandVolumeScrollBars[0].value, 5);
     EXPECT_EQ(f().tempoBox.caption, "120");
@@ -162,24 +144,24 @@ TEST_F(WindowHistory, TheSongIsModifiedWhileAwayFromTheSavedPoint) {
     w.click(xAt(12), yAt(1, 35));
     w.ui.inputAnswer = "tune";
     f().saveAsMenu.click();
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     w.click(xAt(24), yAt(1, 35));
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     f().undo();
-    EXPECT_EQ(w.song.modified, 0) << "back at the saved song";
+    EXPECT_FALSE(w.modified()) << "back at the saved song";
     f().undo();
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     f().redo();
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     // A new edit after an undo drops the redo steps, and with them the saved point.
     f().undo();
     w.click(xAt(36), yAt(1, 35));
-    EXPECT_FALSE(f().history.canRedo());
+    EXPECT_FALSE(f().editor.canRedo());
     f().undo();
-    EXPECT_EQ(w.song.modified, 1) << "the saved song can no longer be reached";
+    EXPECT_TRUE(w.modified()) << "the saved song can no longer be reached";
     f().redo();
     f().saveMenu.click(); // the song has its name now
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     f().undo();
     f().redo();
     // Back where it was saved: the closing question does not ask.
@@ -200,30 +182,30 @@ TEST_F(WindowHistory, AFaultAfterAnEditTakesThatEditOffTheHistory) {
     w.click(xAt(36), yAt(1, 35)); // its redraw fails
     EXPECT_EQ(w.ui.messages.size(), 1u);
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{12, 24}));
-    EXPECT_EQ(f().history.undoCount(), 2u);
+    EXPECT_EQ(f().editor.undoCount(), 2u);
     EXPECT_FALSE(f().redoStepMenu.enabled) << "the failed edit is not kept to redo";
     w.song.changes = {
         ControlChange{}, {0, 120, kTempoChange}, {5, 90, kTempoChange}, {kEndMarkerPos, 0, 0}};
     f().undo();
     f().undo();
     EXPECT_EQ(w.song.noteCount(), 0);
-    EXPECT_FALSE(f().history.canUndo());
+    EXPECT_FALSE(f().editor.canUndo());
 }
 
 TEST_F(WindowHistory, ATextBoxEditIsOneStepTakenWhenTheTypingIsDone) {
     // Typing "90" over "120": no step and no change of the song until Enter.
     for (const char* typed : {"12", "1", "", "9", "90"}) f().tempoBox.setText(typed);
     EXPECT_EQ(w.song.tempoText, "120");
-    EXPECT_FALSE(f().history.canUndo());
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(f().editor.canUndo());
+    EXPECT_FALSE(w.modified());
     f().tempoBox.commit();
     EXPECT_EQ(w.song.tempoText, "90");
-    EXPECT_EQ(f().history.undoCount(), 1u);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_EQ(f().editor.undoCount(), 1u);
+    EXPECT_TRUE(w.modified());
     f().undo();
     EXPECT_EQ(w.song.tempoText, "120");
     EXPECT_EQ(f().tempoBox.caption, "120");
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
 
     // Ctrl+Z while typing takes back the whole word, not a keystroke; a
     // save while typing keeps what the box shows.
@@ -247,15 +229,15 @@ TEST_F(WindowHistory, MeterAndGridChangesAreUndoneAndFollowTheSavedPoint) {
     w.click(xAt(12), yAt(1, 35));
     f().undo();
     EXPECT_EQ(w.song.quartersPerBar, 3);
-    EXPECT_EQ(w.song.modified, 1) << "the meter is still changed";
+    EXPECT_TRUE(w.modified()) << "the meter is still changed";
     f().undo();
     EXPECT_EQ(w.song.quartersPerBar, 4);
     EXPECT_TRUE(f().meterFourMenu.checked) << "the menu shows what undo gave back";
     EXPECT_FALSE(f().meterThreeMenu.checked);
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     // Choosing the grid the song has already is no change.
     f().gridSixteenthsMenu.click();
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     f().quitMenu.click();
     EXPECT_TRUE(w.ui.questions.empty());
 }
@@ -274,8 +256,8 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
     w.playThrough(20);
     f().playButton.click();
     EXPECT_EQ(w.song.partPrograms[0], 40);
-    EXPECT_FALSE(f().history.canUndo());
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(f().editor.canUndo());
+    EXPECT_FALSE(w.modified());
 
     w.song.partPrograms[0] = 0;
     f().keyboardDrumsMenu.click();
@@ -289,8 +271,8 @@ TEST_F(WindowHistory, TheHitsOfOnePlaybackAreOneStepAtTheStop) {
     w.playThrough(200); // to the end: playback stops by itself
     ASSERT_TRUE(f().stopped());
     EXPECT_EQ(w.song.noteCount(), 4);
-    EXPECT_EQ(f().history.undoCount(), 1u);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_EQ(f().editor.undoCount(), 1u);
+    EXPECT_TRUE(w.modified());
     EXPECT_TRUE(f().undoStepMenu.enabled);
     f().undo();
     EXPECT_EQ(stateOf(w.song).notes, start.notes);
@@ -313,27 +295,27 @@ TEST_F(WindowHistory, AFailedLoadKeepsTheHistoryAndAnotherSongStartsAnEmptyOne) 
         f().undo();
         EXPECT_EQ(stateOf(w.song), edited);
     }
-    EXPECT_EQ(f().history.undoCount(), 2u);
+    EXPECT_EQ(f().editor.undoCount(), 2u);
     f().undo();
     f().undo();
     EXPECT_EQ(w.song.noteCount(), 0);
 
     // A failed merge changes nothing, so the history stays as it was.
     f().redo();
-    const size_t steps = f().history.stepCount();
+    const size_t steps = f().editor.stepCount();
     f().mergeMenu.click();
     w.clickListed("broken.txt");
     f().mergeMenu.click();
-    EXPECT_EQ(f().history.stepCount(), steps);
-    EXPECT_TRUE(f().history.canRedo());
+    EXPECT_EQ(f().editor.stepCount(), steps);
+    EXPECT_TRUE(f().editor.canRedo());
 
     // A song that opens starts an empty history.
     w.ui.inputAnswer = "good";
     f().saveAsMenu.click();
     w.clickListed("good.txt");
-    EXPECT_FALSE(f().history.canUndo() || f().history.canRedo());
+    EXPECT_FALSE(f().editor.canUndo() || f().editor.canRedo());
     EXPECT_FALSE(f().undoStepMenu.enabled || f().redoStepMenu.enabled);
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
 }
 
 } // namespace

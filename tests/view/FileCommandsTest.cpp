@@ -38,7 +38,7 @@ protected:
     // The song being edited has unsaved notes at 1 and 13.
     void editedSong() {
         w.setNotes({note(1, 60, 12, 0), note(13, 62, 12, 0)});
-        w.song.modified = 1;
+        w.markChanged();
     }
 
     Window w;
@@ -79,7 +79,7 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     EXPECT_EQ(w.ui.messages, std::vector<std::string>{msg::cannotRead(
                                  (w.folder / "broken.txt").string(), msg::reasonEndsAtLine(1))});
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
 
     // A failed merge keeps the song, its name and the caption, and asks nothing.
     w.ui.messages.clear();
@@ -91,7 +91,7 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_TRUE(w.ui.messages[0].starts_with(msg::kCannotRead + "\n"));
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     EXPECT_EQ(w.song.songName, "mine");
     EXPECT_EQ(f().caption, kPrefix + "mine");
 
@@ -101,7 +101,7 @@ TEST_F(FileCommands, AnUnreadableListedFileSaysSoAndKeepsTheNotes) {
     w.clickListed("other.txt");
     EXPECT_TRUE(w.ui.questions.empty());
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13, 13, 25}));
-    EXPECT_EQ(w.song.modified, 1) << "the merged song is saved nowhere yet";
+    EXPECT_TRUE(w.modified()) << "the merged song is saved nowhere yet";
     f().mergeMenu.click();
     EXPECT_FALSE(f().mergeMenu.checked);
 }
@@ -159,7 +159,7 @@ TEST_F(FileCommands, OpeningOverUnsavedChangesAsksFirst) {
     EXPECT_TRUE(std::filesystem::exists(w.folder / "mine.txt"));
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{50}));
     EXPECT_EQ(w.song.songName, "other");
-    EXPECT_EQ(w.song.modified, 0) << "the opened song is unchanged";
+    EXPECT_FALSE(w.modified()) << "the opened song is unchanged";
 
     // No: discarded without saving.
     editedSong();
@@ -216,7 +216,7 @@ TEST_F(FileCommands, NewAsksOnlyAboutAChangedSongAndLeavesItWithoutAName) {
     const std::string tuneFile = readBytes(w.folder / "tune.txt");
     f().tempoBox.setText("90");
     f().tempoBox.commit();
-    ASSERT_EQ(w.song.modified, 1);
+    ASSERT_TRUE(w.modified());
 
     // Cancel changes nothing, the caption included.
     w.ui.answers = {Answer::Cancel};
@@ -240,7 +240,7 @@ TEST_F(FileCommands, NewAsksOnlyAboutAChangedSongAndLeavesItWithoutAName) {
     EXPECT_EQ(f().pageLabels[1].caption, "1 / 1 ページ");
     EXPECT_EQ(f().caption, "ヴァコヴァコMIDI ～ 新規作成");
     EXPECT_FALSE(w.song.songName.has_value());
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     // The tempo, texts and instruments stay as the start of the next song.
     EXPECT_EQ(w.song.tempoText, "90");
 
@@ -274,7 +274,7 @@ TEST_F(FileCommands, AMergeKeepsTheOpenSongsNameFileAndCaption) {
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_EQ(f().caption, kPrefix + "a.txt");
     EXPECT_EQ(w.song.songName, "a");
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     // The overwrite save writes the merged song where a.txt came from.
     const std::string bFile = readBytes(w.folder / "b.txt");
     f().saveMenu.click();
@@ -300,7 +300,8 @@ TEST_F(FileCommands, AFailedOpenLeavesTheSongItsNameAndTheWindowExactlyAsTheyWer
     const std::string caption = f().caption;
 
     // A truncated MIDI file, an empty and a foreign .txt, a file of no kind.
-    std::ofstream(w.folder / "cut.mid", std::ios::binary) << std::string("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\1\0\0\x90", 24);
+    std::ofstream(w.folder / "cut.mid", std::ios::binary)
+        << std::string("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\1\0\0\x90", 24);
     std::ofstream(w.folder / "empty.txt");
     std::ofstream(w.folder / "letter.txt") << "Dear friend,\r\n";
     std::ofstream(w.folder / "notes.doc") << "words";
@@ -316,7 +317,7 @@ TEST_F(FileCommands, AFailedOpenLeavesTheSongItsNameAndTheWindowExactlyAsTheyWer
         EXPECT_EQ(w.song.tempoText, "90") << name;
         EXPECT_EQ(w.song.copyrightText, "me") << name;
         EXPECT_EQ(w.song.songName, "mine") << name;
-        EXPECT_EQ(w.song.modified, 1) << name;
+        EXPECT_TRUE(w.modified()) << name;
         EXPECT_EQ(f().caption, caption) << name;
         EXPECT_EQ(f().tempoBox.caption, "90") << name;
         EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 40) << name;
@@ -324,8 +325,8 @@ TEST_F(FileCommands, AFailedOpenLeavesTheSongItsNameAndTheWindowExactlyAsTheyWer
         EXPECT_TRUE(f().reverseSongMenu.checked) << name;
     }
     // A file of no kind the program reads is refused by name, without asking.
-    EXPECT_EQ(w.ui.messages[0], msg::cannotRead((w.folder / "notes.doc").string(),
-                                                msg::kReasonNotOpenable));
+    EXPECT_EQ(w.ui.messages[0],
+              msg::cannotRead((w.folder / "notes.doc").string(), msg::kReasonNotOpenable));
     // Ctrl+S still writes the song where it came from.
     f().saveMenu.click();
     Song back;
@@ -346,7 +347,7 @@ TEST_F(FileCommands, SaveAsksForANameAndWritesTheSong) {
     EXPECT_TRUE(std::filesystem::exists(w.folder / "first.txt"));
     EXPECT_EQ(f().caption, kPrefix + "first");
     EXPECT_EQ(w.song.songName, "first");
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     EXPECT_NE(std::find(f().fileList.items.begin(), f().fileList.items.end(), "first.txt"),
               f().fileList.items.end());
 
@@ -365,7 +366,7 @@ TEST_F(FileCommands, OverwriteSaveAsksOnlyWhileTheSongHasNoName) {
     EXPECT_EQ(w.ui.inputs.size(), 1u);
     f().saveMenu.click(); // the cancel gave no name: asks again
     EXPECT_EQ(w.ui.inputs.size(), 2u);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
 
     writeSong("listed.txt", {5});
     w.ui.answers = {Answer::No};
@@ -383,7 +384,7 @@ TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
     w.ui.inputAnswer = "tune";
     f().saveAsMenu.click();
     ASSERT_TRUE(std::filesystem::exists(w.folder / "tune.txt"));
-    w.song.modified = 1;
+    w.markChanged();
 
     for (const std::string refused : {"a/b", "..", "say \"hi\""}) {
         w.ui.messages.clear();
@@ -399,7 +400,7 @@ TEST_F(FileCommands, ARefusedSaveNameIsNeverTaken) {
     f().saveMenu.click();
     EXPECT_EQ(w.ui.inputs.size(), asked);
     EXPECT_TRUE(w.ui.messages.empty());
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
 }
 
 TEST_F(FileCommands, OverwriteSaveOfASongWithoutAUsableNameOpensTheSaveBox) {
@@ -428,13 +429,13 @@ TEST_F(FileCommands, TheDesktopOptionSendsLaterSavesToTheDesktopFolder) {
     f().folders.desktopFolder = desktop;
     f().saveToDesktopMenu.click();
     EXPECT_TRUE(f().saveToDesktopMenu.checked);
-    EXPECT_TRUE(w.song.saveToDesktop);
+    EXPECT_TRUE(w.form->folders.saveToDesktop);
     w.ui.inputAnswer = "name";
     f().saveAsMenu.click();
     EXPECT_TRUE(std::filesystem::exists(desktop / "name.txt"));
     EXPECT_FALSE(std::filesystem::exists(w.folder / "name.txt"));
     f().saveToDesktopMenu.click();
-    EXPECT_FALSE(w.song.saveToDesktop);
+    EXPECT_FALSE(w.form->folders.saveToDesktop);
 }
 
 TEST_F(FileCommands, ExitAndClosingAskOnlyAboutAChangedSong) {
@@ -454,7 +455,7 @@ TEST_F(FileCommands, ExitAndClosingAskOnlyAboutAChangedSong) {
         Window v;
         v.load();
         v.setNotes({note(1, 60, 12, 0)});
-        v.song.modified = 1;
+        v.markChanged();
         if (!name.empty()) v.song.songName = name;
         v.ui.answers = {Answer::No};
         if (name.empty()) {
@@ -570,14 +571,15 @@ TEST_F(FileCommands, AnotherSongsFileIsReplacedOnlyAfterAQuestion) {
     // Ctrl+S writes into the song folder, as always, but asks first; No keeps the file.
     w.ui.answers = {Answer::No};
     f().saveMenu.click();
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"tune.txt は既にあります。上書きしますか？"});
+    EXPECT_EQ(w.ui.questions,
+              std::vector<std::string>{"tune.txt は既にあります。上書きしますか？"});
     EXPECT_EQ(readBytes(w.folder / "tune.txt"), folderTune);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     // Yes replaces it; from then on it is the song's own file and asks no more.
     w.ui.answers = {Answer::Yes};
     f().saveMenu.click();
     EXPECT_NE(readBytes(w.folder / "tune.txt"), folderTune);
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     w.ui.questions.clear();
     w.click(xAt(36), yAt(0, 30));
     f().saveMenu.click();
@@ -588,7 +590,8 @@ TEST_F(FileCommands, AnotherSongsFileIsReplacedOnlyAfterAQuestion) {
     w.ui.answers = {Answer::No};
     w.ui.inputAnswer = "other";
     EXPECT_FALSE(f().files.saveAs());
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"other.txt は既にあります。上書きしますか？"});
+    EXPECT_EQ(w.ui.questions,
+              std::vector<std::string>{"other.txt は既にあります。上書きしますか？"});
     EXPECT_EQ(w.song.songName, "tune");
     EXPECT_EQ(f().caption, caption);
 
@@ -598,7 +601,8 @@ TEST_F(FileCommands, AnotherSongsFileIsReplacedOnlyAfterAQuestion) {
     w.ui.answers = {Answer::No};
     w.ui.inputAnswer = "band";
     f().exportButton.click();
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"band.mid は既にあります。上書きしますか？"});
+    EXPECT_EQ(w.ui.questions,
+              std::vector<std::string>{"band.mid は既にあります。上書きしますか？"});
     EXPECT_EQ(readBytes(w.folder / "band.mid"), "someone's file");
     // A file the song exported itself is replaced without a question.
     w.ui.inputAnswer = "mine";
@@ -612,7 +616,8 @@ TEST_F(FileCommands, EscapeAtTheClosingQuestionKeepsTheWindowOpen) {
     editedSong();
     w.ui.answers = {Answer::Cancel};
     EXPECT_FALSE(f().files.queryClose());
-    EXPECT_EQ(w.ui.questions, std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
+    EXPECT_EQ(w.ui.questions,
+              std::vector<std::string>{"新規作成 は変更されています。保存しますか？"});
     EXPECT_EQ(w.midi->entries().back().kind, RecordingMidiOut::Kind::Reset)
         << "the device stays open for the window";
     f().quitMenu.click();
@@ -626,7 +631,7 @@ TEST_F(FileCommands, KeysAndClicksThatChangeNothingLeaveTheSongUnchanged) {
     f().scoreKeyDown('A', 0);
     f().scoreKeyDown('Q', 0);
     w.click(-100, -900);
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     f().quitMenu.click();
     EXPECT_TRUE(w.ui.questions.empty());
     EXPECT_TRUE(w.ui.ended);

@@ -137,7 +137,7 @@ TEST_F(KeyboardInWindow, TheStartUpChoiceOpensAPortByPartOfItsNameOrSaysWhyNot) 
 }
 
 TEST_F(KeyboardInWindow, KeysSoundOnTheUpperBandsPartWithItsInstrumentOrOnThePercussion) {
-    w.song.bandParts[0] = 3;
+    w.form->view.bandParts[0] = 3;
     w.song.partPrograms[3] = 40;
     const size_t before = w.sent().size();
     keys().deliver(noteOn(60, 100, 5)); // the keyboard's own channel does not matter
@@ -155,17 +155,18 @@ TEST_F(KeyboardInWindow, KeysSoundOnTheUpperBandsPartWithItsInstrumentOrOnThePer
 }
 
 TEST_F(KeyboardInWindow, AKeyEntersItsNoteUnderTheMouseAndTheInputPositionMovesOn) {
-    w.song.bandParts[1] = 4;
+    w.form->view.bandParts[1] = 4;
     hover(12, 1);
     play({60}, 100, 100);
     ASSERT_EQ(w.song.noteCount(), 1);
     EXPECT_EQ(w.song.notes[1], (Note{12, 60, 12, 4, 102, kCentrePan, 0}))
         << "the band's part, the chosen length, strength from velocity";
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     EXPECT_TRUE(f().undoMenu.enabled);
     EXPECT_EQ(f().keyboard.inputPosition(), 24);
     EXPECT_TRUE(f().keyboard.inputLine.visible);
-    EXPECT_EQ(f().keyboard.inputLine.x1, 90 + 5 * 24);
+    // On the beat line of 24, the x a note there is drawn at.
+    EXPECT_EQ(f().keyboard.inputLine.x1, 90 + 5 * (24 - 1));
     EXPECT_EQ(f().keyboard.inputLine.y1, -600) << "on the lower band";
 
     play({62}, 100, 20);
@@ -226,7 +227,7 @@ TEST_F(KeyboardInWindow, ThePageTurnsWhenTheInputPositionLeavesIt) {
     EXPECT_EQ(w.song.notes[1].position, 138);
     EXPECT_EQ(f().keyboard.inputPosition(), 150);
     EXPECT_EQ(std::tuple(f().view.page, f().pageScrollBar.value, f().keyboard.inputLine.x1),
-              std::tuple(1, 1, 90.0 + 5 * 6));
+              std::tuple(1, 1, 90.0 + 5 * (6 - 1)));
     EXPECT_TRUE(f().keyboard.inputLine.visible);
     f().pageScrollBar.setValue(0);
     EXPECT_FALSE(f().keyboard.inputLine.visible) << "its page is not on view";
@@ -255,7 +256,7 @@ TEST_F(KeyboardInWindow, KeysAboveTheSongsRangeSoundButAreNotEnteredAndTheStatus
 TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     w.setNotes({note(1, 48, 12, 0), note(200, 50, 12, 0)});
     f().redrawScore();
-    w.song.bandParts[0] = 2;
+    w.form->view.bandParts[0] = 2;
     f().playButton.click();
     w.playThrough(11);               // the pass for 11 ran just now
     keys().deliver(noteOn(64, 100)); // 11.0 -> 12 on the grid of 3 steps
@@ -276,7 +277,7 @@ TEST_F(KeyboardInWindow, NotesPlayedWhilePlayingJoinTheSongSnappedAtTheStop) {
     ASSERT_EQ(w.song.noteCount(), 4);
     EXPECT_EQ(w.song.notes[2], (Note{12, 64, 6, 2, 102, kCentrePan, 0}));
     EXPECT_EQ(w.song.notes[3], (Note{15, 60, 15, 2, 60, kCentrePan, 0}));
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     EXPECT_EQ(f().statusLine.caption, msg::kKeysNotFitting);
     f().undoMenu.click();
     EXPECT_EQ(w.song.noteCount(), 2) << "one edit";

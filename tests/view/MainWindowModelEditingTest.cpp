@@ -17,7 +17,7 @@ namespace {
 struct Editing : ::testing::Test {
     void SetUp() override {
         w.load();
-        w.song.modified = 0;
+        w.markSaved();
         if (w.midi) w.midi->clear();
     }
     MainWindowModel& f() { return *w.form; }
@@ -35,9 +35,8 @@ TEST_F(Editing, AddingIntoAnEmptySongAndTheHoverAfterIt) {
     ASSERT_EQ(w.song.twiceNoteCount, 2);
     // The lower band shows the percussion part.
     EXPECT_EQ(w.song.notes[1], (Note{12, 60, 12, 9, 120, 64, 0}));
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     EXPECT_TRUE(f().undoMenu.enabled);
-    EXPECT_EQ(w.song.undoTwiceNoteCount, 0);
     // The move after the release finds the new note under the pointer.
     EXPECT_TRUE(f().noteMarker.visible);
     EXPECT_EQ(f().view.noteUnderCursor, 1);
@@ -105,8 +104,8 @@ TEST_F(Editing, EveryGridPlacesTheNoteTheCursorShowsInTheDrawnCellAndItsHeadDele
                 w.click(x, y);
                 ASSERT_EQ(w.song.noteCount(), 1);
                 const Note placed = w.song.notes[1];
-                ASSERT_EQ(placed.part, w.song.bandParts[staff]);
-                EXPECT_EQ(RowOfNote(placed.key), row);
+                ASSERT_EQ(placed.part, w.form->view.bandParts[staff]);
+                EXPECT_EQ(rowOfNote(placed.key), row);
                 EXPECT_EQ(name.caption, rowName(row));
                 EXPECT_EQ(name.top + name.height / 2, cursor.top + cursor.height / 2);
 
@@ -220,16 +219,15 @@ TEST_F(Editing, ADeleteWhoseReleaseMissesTheNoteIsRefused) {
     f().scoreMouseUp(1, 0, xAt(12), yAt(1, 40)); // moved without a move event
     EXPECT_EQ(w.ui.messages, (std::vector<std::string>{"その音符は削除できません。"}));
     EXPECT_EQ(w.song.twiceNoteCount, 2);
-    EXPECT_EQ(w.song.undoTwiceNoteCount, 2); // the copy was taken all the same
 }
 
 TEST_F(Editing, ReleasesOutsideTheRegionOrWhileLockedChangeNothing) {
     for (float y : {-0.5f, -1180.0f}) {
-        w.song.modified = 0;
+        w.markSaved();
         f().undoMenu.enabled = false;
         f().scoreMouseUp(1, 0, xAt(12), y);
         EXPECT_EQ(w.song.twiceNoteCount, 0) << y;
-        EXPECT_EQ(w.song.modified, 0) << "a release that edits nothing is no change";
+        EXPECT_FALSE(w.modified()) << "a release that edits nothing is no change";
         EXPECT_FALSE(f().undoMenu.enabled) << "nothing to undo";
     }
     f().scoreMouseUp(1, 0, 99, yAt(1, 35));      // left of the first bar line
@@ -260,11 +258,10 @@ TEST_F(Editing, TheFinestGridReachesTheNextPageAtTheRightEdge) {
 
 TEST_F(Editing, UndoStepsBackOneEditAtATimeAndRedoForward) {
     w.click(xAt(12), yAt(1, 35));
+    const std::vector<Note> copy(w.song.notes.begin() + 1, w.song.notes.begin() + 2);
     w.click(xAt(24), yAt(1, 35));
-    const std::vector<Note> copy(w.song.undoNotes.begin() + 1,
-                                 w.song.undoNotes.begin() + 1 + w.song.undoTwiceNoteCount / 2);
     f().undoMenu.click();
-    // The first undo after a click gives what the undo copy holds.
+    // The first undo after a click gives the song before the click.
     ASSERT_EQ(w.song.noteCount(), 1);
     EXPECT_EQ(std::vector<Note>(w.song.notes.begin() + 1, w.song.notes.begin() + 2), copy);
     EXPECT_FALSE(f().noteMarker.visible);
@@ -331,16 +328,16 @@ TEST_F(Editing, EditingHelpKeysAndTheirLimits) {
 
 TEST_F(Editing, OnlyAKeyThatEditsMarksTheSongAndCtrlBelongsToTheMenus) {
     f().scoreKeyDown('Z', kCtrlBit);
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     f().scoreKeyDown('Z', 0); // nothing under the pointer: no change
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     EXPECT_TRUE(f().scoreFocusRequested);
     w.click(xAt(12), yAt(1, 35));
-    w.song.modified = 0;
+    w.markSaved();
     f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
     f().scoreKeyDown('2', 0); // a half note
     EXPECT_EQ(w.song.notes[1].length, 24);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
 }
 
 TEST_F(Editing, DrumPadSoundsAndRecordsOnlyWhilePlaying) {
@@ -384,7 +381,7 @@ TEST_F(Editing, NotePanelActions) {
     EXPECT_EQ(f().notePanel.top, yAt(1, 35) + 20 - 400);
     EXPECT_EQ(f().notePanel.strengthList.listIndex, 0);
     EXPECT_EQ(f().notePanel.balanceList.listIndex, 4);
-    EXPECT_EQ(w.song.modified, 0); // showing the note changed nothing
+    EXPECT_FALSE(w.modified()); // showing the note changed nothing
 
     // While the panel is open the view neither sounds nor edits, and the
     // selection stays.
@@ -397,7 +394,7 @@ TEST_F(Editing, NotePanelActions) {
     f().notePanel.strengthList.setListIndex(20);
     EXPECT_EQ(w.song.notes[1].velocity, 0);
     EXPECT_FALSE(f().notePanel.visible);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     f().notePanel.visible = true;
     f().notePanel.balanceList.setListIndex(8);
     EXPECT_EQ(w.song.notes[1].pan, 128);
@@ -515,7 +512,7 @@ TEST_F(Editing, PositionPanelSetsChangesAndDeletes) {
     ASSERT_EQ(w.song.changeCount, 2);
     EXPECT_EQ(w.song.changes[2], (ControlChange{48, 90, kTempoChange}));
     EXPECT_EQ(w.song.changes[3].position, kEndMarkerPos);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
 
     // A volume of part 3 on the lower band.
     f().lowerPartButtons[3].click();
@@ -616,7 +613,7 @@ TEST_F(Editing, OneInstrumentForEveryPartButPercussion) {
     const auto sent = w.sent();
     EXPECT_NE(std::find(sent.begin(), sent.end(), pack(0xC5, 73, 0)), sent.end());
     EXPECT_EQ(std::find(sent.begin(), sent.end(), pack(0xC9, 73, 0)), sent.end());
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
 
     w.ui.inputAnswer = "128";
     f().allOtherInstrumentMenu.click();
@@ -632,23 +629,22 @@ TEST_F(Editing, OneInstrumentForEveryPartButPercussion) {
 
 TEST_F(Editing, BandVolumeAndInstrumentMarkTheSongOnlyWhenTheUserChangesThem) {
     f().upperPartButtons[3].click(); // showing a part's settings is no change
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
     f().bandVolumeScrollBars[0].setValue(6);
     EXPECT_EQ(w.song.partVolumes[3], 6);
     EXPECT_EQ(w.sent().back(), pack(0xB3, 7, 120));
     EXPECT_EQ(f().bandVolumeBoxes[0].text(), "6");
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     f().bandVolumeBoxes[0].setText("3"); // takes no typing
     EXPECT_EQ(f().bandVolumeBoxes[0].text(), "6");
     EXPECT_EQ(w.song.partVolumes[3], 6);
 
-    w.song.modified = 0;
-    f().selectBandInstrument(0, 40); // a load or playback sets the list
-    f().setBandVolume(0, 2);
-    EXPECT_EQ(w.song.modified, 0);
+    w.markSaved();
+    f().partSettingsLoaded(); // a load sets the lists
+    EXPECT_FALSE(w.modified());
     f().bandInstrumentLists[0].setListIndex(41);
     EXPECT_EQ(w.song.partPrograms[3], 41);
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
 }
 
 TEST_F(Editing, NotesOutOfPositionOrderAreDrawnHoveredDeletedAndAddedOnALaterPage) {
@@ -709,12 +705,12 @@ TEST_F(Editing, DigitOnlyBoxes) {
     EXPECT_FALSE(f().lengthBox.visible);
     EXPECT_EQ(f().view.newNoteLength, 6);
 
-    w.song.modified = 0;
+    w.markSaved();
     f().tempoBox.setText("1a5O");
     EXPECT_EQ(f().tempoBox.text(), "15");
     f().tempoBox.commit();
     EXPECT_EQ(w.song.tempoText, "15");
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     w.rightPress(xAt(12), yAt(0, 30));
     f().positionPanel.valueBox.setText("6-0");
     EXPECT_EQ(f().positionPanel.valueBox.text(), "60");

@@ -174,7 +174,7 @@ TEST_F(WindowPlayback, ControlChangesShowInTheTempoBoxAndTheBandControls) {
     EXPECT_EQ(f().bandInstrumentLists[0].listIndex, 40);
     EXPECT_EQ(f().bandVolumeScrollBars[1].value, 2) << "the lower band shows the percussion part";
     EXPECT_EQ(f().bandVolumeBoxes[1].caption, "2");
-    EXPECT_EQ(w.song.modified, 0) << "playback changes no song data";
+    EXPECT_FALSE(w.modified()) << "playback changes no song data";
     f().playButton.click();
     EXPECT_EQ(f().tempoBox.text(), "120") << "the start tempo comes back at the stop";
 }
@@ -216,11 +216,11 @@ TEST_F(WindowPlayback, TheReverseCommandMirrorsTheNotesAndTogglesItsMark) {
     EXPECT_FALSE(f().reverseSongMenu.checked);
     EXPECT_EQ(w.song.notes[2].position, 5);
     // Each reverse is an edit; undoing both is back at the opened song.
-    EXPECT_EQ(w.song.modified, 1);
+    EXPECT_TRUE(w.modified());
     f().undo();
     f().undo();
     EXPECT_EQ(w.song.notes[2].position, 5);
-    EXPECT_EQ(w.song.modified, 0);
+    EXPECT_FALSE(w.modified());
 }
 
 // Devices of the "MIDI出力" menu: two that open, one that does not. What each

@@ -52,7 +52,7 @@ TEST_F(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
     EXPECT_EQ(f.menuBar()[1]->children[0]->caption, "元に戻す");
     EXPECT_EQ(f.menuBar()[1]->children[1]->caption, "再実行");
 
-    EXPECT_EQ(w.song.bandParts, (std::array<uint8_t, 2>{0, 9}));
+    EXPECT_EQ(w.form->view.bandParts, (std::array<uint8_t, 2>{0, 9}));
     EXPECT_EQ(f.view.chordCode, 1059);
     EXPECT_EQ(f.view.newNoteLength, 12);
     EXPECT_EQ(w.song.grid, 15);
@@ -228,7 +228,7 @@ TEST_F(MainWindowModelControls, PartButtonsChooseTheBandsPartInstrumentAndVolume
     w.song.partVolumes[3] = 2;
     w.midi->clear();
     f.lowerPartButtons[3].click();
-    EXPECT_EQ(w.song.bandParts[1], 3);
+    EXPECT_EQ(w.form->view.bandParts[1], 3);
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(f.lowerPartButtons[i].backColour, i == 3 ? colour::kLightRed : colour::kWhite);
     EXPECT_EQ(f.upperPartButtons[0].backColour, colour::kLightRed);

@@ -94,9 +94,7 @@ TEST_F(ScoreDrawing, PlaybackLeavesOutTheDivisionLinesAndCountsFromThePlayList) 
     f().useClock(w.clock);
     f().togglePlayback();
     ASSERT_FALSE(f().stopped());
-    // An export while playing rebuilds the song's work list; the page count
-    // keeps to what is playing.
-    w.song.workNotes.assign(1, Note{});
+    // The page count keeps to what is playing.
     f().redrawScore();
     EXPECT_TRUE(verticalLines(colour::kLightGrey, 0).empty());
     EXPECT_EQ(f().pageScrollBar.max, 512 / 144 + 1);
@@ -412,8 +410,8 @@ TEST_F(ScoreDrawing, EveryPageOfTheLongestSongIsReachableAndShown) {
     // The step of the note is found by the hover; the steps after it on the
     // page lie past what a song holds, and a click there places nothing.
     f().gridFortyEighthsMenu.click();
-    const int column = lastPos - lastPage * 144;    // 127
-    const float y = yAt(0, 36);                     // the row of note 62
+    const int column = lastPos - lastPage * 144; // 127
+    const float y = yAt(0, 36);                  // the row of note 62
     f().scoreMouseMove(0, 0, xFine(column), y);
     EXPECT_TRUE(f().noteMarker.visible);
     const int32_t before = w.song.twiceNoteCount;

@@ -49,10 +49,11 @@ void Window::load(const std::string& commandLine) {
 }
 
 void Window::setNotes(const std::vector<Note>& notes) {
-    song.notes.assign(1, Note{});
-    song.notes.insert(song.notes.end(), notes.begin(), notes.end());
-    song.twiceNoteCount = static_cast<int32_t>(notes.size() * 2);
-    song.takeUndoCopy();
+    Song opened = song;
+    opened.notes.assign(1, Note{});
+    opened.notes.insert(opened.notes.end(), notes.begin(), notes.end());
+    opened.twiceNoteCount = static_cast<int32_t>(notes.size() * 2);
+    form->editor.replaceSong(std::move(opened));
 }
 
 bool Window::playbackStep() {

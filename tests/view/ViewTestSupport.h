@@ -61,8 +61,16 @@ struct Window {
     void load(const std::string& commandLine = "");
     std::vector<uint32_t> sent() const { return midi ? midi->messages() : std::vector<uint32_t>{}; }
 
-    // A song of notes given as (position, note, length, part).
+    // A song of notes given as (position, note, length, part), as opened.
     void setNotes(const std::vector<Note>& notes);
+    // Whether the song differs from what was saved or opened.
+    bool modified() const { return form->editor.isModified(); }
+    // The song as it stands counts as saved, or as changed: part 16's volume
+    // moves one step, a change no test looks at.
+    void markSaved() { form->editor.markSaved(); }
+    void markChanged() {
+        form->editor.setPartVolume(15, (song.partVolumes[15] + 1) % (kMaxVolumeStep + 1));
+    }
     // Playback on `clock` (after form->useClock(clock)): waits as the window's
     // timer would and runs what is due; false when nothing is playing.
     bool playbackStep();

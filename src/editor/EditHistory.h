@@ -8,8 +8,7 @@
 //
 // Every edit passes through `record`: the caller names what the edit may touch
 // (EditScope), the history looks at that much before and after the edit and
-// keeps the difference. The one-level undo copy of the song (`undoNotes`) is
-// not the history's business; it keeps its own role.
+// keeps the difference. The editing layer (SongEditor) is its one user.
 #pragma once
 
 #include "song/Song.h"
@@ -136,21 +135,22 @@ public:
     void abandon(Song& song);
     bool inEdit() const { return m_pending.has_value(); }
 
-    // A fault path (an export, redraw or range operation that failed) is
-    // about to put the song's notes back to the one-level undo copy
-    // (`undoNotes`); call this just before, so the history agrees with the
-    // song afterwards. When the copy is the song as it stands, nothing
-    // changes. When it is the song before the last step (the failed edit,
-    // a notes-only step with nothing to redo behind it), that step goes.
-    // Otherwise the steps no longer fit the song and the history empties;
-    // the song then counts as modified until the next save. Returns true
-    // when the history kept its steps (less the failed one).
-    bool dropFailedEdit(const Song& song);
+    // A fault path (a redraw that failed) is about to put the song's notes
+    // back to `copy` (records 0..N with N = copyTwiceNoteCount / 2), a copy
+    // taken before the last operation on notes; call this just before, so
+    // the history agrees with the song afterwards. When the copy is the song
+    // as it stands, nothing changes. When it is the song before the last
+    // step (the failed edit, a notes-only step with nothing to redo behind
+    // it), that step goes. Otherwise the steps no longer fit the song and the
+    // history empties; the song then counts as modified until the next save.
+    // Returns true when the history kept its steps (less the failed one).
+    bool dropFailedEdit(const Song& song, const std::vector<Note>& copy,
+                        int32_t copyTwiceNoteCount);
 
     bool canUndo() const { return m_applied > 0; }
     bool canRedo() const { return m_applied < m_steps.size(); }
-    // Steps back or forward by one edit and sets the song's modified flag.
-    // False when there is nothing to undo (redo).
+    // Steps back or forward by one edit. False when there is nothing to undo
+    // (redo).
     bool undo(Song& song);
     bool redo(Song& song);
 

@@ -1,4 +1,4 @@
-#include "song/EditHistory.h"
+#include "editor/EditHistory.h"
 
 #include <algorithm>
 #include <utility>
@@ -259,7 +259,6 @@ bool EditHistory::commit(Song& song) {
         for (const Texts& t : *step.texts)
             step.bytes += t.tempo.capacity() + t.copyright.capacity() + t.sequenceName.capacity();
     push(std::move(step));
-    song.modified = 1;
     return true;
 }
 
@@ -318,7 +317,6 @@ bool EditHistory::undo(Song& song) {
     if (m_pending || !canUndo()) return false;
     apply(song, m_steps[m_applied - 1], false);
     --m_applied;
-    song.modified = isAwayFromSaved() ? 1 : 0;
     return true;
 }
 
@@ -326,17 +324,17 @@ bool EditHistory::redo(Song& song) {
     if (m_pending || !canRedo()) return false;
     apply(song, m_steps[m_applied], true);
     ++m_applied;
-    song.modified = isAwayFromSaved() ? 1 : 0;
     return true;
 }
 
-bool EditHistory::dropFailedEdit(const Song& song) {
+bool EditHistory::dropFailedEdit(const Song& song, const std::vector<Note>& copy,
+                                 int32_t copyTwiceNoteCount) {
     // Notes 1..N of the song now, and of the song the copy will give.
     const int32_t now = std::max<int32_t>(
         0, std::min<int32_t>(song.noteCount(), static_cast<int32_t>(song.notes.size()) - 1));
-    const int32_t copied = std::max<int32_t>(0, song.undoTwiceNoteCount / 2);
+    const int32_t copied = std::max<int32_t>(0, copyTwiceNoteCount / 2);
     auto copyAt = [&](int32_t i) {
-        return static_cast<size_t>(i) < song.undoNotes.size() ? song.undoNotes[i] : Note{};
+        return static_cast<size_t>(i) < copy.size() ? copy[i] : Note{};
     };
     // Copy records [from, from + count) equal the song's from `songFrom`.
     auto copyMatches = [&](int32_t from, int32_t songFrom, int32_t count) {

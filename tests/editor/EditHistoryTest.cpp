@@ -1,4 +1,4 @@
-#include "song/EditHistory.h"
+#include "editor/EditHistory.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +29,19 @@ void insertNote(Song& song, int32_t index, const Note& n) {
     song.twiceNoteCount += 2;
 }
 
+// The notes 0..N as the editor's fault path keeps them.
+struct NotesCopy {
+    std::vector<Note> notes;
+    int32_t twiceNoteCount = 0;
+};
+NotesCopy copyOf(const Song& song) {
+    return {{song.notes.begin(), song.notes.begin() + 1 + song.noteCount()}, song.twiceNoteCount};
+}
+void restore(Song& song, const NotesCopy& copy) {
+    song.notes = copy.notes;
+    song.twiceNoteCount = copy.twiceNoteCount;
+}
+
 std::vector<Note> notesOf(const Song& song) {
     return {song.notes.begin() + 1, song.notes.begin() + 1 + song.noteCount()};
 }
@@ -40,7 +53,7 @@ TEST(EditHistoryTest, AnEditThatChangesNothingAddsNoStep) {
     EXPECT_FALSE(history.record(song, EditScope::notesIn(RecordSpan::one(2)),
                                 [&] { song.notes[2].velocity = song.notes[2].velocity; }));
     EXPECT_EQ(history.stepCount(), 0u);
-    EXPECT_EQ(song.modified, 0);
+    EXPECT_FALSE(history.isAwayFromSaved());
 }
 
 TEST(EditHistoryTest, AStepKeepsOnlyWhatChangedEvenWhenTheScopeIsTheWholeSong) {
@@ -86,7 +99,6 @@ TEST(EditHistoryTest, TheOldestStepsGoFirstBeyondTheStepBound) {
     EXPECT_EQ(song.notes[1].key, 1); // the steps to 0 and 1 went
     // The saved point (the open) went with them: the song stays modified.
     EXPECT_TRUE(history.isAwayFromSaved());
-    EXPECT_EQ(song.modified, 1);
 }
 
 TEST(EditHistoryTest, TheOldestStepsGoFirstBeyondTheByteBound) {
@@ -145,18 +157,19 @@ TEST(EditHistoryTest, ASongClaimingMoreNotesThanItHoldsIsPutBackAsItWas) {
 TEST(EditHistoryTest, AFaultAfterTheEditDropsItsStepOnly) {
     Song song = songOf(4);
     EditHistory history;
+    NotesCopy copy;
     history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
     const auto kept = notesOf(song);
-    song.takeUndoCopy();
+    copy = copyOf(song);
     history.record(song, EditScope::notesIn(RecordSpan::insertAt(2)),
                    [&] { insertNote(song, 2, note(3, 3)); });
     // The redraw failed: the fault path puts the undo copy back.
-    EXPECT_TRUE(history.dropFailedEdit(song));
-    song.restoreUndoCopy();
+    EXPECT_TRUE(history.dropFailedEdit(song, copy.notes, copy.twiceNoteCount));
+    restore(song, copy);
     EXPECT_EQ(history.stepCount(), 1u);
     EXPECT_FALSE(history.canRedo());
     // A second fault finds the copy equal to the song: nothing goes.
-    EXPECT_TRUE(history.dropFailedEdit(song));
+    EXPECT_TRUE(history.dropFailedEdit(song, copy.notes, copy.twiceNoteCount));
     EXPECT_EQ(history.stepCount(), 1u);
     EXPECT_EQ(notesOf(song), kept);
     history.undo(song);
@@ -167,12 +180,12 @@ TEST(EditHistoryTest, AFaultThatRestoresAnOlderCopyEmptiesTheHistory) {
     // Key edits take no undo copy: the copy is older than the last step.
     Song song = songOf(4);
     EditHistory history;
-    song.takeUndoCopy();
+    NotesCopy copy = copyOf(song);
     history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
     history.record(song, EditScope::notesIn(RecordSpan::one(3)), [&] { song.notes[3].key = 3; });
     history.markSaved();
-    EXPECT_FALSE(history.dropFailedEdit(song));
-    song.restoreUndoCopy();
+    EXPECT_FALSE(history.dropFailedEdit(song, copy.notes, copy.twiceNoteCount));
+    restore(song, copy);
     EXPECT_FALSE(history.canUndo());
     EXPECT_TRUE(history.isAwayFromSaved());
 
@@ -180,11 +193,11 @@ TEST(EditHistoryTest, AFaultThatRestoresAnOlderCopyEmptiesTheHistory) {
     song = songOf(4);
     history.clear();
     history.record(song, EditScope::notesIn(RecordSpan::one(1)), [&] { song.notes[1].key = 1; });
-    song.takeUndoCopy();
+    copy = copyOf(song);
     history.record(song, EditScope::notesIn(RecordSpan::one(2)), [&] { song.notes[2].key = 2; });
     history.undo(song);
     song.notes[4].key = 99; // a change the history never saw
-    EXPECT_FALSE(history.dropFailedEdit(song));
+    EXPECT_FALSE(history.dropFailedEdit(song, copy.notes, copy.twiceNoteCount));
     EXPECT_FALSE(history.canRedo());
 }
 
