@@ -75,7 +75,9 @@ int exportMidi(Song&& song, const std::string& out, int pitchShift) {
     const std::string image = buildMidiFileImage(std::move(song), pitchShift, report);
     const WriteOutcome written = writeFileAtomically(out, image);
     if (!written.ok) {
-        std::cerr << msg::cannotWrite(out, written.error) << '\n';
+        std::cerr << msg::cannotWrite(out,
+                                      msg::writeFailureReason(written.errorNumber, written.error))
+                  << '\n';
         return kExitFailed;
     }
     if (report.notesLeftOut > 0) {

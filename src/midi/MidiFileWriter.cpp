@@ -483,7 +483,8 @@ ExportOutcome ExportMidiFile(Song& song, int pitchShift, const SongFolders& fold
             outcome.status = ExportStatus::Written;
         } else {
             // The song is fine, the disk is not: say so and keep the edits.
-            host.showMessage(msg::cannotWrite(path.string(), written.error));
+            host.showMessage(msg::cannotWrite(
+                path.string(), msg::writeFailureReason(written.errorNumber, written.error)));
             outcome.status = ExportStatus::WriteFailed;
         }
     }

@@ -3,6 +3,7 @@
 // included); the last ones belong to the safety checks of saving.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -57,6 +58,15 @@ inline std::string wrongMagic(const std::string& path) {
 inline std::string badFileName(const std::string& name) {
     return "「" + name +
            "」という名前では保存できません。/ \\ \" などの記号を使わない名前を入れてください。";
+}
+// Why a file could not be written, for the causes a user can act on; the
+// system's own text for the others.
+inline const std::string kReasonReadOnlyFileSystem = "読み取り専用のファイルシステムです";
+inline const std::string kReasonNoWritePermission = "書く権限がありません";
+inline std::string writeFailureReason(int errorNumber, const std::string& systemText) {
+    if (errorNumber == EROFS) return kReasonReadOnlyFileSystem;
+    if (errorNumber == EACCES || errorNumber == EPERM) return kReasonNoWritePermission;
+    return systemText;
 }
 // The file could not be written; the old file (if any) is unchanged.
 inline std::string cannotWrite(const std::string& path, const std::string& reason) {

@@ -117,7 +117,7 @@ bool applyTempoText(Song& song) {
 std::string saveSongTo(Song& song, const std::filesystem::path& path) {
     applyTempoText(song);
     const WriteOutcome outcome = writeFileAtomically(path, formatSongText(song));
-    if (!outcome.ok) return outcome.error;
+    if (!outcome.ok) return msg::writeFailureReason(outcome.errorNumber, outcome.error);
     song.modified = 0;
     return {};
 }

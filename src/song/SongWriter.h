@@ -28,7 +28,8 @@ enum class SaveStatus { NothingWritten, Written, BadName, WriteFailed };
 // through the host and leave `modified` as it was.
 SaveStatus SaveSong(Song& song, const SongFolders& folders, SongHost& host);
 
-// Writes the song exactly as `SaveSong` would, at `path`. Empty error = success.
+// Writes the song exactly as `SaveSong` would, at `path`. Empty on success,
+// else why not, as the message about it says.
 std::string saveSongTo(Song& song, const std::filesystem::path& path);
 
 // The error path of the long operations: the notes come back from the undo copy,
