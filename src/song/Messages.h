@@ -27,6 +27,7 @@ inline const std::string kTempoRange = "速さは30から600で選んでくだ�
 // Why a file could not be read: the second line of the read-failure message.
 inline const std::string kReasonMissing = "ファイルがありません";
 inline const std::string kReasonFolder = "フォルダです";
+inline const std::string kReasonNotAFile = "通常のファイルではありません";
 inline const std::string kReasonNoPermission = "読む権限がありません";
 inline const std::string kReasonNotMidi = "MIDIファイルではありません";
 inline const std::string kReasonNotPicture = "画像として読めません";

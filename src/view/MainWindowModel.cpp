@@ -7,7 +7,6 @@
 #include "song/SongWriter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <filesystem>
 
@@ -25,11 +24,6 @@ const std::string kDropHint = "楽譜にファイルをドロップしてデー�
 uint32_t packShort(int status, int data1, int data2) {
     return static_cast<uint32_t>(status & 0xFF) + static_cast<uint32_t>(data1 & 0xFF) * 256 +
            static_cast<uint32_t>(data2 & 0xFF) * 65536;
-}
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 } // namespace
@@ -796,19 +790,7 @@ void MainWindowModel::drawSavedConfirmation(const std::string& fileName) {
 }
 
 void MainWindowModel::refreshFileList() {
-    namespace fs = std::filesystem;
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folders.songFolder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const std::string ext = lowerAscii(it->path().extension().string());
-        if ((ext == ".txt" || ext == ".mid") && !isTemporaryFileName(name) &&
-            it->is_regular_file(ec))
-            names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    fileList.items = std::move(names);
+    fileList.items = songFileNames(folders.songFolder);
     fileList.listIndex = -1;
 }
 
