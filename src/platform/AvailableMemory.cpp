@@ -46,13 +46,17 @@ constexpr GroupFiles kUnifiedGroups{"/sys/fs/cgroup", "memory.max", "memory.curr
 constexpr GroupFiles kMemoryGroups{"/sys/fs/cgroup/memory", "memory.limit_in_bytes",
                                    "memory.usage_in_bytes", "total_inactive_file"};
 
+constexpr uint64_t kNoLimit = uint64_t{1} << 62;
+
 // The least room under the limits of `group` and of the groups above it.
 std::optional<uint64_t> roomInGroups(const GroupFiles& files, fs::path group) {
     std::optional<uint64_t> least;
     for (;;) {
         const fs::path folder = fs::path(files.root) / group.relative_path();
+        // No limit reads as "max", or in the older version as a number near 2^63.
         const auto limit = numberIn(folder / files.limit);
-        auto used = numberIn(folder / files.usage);
+        std::optional<uint64_t> used;
+        if (limit && *limit < kNoLimit) used = numberIn(folder / files.usage);
         if (limit && used) {
             if (const auto inactive =
                     statistic(folder / "memory.stat", files.inactiveFileStatistic))

@@ -33,13 +33,15 @@ enum class OpenStatus {
 };
 
 // The memory a load may take, in bytes: three quarters of what the system can
-// still give when the load begins, so that the program and its window go on
+// still give when it is asked, so that the program and its window go on
 // working; nullopt when the system does not say.
 std::optional<uint64_t> memoryForLoading();
 
-// Opens `path` into the song. A file whose song would not fit `memoryLimit`
-// bytes (memoryForLoading() when not given) is refused before it is read
-// whole, and the song stays as it was.
+// Opens `path` into the song. A song text file whose song would not fit
+// `memoryLimit` bytes, or a MIDI file larger than that, is refused before it
+// is read, and the song stays as it was, as after a failed allocation. Not
+// given, the limit is memoryForLoading() once the copies of the open song are
+// taken. (The MIDI import bounds its notes by memoryForLoading() itself.)
 OpenStatus openFile(Song& song, const std::string& path, SongHost& host,
                     std::optional<uint64_t> memoryLimit = std::nullopt);
 
