@@ -31,19 +31,16 @@ void usage() {
     std::cerr
         << "usage:\n"
            "  vako convert IN OUT [--shift N]\n"
-           "                        open IN (.txt song file or .mid) and write OUT (.txt song\n"
-           "                        file or .mid); N (-12..12) is the transposition bar's\n"
-           "                        value for .mid: keys are written N lower, percussion not\n"
+           "                        open IN (.txt song file, .mid or .midi) and write OUT\n"
+           "                        (.txt song file, .mid or .midi); N (-12..12) is the\n"
+           "                        transposition bar's value for a MIDI file: keys are\n"
+           "                        written N lower, percussion not\n"
            "  vako info IN          print what IN holds as one JSON object\n"
            "  vako play IN [--port NAME]\n"
            "                        play IN in real time on the MIDI output (VAKO_MIDI_OUT:\n"
            "                        synth, port:NAME or null) and show the position\n"
            "  vako render IN OUT.wav [--soundfont F]\n"
            "                        render IN through the built-in synthesizer into a WAV file\n";
-}
-
-bool endsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
 std::string jsonString(std::string_view s) {
@@ -75,7 +72,9 @@ int exportMidi(Song&& song, const std::string& out, int pitchShift) {
     const std::string image = buildMidiFileImage(std::move(song), pitchShift, report);
     const WriteOutcome written = writeFileAtomically(out, image);
     if (!written.ok) {
-        std::cerr << msg::cannotWrite(out, written.error) << '\n';
+        std::cerr << msg::cannotWrite(out,
+                                      msg::writeFailureReason(written.errorNumber, written.error))
+                  << '\n';
         return kExitFailed;
     }
     if (report.notesLeftOut > 0) {
@@ -91,9 +90,10 @@ int exportMidi(Song&& song, const std::string& out, int pitchShift) {
 }
 
 int convert(const std::string& in, const std::string& out, int pitchShift) {
-    const bool toMidi = endsWith(out, ".mid");
-    if (!toMidi && !endsWith(out, ".txt")) {
-        std::cerr << "vako: OUT must end in .txt or .mid\n";
+    const FileKind outKind = fileKindOf(out);
+    const bool toMidi = outKind == FileKind::MidiFile;
+    if (!toMidi && outKind != FileKind::SongText) {
+        std::cerr << "vako: OUT must end in .txt, .mid or .midi\n";
         return kExitUsage;
     }
     Song song;

@@ -520,7 +520,8 @@ ExportOutcome ExportMidiFile(const Song& song, int pitchShift, const SongFolders
     const WriteOutcome written = writeFileAtomically(path, image);
     if (!written.ok) {
         // The song is fine, the disk is not: say so and keep the edits.
-        host.showMessage(msg::cannotWrite(path.string(), written.error));
+        host.showMessage(msg::cannotWrite(
+            path.string(), msg::writeFailureReason(written.errorNumber, written.error)));
         outcome.status = ExportStatus::WriteFailed;
         return outcome;
     }

@@ -1,12 +1,14 @@
 #include "midi/MidiImport.h"
 
 #include "midi/EventList.h"
+#include "song/OpenFile.h"
 #include "song/ShiftJis.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <tuple>
 #include <vector>
 
@@ -593,7 +595,17 @@ MidiImportOutcome importStandardMidiFile(Song& song, std::string_view bytes,
 }
 
 MidiFileReading readMidiFileInto(Song& song, std::string_view bytes) {
-    const MidiImportOutcome outcome = importStandardMidiFile(song, bytes);
+    // What a note costs while it is imported: its record and its undo copy,
+    // its start tick, its place among its key's starts, its end slot, and room
+    // for the lists to double as they grow.
+    constexpr uint64_t kImportBytesPerNote = 96;
+    MidiImportLimits limits;
+    if (const auto memory = memoryForLoading())
+        limits.mostNotes = std::min<int64_t>(limits.mostNotes, *memory / kImportBytesPerNote);
+    const MidiImportOutcome outcome = importStandardMidiFile(song, bytes, limits);
+    // More notes than the memory holds, not more than a song holds: refused
+    // as a failed allocation is, so the open song stays.
+    if (outcome.tooManyNotes && limits.mostNotes < kMostImportedNotes) throw std::bad_alloc();
     return {outcome.ok, outcome.ok ? outcome.notice() : std::string{}, outcome.stoppedAtByte};
 }
 

@@ -3,6 +3,7 @@
 // included); the last ones belong to the safety checks of saving.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,7 @@ inline const std::string kTempoRange = "速さは30から600で選んでくだ�
 // Why a file could not be read: the second line of the read-failure message.
 inline const std::string kReasonMissing = "ファイルがありません";
 inline const std::string kReasonFolder = "フォルダです";
+inline const std::string kReasonNotAFile = "通常のファイルではありません";
 inline const std::string kReasonNoPermission = "読む権限がありません";
 inline const std::string kReasonNotMidi = "MIDIファイルではありません";
 inline const std::string kReasonNotPicture = "画像として読めません";
@@ -62,6 +64,15 @@ inline const std::string kReasonNoFreeName = "空いている名前がありま�
 // The question before a save replaces a file that is not the song's own.
 inline std::string alreadyExists(const std::string& fileName) {
     return fileName + " は既にあります。上書きしますか？";
+}
+// Why a file could not be written, for the causes a user can act on; the
+// system's own text for the others.
+inline const std::string kReasonReadOnlyFileSystem = "読み取り専用のファイルシステムです";
+inline const std::string kReasonNoWritePermission = "書く権限がありません";
+inline std::string writeFailureReason(int errorNumber, const std::string& systemText) {
+    if (errorNumber == EROFS) return kReasonReadOnlyFileSystem;
+    if (errorNumber == EACCES || errorNumber == EPERM) return kReasonNoWritePermission;
+    return systemText;
 }
 // The file could not be written; the old file (if any) is unchanged.
 inline std::string cannotWrite(const std::string& path, const std::string& reason) {

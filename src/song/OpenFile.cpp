@@ -1,6 +1,7 @@
 #include "song/OpenFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/AvailableMemory.h"
 #include "song/Messages.h"
 #include "song/QuickSort.h"
 #include "song/SongReader.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -79,6 +81,8 @@ std::string reasonFor(const ReadOutcome& read, uint64_t limit) {
         return msg::kReasonMissing;
     case ReadError::Folder:
         return msg::kReasonFolder;
+    case ReadError::NotAFile:
+        return msg::kReasonNotAFile;
     case ReadError::NoPermission:
         return msg::kReasonNoPermission;
     case ReadError::TooLarge:
@@ -89,39 +93,70 @@ std::string reasonFor(const ReadOutcome& read, uint64_t limit) {
     return {};
 }
 
-// How much of the start of a file decides whether it is worth reading whole.
+// How much of the start of a file decides whether it is worth reading further.
 constexpr size_t kFileStartBytes = 4096;
 // A MIDI file is held whole while it is imported; it gets the song file's bound.
 constexpr uint64_t kMaxMidiFileBytes = kMaxSongFileBytes;
 
-// Reads what opening a file of `kind` needs into `bytes`: a song text file or
-// a MIDI file whole, once its start shows it may be one (`notASong` is set for
-// a ".txt" that is no song file), and of a picture or another file only
-// enough to know it can be read. The reason when the file cannot be read.
-std::optional<std::string> readForOpening(FileKind kind, const std::string& path,
-                                          std::string& bytes, bool& notASong) {
-    std::string start;
-    const ReadOutcome opened = readFileStart(path, start, kFileStartBytes);
-    if (!opened.ok()) return reasonFor(opened, 0);
-    uint64_t limit = 0;
+// A file being opened: its start, read to see what it is, and the rest.
+struct FileToOpen {
+    FileReader reader;
+    std::string start;     // the first bytes; of a MIDI file the whole file
+    bool notASong = false; // a ".txt" that does not start like a song file
+};
+
+// A song text file's bytes: the start already read, then the rest of the file.
+class StartThenRest : public ByteSource {
+public:
+    explicit StartThenRest(FileToOpen& file) : m_start(file.start), m_rest(file.reader) {}
+    size_t read(char* into, size_t count) override {
+        if (m_start.empty()) return m_rest.read(into, count);
+        const size_t n = std::min(count, m_start.size());
+        std::memcpy(into, m_start.data(), n);
+        m_start.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view m_start;
+    FileReader& m_rest;
+};
+
+// Opens the file and reads what opening a file of `kind` needs first: of a
+// picture or another file only enough to know it can be read, of a song text
+// file its start (the rest is read as the song is), of a MIDI file the whole
+// image, once its start shows it is one. The reason when it cannot be read.
+// A MIDI file larger than `memoryLimit` is refused unread, as an allocation
+// failure would be: std::bad_alloc.
+std::optional<std::string> openForReading(FileKind kind, const std::string& path, FileToOpen& file,
+                                          uint64_t memoryLimit) {
+    if (!file.reader.open(path).ok()) return reasonFor(file.reader.outcome(), 0);
+    file.start.resize(kFileStartBytes);
+    file.start.resize(file.reader.read(file.start.data(), kFileStartBytes));
+    if (!file.reader.outcome().ok()) return reasonFor(file.reader.outcome(), 0);
     switch (kind) {
     case FileKind::Picture:
     case FileKind::Other:
         return std::nullopt;
     case FileKind::SongText:
-        if (!mayBeSongText(start)) {
-            notASong = true;
+        if (!mayBeSongText(file.start)) {
+            file.notASong = true;
             return std::nullopt;
         }
-        limit = kMaxSongFileBytes;
-        break;
+        if (!file.reader.limitTo(kMaxSongFileBytes).ok())
+            return reasonFor(file.reader.outcome(), kMaxSongFileBytes);
+        return std::nullopt;
     case FileKind::MidiFile:
-        if (start.compare(0, 4, "MThd") != 0) return msg::kReasonNotMidi;
-        limit = kMaxMidiFileBytes;
         break;
     }
-    const ReadOutcome read = readFile(path, bytes, limit);
-    if (!read.ok()) return reasonFor(read, limit);
+    if (file.start.compare(0, 4, "MThd") != 0) return msg::kReasonNotMidi;
+    if (!file.reader.limitTo(kMaxMidiFileBytes).ok())
+        return reasonFor(file.reader.outcome(), kMaxMidiFileBytes);
+    if (file.reader.size() > memoryLimit) throw std::bad_alloc();
+    file.start.reserve(static_cast<size_t>(file.reader.size()));
+    char piece[65536];
+    while (const size_t n = file.reader.read(piece, sizeof piece)) file.start.append(piece, n);
+    if (!file.reader.outcome().ok()) return reasonFor(file.reader.outcome(), kMaxMidiFileBytes);
     return std::nullopt;
 }
 
@@ -137,8 +172,15 @@ FileKind fileKindOf(std::string_view path) {
         if (ext == picture) return FileKind::Picture;
     // Song and MIDI files by the exact endings the program has always taken.
     if (endsWith(path, ".txt") || endsWith(path, ".TXT")) return FileKind::SongText;
-    if (endsWith(path, ".mid") || endsWith(path, ".MID")) return FileKind::MidiFile;
+    for (const char* ext : {".mid", ".MID", ".midi", ".MIDI"})
+        if (endsWith(path, ext)) return FileKind::MidiFile;
     return FileKind::Other;
+}
+
+std::optional<std::string> whyUnreadable(const std::string& path) {
+    FileReader reader;
+    if (!reader.open(path).ok()) return reasonFor(reader.outcome(), 0);
+    return std::nullopt;
 }
 
 void sortChords(Song& song) {
@@ -152,8 +194,16 @@ void sortChords(Song& song) {
     }
 }
 
+std::optional<uint64_t> memoryForLoading() {
+    const std::optional<uint64_t> available = availableMemoryBytes();
+    if (!available) return std::nullopt;
+    return *available / 4 * 3;
+}
+
 std::string songNameFromPath(std::string_view path) {
-    std::string_view name = path.size() >= 4 ? path.substr(0, path.size() - 4) : std::string_view{};
+    const size_t extension = endsWith(path, ".midi") || endsWith(path, ".MIDI") ? 5 : 4;
+    std::string_view name =
+        path.size() >= extension ? path.substr(0, path.size() - extension) : std::string_view{};
     const size_t slash = name.find_last_of("\\/");
     if (slash != std::string_view::npos) name = name.substr(slash + 1);
     return std::string(name);
@@ -163,7 +213,8 @@ namespace {
 
 // Reads the file into the song; allocation failures pass through to openFile. `before` is the
 // song as it was, which a failed merge gives back whole.
-OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const Song& before) {
+OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const Song& before,
+                    std::optional<uint64_t> memoryLimit) {
     song.partVolumes.fill(5);
     song.partPrograms.fill(0);
 
@@ -178,10 +229,11 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
     OpenStatus status = OpenStatus::Loaded;
     bool keepNoteEnds = false; // song text files of version 4 and later hold no note ends
     std::string notice;        // what the status text tells about the file read
-    std::string bytes;
     const FileKind kind = fileKindOf(path);
-    bool notASong = false;
-    std::optional<std::string> failure = readForOpening(kind, path, bytes, notASong);
+    // Asked now, with the copies of the open song already taken.
+    const uint64_t memory = memoryLimit ? *memoryLimit : memoryForLoading().value_or(UINT64_MAX);
+    FileToOpen file;
+    std::optional<std::string> failure = openForReading(kind, path, file, memory);
     if (!failure) {
         switch (kind) {
         case FileKind::Picture:
@@ -189,8 +241,16 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
             if (!host.tilePicture(path)) failure = msg::kReasonNotPicture;
             break;
         case FileKind::SongText: {
-            const SongTextOutcome outcome =
-                notASong ? SongTextOutcome{SongTextStatus::WrongMagic} : readSongText(song, bytes);
+            SongTextOutcome outcome{SongTextStatus::WrongMagic};
+            if (!file.notASong) {
+                StartThenRest bytes(file);
+                outcome = readSongText(song, bytes, file.reader.size(), memory);
+            }
+            // A file that could not be read to its end says why, not where it stopped.
+            if (!file.reader.outcome().ok()) {
+                failure = reasonFor(file.reader.outcome(), kMaxSongFileBytes);
+                break;
+            }
             if (outcome.status == SongTextStatus::WrongMagic) {
                 host.showMessage(msg::wrongMagic(path));
                 status = OpenStatus::WrongMagic;
@@ -202,6 +262,7 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
             break;
         }
         case FileKind::MidiFile: {
+            const std::string_view bytes = file.start;
             const MidiFileReading reading = host.readMidiFile(song, bytes);
             // The import stops at or just after the event it could not read.
             if (!reading.ok)
@@ -215,7 +276,7 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
             break;
         }
     }
-    bytes = std::string(); // the file image is not needed any more
+    file.start = std::string(); // the file image is not needed any more
     // A file that cannot be opened as a song must not cost the open song
     // anything: it comes back whole, and the window keeps its caption,
     // controls and check marks, so that a save still writes where the song
@@ -255,13 +316,14 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
 
 } // namespace
 
-OpenStatus openFile(Song& song, const std::string& path, SongHost& host) {
+OpenStatus openFile(Song& song, const std::string& path, SongHost& host,
+                    std::optional<uint64_t> memoryLimit) {
     // A file that needs more memory than there is must not end the program nor
     // cost the open song: the song is kept as it was and the user is told.
     std::optional<Song> before;
     try {
         before = song;
-        return loadInto(song, path, host, *before);
+        return loadInto(song, path, host, *before, memoryLimit);
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {}
     if (before) {

@@ -1,8 +1,10 @@
 #include "song/SongFolders.h"
 
+#include "song/OpenFile.h"
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <string>
 
 namespace vako {
 
@@ -13,7 +15,11 @@ std::filesystem::path xdgDesktopFolder() {
     const std::filesystem::path config = configEnv && *configEnv
                                              ? std::filesystem::path(configEnv)
                                              : std::filesystem::path(home) / ".config";
-    std::ifstream dirs(config / "user-dirs.dirs");
+    // Read only when it is a file: a named pipe there would hold the start-up.
+    std::error_code ec;
+    std::ifstream dirs;
+    if (std::filesystem::is_regular_file(config / "user-dirs.dirs", ec))
+        dirs.open(config / "user-dirs.dirs");
     std::string line;
     while (std::getline(dirs, line)) {
         const std::string key = "XDG_DESKTOP_DIR=";
@@ -25,6 +31,23 @@ std::filesystem::path xdgDesktopFolder() {
         if (!value.empty() && value.front() == '/') return value;
     }
     return std::filesystem::path(home) / "Desktop";
+}
+
+std::vector<std::string> songFileNames(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const FileKind kind = fileKindOf(name);
+        // A name that leads nowhere (a dangling link) is left out; the listing goes on.
+        std::error_code linkEc;
+        if ((kind == FileKind::SongText || kind == FileKind::MidiFile) &&
+            it->is_regular_file(linkEc))
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 SongFolders SongFolders::fromEnvironment() {

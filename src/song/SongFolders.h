@@ -4,6 +4,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace vako {
 
@@ -24,5 +26,10 @@ struct SongFolders {
 
 // $XDG_DESKTOP_DIR as the user's user-dirs.dirs sets it, or ~/Desktop.
 std::filesystem::path xdgDesktopFolder();
+
+// The file list's items: the names of the regular files in `folder` that open
+// as songs (song text files and MIDI files, as fileKindOf tells them), in
+// byte order.
+std::vector<std::string> songFileNames(const std::filesystem::path& folder);
 
 } // namespace vako

@@ -2,6 +2,7 @@
 // cleared song.
 #pragma once
 
+#include "platform/ByteSource.h"
 #include "song/Song.h"
 
 #include <cstdint>
@@ -42,5 +43,15 @@ bool mayBeSongText(std::string_view start);
 // version 6 file also sets the three text fields, the start tempo and the undo
 // copy.
 SongTextOutcome readSongText(Song& song, std::string_view bytes);
+
+// The same, reading `source` (a file of `fileSize` bytes) piece by piece, so
+// that what the reading holds besides the song is a piece of the file and the
+// field being read; the outcome and the song are those of the whole image.
+// The song's lists and the reading may take `memoryLimit` bytes: a file whose
+// header claims more notes or control changes than that holds (as far as its
+// size can hold them), or a field longer than a part of it, is refused as an
+// allocation failure would be, by std::bad_alloc, before the lists are taken.
+SongTextOutcome readSongText(Song& song, ByteSource& source, uint64_t fileSize,
+                             uint64_t memoryLimit);
 
 } // namespace vako

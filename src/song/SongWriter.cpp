@@ -115,7 +115,7 @@ int32_t startTempoOf(const Song& song) {
 
 std::string saveSongTo(const Song& song, const std::filesystem::path& path) {
     const WriteOutcome outcome = writeFileAtomically(path, formatSongText(song));
-    if (!outcome.ok) return outcome.error;
+    if (!outcome.ok) return msg::writeFailureReason(outcome.errorNumber, outcome.error);
     return {};
 }
 

@@ -35,7 +35,8 @@ enum class SaveStatus {
 // through the host.
 SaveStatus SaveSong(const Song& song, const SongFolders& folders, SongHost& host);
 
-// Writes the song exactly as `SaveSong` would, at `path`. Empty error = success.
+// Writes the song exactly as `SaveSong` would, at `path`. Empty on success,
+// else why not, as the message about it says.
 std::string saveSongTo(const Song& song, const std::filesystem::path& path);
 
 // The error dump of the redraw and the range operations: the song as it

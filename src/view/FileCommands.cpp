@@ -89,7 +89,13 @@ bool FileCommands::openFromWindow(const std::string& path, const std::string& sh
 }
 
 void FileCommands::showBackground(const std::string& path) {
-    // The background of the staff; the song stays as it is.
+    // The background of the staff; the song stays as it is. What is no
+    // regular file (a pipe named .jpg) is refused before the picture reader
+    // could wait on it.
+    if (const auto reason = whyUnreadable(path)) {
+        m_window.showMessage(msg::cannotRead(path, *reason));
+        return;
+    }
     if (!m_window.tilePicture(path)) {
         m_window.showMessage(msg::cannotRead(path, msg::kReasonNotPicture));
         return;

@@ -8,7 +8,6 @@
 #include "song/SongWriter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <filesystem>
 
@@ -19,11 +18,6 @@ namespace {
 // window units.
 constexpr double px(double v) {
     return v * kTwipsPerPixel;
-}
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 } // namespace
@@ -734,19 +728,7 @@ void MainWindowModel::showSavedConfirmation(const std::string& fileName) {
 }
 
 void MainWindowModel::refreshFileList() {
-    namespace fs = std::filesystem;
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folders.songFolder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const std::string ext = lowerAscii(it->path().extension().string());
-        if ((ext == ".txt" || ext == ".mid") && !isTemporaryFileName(name) &&
-            it->is_regular_file(ec))
-            names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    fileList.items = std::move(names);
+    fileList.items = songFileNames(folders.songFolder);
     fileList.listIndex = -1;
 }
 

@@ -37,6 +37,17 @@ TEST(ToolTest, ConvertUpgradesAnOldVersion) {
     EXPECT_EQ(test::readBytes(folder / "new.txt"), test::joinLines(expected));
 }
 
+TEST(ToolTest, ConvertTakesAndWritesMidiFilesNamedDotMidi) {
+    test::TempFolder folder;
+    test::writeBytes(folder / "in.txt", test::joinLines(kExample));
+    ToolRun run = runTool("convert " + quoted(folder / "in.txt") + " " + quoted(folder / "a.midi"));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(test::readBytes(folder / "a.midi").substr(0, 4), "MThd");
+    run = runTool("info " + quoted(folder / "a.midi"));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("\"notes\":2,"), std::string::npos) << run.output;
+}
+
 TEST(ToolTest, InfoDescribesTheSongAsJson) {
     const ToolRun run = runTool(std::string("info '") + EXAMPLES_DIR + "/example.txt'");
     EXPECT_EQ(run.exitCode, 0) << run.output;

@@ -106,23 +106,28 @@ TEST(AtomicFile, NamesUpToTheLongestTheFileSystemAllowsSave) {
     EXPECT_FALSE(isUsableFileName(std::string(252, 'a')));
 }
 
-TEST(AtomicFile, StartUpRemovesWhatInterruptedSavesLeftAndNothingElse) {
+TEST(AtomicFile, StartupCleaningRemovesOnlyTemporariesOfSavesThatCannotBeRunning) {
     TempFolder folder;
-    test::writeBytes(folder / ".vakotmp-a1B2c3", "half a song");
-    test::writeBytes(folder / ".song.txt.Xy12Zw", "half a song, left by an earlier version");
-    test::writeBytes(folder / "song.txt", "a song");
-    test::writeBytes(folder / ".hidden", "the user's");
-    test::writeBytes(folder / ".vakotmp-notes.txt", "the user's");
-    {
-        // A save still running in another window holds its temporary file.
-        AtomicFileWriter running(folder / "other.txt");
-        ASSERT_TRUE(running.append("in progress"));
-        EXPECT_EQ(removeStaleTemporaryFiles(folder.path()), 2);
-        EXPECT_EQ(namesIn(folder.path()).size(), 4u);
-        // Not committed: the writer takes its temporary file away with it.
-    }
-    EXPECT_EQ(namesIn(folder.path()),
-              (std::vector<std::string>{".hidden", ".vakotmp-notes.txt", "song.txt"}));
+    // Another window saving: its process runs, its temporary stays.
+    test::SaveInAnotherProcess other(folder.path());
+    const std::string othersTemporary = other.temporaryIn(folder.path());
+    ASSERT_TRUE(isTemporaryFileName(othersTemporary)) << othersTemporary;
+    // A save of this process, and one of another machine sharing the folder,
+    // whose process only that machine can ask about.
+    AtomicFileWriter running(folder / "mine.txt");
+    ASSERT_TRUE(running.append("in progress"));
+    const std::string elsewhere = ".vakomidi-save-1@another-machine.Ab12Cd";
+    test::writeBytes(folder / elsewhere, "half a song");
+    EXPECT_EQ(removeStaleTemporaryFiles(folder.path()), 0);
+    EXPECT_TRUE(fs::exists(folder / othersTemporary));
+    EXPECT_EQ(namesIn(folder.path()).size(), 3u);
+
+    // Killed in the middle of its save: what it left goes, and nothing else.
+    other.end();
+    EXPECT_EQ(removeStaleTemporaryFiles(folder.path()), 1);
+    EXPECT_FALSE(fs::exists(folder / othersTemporary));
+    EXPECT_TRUE(fs::exists(folder / elsewhere));
+    EXPECT_EQ(namesIn(folder.path()).size(), 2u);
 }
 
 TEST(AtomicFile, AFileWrittenPieceByPieceAppearsWholeOrNotAtAll) {

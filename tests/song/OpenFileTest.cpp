@@ -5,7 +5,12 @@
 #include "song/OpenFile.h"
 #include "song/SongReader.h"
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 
@@ -43,6 +48,13 @@ auto contentOf(const Song& s) {
                     s.sequenceNameText, s.songName, s.fileName);
 }
 
+// A host that imports MIDI files, as the window and the tool do.
+struct ImportingRecordingHost : RecordingSongHost {
+    MidiFileReading readMidiFile(Song& song, std::string_view bytes) override {
+        return readMidiFileInto(song, bytes);
+    }
+};
+
 class OpenFileTest : public ::testing::Test {
 protected:
     std::string file(const std::string& name, const std::vector<std::string>& lines) {
@@ -79,12 +91,7 @@ TEST_F(OpenFileTest, ChordStoredInDescendingPitchComesBackAscending) {
 }
 
 TEST_F(OpenFileTest, EveryReadFailureNamesTheFileAndWhy) {
-    // A host that imports MIDI files, as the window and the tool do.
-    struct ImportingHost : RecordingSongHost {
-        MidiFileReading readMidiFile(Song& song, std::string_view bytes) override {
-            return readMidiFileInto(song, bytes);
-        }
-    } host;
+    ImportingRecordingHost host;
     // Each failure leaves the song as it was and redraws nothing.
     const auto reasonOf = [&](const std::string& path) {
         Song song;
@@ -151,6 +158,117 @@ TEST_F(OpenFileTest, TooLargeAFileIsRefusedBeforeItIsRead) {
     m_host.messages.clear();
     EXPECT_EQ(openFile(song, big.string(), m_host), OpenStatus::WrongMagic);
     EXPECT_EQ(m_host.messages, std::vector<std::string>{msg::kWrongMagic + "\n" + big.string()});
+}
+
+// A named pipe that nobody writes. Should a reader wait on it, a helper opens
+// its other end and lets it go at once, so that such a reader makes the test
+// fail instead of hang.
+class NamedPipe {
+public:
+    explicit NamedPipe(const std::filesystem::path& path) : m_path(path) {
+        m_made = mkfifo(path.c_str(), 0600) == 0;
+        m_helper = std::thread([this] {
+            while (!m_done) {
+                const int fd = open(m_path.c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) close(fd); // only opens while a reader waits
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    ~NamedPipe() {
+        m_done = true;
+        m_helper.join();
+    }
+    bool made() const { return m_made; }
+
+private:
+    std::filesystem::path m_path;
+    bool m_made = false;
+    std::atomic<bool> m_done{false};
+    std::thread m_helper;
+};
+
+TEST_F(OpenFileTest, APipeOrADeviceNamedLikeASongIsRefusedWithoutWaiting) {
+    const std::vector<std::string> names = {"pipe.txt", "pipe.mid", "pipe.jpg"};
+    std::vector<std::unique_ptr<NamedPipe>> pipes;
+    for (const std::string& name : names) {
+        pipes.push_back(std::make_unique<NamedPipe>(m_folder / name));
+        ASSERT_TRUE(pipes.back()->made()) << name;
+    }
+    std::filesystem::create_symlink("/dev/zero", m_folder / "zero.mid");
+    Song song;
+    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 2;
+    for (const std::string name : {"pipe.txt", "pipe.mid", "pipe.jpg", "zero.mid"}) {
+        const std::string path = (m_folder / name).string();
+        m_host.messages.clear();
+        EXPECT_EQ(openFile(song, path, m_host), OpenStatus::ReadFailure) << name;
+        EXPECT_EQ(m_host.messages,
+                  std::vector<std::string>{msg::cannotRead(path, "通常のファイルではありません")});
+        EXPECT_EQ(positions(song), std::vector<int>{5}) << name;
+    }
+    EXPECT_TRUE(m_host.tiledPictures.empty());
+}
+
+TEST_F(OpenFileTest, DotMidiIsAMidiFileAndItsSongIsNamedWithoutIt) {
+    // Written by a program that names MIDI files ".midi": one note on C4.
+    const std::string image("MThd\0\0\0\6\0\0\0\1\0\x60"
+                            "MTrk\0\0\0\x0C\0\x90\x3C\x64\x60\x80\x3C\0\0\xFF\x2F\0",
+                            34);
+    for (const std::string name : {"score.midi", "SCORE.MIDI"}) {
+        const std::string path = (m_folder / name).string();
+        test::writeBytes(path, image);
+        Song song;
+        ImportingRecordingHost host;
+        EXPECT_EQ(openFile(song, path, host), OpenStatus::Loaded) << name;
+        EXPECT_EQ(keys(song), std::vector<int>{60}) << name;
+    }
+    EXPECT_EQ(songNameFromPath("/music/score.midi"), "score");
+    EXPECT_EQ(songNameFromPath("SCORE.MIDI"), "SCORE");
+    EXPECT_EQ(fileKindOf("a.midi"), FileKind::MidiFile);
+    EXPECT_EQ(fileKindOf("a.MID"), FileKind::MidiFile);
+    EXPECT_EQ(fileKindOf("a.Midi"), FileKind::Other);
+    EXPECT_EQ(fileKindOf("a.midi.txt"), FileKind::SongText);
+}
+
+TEST_F(OpenFileTest, ASongTooLargeForTheMemoryIsRefusedBeforeItIsReadAndTheOpenSongKept) {
+    // 1,000 notes take 32,000 bytes with their undo copy; the MIDI file 34.
+    std::vector<std::string> notes;
+    for (int i = 1; i <= 1000; ++i)
+        notes.push_back(std::to_string(i) + "," + std::to_string(i * 3) + ",60,3,\"   \",0,20,4,0");
+    const std::string songPath = file("big.txt", v6(notes, 2000));
+    const std::string midiPath = (m_folder / "big.mid").string();
+    test::writeBytes(midiPath, std::string("MThd\0\0\0\6\0\0\0\1\0\x60"
+                                           "MTrk\0\0\0\x0C\0\x90\x3C\x64\x60\x80\x3C\0\0\xFF\x2F\0",
+                                           34));
+    Song song;
+    song.notes = {Note{}, Note{5, 70, 12, 0, 120, 64, 0}};
+    song.twiceNoteCount = 2;
+    song.tempoText = "90";
+    song.partPrograms[0] = 40;
+    const Song before = song;
+    ImportingRecordingHost host;
+    for (const auto& [path, limit] :
+         {std::pair{songPath, uint64_t{16000}}, std::pair{midiPath, uint64_t{20}}}) {
+        host.messages.clear();
+        EXPECT_EQ(openFile(song, path, host, limit), OpenStatus::ReadFailure) << path;
+        EXPECT_TRUE(contentOf(song) == contentOf(before)) << path;
+        EXPECT_EQ(host.messages, std::vector<std::string>{msg::cannotRead(
+                                     path, "メモリが足りません。曲は読み込む前のままです")});
+    }
+    EXPECT_EQ(openFile(song, songPath, host, uint64_t{64000}), OpenStatus::Loaded);
+    EXPECT_EQ(song.noteCount(), 1000);
+
+    // A header that claims more notes than its file can hold is no reason:
+    // the file ends early, as it does with memory to spare.
+    std::vector<std::string> cut = v6({"1,1,60,12,\"   \",0,20,4,0"}, 2000000000);
+    cut.resize(9);
+    host.messages.clear();
+    EXPECT_EQ(openFile(song, file("claims.txt", cut), host, uint64_t{16000}),
+              OpenStatus::ReadFailure);
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{msg::cannotRead((m_folder / "claims.txt").string(),
+                                                       "ファイルが 9 行目で途切れています")});
 }
 
 TEST(SongFileStart, OnlyAStartThatCanBeAMagicIsReadFurther) {

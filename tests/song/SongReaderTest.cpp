@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <new>
+#include <tuple>
+
 namespace vako {
 namespace {
 
@@ -208,6 +212,83 @@ TEST(SongReaderTest, HugeCountsAreAnEarlyEndNotAnAllocation) {
     v[v.size() - 3] = "2000000000";
     EXPECT_EQ(read(ccs, v).status, SongTextStatus::ReadFailure);
     EXPECT_EQ(ccs.changeCount, 1);
+}
+
+// A file handed out `piece` bytes at a time, as a slow disk might.
+class Pieces : public ByteSource {
+public:
+    Pieces(std::string_view data, size_t piece) : m_data(data), m_piece(piece) {}
+    size_t read(char* into, size_t count) override {
+        const size_t n = std::min({count, m_piece, m_data.size()});
+        std::copy_n(m_data.data(), n, into);
+        m_data.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view m_data;
+    size_t m_piece;
+};
+
+// A file read piece by piece gives the song and the outcome the whole image
+// gives, wherever its pieces end: inside a quoted text with line ends, between
+// the CR and the LF of a line end, in a run of blank lines at a file's end.
+TEST(SongReaderTest, ReadingInPiecesGivesWhatTheWholeFileGives) {
+    const std::string example = test::joinLines(test::twoNoteSongLines());
+    std::vector<std::string> texts = v6({"1,1,60,12,\"   \",0,20,4,0"}, 2);
+    texts[15] = "\"long, with commas\r\nand a line end\"junk,\"x\"";
+    std::vector<std::string> badValue = v6({"1,1,60,12,\"   \",0,20,4,0"}, 2);
+    badValue[8] = "1,1,sixty,12,\"   \",0,20,4,0";
+    std::string crOnly = example;
+    std::erase(crOnly, '\n');
+    const std::string files[] = {
+        example,
+        crOnly,
+        test::joinLines(texts),
+        test::joinLines(badValue),
+        // Ends early after blank lines and blanks: the failure names its last line with text.
+        example.substr(0, example.size() / 2) + std::string(40, '\n') + "  \t \r\n   ",
+        test::songText({"\"vako2\"", "\"x\"", "4", "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "\"x\"",
+                        "1,1,60,12,0,20,4,0,0", "2,13,180,0,0,20,4,0,0"}),
+        "\"vako6\",\"" + std::string(3000, 'x'),
+    };
+    const auto contents = [](const Song& s) {
+        return std::tie(s.notes, s.twiceNoteCount, s.changes, s.changeCount, s.partPrograms,
+                        s.partVolumes, s.grid, s.quartersPerBar, s.tempoText, s.copyrightText,
+                        s.sequenceNameText);
+    };
+    for (const std::string& file : files) {
+        Song whole;
+        const SongTextOutcome expected = readSongText(whole, file);
+        for (const size_t piece : {1, 2, 3, 16, 17, 4096}) {
+            SCOPED_TRACE(file.substr(0, 40) + "... in pieces of " + std::to_string(piece));
+            Song song;
+            Pieces source(file, piece);
+            const SongTextOutcome outcome = readSongText(song, source, file.size(), UINT64_MAX);
+            EXPECT_EQ(
+                std::tie(outcome.status, outcome.version, outcome.failureLine, outcome.endedEarly),
+                std::tie(expected.status, expected.version, expected.failureLine,
+                         expected.endedEarly));
+            EXPECT_TRUE(contents(song) == contents(whole));
+        }
+    }
+}
+
+TEST(SongReaderTest, OnlyAFieldTheSongKeepsIsHeldAndItMustFitTheMemory) {
+    const std::string longText = "\"" + std::string(100000, 'x') + "\"";
+    // As the copyright name: 100,000 bytes where 40,000 may be held for it.
+    std::vector<std::string> lines = v6({}, 0);
+    lines[13] = longText + ",\"\"";
+    std::string file = test::joinLines(lines);
+    Song song;
+    Pieces source(file, 4096);
+    EXPECT_THROW(readSongText(song, source, file.size(), 160000), std::bad_alloc);
+    // As a label the song does not keep, it is passed over, never held.
+    lines = v6({}, 0);
+    lines[12] = longText;
+    file = test::joinLines(lines);
+    Pieces label(file, 4096);
+    EXPECT_EQ(readSongText(song, label, file.size(), 1000).status, SongTextStatus::Read);
 }
 
 TEST(SongReaderTest, MeterAndGridMustBeOnesTheMenusOffer) {

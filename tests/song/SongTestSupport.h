@@ -2,11 +2,15 @@
 // and song text built from UTF-8 lines.
 #pragma once
 
+#include "platform/AtomicFile.h"
 #include "song/ShiftJis.h"
 #include "song/Song.h"
 #include "song/SongHost.h"
 
 #include <array>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -72,6 +76,53 @@ public:
 
 private:
     std::filesystem::path m_path;
+};
+
+// A save of `folder`/song.txt by another process (another window, say),
+// running until end(): then that process ends as if it was killed in the
+// middle of the save, leaving its temporary file behind.
+class SaveInAnotherProcess {
+public:
+    explicit SaveInAnotherProcess(const std::filesystem::path& folder) {
+        int ready[2], release[2];
+        if (pipe(ready) != 0 || pipe(release) != 0) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(ready[0]);
+            close(release[1]); // the parent's closing of its end is the signal
+            AtomicFileWriter save(folder / "song.txt");
+            save.append("half a song");
+            char byte = 1;
+            (void)!write(ready[1], &byte, 1);
+            (void)!read(release[0], &byte, 1);
+            _exit(0); // no destructor: the temporary stays, as after a kill
+        }
+        close(ready[1]);
+        close(release[0]);
+        char byte = 0;
+        (void)!read(ready[0], &byte, 1);
+        close(ready[0]);
+        m_release = release[1];
+    }
+    ~SaveInAnotherProcess() { end(); }
+    void end() {
+        if (m_release >= 0) close(m_release);
+        m_release = -1;
+        if (m_pid > 0) waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+    // The name of its temporary file.
+    std::string temporaryIn(const std::filesystem::path& folder) const {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (isTemporaryFileName(name)) return name;
+        }
+        return {};
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_release = -1;
 };
 
 // Song text from UTF-8 lines: Shift_JIS, CR LF after every line.

@@ -4,7 +4,12 @@
 #include "song/SongWriter.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 
+#include <fstream>
+#include <functional>
+#include <optional>
 #include <tuple>
 
 namespace vako {
@@ -153,6 +158,70 @@ TEST(SaveSongTest, FailedWriteLeavesWhatWasThereAndSaysSo) {
     EXPECT_EQ(SaveSong(song, {folder / "no" / "such", folder.path()}, host),
               SaveStatus::WriteFailed);
     EXPECT_EQ(host.messages.size(), 1u);
+}
+
+// Runs `body` in a child process that sees `folder` mounted read-only (in a
+// mount namespace of its own) and gives back what it returned; nullopt when
+// this system does not let a process do that.
+std::optional<std::string> inReadOnlyFolder(const std::filesystem::path& folder,
+                                            const std::function<std::string()>& body) {
+    int out[2];
+    if (pipe(out) != 0) return std::nullopt;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(out[0]);
+        const uid_t uid = geteuid();
+        const gid_t gid = getegid();
+        // Without the right to mount, a user namespace gives it (uid and gid mapped to themselves).
+        if (uid != 0) {
+            if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(77);
+            std::ofstream("/proc/self/setgroups") << "deny";
+            std::ofstream("/proc/self/uid_map") << uid << ' ' << uid << " 1";
+            std::ofstream("/proc/self/gid_map") << gid << ' ' << gid << " 1";
+        } else if (unshare(CLONE_NEWNS) != 0) {
+            _exit(77);
+        }
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            _exit(77);
+        const std::string result = body();
+        (void)!write(out[1], result.data(), result.size());
+        _exit(0);
+    }
+    close(out[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) result.append(buffer, n);
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return result;
+}
+
+TEST(SaveSongTest, AReadOnlyFileSystemIsToldAsSuchNotAsAMissingPermission) {
+    TempFolder folder;
+    test::writeBytes(folder / "old.txt", "kept");
+    const auto messages = inReadOnlyFolder(folder.path(), [&] {
+        std::string said;
+        for (const char* name : {"old", "new"}) {
+            Song song;
+            song.fileName = name;
+            RecordingSongHost host;
+            SaveSong(song, {folder.path(), folder.path()}, host);
+            for (const std::string& m : host.messages) said += m + "\n";
+        }
+        return said;
+    });
+    if (!messages) GTEST_SKIP() << "this system lets no test mount a folder read-only";
+    EXPECT_EQ(
+        *messages,
+        msg::cannotWrite((folder / "old.txt").string(), "読み取り専用のファイルシステムです") +
+            "\n" +
+            msg::cannotWrite((folder / "new.txt").string(), "読み取り専用のファイルシステムです") +
+            "\n");
+    EXPECT_EQ(test::readBytes(folder / "old.txt"), "kept");
 }
 
 TEST(ErrorDumpTest, WritesErrTxtWithoutEverReplacingAFileAndIsNoSave) {

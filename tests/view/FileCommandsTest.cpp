@@ -13,6 +13,8 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+
 namespace vako::test {
 namespace {
 
@@ -187,11 +189,13 @@ TEST_F(FileCommands, DroppingASongOpensTheFirstFileByItsFullPath) {
 
 TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
     editedSong();
-    w.canvas.pictures["/pics/wall.JPG"] = {400, 500};
+    const std::string wall = (w.folder / "wall.JPG").string();
+    writeBytes(wall, "a picture");
+    w.canvas.pictures[wall] = {400, 500};
     EXPECT_FALSE(f().clearBackgroundButton.visible);
     EXPECT_EQ(f().clearBackgroundButton.caption, "壁紙を消す");
     const int clears = w.canvas.clearCount;
-    f().files.dropFiles({"/pics/wall.JPG"});
+    f().files.dropFiles({wall});
     EXPECT_TRUE(w.ui.questions.empty());
     EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
     EXPECT_TRUE(w.canvas.hasPersistentPicture);
@@ -203,11 +207,21 @@ TEST_F(FileCommands, ADroppedPictureBecomesTheBackgroundAndTheButtonRemovesIt) {
     EXPECT_FALSE(f().clearBackgroundButton.visible);
     EXPECT_EQ(w.canvas.clearCount, clears + 2);
 
-    // A picture that cannot be loaded says so and changes nothing.
-    f().files.dropFiles({"/pics/missing.bmp"});
-    EXPECT_EQ(w.ui.messages, std::vector<std::string>{
-                                 msg::cannotRead("/pics/missing.bmp", msg::kReasonNotPicture)});
+    // A picture that cannot be loaded, a missing one and a named pipe called
+    // like a picture (which is refused without waiting on it) say so and
+    // change nothing.
+    const std::string broken = (w.folder / "broken.png").string();
+    writeBytes(broken, "no picture");
+    const std::string pipe = (w.folder / "pipe.jpg").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string missing = (w.folder / "missing.gif").string();
+    for (const std::string& path : {broken, pipe, missing}) f().files.dropFiles({path});
+    EXPECT_EQ(w.ui.messages,
+              (std::vector<std::string>{msg::cannotRead(broken, msg::kReasonNotPicture),
+                                        msg::cannotRead(pipe, msg::kReasonNotAFile),
+                                        msg::cannotRead(missing, msg::kReasonMissing)}));
     EXPECT_FALSE(f().clearBackgroundButton.visible);
+    EXPECT_EQ(w.positions(), (std::vector<int32_t>{1, 13}));
 }
 
 TEST_F(FileCommands, NewAsksOnlyAboutAChangedSongAndLeavesItWithoutAName) {

@@ -3,9 +3,11 @@
 
 #include "song/Messages.h"
 #include "song/OpenFile.h"
+#include "song/SongTestSupport.h"
 #include "song/SongWriter.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -179,16 +181,38 @@ TEST_F(MainWindowModelStartup, OpensTheCommandLineFile) {
     EXPECT_EQ(w.song.songName, "example");
 }
 
-TEST_F(MainWindowModelStartup, RemovesWhatInterruptedSavesLeftInTheSongFolder) {
-    std::ofstream(w.folder / ".vakotmp-Ab12Cd") << "half a song";
-    std::ofstream(w.folder / ".song.txt.Ab12Cd") << "half a song of an earlier version";
-    // The list shows songs and MIDI files, sorted.
-    for (const char* name : {"b.txt", "a.MID", "c.bmp", "d.mid"})
-        std::ofstream(w.folder / name) << "x";
+TEST_F(MainWindowModelStartup, StartupCleaningKeepsFilesTheProgramDidNotWrite) {
+    // Names a user or another program gives its backups and swap files, and
+    // what earlier versions named their temporaries (which proves nothing).
+    const std::vector<std::string> othersFiles = {".notes.txt.backup", ".a.mid.orig", ".x.txt.swp",
+                                                  ".song.txt.AB12cd", ".vakotmp-Ab12Cd"};
+    const auto desktop = w.folder / "desktop";
+    std::filesystem::create_directory(desktop);
+    f.folders.desktopFolder = desktop;
+    std::vector<std::string> leftovers;
+    for (const auto& folder : {w.folder, desktop}) {
+        for (const std::string& name : othersFiles) std::ofstream(folder / name) << "the user's";
+        // A save of this program that was killed half-way.
+        SaveInAnotherProcess killed(folder);
+        leftovers.push_back((folder / killed.temporaryIn(folder)).string());
+    }
     w.load();
-    EXPECT_FALSE(std::filesystem::exists(w.folder / ".vakotmp-Ab12Cd"));
-    EXPECT_FALSE(std::filesystem::exists(w.folder / ".song.txt.Ab12Cd"));
-    EXPECT_EQ(w.form->fileList.items, (std::vector<std::string>{"a.MID", "b.txt", "d.mid"}));
+    for (const auto& folder : {w.folder, desktop})
+        for (const std::string& name : othersFiles)
+            EXPECT_TRUE(std::filesystem::exists(folder / name)) << folder / name;
+    for (const std::string& leftover : leftovers)
+        EXPECT_FALSE(std::filesystem::exists(leftover)) << leftover;
+}
+
+TEST_F(MainWindowModelStartup, TheFileListShowsTheFilesThatOpenAsSongs) {
+    for (const char* name : {"b.txt", "a.MID", "c.bmp", "d.mid", "e.midi", "f.MIDI", "g.Txt"})
+        std::ofstream(w.folder / name) << "x";
+    // Not a regular file: a named pipe would hold the window when opened.
+    ASSERT_EQ(mkfifo((w.folder / "pipe.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("nowhere.txt", w.folder / "dangling.txt");
+    w.load();
+    EXPECT_EQ(f.fileList.items,
+              (std::vector<std::string>{"a.MID", "b.txt", "d.mid", "e.midi", "f.MIDI"}));
 }
 
 TEST_F(MainWindowModelStartup, AMissingCommandLineFileIsReportedByTheLoader) {
