@@ -4,6 +4,7 @@
 #include "editor/Chords.h"
 #include "editor/EditHistory.h"
 #include "editor/NoteEdits.h"
+#include "editor/SongEditor.h"
 #include "platform/RecordingCanvas.h"
 #include "rangeedit/RangeWindowModel.h"
 
@@ -81,6 +82,33 @@ void BM_RecordKeyEdit(benchmark::State& state) {
     state.SetLabel("one recorded step");
 }
 BENCHMARK(BM_RecordKeyEdit)->Unit(benchmark::kMicrosecond);
+
+// Through the editing layer, as the window runs them: a click that places a
+// note, and a chord of three keys from a MIDI keyboard, each then undone. The
+// counter is the history's size after one of them: a step keeps what changed,
+// whatever the song's size.
+void BM_EditorClickAndKeyboardChord(benchmark::State& state) {
+    const bool keyboard = state.range(0) == 1;
+    Song song = bigSong();
+    SongEditor editor(song);
+    editor.checkScopes(false); // as in the program
+    const std::vector<EnteredKey> keys = {{60, 100}, {64, 90}, {67, 80}};
+    auto edit = [&] {
+        if (keyboard)
+            editor.enterKeys(kClickPos, keys, 12, 0);
+        else
+            editor.placeChord(kClickPos, chordNotes(61, 0, false), 12, 0);
+    };
+    edit();
+    state.counters["step_bytes"] = static_cast<double>(editor.historyBytes());
+    editor.undo();
+    for (auto _ : state) {
+        edit();
+        editor.undo();
+    }
+    state.SetLabel(keyboard ? "chord of 3 keys + undo" : "click + undo");
+}
+BENCHMARK(BM_EditorClickAndKeyboardChord)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_UndoRedoClick(benchmark::State& state) {
     Song song = bigSong();
