@@ -529,6 +529,9 @@ void MainWindowModel::load(const std::string& commandLine) {
     view.page = 0;
     noteCursor.width = 12;
     noteCursor.height = 18;
+    // The hover cursor and its name appear where the pointer first moves
+    // over the staff, not at a place the pointer never was.
+    noteCursor.visible = pitchNameLabel.visible = false;
     layOutToolboxAtStart();
     lengthTools[2].click();
     shown = true;

@@ -425,6 +425,7 @@ TEST_F(Editing, NotePanelActions) {
 }
 
 TEST_F(Editing, TheHoverMarksGoWhenThePointerLeavesTheStaff) {
+    EXPECT_FALSE(f().noteCursor.visible) << "no cursor where the pointer never was";
     w.setNotes({note(12, 60, 12, 9)});
     f().redrawScore();
     f().scoreMouseMove(0, 0, xAt(12), yAt(1, 35));
