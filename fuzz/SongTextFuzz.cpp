@@ -34,7 +34,7 @@ private:
 auto contentOf(const vako::Song& s) {
     return std::tie(s.notes, s.twiceNoteCount, s.changes, s.changeCount, s.partPrograms,
                     s.partVolumes, s.grid, s.quartersPerBar, s.tempoText, s.copyrightText,
-                    s.sequenceNameText, s.undoNotes);
+                    s.sequenceNameText);
 }
 
 } // namespace
