@@ -222,42 +222,40 @@ int64_t SongEditor::lastPositionOfBar(int bar) const {
     return int64_t{bar} * stepsPerBar() + kFirstBeatPosition - 1;
 }
 
-bool SongEditor::changeNotesInBars(const char* operation, const BarRange& range,
-                                   const std::function<bool(Note&)>& edit) {
+std::function<bool(const Note&)> SongEditor::inBars(const BarRange& range) const {
     const int64_t first = firstPositionOfBar(range.firstBar);
     const int64_t last = lastPositionOfBar(range.lastBar);
-    return noteStep(operation, EditScope::notesIn(RecordSpan::all()), [&] {
-        bool ok = true;
-        const int32_t n = storedNoteCount(m_song);
-        for (int32_t i = 1; i <= n; ++i) {
-            Note& note = m_song.notes[i];
-            if (note.part != range.part || note.position < first || note.position > last) continue;
-            ok = edit(note) && ok;
-        }
-        return ok;
-    });
+    return [first, last, part = range.part](const Note& note) {
+        return note.part == part && note.position >= first && note.position <= last;
+    };
 }
 
-bool SongEditor::shiftNotes(const BarRange& range, int steps) {
-    const int64_t first = firstPositionOfBar(range.firstBar);
-    const int64_t last = lastPositionOfBar(range.lastBar);
-    return noteStep("shiftNotes", EditScope::notesIn(RecordSpan::all()), [&] {
+bool SongEditor::changeNotesInBars(const char* operation, const BarRange& range,
+                                   const std::function<bool(Note&)>& edit, bool sortAfter) {
+    const auto selected = inBars(range);
+    return noteStep(operation, EditScope::notesIn(RecordSpan::all()), [&] {
         const int32_t n = storedNoteCount(m_song);
-        for (int32_t i = 1; i <= n; ++i) {
-            Note& note = m_song.notes[i];
-            if (note.part != range.part || note.position < first || note.position > last) continue;
-            const int64_t pos = int64_t{note.position} + steps;
-            if (!fitsPosition(pos)) return false;
-            note.position = static_cast<int32_t>(pos);
-        }
-        SortNotes(m_song.notes, 1, m_song.noteCount());
+        for (int32_t i = 1; i <= n; ++i)
+            if (selected(m_song.notes[i]) && !edit(m_song.notes[i])) return false;
+        if (sortAfter) SortNotes(m_song.notes, 1, m_song.noteCount());
         return true;
     });
 }
 
+bool SongEditor::shiftNotes(const BarRange& range, int steps) {
+    return changeNotesInBars(
+        "shiftNotes", range,
+        [&](Note& note) {
+            const int64_t pos = int64_t{note.position} + steps;
+            if (!fitsPosition(pos)) return false;
+            note.position = static_cast<int32_t>(pos);
+            return true;
+        },
+        true);
+}
+
 bool SongEditor::copyNotes(const BarRange& range, int targetBar, int targetPart) {
-    const int64_t first = firstPositionOfBar(range.firstBar);
-    const int64_t last = lastPositionOfBar(range.lastBar);
+    const auto selected = inBars(range);
     const int64_t offset = (int64_t{targetBar} - range.firstBar) * stepsPerBar();
     return noteStep("copyNotes", EditScope::notesIn(RecordSpan::all()), [&] {
         // The copies go behind the notes the loop visits, so an overlapping
@@ -265,7 +263,7 @@ bool SongEditor::copyNotes(const BarRange& range, int targetBar, int targetPart)
         const int32_t n = storedNoteCount(m_song);
         for (int32_t i = 1; i <= n; ++i) {
             Note copy = m_song.notes[i];
-            if (copy.part != range.part || copy.position < first || copy.position > last) continue;
+            if (!selected(copy)) continue;
             const int64_t pos = int64_t{copy.position} + offset;
             if (!fitsPosition(pos)) return false;
             copy.position = static_cast<int32_t>(pos);
@@ -280,18 +278,13 @@ bool SongEditor::copyNotes(const BarRange& range, int targetBar, int targetPart)
 }
 
 bool SongEditor::deleteNotes(const BarRange& range) {
-    const int64_t first = firstPositionOfBar(range.firstBar);
-    const int64_t last = lastPositionOfBar(range.lastBar);
+    const auto selected = inBars(range);
     return noteStep("deleteNotes", EditScope::notesIn(RecordSpan::all()), [&] {
         // One pass; the remaining notes keep their order.
         const int32_t n = storedNoteCount(m_song);
         int32_t kept = 0;
-        for (int32_t i = 1; i <= n; ++i) {
-            const Note& note = m_song.notes[i];
-            if (note.part == range.part && note.position >= first && note.position <= last)
-                continue;
-            m_song.notes[++kept] = note;
-        }
+        for (int32_t i = 1; i <= n; ++i)
+            if (!selected(m_song.notes[i])) m_song.notes[++kept] = m_song.notes[i];
         m_song.twiceNoteCount = 2 * kept;
         m_song.notes.resize(static_cast<size_t>(kept) + 1);
     });

@@ -170,8 +170,12 @@ private:
         return step(operation, scope, std::forward<Edit>(edit));
     }
     bool changeNote(const char* operation, int32_t index, const std::function<bool(Note&)>& edit);
+    // The notes of the range's part in its bars.
+    std::function<bool(const Note&)> inBars(const BarRange& range) const;
+    // Runs `edit` on each of them as one step (sorted by position after it
+    // when the edit moves them); the first refusal puts the step back.
     bool changeNotesInBars(const char* operation, const BarRange& range,
-                           const std::function<bool(Note&)>& edit);
+                           const std::function<bool(Note&)>& edit, bool sortAfter = false);
     void takeUndoCopy();
 
     Song& m_song;

@@ -226,7 +226,7 @@ void Playback::applyControlChange(const ControlChange& cc) {
             song.partPrograms[part] = program;
             m_listener.showPartProgram(part, program);
         } else {
-            const int16_t step = static_cast<int16_t>(std::clamp<int64_t>(amount, 0, 6));
+            const int16_t step = static_cast<int16_t>(std::clamp<int64_t>(amount, 0, kMaxVolumeStep));
             m_device->send(controlChange(part, kControllerVolume, step * kVolumeUnit));
             song.partVolumes[part] = step;
             m_listener.showPartVolume(part, step);

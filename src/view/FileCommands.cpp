@@ -113,8 +113,8 @@ void FileCommands::openPath(const std::string& path, const std::string& shownPat
     case FileKind::Other:
         // Refused, the song untouched; a file that is missing or cannot be
         // read says why, one that can says what it is not.
-        if (m_window.editor.open(path, m_window) == OpenStatus::NotASong)
-            m_window.showMessage(msg::cannotRead(path, msg::kReasonNotOpenable));
+        m_window.showMessage(
+            msg::cannotRead(path, whyUnreadable(path).value_or(msg::kReasonNotOpenable)));
         return;
     case FileKind::SongText:
     case FileKind::MidiFile:
