@@ -1,6 +1,7 @@
 #include "editor/EditHistory.h"
 
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 namespace vako {
@@ -61,7 +62,79 @@ void replaceRecords(std::vector<T>& records, int32_t first, size_t oldLength,
               records.begin() + static_cast<ptrdiff_t>(start));
 }
 
+// Notes 1..N the song's array holds.
+int32_t notesHeld(const Song& song) {
+    return recordsHeld(noteRecords(song), song.notes.size());
+}
+
+// Whether `indices` ascend strictly within 1..count.
+bool ascendWithin(const std::vector<int32_t>& indices, int32_t count) {
+    int32_t previous = 0;
+    for (const int32_t i : indices) {
+        if (i <= previous || i > count) return false;
+        previous = i;
+    }
+    return true;
+}
+
+// Takes the notes at `leaveAt` out and puts `arriving` in at `arriveAt` (the
+// indices of the result), in one pass; the other notes keep their order.
+void spliceNotes(Song& song, const std::vector<int32_t>& leaveAt,
+                 const std::vector<int32_t>& arriveAt, const std::vector<Note>& arriving) {
+    const int32_t held = notesHeld(song);
+    const int32_t count = held - static_cast<int32_t>(leaveAt.size()) +
+                          static_cast<int32_t>(arriveAt.size());
+    std::vector<Note> result(static_cast<size_t>(count) + 1);
+    if (!song.notes.empty()) result[0] = song.notes[0];
+    size_t leaving = 0, arrived = 0;
+    int32_t from = 1;
+    for (int32_t k = 1; k <= count; ++k) {
+        if (arrived < arriveAt.size() && arriveAt[arrived] == k) {
+            result[k] = arriving[arrived++];
+            continue;
+        }
+        while (leaving < leaveAt.size() && leaveAt[leaving] == from) {
+            ++leaving;
+            ++from;
+        }
+        result[k] = song.notes[from++];
+    }
+    song.notes.swap(result);
+    song.twiceNoteCount = 2 * count;
+}
+
+void applySplice(Song& song, const NoteSplice& s, bool forward) {
+    if (forward)
+        spliceNotes(song, s.leaveAt, s.arriveAt, s.arriving);
+    else
+        spliceNotes(song, s.arriveAt, s.leaveAt, s.leaving);
+}
+
 } // namespace
+
+bool EditHistory::recordSplice(Song& song, const char* operation, NoteSplice splice) {
+    (void)operation; // the history itself carries it out: it cannot reach outside its notes
+    const int32_t held = notesHeld(song);
+    if (splice.empty() || splice.arriveAt.size() != splice.arriving.size() ||
+        !ascendWithin(splice.leaveAt, held))
+        return false;
+    const int64_t count = int64_t{held} - static_cast<int64_t>(splice.leaveAt.size()) +
+                          static_cast<int64_t>(splice.arriveAt.size());
+    if (count > INT32_MAX / 2 || !ascendWithin(splice.arriveAt, static_cast<int32_t>(count)))
+        return false;
+    splice.leaving.clear();
+    splice.leaving.reserve(splice.leaveAt.size());
+    for (const int32_t i : splice.leaveAt) splice.leaving.push_back(song.notes[i]);
+    if (splice.leaveAt == splice.arriveAt && splice.leaving == splice.arriving) return false;
+    applySplice(song, splice, true);
+    if (m_pending) return false; // part of the open step, which watches every note
+    Step step;
+    step.bytes = sizeof(Step) +
+                 (splice.leaveAt.size() + splice.arriveAt.size()) * (sizeof(int32_t) + sizeof(Note));
+    step.splice = std::move(splice);
+    push(std::move(step));
+    return true;
+}
 
 bool EditHistory::recordEdit(Song& song, const char* operation, const EditScope& scope,
                              const std::function<bool()>& edit) {
@@ -289,6 +362,7 @@ void EditHistory::trim() {
 }
 
 void EditHistory::apply(Song& song, const Step& step, bool forward) const {
+    if (step.splice) applySplice(song, *step.splice, forward);
     if (step.notes) {
         const auto& from = forward ? step.notes->before : step.notes->after;
         const auto& to = forward ? step.notes->after : step.notes->before;
@@ -348,6 +422,23 @@ bool EditHistory::dropFailedEdit(const Song& song, const std::vector<Note>& copy
 
     if (!open && !m_steps.empty() && m_applied == m_steps.size()) {
         const Step& last = m_steps.back();
+        if (last.splice && !last.changes && !last.settings && !last.texts) {
+            // The copy is the song before the splice when undoing it gives the copy.
+            Song before;
+            if (!song.notes.empty())
+                before.notes.assign(song.notes.begin(), song.notes.begin() + now + 1);
+            before.twiceNoteCount = 2 * now;
+            applySplice(before, *last.splice, false);
+            bool matches = before.noteCount() == copied;
+            for (int32_t k = 1; matches && k <= copied; ++k) matches = copyAt(k) == before.notes[k];
+            if (matches) {
+                m_bytes -= last.bytes;
+                m_steps.pop_back();
+                --m_applied;
+                if (m_saved && *m_saved > m_applied) m_saved.reset();
+                return true;
+            }
+        }
         if (last.notes && !last.changes && !last.settings && !last.texts) {
             const Slice<Note>& s = *last.notes;
             const auto before = static_cast<int32_t>(s.before.size());

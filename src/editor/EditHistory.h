@@ -75,6 +75,20 @@ template <class T> struct Watch {
 };
 } // namespace edit_history
 
+// An edit of notes scattered over the song (a selection moved, deleted or
+// pasted): the notes that leave, by their index before the edit, and the notes
+// that arrive, by their index after it; every other note keeps its order. Its
+// size grows with the notes it moves, however far apart they lie, where a
+// stretch of records would hold every note between the first and the last.
+struct NoteSplice {
+    std::vector<int32_t> leaveAt; // ascending indices 1..N before the edit
+    std::vector<Note> leaving;    // the notes at those indices
+    std::vector<int32_t> arriveAt; // ascending indices 1..N' after the edit
+    std::vector<Note> arriving;    // the notes at those indices
+
+    bool empty() const { return leaveAt.empty() && arriveAt.empty(); }
+};
+
 // An edit wrote outside the scope it declared: a fault of the program, not
 // of the song. Thrown by a step when scope checking is on (the sanitizer
 // build); the song is put back as it was within the scope.
@@ -122,6 +136,11 @@ public:
     // program.
     void checkScopes(bool on) { m_checkScopes = on; }
     bool checksScopes() const { return m_checkScopes; }
+
+    // Carries out `splice` on the song's notes as one step (within an open
+    // step it joins that one). False, and nothing changes, for a splice whose
+    // indices do not fit the song or do not ascend, or that changes nothing.
+    bool recordSplice(Song& song, const char* operation, NoteSplice splice);
 
     // The same in two halves, for an edit that spans several calls (the hits
     // tapped in during a playback become one step when it stops). `commit`
@@ -190,6 +209,7 @@ private:
     }
     struct Step {
         std::optional<Slice<Note>> notes;
+        std::optional<NoteSplice> splice; // instead of `notes`
         std::optional<Slice<ControlChange>> changes;
         std::optional<std::array<Settings, 2>> settings; // before, after
         std::optional<std::array<Texts, 2>> texts;       // before, after

@@ -40,11 +40,15 @@ void SongEditor::takeUndoCopy() {
 }
 
 bool SongEditor::undo() {
-    return m_history.undo(m_song);
+    if (!m_history.undo(m_song)) return false;
+    ++m_revision;
+    return true;
 }
 
 bool SongEditor::redo() {
-    return m_history.redo(m_song);
+    if (!m_history.redo(m_song)) return false;
+    ++m_revision;
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -346,6 +350,7 @@ void SongEditor::endPlayback() {
     putPlayedSettings(m_settingsAtPlay);
     m_history.commit(m_song);
     putPlayedSettings(reached);
+    ++m_revision;
 }
 
 // ---------------------------------------------------------------------------
@@ -360,6 +365,7 @@ OpenStatus SongEditor::open(const std::string& path, SongHost& host) {
     if (status != OpenStatus::Loaded && status != OpenStatus::Picture) return status;
     if (!merging) m_history.clear();
     takeUndoCopy();
+    ++m_revision;
     return status;
 }
 
@@ -371,6 +377,7 @@ void SongEditor::replaceSong(Song song) {
     m_song = std::move(song);
     m_history.clear();
     takeUndoCopy();
+    ++m_revision;
 }
 
 void SongEditor::newSong() {
@@ -378,6 +385,7 @@ void SongEditor::newSong() {
     m_song.twiceNoteCount = 0;
     m_history.clear();
     takeUndoCopy();
+    ++m_revision;
 }
 
 // ---------------------------------------------------------------------------
@@ -389,6 +397,7 @@ void SongEditor::restoreNotesAfterFault() {
     m_song.notes = m_undoNotes;
     if (m_song.notes.empty()) m_song.notes.resize(1);
     ensureNoteRoom(m_song.notes, m_song.noteCount());
+    ++m_revision;
 }
 
 } // namespace vako

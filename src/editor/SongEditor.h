@@ -107,6 +107,31 @@ public:
     int64_t firstPositionOfBar(int bar) const;
     int64_t lastPositionOfBar(int bar) const;
 
+    // --- A selection of notes ---------------------------------------------------
+    // A selection names notes by their indices 1..N, ascending. Each of these
+    // is one step whose size grows with the notes it moves, not with the
+    // song; the notes between keep their order, and a note put in goes where
+    // a click would put it (before an equal note at its position).
+    enum class MoveRefusal { None, BeforeFirstPosition, KeyOutOfRange, NothingToMove };
+    // Moves the notes by `steps` and `semitones` (either may be 0); on
+    // success `selection` becomes their new indices. A move that would put
+    // any of them before position 1 or outside keys 0..119 changes nothing.
+    MoveRefusal moveNotes(std::vector<int32_t>& selection, int64_t steps, int semitones);
+    bool deleteSelectedNotes(const std::vector<int32_t>& selection);
+    // Puts `notes` into the song; their indices, empty when refused (a key
+    // outside 0..119, a position before 1 or past what a song holds).
+    std::vector<int32_t> insertNotes(std::vector<Note> notes);
+    // Copies of the notes right after them: their first bar lands on the
+    // first bar line at or after the end of the last of them. The copies'
+    // indices, empty when refused.
+    std::vector<int32_t> duplicateNotes(const std::vector<int32_t>& selection);
+    bool setSelectedStrength(const std::vector<int32_t>& selection, int velocity);
+    bool setSelectedBalance(const std::vector<int32_t>& selection, int pan);
+    bool setSelectedLength(const std::vector<int32_t>& selection, int32_t length);
+    // Counts every change of the song (an operation, an undo, a redo, a load):
+    // a selection made at one count names the notes of that song only.
+    uint64_t revision() const { return m_revision; }
+
     // --- Playback ---------------------------------------------------------------
     // What the user records while the song plays becomes one step at the
     // stop. The playback engine works on `songForPlayback` between the two:
@@ -153,7 +178,7 @@ private:
     // returns false refused: it is put back, and the editor remembers it.
     template <class Edit> bool step(const char* operation, const EditScope& scope, Edit&& edit) {
         m_lastRefused = false;
-        return m_history.record(m_song, operation, scope, [&] {
+        const bool stepped = m_history.record(m_song, operation, scope, [&] {
             bool ok = true;
             if constexpr (std::is_void_v<std::invoke_result_t<Edit&>>)
                 edit();
@@ -162,7 +187,17 @@ private:
             m_lastRefused = !ok;
             return ok;
         });
+        if (!m_lastRefused) ++m_revision;
+        return stepped;
     }
+    // Carries out `splice` as one step (`leaving` is filled from the song).
+    bool spliceStep(const char* operation, NoteSplice splice);
+    // The splice that takes the notes at `selection` out and puts `arriving`
+    // in where they belong among the rest; `arriving` is sorted first.
+    NoteSplice replacingSplice(const std::vector<int32_t>& selection,
+                               std::vector<Note> arriving) const;
+    // Whether `selection` ascends within 1..N.
+    bool isSelection(const std::vector<int32_t>& selection) const;
     // An edit of the notes: the undo copy of the fault path is taken first.
     template <class Edit>
     bool noteStep(const char* operation, const EditScope& scope, Edit&& edit) {
@@ -181,6 +216,7 @@ private:
     Song& m_song;
     EditHistory m_history;
     bool m_lastRefused = false;
+    uint64_t m_revision = 0;
     // The notes before the last operation on notes, for the redraw's fault path.
     std::vector<Note> m_undoNotes;
     int32_t m_undoTwiceNoteCount = 0;

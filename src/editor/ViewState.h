@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace vako {
 
@@ -18,6 +19,10 @@ struct ViewState {
     int32_t cursorPosition = 0;    // song position of the cursor
     uint8_t cursorPart = 0;        // part of the band under the cursor
     int32_t lastNoteX = 0;         // x of the note the note display handled last
+    // The selected notes: indices 1..N, ascending, of the song as it stood at
+    // the editor's revision `selectionRevision`; any other revision clears them.
+    std::vector<int32_t> selectedNotes;
+    uint64_t selectionRevision = 0;
 };
 
 } // namespace vako

@@ -28,6 +28,7 @@ constexpr Rgb kLightCyan = rgb(0, 255, 255);   // tempo markers
 constexpr Rgb kMagenta = rgb(255, 0, 255);     // instrument markers
 constexpr Rgb kYellow = rgb(255, 255, 0);      // volume markers
 constexpr Rgb kLightRed = rgb(255, 192, 192);  // the chosen part button
+constexpr Rgb kSelectedNote = rgb(255, 128, 0); // the ring behind a selected note head
 } // namespace colour
 
 enum class FillStyle { Solid, Transparent };

@@ -79,4 +79,19 @@ inline std::string cannotWrite(const std::string& path, const std::string& reaso
     return path + " に保存できませんでした。（" + reason + "）";
 }
 
+// Selecting, copying and moving notes on the staff: the read-out beside the
+// note count, and why an operation on the selection did nothing.
+inline std::string selectedCount(int64_t count) {
+    return std::to_string(count) + " 個選択中";
+}
+inline const std::string kMoveBeforeStart = "曲の最初より前には動かせません";
+inline const std::string kMoveKeyRange = "音の高さは0から119までです";
+inline const std::string kNothingToPaste = "貼り付ける音符がクリップボードにありません";
+inline const std::string kPasteWhere = "貼り付ける位置に譜面の上でポインタを置いてください";
+inline const std::string kTooManyNotes = "音符が多すぎます";
+// The read-out with the reason after it.
+inline std::string selectionRefused(int64_t count, const std::string& reason) {
+    return selectedCount(count) + "　" + reason;
+}
+
 } // namespace vako::msg

@@ -32,6 +32,7 @@ MainWindowModel::MainWindowModel(Song& song, Canvas& canvas, DeviceOpener openDe
     buildControls();
     wireFilesAndPlayback();
     wireEditing();
+    wireSelection();
 }
 
 // ---------------------------------------------------------------------------
@@ -124,7 +125,8 @@ void MainWindowModel::buildMenus() {
     item(playfulFeaturesMenu, "機能C", "遊びの機能",
          {&reverseSongMenu, &allPartsInstrumentSubmenu, &mergeMenu, &pitchBendMenu});
 
-    m_menuBar = {&fileMenu, &editMenu, &editingFeaturesMenu, &inputFeaturesMenu,
+    buildSelectionMenus();
+    m_menuBar = {&fileMenu, &editMenu, &selectionMenu, &editingFeaturesMenu, &inputFeaturesMenu,
                  &playfulFeaturesMenu};
 
     gridQuartersMenu.onClick = [this] { gridMenu(gridQuartersMenu, 60); };
@@ -364,6 +366,13 @@ void MainWindowModel::buildControls() {
     pageLabels[1].caption = "1 / 1 ページ";
     // The whole width of the window: a save names its file here.
     registerControl(statusLine, "statusLine", K::Label, F, px(4), px(652), px(1312), px(18));
+    // "N 個選択中" at the right end of the status line, shown while notes are selected.
+    registerControl(selectionReadOut, "selectionReadOut", K::Label, F, px(1056), px(652), px(260),
+                    px(18));
+    selectionReadOut.visible = false;
+    registerControl(selectionBand, "selectionBand", K::Shape, C::ScoreView, 0, 0, 0, 0);
+    selectionBand.visible = false;
+    selectionBand.borderColour = colour::kSelectedNote;
 
     // The note panel (on the score view, view units).
     registerControl(notePanel, "notePanel", K::Panel, C::ScoreView, 100, -1100, 400, 300);

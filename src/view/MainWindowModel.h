@@ -13,6 +13,7 @@
 #include "editor/ViewState.h"
 #include "midi/Playback.h"
 #include "platform/Canvas.h"
+#include "platform/Clipboard.h"
 #include "platform/MidiDevices.h"
 #include "platform/MidiOut.h"
 #include "song/Song.h"
@@ -109,6 +110,33 @@ public:
     uint8_t previewPart = 0;
     bool previewSounding = false;
     ~MainWindowModel() override;
+
+    // Selecting, copying and moving notes on the staff
+    // (MainWindowModelSelection.cpp). The selection is view state
+    // (`view.selectedNotes`); every operation on it is one editor step.
+    std::vector<int32_t>& selectedNotes(); // empty once the song changed otherwise
+    // The selection is now `notes` (ascending indices) of the song as it stands.
+    void setSelection(std::vector<int32_t> notes);
+    void selectPartsOfBands(bool upper, bool lower);
+    void clearSelection();
+    void copySelection();
+    void cutSelection();
+    // The earliest copied note lands at the last hovered place, into that
+    // band's part; the pasted notes become the selection.
+    void pasteClipboard();
+    void duplicateSelection();
+    void deleteSelection();
+    // By `steps` steps and `semitones`; a refused move says why in the read-out.
+    void moveSelection(int64_t steps, int semitones);
+    // The clipboard copies go to (the system's in the program; by default
+    // one of the window's own).
+    void useClipboard(Clipboard& clipboard) { m_clipboard = &clipboard; }
+    // "選択" and its items.
+    MenuItem selectionMenu, selectUpperPartMenu, selectLowerPartMenu, selectBothPartsMenu,
+        clearSelectionMenu, selectionSeparator, copyMenu, cutMenu, pasteMenu, duplicateMenu,
+        deleteSelectionMenu;
+    // The rubber band of Shift + drag, and "N 個選択中" beside the note count.
+    Control selectionBand, selectionReadOut;
 
     // The commands on files, closing included (FileCommands.h).
     FileCommands files{*this};
@@ -299,6 +327,31 @@ private:
     // "全音符数は": the note count, and the grid step of the last hover.
     void noteCountReadOut();
     int m_cursorDivision = 0; // 0 until the pointer first moves over the staff
+
+    // Selection (MainWindowModelSelection.cpp).
+    void buildSelectionMenus();
+    void wireSelection();
+    // The read-out, with `reason` after the count when an operation did nothing.
+    void showSelectionReadOut(const std::string& reason = "");
+    // A key on the staff that works on the selection; false when it is none.
+    bool selectionKey(int keyCode, int shift);
+    // The mouse: Shift + press starts a band (or a Shift + click), a press on
+    // a selected head may start a drag; the release finishes them.
+    bool startSelectionGesture(int shift, float X, float Y);
+    void dragSelectionBand(float X, float Y);
+    bool finishSelectionGesture(float X, float Y);
+    void selectInBand(float x1, float y1, float x2, float y2);
+    void shiftClick(const ScoreCursor& c);
+    enum class Gesture { None, Band, Drag };
+    Gesture m_gesture = Gesture::None;
+    float m_pressX = 0, m_pressY = 0;
+    ScoreCursor m_pressCursor;
+    // Where a paste goes: the position and band part of the last hover on the staff.
+    bool m_pasteTargetKnown = false;
+    int32_t m_pastePosition = 0;
+    uint8_t m_pastePart = 0;
+    MemoryClipboard m_ownClipboard;
+    Clipboard* m_clipboard = &m_ownClipboard;
 
     // Files and playback.
     class PlaybackHooks;

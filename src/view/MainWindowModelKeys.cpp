@@ -77,6 +77,10 @@ void MainWindowModel::scoreKeyDown(int keyCode, int shift, int padKeyCode) {
         scoreFocusRequested = true;
         return;
     }
+    if (selectionKey(keyCode, shift)) {
+        scoreFocusRequested = true;
+        return;
+    }
     if (keyboardEditsMenu.checked && noteMarker.visible) {
         if (const int32_t i = view.noteUnderCursor; isNoteIndex(song, i)) {
             // One key (each repeat of a held one) is one step.

@@ -22,7 +22,7 @@ constexpr int32_t kLastReleaseX = 815;
 
 } // namespace
 
-void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
+void MainWindowModel::scoreMouseMove(int button, int, float X, float Y) {
     // 1. The manual pitch bend lasts only while the pointer is on its strip.
     midiOutShortMsg(pitchBendCentre(view.bandParts[0] % kPartCount));
     pitchBendIndicator.setLine(kPitchBendLineX, pitchBendIndicator.y1, kPitchBendLineX,
@@ -89,12 +89,18 @@ void MainWindowModel::scoreMouseMove(int, int, float X, float Y) {
         }
 
         keyboard.pointerOverBand(c.staff, pos);
+        if (pos >= 1 && pos <= kLastSongPos) {
+            m_pasteTargetKnown = true;
+            m_pastePosition = static_cast<int32_t>(pos);
+            m_pastePart = static_cast<uint8_t>(part);
+        }
         m_cursorDivision = (c.stepInBar - 1) % 12 + 1;
         noteCountReadOut();
         pitchNameLabel.caption = rowName(c.row);
     } else if (!panelOpen()) {
         hideHover();
     }
+    if (button & 1) dragSelectionBand(X, Y);
     if (!positionPanel.visible) scoreFocusRequested = true;
 }
 
@@ -119,12 +125,13 @@ void MainWindowModel::noteCountReadOut() {
                          std::to_string(m_cursorDivision) + " 区切り目";
 }
 
-void MainWindowModel::scoreMouseDown(int button, int, float X, float Y) {
+void MainWindowModel::scoreMouseDown(int button, int shift, float X, float Y) {
     m_releaseIsThePanels = false;
     if (panelOpen()) return;
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
     if (button == 1) {
         if (!c.hasBand()) return;
+        if (startSelectionGesture(shift, X, Y)) return;
         const int note = noteToEnter(c);
         const int part = view.bandParts[c.staff] % kPartCount;
         // Tones that would leave 0..119 are not sounded: midiP reads 120 and
@@ -168,9 +175,17 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
         return;
     }
 
+    // A rubber band, a Shift + click or a drag of the selection places and
+    // deletes nothing.
+    if (button == 1 && finishSelectionGesture(X, Y)) {
+        scoreMouseMove(0, shift, X, Y);
+        return;
+    }
+
     // Only an edit the editor makes marks the song changed: a click in the
     // margin changes nothing.
     const ScoreCursor c = ComputeCursor(X, Y, song, view);
+    if (button == 1 && c.hasBand()) setSelection({}); // a plain click ends the selection
     const bool editable = c.hasBand() && c.snapX >= kFirstStepX && c.snapX <= kLastReleaseX &&
                           Y > -1180 && Y < -1 && editingMenu.checked && stopped() &&
                           c.placedPos(view.page, song.quartersPerBar) <= kLastSongPos;

@@ -5,6 +5,8 @@
 #include "editor/NoteEdits.h"
 #include "view/MainWindowModel.h"
 
+#include <algorithm>
+
 namespace vako {
 
 void NotePanel::wire() {
@@ -46,17 +48,40 @@ void NotePanel::open(float X, float Y) {
     visible = true;
 }
 
+const std::vector<int32_t>* NotePanel::selectionOfNote() const {
+    const std::vector<int32_t>& selection = m_window.selectedNotes();
+    if (std::binary_search(selection.begin(), selection.end(), m_window.view.noteUnderCursor))
+        return &selection;
+    return nullptr;
+}
+
+template <class Edit>
+void NotePanel::keepSelectionAfter(const std::vector<int32_t>& selection, Edit&& edit) {
+    // The notes keep their places: the selection names the same notes after it.
+    std::vector<int32_t> kept = selection;
+    edit(kept);
+    m_window.setSelection(std::move(kept));
+}
+
 void NotePanel::strengthChosen() {
-    if (strengthList.listIndex >= 0)
-        m_window.editor.setNoteStrength(m_window.view.noteUnderCursor,
-                                        strengthOfEntry(strengthList.listIndex));
+    if (strengthList.listIndex >= 0) {
+        const int velocity = strengthOfEntry(strengthList.listIndex);
+        if (const auto* selection = selectionOfNote())
+            keepSelectionAfter(*selection, [&](const auto& s) { m_window.editor.setSelectedStrength(s, velocity); });
+        else
+            m_window.editor.setNoteStrength(m_window.view.noteUnderCursor, velocity);
+    }
     done();
 }
 
 void NotePanel::balanceChosen() {
-    if (balanceList.listIndex >= 0)
-        m_window.editor.setNoteBalance(m_window.view.noteUnderCursor,
-                                       balanceOfEntry(balanceList.listIndex));
+    if (balanceList.listIndex >= 0) {
+        const int pan = balanceOfEntry(balanceList.listIndex);
+        if (const auto* selection = selectionOfNote())
+            keepSelectionAfter(*selection, [&](const auto& s) { m_window.editor.setSelectedBalance(s, pan); });
+        else
+            m_window.editor.setNoteBalance(m_window.view.noteUnderCursor, pan);
+    }
     done();
 }
 
@@ -80,7 +105,11 @@ void NotePanel::deleteSelectedNote() {
 void NotePanel::lengthToolClicked(int index) {
     static constexpr int32_t kPanelLength[] = {9, 18, 36, 3, 6, 12, 24, 48};
     if (index < 10 || index > 17) return;
-    m_window.editor.setNoteLength(m_window.view.noteUnderCursor, kPanelLength[index - 10]);
+    const int32_t length = kPanelLength[index - 10];
+    if (const auto* selection = selectionOfNote())
+        keepSelectionAfter(*selection, [&](const auto& s) { m_window.editor.setSelectedLength(s, length); });
+    else
+        m_window.editor.setNoteLength(m_window.view.noteUnderCursor, length);
     done();
 }
 

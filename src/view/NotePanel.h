@@ -7,6 +7,9 @@
 
 #include "view/Control.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace vako {
 
 class MainWindowModel;
@@ -38,6 +41,10 @@ public:
     void lengthToolClicked(int index);
 
 private:
+    // The selection when the panel's note is one of it (strength, balance
+    // and length then go to every selected note), else nullptr.
+    const std::vector<int32_t>* selectionOfNote() const;
+    template <class Edit> void keepSelectionAfter(const std::vector<int32_t>& selection, Edit&& edit);
     MainWindowModel& m_window;
 };
 

@@ -162,6 +162,7 @@ void MainWindowModel::redrawScore() {
         pageScrollBar.setRange(0, static_cast<int>(std::clamp<int64_t>(pages, 0, INT32_MAX)));
     });
     pageScrollBar.setValue(view.page);
+    showSelectionReadOut();
     if (failed) {
         // The notes go back to before the last edit of them, which the
         // history lets go, and the song is dumped for a report.
@@ -205,6 +206,9 @@ void MainWindowModel::drawNotes() {
         markersFailed = true;
     }
 
+    // The selected notes of the page, found as the loop passes their indices.
+    const std::vector<int32_t>& selection = selectedNotes();
+    auto nextSelected = selection.begin();
     std::array<int, kPartCount> labelCount{};
     const uint8_t upper = view.bandParts[0], lower = view.bandParts[1];
     for (auto it = first; it != stop; ++it) {
@@ -220,6 +224,19 @@ void MainWindowModel::drawNotes() {
         const bool onUpper = note.part == upper;
         if (onUpper) y -= 600;
         const Rgb outline = sharp ? colour::kRed : colour::kBlack;
+        const auto index = static_cast<int32_t>(it - song.notes.begin());
+        if (m_notesOrdered) {
+            while (nextSelected != selection.end() && *nextSelected < index) ++nextSelected;
+        } else {
+            nextSelected = std::lower_bound(selection.begin(), selection.end(), index);
+        }
+        if (nextSelected != selection.end() && *nextSelected == index) {
+            // A ring in a colour of its own behind the head, wide enough to
+            // show on white and on a picture alike.
+            canvas.setFillStyle(FillStyle::Solid);
+            canvas.setFillColour(colour::kSelectedNote);
+            canvas.circle(x + 8, y + 7, 11, colour::kBlack, 0.7);
+        }
         if (shape.known) {
             canvas.setFillStyle(shape.hollow ? FillStyle::Transparent : FillStyle::Solid);
             canvas.setFillColour(colour::kBlack);
