@@ -476,6 +476,7 @@ MainWindow::MainWindow(Song& song, MainWindowModel::DeviceOpener openDevice, Son
     m_canvas.setFontFamily(family);
     m_form = std::make_unique<MainWindowModel>(song, m_canvas, std::move(openDevice), *m_ui,
                                                std::move(folders));
+    m_form->useClipboard(m_clipboard);
     m_form->showRangeWindow = [this](double, double) {
         // The range window opens modally at the main window's left and top.
         RangeEditDialog dialog(*m_form, this);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/qt/QtCanvas.h"
+#include "platform/qt/QtClipboard.h"
 #include "view/MainWindowModel.h"
 
 #include <QMainWindow>
@@ -134,6 +135,7 @@ private:
     Song& m_song;
     std::unique_ptr<Ui> m_ui;
     QtCanvas m_canvas;
+    QtClipboard m_clipboard;
     std::unique_ptr<MainWindowModel> m_form;
     QWidget* m_surface = nullptr;
     ScoreView* m_scoreView = nullptr;

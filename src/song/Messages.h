@@ -89,9 +89,9 @@ inline const std::string kMoveKeyRange = "音の高さは0から119までです"
 inline const std::string kNothingToPaste = "貼り付ける音符がクリップボードにありません";
 inline const std::string kPasteWhere = "貼り付ける位置に譜面の上でポインタを置いてください";
 inline const std::string kTooManyNotes = "音符が多すぎます";
-// The read-out with the reason after it.
+// The read-out with the reason after it (the reason alone without a selection).
 inline std::string selectionRefused(int64_t count, const std::string& reason) {
-    return selectedCount(count) + "　" + reason;
+    return count == 0 ? reason : selectedCount(count) + "　" + reason;
 }
 
 } // namespace vako::msg
