@@ -250,7 +250,7 @@ void MainWindowModel::buildControls() {
     fieldCaptions[2].caption = translated("テンポ");
     registerControl(tempoBox, "tempoBox", K::TextBox, F, px(682), px(184), px(60), px(22));
     tempoBox.caption = song.tempoText;
-    registerControl(fieldCaptions[3], "fieldCaptions(3)", K::Label, F, px(612), px(214), px(60),
+    registerControl(fieldCaptions[3], "fieldCaptions(3)", K::Label, F, px(612), px(214), px(62),
                     px(18));
     fieldCaptions[3].caption = translated("著作権名");
     registerControl(copyrightBox, "copyrightBox", K::TextBox, F, px(682), px(212), px(222), px(22));
@@ -279,9 +279,9 @@ void MainWindowModel::buildControls() {
     const char* optionCaptions[] = {markForTranslation("なし"), "#", "b", "",
                                     markForTranslation("半音上げる"),
                                     markForTranslation("半音下げる")};
-    // "なし" is the widest; a gap between the options keeps each caption
-    // apart from the next option's mark on small screens too.
-    static constexpr double kOptionLeft[] = {748, 808, 858}, kOptionWidth[] = {54, 44, 46};
+    // "なし" is the widest (and "None" in English); a gap between the options
+    // keeps each caption apart from the next option's mark on small screens too.
+    static constexpr double kOptionLeft[] = {748, 815, 862}, kOptionWidth[] = {62, 44, 42};
     for (int i = 0; i < 6; ++i) {
         Control& o = accidentalOptions[i];
         if (i < 3) {
