@@ -3,6 +3,7 @@
 #include "app/RangeEditDialog.h"
 
 #include "editor/KeyCodes.h"
+#include "song/Messages.h"
 #include "app/Pictures.h"
 
 #include <QAction>
@@ -51,9 +52,12 @@ protected:
 
     // A sentence with blank gaps that other controls stand in ("この位置で
     // [list] を [box] に") is set around those controls, so the words meet
-    // them whatever the font's width.
+    // them whatever the font's width. A gap is a run of blanks with a
+    // full-width one in it, or of two or more; a single blank stays between
+    // the words of a piece ("Set [list] to [box] here" in English).
     void paintEvent(QPaintEvent* e) override {
-        const QStringList words = text().split(QRegularExpression("[ \u3000]+"), Qt::SkipEmptyParts);
+        const QStringList words =
+            text().split(QRegularExpression("[ \u3000]*\u3000[ \u3000]*| {2,}"), Qt::SkipEmptyParts);
         const std::vector<std::pair<int, int>> gaps = controlsOver();
         if (words.size() < 2 || static_cast<int>(gaps.size()) != words.size() - 1) {
             QLabel::paintEvent(e);
@@ -246,7 +250,7 @@ public:
             std::cerr << text << '\n';
             return;
         }
-        QMessageBox::information(&m_window, QStringLiteral("ヴァコヴァコMIDI"),
+        QMessageBox::information(&m_window, QString::fromStdString(translated(msg::kProgramName)),
                                  QString::fromStdString(text));
     }
     std::string inputBox(const std::string& prompt, const std::string& title,
@@ -254,7 +258,7 @@ public:
         if (m_quiet) return {};
         bool ok = false;
         const QString text = QInputDialog::getText(
-            &m_window, QString::fromStdString(title.empty() ? "ヴァコヴァコMIDI" : title),
+            &m_window, QString::fromStdString(title.empty() ? translated(msg::kProgramName) : title),
             QString::fromStdString(prompt), QLineEdit::Normal, QString::fromStdString(defaultText),
             &ok);
         return ok ? text.toStdString() : std::string{};
@@ -285,7 +289,7 @@ private:
             return quietAnswer;
         }
         const auto pressed =
-            QMessageBox::question(&m_window, QStringLiteral("ヴァコヴァコMIDI"),
+            QMessageBox::question(&m_window, QString::fromStdString(translated(msg::kProgramName)),
                                   QString::fromStdString(text), buttons, QMessageBox::Yes);
         if (pressed == QMessageBox::Yes) return Answer::Yes;
         if (pressed == QMessageBox::No) return Answer::No;

@@ -149,8 +149,8 @@ RangeEditDialog::RangeEditDialog(MainWindowModel& main, QWidget* parent)
     connect(m_pitchClassList, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_refreshing) m_form.setPitchClass(i);
     });
-    m_option2[0] = new QRadioButton(QStringLiteral("半音上げる"), this);
-    m_option2[1] = new QRadioButton(QStringLiteral("半音下げる"), this);
+    m_option2[0] = new QRadioButton(text(translated("半音上げる")), this);
+    m_option2[1] = new QRadioButton(text(translated("半音下げる")), this);
     place(m_option2[0], 420, y + 3 * rowHeight + 2, 120, 26);
     place(m_option2[1], 540, y + 3 * rowHeight + 2, 120, 26);
     for (int i = 0; i < 2; ++i)

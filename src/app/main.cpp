@@ -5,6 +5,8 @@
 #include "app/MainWindow.h"
 
 #include "platform/MidiDevices.h"
+#include "platform/ProgramSettings.h"
+#include "platform/Translation.h"
 #ifdef VAKO_HAVE_FLUIDSYNTH
 #include "platform/fluidsynth/FluidSynthMidiOut.h"
 #endif
@@ -48,7 +50,7 @@ vako::MidiStartup openDevice() {
         vako::openMidiOutAtStartup(systemDevices(), vako::midiOutChoiceFromEnvironment());
     if (!opened.detail.empty()) std::cerr << "vakomidi: " << opened.detail << '\n';
     if (opened.silentFallback)
-        std::cerr << "vakomidi: no sound; another device can be chosen from the MIDI出力 menu\n";
+        std::cerr << "vakomidi: no sound; another device can be chosen from the MIDI Out menu\n";
     return opened;
 }
 
@@ -70,10 +72,13 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vakomidi"));
-    // The program speaks Japanese, so do the toolkit's own buttons
-    // ("キャンセル", "はい", "いいえ") whatever the desktop's language.
+    // The window's language, and the toolkit's own buttons ("キャンセル",
+    // "はい", "いいえ") in it: the toolkit speaks English by itself.
+    const std::string language = vako::languageOfUser();
+    vako::useLanguage(language);
     QTranslator toolkitWords;
-    if (toolkitWords.load(QStringLiteral("qtbase_ja"),
+    if (language != "en" &&
+        toolkitWords.load(QStringLiteral("qtbase_") + QString::fromStdString(language),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&toolkitWords);
 
@@ -103,6 +108,7 @@ int main(int argc, char** argv) {
     window.resize(static_cast<int>(vako::kDesignWidth * zoom),
                   static_cast<int>((vako::kDesignHeight + 24) * zoom));
     if (!quiet) window.form().setDeviceList(&systemDevices());
+    window.form().settingsFile = vako::programSettingsFile();
     window.load(commandLine);
     // A MIDI keyboard: the ports the menu "MIDI入力" lists, and the one
     // VAKO_MIDI_IN names at start-up.

@@ -28,7 +28,7 @@ bool openSong(Song& song, const std::string& path) {
         return true;
     case OpenStatus::Picture:
     case OpenStatus::NotASong:
-        std::cerr << msg::cannotRead(path, msg::kReasonNotSongOrMidi) << '\n';
+        std::cerr << msg::cannotRead(path, translated(msg::kReasonNotSongOrMidi)) << '\n';
         return false;
     case OpenStatus::WrongMagic:
     case OpenStatus::ReadFailure:

@@ -6,6 +6,7 @@
 #include "midi/Playback.h"
 #include "platform/Clock.h"
 #include "platform/MidiDevices.h"
+#include "platform/ProgramSettings.h"
 #include "song/Messages.h"
 #include "song/Song.h"
 
@@ -155,7 +156,7 @@ int render(const std::vector<std::string>& args) {
     double playSeconds = 0;
     const std::string error = renderSongToWav(song, options, args[2], &playSeconds);
     if (!error.empty()) {
-        std::cerr << (error == msg::kTempoRange ? error : "vako: " + error) << '\n';
+        std::cerr << (error == translated(msg::kTempoRange) ? error : "vako: " + error) << '\n';
         return kExitFailed;
     }
     const double took =
@@ -172,6 +173,9 @@ int render(const std::vector<std::string>& args) {
 
 // The module's one entry point: argv[0] is the command.
 extern "C" VAKO_SOUND_MODULE_EXPORT int vakoSoundCommand(int argc, char** argv) {
+    // The module holds its own copy of the core: it chooses the language as
+    // the tool did.
+    vako::useLanguage(vako::languageOfUser());
     const std::vector<std::string> args(argv, argv + argc);
     if (!args.empty() && args[0] == "play") return vako::cli::play(args);
     if (!args.empty() && args[0] == "render") return vako::cli::render(args);

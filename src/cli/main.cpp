@@ -4,6 +4,7 @@
 #include "cli/SoundModule.h"
 #include "midi/MidiFileWriter.h"
 #include "platform/AtomicFile.h"
+#include "platform/ProgramSettings.h"
 #include "song/Messages.h"
 #include "song/OpenFile.h"
 #include "song/SongWriter.h"
@@ -65,7 +66,7 @@ std::string jsonString(std::string_view s) {
 // name given. The song is used up: its notes become the export's event list.
 int exportMidi(Song&& song, const std::string& out, int pitchShift) {
     if (!isExportTempoValid(song.tempoText)) {
-        std::cerr << msg::kTempoRange << '\n';
+        std::cerr << translated(msg::kTempoRange) << '\n';
         return kExitFailed;
     }
     MidiImageReport report;
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
     // otherwise the allocator would raise its own limit after the first and
     // keep the later ones in its heap, where the freed space stays resident.
     mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+    // Messages in the user's language, by the window's rule.
+    useLanguage(languageOfUser());
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "convert") return convert(args[1], args[2], 0);
     if (args.size() == 5 && args[0] == "convert" && args[3] == "--shift") {

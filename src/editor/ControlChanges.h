@@ -5,6 +5,7 @@
 #pragma once
 
 #include "song/Song.h"
+#include "platform/Translation.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,10 +14,10 @@
 namespace vako {
 
 namespace msg {
-inline const std::string kChooseWhatToChange = "何を何に変更するのか決めてください。";
-inline const std::string kTempoIs30To600 = "テンポは30～600の数字です。";
-inline const std::string kInstrumentIs1To128 = "楽器は1～128の数字です。";
-inline const std::string kVolumeIs0To6 = "ボリュームは0～6の数字です。";
+inline const std::string kChooseWhatToChange = markForTranslation("何を何に変更するのか決めてください。");
+inline const std::string kTempoIs30To600 = markForTranslation("テンポは30～600の数字です。");
+inline const std::string kInstrumentIs1To128 = markForTranslation("楽器は1～128の数字です。");
+inline const std::string kVolumeIs0To6 = markForTranslation("ボリュームは0～6の数字です。");
 } // namespace msg
 
 // The entries of the panel's list `positionPanel.kindList`.

@@ -1,4 +1,5 @@
 #include "editor/StaffGeometry.h"
+#include "platform/Translation.h"
 
 #include <array>
 #include <cmath>
@@ -112,9 +113,12 @@ bool rowShowsNote(int32_t naturalNote, int note) {
     return note == naturalNote + (isBlackKey(note) ? 1 : 0);
 }
 
-const std::string& rowName(int32_t row) {
-    static const std::array<std::string, 7> kNames = {"ド", "レ", "ミ", "ファ", "ソ", "ラ", "シ"};
-    return kNames[tableIndex(row, 7)];
+std::string rowName(int32_t row) {
+    static constexpr std::array<const char*, 7> kNames = {
+        markForTranslation("ド"), markForTranslation("レ"), markForTranslation("ミ"),
+        markForTranslation("ファ"), markForTranslation("ソ"), markForTranslation("ラ"),
+        markForTranslation("シ")};
+    return translated(kNames[tableIndex(row, 7)]);
 }
 
 } // namespace vako

@@ -89,8 +89,9 @@ int32_t naturalNoteOfRow(int32_t row);
 // shows on the row of the white key below it).
 bool rowShowsNote(int32_t naturalNote, int note);
 
-// Name of a row: "ド", "レ", "ミ", "ファ", "ソ", "ラ", "シ".
-const std::string& rowName(int32_t row);
+// Name of a row: "ド", "レ", "ミ", "ファ", "ソ", "ラ", "シ" (the letters C to B in
+// English).
+std::string rowName(int32_t row);
 
 // Whole-number helpers with the rounding the view relies on: halves to the
 // even neighbour.

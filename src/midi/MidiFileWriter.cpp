@@ -224,16 +224,18 @@ std::string TrackBuilder::build(const std::vector<Note>& events, int64_t eventCo
 } // namespace
 
 std::string notesLeftOutText(int64_t count) {
-    return "移調で音域（0～127）を外れた音符 " + std::to_string(count) + " 個は書き出していません";
+    return translated("移調で音域（0～127）を外れた音符 {count} 個は書き出していません",
+                      {{"count", std::to_string(count)}});
 }
 
 std::string leftOutText(const ExportOutcome& outcome) {
     std::string text;
     if (outcome.notesLeftOut > 0) text = notesLeftOutText(outcome.notesLeftOut);
     if (outcome.eventsLeftOut > 0) {
-        if (!text.empty()) text += "。";
-        text += "MIDIファイルに書けない値（0 のテンポなど）" +
-                std::to_string(outcome.eventsLeftOut) + " 個は書き出していません";
+        // TRANSLATORS: the mark between two sentences of one message.
+        if (!text.empty()) text += translated("。");
+        text += translated("MIDIファイルに書けない値（0 のテンポなど）{count} 個は書き出していません",
+                           {{"count", std::to_string(outcome.eventsLeftOut)}});
     }
     return text;
 }
@@ -491,7 +493,7 @@ std::string dumpMidiFile(std::string_view image) {
 ExportOutcome ExportMidiFile(const Song& song, int pitchShift, const SongFolders& folders,
                              SongHost& host) {
     if (!isExportTempoValid(song.tempoText)) {
-        host.showMessage(msg::kTempoRange);
+        host.showMessage(translated(msg::kTempoRange));
         ExportOutcome refused;
         refused.status = ExportStatus::BadTempo;
         return refused;
@@ -502,7 +504,7 @@ ExportOutcome ExportMidiFile(const Song& song, int pitchShift, const SongFolders
     outcome.eventsLeftOut = report.eventsLeftOut;
     outcome.notesLeftOut = report.notesLeftOut;
 
-    const std::string name = host.inputBox(kExportNamePrompt, kExportNameTitle, "");
+    const std::string name = host.inputBox(translated(kExportNamePrompt), translated(kExportNameTitle), "");
     if (name.empty()) {
         outcome.status = ExportStatus::Cancelled;
         return outcome;

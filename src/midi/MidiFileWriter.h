@@ -8,6 +8,7 @@
 #include "song/Song.h"
 #include "song/SongFolders.h"
 #include "song/SongHost.h"
+#include "platform/Translation.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -22,8 +23,8 @@ constexpr int kTicksPerStep = 40;
 constexpr int kHeaderBlockSize = 22;                  // MThd chunk + MTrk type and length
 constexpr int kLowestTempo = 30, kHighestTempo = 600; // beats per minute the tempo field takes
 
-inline const std::string kExportNamePrompt = "ファイル名を入れてください。(拡張子はいらない)";
-inline const std::string kExportNameTitle = "新規保存";
+inline const std::string kExportNamePrompt = markForTranslation("ファイル名を入れてください。(拡張子はいらない)");
+inline const std::string kExportNameTitle = markForTranslation("新規保存");
 
 // The export's tempo check: the start tempo text reads as a number from 30 to
 // 600 inclusive (a fraction is allowed; 600.5 is too fast).

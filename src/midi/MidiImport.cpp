@@ -3,6 +3,7 @@
 #include "midi/EventList.h"
 #include "song/OpenFile.h"
 #include "song/ShiftJis.h"
+#include "platform/Translation.h"
 
 #include <algorithm>
 #include <array>
@@ -583,8 +584,8 @@ MidiImportOutcome MidiImporter::run() {
 
 std::string MidiImportOutcome::notice() const {
     std::string text;
-    if (tempoLimited) text += "テンポを30から600の間に収めました。";
-    if (leftOutData) text += "ファイルの中の使わないデータを読み飛ばしました。";
+    if (tempoLimited) text += translated("テンポを30から600の間に収めました。");
+    if (leftOutData) text += translated("ファイルの中の使わないデータを読み飛ばしました。");
     return text;
 }
 

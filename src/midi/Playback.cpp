@@ -57,7 +57,7 @@ void Playback::press() {
         return;
     }
     if (!tempoTextInRange()) {
-        m_listener.showMessage(msg::kTempoRange);
+        m_listener.showMessage(translated(msg::kTempoRange));
         return;
     }
     start();

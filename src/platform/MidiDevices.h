@@ -9,6 +9,7 @@
 #pragma once
 
 #include "platform/MidiOut.h"
+#include "platform/Translation.h"
 
 #include <memory>
 #include <string>
@@ -19,11 +20,11 @@ namespace vako {
 
 namespace msg {
 // Start-up found no device at all.
-inline const std::string kNoMidiDevice = "MIDI音源を使用できません.";
+inline const std::string kNoMidiDevice = markForTranslation("MIDI音源を使用できません.");
 // The chosen device could not be opened (the text ends with a blank).
 inline const std::string kMidiInUse =
-    "おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了させてから、"
-    "ヴァコヴァコMIDIを起動してください ";
+    markForTranslation("おそらく別のソフトで、すでにmidiが使われています。そちらを先に終了させてから、"
+    "ヴァコヴァコMIDIを起動してください ");
 } // namespace msg
 
 struct MidiOutChoice {

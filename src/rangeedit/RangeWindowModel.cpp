@@ -3,6 +3,7 @@
 #include "editor/NoteEdits.h"
 #include "song/Messages.h"
 #include "song/SongWriter.h"
+#include "platform/Translation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,16 +26,19 @@ std::vector<std::string> strengthItems() {
 } // namespace
 
 std::vector<std::string> RangeWindowModel::designTexts() const {
+    // Runs of three or more blanks are where the window puts its controls: a
+    // translation keeps them, in the same order.
     return {
-        "を                    の        小節目を開始点としてコピー",
+        translated("を                    の        小節目を開始点としてコピー"),
         // A bar is as many steps as the song's meter gives it.
-        "        区切り分右にずらす（" + std::to_string(stepsPerBar()) + "区切りで１小節）",
-        "削除する",
-        "                をすべて",
-        "音の強さをすべて　　　       　　　　にする",
-        "音のバランスをすべて　        　　　　　　にする",
-        "範囲選択・・・開始小節を左クリック　終了小節を右クリック",
-        "操作選択・・・範囲選択の後、実行ボタンを押してください。",
+        translated("        区切り分右にずらす（{steps}区切りで１小節）",
+                   {{"steps", std::to_string(stepsPerBar())}}),
+        translated("削除する"),
+        translated("                をすべて"),
+        translated("音の強さをすべて　　　       　　　　にする"),
+        translated("音のバランスをすべて　        　　　　　　にする"),
+        translated("範囲選択・・・開始小節を左クリック　終了小節を右クリック"),
+        translated("操作選択・・・範囲選択の後、実行ボタンを押してください。"),
     };
 }
 
@@ -42,19 +46,28 @@ RangeWindowModel::RangeWindowModel(SongEditor& editor, Canvas& strip, SongHost& 
                                    SongFolders folders)
     : m_editor(editor), m_song(editor.song()), m_strip(strip), m_host(host),
       m_folders(std::move(folders)) {
+    caption = translated("編集補助");
+    partLabel = translated("パート１");
+    runButtons.fill(translated("実行"));
     m_strip.setOrigin(kStripLeft, kStripTop);
 }
 
 void RangeWindowModel::load() {
     strengthList.items = strengthItems();
-    balanceList.items = {"-4 左", "-3", "-2 やや左", "-1", "0", "1", "2 やや右", "3", "4 右"};
+    balanceList.items = {translated("-4 左"), "-3", translated("-2 やや左"), "-1", "0", "1",
+                         translated("2 やや右"), "3", translated("4 右")};
     selectedBars = {1, 1};
     targetPartList.items.clear();
     for (int i = 0; i < kPartCount; ++i)
-        targetPartList.items.push_back("パート " + std::to_string(i + 1));
-    targetPartList.items[kPercussionPart] = "打楽器";
-    pitchClassList.items = {"ド",         "ド#、レb", "レ",       "レ#、ミb ", "ミ",       "ファ",
-                            "ファ#、ソb", "ソ",       "ソ#、ラb", "ラ",        "ラ#、シb", "シ"};
+        targetPartList.items.push_back(translated("パート {part}", {{"part", std::to_string(i + 1)}}));
+    targetPartList.items[kPercussionPart] = translated("打楽器");
+    pitchClassList.items.clear();
+    for (const char* pitchClass :
+         {markForTranslation("ド"), markForTranslation("ド#、レb"), markForTranslation("レ"),
+          markForTranslation("レ#、ミb "), markForTranslation("ミ"), markForTranslation("ファ"),
+          markForTranslation("ファ#、ソb"), markForTranslation("ソ"), markForTranslation("ソ#、ラb"),
+          markForTranslation("ラ"), markForTranslation("ラ#、シb"), markForTranslation("シ")})
+        pitchClassList.items.push_back(translated(pitchClass));
     targetPartList.listIndex = pitchClassList.listIndex = strengthList.listIndex = 0;
     balanceList.listIndex = 4;
     stripScroll.max = scrollMaximum();
@@ -95,8 +108,8 @@ void RangeWindowModel::stripMouseDown(int button, double x) {
 void RangeWindowModel::setSourcePart(int value) {
     sourcePartScroll.set(value);
     partLabel = sourcePartScroll.value == kPercussionPart
-                    ? "打楽器パート"
-                    : "パート " + std::to_string(sourcePartScroll.value + 1);
+                    ? translated("打楽器パート")
+                    : translated("パート {part}", {{"part", std::to_string(sourcePartScroll.value + 1)}});
     redrawStrip();
 }
 
@@ -152,8 +165,9 @@ void RangeWindowModel::redrawStrip() {
         m_strip.circle(static_cast<double>(it->position - origin), -it->key, 2, colour::kBlack,
                        0.7);
     }
-    readOuts[1] = "現在　" + std::to_string(selectedBars[0]) + "小節目　から　" +
-                  std::to_string(selectedBars[1]) + "小節目　を選択中";
+    readOuts[1] = translated("現在　{first}小節目　から　{last}小節目　を選択中",
+                             {{"first", std::to_string(selectedBars[0])},
+                              {"last", std::to_string(selectedBars[1])}});
 }
 
 void RangeWindowModel::applyOperation(int index) {

@@ -74,7 +74,7 @@ public:
     int stepsPerBar() const { return m_editor.stepsPerBar(); }
 
     // Control state, under the window's control names.
-    std::string caption = "編集補助";
+    std::string caption; // "編集補助"
     std::array<int, 2> selectedBars{1, 1}; // first and last bar of the range, from 1
     ScrollBarState sourcePartScroll{0, 15, 0};
     ScrollBarState stripScroll{0, 5, 0};
@@ -82,9 +82,9 @@ public:
     ScrollBarState shiftScroll{-48, 48, 0};
     ListState targetPartList, pitchClassList, strengthList, balanceList;
     std::array<bool, 2> semitoneDirection{true, false};
-    std::string partLabel = "パート１";
+    std::string partLabel; // "パート１" at the start
     std::array<std::string, 4> readOuts{"", "", "0", "1"}; // 1: selection, 2: shift, 3: copy bar
-    std::array<std::string, 6> runButtons{"実行", "実行", "実行", "実行", "実行", "実行"};
+    std::array<std::string, 6> runButtons; // "実行"
     std::string redrawButton = "Command1";
 
     // The window's texts, in the order they stand beside the operations.

@@ -78,13 +78,13 @@ std::string reasonFor(const ReadOutcome& read, uint64_t limit) {
     case ReadError::None:
         break;
     case ReadError::Missing:
-        return msg::kReasonMissing;
+        return translated(msg::kReasonMissing);
     case ReadError::Folder:
-        return msg::kReasonFolder;
+        return translated(msg::kReasonFolder);
     case ReadError::NotAFile:
-        return msg::kReasonNotAFile;
+        return translated(msg::kReasonNotAFile);
     case ReadError::NoPermission:
-        return msg::kReasonNoPermission;
+        return translated(msg::kReasonNoPermission);
     case ReadError::TooLarge:
         return msg::reasonTooLarge(read.size, limit);
     case ReadError::Failed:
@@ -149,7 +149,7 @@ std::optional<std::string> openForReading(FileKind kind, const std::string& path
     case FileKind::MidiFile:
         break;
     }
-    if (file.start.compare(0, 4, "MThd") != 0) return msg::kReasonNotMidi;
+    if (file.start.compare(0, 4, "MThd") != 0) return translated(msg::kReasonNotMidi);
     if (!file.reader.limitTo(kMaxMidiFileBytes).ok())
         return reasonFor(file.reader.outcome(), kMaxMidiFileBytes);
     if (file.reader.size() > memoryLimit) throw std::bad_alloc();
@@ -238,7 +238,7 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
         switch (kind) {
         case FileKind::Picture:
             status = OpenStatus::Picture;
-            if (!host.tilePicture(path)) failure = msg::kReasonNotPicture;
+            if (!host.tilePicture(path)) failure = translated(msg::kReasonNotPicture);
             break;
         case FileKind::SongText: {
             SongTextOutcome outcome{SongTextStatus::WrongMagic};
@@ -289,7 +289,7 @@ OpenStatus loadInto(Song& song, const std::string& path, SongHost& host, const S
     }
     // A merge keeps the open song's name and caption: a save writes the
     // merged song where the open one came from, not over the merged-in file.
-    if (!merge) host.setCaption(msg::kCaptionPrefix + path);
+    if (!merge) host.setCaption(translated(msg::kCaptionPrefix) + path);
     host.setReverseChecked(false);
 
     // The record after the last control change marks the end of the list.
@@ -330,7 +330,7 @@ OpenStatus openFile(Song& song, const std::string& path, SongHost& host,
         song = std::move(*before);
         host.partSettingsLoaded(); // the controls may show the file's settings by now
     }
-    host.showMessage(msg::cannotRead(path, msg::kReasonOutOfMemory));
+    host.showMessage(msg::cannotRead(path, translated(msg::kReasonOutOfMemory)));
     return OpenStatus::ReadFailure;
 }
 

@@ -3,6 +3,8 @@
 // that load, store and edit it live beside it and in the other layers.
 #pragma once
 
+#include "platform/Translation.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -60,10 +62,11 @@ constexpr int32_t kFirstBeatPosition = 3;
 constexpr int kNewNoteVelocity = 120;
 constexpr int kCentrePan = 64;
 
-// The texts the three song fields of the main window start with.
+// The texts the three song fields of the main window start with (the two
+// names in the language in use).
 inline const std::string kStartTempoText = "120";
-inline const std::string kStartCopyrightText = "著作権名";
-inline const std::string kStartSequenceNameText = "曲名";
+inline const std::string kStartCopyrightText = markForTranslation("著作権名");
+inline const std::string kStartSequenceNameText = markForTranslation("曲名");
 
 // The whole song. Arrays are 0-based with record 0 spare; the counts live apart
 // from the arrays, which may hold spare records beyond them.
@@ -87,8 +90,8 @@ struct Song {
     // The three text fields the window mirrors: start tempo (the master copy of
     // the tempo, record 1 follows it), copyright name and sequence name. UTF-8.
     std::string tempoText = kStartTempoText;
-    std::string copyrightText = kStartCopyrightText;
-    std::string sequenceNameText = kStartSequenceNameText;
+    std::string copyrightText = translated(kStartCopyrightText);
+    std::string sequenceNameText = translated(kStartSequenceNameText);
 
     int32_t noteCount() const { return twiceNoteCount / 2; }
     // Position of the last note, 0 for an empty song (record 0).

@@ -170,7 +170,7 @@ std::filesystem::path errorDump(const Song& song, const SongFolders& folders, So
     const std::filesystem::path& folder = folders.saveFolder();
     std::filesystem::path path = freeDumpPath(folder);
     if (path.empty()) {
-        host.showMessage(msg::cannotWrite((folder / "err.txt").string(), msg::kReasonNoFreeName));
+        host.showMessage(msg::cannotWrite((folder / "err.txt").string(), translated(msg::kReasonNoFreeName)));
         return {};
     }
     const WriteOutcome written = writeFileAtomically(path, formatSongText(song));

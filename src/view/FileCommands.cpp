@@ -20,13 +20,16 @@
 namespace vako {
 namespace {
 
-const std::string kNewSongName = "新規作成";
-const std::string kNewCaption = msg::kCaptionPrefix + kNewSongName;
-const std::string kAskSaveCurrent = "今編集中のデータは保存しますか？";
-const std::string kChangedSuffix = " は変更されています。保存しますか？";
-const std::string kSavePrompt =
-    "ファイル名を入れてください。拡張子は不要。データはテキスト形式で保存されます。";
-const std::string kSaveTitle = "保存";
+// The name a song has until it is saved, as the caption and the closing question show it.
+std::string newSongName() {
+    return translated("新規作成");
+}
+std::string askSaveCurrent() {
+    return translated("今編集中のデータは保存しますか？");
+}
+std::string askSaveChanged(const std::string& name) {
+    return translated("{name} は変更されています。保存しますか？", {{"name", name}});
+}
 
 } // namespace
 
@@ -52,7 +55,7 @@ bool FileCommands::askToSaveBeforeReplacing() {
     if (m_window.mergeMenu.checked || !m_window.editor.isModified()) return true;
     const std::string name = m_window.song.songName.value_or("");
     return saveAnswered(
-        m_window.ui().askYesNoCancel(name.empty() ? kAskSaveCurrent : name + kChangedSuffix));
+        m_window.ui().askYesNoCancel(name.empty() ? askSaveCurrent() : askSaveChanged(name)));
 }
 
 bool FileCommands::isOwnFile(const std::filesystem::path& path) const {
@@ -81,7 +84,7 @@ bool FileCommands::openFromWindow(const std::string& path, const std::string& sh
     m_window.showNewSong();
     if (merging) return true; // the open song keeps its name, files and caption
     m_window.editor.setSongName(songNameFromPath(shownPath));
-    m_window.setCaption(msg::kCaptionPrefix + shownPath);
+    m_window.setCaption(translated(msg::kCaptionPrefix) + shownPath);
     m_openedFrom = path;
     m_savedTo.clear();
     m_exportedTo.clear();
@@ -97,7 +100,7 @@ void FileCommands::showBackground(const std::string& path) {
         return;
     }
     if (!m_window.tilePicture(path)) {
-        m_window.showMessage(msg::cannotRead(path, msg::kReasonNotPicture));
+        m_window.showMessage(msg::cannotRead(path, translated(msg::kReasonNotPicture)));
         return;
     }
     m_window.redrawScore();
@@ -114,7 +117,7 @@ void FileCommands::openPath(const std::string& path, const std::string& shownPat
         // Refused, the song untouched; a file that is missing or cannot be
         // read says why, one that can says what it is not.
         m_window.showMessage(
-            msg::cannotRead(path, whyUnreadable(path).value_or(msg::kReasonNotOpenable)));
+            msg::cannotRead(path, whyUnreadable(path).value_or(translated(msg::kReasonNotOpenable))));
         return;
     case FileKind::SongText:
     case FileKind::MidiFile:
@@ -153,7 +156,7 @@ void FileCommands::clearBackground() {
 void FileCommands::newSong() {
     m_window.commitTextBoxes();
     if (m_window.editor.isModified() &&
-        !saveAnswered(m_window.ui().askYesNoCancel(kAskSaveCurrent)))
+        !saveAnswered(m_window.ui().askYesNoCancel(askSaveCurrent())))
         return;
     // The new song has no notes and no name, so no save can write it over
     // the file of the song before. Its tempo, texts, instruments and control
@@ -164,7 +167,7 @@ void FileCommands::newSong() {
     m_openedFrom.clear();
     m_savedTo.clear();
     m_exportedTo.clear();
-    m_window.setCaption(kNewCaption);
+    m_window.setCaption(translated(msg::kCaptionPrefix) + newSongName());
     m_window.showNewSong();
     m_window.redrawScore();
 }
@@ -172,7 +175,9 @@ void FileCommands::newSong() {
 bool FileCommands::saveAs() {
     m_window.commitTextBoxes();
     const std::string name =
-        m_window.inputBox(kSavePrompt, kSaveTitle, m_window.song.songName.value_or(""));
+        m_window.inputBox(
+            translated("ファイル名を入れてください。拡張子は不要。データはテキスト形式で保存されます。"),
+            translated("保存"), m_window.song.songName.value_or(""));
     // A cancelled box (or an empty name) writes nothing and keeps the song's
     // name, so a later overwrite save still knows where the song belongs.
     if (name.empty()) return false;
@@ -184,7 +189,7 @@ bool FileCommands::saveAs() {
     const std::string oldCaption = m_window.caption;
     m_window.editor.setFileName(name);
     m_window.editor.setSongName(name);
-    m_window.setCaption(msg::kCaptionPrefix + name);
+    m_window.setCaption(translated(msg::kCaptionPrefix) + name);
     const SaveStatus status = writeSong();
     if (status == SaveStatus::BadName || status == SaveStatus::NotReplaced) {
         m_window.editor.setFileName(oldFileName);
@@ -228,7 +233,7 @@ bool FileCommands::queryClose() {
         // (Escape, or the box closed) keeps the window open.
         const std::string name = m_window.song.songName.value_or("");
         const WindowSystem::Answer answer =
-            m_window.ui().askYesNoCancel((name.empty() ? kNewSongName : name) + kChangedSuffix);
+            m_window.ui().askYesNoCancel(askSaveChanged(name.empty() ? newSongName() : name));
         if (answer == WindowSystem::Answer::Cancel) return false;
         if (answer == WindowSystem::Answer::Yes && !saveAs()) return false;
     }

@@ -12,28 +12,28 @@
 namespace vako {
 namespace {
 
-const std::string kNoInputCaption = "なし";
-const std::string kNoPortsCaption = "（MIDI入力が見つかりません）";
-
 std::string cannotOpen(const std::string& error) {
-    return "MIDI入力を開けません。（" + error + "）";
+    return translated("MIDI入力を開けません。（{error}）", {{"error", error}});
 }
 
 } // namespace
 
 std::string msg::midiInputLost(const std::string& name) {
-    return "MIDI入力 " + name + " が使えなくなりました。入力は「なし」になります。";
+    return translated("MIDI入力 {port} が使えなくなりました。入力は「なし」になります。",
+                      {{"port", name}});
 }
 
 std::string msg::recordingCut(int64_t kept, int64_t leftOut) {
-    return "録音した " + std::to_string(kept + leftOut) + " 個の音符のうち " +
-           std::to_string(kept) + " 個を曲に入れました（入りきらない " + std::to_string(leftOut) +
-           " 個は入っていません）";
+    return translated("録音した {recorded} 個の音符のうち {kept} 個を曲に入れました（入りきらない "
+                      "{leftOut} 個は入っていません）",
+                      {{"recorded", std::to_string(kept + leftOut)},
+                       {"kept", std::to_string(kept)},
+                       {"leftOut", std::to_string(leftOut)}});
 }
 
 KeyboardEntry::KeyboardEntry(MainWindowModel& window) : m_window(window) {
     inputMenu.name = "MIDI入力";
-    inputMenu.caption = "MIDI入力";
+    inputMenu.caption = translated("MIDI入力");
     inputLine.visible = false;
     inputLine.borderColour = colour::kRed;
 }
@@ -47,7 +47,7 @@ void KeyboardEntry::openMenu() {
     inputMenu.children.clear();
     MenuItem& none = m_items.emplace_back();
     none.name = "MIDI入力:なし";
-    none.caption = kNoInputCaption;
+    none.caption = translated("なし");
     none.checked = !m_input;
     none.onClick = [this] { choose(""); };
     inputMenu.children.push_back(&none);
@@ -64,7 +64,7 @@ void KeyboardEntry::openMenu() {
     if (names.empty()) {
         MenuItem& nothing = m_items.emplace_back();
         nothing.name = "MIDI入力:none";
-        nothing.caption = kNoPortsCaption;
+        nothing.caption = translated("（MIDI入力が見つかりません）");
         nothing.enabled = false;
         inputMenu.children.push_back(&nothing);
     }
@@ -75,7 +75,7 @@ bool KeyboardEntry::choose(const std::string& portName) {
     closeInput();
     bool opened = portName.empty();
     if (!portName.empty()) {
-        std::string error = "MIDI入力の仕組みがありません";
+        std::string error = translated("MIDI入力の仕組みがありません");
         if (m_backend) m_input = m_backend->open(portName, error);
         if (m_input) {
             opened = true;
@@ -84,9 +84,10 @@ bool KeyboardEntry::choose(const std::string& portName) {
             m_window.showMessage(cannotOpen(portName + ": " + error));
         }
     }
+    // The first entry is "なし".
     for (MenuItem& item : m_items)
         item.checked = item.enabled && (m_input ? item.caption == m_input->name()
-                                                : item.caption == kNoInputCaption);
+                                                : &item == &m_items.front());
     return opened;
 }
 
@@ -94,13 +95,14 @@ void KeyboardEntry::openAtStartup(const char* choiceText) {
     bool recognised = true;
     const MidiInChoice choice = parseMidiInChoice(choiceText, &recognised);
     if (!recognised) {
-        m_window.showMessage(cannotOpen(std::string("VAKO_MIDI_IN=") + choiceText +
-                                        " は port:名前 の形ではありません"));
+        m_window.showMessage(cannotOpen(translated("{setting} は port:名前 の形ではありません",
+                                                   {{"setting", std::string("VAKO_MIDI_IN=") +
+                                                                    choiceText}})));
         return;
     }
     if (choice.none) return;
     if (!m_backend) {
-        m_window.showMessage(cannotOpen("MIDI入力の仕組みがありません"));
+        m_window.showMessage(cannotOpen(translated("MIDI入力の仕組みがありません")));
         return;
     }
     std::string error;
@@ -170,7 +172,7 @@ bool KeyboardEntry::watchInput() {
         enterDueChords(std::numeric_limits<double>::infinity(), changed);
     }
     closeInput();
-    for (MenuItem& item : m_items) item.checked = item.caption == kNoInputCaption;
+    for (MenuItem& item : m_items) item.checked = &item == &m_items.front();
     if (m_window.stopped()) {
         m_window.showMessage(msg::midiInputLost(name));
     } else {
@@ -183,7 +185,7 @@ bool KeyboardEntry::watchInput() {
 void KeyboardEntry::tellKeysNotFitting(size_t count) {
     if (count == 0 || m_toldNotFitting) return;
     m_toldNotFitting = true;
-    m_window.statusLine.caption = msg::kKeysNotFitting;
+    m_window.statusLine.caption = translated(msg::kKeysNotFitting);
 }
 
 bool KeyboardEntry::enterChord(const GatheredChord& chord) {

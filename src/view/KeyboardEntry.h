@@ -12,6 +12,7 @@
 #include "midi/KeyboardInput.h"
 #include "platform/MidiIn.h"
 #include "view/Control.h"
+#include "platform/Translation.h"
 
 #include <cstdint>
 #include <deque>
@@ -25,7 +26,7 @@ namespace vako {
 class MainWindowModel;
 
 namespace msg {
-inline const std::string kKeysNotFitting = "120番以上の鍵盤の音は鳴らすだけで、曲には入りません";
+inline const std::string kKeysNotFitting = markForTranslation("120番以上の鍵盤の音は鳴らすだけで、曲には入りません");
 // The port `name` went away; the input is "なし" from now on.
 std::string midiInputLost(const std::string& name);
 // A recording was cut: `kept` notes joined the song, `leftOut` found no room.

@@ -26,6 +26,7 @@ MainWindowModel::MainWindowModel(Song& song, Canvas& canvas, DeviceOpener openDe
                                  WindowSystem& ui, SongFolders folders)
     : song(song), editor(song), canvas(canvas), folders(std::move(folders)),
       m_openDevice(std::move(openDevice)), m_device(std::make_unique<NullMidiOut>()), m_ui(ui) {
+    caption = translated(msg::kCaptionPrefix) + translated("新規作成");
     canvas.setOrigin(kViewLeft, kViewTop);
     canvas.setFontSize(9.75);
     buildMenus();
@@ -33,6 +34,7 @@ MainWindowModel::MainWindowModel(Song& song, Canvas& canvas, DeviceOpener openDe
     wireFilesAndPlayback();
     wireEditing();
     wireSelection();
+    buildLanguageMenu();
 }
 
 // ---------------------------------------------------------------------------
@@ -42,7 +44,7 @@ void MainWindowModel::buildMenus() {
     auto item = [this](MenuItem& m, const char* name, const char* caption,
                        std::vector<MenuItem*> children = {}) {
         m.name = name;
-        m.caption = caption;
+        m.caption = translated(caption);
         m.children = std::move(children);
         m_allMenus.push_back(&m);
     };
@@ -206,10 +208,10 @@ void MainWindowModel::buildControls() {
     // Part buttons: element 0 of each column; the others are made at start-up.
     registerControl(columnCaptions[0], "columnCaptions(0)", K::Label, F, px(514), px(4), px(44),
                     px(18));
-    columnCaptions[0].caption = "上段";
+    columnCaptions[0].caption = translated("上段");
     registerControl(columnCaptions[1], "columnCaptions(1)", K::Label, F, px(560), px(4), px(44),
                     px(18));
-    columnCaptions[1].caption = "下段";
+    columnCaptions[1].caption = translated("下段");
     registerControl(upperPartButtons[0], "upperPartButtons(0)", K::Label, F, px(514), px(24),
                     px(44), px(20));
     registerControl(lowerPartButtons[0], "lowerPartButtons(0)", K::Label, F, px(560), px(24),
@@ -224,10 +226,10 @@ void MainWindowModel::buildControls() {
     // The band controls.
     registerControl(fieldCaptions[0], "fieldCaptions(0)", K::Label, F, px(612), px(4), px(230),
                     px(18));
-    fieldCaptions[0].caption = "上段のパートの楽器と音量";
+    fieldCaptions[0].caption = translated("上段のパートの楽器と音量");
     registerControl(fieldCaptions[1], "fieldCaptions(1)", K::Label, F, px(612), px(92), px(230),
                     px(18));
-    fieldCaptions[1].caption = "下段のパートの楽器と音量";
+    fieldCaptions[1].caption = translated("下段のパートの楽器と音量");
     for (int k = 0; k < 2; ++k) {
         const double y = k == 0 ? 24 : 112;
         registerControl(bandInstrumentLists[k], "bandInstrumentLists(" + std::to_string(k) + ")",
@@ -247,17 +249,17 @@ void MainWindowModel::buildControls() {
     // The song's text fields.
     registerControl(fieldCaptions[2], "fieldCaptions(2)", K::Label, F, px(612), px(186), px(60),
                     px(18));
-    fieldCaptions[2].caption = "テンポ";
+    fieldCaptions[2].caption = translated("テンポ");
     registerControl(tempoBox, "tempoBox", K::TextBox, F, px(682), px(184), px(60), px(22));
     tempoBox.caption = song.tempoText;
-    registerControl(fieldCaptions[3], "fieldCaptions(3)", K::Label, F, px(612), px(214), px(60),
+    registerControl(fieldCaptions[3], "fieldCaptions(3)", K::Label, F, px(612), px(214), px(62),
                     px(18));
-    fieldCaptions[3].caption = "著作権名";
+    fieldCaptions[3].caption = translated("著作権名");
     registerControl(copyrightBox, "copyrightBox", K::TextBox, F, px(682), px(212), px(222), px(22));
     copyrightBox.caption = song.copyrightText;
     registerControl(fieldCaptions[4], "fieldCaptions(4)", K::Label, F, px(612), px(242), px(60),
                     px(18));
-    fieldCaptions[4].caption = "曲名";
+    fieldCaptions[4].caption = translated("曲名");
     registerControl(sequenceNameBox, "sequenceNameBox", K::TextBox, F, px(682), px(240), px(222),
                     px(22));
     sequenceNameBox.caption = song.sequenceNameText;
@@ -265,7 +267,7 @@ void MainWindowModel::buildControls() {
     // Transposition and the sharp/flat selectors.
     registerControl(transposeLabels[0], "transposeLabels(0)", K::Label, F, px(612), px(274), px(60),
                     px(18));
-    transposeLabels[0].caption = "移調";
+    transposeLabels[0].caption = translated("移調");
     registerControl(transposeScrollBar, "transposeScrollBar", K::VScrollBar, F, px(674), px(272),
                     px(18), px(62));
     transposeScrollBar.min = -12, transposeScrollBar.max = 12, transposeScrollBar.value = 0;
@@ -275,11 +277,13 @@ void MainWindowModel::buildControls() {
     transposeLabels[1].caption = "+0";
     registerControl(fieldCaptions[5], "fieldCaptions(5)", K::Label, F, px(748), px(274), px(156),
                     px(18));
-    fieldCaptions[5].caption = "入力する音";
-    const char* optionCaptions[] = {"なし", "#", "b", "", "半音上げる", "半音下げる"};
-    // "なし" is the widest; a gap between the options keeps each caption
-    // apart from the next option's mark on small screens too.
-    static constexpr double kOptionLeft[] = {748, 808, 858}, kOptionWidth[] = {54, 44, 46};
+    fieldCaptions[5].caption = translated("入力する音");
+    const char* optionCaptions[] = {markForTranslation("なし"), "#", "b", "",
+                                    markForTranslation("半音上げる"),
+                                    markForTranslation("半音下げる")};
+    // "なし" is the widest (and "None" in English); a gap between the options
+    // keeps each caption apart from the next option's mark on small screens too.
+    static constexpr double kOptionLeft[] = {748, 815, 862}, kOptionWidth[] = {62, 44, 42};
     for (int i = 0; i < 6; ++i) {
         Control& o = accidentalOptions[i];
         if (i < 3) {
@@ -289,7 +293,7 @@ void MainWindowModel::buildControls() {
             registerControl(o, "accidentalOptions(" + std::to_string(i) + ")", K::OptionButton,
                             C::NotePanel, 20 + 180 * (i - 4), 160, 170, 30);
         }
-        o.caption = optionCaptions[i];
+        o.caption = translated(optionCaptions[i]);
     }
     accidentalOptions[0].checked = true;
     accidentalOptions[3].visible = false;
@@ -297,7 +301,7 @@ void MainWindowModel::buildControls() {
     // The pitch-bend strip: x 0..128 across, the centre at 64.
     registerControl(pitchBendCaption, "pitchBendCaption", K::Label, F, px(612), px(342), px(200),
                     px(18));
-    pitchBendCaption.caption = "ピッチベンド窓";
+    pitchBendCaption.caption = translated("ピッチベンド窓");
     registerControl(pitchBendStrip, "pitchBendStrip", K::Panel, F, px(612), px(362), px(292),
                     px(36));
     pitchBendStrip.backColour = colour::kWhite;
@@ -309,10 +313,10 @@ void MainWindowModel::buildControls() {
     // Play, export and the background button.
     registerControl(playButton, "playButton", K::Button, F, px(612), px(412), px(64), px(48));
     registerControl(exportButton, "exportButton", K::Button, F, px(684), px(412), px(130), px(48));
-    exportButton.caption = "MIDIファイル作成";
+    exportButton.caption = translated("MIDIファイル作成");
     registerControl(clearBackgroundButton, "clearBackgroundButton", K::Button, F, px(822), px(412),
                     px(82), px(48));
-    clearBackgroundButton.caption = "壁紙を消す";
+    clearBackgroundButton.caption = translated("壁紙を消す");
     clearBackgroundButton.visible = false;
     registerArray(playStopImages, "playStopImages", K::Image, F, px(612), px(412), px(32), px(32));
     playStopImages[0].picture = PictureId::Play;
@@ -322,7 +326,7 @@ void MainWindowModel::buildControls() {
     // The toolbox: frame, eight length tools and the custom length.
     registerControl(fieldCaptions[6], "fieldCaptions(6)", K::Label, F, px(922), px(4), px(120),
                     px(18));
-    fieldCaptions[6].caption = "音の長さ";
+    fieldCaptions[6].caption = translated("音の長さ");
     registerControl(toolboxFrame[0], "toolboxFrame(0)", K::Shape, F, px(922), px(44), px(212),
                     px(62));
     const PictureId tools[] = {
@@ -351,7 +355,7 @@ void MainWindowModel::buildControls() {
     // The file list, its hint, and the read-outs under the view.
     registerControl(columnCaptions[2], "columnCaptions(2)", K::Label, F, px(922), px(130), px(392),
                     px(20));
-    columnCaptions[2].caption = "下のリストで曲名をクリックすると読みこみます";
+    columnCaptions[2].caption = translated("下のリストで曲名をクリックすると読みこみます");
     registerControl(fileList, "fileList", K::ListBox, F, px(922), px(152), px(392), px(480));
     // The read-out has room for the page numbers of the longest song (eight
     // digits each) beside a shorter scroll bar.
@@ -363,7 +367,7 @@ void MainWindowModel::buildControls() {
     registerControl(pageLabels[0], "pageLabels(0)", K::Label, F, px(368), px(632), px(40), px(18));
     pageLabels[0].visible = false; // the read-out next to it says it all
     registerControl(pageLabels[1], "pageLabels(1)", K::Label, F, px(298), px(632), px(206), px(18));
-    pageLabels[1].caption = "1 / 1 ページ";
+    pageLabels[1].caption = translated("{page} / {pages} ページ", {{"page", "1"}, {"pages", "1"}});
     // The whole width of the window: a save names its file here.
     registerControl(statusLine, "statusLine", K::Label, F, px(4), px(652), px(1312), px(18));
     // "N 個選択中" at the right end of the status line, shown while notes are selected.
@@ -379,19 +383,19 @@ void MainWindowModel::buildControls() {
     notePanel.visible = false;
     notePanel.backColour = colour::kWhite;
     registerControl(fieldCaptions[7], "fieldCaptions(7)", K::Label, C::NotePanel, 20, 20, 170, 28);
-    fieldCaptions[7].caption = "音の強さ";
+    fieldCaptions[7].caption = translated("音の強さ");
     registerControl(notePanel.strengthList, "noteStrengthList", K::ComboBox, C::NotePanel, 20, 55,
                     170, 36);
     registerControl(fieldCaptions[8], "fieldCaptions(8)", K::Label, C::NotePanel, 210, 20, 170, 28);
-    fieldCaptions[8].caption = "音のバランス";
+    fieldCaptions[8].caption = translated("音のバランス");
     registerControl(notePanel.balanceList, "noteBalanceList", K::ComboBox, C::NotePanel, 210, 55,
                     170, 36);
     registerControl(notePanel.deleteButton, "noteDeleteButton", K::Button, C::NotePanel, 20, 110,
                     170, 40);
-    notePanel.deleteButton.caption = "削除";
+    notePanel.deleteButton.caption = translated("削除");
     registerControl(notePanel.closeButton, "noteCloseButton", K::Button, C::NotePanel, 210, 110,
                     170, 40);
-    notePanel.closeButton.caption = "閉じる";
+    notePanel.closeButton.caption = translated("閉じる");
 
     // The position panel (on the score view, view units).
     registerControl(positionPanel, "positionPanel", K::Panel, C::ScoreView, 100, -1100, 420, 260);
@@ -405,25 +409,26 @@ void MainWindowModel::buildControls() {
     // list and the number box stand in its two gaps.
     registerControl(positionPanel.sentence[0], "positionPanelSentence(0)", K::Label,
                     C::PositionPanel, 6, 60, 412, 30);
-    positionPanel.sentence[0].caption = "この位置で　 　　　　　　　　　　を　　　　　に";
+    positionPanel.sentence[0].caption = translated("この位置で　 　　　　　　　　　　を　　　　　に");
     positionPanel.sentence[0].fontSize = 7;
     registerControl(positionPanel.kindList, "changeKindList", K::ComboBox, C::PositionPanel, 104,
                     55, 164, 36);
-    positionPanel.kindList.items = {"テンポ", "楽器", "ボリューム"};
+    positionPanel.kindList.items = {translated("テンポ"), translated("楽器"),
+                                    translated("ボリューム")};
     registerControl(positionPanel.valueBox, "changeValueBox", K::TextBox, C::PositionPanel, 314, 55,
                     56, 36);
     registerControl(positionPanel.sentence[1], "positionPanelSentence(1)", K::Label,
                     C::PositionPanel, 20, 115, 200, 30);
-    positionPanel.sentence[1].caption = "この位置の操作を";
+    positionPanel.sentence[1].caption = translated("この位置の操作を");
     registerControl(positionPanel.deleteButton, "deleteChangeButton", K::Button, C::PositionPanel,
                     230, 108, 150, 40);
-    positionPanel.deleteButton.caption = "削除する";
+    positionPanel.deleteButton.caption = translated("削除する");
     registerControl(positionPanel.setButton, "positionSetButton", K::Button, C::PositionPanel, 20,
                     190, 170, 44);
-    positionPanel.setButton.caption = "設定";
+    positionPanel.setButton.caption = translated("設定");
     registerControl(positionPanel.closeButton, "positionCloseButton", K::Button, C::PositionPanel,
                     210, 190, 170, 44);
-    positionPanel.closeButton.caption = "閉じる";
+    positionPanel.closeButton.caption = translated("閉じる");
 
     // The hidden picture box that background pictures are loaded into.
     registerControl(backgroundPictureBox, "backgroundPictureBox", K::Panel, F, 0, 0, 0, 0);
@@ -453,7 +458,7 @@ void MainWindowModel::buildPartButtons() {
             registerControl(column[i], name + "(" + std::to_string(i) + ")", ControlKind::Label,
                             Container::Form, above.left, above.top + above.height, above.width,
                             above.height);
-            column[i].caption = i == kPercussionPart ? "打" : std::to_string(i + 1);
+            column[i].caption = i == kPercussionPart ? translated("打") : std::to_string(i + 1);
             column[i].visible = true;
             column[i].onClick = [this, band, i] { partButtonClick(band, i); };
         }
@@ -493,8 +498,9 @@ void MainWindowModel::layOutToolboxAtStart() {
 void MainWindowModel::fillLists() {
     notePanel.strengthList.items.clear();
     for (int k = 0; k <= 20; ++k) notePanel.strengthList.items.push_back(std::to_string(20 - k));
-    notePanel.balanceList.items = {"-4 左", "-3",       "-2 やや左", "-1",  "0",
-                                   "1",     "2 やや右", "3",         "4 右"};
+    notePanel.balanceList.items = {translated("-4 左"),     "-3", translated("-2 やや左"),
+                                   "-1",                    "0",  "1",
+                                   translated("2 やや右"), "3",  translated("4 右")};
     for (Control& c : bandInstrumentLists)
         c.items.assign(instrumentNames().begin(), instrumentNames().end());
 }
@@ -526,7 +532,7 @@ void MainWindowModel::load(const std::string& commandLine) {
         // No usable device, or one that another program holds: the window
         // still works on the silent device, so notes can be written, saved and
         // exported, and another device can be picked from "MIDI出力".
-        showMessage(opened.message);
+        showMessage(translated(opened.message));
     }
     useDevice(std::move(opened.device), opened.silentFallback);
     for (int part = 0; part < kPartCount; ++part) {
@@ -736,7 +742,7 @@ bool MainWindowModel::tilePicture(const std::string& path) {
 
 void MainWindowModel::showSavedConfirmation(const std::string& fileName) {
     // In the status line, whole, in place of whatever it said before.
-    statusLine.caption = fileName + msg::kSavedSuffix;
+    statusLine.caption = msg::savedAs(fileName);
 }
 
 void MainWindowModel::refreshFileList() {

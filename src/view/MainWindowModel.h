@@ -28,6 +28,7 @@
 
 #include <array>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -165,6 +166,10 @@ public:
     void useClock(Clock& clock);
     bool scoreFocusRequested = false; // playback asks the score view to take the keys
 
+    // The user picks the language of the window: kept in `settingsFile` and
+    // shown from the next start on, which a message (in that language) says.
+    void chooseLanguage(const std::string& language);
+
     // The menu "MIDI出力": the devices present when it opens; choosing one
     // moves the output to it. Nothing is stored.
     void setDeviceList(MidiDeviceList* devices) { m_devices = devices; }
@@ -224,7 +229,7 @@ public:
     SongFolders folders;
 
     // The form itself, in window units.
-    std::string caption = "ヴァコヴァコMIDI ～ 新規作成";
+    std::string caption; // "ヴァコヴァコMIDI ～ 新規作成" at the start
     double left = 0, top = 0;
     double width = 1320 * kTwipsPerPixel, height = 672 * kTwipsPerPixel;
     bool shown = false;
@@ -243,6 +248,13 @@ public:
     MenuItem playfulFeaturesMenu, reverseSongMenu, allPartsInstrumentSubmenu, allGrandPianoMenu,
         allMusicBoxMenu, allFluteMenu, allBrightnessMenu, allOtherInstrumentMenu, mergeMenu,
         pitchBendMenu;
+    // "言語 / Language": one entry a language, each in its own language
+    // ("日本語", "English"), the one in use checked.
+    MenuItem languageMenu;
+    std::deque<MenuItem> languageItems;
+    // Where the language chosen in the menu is kept for the next start ("" keeps
+    // it nowhere); the program sets it to the user's settings file.
+    std::filesystem::path settingsFile;
 
     // Containers: the score view, the pitch-bend strip and the hidden picture
     // box of background pictures.
@@ -375,6 +387,7 @@ private:
 
     // Editing handlers (mouse, keys, panels, chords and instruments).
     void wireEditing();
+    void buildLanguageMenu();
     void chooseOtherInstrumentForAll();
     void openRangeWindow();
     // Playback's recording joins the song as one step when it stops

@@ -10,7 +10,7 @@
 namespace vako {
 namespace {
 
-const std::string kOneTo128 = "1～128の範囲で数字を入れてください。";
+const char* const kOneTo128 = markForTranslation("1～128の範囲で数字を入れてください。");
 constexpr size_t kLengthBoxDigits = 3;
 
 // A whole number 1..128 typed into the input box (blanks around it allowed).
@@ -161,9 +161,9 @@ void MainWindowModel::unifyInstruments(int program) {
 }
 
 void MainWindowModel::chooseOtherInstrumentForAll() {
-    const auto n = programNumber(inputBox(kOneTo128, "", ""));
+    const auto n = programNumber(inputBox(translated(kOneTo128), "", ""));
     if (!n) {
-        showMessage(kOneTo128);
+        showMessage(translated(kOneTo128));
         return;
     }
     unifyInstruments(*n - 1);

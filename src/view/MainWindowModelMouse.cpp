@@ -11,7 +11,7 @@
 namespace vako {
 namespace {
 
-const std::string kCannotDelete = "その音符は削除できません。";
+const char* const kCannotDelete = markForTranslation("その音符は削除できません。");
 
 // Edges of the editing region in view units: the first and the last step of a
 // page lie at x = 95 and 810; a release may reach 815, the first step of the
@@ -120,9 +120,10 @@ void MainWindowModel::hideHover() {
 
 void MainWindowModel::noteCountReadOut() {
     if (m_cursorDivision == 0) return; // shown from the first hover on
-    statusLine.caption = "全音符数は " + std::to_string(song.noteCount()) +
-                         " 　　　　　　　　　　　　　カーソル位置は " +
-                         std::to_string(m_cursorDivision) + " 区切り目";
+    statusLine.caption =
+        translated("全音符数は {notes} 　　　　　　　　　　　　　カーソル位置は {step} 区切り目",
+                   {{"notes", std::to_string(song.noteCount())},
+                    {"step", std::to_string(m_cursorDivision)}});
 }
 
 void MainWindowModel::scoreMouseDown(int button, int shift, float X, float Y) {
@@ -197,7 +198,7 @@ void MainWindowModel::scoreMouseUp(int button, int shift, float X, float Y) {
             const int32_t i =
                 findNoteOnRow(song, pos, c.naturalNote, part, false, notesInPositionOrder(song));
             if (i == 0)
-                showMessage(kCannotDelete);
+                showMessage(translated(kCannotDelete));
             else
                 editor.deleteNote(i);
         } else {

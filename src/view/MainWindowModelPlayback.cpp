@@ -129,7 +129,7 @@ void MainWindowModel::wireFilesAndPlayback() {
 
     // The one menu the program adds: where the sound goes.
     deviceMenu.name = "MIDI出力";
-    deviceMenu.caption = "MIDI出力";
+    deviceMenu.caption = translated("MIDI出力");
     m_menuBar.push_back(&deviceMenu);
     m_allMenus.push_back(&deviceMenu);
     m_menuBar.push_back(&keyboard.inputMenu);
@@ -231,7 +231,7 @@ void MainWindowModel::openDeviceMenu() {
     if (names.empty()) {
         MenuItem& none = m_deviceItems.emplace_back();
         none.name = "MIDI出力:none";
-        none.caption = "（MIDI出力が見つかりません）";
+        none.caption = translated("（MIDI出力が見つかりません）");
         none.enabled = false;
         deviceMenu.children.push_back(&none);
     }
@@ -245,7 +245,8 @@ bool MainWindowModel::chooseDevice(const std::string& deviceName) {
     // sound where it was.
     std::unique_ptr<MidiOut> device = m_devices->openByName(deviceName, error);
     if (!device) {
-        showMessage(deviceName + " を開けません。（" + error + "）");
+        showMessage(translated("{device} を開けません。（{error}）",
+                               {{"device", deviceName}, {"error", error}}));
         return false;
     }
     m_device->reset();

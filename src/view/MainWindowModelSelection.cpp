@@ -59,25 +59,25 @@ std::string midiFileOf(const Song& song, std::vector<Note> notes) {
 } // namespace
 
 void MainWindowModel::buildSelectionMenus() {
-    auto item = [this](MenuItem& m, const char* caption, const char* shortcut) {
+    auto entry = [this](MenuItem& m, const char* caption, const char* shortcut) {
         m.name = caption;
-        m.caption = caption;
+        m.caption = translated(caption);
         m.shortcut = shortcut;
         m_allMenus.push_back(&m);
     };
-    item(selectUpperPartMenu, "上段のパートの音符をすべて選択", "Ctrl+Shift+Up");
-    item(selectLowerPartMenu, "下段のパートの音符をすべて選択", "Ctrl+Shift+Down");
-    item(selectBothPartsMenu, "両段のパートの音符をすべて選択", "Ctrl+Shift+A");
-    item(clearSelectionMenu, "選択を解除", "Esc");
-    item(selectionSeparator, "-", "");
-    selectionSeparator.name = "選択区切り";
-    item(copyMenu, "コピー", "Ctrl+C");
-    item(cutMenu, "切り取り", "Ctrl+X");
-    item(pasteMenu, "貼り付け", "Ctrl+V");
-    item(duplicateMenu, "複製", "Ctrl+D");
+    entry(selectUpperPartMenu, markForTranslation("上段のパートの音符をすべて選択"), "Ctrl+Shift+Up");
+    entry(selectLowerPartMenu, markForTranslation("下段のパートの音符をすべて選択"), "Ctrl+Shift+Down");
+    entry(selectBothPartsMenu, markForTranslation("両段のパートの音符をすべて選択"), "Ctrl+Shift+A");
+    entry(clearSelectionMenu, markForTranslation("選択を解除"), "Esc");
+    entry(selectionSeparator, "-", "");
+    selectionSeparator.name = "selectionSeparator";
+    entry(copyMenu, markForTranslation("コピー"), "Ctrl+C");
+    entry(cutMenu, markForTranslation("切り取り"), "Ctrl+X");
+    entry(pasteMenu, markForTranslation("貼り付け"), "Ctrl+V");
+    entry(duplicateMenu, markForTranslation("複製"), "Ctrl+D");
     // Delete and Backspace reach the staff as keys: in a text box they stay its own.
-    item(deleteSelectionMenu, "削除", "");
-    item(selectionMenu, "選択", "");
+    entry(deleteSelectionMenu, markForTranslation("削除"), "");
+    entry(selectionMenu, markForTranslation("選択"), "");
     selectionMenu.children = {&selectUpperPartMenu, &selectLowerPartMenu, &selectBothPartsMenu,
                               &clearSelectionMenu,  &selectionSeparator,  &copyMenu,
                               &cutMenu,             &pasteMenu,           &duplicateMenu,

@@ -4,14 +4,15 @@
 
 #include "editor/ControlChanges.h"
 #include "view/MainWindowModel.h"
+#include "platform/Translation.h"
 
 #include <algorithm>
 
 namespace vako {
 namespace {
 
-const std::string kChooseAnOperation = "操作を選んでください。";
-const std::string kWaitForTheStop = "停止してから押してください。";
+const char* const kChooseAnOperation = markForTranslation("操作を選んでください。");
+const char* const kWaitForTheStop = markForTranslation("停止してから押してください。");
 
 // The number a box of digits holds; saturates far above any valid value, so
 // that a long run of digits is out of range rather than wrapped.
@@ -53,10 +54,10 @@ void PositionPanel::open(const ScoreCursor& c) {
     if (onMarker) {
         const ControlChange& cc = song.changes[sel];
         kindList.listIndex = cc.kind >= 1 && cc.kind <= 3 ? cc.kind - 1 : -1;
-        setButton.caption = "変更";
+        setButton.caption = translated("変更");
         valueBox.caption = std::to_string(shownCCValue(cc));
     } else {
-        setButton.caption = "設定";
+        setButton.caption = translated("設定");
         kindList.listIndex = 0;
         valueBox.caption = "0";
     }
@@ -75,7 +76,7 @@ void PositionPanel::hide() {
 
 void PositionPanel::whilePlaying(bool playing) {
     setButton.enabled = deleteButton.enabled = !playing;
-    prompt.caption = playing ? kWaitForTheStop : kChooseAnOperation;
+    prompt.caption = translated(playing ? kWaitForTheStop : kChooseAnOperation);
 }
 
 void PositionPanel::setChangeAtPosition() {
@@ -86,11 +87,11 @@ void PositionPanel::setChangeAtPosition() {
     }
     const ViewState& view = m_window.view;
     if (valueBox.caption.empty()) {
-        m_window.showMessage(msg::kChooseWhatToChange);
+        m_window.showMessage(translated(msg::kChooseWhatToChange));
     } else {
         const int entry = kindList.listIndex;
         const CCValue v = encodeCCValue(entry, digitsValue(valueBox.caption), view.cursorPart);
-        if (v.message) m_window.showMessage(*v.message);
+        if (v.message) m_window.showMessage(translated(*v.message));
         if (v.value) {
             const ControlChange cc{view.cursorPosition, *v.value, static_cast<uint8_t>(entry + 1)};
             // A new change, or the one under the pointer changed.

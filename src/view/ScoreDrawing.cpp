@@ -60,11 +60,21 @@ NoteShape shapeOf(int32_t len) {
     }
 }
 
-// The one kana a note's name is drawn with under the staff: its row's
-// (sharps take the name of the white key below).
+// The one kana (one letter in English) a note's name is drawn with under the
+// staff: its row's (sharps take the name of the white key below). Looked up
+// once for each language, not for each note drawn.
 const std::string& noteKana(int note) {
-    static const std::string kNames[7] = {"ド", "レ", "ミ", "フ", "ソ", "ラ", "シ"};
-    return kNames[rowOfNote(note) % 7];
+    static constexpr const char* kNames[7] = {
+        markForTranslation("ド"), markForTranslation("レ"), markForTranslation("ミ"),
+        markForTranslation("フ"), markForTranslation("ソ"), markForTranslation("ラ"),
+        markForTranslation("シ")};
+    static std::string namesLanguage;
+    static std::array<std::string, 7> names;
+    if (names[0].empty() || namesLanguage != languageInUse()) {
+        for (int i = 0; i < 7; ++i) names[i] = translated(kNames[i]);
+        namesLanguage = languageInUse();
+    }
+    return names[rowOfNote(note) % 7];
 }
 
 // The y the rows of a band are counted from: row r's snapped y is
@@ -102,7 +112,8 @@ int64_t pageCount(const Song& song) {
 
 void MainWindowModel::pageReadOut() {
     pageLabels[1].caption =
-        std::to_string(view.page + 1) + " / " + std::to_string(pageCount(song)) + " ページ";
+        translated("{page} / {pages} ページ", {{"page", std::to_string(view.page + 1)},
+                                                {"pages", std::to_string(pageCount(song))}});
 }
 
 void MainWindowModel::drawGrid() {
@@ -315,7 +326,7 @@ void MainWindowModel::drawControlChanges() {
         if (cc.kind == kTempoChange) {
             canvas.setCurrentY(y + kUpperBandBase);
             canvas.setForeColour(colour::kLightCyan);
-            canvas.print("■テンポ" + std::to_string(cc.value));
+            canvas.print(translated("■テンポ{value}", {{"value", std::to_string(cc.value)}}));
         } else if (cc.kind == kInstrumentChange || cc.kind == kVolumeChange) {
             const int part = cc.value % 16;
             int base = 600; // a part on neither band lands below the view
@@ -324,10 +335,12 @@ void MainWindowModel::drawControlChanges() {
             canvas.setCurrentY(y + base);
             if (cc.kind == kInstrumentChange) {
                 canvas.setForeColour(colour::kMagenta);
-                canvas.print("■楽器" + std::to_string(cc.value / 16 + 1));
+                canvas.print(
+                    translated("■楽器{program}", {{"program", std::to_string(cc.value / 16 + 1)}}));
             } else {
                 canvas.setForeColour(colour::kYellow);
-                canvas.print("■ボリューム" + std::to_string(cc.value / 16));
+                canvas.print(
+                    translated("■ボリューム{volume}", {{"volume", std::to_string(cc.value / 16)}}));
             }
         }
     }

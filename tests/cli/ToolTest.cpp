@@ -113,3 +113,41 @@ TEST(ToolTest, PlayWithoutTheSoundModuleSaysSoAndExitsOne) {
 
 } // namespace
 } // namespace vako
+
+namespace vako {
+namespace {
+
+// The tool with only the given environment (no VAKO_LANG unless given),
+// its settings in `config`.
+ToolRun runToolIn(const std::string& environment, const std::filesystem::path& config,
+                  const std::string& args) {
+    return runProgram("env -i XDG_CONFIG_HOME='" + config.string() + "' " + environment + " " +
+                          VAKO_TOOL,
+                      args);
+}
+
+TEST(ToolLanguage, MessagesFollowTheLocaleTheSavedChoiceAndVakoLang) {
+    test::TempFolder folder;
+    const std::filesystem::path missing = folder / "missing.txt";
+    const std::string args = "info '" + missing.string() + "'";
+    const std::string english = "That file cannot be read\n" + missing.string() +
+                                " (there is no such file)\n";
+    const std::string japanese =
+        "そのファイルは読み込めません\n" + missing.string() + "（ファイルがありません）\n";
+    const std::filesystem::path config = folder / "config";
+    // Locales this machine may not have installed at all: the catalog is the program's own.
+    EXPECT_EQ(runToolIn("LANG=en_US.UTF-8", config, args).output, english);
+    EXPECT_EQ(runToolIn("LANG=fr_FR.UTF-8", config, args).output, english);
+    EXPECT_EQ(runToolIn("LANG=ja_JP.UTF-8", config, args).output, japanese);
+    EXPECT_EQ(runToolIn("LANG=C.UTF-8", config, args).output, japanese);
+    EXPECT_EQ(runToolIn("", config, args).output, japanese);
+    EXPECT_EQ(runToolIn("LANG=C VAKO_LANG=en", config, args).output, english);
+    // The choice made in the window's menu, and VAKO_LANG above it.
+    std::filesystem::create_directories(config / "vakomidi");
+    test::writeBytes(config / "vakomidi" / "vakomidi.conf", "language=en\n");
+    EXPECT_EQ(runToolIn("LANG=ja_JP.UTF-8", config, args).output, english);
+    EXPECT_EQ(runToolIn("LANG=ja_JP.UTF-8 VAKO_LANG=ja", config, args).output, japanese);
+}
+
+} // namespace
+} // namespace vako

@@ -1,10 +1,11 @@
 // Every text of the main window is whole, measured with the font's own metrics,
 // at the sizes the window has on common small screens, with the longest
-// read-outs a song can produce.
+// read-outs a song can produce, in each language.
 #include "OffscreenApplication.h"
 #include "app/MainWindow.h"
 
 #include "platform/MidiOut.h"
+#include "platform/Translation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,12 +24,16 @@ namespace {
 // The widest read-outs: the last page of a song whose last note lies at the
 // last position a song can hold, one page past it, and the largest note count.
 constexpr int kLastPage = (INT32_MAX - 1) / 144;
-const std::string kLargestCount =
-    "全音符数は 1073741823 　　　　　　　　　　　　　カーソル位置は 12 区切り目";
+std::string largestCount() {
+    return translated("全音符数は {notes} 　　　　　　　　　　　　　カーソル位置は {step} 区切り目",
+                      {{"notes", "1073741823"}, {"step", "12"}});
+}
 
-class TextsFit : public ::testing::Test {
+// Each test runs with the window in Japanese and in English.
+class TextsFit : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
+        useLanguage(GetParam());
         window = test::openMainWindow(song, std::filesystem::temp_directory_path() / "vako-qt-fit",
                                       [] { return std::make_unique<NullMidiOut>(); });
         MainWindowModel& f = window->form();
@@ -40,8 +45,12 @@ protected:
         f.pageScrollBar.setValue(kLastPage + 1);
         // The pointer once over the staff, then the largest count of notes.
         f.scoreMouseMove(0, 0, 400, -905);
-        f.statusLine.caption = kLargestCount;
+        f.statusLine.caption = largestCount();
         window->refresh();
+    }
+    void TearDown() override {
+        window.reset();
+        useLanguage("ja");
     }
 
     // The texts of the visible labels and buttons that do not fit their
@@ -91,8 +100,9 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
-    ASSERT_EQ(window->form().pageLabels[1].caption, "14913082 / 14913081 ページ");
+TEST_P(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
+    ASSERT_EQ(window->form().pageLabels[1].caption,
+              translated("{page} / {pages} ページ", {{"page", "14913082"}, {"pages", "14913081"}}));
     MainWindowModel& f = window->form();
     // Full screens, the room left beside a panel or a taskbar, and the sizes
     // the program opens at on 1366 x 768 and 1024 x 600 screens.
@@ -114,7 +124,7 @@ TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
         f.playButton.click();
         f.positionPanel.closeButton.click();
         f.pageScrollBar.setValue(kLastPage + 1);
-        f.statusLine.caption = kLargestCount;
+        f.statusLine.caption = largestCount();
         window->refresh();
         std::string all;
         for (const std::string& c : cut) all += "\n  " + c;
@@ -122,7 +132,7 @@ TEST_F(TextsFit, TheWidestReadOutsAreWholeOnSmallAndCommonScreens) {
     }
 }
 
-TEST_F(TextsFit, CaptionsKeepApartFromTheControlsBesideThemOnSmallScreens) {
+TEST_P(TextsFit, CaptionsKeepApartFromTheControlsBesideThemOnSmallScreens) {
     // Where a caption's text ends and where the control to its right begins.
     const std::pair<const char*, const char*> besides[] = {
         {"fieldCaptions(2)", "tempoBox"},
@@ -149,7 +159,7 @@ TEST_F(TextsFit, CaptionsKeepApartFromTheControlsBesideThemOnSmallScreens) {
     }
 }
 
-TEST_F(TextsFit, TheSaveConfirmationIsWholeInTheStatusLine) {
+TEST_P(TextsFit, TheSaveConfirmationIsWholeInTheStatusLine) {
     MainWindowModel& f = window->form();
     for (const QSize size : {QSize(1366, 768), QSize(1024, 600)}) {
         window->resize(size);
@@ -163,6 +173,9 @@ TEST_F(TextsFit, TheSaveConfirmationIsWholeInTheStatusLine) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(InEachLanguage, TextsFit, ::testing::Values("ja", "en"),
+                         [](const auto& info) { return info.param; });
 
 } // namespace
 } // namespace vako

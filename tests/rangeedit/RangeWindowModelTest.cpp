@@ -248,3 +248,61 @@ TEST_F(RangeWindowModelTest, EveryOperationIsOneStepThatUndoTakesBack) {
 
 } // namespace
 } // namespace vako
+
+namespace vako {
+namespace {
+
+// Runs of three or more blanks: where the window puts the controls of a text.
+int controlGaps(const std::string& text) {
+    int gaps = 0, run = 0;
+    for (size_t i = 0; i < text.size();) {
+        const bool fullWidthBlank = text.compare(i, 3, "\u3000") == 0;
+        if (text[i] == ' ' || fullWidthBlank) {
+            if (++run == 3) ++gaps;
+            i += fullWidthBlank ? 3 : 1;
+        } else {
+            run = 0;
+            ++i;
+        }
+    }
+    return gaps;
+}
+
+bool hasKanaOrKanji(const std::string& text) {
+    // Every kana and kanji of UTF-8 starts with E3 81..E3 83 or E4..E9.
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto n = static_cast<unsigned char>(text[i + 1]);
+        if ((b == 0xE3 && n >= 0x81 && n <= 0x83) || (b >= 0xE4 && b <= 0xE9)) return true;
+    }
+    return false;
+}
+
+TEST_F(RangeWindowModelTest, InEnglishEveryTextIsTranslatedAndKeepsItsControlGaps) {
+    const std::vector<std::string> japanese = open().designTexts();
+    useLanguage("en");
+    RangeWindowModel& f = open();
+    f.setSourcePart(kPercussionPart);
+    const std::vector<std::string> english = f.designTexts();
+    ASSERT_EQ(english.size(), japanese.size());
+    for (size_t i = 0; i < english.size(); ++i) {
+        EXPECT_FALSE(hasKanaOrKanji(english[i])) << english[i];
+        EXPECT_EQ(controlGaps(english[i]), controlGaps(japanese[i]))
+            << "the controls of \"" << japanese[i] << "\" would stand elsewhere in \""
+            << english[i] << "\"";
+    }
+    std::vector<std::string> shown{f.caption, f.partLabel};
+    shown.insert(shown.end(), f.readOuts.begin(), f.readOuts.end());
+    shown.insert(shown.end(), f.runButtons.begin(), f.runButtons.end());
+    for (const ListState* list :
+         {&f.targetPartList, &f.pitchClassList, &f.strengthList, &f.balanceList})
+        shown.insert(shown.end(), list->items.begin(), list->items.end());
+    for (const std::string& t : shown) EXPECT_FALSE(hasKanaOrKanji(t)) << t;
+    EXPECT_EQ(f.partLabel, "Percussion part");
+    EXPECT_EQ(f.readOuts[1], "Selected: bars 1 to 1");
+    EXPECT_EQ(f.pitchClassList.items[1], "C#/Db");
+    useLanguage("ja");
+}
+
+} // namespace
+} // namespace vako
