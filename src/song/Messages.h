@@ -79,4 +79,19 @@ inline std::string cannotWrite(const std::string& path, const std::string& reaso
     return path + " に保存できませんでした。（" + reason + "）";
 }
 
+// How the song is heard while playing: the menu "再生", the part buttons'
+// right-click menu and the marks on them, the bar numbers' right-click menu.
+inline const std::string kListeningMenu = "再生";
+inline const std::string kMetronome = "メトロノーム";
+inline const std::string kCountIn = "カウントイン";
+inline const std::string kClearMuteAndSolo = "ミュートとソロを解除";
+inline const std::string kMute = "ミュート";
+inline const std::string kSolo = "ソロ";
+inline const std::string kMutedMark = "M"; // after the part's caption on its buttons
+inline const std::string kSoloedMark = "S";
+inline const std::string kPlayFromBar = "この小節から再生";
+inline const std::string kLoopFromBar = "この小節からループ";
+inline const std::string kLoopToBar = "この小節までループ";
+inline const std::string kClearLoop = "ループを解除";
+
 } // namespace vako::msg

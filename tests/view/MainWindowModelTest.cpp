@@ -46,10 +46,11 @@ TEST_F(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
     EXPECT_EQ(f.gridFortyEighthsMenu.caption, "12　（３連符の時に）");
     std::vector<std::string> bar;
     for (const MenuItem* m : f.menuBar()) bar.push_back(m->caption);
-    ASSERT_EQ(bar.size(), 7u);
+    ASSERT_EQ(bar.size(), 8u);
     EXPECT_EQ(bar[1], "編集"); // after "ファイル"
-    EXPECT_EQ(bar[5], "MIDI出力");
-    EXPECT_EQ(bar[6], "MIDI入力");
+    EXPECT_EQ(bar[5], "再生");
+    EXPECT_EQ(bar[6], "MIDI出力");
+    EXPECT_EQ(bar[7], "MIDI入力");
     ASSERT_EQ(f.menuBar()[1]->children.size(), 2u);
     EXPECT_EQ(f.menuBar()[1]->children[0]->caption, "元に戻す");
     EXPECT_EQ(f.menuBar()[1]->children[1]->caption, "再実行");
