@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -101,6 +102,66 @@ void BM_RealTimePlayback(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RealTimePlayback)
+    ->Arg(120)
+    ->Arg(600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+// The same song with the metronome on and a loop over bars 1 to 4 (195
+// steps): how late the clicks come beside the notes, and the first pass of
+// each round after the loop goes back. Every pass is due one step after the
+// last (one tempo), so a message's lateness is its time past the last
+// deadline.
+void BM_RealTimePlaybackWithClicksAndLoop(benchmark::State& state) {
+    const int tempo = static_cast<int>(state.range(0));
+    const double step = 5000.0 / tempo;
+    const auto passes = static_cast<int64_t>(benchSeconds() * 1000 / step);
+    struct JumpWatch : PlaybackListener {
+        const Clock* clock = nullptr;
+        bool jumped = false;
+        std::vector<double> firstPassAfterJump; // clock times
+        void loopJumped(int32_t) override { jumped = true; }
+        void moveCursorLine(int) override {
+            if (jumped) firstPassAfterJump.push_back(clock->nowMs());
+            jumped = false;
+        }
+    };
+    for (auto _ : state) {
+        Song song = everyStepSong(4 * 48 + 3, tempo);
+        SteadyClock clock;
+        RecordingMidiOut out(clock);
+        out.reserve(static_cast<size_t>(passes) * 8 + 200);
+        JumpWatch listener;
+        listener.clock = &clock;
+        Playback playback(song, out, clock, listener);
+        PlaybackOptions options;
+        options.metronome = true;
+        options.loopFirstBar = 1;
+        options.loopLastBar = 4;
+        playback.setOptions(options);
+        playback.press();
+        const double t0 = playback.nextDeadline() - step;
+        int64_t run = 0;
+        playUntilStopped(playback, clock, [&] { return ++run < passes; });
+        const auto lateness = [&](double timeMs) { return std::fmod(timeMs - t0, step); };
+        std::vector<double> notes, clicks, jumps;
+        for (const auto& e : out.entries()) {
+            if (e.kind != RecordingMidiOut::Kind::Message || (e.message & 0xF0) != 0x90) continue;
+            ((e.message & 0x0F) == kPercussionPart ? clicks : notes).push_back(lateness(e.timeMs));
+        }
+        for (double t : listener.firstPassAfterJump) jumps.push_back(lateness(t));
+        state.counters["notes"] = static_cast<double>(notes.size());
+        state.counters["clicks"] = static_cast<double>(clicks.size());
+        state.counters["jumps"] = static_cast<double>(jumps.size());
+        state.counters["late_median_ms"] = percentile(notes, 0.5);
+        state.counters["late_p99_ms"] = percentile(notes, 0.99);
+        state.counters["click_late_median_ms"] = percentile(clicks, 0.5);
+        state.counters["click_late_p99_ms"] = percentile(clicks, 0.99);
+        state.counters["jump_late_max_ms"] = percentile(jumps, 1);
+    }
+}
+BENCHMARK(BM_RealTimePlaybackWithClicksAndLoop)
     ->Arg(120)
     ->Arg(600)
     ->Iterations(1)

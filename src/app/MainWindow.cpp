@@ -5,11 +5,13 @@
 #include "editor/KeyCodes.h"
 #include "song/Messages.h"
 #include "app/Pictures.h"
+#include "editor/KeyCodes.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QInputDialog>
@@ -26,6 +28,7 @@
 #include <QRegion>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -44,10 +47,15 @@ public:
     explicit ClickLabel(Control& c, std::function<void()> onClick, QWidget* parent)
         : QLabel(parent), m_control(c), m_onClick(std::move(onClick)) {}
     Control& control() { return m_control; }
+    // A right click offers the control's own menu (mute and solo on a part button).
+    void setOnRightClick(std::function<void()> onRightClick) {
+        m_onRightClick = std::move(onRightClick);
+    }
 
 protected:
     void mousePressEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton && m_onClick) m_onClick();
+        if (e->button() == Qt::RightButton && m_onRightClick) m_onRightClick();
     }
 
     // A sentence with blank gaps that other controls stand in ("この位置で
@@ -114,6 +122,7 @@ private:
 
     Control& m_control;
     std::function<void()> m_onClick;
+    std::function<void()> m_onRightClick;
 };
 
 // `pitchBendStrip`: the pitch-bend strip, x 0..128 across.
@@ -379,10 +388,9 @@ QRegion ScoreView::movingItemsRegion(QString& look) const {
         // Everything else the paint takes from the item: a change of colour or
         // text in the same place is a change too.
         look += QString::number(qcolour(c->borderColour).rgba()) + ' ' +
-                QString::number(qcolour(c->foreColour).rgba()) + ' ' +
-                QString::number(r.x()) + ' ' + QString::number(r.y()) + ' ' +
-                QString::number(r.width()) + ' ' + QString::number(r.height()) + ' ' +
-                QString::fromStdString(c->caption) + '\n';
+                QString::number(qcolour(c->foreColour).rgba()) + ' ' + QString::number(r.x()) +
+                ' ' + QString::number(r.y()) + ' ' + QString::number(r.width()) + ' ' +
+                QString::number(r.height()) + ' ' + QString::fromStdString(c->caption) + '\n';
     }
     return area;
 }
@@ -487,9 +495,32 @@ MainWindow::MainWindow(Song& song, MainWindowModel::DeviceOpener openDevice, Son
         dialog.move(pos());
         dialog.exec();
     };
+    m_form->popUpMenu = [this](const std::vector<MenuItem*>& items) { popUp(items); };
     m_surface = new Surface(*this);
     setCentralWidget(m_surface);
     buildMenus();
+}
+
+void MainWindow::popUp(const std::vector<MenuItem*>& items) {
+    // Shown once the handler that asked for it has finished, at the pointer.
+    const QPoint at = QCursor::pos();
+    QTimer::singleShot(0, this, [this, items, at] {
+        QMenu menu(this);
+        std::map<QAction*, MenuItem*> chosen;
+        for (MenuItem* item : items) {
+            if (item->isSeparator()) {
+                menu.addSeparator();
+                continue;
+            }
+            QAction* a = menu.addAction(QString::fromStdString(item->caption));
+            a->setCheckable(item->checked);
+            a->setChecked(item->checked);
+            a->setEnabled(item->enabled);
+            chosen[a] = item;
+        }
+        QAction* picked = menu.exec(at);
+        if (picked && chosen.count(picked)) run([item = chosen[picked]] { item->click(); });
+    });
 }
 
 MainWindow::~MainWindow() {
@@ -599,6 +630,8 @@ void MainWindow::buildWidgets() {
                 label->setCursor(Qt::PointingHandCursor);
             }
             if (c.kind == ControlKind::Image) label->setCursor(Qt::PointingHandCursor);
+            if (!c.contextMenu.empty())
+                label->setOnRightClick([this, cp] { popUp(cp->contextMenu); });
             // Only the part buttons paint their own background.
             label->setAutoFillBackground(c.kind == ControlKind::Label && c.onClick != nullptr);
             w = label;
@@ -716,10 +749,10 @@ void MainWindow::mirror(Control& c, QWidget* w) {
     w->setVisible(c.visible);
     w->setEnabled(c.enabled);
     const QString caption = QString::fromStdString(c.caption);
-    const int fontPx = c.container == Container::Form
-                           ? std::max(9, static_cast<int>(std::lround(13 * m_zoom)))
-                           : std::max(9, static_cast<int>(22 * m_scoreView->scale() *
-                                                          c.fontSize / 9.0));
+    const int fontPx =
+        c.container == Container::Form
+            ? std::max(9, static_cast<int>(std::lround(13 * m_zoom)))
+            : std::max(9, static_cast<int>(22 * m_scoreView->scale() * c.fontSize / 9.0));
     if (w->font().pixelSize() != fontPx) {
         QFont font = w->font();
         font.setPixelSize(fontPx);

@@ -60,8 +60,8 @@ private:
 
     MainWindow& m_window;
     uint64_t m_shownCanvasVersion = UINT64_MAX; // the image version last painted
-    QRegion m_movingItems;     // movingItemsRegion() at the last showChanges()
-    QString m_movingItemsLook; // and its look
+    QRegion m_movingItems;                      // movingItemsRegion() at the last showChanges()
+    QString m_movingItemsLook;                  // and its look
 };
 
 // On a text box: the keys of the song's undo and redo go to the menu, so
@@ -110,6 +110,8 @@ private:
     class Ui;
     void buildMenus();
     void buildWidgets();
+    // The items as a menu at the pointer; a chosen one runs as a handler.
+    void popUp(const std::vector<MenuItem*>& items);
     void layOut();
     QRect formRect(const Control& c) const;
     QWidget* containerFor(const Control& c) const;

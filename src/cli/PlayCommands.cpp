@@ -20,12 +20,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <optional>
+#include <set>
 
 namespace vako::cli {
 
@@ -41,18 +45,65 @@ void onInterrupt(int) {
     g_interrupted = true;
 }
 
-// IN, then `--option VALUE` pairs; nullopt when the arguments do not fit.
-std::optional<std::string> optionValue(const std::vector<std::string>& args, size_t first,
-                                       const std::string& option, bool& ok) {
-    std::optional<std::string> value;
-    for (size_t i = first; i < args.size(); i += 2) {
-        if (args[i] != option || i + 1 >= args.size()) {
-            ok = false;
-            return std::nullopt;
-        }
-        value = args[i + 1];
+// Parts named by a list such as "1,3,10" or "1-4,10" (parts 1-16) marked in
+// `parts` (0-based). False for anything else.
+bool readPartList(const std::string& text, std::array<bool, kPartCount>& parts) {
+    if (text.empty()) return false;
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        const std::string item = text.substr(at, comma - at);
+        const size_t dash = item.find('-');
+        const auto number = [](const std::string& digits) -> int {
+            if (digits.empty() || digits.size() > 2 ||
+                !std::all_of(digits.begin(), digits.end(),
+                             [](char c) { return c >= '0' && c <= '9'; }))
+                return 0;
+            const int n = std::stoi(digits);
+            return n >= 1 && n <= kPartCount ? n : 0;
+        };
+        const int first = number(item.substr(0, dash));
+        const int last = dash == std::string::npos ? first : number(item.substr(dash + 1));
+        if (first == 0 || last < first) return false;
+        for (int part = first; part <= last; ++part) parts[part - 1] = true;
+        at = comma + 1;
     }
-    return value;
+    return true;
+}
+
+// What follows IN (and OUT): `--name VALUE` pairs among `valued`, flags
+// among `flags`. `ok` turns false on anything else.
+struct SoundArguments {
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
+    PlaybackOptions heard;
+};
+
+SoundArguments readSoundArguments(const std::vector<std::string>& args, size_t first,
+                                  const std::set<std::string>& valued,
+                                  const std::set<std::string>& flags, bool& ok) {
+    SoundArguments read;
+    for (size_t i = first; ok && i < args.size(); ++i) {
+        if (flags.count(args[i])) {
+            read.flags.insert(args[i]);
+        } else if (valued.count(args[i]) && i + 1 < args.size()) {
+            read.values[args[i]] = args[i + 1];
+            ++i;
+        } else {
+            ok = false;
+        }
+    }
+    if (!ok) return read;
+    if (read.values.count("--mute")) ok &= readPartList(read.values["--mute"], read.heard.muted);
+    if (read.values.count("--solo")) ok &= readPartList(read.values["--solo"], read.heard.soloed);
+    read.heard.metronome = read.flags.count("--metronome") > 0;
+    return read;
+}
+
+std::optional<std::string> valueOf(const SoundArguments& read, const std::string& name) {
+    const auto it = read.values.find(name);
+    if (it == read.values.end()) return std::nullopt;
+    return it->second;
 }
 
 // Shows where playback is: bar, page and tempo, once a bar.
@@ -97,9 +148,13 @@ MidiDeviceList systemDevices() {
 
 int play(const std::vector<std::string>& args) {
     bool ok = args.size() >= 2;
-    const std::optional<std::string> port = ok ? optionValue(args, 2, "--port", ok) : std::nullopt;
+    const SoundArguments read =
+        readSoundArguments(args, 2, {"--port", "--mute", "--solo"}, {"--metronome"}, ok);
+    const std::optional<std::string> port = valueOf(read, "--port");
     if (!ok) {
-        std::cerr << "usage: vako play IN [--port NAME]\n";
+        std::cerr << "usage: vako play IN [--port NAME] [--mute LIST] [--solo LIST] "
+                     "[--metronome]\n"
+                     "  LIST: parts 1-16, as 2,5 or 1-4,10\n";
         return kExitUsage;
     }
     Song song;
@@ -123,6 +178,7 @@ int play(const std::vector<std::string>& args) {
     PositionListener listener(song, nullptr);
     Playback playback(song, *startup.device, clock, listener);
     listener.attach(&playback);
+    playback.setOptions(read.heard);
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     playback.press();
@@ -141,10 +197,13 @@ int play(const std::vector<std::string>& args) {
 
 int render(const std::vector<std::string>& args) {
     bool ok = args.size() >= 3;
-    const std::optional<std::string> soundFont =
-        ok ? optionValue(args, 3, "--soundfont", ok) : std::nullopt;
+    const SoundArguments read =
+        readSoundArguments(args, 3, {"--soundfont", "--mute", "--solo"}, {"--metronome"}, ok);
+    const std::optional<std::string> soundFont = valueOf(read, "--soundfont");
     if (!ok) {
-        std::cerr << "usage: vako render IN OUT.wav [--soundfont F]\n";
+        std::cerr << "usage: vako render IN OUT.wav [--soundfont F] [--mute LIST] [--solo LIST] "
+                     "[--metronome]\n"
+                     "  LIST: parts 1-16, as 2,5 or 1-4,10\n";
         return kExitUsage;
     }
 #ifdef VAKO_HAVE_FLUIDSYNTH
@@ -152,6 +211,7 @@ int render(const std::vector<std::string>& args) {
     if (!openSong(song, args[1])) return kExitFailed;
     RenderOptions options;
     options.soundFont = soundFont.value_or("");
+    options.playback = read.heard;
     const auto began = std::chrono::steady_clock::now();
     double playSeconds = 0;
     const std::string error = renderSongToWav(song, options, args[2], &playSeconds);

@@ -14,6 +14,7 @@ OfflineRenderOptions offlineOptions(const RenderOptions& options, double maxSeco
     OfflineRenderOptions offline;
     offline.sampleRate = synthesizerSampleRate();
     offline.startPage = options.startPage;
+    offline.playback = options.playback;
     offline.tailSeconds = options.tailSeconds;
     offline.maxSeconds = maxSeconds;
     return offline;

@@ -2,6 +2,7 @@
 // the built-in synthesizer, into memory or a WAV file.
 #pragma once
 
+#include "midi/PlaybackOptions.h"
 #include "song/Song.h"
 
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace vako {
 struct RenderOptions {
     std::string soundFont;    // empty: findSoundFont()
     int startPage = 0;        // page playback starts from, as on the play button
+    PlaybackOptions playback; // muted and soloed parts, the metronome
     double tailSeconds = 2.0; // rendered after the stop, for the notes to die away
 };
 

@@ -114,9 +114,13 @@ OfflineRenderResult renderOffline(Song& song, const OfflineRenderOptions& option
                                   AudioBlockSink& sink) {
     OfflineRenderResult result;
     FakeClock clock;
-    BlockingMidiOut device(clock, sink, options.sampleRate, std::max<int64_t>(options.blockFrames, 1));
+    BlockingMidiOut device(clock, sink, options.sampleRate,
+                           std::max<int64_t>(options.blockFrames, 1));
     RenderListener listener(options.startPage);
     Playback playback(song, device, clock, listener);
+    PlaybackOptions heard = options.playback;
+    heard.loopFirstBar = heard.loopLastBar = 0; // a file has an end
+    playback.setOptions(heard);
     playback.press();
     if (!playback.isPlaying()) {
         result.error = listener.message;

@@ -51,7 +51,7 @@ bool Playback::tempoTextInRange() const {
     return value && *value >= kMinTempo && *value <= kMaxTempo;
 }
 
-void Playback::press() {
+void Playback::press(const PlaybackStart& from) {
     if (!m_state.stopped) {
         stop();
         return;
@@ -60,10 +60,10 @@ void Playback::press() {
         m_listener.showMessage(translated(msg::kTempoRange));
         return;
     }
-    start();
+    start(from);
 }
 
-void Playback::start() {
+void Playback::start(const PlaybackStart& from) {
     Song& song = m_song;
     PlaybackState& s = m_state;
     MidiOut& out = *m_device;
@@ -79,6 +79,10 @@ void Playback::start() {
     s.tapNotes.assign(1, Note{});
     s.hitsRefused = 0;
     s.recordedKept = s.recordedLeftOut = 0;
+    s.countInPassesLeft = 0;
+    s.loopJumps = 0;
+    for (auto& keys : m_sounding) keys.fill(0);
+    m_clickKey = -1;
     m_listener.setPlaying(true);
 
     const int32_t tempo = wholeTempo(song.tempoText);
@@ -96,16 +100,20 @@ void Playback::start() {
     SortCCs(song.changes, 2, song.changeCount);
     s.lastEvent = static_cast<int32_t>(eventCount);
 
-    m_page = m_listener.page();
+    m_startTempo = tempo;
+    m_startPrograms = song.partPrograms;
+    m_startVolumes = song.partVolumes;
+
+    // The first pass plays the step before the first one to sound.
     s.eventCursor = 1;
     s.changeCursor = 1;
+    const int64_t firstPass =
+        from.bar >= 2 ? barStartPosition(from.bar, song.quartersPerBar) - 1
+                      : (from.bar == 1 ? -1 : int64_t{m_listener.page()} * kStepsPerPage - 1);
     s.playPosition = s.changePlayPosition =
-        static_cast<int32_t>(int64_t{m_page} * kStepsPerPage - 1);
-    if (m_page > 0) {
-        // The first pass turns the view to this page again.
-        --m_page;
-        m_listener.setPage(m_page, false);
-    }
+        static_cast<int32_t>(std::min<int64_t>(firstPass, kEndMarkerPos - 1));
+    m_page = m_listener.page();
+    showPageBefore(s.playPosition, false);
 
     // Catch-up: skip the events before the start, apply the control changes
     // before it, so instruments, volumes and tempo are right at the first sound.
@@ -124,8 +132,42 @@ void Playback::start() {
     song.changes[song.changeCount + 1].position = kEndMarkerPos;
     s.stopped = false;
     s.savedChangeCount = song.changeCount;
+    placeLoop();
+
+    if (from.countIn) {
+        // A bar of clicks that ends at the first bar line after the first
+        // pass: the real passes before that line count as its last steps.
+        const int64_t stepsPerBar = int64_t{kStepsPerQuarter} * song.quartersPerBar;
+        const int64_t firstSounding = int64_t{s.playPosition} + 1;
+        const int64_t barLine =
+            firstSounding <= kFirstBeatPosition
+                ? kFirstBeatPosition
+                : kFirstBeatPosition + (firstSounding - kFirstBeatPosition + stepsPerBar - 1) /
+                                           stepsPerBar * stepsPerBar;
+        s.countInPassesLeft = static_cast<int32_t>(stepsPerBar - (barLine - s.playPosition));
+    }
     m_anchorMs = m_clock.nowMs();
     m_passesSinceAnchor = 0;
+}
+
+void Playback::showPageBefore(int64_t position, bool mayTurnInPass) {
+    // The pass of position q turns the view when q is a page's last step but
+    // one; before it the view shows the page of q (as q * 5 / 720 counts).
+    const int page = static_cast<int>(std::max<int64_t>(0, position) / kStepsPerPage);
+    const bool turnsInPass = position >= 0 && position % kStepsPerPage == kStepsPerPage - 1;
+    if (turnsInPass && !mayTurnInPass) {
+        m_page = page;
+        m_listener.setPage(m_page, false); // the pass turns the view
+        return;
+    }
+    if (turnsInPass) {
+        m_page = page;
+        return;
+    }
+    if (page != m_page || page != m_listener.page()) {
+        m_page = page;
+        m_listener.setPage(m_page, true);
+    }
 }
 
 double Playback::nextDeadline() const {
@@ -158,6 +200,10 @@ int Playback::runDueSteps(double nowMs) {
 void Playback::runPass() {
     Song& song = m_song;
     PlaybackState& s = m_state;
+    if (s.countInPassesLeft > 0) {
+        runCountInPass();
+        return;
+    }
 
     // Cursor line, and the page turn one step before a page's last step.
     int32_t offset =
@@ -179,24 +225,154 @@ void Playback::runPass() {
     ++s.changePlayPosition;
 
     // Notes at this step, each after its modulation and balance.
+    endClick();
     const int shift = m_listener.pitchShift();
     while (s.eventCursor <= s.lastEvent && m_playList[s.eventCursor].position == s.playPosition) {
         const Note& e = m_playList[s.eventCursor];
-        if (e.part < kPartCount) {
-            m_device->send(controlChange(e.part, kControllerModulation, e.modulation));
-            m_device->send(controlChange(e.part, kControllerBalance, e.pan));
-            midiP(*m_device, e.key, e.part, e.velocity, shift);
-        }
+        if (e.part < kPartCount) sendNoteEvent(e, shift);
         ++s.eventCursor;
     }
+    if (m_options.metronome) clickAt(s.playPosition);
 
-    // The end: the last event has sounded.
-    if (m_playList[s.lastEvent].position <= s.playPosition) {
-        stop();
-        return;
+    const bool inLoop = s.loopEnd > 0 && s.playPosition < s.loopEnd;
+    if (inLoop && s.playPosition == s.loopEnd - 1) {
+        jumpToLoopStart();
+    } else {
+        // The end: the last event has sounded (a loop ahead keeps playing to its end).
+        if (!inLoop && m_playList[s.lastEvent].position <= s.playPosition) {
+            stop();
+            return;
+        }
+        ++s.playPosition;
     }
-    ++s.playPosition;
     if (m_listener.isTapChecked()) m_listener.focusScore();
+}
+
+void Playback::runCountInPass() {
+    PlaybackState& s = m_state;
+    // The count-in's steps lie just before the first pass, so its clicks fall
+    // on the beats the playback goes on with.
+    endClick();
+    clickAt(int64_t{s.playPosition} - s.countInPassesLeft);
+    --s.countInPassesLeft;
+    if (m_listener.isTapChecked()) m_listener.focusScore();
+}
+
+void Playback::sendNoteEvent(const Note& e, int shift) {
+    // A part that does not sound sends nothing; its notes that sounded before
+    // it was muted were ended then.
+    if (!m_options.partSounds(e.part)) return;
+    m_device->send(controlChange(e.part, kControllerModulation, e.modulation));
+    m_device->send(controlChange(e.part, kControllerBalance, e.pan));
+    const std::optional<uint32_t> message = midiPMessage(e.key, e.part, e.velocity, shift);
+    if (!message) return;
+    m_device->send(*message);
+    const uint32_t status = *message & 0xF0;
+    const uint32_t key = (*message >> 8) & 0x7F;
+    const uint32_t velocity = (*message >> 16) & 0x7F;
+    uint8_t& sounding = m_sounding[e.part][key];
+    if (status == kStatusNoteOn && velocity > 0) {
+        if (sounding < UINT8_MAX) ++sounding;
+    } else if (sounding > 0) {
+        --sounding;
+    }
+}
+
+void Playback::releasePart(int part) {
+    for (int key = 0; key <= kMaxDataByte; ++key) {
+        if (m_sounding[part][key] == 0) continue;
+        m_device->send(packShortMessage(static_cast<uint8_t>(kStatusNoteOff + part), key, 0));
+        m_sounding[part][key] = 0;
+    }
+}
+
+void Playback::endClick() {
+    if (m_clickKey < 0) return;
+    m_device->send(
+        packShortMessage(static_cast<uint8_t>(kStatusNoteOff + kPercussionPart), m_clickKey, 0));
+    m_clickKey = -1;
+}
+
+void Playback::clickAt(int64_t position) {
+    const int64_t stepsPerBar = int64_t{kStepsPerQuarter} * m_song.quartersPerBar;
+    // Steps from the first beat, counted down into the count-in too.
+    const int64_t fromFirstBeat = position - kFirstBeatPosition;
+    if (stepsPerBar <= 0 || fromFirstBeat % kStepsPerQuarter != 0) return;
+    const bool accent = ((fromFirstBeat % stepsPerBar) + stepsPerBar) % stepsPerBar == 0;
+    m_clickKey = accent ? kAccentClickKey : kClickKey;
+    m_device->send(packShortMessage(static_cast<uint8_t>(kStatusNoteOn + kPercussionPart),
+                                    m_clickKey, accent ? kAccentClickVelocity : kClickVelocity));
+}
+
+void Playback::setOptions(const PlaybackOptions& options) {
+    const PlaybackOptions before = m_options;
+    m_options = options;
+    if (m_state.stopped) return;
+    for (int part = 0; part < kPartCount; ++part)
+        if (before.partSounds(part) && !options.partSounds(part)) releasePart(part);
+    if (before.loopFirstBar != options.loopFirstBar || before.loopLastBar != options.loopLastBar)
+        placeLoop();
+}
+
+void Playback::placeLoop() {
+    const Song& song = m_song;
+    PlaybackState& s = m_state;
+    s.loopStart = s.loopEnd = 0;
+    if (!m_options.hasLoop()) return;
+    const int64_t start = barStartPosition(m_options.loopFirstBar, song.quartersPerBar);
+    const int64_t end = barStartPosition(int64_t{m_options.loopLastBar} + 1, song.quartersPerBar);
+    if (end >= kEndMarkerPos) return; // no song reaches that far
+    s.loopStart = static_cast<int32_t>(start);
+    s.loopEnd = static_cast<int32_t>(end);
+
+    // The changes before the loop's start, over the settings the playback started with.
+    LoopEntry entry{m_startTempo, m_startPrograms, m_startVolumes};
+    for (int32_t j = 1; j <= s.savedChangeCount; ++j) {
+        const ControlChange& cc = song.changes[j];
+        if (cc.position >= start) continue;
+        const int part = cc.value % kPartCount;
+        if (cc.kind == kTempoChange) {
+            entry.tempo = cc.value;
+        } else if (part >= 0 && cc.kind == kInstrumentChange) {
+            entry.programs[part] = dataByte(cc.value / kPartCount);
+        } else if (part >= 0 && cc.kind == kVolumeChange) {
+            entry.volumes[part] =
+                static_cast<int16_t>(std::clamp<int64_t>(cc.value / kPartCount, 0, kMaxVolumeStep));
+        }
+    }
+    m_loopEntry = entry;
+}
+
+void Playback::jumpToLoopStart() {
+    Song& song = m_song;
+    PlaybackState& s = m_state;
+    // Nothing sounds on into the next round.
+    endClick();
+    for (int part = 0; part < kPartCount; ++part) releasePart(part);
+    m_listener.loopJumped(s.loopEnd);
+
+    // The settings the loop's start had, where the round changed them.
+    if (msPerStep(m_loopEntry.tempo) != s.msPerStep)
+        applyControlChange({s.loopStart, m_loopEntry.tempo, kTempoChange});
+    for (int part = 0; part < kPartCount; ++part) {
+        if (song.partPrograms[part] != m_loopEntry.programs[part])
+            applyControlChange(
+                {s.loopStart, m_loopEntry.programs[part] * kPartCount + part, kInstrumentChange});
+        if (song.partVolumes[part] != m_loopEntry.volumes[part])
+            applyControlChange(
+                {s.loopStart, m_loopEntry.volumes[part] * kPartCount + part, kVolumeChange});
+    }
+
+    s.playPosition = s.changePlayPosition = s.loopStart;
+    const auto firstDue =
+        std::lower_bound(m_playList.begin() + 1, m_playList.begin() + 1 + s.lastEvent, s.loopStart,
+                         [](const Note& e, int32_t pos) { return e.position < pos; });
+    s.eventCursor = static_cast<int32_t>(firstDue - m_playList.begin());
+    s.changeCursor = 1;
+    for (int32_t j = 1; j <= s.savedChangeCount; ++j)
+        if (song.changes[j].position < s.loopStart) ++s.changeCursor;
+    showPageBefore(s.loopStart, true);
+    ++s.loopJumps;
 }
 
 void Playback::applyControlChange(const ControlChange& cc) {
@@ -226,7 +402,8 @@ void Playback::applyControlChange(const ControlChange& cc) {
             song.partPrograms[part] = program;
             m_listener.showPartProgram(part, program);
         } else {
-            const int16_t step = static_cast<int16_t>(std::clamp<int64_t>(amount, 0, kMaxVolumeStep));
+            const int16_t step =
+                static_cast<int16_t>(std::clamp<int64_t>(amount, 0, kMaxVolumeStep));
             m_device->send(controlChange(part, kControllerVolume, step * kVolumeUnit));
             song.partVolumes[part] = step;
             m_listener.showPartVolume(part, step);
@@ -250,6 +427,9 @@ void Playback::stop() {
     const int32_t stopPosition = s.playPosition;
     s.playPosition = 0;
     s.stopped = true;
+    s.countInPassesLeft = 0;
+    for (auto& keys : m_sounding) keys.fill(0); // the reset ended them
+    m_clickKey = -1;
 
     const std::vector<Note> played = m_listener.takePlayedNotes(stopPosition);
     s.recordedLeftOut = s.hitsRefused;
@@ -268,6 +448,7 @@ void Playback::stop() {
 void Playback::quit() {
     if (m_state.stopped) return;
     m_state.stopped = true;
+    m_state.countInPassesLeft = 0;
     m_song.changeCount = m_state.savedChangeCount;
 }
 
@@ -323,6 +504,7 @@ void Playback::mergeRecordedNotes(const std::vector<Note>& played) {
 bool Playback::recordHit(int note) {
     PlaybackState& s = m_state;
     if (s.stopped || note < 1 || note > kMaxDataByte) return false;
+    if (s.countInPassesLeft > 0) return false; // the count-in is not recorded
     if (s.tapCount >= kMostRecordedNotes) {
         ++s.hitsRefused;
         return false;

@@ -11,11 +11,14 @@
 // so no time spent in a pass or in waking up ever adds up to drift.
 #pragma once
 
+#include "midi/PlaybackOptions.h"
+#include "midi/ShortMessage.h"
 #include "platform/Clock.h"
 #include "platform/MidiOut.h"
 #include "song/Messages.h"
 #include "song/Song.h"
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -82,6 +85,19 @@ public:
         (void)stopPosition;
         return {};
     }
+    // The loop went back to its start after its last step: keys still held on
+    // a MIDI keyboard end at `loopEndPosition`, the step after that last one.
+    virtual void loopJumped(int32_t loopEndPosition) { (void)loopEndPosition; }
+};
+
+// Where a press of the play button starts.
+struct PlaybackStart {
+    // 0: the first step of the page on view; k >= 1: the first step of bar k.
+    int32_t bar = 0;
+    // One bar of clicks at the start tempo before the first step (the user
+    // plays in on the drum pad or a MIDI keyboard). Nothing is recorded
+    // during it and the recorded positions do not move.
+    bool countIn = false;
 };
 
 // Playback state, by the names the rest of the program knows it by.
@@ -101,6 +117,13 @@ struct PlaybackState {
     // song, and those left out because the playback or the song had no room.
     int64_t recordedKept = 0;
     int64_t recordedLeftOut = 0;
+    // Passes of the count-in still to come; playPosition waits meanwhile.
+    int32_t countInPassesLeft = 0;
+    // The loop in steps while one is set: loopStart..loopEnd - 1; after the
+    // pass of loopEnd - 1 the next pass plays loopStart. 0 and 0 without one.
+    int32_t loopStart = 0;
+    int32_t loopEnd = 0;
+    int64_t loopJumps = 0; // times the loop went back during this playback
 };
 
 class Playback {
@@ -110,9 +133,14 @@ public:
     // Another output device from now on (the device menu).
     void setDevice(MidiOut& device) { m_device = &device; }
 
+    // Mute, solo, metronome and loop, from now on: a part that stops sounding
+    // while playing gets the note-offs of its sounding notes at once.
+    void setOptions(const PlaybackOptions& options);
+    const PlaybackOptions& options() const { return m_options; }
+
     // `playButton` pressed: stops while playing; otherwise starts when the tempo
     // text is a number from 30 to 600, else shows msg::kTempoRange.
-    void press();
+    void press(const PlaybackStart& from = {});
     // The stop: reset, merge of recorded hits, redraw, pitch bend and balance
     // back to the centre. Nothing while stopped.
     void stop();
@@ -138,9 +166,20 @@ public:
     // when kept; a hit refused for want of room is counted.
     bool recordHit(int note);
 
+    // Whether the count-in bar is still clicking.
+    bool countingIn() const { return !m_state.stopped && m_state.countInPassesLeft > 0; }
+
 private:
-    void start();
+    void start(const PlaybackStart& from);
     void runPass();
+    void runCountInPass();
+    void sendNoteEvent(const Note& e, int shift);
+    void releasePart(int part);
+    void endClick();
+    void clickAt(int64_t position);
+    void placeLoop();
+    void jumpToLoopStart();
+    void showPageBefore(int64_t position, bool mayTurnInPass);
     void applyControlChange(const ControlChange& cc);
     void mergeRecordedNotes(const std::vector<Note>& played);
     bool tempoTextInRange() const;
@@ -152,6 +191,22 @@ private:
     PlaybackState m_state;
     std::vector<Note> m_playList;
     int m_page = 0;
+    PlaybackOptions m_options;
+    // Notes sounding now, per part and key sent (the pitch shift applied):
+    // note-ons less note-offs, so that muting a part ends exactly these.
+    std::array<std::array<uint8_t, kMaxDataByte + 1>, kPartCount> m_sounding{};
+    int m_clickKey = -1; // the click sounding since the last pass, or -1
+    // What the loop's start finds: the tempo and the parts' programs and
+    // volumes after the changes before it (from those at the start).
+    struct LoopEntry {
+        int32_t tempo = 120;
+        std::array<uint8_t, kPartCount> programs{};
+        std::array<int16_t, kPartCount> volumes{};
+    };
+    LoopEntry m_loopEntry;
+    int32_t m_startTempo = 120;
+    std::array<uint8_t, kPartCount> m_startPrograms{};
+    std::array<int16_t, kPartCount> m_startVolumes{};
     // Timing: pass k after the anchor is due at m_anchorMs + k * msPerStep.
     double m_anchorMs = 0;
     int64_t m_passesSinceAnchor = 0;

@@ -21,14 +21,18 @@ constexpr Rgb kBlack = rgb(0, 0, 0);
 constexpr Rgb kWhite = rgb(255, 255, 255);
 constexpr Rgb kRed = rgb(255, 0, 0);
 constexpr Rgb kBlue = rgb(0, 0, 255);
-constexpr Rgb kGrey = rgb(128, 128, 128);      // beat lines
-constexpr Rgb kLightGrey = rgb(212, 212, 212); // division lines
-constexpr Rgb kViewGrey = rgb(192, 192, 192);  // background of the score view
-constexpr Rgb kLightCyan = rgb(0, 255, 255);   // tempo markers
-constexpr Rgb kMagenta = rgb(255, 0, 255);     // instrument markers
-constexpr Rgb kYellow = rgb(255, 255, 0);      // volume markers
-constexpr Rgb kLightRed = rgb(255, 192, 192);  // the chosen part button
+constexpr Rgb kGrey = rgb(128, 128, 128);       // beat lines
+constexpr Rgb kLightGrey = rgb(212, 212, 212);  // division lines
+constexpr Rgb kViewGrey = rgb(192, 192, 192);   // background of the score view
+constexpr Rgb kLightCyan = rgb(0, 255, 255);    // tempo markers
+constexpr Rgb kMagenta = rgb(255, 0, 255);      // instrument markers
+constexpr Rgb kYellow = rgb(255, 255, 0);       // volume markers
+constexpr Rgb kLightRed = rgb(255, 192, 192);   // the chosen part button
 constexpr Rgb kSelectedNote = rgb(255, 128, 0); // the ring behind a selected note head
+constexpr Rgb kFadedBlack = rgb(150, 150, 150); // notes of a part that does not sound
+constexpr Rgb kFadedRed = rgb(240, 150, 150);
+constexpr Rgb kFadedBlue = rgb(150, 150, 240);
+constexpr Rgb kLoopSpan = rgb(0, 150, 0); // the loop's bars on the bar-number row
 } // namespace colour
 
 enum class FillStyle { Solid, Transparent };

@@ -110,4 +110,19 @@ inline std::string selectionRefused(int64_t count, const std::string& reason) {
                                    {{"count", std::to_string(count)}, {"reason", translated(reason)}});
 }
 
+// How the song is heard while playing: the menu "再生", the part buttons'
+// right-click menu and the marks on them, the bar numbers' right-click menu.
+inline const std::string kListeningMenu = markForTranslation("再生");
+inline const std::string kMetronome = markForTranslation("メトロノーム");
+inline const std::string kCountIn = markForTranslation("カウントイン");
+inline const std::string kClearMuteAndSolo = markForTranslation("ミュートとソロを解除");
+inline const std::string kMute = markForTranslation("ミュート");
+inline const std::string kSolo = markForTranslation("ソロ");
+inline const std::string kMutedMark = "M"; // after the part's caption on its buttons
+inline const std::string kSoloedMark = "S";
+inline const std::string kPlayFromBar = markForTranslation("この小節から再生");
+inline const std::string kLoopFromBar = markForTranslation("この小節からループ");
+inline const std::string kLoopToBar = markForTranslation("この小節までループ");
+inline const std::string kClearLoop = markForTranslation("ループを解除");
+
 } // namespace vako::msg

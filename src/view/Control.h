@@ -49,6 +49,8 @@ enum class PictureId {
     Custom,        // the length typed in the box
 };
 
+struct MenuItem;
+
 struct Control {
     std::string name; // as the window knows it, "upperPartButtons(3)" for element 3 of an array
     ControlKind kind = ControlKind::Label;
@@ -77,6 +79,9 @@ struct Control {
     std::function<void()> onChange; // scroll bars, text boxes
     // Text boxes: the typing is done (Enter, or the focus left the box).
     std::function<void()> onCommit;
+    // Items a right click on the control offers (none: the right click does
+    // what the control's own handler says).
+    std::vector<MenuItem*> contextMenu;
 
     void click() {
         if (onClick) onClick();

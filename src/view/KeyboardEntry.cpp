@@ -135,9 +135,10 @@ bool KeyboardEntry::takeInput() {
     const int part = thruPart();
     for (const MidiInMessage& m : m_batch) {
         m_thru.route(m.message, part, w.song.partPrograms[part], w.device());
-        if (m_recorder)
-            m_recorder->take(m.message, playPositionAt(m.timeMs));
-        else
+        if (m_recorder) {
+            // Keys of the count-in sound through but are not recorded.
+            if (!w.playback().countingIn()) m_recorder->take(m.message, playPositionAt(m.timeMs));
+        } else
             m_gatherer.take(m);
     }
     enterDueChords(w.clock().nowMs(), changed);
@@ -223,6 +224,11 @@ void KeyboardEntry::stopRedrawn() {
     const int64_t leftOut = s.recordedLeftOut + m_playedLeftOutAtStop;
     m_playedLeftOutAtStop = 0;
     if (leftOut > 0) m_window.statusLine.caption = msg::recordingCut(s.recordedKept, leftOut);
+}
+
+void KeyboardEntry::loopJumped(int32_t loopEndPosition) {
+    // Keys held over the loop's end end there; the next round starts afresh.
+    if (m_recorder) m_recorder->releaseAll(loopEndPosition);
 }
 
 void KeyboardEntry::playbackEnded() {

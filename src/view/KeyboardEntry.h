@@ -85,6 +85,8 @@ public:
     // The stop is over, its edit committed: a port lost while playing is told
     // by its box now, outside the stop (a box waits for the user).
     void playbackEnded();
+    // The playback's loop went back to its start after `loopEndPosition` - 1.
+    void loopJumped(int32_t loopEndPosition);
     // The page on view changed: the input-position line follows it.
     void pageTurned();
     // Another output device: programs are sent again before the next note.

@@ -37,6 +37,10 @@
 
 namespace vako {
 
+// The bar numbers stand on the score view's top row, above this y: a right
+// click there opens their menu.
+constexpr float kBarNumberRowBottom = -1150;
+
 // Window units per pixel at the designed size.
 constexpr double kTwipsPerPixel = 15;
 
@@ -146,7 +150,7 @@ public:
     // Playback (MainWindowModelPlayback.cpp). The engine is the one keeper of
     // `stopped`; whoever drives it (the window's timer, a test's fake clock)
     // calls `playbackTick` when `msUntilNextStep` has passed.
-    void togglePlayback();
+    void togglePlayback(PlaybackStart from = {});
     void reverseSong();
     bool stopped() const;
     Playback& playback() { return *m_playback; }
@@ -176,6 +180,27 @@ public:
     void openDeviceMenu();
     bool chooseDevice(const std::string& deviceName);
     MenuItem deviceMenu;
+
+    // How the song is heard (MainWindowModelListening.cpp): parts muted and
+    // soloed, the metronome, the count-in, the start at a bar and the loop.
+    // They last while the program runs and never reach the song.
+    const PlaybackOptions& playbackOptions() const { return m_playbackOptions; }
+    void setPartMuted(int part, bool muted);
+    void setPartSoloed(int part, bool soloed);
+    // Bars 1-based; a loop of first..last, both included, or none.
+    void setLoop(int32_t firstBar, int32_t lastBar);
+    void clearLoop() { setLoop(0, 0); }
+    // Playback from the first step of `bar` (a playback running stops first).
+    void playFromBar(int32_t bar);
+    // The menu "再生" and the right-click menus of the part buttons and the bar numbers.
+    MenuItem listeningMenu, metronomeMenu, countInMenu, listeningSeparator, clearMuteAndSoloMenu,
+        clearLoopMenu;
+    std::array<MenuItem, kPartCount> muteMenus, soloMenus;
+    MenuItem playFromBarMenu, loopFromBarMenu, loopToBarMenu;
+    // The toolkit layer shows these items as a menu at the pointer.
+    std::function<void(const std::vector<MenuItem*>&)> popUpMenu;
+    // The bar a right click on the bar numbers at staff x `X` names (1-based).
+    int32_t barAtX(float X) const;
 
     // A MIDI keyboard: the menu "MIDI入力", thru, step entry and recording
     // (KeyboardEntry.h).
@@ -369,6 +394,13 @@ private:
     class PlaybackHooks;
     void wireFilesAndPlayback();
     void useDevice(std::unique_ptr<MidiOut> device, bool silent);
+    void wireListening();
+    void showPartSounding();
+    void applyPlaybackOptions();
+    void barNumbersRightClicked(float X);
+    void drawLoopSpan();
+    PlaybackOptions m_playbackOptions;
+    int32_t m_barOfMenu = 1; // the bar the bar numbers' menu was opened on
     std::unique_ptr<PlaybackListener> m_playbackListener; // the hooks below, owned
     PlaybackHooks* m_playbackHooks = nullptr;
     std::unique_ptr<Clock> m_steadyClock;

@@ -152,6 +152,8 @@ void MainWindowModel::scoreMouseDown(int button, int shift, float X, float Y) {
     } else if (button == 2) {
         if (noteMarker.visible) {
             notePanel.open(X, Y);
+        } else if (Y < kBarNumberRowBottom) {
+            barNumbersRightClicked(X); // play from a bar, the loop
         } else if (c.snapX >= kFirstStepX && c.pos <= kLastSongPos && stopped()) {
             // Playback counts on the control changes staying as they were
             // when it started; they are edited while it is stopped.

@@ -95,6 +95,9 @@ public:
     std::vector<Note> takePlayedNotes(int32_t stopPosition) override {
         return m_form.keyboard.playbackStopped(stopPosition);
     }
+    void loopJumped(int32_t loopEndPosition) override {
+        m_form.keyboard.loopJumped(loopEndPosition);
+    }
 
 private:
     MainWindowModel& m_form;
@@ -134,6 +137,7 @@ void MainWindowModel::wireFilesAndPlayback() {
     m_allMenus.push_back(&deviceMenu);
     m_menuBar.push_back(&keyboard.inputMenu);
     m_allMenus.push_back(&keyboard.inputMenu);
+    wireListening();
 }
 
 bool MainWindowModel::stopped() const {
@@ -145,14 +149,17 @@ void MainWindowModel::useClock(Clock& clock) {
     m_clock = &clock;
     m_playback =
         std::make_unique<Playback>(editor.songForPlayback(), *m_device, *m_clock, *m_playbackHooks);
+    m_playback->setOptions(m_playbackOptions);
 }
 
-void MainWindowModel::togglePlayback() {
+void MainWindowModel::togglePlayback(PlaybackStart from) {
     commitTextBoxes(); // playback starts at the tempo the box shows
     // What the keyboard played up to the press goes in before the start (a
     // chord being gathered) or is recorded before the stop.
     keyboard.takeInput();
-    m_playback->press();
+    // The count-in is for playing in: on the drum pad or a MIDI keyboard.
+    from.countIn = countInMenu.checked && (keyboardDrumsMenu.checked || keyboard.inputOpen());
+    m_playback->press(from);
     if (!stopped()) return;
     endPlayback();
     keyboard.playbackEnded();

@@ -234,7 +234,10 @@ void MainWindowModel::drawNotes() {
         const NoteShape shape = shapeOf(note.length);
         const bool onUpper = note.part == upper;
         if (onUpper) y -= 600;
-        const Rgb outline = sharp ? colour::kRed : colour::kBlack;
+        // A part that does not sound (muted, or beside a solo) is drawn faint.
+        const bool faint = !m_playbackOptions.partSounds(note.part);
+        const Rgb ink = faint ? colour::kFadedBlack : colour::kBlack;
+        const Rgb outline = sharp ? (faint ? colour::kFadedRed : colour::kRed) : ink;
         const auto index = static_cast<int32_t>(it - song.notes.begin());
         if (m_notesOrdered) {
             while (nextSelected != selection.end() && *nextSelected < index) ++nextSelected;
@@ -250,8 +253,8 @@ void MainWindowModel::drawNotes() {
         }
         if (shape.known) {
             canvas.setFillStyle(shape.hollow ? FillStyle::Transparent : FillStyle::Solid);
-            canvas.setFillColour(colour::kBlack);
-            canvas.setForeColour(colour::kBlack);
+            canvas.setFillColour(ink);
+            canvas.setForeColour(ink);
             canvas.circle(x + 8, y + 7, 6, outline, 0.7);
             if (shape.stem > 0) canvas.line(x + 14, y + 7, x + 14, y + 7 - shape.stem);
             canvas.setDrawWidth(3);
@@ -263,7 +266,7 @@ void MainWindowModel::drawNotes() {
             canvas.setDrawWidth(1);
         } else {
             canvas.setFillStyle(FillStyle::Solid);
-            canvas.setFillColour(colour::kBlue);
+            canvas.setFillColour(faint ? colour::kFadedBlue : colour::kBlue);
             canvas.circle(x + 8, y + 7, 6, outline, 0.7);
         }
         const int m = ++labelCount[note.part % kPartCount];
@@ -310,6 +313,7 @@ void MainWindowModel::drawBarNumbers() {
         canvas.setCurrentY(-1175);
         canvas.print(" " + std::to_string(b + 1 + int64_t{view.page} * bars) + " ");
     }
+    drawLoopSpan();
 }
 
 void MainWindowModel::drawControlChanges() {

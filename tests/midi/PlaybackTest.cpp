@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -418,6 +419,285 @@ TEST(Playback, ANoteOfLengthZeroIsSwitchedOffAfterItSounds) {
     for (const auto& [time, message] : rig.sent(before))
         if ((message & 0xE0) == 0x80) keys.push_back(message & 0xFFFF);
     EXPECT_EQ(keys, (std::vector<uint32_t>{0x4090, 0x3C90, 0x3C80, 0x4080}));
+}
+
+// ---------------------------------------------------------------------------
+// Mute and solo, the metronome and its count-in, the start at a bar, the loop
+
+constexpr double kStep = 5000.0 / 120;
+
+// The pass of position q after a start on page 0 is due (q + 2) steps after the start.
+int32_t positionAt(double timeSinceStart) {
+    return static_cast<int32_t>(std::lround(timeSinceStart / kStep)) - 2;
+}
+
+std::vector<uint32_t> messagesOnChannel(const Rig& rig, int channel, size_t from = 0) {
+    std::vector<uint32_t> m;
+    for (const auto& [time, message] : rig.sent(from))
+        if ((message & 0x0F) == static_cast<uint32_t>(channel) && (message & 0xF0) != 0xF0)
+            m.push_back(message);
+    return m;
+}
+
+bool isNoteOn(uint32_t message) {
+    return (message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) > 0;
+}
+
+TEST(PlaybackOptions, MutedPartsAndPartsBesideASoloSendNoNotes) {
+    const Song song = songWith({note(1, 60, 4, 0), note(1, 62, 4, 1), note(1, 36, 4, 9)});
+    struct Case {
+        std::vector<int> muted, soloed, sounding;
+    };
+    for (const Case& c : {Case{{1}, {}, {0, 9}}, Case{{}, {9}, {9}}, Case{{}, {0, 1}, {0, 1}},
+                          Case{{0}, {0, 9}, {9}}, Case{{9}, {}, {0, 1}}}) {
+        Rig rig(song);
+        PlaybackOptions options;
+        for (int part : c.muted) options.muted[part] = true;
+        for (int part : c.soloed) options.soloed[part] = true;
+        rig.playback.setOptions(options);
+        rig.playback.press();
+        const size_t setup = rig.out.entries().size();
+        rig.playToEnd();
+        for (int part : {0, 1, 9}) {
+            const bool sounds =
+                std::find(c.sounding.begin(), c.sounding.end(), part) != c.sounding.end();
+            const std::vector<uint32_t> sent = messagesOnChannel(rig, part, setup);
+            // A sounding part: modulation, balance, note-on, then the same for the note-off;
+            // after the stop's reset, pitch bend and balance to the centre on every channel.
+            EXPECT_EQ(sent.size(), sounds ? 8u : 2u) << "part " << part;
+            EXPECT_EQ(std::count_if(sent.begin(), sent.end(), isNoteOn), sounds ? 1 : 0)
+                << "part " << part;
+        }
+    }
+}
+
+TEST(PlaybackOptions, MutingDuringANoteEndsItAtOnceAndLaterNotesFollowTheNewState) {
+    Rig rig(songWith({note(1, 60, 24, 2), note(1, 64, 24, 3), note(40, 67, 4, 2)}));
+    rig.listener.shift = 2; // sounding as 58 and 62
+    rig.playback.press();
+    rig.passUntilPlayPos(10);
+    const size_t before = rig.out.entries().size();
+    PlaybackOptions options;
+    options.muted[2] = true;
+    rig.playback.setOptions(options);
+    EXPECT_EQ(rig.sent(before),
+              (std::vector<std::pair<double, uint32_t>>{{rig.clock.nowMs() - 1000, 0x3A82}}));
+
+    // Muting again sends nothing more; the part's own note-off and the later note are silent.
+    rig.playback.setOptions(options);
+    EXPECT_EQ(rig.out.entries().size(), before + 1);
+    const size_t muted = rig.out.entries().size();
+    rig.passUntilPlayPos(30);
+    EXPECT_TRUE(messagesOnChannel(rig, 2, muted).empty());
+    EXPECT_EQ(messagesOnChannel(rig, 3, muted).back(), 0x3E83u) << "part 4 plays on";
+
+    // Unmuted, the part's next note sounds.
+    rig.playback.setOptions(PlaybackOptions{});
+    rig.passUntilPlayPos(41);
+    const std::vector<uint32_t> after = messagesOnChannel(rig, 2, muted);
+    EXPECT_EQ(std::count_if(after.begin(), after.end(), isNoteOn), 1);
+    EXPECT_EQ(after.back(), 0x644192u);
+
+    // A solo of another part silences it the same way.
+    const size_t soloFrom = rig.out.entries().size();
+    options = {};
+    options.soloed[5] = true;
+    rig.playback.setOptions(options);
+    EXPECT_EQ(messagesOnChannel(rig, 2, soloFrom), (std::vector<uint32_t>{0x4182}));
+}
+
+struct Click {
+    int32_t position;
+    bool accent;
+};
+
+std::vector<Click> clicksSent(const Rig& rig, size_t from) {
+    std::vector<Click> clicks;
+    for (const auto& [time, message] : rig.sent(from))
+        if (isNoteOn(message) && (message & 0x0F) == 9)
+            clicks.push_back({positionAt(time), ((message >> 8) & 0x7F) == kAccentClickKey});
+    return clicks;
+}
+
+TEST(PlaybackOptions, TheMetronomeClicksEveryQuarterAndAccentsEachBarsFirstBeat) {
+    for (const int quarters : {2, 3, 4, 6}) {
+        Rig rig(songWith({note(3 + 2 * 12 * quarters, 60, 1)})); // two bars, then the note
+        rig.song.quartersPerBar = static_cast<uint8_t>(quarters);
+        PlaybackOptions options;
+        options.metronome = true;
+        rig.playback.setOptions(options);
+        rig.playback.press();
+        const size_t setup = rig.out.entries().size();
+        rig.playToEnd();
+        const std::vector<Click> clicks = clicksSent(rig, setup);
+        ASSERT_EQ(clicks.size(), static_cast<size_t>(2 * quarters + 1)) << quarters;
+        for (size_t k = 0; k < clicks.size(); ++k) {
+            EXPECT_EQ(clicks[k].position, 3 + 12 * static_cast<int32_t>(k)) << quarters;
+            EXPECT_EQ(clicks[k].accent, k % quarters == 0) << quarters << " beat " << k;
+        }
+        // Each click is let go in the next pass; nothing of it reaches the song.
+        const auto sent = rig.sent(setup);
+        const auto firstClick = std::find_if(sent.begin(), sent.end(), [](const auto& m) {
+            return m.second == packShortMessage(0x99, kAccentClickKey, kAccentClickVelocity);
+        });
+        ASSERT_NE(firstClick, sent.end());
+        const auto release = std::find_if(sent.begin(), sent.end(), [&](const auto& m) {
+            return m.second == packShortMessage(0x89, kAccentClickKey, 0) &&
+                   std::abs(m.first - (firstClick->first + kStep)) < 1e-6;
+        });
+        EXPECT_NE(release, sent.end()) << quarters;
+        EXPECT_EQ(rig.song.noteCount(), 1);
+    }
+}
+
+TEST(PlaybackOptions, ACountInClicksOneBarBeforeTheSongAndRecordsNothing) {
+    for (const int quarters : {3, 4}) {
+        Rig rig(songWith({note(3, 60, 12)}));
+        rig.song.quartersPerBar = static_cast<uint8_t>(quarters);
+        rig.playback.press({.bar = 0, .countIn = true});
+        ASSERT_TRUE(rig.playback.countingIn());
+        const size_t setup = rig.out.entries().size();
+        int tapsDuring = 0;
+        while (rig.playback.countingIn()) {
+            if (rig.playback.recordHit(36)) ++tapsDuring;
+            rig.pass();
+        }
+        EXPECT_EQ(tapsDuring, 0);
+        EXPECT_EQ(rig.listener.cursorX, 0) << "the cursor waits for the song";
+        EXPECT_EQ(rig.playback.state().playPosition, -1);
+        rig.passUntilPlayPos(3);
+        ASSERT_TRUE(rig.playback.recordHit(38)); // at position 3, the first beat
+        rig.playToEnd();
+
+        // One bar of clicks, a quarter apart, the accent first, and the song's
+        // first beat a quarter after the last of them.
+        std::vector<double> clickTimes, noteTimes;
+        for (const auto& [time, message] : rig.sent(setup)) {
+            if (!isNoteOn(message)) continue;
+            ((message & 0x0F) == 9 ? clickTimes : noteTimes).push_back(time);
+        }
+        ASSERT_EQ(clickTimes.size(), static_cast<size_t>(quarters)) << "no metronome after it";
+        ASSERT_EQ(noteTimes.size(), 1u);
+        for (size_t k = 0; k < clickTimes.size(); ++k)
+            EXPECT_NEAR(clickTimes[k], clickTimes[0] + 12.0 * kStep * k, 1e-9);
+        EXPECT_NEAR(noteTimes[0], clickTimes.back() + 12 * kStep, 1e-9);
+        ASSERT_EQ(rig.song.noteCount(), 2);
+        EXPECT_EQ(rig.song.notes[1], (Note{3, 38, 3, 9, 120, 64, 0}));
+    }
+}
+
+TEST(PlaybackOptions, StartingAtABarSkipsItsEarlierNotesAndAppliesItsEarlierChanges) {
+    // Bar 4 of a 4/4 song starts at 3 + 3 * 48 = 147, on page 1.
+    Rig rig(songWith({note(100, 50, 60, 9), note(146, 51, 1), note(147, 52, 1)},
+                     {{20, 33 * 16 + 9, kInstrumentChange},
+                      {30, 2 * 16 + 9, kVolumeChange},
+                      {40, 90, kTempoChange},
+                      {147, 3 * 16 + 0, kInstrumentChange}}));
+    rig.playback.press({.bar = 4});
+    EXPECT_EQ(rig.listener.log,
+              (std::vector<std::string>{"playing", "turn 1 at x 0", "tempo 120", "instrument 1 33",
+                                        "volume 1 2", "tempo 90"}));
+    EXPECT_EQ(rig.playback.state().playPosition, 146);
+    EXPECT_NEAR(rig.playback.state().msPerStep, 5000.0 / 90, 1e-12);
+    const size_t setup = rig.out.entries().size();
+    rig.playToEnd();
+    std::vector<uint32_t> noteOns;
+    for (const auto& [time, message] : rig.sent(setup))
+        if (isNoteOn(message)) noteOns.push_back(message & 0xFFFF);
+    // The note at 146 is the step before the bar and sounds in the first pass.
+    EXPECT_EQ(noteOns, (std::vector<uint32_t>{0x3390, 0x3490}));
+
+    // Bar 1 is the page-0 start.
+    Rig first(songWith({note(1, 60, 1)}));
+    first.listener.shownPage = 3;
+    first.playback.press({.bar = 1});
+    EXPECT_EQ(first.playback.state().playPosition, -1);
+    EXPECT_EQ(first.listener.shownPage, 0);
+}
+
+TEST(PlaybackOptions, TheLoopGoesBackWithoutAGapEndsEverySoundingNoteAndRestoresItsStart) {
+    // 4/4: bar 2 is 51..98, bar 3 is 99..146. A note hangs over the loop's end;
+    // the loop's second bar changes the tempo and part 1's instrument.
+    Rig rig(songWith({note(51, 60, 12), note(140, 64, 30), note(200, 67, 1)},
+                     {{10, 5 * 16, kInstrumentChange},
+                      {99, 60, kTempoChange},
+                      {99, 7 * 16, kInstrumentChange}}));
+    PlaybackOptions options;
+    options.loopFirstBar = 2;
+    options.loopLastBar = 3;
+    rig.playback.setOptions(options);
+    rig.playback.press({.bar = 2});
+    EXPECT_EQ(rig.playback.state().loopStart, 51);
+    EXPECT_EQ(rig.playback.state().loopEnd, 147);
+
+    std::vector<double> passTimes;
+    rig.listener.onCursor = [&](int) { passTimes.push_back(rig.clock.nowMs()); };
+    const size_t setup = rig.out.entries().size();
+    while (rig.playback.state().loopJumps < 3) rig.pass();
+    rig.pass(); // the first step of the fourth round
+    const double slow = 5000.0 / 60;
+    // Steps keep the spacing of their tempo across the jump: no gap, no
+    // burst; the jump puts back tempo 120 of the loop's start.
+    for (size_t i = 1; i < passTimes.size(); ++i) {
+        const double gap = passTimes[i] - passTimes[i - 1];
+        EXPECT_TRUE(std::abs(gap - kStep) < 1e-6 || std::abs(gap - slow) < 1e-6) << i;
+    }
+    const auto sent = rig.sent(setup);
+    // Every round sounds the loop's first note and ends the hanging one at the jump.
+    int roundsStarted = 0, hangingEnded = 0;
+    for (const auto& [time, message] : sent) {
+        if (message == 0x643C90u) ++roundsStarted;
+        if (message == 0x4080u) ++hangingEnded;
+        EXPECT_NE(message & 0xFFFF, 0x4390u) << "the note after the loop never plays";
+    }
+    EXPECT_EQ(roundsStarted, 4);
+    EXPECT_EQ(hangingEnded, 3);
+    // At the jump: the note-off, then the start's tempo and instrument again.
+    const auto off =
+        std::find_if(sent.begin(), sent.end(), [](const auto& m) { return m.second == 0x4080u; });
+    ASSERT_NE(off, sent.end());
+    ASSERT_LT(off + 1, sent.end());
+    EXPECT_EQ((off + 1)->second, programChange(0, 5));
+    EXPECT_EQ(rig.song.tempoText, "120");
+    EXPECT_NEAR(rig.playback.state().msPerStep, kStep, 1e-12);
+    EXPECT_EQ(rig.playback.state().playPosition, 52);
+
+    rig.playback.press();
+    EXPECT_EQ(rig.song.partPrograms[0], 5);
+}
+
+TEST(PlaybackOptions, HitsRecordedInEveryRoundOfALoopKeepTheirPositions) {
+    Rig rig(songWith({note(60, 60, 1)}));
+    PlaybackOptions options;
+    options.loopFirstBar = options.loopLastBar = 2; // 51..98
+    rig.playback.setOptions(options);
+    rig.playback.press();
+    rig.passUntilPlayPos(70);
+    ASSERT_TRUE(rig.playback.recordHit(36));
+    while (rig.playback.state().loopJumps < 1) rig.pass();
+    rig.passUntilPlayPos(80);
+    ASSERT_TRUE(rig.playback.recordHit(38));
+    rig.playback.press();
+    ASSERT_EQ(rig.song.noteCount(), 3);
+    EXPECT_EQ(rig.song.notes[2].position, 70);
+    EXPECT_EQ(rig.song.notes[3].position, 80);
+}
+
+TEST(PlaybackOptions, ALoopBeyondTheSongsEndPlaysOnUntilStopped) {
+    Rig rig(songWith({note(5, 60, 1)}));
+    PlaybackOptions options;
+    options.loopFirstBar = 1;
+    options.loopLastBar = 1; // 1..50
+    options.metronome = true;
+    rig.playback.setOptions(options);
+    rig.playback.press();
+    for (int i = 0; i < 500; ++i) rig.pass();
+    EXPECT_TRUE(rig.playback.isPlaying());
+    EXPECT_GE(rig.playback.state().loopJumps, 9);
+    // Clearing the loop lets the playback end.
+    rig.playback.setOptions(PlaybackOptions{});
+    rig.pass();
+    EXPECT_FALSE(rig.playback.isPlaying());
 }
 
 } // namespace

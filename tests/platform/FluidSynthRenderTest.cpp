@@ -213,5 +213,90 @@ TEST(Tool, PlaysOnTheSilentDeviceAndRendersAWaveFile) {
     std::filesystem::remove_all(dir);
 }
 
+// The samples of a 16-bit stereo WAV file the tool wrote (its 44-byte header skipped).
+std::vector<int16_t> wavSamples(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples;
+    for (size_t i = 44; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) |
+                                               (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+    return samples;
+}
+
+// Mean energy (squared sample) between two times in seconds.
+double energy(const std::vector<int16_t>& samples, double from, double to) {
+    const auto first = static_cast<size_t>(std::max(0.0, from) * 44100) * 2;
+    const auto last = std::min(samples.size(), static_cast<size_t>(to * 44100) * 2);
+    double sum = 0;
+    for (size_t i = first; i < last; ++i) sum += double(samples[i]) * samples[i];
+    return last > first ? sum / double(last - first) : 0;
+}
+
+class ToolRendersWhatIsHeard : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(dir); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    // Renders the song with the tool's options; the samples, or none when it failed.
+    std::vector<int16_t> render(const Song& song, const std::string& options) {
+        const auto in = dir / "song.txt", out = dir / "out.wav";
+        std::filesystem::remove(out);
+        if (!saveSongTo(song, in).empty()) return {};
+        const std::string command = std::string(VAKO_TOOL) + " render " + in.string() + " " +
+                                    out.string() + " " + options + " 2>" +
+                                    (dir / "log.txt").string();
+        if (std::system(command.c_str()) != 0) return {};
+        return wavSamples(out);
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("vako-heard-" + std::to_string(getpid()));
+};
+
+constexpr double kLoud = 500.0 * 500.0; // a note's energy is far above this
+constexpr double kQuiet = 8.0 * 8.0;    // dither at most
+
+TEST_F(ToolRendersWhatIsHeard, ASoloedPartSoundsAndTheOthersAreSilent) {
+    // A piano part 1 at position 1, drums (part 10) at 100, a flute part 3 at 100.
+    Song song = songWith(
+        {{1, 60, 24, 0, 120, 64, 0}, {100, 38, 12, 9, 120, 64, 0}, {100, 72, 24, 2, 120, 64, 0}});
+    song.partPrograms[2] = 73;
+    const std::vector<int16_t> all = render(song, "");
+    const std::vector<int16_t> solo = render(song, "--solo 10");
+    const std::vector<int16_t> muted = render(song, "--mute 1,3");
+    ASSERT_FALSE(all.empty() || solo.empty() || muted.empty());
+    const double piano = 3 * kStep, drums = 102 * kStep;
+    EXPECT_GT(energy(all, piano, piano + 0.4), kLoud);
+    EXPECT_LT(energy(solo, piano, piano + 0.4), kQuiet) << "the piano is not soloed";
+    EXPECT_GT(energy(solo, drums, drums + 0.2), kLoud);
+    EXPECT_LT(energy(muted, piano, piano + 0.4), kQuiet);
+    EXPECT_GT(energy(muted, drums, drums + 0.2), kLoud);
+    // Only the drum sounds in the muted render; the flute beside it adds to the full one.
+    EXPECT_GT(energy(all, drums + 0.3, drums + 0.9), 10 * energy(muted, drums + 0.3, drums + 0.9));
+    EXPECT_TRUE(render(song, "--solo 17").empty()) << "parts are 1-16";
+    EXPECT_TRUE(render(song, "--mute x").empty());
+}
+
+TEST_F(ToolRendersWhatIsHeard, TheMetronomeClicksOnTheBeatsAndIsSilentBetween) {
+    // Tempo 60: a quarter is a second. Nothing but a short note at the end.
+    Song song = songWith({{3 + 4 * 48, 60, 1, 0, 1, 64, 0}});
+    song.tempoText = "60";
+    song.changes[1].value = 60;
+    const double step = 5000.0 / 60 / 1000;
+    const std::vector<int16_t> plain = render(song, "");
+    const std::vector<int16_t> clicks = render(song, "--metronome");
+    ASSERT_FALSE(plain.empty() || clicks.empty());
+    // The beat at position 3 + 12 k is sounded by the pass due at (3 + 12 k + 2) steps.
+    for (int k = 0; k < 12; ++k) {
+        const double beat = (5 + 12 * k) * step;
+        EXPECT_LT(energy(plain, beat, beat + 0.15), kQuiet) << k;
+        EXPECT_GT(energy(clicks, beat, beat + 0.15), kLoud) << k;
+        EXPECT_LT(energy(clicks, beat - 0.3, beat - 0.002), energy(clicks, beat, beat + 0.15) / 100)
+            << "between the clicks " << k;
+    }
+    // The first beat of a bar is the louder click.
+    EXPECT_GT(energy(clicks, 5 * step, 5 * step + 0.15),
+              energy(clicks, 17 * step, 17 * step + 0.15));
+}
+
 } // namespace
 } // namespace vako

@@ -47,11 +47,12 @@ TEST_F(MainWindowModelStartup, DefaultsMenusAndReadOuts) {
     std::vector<std::string> bar;
     for (const MenuItem* m : f.menuBar()) bar.push_back(m->caption);
     EXPECT_EQ(bar[1], "編集"); // after "ファイル"
-    ASSERT_EQ(bar.size(), 9u);
+    ASSERT_EQ(bar.size(), 10u);
     EXPECT_EQ(bar[2], "選択");
-    EXPECT_EQ(bar[6], "MIDI出力");
-    EXPECT_EQ(bar[7], "MIDI入力");
-    EXPECT_EQ(bar[8], "言語 / Language");
+    EXPECT_EQ(bar[6], "再生");
+    EXPECT_EQ(bar[7], "MIDI出力");
+    EXPECT_EQ(bar[8], "MIDI入力");
+    EXPECT_EQ(bar[9], "言語 / Language");
     ASSERT_EQ(f.menuBar()[1]->children.size(), 2u);
     EXPECT_EQ(f.menuBar()[1]->children[0]->caption, "元に戻す");
     EXPECT_EQ(f.menuBar()[1]->children[1]->caption, "再実行");
