@@ -54,6 +54,13 @@ inline std::string wrongMagic(const std::string& path) {
     return kWrongMagic + "\n" + path;
 }
 
+// Exporting a score for notation programs.
+inline const std::string kMusicXmlExportTitle = "MusicXMLに書き出す";
+inline const std::string kMusicXmlFilter = "MusicXML (*.musicxml)";
+inline std::string scoreTooLong(int64_t bars) {
+    return "曲が長すぎて楽譜にできません（" + std::to_string(bars) + " 小節までです）";
+}
+
 // A save name that would leave the folder or that the file system refuses.
 inline std::string badFileName(const std::string& name) {
     return "「" + name +
