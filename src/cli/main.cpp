@@ -34,8 +34,8 @@ void usage() {
         << "usage:\n"
            "  vako convert IN OUT [--shift N]\n"
            "                        open IN (.txt song file, .mid or .midi) and write OUT\n"
-           "                        (.txt song file, .mid or .midi, .musicxml for notation\n"
-           "                        programs); N (-12..12) is the transposition bar's value\n"
+           "                        (.txt song file, .mid or .midi, .musicxml or .mxl for\n"
+           "                        notation programs); N (-12..12) is the transposition bar's value\n"
            "                        for a MIDI or MusicXML file: keys are written N lower,\n"
            "                        percussion not\n"
            "  vako info IN          print what IN holds as one JSON object\n"
@@ -96,17 +96,25 @@ bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-// Writes the song as a MusicXML score; black keys by the fixed rule.
-int exportMusicXml(const Song& song, const std::string& out, int pitchShift) {
+// Writes the song as a MusicXML score, `compressed` as an .mxl archive; black
+// keys by the fixed rule.
+int exportMusicXml(const Song& song, const std::string& out, int pitchShift, bool compressed) {
     MusicXmlOptions options;
     options.pitchShift = pitchShift;
     options.programName = programNameOnly;
     MusicXmlReport report;
-    const std::string score = buildMusicXml(song, options, report);
+    std::string score = buildMusicXml(song, options, report);
     if (report.tooLong) {
         std::cerr << "vako: the song runs past " << kMusicXmlMaxBars
                   << " bars; no score was written\n";
         return kExitFailed;
+    }
+    if (compressed) {
+        score = packMusicXmlArchive(score);
+        if (score.empty()) {
+            std::cerr << "vako: the score is too large for an .mxl archive\n";
+            return kExitFailed;
+        }
     }
     const WriteOutcome written = writeFileAtomically(out, score);
     if (!written.ok) {
@@ -126,14 +134,15 @@ int exportMusicXml(const Song& song, const std::string& out, int pitchShift) {
 int convert(const std::string& in, const std::string& out, int pitchShift) {
     const FileKind outKind = fileKindOf(out);
     const bool toMidi = outKind == FileKind::MidiFile;
-    const bool toScore = endsWith(out, ".musicxml") || endsWith(out, ".MUSICXML");
+    const bool toArchive = endsWith(out, ".mxl") || endsWith(out, ".MXL");
+    const bool toScore = toArchive || endsWith(out, ".musicxml") || endsWith(out, ".MUSICXML");
     if (!toMidi && !toScore && outKind != FileKind::SongText) {
-        std::cerr << "vako: OUT must end in .txt, .mid, .midi or .musicxml\n";
+        std::cerr << "vako: OUT must end in .txt, .mid, .midi, .musicxml or .mxl\n";
         return kExitUsage;
     }
     Song song;
     if (!openSong(song, in)) return kExitFailed;
-    if (toScore) return exportMusicXml(song, out, pitchShift);
+    if (toScore) return exportMusicXml(song, out, pitchShift, toArchive);
     if (toMidi) return exportMidi(std::move(song), out, pitchShift);
     const std::string error = saveSongTo(song, out);
     if (!error.empty()) {

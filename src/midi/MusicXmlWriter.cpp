@@ -812,4 +812,84 @@ std::string buildMusicXml(const Song& song, const MusicXmlOptions& options,
     return builder.build();
 }
 
+uint32_t crc32Of(std::string_view bytes) {
+    static const std::array<uint32_t, 256> kTable = [] {
+        std::array<uint32_t, 256> table{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[i] = c;
+        }
+        return table;
+    }();
+    uint32_t crc = 0xFFFFFFFFu;
+    for (const char b : bytes) crc = kTable[(crc ^ static_cast<unsigned char>(b)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+namespace {
+
+void putLittleEndian(std::string& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+} // namespace
+
+std::string packMusicXmlArchive(const std::string& score) {
+    if (score.size() >= 0xFFFFFFFFu) return {};
+    struct Entry {
+        std::string name;
+        std::string_view data;
+    };
+    static const std::string kMimeType = "application/vnd.recordare.musicxml";
+    static const std::string kContainer =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<container><rootfiles><rootfile "
+        "full-path=\"score.musicxml\" media-type=\"application/vnd.recordare.musicxml+xml\"/>"
+        "</rootfiles></container>\n";
+    const Entry entries[] = {{"mimetype", kMimeType},
+                             {"META-INF/container.xml", kContainer},
+                             {"score.musicxml", score}};
+    constexpr uint32_t kDosDate = (0 << 9) | (1 << 5) | 1; // 1980-01-01
+    std::string out, directory;
+    out.reserve(score.size() + 512);
+    for (const Entry& e : entries) {
+        const uint32_t crc = crc32Of(e.data);
+        const auto size = static_cast<uint32_t>(e.data.size());
+        const auto offset = static_cast<uint32_t>(out.size());
+        // Local header: version 1.0, no flags, stored, the date, sizes, name.
+        putLittleEndian(out, 0x04034b50, 4);
+        for (const uint32_t v : {10u, 0u, 0u, 0u, kDosDate}) putLittleEndian(out, v, 2);
+        putLittleEndian(out, crc, 4);
+        putLittleEndian(out, size, 4);
+        putLittleEndian(out, size, 4);
+        putLittleEndian(out, static_cast<uint32_t>(e.name.size()), 2);
+        putLittleEndian(out, 0, 2);
+        out += e.name;
+        out += e.data;
+        // Its central directory record.
+        putLittleEndian(directory, 0x02014b50, 4);
+        for (const uint32_t v : {20u, 10u, 0u, 0u, 0u, kDosDate}) putLittleEndian(directory, v, 2);
+        putLittleEndian(directory, crc, 4);
+        putLittleEndian(directory, size, 4);
+        putLittleEndian(directory, size, 4);
+        putLittleEndian(directory, static_cast<uint32_t>(e.name.size()), 2);
+        for (int i = 0; i < 4; ++i) putLittleEndian(directory, 0, 2); // extra, comment, disk, internal
+        putLittleEndian(directory, 0, 4);                              // external attributes
+        putLittleEndian(directory, offset, 4);
+        directory += e.name;
+    }
+    if (out.size() + directory.size() >= 0xFFFFFFFFu) return {};
+    const auto directoryOffset = static_cast<uint32_t>(out.size());
+    out += directory;
+    putLittleEndian(out, 0x06054b50, 4);
+    putLittleEndian(out, 0, 2);
+    putLittleEndian(out, 0, 2);
+    putLittleEndian(out, 3, 2);
+    putLittleEndian(out, 3, 2);
+    putLittleEndian(out, static_cast<uint32_t>(directory.size()), 4);
+    putLittleEndian(out, directoryOffset, 4);
+    putLittleEndian(out, 0, 2);
+    return out;
+}
+
 } // namespace vako

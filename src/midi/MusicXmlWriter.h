@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vako {
@@ -48,6 +49,15 @@ constexpr int64_t kMusicXmlMaxBars = 100000;
 // longest score.
 std::string buildMusicXml(const Song& song, const MusicXmlOptions& options,
                           MusicXmlReport& report);
+
+// The compressed form (".mxl"): a ZIP archive of the score as "score.musicxml",
+// with the "mimetype" entry first and the container file that names the
+// score. The entries are stored, not deflated, which the format allows.
+// Empty for a score of 4 GB or more, which such an archive cannot hold.
+std::string packMusicXmlArchive(const std::string& score);
+
+// The CRC-32 of ZIP archives (polynomial 0xEDB88320).
+uint32_t crc32Of(std::string_view bytes);
 
 // The name and octave of a key as the score spells it: step letter, alter
 // (-1, 0, 1) and octave (key 60 is C4).

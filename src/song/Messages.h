@@ -56,7 +56,7 @@ inline std::string wrongMagic(const std::string& path) {
 
 // Exporting a score for notation programs.
 inline const std::string kMusicXmlExportTitle = "MusicXMLに書き出す";
-inline const std::string kMusicXmlFilter = "MusicXML (*.musicxml)";
+inline const std::string kMusicXmlFilter = "MusicXML (*.musicxml *.mxl)";
 inline std::string scoreTooLong(int64_t bars) {
     return "曲が長すぎて楽譜にできません（" + std::to_string(bars) + " 小節までです）";
 }

@@ -276,8 +276,11 @@ void FileCommands::exportMusicXml() {
     options.pitchShift = m_window.transposeScrollBar.value;
     options.programName = programNameOnly;
     MusicXmlReport report;
-    const std::string score = buildMusicXml(m_window.song, options, report);
-    if (report.tooLong) {
+    std::string score = buildMusicXml(m_window.song, options, report);
+    // A name ending in ".mxl" asks for the compressed form.
+    if (!report.tooLong && (path.extension() == ".mxl" || path.extension() == ".MXL"))
+        score = packMusicXmlArchive(score);
+    if (report.tooLong || score.empty()) {
         m_window.ui().messageBox(msg::scoreTooLong(kMusicXmlMaxBars));
         return;
     }

@@ -389,5 +389,49 @@ TEST(MusicXmlScore, ASongPastTheLongestScoreBuildsNothing) {
     EXPECT_NE(xml.find("<note><rest measure=\"yes\"/><duration>48</duration>"), std::string::npos);
 }
 
+uint32_t littleEndian(const std::string& bytes, size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+    return value;
+}
+
+TEST(MusicXmlArchive, StoresTheMimeTypeFirstTheContainerAndTheScoreWithTheirChecksums) {
+    EXPECT_EQ(crc32Of("123456789"), 0xCBF43926u);
+    EXPECT_EQ(crc32Of(""), 0u);
+    const std::string score = "<score-partwise version=\"4.0\"/>";
+    const std::string zip = packMusicXmlArchive(score);
+    // The first entry is "mimetype", stored, its text at offset 38.
+    EXPECT_EQ(littleEndian(zip, 0, 4), 0x04034b50u);
+    EXPECT_EQ(littleEndian(zip, 8, 2), 0u);
+    EXPECT_EQ(zip.substr(30, 8), "mimetype");
+    EXPECT_EQ(zip.substr(38, 34), "application/vnd.recordare.musicxml");
+    // The end record counts three entries and points at the directory, whose
+    // records point back at each local header with the same checksum.
+    const size_t end = zip.size() - 22;
+    ASSERT_EQ(littleEndian(zip, end, 4), 0x06054b50u);
+    EXPECT_EQ(littleEndian(zip, end + 10, 2), 3u);
+    size_t record = littleEndian(zip, end + 16, 4);
+    std::vector<std::string> names;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(littleEndian(zip, record, 4), 0x02014b50u);
+        const uint32_t crc = littleEndian(zip, record + 16, 4);
+        const uint32_t size = littleEndian(zip, record + 24, 4);
+        const uint32_t nameLength = littleEndian(zip, record + 28, 2);
+        const uint32_t local = littleEndian(zip, record + 42, 4);
+        names.push_back(zip.substr(record + 46, nameLength));
+        EXPECT_EQ(littleEndian(zip, local + 14, 4), crc);
+        const std::string data = zip.substr(local + 30 + nameLength, size);
+        EXPECT_EQ(crc32Of(data), crc) << names.back();
+        if (names.back() == "score.musicxml") EXPECT_EQ(data, score);
+        if (names.back() == "META-INF/container.xml")
+            EXPECT_NE(data.find("full-path=\"score.musicxml\""), std::string::npos);
+        record += 46 + nameLength;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"mimetype", "META-INF/container.xml",
+                                               "score.musicxml"}));
+}
+
 } // namespace
 } // namespace vako
+

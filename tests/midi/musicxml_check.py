@@ -230,11 +230,33 @@ def check_song(stem, song):
           f"{stem}: musicxml2ly: {result.stderr[-1500:]}")
 
 
+def check_archive(song):
+    """The compressed form: a ZIP archive Python reads, holding the same
+    score, which MuseScore opens."""
+    import zipfile
+    archive = os.path.join(work, "example.mxl")
+    result = run([vako, "convert", song, archive])
+    if not check(result.returncode == 0, f"mxl: export failed: {result.stderr}"):
+        return
+    with zipfile.ZipFile(archive) as z:
+        check(z.testzip() is None, "mxl: a damaged entry")
+        check(z.namelist()[0] == "mimetype", "mxl: mimetype is not first")
+        with open(os.path.join(work, "example.musicxml"), "rb") as f:
+            check(z.read("score.musicxml") == f.read(), "mxl: another score inside")
+    played = os.path.join(work, "example-mxl.mid")
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=work)
+    result = run(["mscore3", "-o", played, archive], env=env)
+    if check(result.returncode == 0 and os.path.exists(played), "mxl: MuseScore cannot read it"):
+        check(not match(apart_in_midi(song_notes(song)), notes_of(played)),
+              "mxl: MuseScore lacks notes")
+
+
 songs = {"example": example}
 songs.update(made_songs())
 songs.update(imported_songs())
 for stem, song in songs.items():
     check_song(stem, song)
+check_archive(example)
 
 for failure in failures:
     print("FAIL:", failure)

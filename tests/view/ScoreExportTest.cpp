@@ -41,7 +41,7 @@ TEST_F(ScoreExport, TheMenuWritesWhereTheSaveBoxSaysAndAsksBeforeReplacingAnothe
     // Recorded as (title, suggested path, filter).
     EXPECT_EQ(w.ui.saveBoxes[0].prompt, "MusicXMLに書き出す");
     EXPECT_EQ(std::filesystem::path(w.ui.saveBoxes[0].title).extension(), ".musicxml");
-    EXPECT_EQ(w.ui.saveBoxes[0].defaultText, "MusicXML (*.musicxml)");
+    EXPECT_EQ(w.ui.saveBoxes[0].defaultText, "MusicXML (*.musicxml *.mxl)");
 
     // A name without its extension gets it; the black key as the fixed rule spells it.
     w.ui.saveFileAnswer = (w.folder / "tune").string();
