@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QInputDialog>
@@ -277,6 +278,16 @@ public:
     }
     Answer askYesNoCancel(const std::string& text) override {
         return ask(text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Answer::Cancel);
+    }
+    std::string saveFileBox(const std::string& title, const std::string& suggested,
+                            const std::string& filter) override {
+        if (m_quiet) return {};
+        // The model asks about a file already there, as every export does.
+        return QFileDialog::getSaveFileName(&m_window, QString::fromStdString(title),
+                                            QString::fromStdString(suggested),
+                                            QString::fromStdString(filter), nullptr,
+                                            QFileDialog::DontConfirmOverwrite)
+            .toStdString();
     }
     double screenWidth() const override {
         const QScreen* s = QGuiApplication::primaryScreen();

@@ -3,11 +3,13 @@
 #include "cli/OpenSong.h"
 #include "cli/SoundModule.h"
 #include "midi/MidiFileWriter.h"
+#include "midi/MusicXmlWriter.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProgramSettings.h"
 #include "song/Messages.h"
 #include "song/OpenFile.h"
 #include "song/SongWriter.h"
+#include "view/GeneralMidiNames.h"
 
 #include <malloc.h>
 
@@ -33,9 +35,10 @@ void usage() {
         << "usage:\n"
            "  vako convert IN OUT [--shift N]\n"
            "                        open IN (.txt song file, .mid or .midi) and write OUT\n"
-           "                        (.txt song file, .mid or .midi); N (-12..12) is the\n"
-           "                        transposition bar's value for a MIDI file: keys are\n"
-           "                        written N lower, percussion not\n"
+           "                        (.txt song file, .mid or .midi, .musicxml or .mxl for\n"
+           "                        notation programs); N (-12..12) is the transposition bar's value\n"
+           "                        for a MIDI or MusicXML file: keys are written N lower,\n"
+           "                        percussion not\n"
            "  vako info IN          print what IN holds as one JSON object\n"
            "  vako play IN [--port NAME]\n"
            "                        play IN in real time on the MIDI output (VAKO_MIDI_OUT:\n"
@@ -90,15 +93,57 @@ int exportMidi(Song&& song, const std::string& out, int pitchShift) {
     return report.faulted || report.notesLeftOut > 0 ? kExitFailed : kExitOk;
 }
 
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Writes the song as a MusicXML score, `compressed` as an .mxl archive; black
+// keys by the fixed rule.
+int exportMusicXml(const Song& song, const std::string& out, int pitchShift, bool compressed) {
+    MusicXmlOptions options;
+    options.pitchShift = pitchShift;
+    options.programName = programNameOnly;
+    MusicXmlReport report;
+    std::string score = buildMusicXml(song, options, report);
+    if (report.tooLong) {
+        std::cerr << "vako: the song runs past " << kMusicXmlMaxBars
+                  << " bars; no score was written\n";
+        return kExitFailed;
+    }
+    if (compressed) {
+        score = packMusicXmlArchive(score);
+        if (score.empty()) {
+            std::cerr << "vako: the score is too large for an .mxl archive\n";
+            return kExitFailed;
+        }
+    }
+    const WriteOutcome written = writeFileAtomically(out, score);
+    if (!written.ok) {
+        std::cerr << msg::cannotWrite(out,
+                                      msg::writeFailureReason(written.errorNumber, written.error))
+                  << '\n';
+        return kExitFailed;
+    }
+    if (report.notesLeftOut > 0) {
+        std::cerr << "vako: " << report.notesLeftOut
+                  << " note(s) shifted outside the keys 0 to 127 were left out of " << out << '\n';
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 int convert(const std::string& in, const std::string& out, int pitchShift) {
     const FileKind outKind = fileKindOf(out);
     const bool toMidi = outKind == FileKind::MidiFile;
-    if (!toMidi && outKind != FileKind::SongText) {
-        std::cerr << "vako: OUT must end in .txt, .mid or .midi\n";
+    const bool toArchive = endsWith(out, ".mxl") || endsWith(out, ".MXL");
+    const bool toScore = toArchive || endsWith(out, ".musicxml") || endsWith(out, ".MUSICXML");
+    if (!toMidi && !toScore && outKind != FileKind::SongText) {
+        std::cerr << "vako: OUT must end in .txt, .mid, .midi, .musicxml or .mxl\n";
         return kExitUsage;
     }
     Song song;
     if (!openSong(song, in)) return kExitFailed;
+    if (toScore) return exportMusicXml(song, out, pitchShift, toArchive);
     if (toMidi) return exportMidi(std::move(song), out, pitchShift);
     const std::string error = saveSongTo(song, out);
     if (!error.empty()) {

@@ -67,6 +67,13 @@ inline std::string wrongMagic(const std::string& path) {
     return translated(kWrongMagic) + "\n" + path;
 }
 
+// Exporting a score for notation programs.
+inline const std::string kMusicXmlExportTitle = markForTranslation("MusicXMLに書き出す");
+inline const std::string kMusicXmlFilter = "MusicXML (*.musicxml *.mxl)";
+inline std::string scoreTooLong(int64_t bars) {
+    return translated("曲が長すぎて楽譜にできません（{bars} 小節までです）", {{"bars", std::to_string(bars)}});
+}
+
 // A save name that would leave the folder or that the file system refuses.
 inline std::string badFileName(const std::string& name) {
     return translated(

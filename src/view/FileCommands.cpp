@@ -10,11 +10,13 @@
 // anything.
 #include "view/FileCommands.h"
 #include "midi/MidiFileWriter.h"
+#include "midi/MusicXmlWriter.h"
 #include "platform/AtomicFile.h"
 #include "song/Messages.h"
 #include "song/OpenFile.h"
 #include "song/SongWriter.h"
 
+#include "view/GeneralMidiNames.h"
 #include "view/MainWindowModel.h"
 
 namespace vako {
@@ -59,7 +61,8 @@ bool FileCommands::askToSaveBeforeReplacing() {
 }
 
 bool FileCommands::isOwnFile(const std::filesystem::path& path) const {
-    for (const std::filesystem::path* own : {&m_openedFrom, &m_savedTo, &m_exportedTo}) {
+    for (const std::filesystem::path* own :
+         {&m_openedFrom, &m_savedTo, &m_exportedTo, &m_scoreExportedTo}) {
         std::error_code ec;
         if (!own->empty() && std::filesystem::equivalent(path, *own, ec)) return true;
     }
@@ -257,6 +260,43 @@ void FileCommands::exportMidiFile() {
     // The read-out under the staff says what the file lacks.
     if (const std::string text = leftOutText(outcome); !text.empty())
         m_window.statusLine.caption = text;
+}
+
+void FileCommands::exportMusicXml() {
+    m_window.commitTextBoxes();
+    const std::string name = m_window.song.songName.value_or("");
+    const std::filesystem::path suggested =
+        m_window.folders.saveFolder() / ((name.empty() ? "score" : name) + ".musicxml");
+    std::string chosen =
+        m_window.ui().saveFileBox(translated(msg::kMusicXmlExportTitle), suggested.string(), msg::kMusicXmlFilter);
+    if (chosen.empty()) return;
+    std::filesystem::path path(chosen);
+    if (!path.has_extension()) path += ".musicxml";
+    if (!mayReplaceFile(path)) return;
+
+    MusicXmlOptions options;
+    // Black keys as the "入力する音" choice enters them; without one, by the fixed rule.
+    if (m_window.accidentalOptions[1].checked) options.spelling = KeySpelling::Sharps;
+    if (m_window.accidentalOptions[2].checked) options.spelling = KeySpelling::Flats;
+    options.pitchShift = m_window.transposeScrollBar.value;
+    options.programName = programNameOnly;
+    MusicXmlReport report;
+    std::string score = buildMusicXml(m_window.song, options, report);
+    // A name ending in ".mxl" asks for the compressed form.
+    if (!report.tooLong && (path.extension() == ".mxl" || path.extension() == ".MXL"))
+        score = packMusicXmlArchive(score);
+    if (report.tooLong || score.empty()) {
+        m_window.ui().messageBox(msg::scoreTooLong(kMusicXmlMaxBars));
+        return;
+    }
+    const WriteOutcome written = writeFileAtomically(path, score);
+    if (!written.ok) {
+        m_window.ui().messageBox(msg::cannotWrite(
+            path.string(), msg::writeFailureReason(written.errorNumber, written.error)));
+        return;
+    }
+    m_scoreExportedTo = path;
+    if (report.notesLeftOut > 0) m_window.statusLine.caption = notesLeftOutText(report.notesLeftOut);
 }
 
 } // namespace vako

@@ -31,6 +31,8 @@ public:
     void quit();
     // The export button: the Standard MIDI File under a name the user types.
     void exportMidiFile();
+    // "MusicXMLに書き出す": the score for notation programs, where the save box says.
+    void exportMusicXml();
     // Closing the main window; false when the close is cancelled.
     bool queryClose();
     // The file named on the command line, opened at start-up.
@@ -61,7 +63,7 @@ private:
     MainWindowModel& m_window;
     // The files that hold this song, which its saves and exports replace
     // without a question; empty where there is none.
-    std::filesystem::path m_openedFrom, m_savedTo, m_exportedTo;
+    std::filesystem::path m_openedFrom, m_savedTo, m_exportedTo, m_scoreExportedTo;
 };
 
 } // namespace vako

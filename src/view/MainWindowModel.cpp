@@ -54,9 +54,11 @@ void MainWindowModel::buildMenus() {
     item(saveMenu, "上書き保存", "上書き保存");
     saveMenu.shortcut = "Ctrl+S";
     item(saveToDesktopMenu, "デスクトップに上書き保存", "保存場所をデスクトップﾟにする");
+    item(exportMusicXmlMenu, "MusicXMLに書き出す", "MusicXMLに書き出す");
     item(quitMenu, "終了", "終了");
     item(fileMenu, "ファイル", "ファイル",
-         {&newSongMenu, &saveAsMenu, &saveMenu, &saveToDesktopMenu, &quitMenu});
+         {&newSongMenu, &saveAsMenu, &saveMenu, &saveToDesktopMenu, &exportMusicXmlMenu,
+          &quitMenu});
 
     item(gridFortyEighthsMenu, "b48", "12　（３連符の時に）");
     item(gridSixteenthsMenu, "b16", "4");

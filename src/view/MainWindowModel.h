@@ -261,7 +261,8 @@ public:
     bool usingSilentDevice = false; // no usable device was found at start-up
 
     // Menus.
-    MenuItem fileMenu, newSongMenu, saveAsMenu, saveMenu, saveToDesktopMenu, quitMenu;
+    MenuItem fileMenu, newSongMenu, saveAsMenu, saveMenu, saveToDesktopMenu, exportMusicXmlMenu,
+        quitMenu;
     MenuItem editingFeaturesMenu, gridSubmenu, gridFortyEighthsMenu, gridSixteenthsMenu,
         gridEighthsMenu, gridQuartersMenu, meterSubmenu, meterSixMenu, meterFourMenu,
         meterThreeMenu, meterTwoMenu, editingMenu, editingSeparator, undoMenu;

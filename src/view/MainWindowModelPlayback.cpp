@@ -123,6 +123,7 @@ void MainWindowModel::wireFilesAndPlayback() {
         folders.saveToDesktop = saveToDesktopMenu.checked;
     };
     mergeMenu.onClick = [this] { mergeMenu.checked = !mergeMenu.checked; };
+    exportMusicXmlMenu.onClick = [this] { files.exportMusicXml(); };
     quitMenu.onClick = [this] { files.quit(); };
     reverseSongMenu.onClick = [this] { reverseSong(); };
     fileList.onClick = [this] { files.openSelectedFile(); };

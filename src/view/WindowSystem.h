@@ -19,6 +19,15 @@ public:
     enum class Answer { Yes, No, Cancel };
     virtual Answer askYesNo(const std::string& text) = 0;
     virtual Answer askYesNoCancel(const std::string& text) = 0;
+    // A modal box that asks where to write a file: `title` on it, `suggested`
+    // the path it starts with, `filter` the kinds it lists ("MusicXML
+    // (*.musicxml)"). The path chosen, or "" when cancelled. It asks nothing
+    // about a file already there: the caller does.
+    virtual std::string saveFileBox(const std::string& title, const std::string& suggested,
+                                    const std::string& filter) {
+        (void)title, (void)suggested, (void)filter;
+        return {};
+    }
     // Screen size in window units (twips).
     virtual double screenWidth() const { return 1366 * 15.0; }
     virtual double screenHeight() const { return 768 * 15.0; }

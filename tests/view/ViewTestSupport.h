@@ -29,6 +29,11 @@ public:
     Answer askYesNo(const std::string& text) override { return ask(text, Answer::No); }
     Answer askYesNoCancel(const std::string& text) override { return ask(text, Answer::Cancel); }
     void endProgram() override { ended = true; }
+    std::string saveFileBox(const std::string& title, const std::string& suggested,
+                            const std::string& filter) override {
+        saveBoxes.push_back({title, suggested, filter});
+        return saveFileAnswer;
+    }
 
     // Scripted answers, first to last; an empty script answers `fallback`.
     Answer ask(const std::string& text, Answer fallback) {
@@ -47,6 +52,8 @@ public:
     std::vector<Input> inputs;
     std::deque<std::string> inputAnswers; // answered first, then inputAnswer
     std::string inputAnswer;
+    std::vector<Input> saveBoxes; // title, suggested path, filter
+    std::string saveFileAnswer;   // the path every save box answers
     bool ended = false;
 };
 
