@@ -67,6 +67,24 @@ std::string jsonString(std::string_view s) {
 
 // Writes the song as a Standard MIDI File, as the export button does with the
 // name given. The song is used up: its notes become the export's event list.
+// Writes `bytes` to `out` whole or not at all; says why when it could not.
+bool writeOrSay(const std::string& out, const std::string& bytes) {
+    const WriteOutcome written = writeFileAtomically(out, bytes);
+    if (!written.ok) {
+        std::cerr << msg::cannotWrite(out,
+                                      msg::writeFailureReason(written.errorNumber, written.error))
+                  << '\n';
+    }
+    return written.ok;
+}
+
+void sayNotesLeftOut(int64_t count, const std::string& out) {
+    if (count > 0) {
+        std::cerr << "vako: " << count
+                  << " note(s) shifted outside the keys 0 to 127 were left out of " << out << '\n';
+    }
+}
+
 int exportMidi(Song&& song, const std::string& out, int pitchShift) {
     if (!isExportTempoValid(song.tempoText)) {
         std::cerr << translated(msg::kTempoRange) << '\n';
@@ -74,17 +92,8 @@ int exportMidi(Song&& song, const std::string& out, int pitchShift) {
     }
     MidiImageReport report;
     const std::string image = buildMidiFileImage(std::move(song), pitchShift, report);
-    const WriteOutcome written = writeFileAtomically(out, image);
-    if (!written.ok) {
-        std::cerr << msg::cannotWrite(out,
-                                      msg::writeFailureReason(written.errorNumber, written.error))
-                  << '\n';
-        return kExitFailed;
-    }
-    if (report.notesLeftOut > 0) {
-        std::cerr << "vako: " << report.notesLeftOut
-                  << " note(s) shifted outside the keys 0 to 127 were left out of " << out << '\n';
-    }
+    if (!writeOrSay(out, image)) return kExitFailed;
+    sayNotesLeftOut(report.notesLeftOut, out);
     if (report.faulted) {
         std::cerr << "vako: some events of the song cannot be written to a MIDI file and were left "
                      "out of "
@@ -117,19 +126,9 @@ int exportMusicXml(const Song& song, const std::string& out, int pitchShift, boo
             return kExitFailed;
         }
     }
-    const WriteOutcome written = writeFileAtomically(out, score);
-    if (!written.ok) {
-        std::cerr << msg::cannotWrite(out,
-                                      msg::writeFailureReason(written.errorNumber, written.error))
-                  << '\n';
-        return kExitFailed;
-    }
-    if (report.notesLeftOut > 0) {
-        std::cerr << "vako: " << report.notesLeftOut
-                  << " note(s) shifted outside the keys 0 to 127 were left out of " << out << '\n';
-        return kExitFailed;
-    }
-    return kExitOk;
+    if (!writeOrSay(out, score)) return kExitFailed;
+    sayNotesLeftOut(report.notesLeftOut, out);
+    return report.notesLeftOut > 0 ? kExitFailed : kExitOk;
 }
 
 int convert(const std::string& in, const std::string& out, int pitchShift) {

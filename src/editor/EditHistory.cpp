@@ -416,6 +416,14 @@ bool EditHistory::dropFailedEdit(const Song& song, const std::vector<Note>& copy
             if (!(copyAt(from + k) == song.notes[songFrom + k])) return false;
         return true;
     };
+    // The last step leaves the history as if it had never been taken.
+    auto forgetLastStep = [this] {
+        m_bytes -= m_steps.back().bytes;
+        m_steps.pop_back();
+        --m_applied;
+        if (m_saved && *m_saved > m_applied) m_saved.reset();
+        return true;
+    };
     const bool open = m_pending.has_value();
     m_pending.reset();
     if (!open && copied == now && copyMatches(1, 1, now)) return true;
@@ -431,13 +439,7 @@ bool EditHistory::dropFailedEdit(const Song& song, const std::vector<Note>& copy
             applySplice(before, *last.splice, false);
             bool matches = before.noteCount() == copied;
             for (int32_t k = 1; matches && k <= copied; ++k) matches = copyAt(k) == before.notes[k];
-            if (matches) {
-                m_bytes -= last.bytes;
-                m_steps.pop_back();
-                --m_applied;
-                if (m_saved && *m_saved > m_applied) m_saved.reset();
-                return true;
-            }
+            if (matches) return forgetLastStep();
         }
         if (last.notes && !last.changes && !last.settings && !last.texts) {
             const Slice<Note>& s = *last.notes;
@@ -449,13 +451,7 @@ bool EditHistory::dropFailedEdit(const Song& song, const std::vector<Note>& copy
                 matches = copyAt(s.first + k) == s.before[k];
             matches = matches &&
                       copyMatches(s.first + before, s.first + after, now + 1 - s.first - after);
-            if (matches) {
-                m_bytes -= last.bytes;
-                m_steps.pop_back();
-                --m_applied;
-                if (m_saved && *m_saved > m_applied) m_saved.reset();
-                return true;
-            }
+            if (matches) return forgetLastStep();
         }
     }
     forgetSteps();
