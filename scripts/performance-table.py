@@ -53,6 +53,23 @@ def playback_check(run):
     return text, met
 
 
+def clicks_check(run):
+    notes, clicks = run["late_p99_ms"], run["click_late_p99_ms"]
+    jump = run.get("jump_late_max_ms", 0)
+    text = (f"notes late median {run['late_median_ms']:.3f} ms, p99 {notes:.3f} ms; clicks "
+            f"median {run['click_late_median_ms']:.3f} ms, p99 {clicks:.3f} ms; loop jumps "
+            f"{run.get('jumps', 0):.0f}, latest {jump:.3f} ms")
+    return text, clicks <= 1.0 and jump <= 1.0
+
+
+def under_with_history(limit_ms):
+    def check(run):
+        t = ms(run)
+        held = run.get("history_bytes_per_step", 0) / 1e6
+        return f"{t:.3g} ms, history {held:.1f} MB a step", t <= limit_ms
+    return check
+
+
 def thru_check(run):
     p50, p99, worst = run["p50_us"], run["p99_us"], run["max_us"]
     dropped = run.get("dropped", 0)
@@ -111,6 +128,14 @@ BUDGETS = [
      "median +0.2 ms, p99 +1 ms of a bare loop; last ±3 ms; CPU < 2%", playback_check),
     ("playback_bench", "BM_RenderBesideFluidsynth", "Offline render beside fluidsynth's own",
      "at least as fast", render_check),
+    ("playback_bench", "BM_RealTimePlaybackWithClicksAndLoop",
+     "Playback with the metronome and a loop: lateness of notes, clicks and the loop's jump",
+     "clicks p99 ≤ 1 ms, jump ≤ 1 ms", clicks_check),
+    ("selection_bench", "BM_SelectAPartOf100kAndMoveAStep",
+     "Select a part of 100,000 of 500,000 notes and move it a step", "50 ms",
+     under_with_history(50)),
+    ("selection_bench", "BM_CopyAndPaste100k", "Copy and paste 100,000 of 500,000 notes", "100 ms",
+     under_with_history(100)),
     ("midi_in_bench", "BM_ThruLatencyIdle", "Keyboard thru latency, arrival to output call, idle",
      "p99 ≤ 1 ms", thru_check),
     ("midi_in_bench", "BM_ThruLatencyWhilePlaying",
