@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace vako::test {
@@ -200,6 +201,85 @@ TEST_F(PaperStaff, AStaffThatCannotBeDrawnWholeSaysSoAndKeepsWhatItCould) {
     EXPECT_FALSE(StaffPicture(paper, broken, look).drawPage());
     EXPECT_EQ(paper.ofKind(DrawOp::Circle).size(), 1u);
     EXPECT_EQ(paper.texts().size(), 4u); // the note's name and the three bar numbers
+}
+
+using Answer = WindowSystem::Answer;
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(PaperStaff, TheFileMenuPrintsAndExportsBeforeItsEnd) {
+    const std::vector<MenuItem*>& items = f().fileMenu.children;
+    ASSERT_GE(items.size(), 3u);
+    EXPECT_EQ(items[items.size() - 3], &f().exportPdfMenu);
+    EXPECT_EQ(items[items.size() - 2], &f().printMenu);
+    EXPECT_EQ(f().exportPdfMenu.caption, "PDFに書き出す");
+    EXPECT_EQ(f().printMenu.caption, "印刷");
+    EXPECT_EQ(f().printMenu.shortcut, "Ctrl+P");
+}
+
+TEST_F(PaperStaff, PdfExportWritesWhereTheSaveBoxSaysWithTheBandsOnScreen) {
+    w.setNotes({note(3, 60, 12, 0), note(300, 62, 12, 4)});
+    f().showNoteNamesMenu.checked = false;
+    f().showChangesMenu.checked = true;
+    f().setSelection({1});
+    f().view.bandParts = {4, 0};
+    f().view.page = 2;
+
+    f().exportPdfMenu.click(); // cancelled: nothing made, nothing written
+    ASSERT_EQ(w.ui.saveBoxes.size(), 1u);
+    EXPECT_EQ(w.ui.saveBoxes[0].prompt, "PDFに書き出す");
+    EXPECT_EQ(std::filesystem::path(w.ui.saveBoxes[0].title).extension(), ".pdf");
+    EXPECT_EQ(w.ui.saveBoxes[0].defaultText, "PDF (*.pdf)");
+    EXPECT_TRUE(w.ui.paperLooks.empty());
+
+    w.ui.saveFileAnswer = (w.folder / "score").string();
+    f().exportPdfMenu.click();
+    EXPECT_EQ(fileText(w.folder / "score.pdf"), w.ui.pdfAnswer);
+    ASSERT_EQ(w.ui.paperLooks.size(), 1u);
+    const StaffPageLook& look = w.ui.paperLooks[0];
+    EXPECT_EQ(look.bandParts, (std::array<uint8_t, 2>{4, 0}));
+    EXPECT_FALSE(look.noteNames);
+    EXPECT_TRUE(look.changeMarkers);
+    EXPECT_EQ(look.selection, nullptr);
+    EXPECT_EQ(look.page, 0) << "every page, not the one on view";
+    // Its own file again: no question.
+    f().exportPdfMenu.click();
+    EXPECT_TRUE(w.ui.questions.empty());
+}
+
+TEST_F(PaperStaff, PdfExportKeepsOtherFilesAndSaysWhenNoPdfCouldBeMade) {
+    w.setNotes({note(3, 60, 12, 0)});
+    std::ofstream(w.folder / "other.pdf") << "the user's own";
+    w.ui.saveFileAnswer = (w.folder / "other.pdf").string();
+    w.ui.answers = {Answer::No};
+    f().exportPdfMenu.click();
+    EXPECT_EQ(w.ui.questions.size(), 1u);
+    EXPECT_EQ(fileText(w.folder / "other.pdf"), "the user's own");
+    EXPECT_TRUE(w.ui.paperLooks.empty());
+
+    w.ui.pdfAnswer.clear();
+    w.ui.saveFileAnswer = (w.folder / "fresh.pdf").string();
+    f().exportPdfMenu.click();
+    EXPECT_FALSE(std::filesystem::exists(w.folder / "fresh.pdf"));
+    ASSERT_FALSE(w.ui.messages.empty());
+    EXPECT_EQ(w.ui.messages.back(), "PDFを作れませんでした");
+}
+
+TEST_F(PaperStaff, PrintOffersTheSongsPagesAndSaysWhenItFailed) {
+    w.setNotes({note(3, 60, 12, 0), note(3 + 4 * kStepsPerPage, 62, 12, 0)});
+    f().printMenu.click();
+    EXPECT_EQ(w.ui.printedPages, std::vector<int64_t>{5});
+    EXPECT_TRUE(w.ui.messages.empty());
+    w.ui.printAnswer = WindowSystem::PrintOutcome::Cancelled;
+    f().printMenu.click();
+    EXPECT_TRUE(w.ui.messages.empty());
+    w.ui.printAnswer = WindowSystem::PrintOutcome::Failed;
+    f().printMenu.click();
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0], "印刷できませんでした");
 }
 
 } // namespace
