@@ -38,7 +38,7 @@ StaffPageLook MainWindowModel::staffLook() {
 void MainWindowModel::pageReadOut() {
     pageLabels[1].caption =
         translated("{page} / {pages} ページ", {{"page", std::to_string(view.page + 1)},
-                                                {"pages", std::to_string(staffPageCount(song))}});
+                                               {"pages", std::to_string(staffPageCount(song))}});
 }
 
 void MainWindowModel::drawGrid() {

@@ -41,8 +41,8 @@ double estimatedTextWidth(const std::string& text, double points) {
     return ems * points;
 }
 
-ScoreLayout layOutScore(const Song& song, PaperSize paper, SongPageRange range,
-                        int staffsPerSheet, PaperTextWidth textWidth) {
+ScoreLayout layOutScore(const Song& song, PaperSize paper, SongPageRange range, int staffsPerSheet,
+                        PaperTextWidth textWidth) {
     ScoreLayout layout;
     layout.songPages = songPageCount(song);
     const int64_t first = std::max<int64_t>(range.first, 1);
@@ -78,13 +78,13 @@ ScoreLayout layOutScore(const Song& song, PaperSize paper, SongPageRange range,
         }
         if (s == 0) {
             sheet.texts.push_back(centred(scoreTitle(song), kPaperMargin, kTitlePoints));
-            sheet.texts.push_back(centred(song.copyrightText,
-                                          kPaperMargin + kTitlePoints * 1.25, kCopyrightPoints));
+            sheet.texts.push_back(
+                centred(song.copyrightText, kPaperMargin + kTitlePoints * 1.25, kCopyrightPoints));
         }
-        sheet.texts.push_back(centred(translated("{page} / {pages}",
-                                                 {{"page", std::to_string(s + 1)},
-                                                  {"pages", std::to_string(sheetCount)}}),
-                                      footerTop, kFooterPoints));
+        sheet.texts.push_back(
+            centred(translated("{page} / {pages}", {{"page", std::to_string(s + 1)},
+                                                    {"pages", std::to_string(sheetCount)}}),
+                    footerTop, kFooterPoints));
     }
     return layout;
 }

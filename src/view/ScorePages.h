@@ -38,9 +38,9 @@ struct PaperText {
 };
 
 struct PlacedStaff {
-    int64_t songPage = 0;        // 0-based
-    double left = 0, top = 0;    // where the staff region's top-left corner lands
-    double pointsPerUnit = 1;    // one view unit on paper
+    int64_t songPage = 0;     // 0-based
+    double left = 0, top = 0; // where the staff region's top-left corner lands
+    double pointsPerUnit = 1; // one view unit on paper
     double width() const { return kPaperStaffWidth * pointsPerUnit; }
     double height() const { return kPaperStaffHeight * pointsPerUnit; }
 };

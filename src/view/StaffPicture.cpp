@@ -61,10 +61,10 @@ NoteShape shapeOf(int32_t len) {
 // staff: its row's (sharps take the name of the white key below). Looked up
 // once for each language, not for each note drawn.
 const std::string& noteKana(int note) {
-    static constexpr const char* kNames[7] = {
-        markForTranslation("ド"), markForTranslation("レ"), markForTranslation("ミ"),
-        markForTranslation("フ"), markForTranslation("ソ"), markForTranslation("ラ"),
-        markForTranslation("シ")};
+    static constexpr const char* kNames[7] = {markForTranslation("ド"), markForTranslation("レ"),
+                                              markForTranslation("ミ"), markForTranslation("フ"),
+                                              markForTranslation("ソ"), markForTranslation("ラ"),
+                                              markForTranslation("シ")};
     static std::string namesLanguage;
     static std::array<std::string, 7> names;
     if (names[0].empty() || namesLanguage != languageInUse()) {
@@ -99,7 +99,6 @@ int64_t lastNotePosition(const Song& song) {
     if (n < 0 || n >= static_cast<int64_t>(song.notes.size())) throw StaffDrawFailure{};
     return song.notes[n].position;
 }
-
 
 } // namespace
 
@@ -145,8 +144,7 @@ void StaffPicture::drawGrid() {
             }
         }
         for (int n = 1; n <= 18; ++n) vertical(100 + 60 * n, colour::kGrey);
-        for (int k = 0; k <= 6; ++k)
-            vertical(100 + 60 * m_song.quartersPerBar * k, colour::kBlack);
+        for (int k = 0; k <= 6; ++k) vertical(100 + 60 * m_song.quartersPerBar * k, colour::kBlack);
         // The staff lines go over the time grid, so that they read as
         // unbroken lines however fine the grid is.
         for (int j = 0; j <= 10; ++j) {

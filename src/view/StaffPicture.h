@@ -19,7 +19,7 @@ namespace vako {
 struct StaffDrawFailure {};
 
 struct StaffPageLook {
-    int64_t page = 0; // 0-based song page
+    int64_t page = 0;                       // 0-based song page
     std::array<uint8_t, 2> bandParts{0, 1}; // the parts of the upper and the lower band
     bool noteNames = true;
     bool changeMarkers = true;

@@ -88,10 +88,11 @@ TEST(PdfTool, ALongSongGetsASheetAPageAndARangePrintsOnlyItsPages) {
 TEST(PdfTool, TheBandsShowThePartsAsked) {
     test::TempFolder folder;
     const std::filesystem::path song = writeLongSong(folder.path(), 1);
-    const std::filesystem::path drums = folder.path() / "drums.pdf", none = folder.path() / "none.pdf";
-    ASSERT_EQ(runTool("pdf " + quoted(song) + " " + quoted(drums) + " --upper 10 --lower 10")
-                  .exitCode,
-              0);
+    const std::filesystem::path drums = folder.path() / "drums.pdf",
+                                none = folder.path() / "none.pdf";
+    ASSERT_EQ(
+        runTool("pdf " + quoted(song) + " " + quoted(drums) + " --upper 10 --lower 10").exitCode,
+        0);
     ASSERT_EQ(runTool("pdf " + quoted(song) + " " + quoted(none) + " --upper 2 --lower 3").exitCode,
               0);
     // Percussion has no note names; part 1's notes are on neither band.
@@ -105,9 +106,10 @@ TEST(PdfTool, TheBandsShowThePartsAsked) {
 TEST(PdfTool, WrongRequestsWriteNothing) {
     test::TempFolder folder;
     const std::filesystem::path out = folder.path() / "out.pdf";
-    for (const std::string options : {"--upper 17", "--lower 0", "--pages 3-2", "--paper a3",
-                                       "--upper", "--colour red"}) {
-        const ToolRun run = runTool("pdf " + quoted(kExampleSong) + " " + quoted(out) + " " + options);
+    for (const std::string options :
+         {"--upper 17", "--lower 0", "--pages 3-2", "--paper a3", "--upper", "--colour red"}) {
+        const ToolRun run =
+            runTool("pdf " + quoted(kExampleSong) + " " + quoted(out) + " " + options);
         EXPECT_EQ(run.exitCode, 2) << options;
         EXPECT_NE(run.output.find("usage: vako pdf"), std::string::npos) << run.output;
     }

@@ -65,8 +65,8 @@ protected:
     QImage windowStaff() {
         QtCanvas& canvas = window->canvas();
         const QPointF a = canvas.toPixel(kPaperStaffLeft, kPaperStaffTop);
-        const QPointF b = canvas.toPixel(kPaperStaffLeft + kPaperStaffWidth,
-                                         kPaperStaffTop + kPaperStaffHeight);
+        const QPointF b =
+            canvas.toPixel(kPaperStaffLeft + kPaperStaffWidth, kPaperStaffTop + kPaperStaffHeight);
         return canvas.image().copy(QRectF(a, b).toRect());
     }
     // Page 1 of the PDF at the window's pixel size, cut to the staff.
@@ -80,9 +80,9 @@ protected:
         const PlacedStaff& staff = layout.sheets.at(0).staves.at(0);
         const double dpi = 72.0 * widthPx / staff.width();
         const std::string png = (folder.path() / "page").string();
-        const ToolRun run = runProgram("pdftoppm", "-png -r " + std::to_string(dpi) +
-                                                       " -f 1 -l 1 -singlefile '" + file.string() +
-                                                       "' '" + png + "'");
+        const ToolRun run =
+            runProgram("pdftoppm", "-png -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" +
+                                       file.string() + "' '" + png + "'");
         EXPECT_EQ(run.exitCode, 0) << run.output;
         const QImage page(QString::fromStdString(png + ".png"));
         const double perPoint = dpi / 72.0;
@@ -111,7 +111,8 @@ TEST_F(PaperAgainstWindow, PageOneShowsTheStaffTheWindowDraws) {
     // a few notes) matches less.
     window->form().view.page = 1;
     window->form().redrawScore();
-    const double other = agreement(darkCells(windowStaff(), columns, rows), paperCells, columns, rows);
+    const double other =
+        agreement(darkCells(windowStaff(), columns, rows), paperCells, columns, rows);
     EXPECT_LT(other, same - 0.015) << "page 1: " << same << ", page 2: " << other;
 }
 

@@ -78,13 +78,12 @@ PdfOutcome scorePdf(const Song& song, const StaffPageLook& look, SongPageRange r
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("vakomidi"));
-        writer.setTitle(QString::fromStdString(laidOut.sheets[0].texts.empty()
-                                                   ? std::string()
-                                                   : laidOut.sheets[0].texts[0].text));
-        writer.setPageLayout(QPageLayout(
-            QPageSize(QSizeF(paper.width, paper.height), QPageSize::Point, QString(),
-                      QPageSize::FuzzyMatch),
-            QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(QString::fromStdString(
+            laidOut.sheets[0].texts.empty() ? std::string() : laidOut.sheets[0].texts[0].text));
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QSizeF(paper.width, paper.height), QPageSize::Point, QString(),
+                                  QPageSize::FuzzyMatch),
+                        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
         outcome.complete = paintScore(writer, song, look, laidOut);
     }
     outcome.bytes.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
