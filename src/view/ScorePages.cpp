@@ -54,6 +54,10 @@ ScoreLayout layOutScore(const Song& song, PaperSize paper, SongPageRange range, 
     staffsPerSheet = std::max(staffsPerSheet, 1);
     const int64_t pages = last - first + 1;
     const int64_t sheetCount = (pages + staffsPerSheet - 1) / staffsPerSheet;
+    if (sheetCount > kMostPaperSheets) {
+        layout.tooMany = true;
+        return layout;
+    }
     const double contentWidth = paper.width - 2 * kPaperMargin;
     const double footerTop = paper.height - kPaperMargin - kFooterPoints * 1.25;
     // Every sheet leaves room for the header, so the staves stand alike on all.

@@ -50,10 +50,16 @@ struct PaperSheet {
     std::vector<PaperText> texts; // the header (first sheet), then the footer
 };
 
+// The most sheets one layout makes (about 100 MB of PDF): a song file may
+// place a note billions of steps away, and nobody prints millions of sheets.
+constexpr int64_t kMostPaperSheets = 10000;
+
 struct ScoreLayout {
-    std::vector<PaperSheet> sheets; // empty when the range holds no page of the song
-    int64_t songPages = 0;          // the song's page count, as the window counts them
-    SongPageRange printed;          // the range after clamping to the song
+    // Empty when the range holds no page of the song, or too many (`tooMany`).
+    std::vector<PaperSheet> sheets;
+    bool tooMany = false;
+    int64_t songPages = 0; // the song's page count, as the window counts them
+    SongPageRange printed; // the range after clamping to the song
 };
 
 // Margins and the heights of the texts, in points.

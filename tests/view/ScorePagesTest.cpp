@@ -106,6 +106,21 @@ TEST(ScorePages, ARangeIsClampedToTheSongAndCountedOnItsOwn) {
     EXPECT_TRUE(layout.sheets.empty());
 }
 
+TEST(ScorePages, ANoteFarAwayDoesNotMakeMillionsOfSheetsButARangeOfItPrints) {
+    Song song = songOfPages(2);
+    song.notes.push_back(note(INT32_MAX - 5, 60, 1, 0));
+    song.twiceNoteCount += 2;
+    ScoreLayout layout = layOutScore(song, kPaperA4, {});
+    EXPECT_TRUE(layout.tooMany);
+    EXPECT_TRUE(layout.sheets.empty());
+    EXPECT_GT(layout.songPages, 14'000'000);
+    layout = layOutScore(song, kPaperA4, {layout.songPages, layout.songPages});
+    EXPECT_FALSE(layout.tooMany);
+    EXPECT_EQ(songPagesOf(layout), std::vector<int64_t>{layout.songPages - 1});
+    layout = layOutScore(song, kPaperA4, {1, kMostPaperSheets});
+    EXPECT_EQ(layout.sheets.size(), static_cast<size_t>(kMostPaperSheets));
+}
+
 TEST(ScorePages, AnEmptySongIsOnePageAndTheTitleFallsBackToTheSongsName) {
     Song song;
     song.notes.resize(1);

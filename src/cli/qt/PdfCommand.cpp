@@ -86,6 +86,11 @@ int writePdf(const PdfRequest& request) {
     if (!openSong(song, request.in)) return kExitFailed;
     ScoreLayout layout;
     const PdfOutcome pdf = scorePdf(song, request.look, request.range, request.paper, &layout);
+    if (layout.tooMany) {
+        std::cerr << "vako: the song runs to " << layout.songPages << " pages; at most "
+                  << kMostPaperSheets << " are written at once (--pages)\n";
+        return kExitFailed;
+    }
     if (pdf.bytes.empty()) {
         std::cerr << "vako: the song has " << layout.songPages << " page(s); no page of "
                   << request.range.first << "-" << request.range.last << " to print\n";
