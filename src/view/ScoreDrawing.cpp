@@ -119,7 +119,7 @@ void MainWindowModel::drawNotes() {
 
     const int64_t n = song.twiceNoteCount / 2;
     playButton.enabled = exportButton.enabled = false;
-    if (n >= 1 && int64_t{song.notes[n].position} > view.page * kStepsPerPage)
+    if (n >= 1 && int64_t{song.notes[n].position} > int64_t{view.page} * kStepsPerPage)
         playButton.enabled = exportButton.enabled = true;
     picture.drawBarNumbers();
     drawLoopSpan();
