@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/RangeEditDialog.h"
+#include "platform/qt/ScorePaper.h"
 
 #include "editor/KeyCodes.h"
 #include "song/Messages.h"
@@ -24,6 +25,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegion>
@@ -288,6 +291,35 @@ public:
                                             QString::fromStdString(filter), nullptr,
                                             QFileDialog::DontConfirmOverwrite)
             .toStdString();
+    }
+    std::string scorePdf(const Song& song, const StaffPageLook& look,
+                         SongPageRange range) override {
+        return vako::scorePdf(song, look, range, kPaperA4).bytes;
+    }
+    PrintOutcome printScore(const Song& song, const StaffPageLook& look,
+                            int64_t pages) override {
+        if (m_quiet) return PrintOutcome::Cancelled;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setFullPage(true); // the layout measures from the paper's corner
+        printer.setDocName(QString::fromStdString(song.sequenceNameText));
+        QPrintDialog dialog(&printer, &m_window);
+        const int last = static_cast<int>(std::clamp<int64_t>(pages, 1, INT32_MAX));
+        dialog.setMinMax(1, last);
+        dialog.setFromTo(1, last);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+        if (dialog.exec() != QDialog::Accepted) return PrintOutcome::Cancelled;
+        SongPageRange range;
+        if (printer.printRange() == QPrinter::PageRange)
+            range = {printer.fromPage(), printer.toPage()};
+        const QRectF paper = printer.pageLayout().fullRectPoints();
+        const ScoreLayout layout =
+            layOutScore(song, {paper.width(), paper.height()}, range, 1, paperTextWidth);
+        if (layout.sheets.empty()) return PrintOutcome::Failed;
+        // The sheets are counted by the layout, not by the printer's own range.
+        printer.setPrintRange(QPrinter::AllPages);
+        printer.setFromTo(0, 0);
+        return paintScore(printer, song, look, layout) ? PrintOutcome::Printed
+                                                       : PrintOutcome::Failed;
     }
     double screenWidth() const override {
         const QScreen* s = QGuiApplication::primaryScreen();

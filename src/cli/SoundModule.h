@@ -16,4 +16,9 @@ inline constexpr const char* kSoundCommandSymbol = "vakoSoundCommand";
 // loaded, says why on stderr and returns the failure status.
 int runSoundCommand(int argc, char** argv);
 
+// `vako pdf` lives in a module of its own, with the toolkit: int
+// vakoPdfCommand(int argc, char** argv), argv[0] being "pdf".
+inline constexpr const char* kPdfCommandSymbol = "vakoPdfCommand";
+int runPdfCommand(int argc, char** argv);
+
 } // namespace vako::cli

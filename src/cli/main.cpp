@@ -44,7 +44,11 @@ void usage() {
            "                        play IN in real time on the MIDI output (VAKO_MIDI_OUT:\n"
            "                        synth, port:NAME or null) and show the position\n"
            "  vako render IN OUT.wav [--soundfont F]\n"
-           "                        render IN through the built-in synthesizer into a WAV file\n";
+           "                        render IN through the built-in synthesizer into a WAV file\n"
+           "  vako pdf IN OUT.pdf [--upper PART] [--lower PART] [--pages FIRST-LAST]\n"
+           "           [--paper a4|letter]\n"
+           "                        write the score as the window prints it: the staff with\n"
+           "                        parts PART (1..16; 1 and 10 unless given) on its bands\n";
 }
 
 std::string jsonString(std::string_view s) {
@@ -199,6 +203,7 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "info") return info(args[1]);
     if (!args.empty() && (args[0] == "play" || args[0] == "render"))
         return cli::runSoundCommand(argc - 1, argv + 1);
+    if (!args.empty() && args[0] == "pdf") return cli::runPdfCommand(argc - 1, argv + 1);
     usage();
     return kExitUsage;
 }

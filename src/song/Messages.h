@@ -70,6 +70,10 @@ inline std::string wrongMagic(const std::string& path) {
 // Exporting a score for notation programs.
 inline const std::string kMusicXmlExportTitle = markForTranslation("MusicXMLに書き出す");
 inline const std::string kMusicXmlFilter = "MusicXML (*.musicxml *.mxl)";
+inline const std::string kPdfExportTitle = markForTranslation("PDFに書き出す");
+inline const std::string kPdfFilter = "PDF (*.pdf)";
+inline const std::string kPdfNotMade = markForTranslation("PDFを作れませんでした");
+inline const std::string kNotPrinted = markForTranslation("印刷できませんでした");
 inline std::string scoreTooLong(int64_t bars) {
     return translated("曲が長すぎて楽譜にできません（{bars} 小節までです）", {{"bars", std::to_string(bars)}});
 }

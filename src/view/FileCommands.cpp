@@ -62,7 +62,7 @@ bool FileCommands::askToSaveBeforeReplacing() {
 
 bool FileCommands::isOwnFile(const std::filesystem::path& path) const {
     for (const std::filesystem::path* own :
-         {&m_openedFrom, &m_savedTo, &m_exportedTo, &m_scoreExportedTo}) {
+         {&m_openedFrom, &m_savedTo, &m_exportedTo, &m_scoreExportedTo, &m_pdfExportedTo}) {
         std::error_code ec;
         if (!own->empty() && std::filesystem::equivalent(path, *own, ec)) return true;
     }
@@ -297,6 +297,39 @@ void FileCommands::exportMusicXml() {
     }
     m_scoreExportedTo = path;
     if (report.notesLeftOut > 0) m_window.statusLine.caption = notesLeftOutText(report.notesLeftOut);
+}
+
+void FileCommands::printScore() {
+    m_window.commitTextBoxes();
+    const WindowSystem::PrintOutcome outcome = m_window.ui().printScore(
+        m_window.song, m_window.paperLook(), layOutScore(m_window.song, kPaperA4, {}).songPages);
+    if (outcome == WindowSystem::PrintOutcome::Failed)
+        m_window.ui().messageBox(translated(msg::kNotPrinted));
+}
+
+void FileCommands::exportPdf() {
+    m_window.commitTextBoxes();
+    const std::string name = m_window.song.songName.value_or("");
+    const std::filesystem::path suggested =
+        m_window.folders.saveFolder() / ((name.empty() ? "score" : name) + ".pdf");
+    const std::string chosen = m_window.ui().saveFileBox(translated(msg::kPdfExportTitle),
+                                                         suggested.string(), msg::kPdfFilter);
+    if (chosen.empty()) return;
+    std::filesystem::path path(chosen);
+    if (!path.has_extension()) path += ".pdf";
+    if (!mayReplaceFile(path)) return;
+    const std::string pdf = m_window.ui().scorePdf(m_window.song, m_window.paperLook(), {});
+    if (pdf.empty()) {
+        m_window.ui().messageBox(translated(msg::kPdfNotMade));
+        return;
+    }
+    const WriteOutcome written = writeFileAtomically(path, pdf);
+    if (!written.ok) {
+        m_window.ui().messageBox(msg::cannotWrite(
+            path.string(), msg::writeFailureReason(written.errorNumber, written.error)));
+        return;
+    }
+    m_pdfExportedTo = path;
 }
 
 } // namespace vako

@@ -33,6 +33,10 @@ public:
     void exportMidiFile();
     // "MusicXMLに書き出す": the score for notation programs, where the save box says.
     void exportMusicXml();
+    // "印刷": the print dialog, then the printer. "PDFに書き出す": every page
+    // of the score as a PDF file, where the save box says.
+    void printScore();
+    void exportPdf();
     // Closing the main window; false when the close is cancelled.
     bool queryClose();
     // The file named on the command line, opened at start-up.
@@ -63,7 +67,8 @@ private:
     MainWindowModel& m_window;
     // The files that hold this song, which its saves and exports replace
     // without a question; empty where there is none.
-    std::filesystem::path m_openedFrom, m_savedTo, m_exportedTo, m_scoreExportedTo;
+    std::filesystem::path m_openedFrom, m_savedTo, m_exportedTo, m_scoreExportedTo,
+        m_pdfExportedTo;
 };
 
 } // namespace vako

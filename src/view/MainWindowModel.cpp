@@ -55,10 +55,15 @@ void MainWindowModel::buildMenus() {
     saveMenu.shortcut = "Ctrl+S";
     item(saveToDesktopMenu, "デスクトップに上書き保存", "保存場所をデスクトップﾟにする");
     item(exportMusicXmlMenu, "MusicXMLに書き出す", "MusicXMLに書き出す");
+    item(exportPdfMenu, "PDFに書き出す", "PDFに書き出す");
+    exportPdfMenu.onClick = [this] { files.exportPdf(); };
+    item(printMenu, "印刷", "印刷");
+    printMenu.shortcut = "Ctrl+P";
+    printMenu.onClick = [this] { files.printScore(); };
     item(quitMenu, "終了", "終了");
     item(fileMenu, "ファイル", "ファイル",
          {&newSongMenu, &saveAsMenu, &saveMenu, &saveToDesktopMenu, &exportMusicXmlMenu,
-          &quitMenu});
+          &exportPdfMenu, &printMenu, &quitMenu});
 
     item(gridFortyEighthsMenu, "b48", "12　（３連符の時に）");
     item(gridSixteenthsMenu, "b16", "4");

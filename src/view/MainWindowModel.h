@@ -24,6 +24,7 @@
 #include "view/KeyboardEntry.h"
 #include "view/NotePanel.h"
 #include "view/PositionPanel.h"
+#include "view/StaffPicture.h"
 #include "view/WindowSystem.h"
 
 #include <array>
@@ -142,6 +143,10 @@ public:
         deleteSelectionMenu;
     // The rubber band of Shift + drag, and "N 個選択中" beside the note count.
     Control selectionBand, selectionReadOut;
+
+    // The staff as paper shows it: the bands' parts and the menus' choices
+    // for names and markers; no selection, every part as it is.
+    StaffPageLook paperLook() const;
 
     // The commands on files, closing included (FileCommands.h).
     FileCommands files{*this};
@@ -262,7 +267,7 @@ public:
 
     // Menus.
     MenuItem fileMenu, newSongMenu, saveAsMenu, saveMenu, saveToDesktopMenu, exportMusicXmlMenu,
-        quitMenu;
+        exportPdfMenu, printMenu, quitMenu;
     MenuItem editingFeaturesMenu, gridSubmenu, gridFortyEighthsMenu, gridSixteenthsMenu,
         gridEighthsMenu, gridQuartersMenu, meterSubmenu, meterSixMenu, meterFourMenu,
         meterThreeMenu, meterTwoMenu, editingMenu, editingSeparator, undoMenu;
@@ -353,8 +358,10 @@ private:
     // Parts of the redraw; they throw DrawFailure on data they cannot draw.
     void pageReadOut();
     void drawGrid();
-    void drawBarNumbers();
-    void drawControlChanges();
+    // How the staff is drawn now: paperLook on the page in view, the division
+    // lines while stopped, the parts that sound (the note display adds the
+    // selection).
+    StaffPageLook staffLook();
     // Off the staff: the hover cursor, its name and ledger lines and the
     // marks of what lay under the pointer are hidden.
     void hideHover();

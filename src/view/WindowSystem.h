@@ -3,6 +3,9 @@
 // screen and the end of the program.
 #pragma once
 
+#include "view/ScorePages.h"
+#include "view/StaffPicture.h"
+
 #include <string>
 
 namespace vako {
@@ -27,6 +30,20 @@ public:
                                     const std::string& filter) {
         (void)title, (void)suggested, (void)filter;
         return {};
+    }
+    // The score on paper, through the toolkit's print support. `scorePdf`: the
+    // bytes of a PDF file of `range` of the song's pages (empty when none
+    // could be made). `printScore`: the system's print dialog (paper, range
+    // of the song's `pages`), then the printer.
+    virtual std::string scorePdf(const Song& song, const StaffPageLook& look,
+                                 SongPageRange range) {
+        (void)song, (void)look, (void)range;
+        return {};
+    }
+    enum class PrintOutcome { Printed, Cancelled, Failed };
+    virtual PrintOutcome printScore(const Song& song, const StaffPageLook& look, int64_t pages) {
+        (void)song, (void)look, (void)pages;
+        return PrintOutcome::Cancelled;
     }
     // Screen size in window units (twips).
     virtual double screenWidth() const { return 1366 * 15.0; }

@@ -34,6 +34,15 @@ public:
         saveBoxes.push_back({title, suggested, filter});
         return saveFileAnswer;
     }
+    std::string scorePdf(const Song&, const StaffPageLook& look, SongPageRange) override {
+        paperLooks.push_back(look);
+        return pdfAnswer;
+    }
+    PrintOutcome printScore(const Song&, const StaffPageLook& look, int64_t pages) override {
+        paperLooks.push_back(look);
+        printedPages.push_back(pages);
+        return printAnswer;
+    }
 
     // Scripted answers, first to last; an empty script answers `fallback`.
     Answer ask(const std::string& text, Answer fallback) {
@@ -54,6 +63,10 @@ public:
     std::string inputAnswer;
     std::vector<Input> saveBoxes; // title, suggested path, filter
     std::string saveFileAnswer;   // the path every save box answers
+    std::vector<StaffPageLook> paperLooks; // what each PDF and print was asked to show
+    std::string pdfAnswer = "%PDF-1.4 made by the test";
+    std::vector<int64_t> printedPages; // the song's page count each print offered
+    PrintOutcome printAnswer = PrintOutcome::Printed;
     bool ended = false;
 };
 

@@ -23,7 +23,19 @@ QtCanvas::QtCanvas(double left, double top, double viewWidth, double viewHeight)
            static_cast<int>(viewHeight / kUnitsPerDesignPixel), 1.0);
 }
 
-QtCanvas::~QtCanvas() = default;
+QtCanvas::QtCanvas(QPainter& paper, double left, double top, double viewWidth,
+                   double viewHeight, const QRectF& target)
+    : m_viewWidth(viewWidth), m_viewHeight(viewHeight), m_paper(&paper) {
+    setOrigin(left, top);
+    m_scale = std::min(target.width() / viewWidth, target.height() / viewHeight);
+    m_offset = target.topLeft();
+    paper.save();
+    paper.setClipRect(target, Qt::IntersectClip);
+}
+
+QtCanvas::~QtCanvas() {
+    if (m_paper) m_paper->restore();
+}
 
 void QtCanvas::resize(int widthPx, int heightPx, double devicePixelRatio) {
     m_painter.reset();
@@ -41,10 +53,11 @@ const QImage& QtCanvas::image() {
 }
 
 QPointF QtCanvas::toPixel(double x, double y) const {
-    return {(x - left()) * m_scale, (y - top()) * m_scale};
+    return {m_offset.x() + (x - left()) * m_scale, m_offset.y() + (y - top()) * m_scale};
 }
 
 QPainter& QtCanvas::painter() {
+    if (m_paper) return *m_paper;
     if (!m_painter) {
         // Every drawing after the image was last taken starts here.
         ++m_version;
@@ -57,6 +70,9 @@ QPainter& QtCanvas::painter() {
 }
 
 double QtCanvas::penWidth() const {
+    // On paper half a design pixel: a staff line of the window is a heavy
+    // line on paper, where nothing needs a whole pixel.
+    if (m_paper) return drawWidth() * m_scale * kUnitsPerDesignPixel * 0.5;
     return drawWidth() * std::max(1.0, m_scale * kUnitsPerDesignPixel);
 }
 
@@ -91,6 +107,10 @@ double QtCanvas::textWidth(const std::string& text) const {
 }
 
 void QtCanvas::clear() {
+    if (m_paper) { // the paper stays white
+        resetTextPosition();
+        return;
+    }
     QPainter& p = painter();
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     const QRectF all(0, 0, m_image.width(), m_image.height());
@@ -107,7 +127,7 @@ void QtCanvas::line(double x1, double y1, double x2, double y2, Rgb colour) {
     pen.setCapStyle(Qt::FlatCap);
     p.setPen(pen);
     QPointF a = toPixel(x1, y1), b = toPixel(x2, y2);
-    if (straight) { // crisp grid lines on whole pixels
+    if (straight && !m_paper) { // crisp grid lines on whole pixels
         a = QPointF(std::floor(a.x()) + 0.5, std::floor(a.y()) + 0.5);
         b = QPointF(std::floor(b.x()) + 0.5, std::floor(b.y()) + 0.5);
     }
@@ -141,7 +161,7 @@ void QtCanvas::circle(double x, double y, double radius, Rgb colour, double aspe
             q.setBrush(Qt::NoBrush);
         q.drawEllipse(centre, rx, ry);
     };
-    if (rx > 40 || ry > 40) { // large circles are drawn directly
+    if (m_paper || rx > 40 || ry > 40) { // large circles and paper are drawn directly
         paint(p, toPixel(x, y));
         return;
     }
@@ -185,6 +205,12 @@ void QtCanvas::print(const std::string& text) {
     p.setFont(f);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setPen(qcolour(foreColour()));
+    if (m_paper) { // text as text, from its baseline
+        const QPointF at = toPixel(currentX(), currentY());
+        p.drawText(QPointF(at.x(), at.y() + ascent()), QString::fromStdString(text));
+        nextTextLine();
+        return;
+    }
     auto it = m_texts.find(text);
     if (it == m_texts.end()) {
         QStaticText laidOut(QString::fromStdString(text));
@@ -206,13 +232,14 @@ bool QtCanvas::loadPicture(const std::string& path, double& width, double& heigh
 }
 
 void QtCanvas::drawPicture(double x, double y, double width, double height) {
-    if (m_loaded.isNull()) return;
+    if (m_loaded.isNull() || m_paper) return;
     QPainter& p = painter();
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     p.drawImage(QRectF(toPixel(x, y), QSizeF(width * m_scale, height * m_scale)), m_loaded);
 }
 
 void QtCanvas::keepAsPersistentPicture() {
+    if (m_paper) return;
     m_painter.reset();
     m_persistent = m_image.copy();
 }

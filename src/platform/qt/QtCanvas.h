@@ -1,6 +1,10 @@
 // The score view's canvas on Qt: a retained image in device pixels that the
 // widget only copies to the screen. View units map onto it with one scale for
 // both axes; pens and dots are as many design pixels wide as asked.
+//
+// On paper the canvas draws through a painter it is given (a PDF file, a
+// printer) into a rectangle of that device: every line, head and dot as a
+// path and every text as text, nothing rasterised, on the paper's white.
 #pragma once
 
 #include "platform/Canvas.h"
@@ -22,6 +26,11 @@ class QtCanvas : public Canvas {
 public:
     // `viewWidth` x `viewHeight` units from (left, top).
     QtCanvas(double left, double top, double viewWidth, double viewHeight);
+    // On paper: the view units' rectangle maps onto `target` (device units of
+    // `paper`'s device), whose painter stays the caller's; drawing is clipped
+    // to the target.
+    QtCanvas(QPainter& paper, double left, double top, double viewWidth, double viewHeight,
+             const QRectF& target);
     ~QtCanvas() override;
 
     // A new blank image of `pixels` device pixels for a widget of that size
@@ -69,6 +78,8 @@ private:
     QImage m_persistent;
     QString m_family = QStringLiteral("Noto Sans CJK JP");
     std::unique_ptr<QPainter> m_painter;
+    QPainter* m_paper = nullptr; // set on paper
+    QPointF m_offset;            // the view's top-left corner in device units
     uint64_t m_version = 0;
     // The font of the last size asked for, with its metrics in pixels.
     mutable QFont m_font;
