@@ -2,7 +2,8 @@
 // menu of the part buttons, the state marked on both columns' buttons and the
 // muted parts' notes drawn faint), the metronome and the count-in (the menu
 // "再生"), and the start at a bar and the loop (the right-click menu of the
-// bar numbers, the loop marked on their row). None of it is song data: it
+// bar numbers, the loop marked on their row; Shift + the play button starts
+// at the hovered bar). None of it is song data: it
 // lives here while the program runs and reaches playback as PlaybackOptions.
 #include "view/MainWindowModel.h"
 
@@ -106,6 +107,19 @@ void MainWindowModel::setLoop(int32_t firstBar, int32_t lastBar) {
 void MainWindowModel::playFromBar(int32_t bar) {
     if (!stopped()) togglePlayback();
     togglePlayback({.bar = std::max(bar, 1)});
+}
+
+void MainWindowModel::playFromHoveredBar() {
+    // The page the scroll bar shows (a start turns the view only in its first pass).
+    const int64_t pageFirst = int64_t{pageScrollBar.value} * kStepsPerPage + 1;
+    const bool onPage = m_pasteTargetKnown && m_pastePosition >= pageFirst &&
+                        m_pastePosition < pageFirst + kStepsPerPage;
+    if (!onPage) {
+        if (!stopped()) togglePlayback();
+        togglePlayback();
+        return;
+    }
+    playFromBar(static_cast<int32_t>(barAtPosition(m_pastePosition, song.quartersPerBar)));
 }
 
 void MainWindowModel::applyPlaybackOptions() {

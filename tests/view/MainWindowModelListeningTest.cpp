@@ -167,5 +167,42 @@ TEST_F(Listening, TheCountInComesOnlyWhenSomethingIsPlayedInAndTheMetronomeOnlyW
     EXPECT_EQ(w.song.noteCount(), 2) << "the clicks never reach the song";
 }
 
+
+TEST_F(Listening, ShiftAndThePlayButtonStartAtTheHoveredBarOfThePageOnView) {
+    w.setNotes({note(3, 60, 12, 0), note(400, 62, 12, 0)});
+    f().redrawScore();
+    const auto startedAt = [&] { return f().playback().state().playPosition; };
+    f().playButton.shiftClick();
+    ASSERT_FALSE(f().stopped());
+    EXPECT_EQ(startedAt(), -1) << "never hovered: the page's start, as a plain click";
+    f().playButton.click();
+
+    // Page 1 holds bars 4 to 6; the pointer rests on bar 5 (195-242) at 144 + 63.
+    f().pageScrollBar.setValue(1);
+    f().redrawScore();
+    f().scoreMouseMove(0, 0, xAt(63), yAt(0, 30));
+    f().playButton.click();
+    EXPECT_EQ(startedAt(), 143) << "a plain click still starts at the page";
+    f().playButton.click();
+    ASSERT_TRUE(f().stopped());
+    EXPECT_EQ(f().view.page, 1) << "a stop before the first pass stays on the page shown";
+    f().playButton.shiftClick();
+    ASSERT_FALSE(f().stopped());
+    EXPECT_EQ(startedAt(), 194) << "the pass before bar 5's first step";
+    w.playThrough(230);
+    f().playButton.shiftClick(); // while playing: from the bar again
+    ASSERT_FALSE(f().stopped());
+    EXPECT_EQ(startedAt(), 194);
+    f().playButton.click();
+    ASSERT_TRUE(f().stopped());
+
+    // The last hover lies on another page than the one on view: the page's start.
+    f().pageScrollBar.setValue(0);
+    f().redrawScore();
+    f().playButton.shiftClick();
+    EXPECT_EQ(startedAt(), -1);
+    f().playButton.click();
+}
+
 } // namespace
 } // namespace vako::test
