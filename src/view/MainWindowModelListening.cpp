@@ -16,7 +16,9 @@ namespace vako {
 
 namespace {
 
-constexpr int kLoopSpanY = -1152;
+// The loop's span runs just under the bar numbers' line of text (about
+// -1173 to -1145 at their 9 points), clear of their digits.
+constexpr int kLoopSpanY = -1141;
 // Step s of the page (1..144) stands at x = 85 + 5 s on the staff: the first
 // beat, step 3, on the first bar line at x = 100.
 constexpr double kStepZeroX = 85;
@@ -142,7 +144,7 @@ void MainWindowModel::showPartSounding() {
             Control& button = (*column)[part];
             button.caption = partCaption(part) + (o.muted[part] ? msg::kMutedMark : "") +
                              (o.soloed[part] ? msg::kSoloedMark : "");
-            button.foreColour = o.partSounds(part) ? colour::kBlack : colour::kGrey;
+            button.foreColour = o.partSounds(part) ? colour::kBlack : colour::kSilentPartCaption;
         }
     }
 }
