@@ -269,12 +269,12 @@ void Playback::sendNoteEvent(const Note& e, int shift) {
     if (!m_options.partSounds(e.part)) return;
     int strength = e.velocity;
     if (e.part == kPercussionPart && m_percussionVolumeHeld) {
-        // The channel is at the loudest step: the part's own volume scales
+        // The channel is at the click's step: the part's own volume scales
         // the note instead (General MIDI synthesizers weigh a note's velocity
-        // and its channel's volume by the same curve).
-        strength = static_cast<int>(std::lround(static_cast<double>(e.velocity) *
-                                                m_song.partVolumes[kPercussionPart] /
-                                                kMaxVolumeStep));
+        // and its channel's volume by the same curve), as far as a velocity goes.
+        strength = static_cast<int>(std::min<long>(
+            kMaxDataByte, std::lround(static_cast<double>(e.velocity) *
+                                      m_song.partVolumes[kPercussionPart] / kClickVolumeStep)));
         if (strength <= 0 && e.key < kNoteOffBase) return; // a part at volume 0 plays nothing
     }
     m_device->send(controlChange(e.part, kControllerModulation, e.modulation));
@@ -303,7 +303,7 @@ void Playback::releasePart(int part) {
 
 void Playback::sendChannelVolume(int part) {
     const int step = part == kPercussionPart && m_percussionVolumeHeld
-                         ? kMaxVolumeStep
+                         ? kClickVolumeStep
                          : std::clamp<int>(m_song.partVolumes[part], 0, kMaxVolumeStep);
     m_device->send(controlChange(part, kControllerVolume, int64_t{step} * kVolumeUnit));
 }

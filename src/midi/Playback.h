@@ -202,7 +202,7 @@ private:
     int m_clickKey = -1; // the click sounding since the last pass, or -1
     // While clicks may sound (the metronome on, or the count-in) the click
     // shares the percussion channel with part 10, yet keeps a level of its
-    // own: the channel's volume stays at the loudest step and part 10's notes
+    // own: the channel's volume stays at kClickVolumeStep and part 10's notes
     // carry their part's volume in their velocity instead. So part 10 set to
     // volume 0, muted or left out by a solo never silences the metronome.
     bool m_percussionVolumeHeld = false;
