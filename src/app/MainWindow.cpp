@@ -682,7 +682,10 @@ void MainWindow::buildWidgets() {
         }
         case ControlKind::Button: {
             auto* b = new QPushButton(parent);
-            connect(b, &QPushButton::clicked, this, [this, cp] { run([cp] { cp->click(); }); });
+            connect(b, &QPushButton::clicked, this, [this, cp] {
+                const bool shift = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+                run([cp, shift] { shift ? cp->shiftClick() : cp->click(); });
+            });
             w = b;
             break;
         }

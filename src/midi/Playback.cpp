@@ -68,8 +68,9 @@ void Playback::start(const PlaybackStart& from) {
     PlaybackState& s = m_state;
     MidiOut& out = *m_device;
 
+    m_percussionVolumeHeld = m_options.metronome || from.countIn;
     for (int c = 0; c < kPartCount; ++c) {
-        out.send(controlChange(c, kControllerVolume, int64_t{song.partVolumes[c]} * kVolumeUnit));
+        sendChannelVolume(c);
         out.send(programChange(c, song.partPrograms[c]));
         out.send(pitchBendCentre(c));
         m_listener.centrePitchBendLine();
@@ -113,6 +114,7 @@ void Playback::start(const PlaybackStart& from) {
     s.playPosition = s.changePlayPosition =
         static_cast<int32_t>(std::min<int64_t>(firstPass, kEndMarkerPos - 1));
     m_page = m_listener.page();
+    m_turnAwaited = false;
     showPageBefore(s.playPosition, false);
 
     // Catch-up: skip the events before the start, apply the control changes
@@ -158,6 +160,7 @@ void Playback::showPageBefore(int64_t position, bool mayTurnInPass) {
     if (turnsInPass && !mayTurnInPass) {
         m_page = page;
         m_listener.setPage(m_page, false); // the pass turns the view
+        m_turnAwaited = true;
         return;
     }
     if (turnsInPass) {
@@ -204,6 +207,7 @@ void Playback::runPass() {
         runCountInPass();
         return;
     }
+    m_turnAwaited = false;
 
     // Cursor line, and the page turn one step before a page's last step.
     int32_t offset =
@@ -225,6 +229,7 @@ void Playback::runPass() {
     ++s.changePlayPosition;
 
     // Notes at this step, each after its modulation and balance.
+    holdPercussionVolumeForClicks(); // the count-in may just have ended
     endClick();
     const int shift = m_listener.pitchShift();
     while (s.eventCursor <= s.lastEvent && m_playList[s.eventCursor].position == s.playPosition) {
@@ -262,9 +267,19 @@ void Playback::sendNoteEvent(const Note& e, int shift) {
     // A part that does not sound sends nothing; its notes that sounded before
     // it was muted were ended then.
     if (!m_options.partSounds(e.part)) return;
+    int strength = e.velocity;
+    if (e.part == kPercussionPart && m_percussionVolumeHeld) {
+        // The channel is at the click's step: the part's own volume scales
+        // the note instead (General MIDI synthesizers weigh a note's velocity
+        // and its channel's volume by the same curve), as far as a velocity goes.
+        strength = static_cast<int>(std::min<long>(
+            kMaxDataByte, std::lround(static_cast<double>(e.velocity) *
+                                      m_song.partVolumes[kPercussionPart] / kClickVolumeStep)));
+        if (strength <= 0 && e.key < kNoteOffBase) return; // a part at volume 0 plays nothing
+    }
     m_device->send(controlChange(e.part, kControllerModulation, e.modulation));
     m_device->send(controlChange(e.part, kControllerBalance, e.pan));
-    const std::optional<uint32_t> message = midiPMessage(e.key, e.part, e.velocity, shift);
+    const std::optional<uint32_t> message = midiPMessage(e.key, e.part, strength, shift);
     if (!message) return;
     m_device->send(*message);
     const uint32_t status = *message & 0xF0;
@@ -284,6 +299,20 @@ void Playback::releasePart(int part) {
         m_device->send(packShortMessage(static_cast<uint8_t>(kStatusNoteOff + part), key, 0));
         m_sounding[part][key] = 0;
     }
+}
+
+void Playback::sendChannelVolume(int part) {
+    const int step = part == kPercussionPart && m_percussionVolumeHeld
+                         ? kClickVolumeStep
+                         : std::clamp<int>(m_song.partVolumes[part], 0, kMaxVolumeStep);
+    m_device->send(controlChange(part, kControllerVolume, int64_t{step} * kVolumeUnit));
+}
+
+void Playback::holdPercussionVolumeForClicks() {
+    const bool hold = !m_state.stopped && (m_options.metronome || m_state.countInPassesLeft > 0);
+    if (hold == m_percussionVolumeHeld) return;
+    m_percussionVolumeHeld = hold;
+    sendChannelVolume(kPercussionPart);
 }
 
 void Playback::endClick() {
@@ -310,6 +339,7 @@ void Playback::setOptions(const PlaybackOptions& options) {
     if (m_state.stopped) return;
     for (int part = 0; part < kPartCount; ++part)
         if (before.partSounds(part) && !options.partSounds(part)) releasePart(part);
+    holdPercussionVolumeForClicks();
     if (before.loopFirstBar != options.loopFirstBar || before.loopLastBar != options.loopLastBar)
         placeLoop();
 }
@@ -404,8 +434,8 @@ void Playback::applyControlChange(const ControlChange& cc) {
         } else {
             const int16_t step =
                 static_cast<int16_t>(std::clamp<int64_t>(amount, 0, kMaxVolumeStep));
-            m_device->send(controlChange(part, kControllerVolume, step * kVolumeUnit));
             song.partVolumes[part] = step;
+            sendChannelVolume(part);
             m_listener.showPartVolume(part, step);
         }
         break;
@@ -424,12 +454,16 @@ void Playback::stop() {
     m_listener.showTempoText(song.tempoText);
     m_device->reset();
     m_listener.setPlaying(false);
+    // Stopped before the first pass turned the view: the page it was on.
+    if (m_turnAwaited) m_listener.setPage(m_page + 1, true);
+    m_turnAwaited = false;
     const int32_t stopPosition = s.playPosition;
     s.playPosition = 0;
     s.stopped = true;
     s.countInPassesLeft = 0;
     for (auto& keys : m_sounding) keys.fill(0); // the reset ended them
     m_clickKey = -1;
+    holdPercussionVolumeForClicks(); // part 10's own volume again, for what plays next
 
     const std::vector<Note> played = m_listener.takePlayedNotes(stopPosition);
     s.recordedLeftOut = s.hitsRefused;

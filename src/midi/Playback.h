@@ -175,6 +175,8 @@ private:
     void runCountInPass();
     void sendNoteEvent(const Note& e, int shift);
     void releasePart(int part);
+    void sendChannelVolume(int part);
+    void holdPercussionVolumeForClicks();
     void endClick();
     void clickAt(int64_t position);
     void placeLoop();
@@ -191,11 +193,19 @@ private:
     PlaybackState m_state;
     std::vector<Note> m_playList;
     int m_page = 0;
+    // The start showed the page before its first step; its first pass turns the view.
+    bool m_turnAwaited = false;
     PlaybackOptions m_options;
     // Notes sounding now, per part and key sent (the pitch shift applied):
     // note-ons less note-offs, so that muting a part ends exactly these.
     std::array<std::array<uint8_t, kMaxDataByte + 1>, kPartCount> m_sounding{};
     int m_clickKey = -1; // the click sounding since the last pass, or -1
+    // While clicks may sound (the metronome on, or the count-in) the click
+    // shares the percussion channel with part 10, yet keeps a level of its
+    // own: the channel's volume stays at kClickVolumeStep and part 10's notes
+    // carry their part's volume in their velocity instead. So part 10 set to
+    // volume 0, muted or left out by a solo never silences the metronome.
+    bool m_percussionVolumeHeld = false;
     // What the loop's start finds: the tempo and the parts' programs and
     // volumes after the changes before it (from those at the start).
     struct LoopEntry {

@@ -19,6 +19,9 @@ constexpr uint8_t kAccentClickKey = 76;
 constexpr uint8_t kClickKey = 77;
 constexpr uint8_t kAccentClickVelocity = 127;
 constexpr uint8_t kClickVelocity = 90;
+// The volume step the percussion channel is held at while clicks may sound,
+// whatever part 10's own volume: the step a new song's parts start at.
+constexpr int kClickVolumeStep = 5;
 
 constexpr int kStepsPerQuarter = 12;
 

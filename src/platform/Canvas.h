@@ -30,6 +30,9 @@ constexpr Rgb kYellow = rgb(255, 255, 0);       // volume markers
 constexpr Rgb kLightRed = rgb(255, 192, 192);   // the chosen part button
 constexpr Rgb kSelectedNote = rgb(255, 128, 0); // the ring behind a selected note head
 constexpr Rgb kFadedBlack = rgb(150, 150, 150); // notes of a part that does not sound
+// The caption of a part button whose part does not sound: set apart from
+// black, and still as legible on the chosen button's light red as on white.
+constexpr Rgb kSilentPartCaption = rgb(88, 88, 88);
 constexpr Rgb kFadedRed = rgb(240, 150, 150);
 constexpr Rgb kFadedBlue = rgb(150, 150, 240);
 constexpr Rgb kLoopSpan = rgb(0, 150, 0); // the loop's bars on the bar-number row

@@ -76,6 +76,8 @@ struct Control {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // lines
 
     std::function<void()> onClick;  // labels, buttons, lists, images, option buttons
+    // Buttons: a click with Shift held, where that means more (none: a click).
+    std::function<void()> onShiftClick;
     std::function<void()> onChange; // scroll bars, text boxes
     // Text boxes: the typing is done (Enter, or the focus left the box).
     std::function<void()> onCommit;
@@ -85,6 +87,12 @@ struct Control {
 
     void click() {
         if (onClick) onClick();
+    }
+    void shiftClick() {
+        if (onShiftClick)
+            onShiftClick();
+        else
+            click();
     }
     // Chooses a list entry; the list's click handler runs, as for a user's choice.
     void setListIndex(int i) {

@@ -197,6 +197,9 @@ public:
     void clearLoop() { setLoop(0, 0); }
     // Playback from the first step of `bar` (a playback running stops first).
     void playFromBar(int32_t bar);
+    // Shift + the play button: playback from the bar the pointer last hovered
+    // on the page on view; from the page's start when it has not been there.
+    void playFromHoveredBar();
     // The menu "再生" and the right-click menus of the part buttons and the bar numbers.
     MenuItem listeningMenu, metronomeMenu, countInMenu, listeningSeparator, clearMuteAndSoloMenu,
         clearLoopMenu;

@@ -2,7 +2,8 @@
 // menu of the part buttons, the state marked on both columns' buttons and the
 // muted parts' notes drawn faint), the metronome and the count-in (the menu
 // "再生"), and the start at a bar and the loop (the right-click menu of the
-// bar numbers, the loop marked on their row). None of it is song data: it
+// bar numbers, the loop marked on their row; Shift + the play button starts
+// at the hovered bar). None of it is song data: it
 // lives here while the program runs and reaches playback as PlaybackOptions.
 #include "view/MainWindowModel.h"
 
@@ -15,7 +16,9 @@ namespace vako {
 
 namespace {
 
-constexpr int kLoopSpanY = -1152;
+// The loop's span runs just under the bar numbers' line of text (about
+// -1173 to -1145 at their 9 points), clear of their digits.
+constexpr int kLoopSpanY = -1141;
 // Step s of the page (1..144) stands at x = 85 + 5 s on the staff: the first
 // beat, step 3, on the first bar line at x = 100.
 constexpr double kStepZeroX = 85;
@@ -108,6 +111,19 @@ void MainWindowModel::playFromBar(int32_t bar) {
     togglePlayback({.bar = std::max(bar, 1)});
 }
 
+void MainWindowModel::playFromHoveredBar() {
+    // The page the scroll bar shows (a start turns the view only in its first pass).
+    const int64_t pageFirst = int64_t{pageScrollBar.value} * kStepsPerPage + 1;
+    const bool onPage = m_pasteTargetKnown && m_pastePosition >= pageFirst &&
+                        m_pastePosition < pageFirst + kStepsPerPage;
+    if (!onPage) {
+        if (!stopped()) togglePlayback();
+        togglePlayback();
+        return;
+    }
+    playFromBar(static_cast<int32_t>(barAtPosition(m_pastePosition, song.quartersPerBar)));
+}
+
 void MainWindowModel::applyPlaybackOptions() {
     const PlaybackOptions& o = m_playbackOptions;
     m_playback->setOptions(o);
@@ -128,7 +144,7 @@ void MainWindowModel::showPartSounding() {
             Control& button = (*column)[part];
             button.caption = partCaption(part) + (o.muted[part] ? msg::kMutedMark : "") +
                              (o.soloed[part] ? msg::kSoloedMark : "");
-            button.foreColour = o.partSounds(part) ? colour::kBlack : colour::kGrey;
+            button.foreColour = o.partSounds(part) ? colour::kBlack : colour::kSilentPartCaption;
         }
     }
 }

@@ -130,6 +130,7 @@ void MainWindowModel::wireFilesAndPlayback() {
     exportButton.onClick = [this] { files.exportMidiFile(); };
     clearBackgroundButton.onClick = [this] { files.clearBackground(); };
     playButton.onClick = [this] { togglePlayback(); };
+    playButton.onShiftClick = [this] { playFromHoveredBar(); };
 
     // The one menu the program adds: where the sound goes.
     deviceMenu.name = "MIDI出力";

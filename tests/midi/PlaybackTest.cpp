@@ -700,5 +700,128 @@ TEST(PlaybackOptions, ALoopBeyondTheSongsEndPlaysOnUntilStopped) {
     EXPECT_FALSE(rig.playback.isPlaying());
 }
 
+
+// The click and part 10 share the percussion channel. What the channel's
+// volume was set to (controller 7 on channel 10), in order, and the velocities
+// part 10's note-ons carried.
+struct PercussionChannel {
+    std::vector<int> volumes;
+    std::vector<int> noteVelocities;
+    int clicks = 0;
+};
+
+PercussionChannel percussionChannel(const Rig& rig, size_t from = 0) {
+    PercussionChannel c;
+    for (uint32_t message : messagesOnChannel(rig, 9, from)) {
+        const int data1 = (message >> 8) & 0x7F, data2 = (message >> 16) & 0x7F;
+        if ((message & 0xF0) == 0xB0 && data1 == kControllerVolume) c.volumes.push_back(data2);
+        if (!isNoteOn(message)) continue;
+        if (data1 == kClickKey || data1 == kAccentClickKey)
+            ++c.clicks;
+        else
+            c.noteVelocities.push_back(data2);
+    }
+    return c;
+}
+
+TEST(PlaybackOptions, TheClickKeepsItsLevelWhateverPartTensVolumeMuteOrSolo) {
+    // Part 10 hits at the first and third beats; four clicks.
+    const Song song = songWith({note(3, 36, 4, 9, 96), note(27, 38, 4, 9, 96)});
+    struct Case {
+        int volume;
+        bool muted, soloElsewhere;
+        std::vector<int> velocities;
+    };
+    for (const Case& c : {Case{0, false, false, {}}, Case{6, true, false, {}},
+                          Case{6, false, true, {}}, Case{3, false, false, {58, 58}},
+                          Case{5, false, false, {96, 96}}, Case{6, false, false, {115, 115}}}) {
+        Rig rig(song);
+        rig.song.partVolumes[9] = static_cast<int16_t>(c.volume);
+        PlaybackOptions options;
+        options.metronome = true;
+        options.muted[9] = c.muted;
+        options.soloed[2] = c.soloElsewhere;
+        rig.playback.setOptions(options);
+        rig.playback.press();
+        rig.playToEnd();
+        const PercussionChannel channel = percussionChannel(rig);
+        // The click's step throughout the playback, part 10's own after it.
+        EXPECT_EQ(channel.volumes, (std::vector<int>{100, c.volume * 20})) << c.volume;
+        EXPECT_EQ(channel.clicks, 3) << c.volume; // beats 1-3: the song ends at its last note
+        EXPECT_EQ(channel.noteVelocities, c.velocities) << c.volume;
+        EXPECT_EQ(rig.song.partVolumes[9], c.volume) << "the song keeps its volume";
+    }
+}
+
+TEST(PlaybackOptions, WithoutClicksPartTenPlaysAtItsOwnChannelVolumeAsBefore) {
+    Rig rig(songWith({note(3, 36, 4, 9, 96), note(27, 38, 4, 9, 96)}));
+    rig.song.partVolumes[9] = 3;
+    rig.playback.press();
+    rig.playToEnd();
+    const PercussionChannel channel = percussionChannel(rig);
+    EXPECT_EQ(channel.volumes, (std::vector<int>{60}));
+    EXPECT_EQ(channel.noteVelocities, (std::vector<int>{96, 96}));
+    EXPECT_EQ(channel.clicks, 0);
+}
+
+TEST(PlaybackOptions, PartTensVolumeChangesAndTheMetronomeSwitchedWhilePlayingKeepTheClickLevel) {
+    // Part 10's volume changes to 0 at position 20, then to 6 at 40.
+    Rig rig(songWith({note(3, 36, 4, 9, 90), note(27, 38, 4, 9, 90), note(51, 38, 4, 9, 90),
+                      note(75, 36, 4, 9, 90)},
+                     {{20, 0 * 16 + 9, kVolumeChange}, {40, 6 * 16 + 9, kVolumeChange}}));
+    rig.song.partVolumes[9] = 4;
+    PlaybackOptions options;
+    options.metronome = true;
+    rig.playback.setOptions(options);
+    rig.playback.press();
+    rig.passUntilPlayPos(45);
+    PercussionChannel channel = percussionChannel(rig);
+    EXPECT_EQ(channel.volumes, (std::vector<int>{100, 100, 100}))
+        << "the song's changes leave the channel at the click's level";
+    EXPECT_EQ(channel.noteVelocities, (std::vector<int>{72})) << "4 of 5 steps; none at 0";
+    EXPECT_EQ(channel.clicks, 4);
+    EXPECT_EQ(rig.song.partVolumes[9], 6);
+
+    // The metronome off: the channel goes back to part 10's volume at once,
+    // and on and off again follows it.
+    const size_t switched = rig.out.entries().size();
+    options.metronome = false;
+    rig.playback.setOptions(options);
+    EXPECT_EQ(percussionChannel(rig, switched).volumes, (std::vector<int>{120}));
+    options.metronome = true;
+    rig.playback.setOptions(options);
+    rig.playback.setOptions(options); // the same again: nothing more
+    options.metronome = false;
+    rig.playback.setOptions(options);
+    rig.playToEnd();
+    channel = percussionChannel(rig, switched);
+    EXPECT_EQ(channel.volumes, (std::vector<int>{120, 100, 120}));
+    EXPECT_EQ(channel.noteVelocities, (std::vector<int>{90, 90}));
+    EXPECT_EQ(channel.clicks, 0);
+
+    // Louder than a velocity can say: the loudest velocity.
+    Rig loud(songWith({note(3, 36, 4, 9, 120)}));
+    loud.song.partVolumes[9] = 6;
+    options.metronome = true;
+    loud.playback.setOptions(options);
+    loud.playback.press();
+    loud.playToEnd();
+    EXPECT_EQ(percussionChannel(loud).noteVelocities, (std::vector<int>{127}));
+}
+
+TEST(PlaybackOptions, ACountInHoldsTheClickLevelOnlyWhileItCounts) {
+    Rig rig(songWith({note(3, 36, 4, 9, 96)}));
+    rig.song.partVolumes[9] = 0;
+    rig.playback.press({.bar = 0, .countIn = true});
+    while (rig.playback.countingIn()) rig.pass();
+    PercussionChannel channel = percussionChannel(rig);
+    EXPECT_EQ(channel.volumes, (std::vector<int>{100}));
+    EXPECT_EQ(channel.clicks, 4);
+    rig.playToEnd();
+    channel = percussionChannel(rig);
+    EXPECT_EQ(channel.volumes, (std::vector<int>{100, 0}));
+    EXPECT_EQ(channel.noteVelocities, (std::vector<int>{96})) << "sent as before, at volume 0";
+}
+
 } // namespace
 } // namespace vako

@@ -17,7 +17,9 @@
 #include <chrono>
 #include <cmath>
 #include <string>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace vako {
 namespace {
@@ -57,6 +59,20 @@ public:
     // The loudest sample since the last call.
     float takePeak() { return m_peak.exchange(0); }
 
+    // From now on every period's loudest sample is kept with the time on
+    // `clock` it was heard, as long as there is room.
+    struct Period {
+        double timeMs = 0;
+        float peak = 0;
+    };
+    void keepPeriods(const Clock& clock) {
+        m_periodClock.store(&clock);
+    }
+    std::vector<Period> periods() const {
+        const size_t n = std::min(m_periodCount.load(), m_periods.size());
+        return {m_periods.begin(), m_periods.begin() + static_cast<std::ptrdiff_t>(n)};
+    }
+
 private:
     static int process(jack_nframes_t frames, void* self) {
         auto* l = static_cast<JackListener*>(self);
@@ -68,13 +84,61 @@ private:
         }
         float old = l->m_peak.load();
         while (peak > old && !l->m_peak.compare_exchange_weak(old, peak)) {}
+        if (const Clock* clock = l->m_periodClock.load()) {
+            const size_t k = l->m_periodCount.load();
+            if (k < l->m_periods.size()) {
+                l->m_periods[k] = {clock->nowMs(), peak};
+                l->m_periodCount.store(k + 1);
+            }
+        }
         return 0;
     }
 
     jack_client_t* m_client = nullptr;
     std::array<jack_port_t*, 2> m_in{};
     std::atomic<float> m_peak{0};
+    std::atomic<const Clock*> m_periodClock{nullptr};
+    std::array<Period, 8192> m_periods{}; // 44 s of 256-frame periods at 48 kHz
+    std::atomic<size_t> m_periodCount{0};
 };
+
+// Passes everything on to the synthesizer and notes when each metronome
+// click was sent.
+class ClickTimes final : public MidiOut {
+public:
+    ClickTimes(MidiOut& device, const Clock& clock) : m_device(device), m_clock(clock) {}
+    void send(uint32_t message) override {
+        const uint32_t key = (message >> 8) & 0x7F;
+        if ((message & 0xFF) == 0x99 && ((message >> 16) & 0x7F) > 0 &&
+            (key == kClickKey || key == kAccentClickKey))
+            times.push_back(m_clock.nowMs());
+        m_device.send(message);
+    }
+    void reset() override { m_device.reset(); }
+    void close() override { m_device.close(); }
+    std::string name() const override { return m_device.name(); }
+
+    std::vector<double> times;
+
+private:
+    MidiOut& m_device;
+    const Clock& m_clock;
+};
+
+// Opens the synthesizer on JACK and connects its outputs to the listener.
+std::unique_ptr<FluidSynthMidiOut> openSynthHeardBy(JackListener& listener, std::string& why) {
+    auto synth = FluidSynthMidiOut::open(findSoundFont(), why, "jack");
+    if (!synth) return nullptr;
+    const auto giveUp = std::chrono::steady_clock::now() + 5s;
+    while (listener.connectFrom("fluidsynth") == 0) {
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            why = "the synthesizer's JACK ports never came";
+            return nullptr;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return synth;
+}
 
 constexpr float kSilent = 1e-3f;
 
@@ -125,6 +189,69 @@ TEST(FluidSynthJack, PlaybackSoundsThroughJackWhileItPlaysAndFallsSilentAfterThe
     listener.takePeak();
     std::this_thread::sleep_for(300ms);
     EXPECT_LT(listener.takePeak(), kSilent) << "silent after the stop";
+    synth->close();
+}
+
+// The metronome through the real audio path, over a part that is muted and a
+// percussion part at volume 0: the clicks sound on their beats, and between
+// them the muted part's chord stays silent.
+TEST(FluidSynthJack, TheMetronomeSoundsOnItsBeatsOverAMutedPartAndASilentPercussionPart) {
+    ASSERT_FALSE(findSoundFont().empty()) << "a General MIDI SoundFont must be installed";
+    test::DummyJackServer server;
+    std::string why;
+    if (!server.start(why)) GTEST_SKIP() << "skipped: no dummy JACK server: " << why;
+    JackListener listener;
+    ASSERT_TRUE(listener.open(why)) << why;
+    auto synth = openSynthHeardBy(listener, why);
+    ASSERT_TRUE(synth) << why;
+
+    // Six beats at tempo 120 (a quarter every 500 ms): part 1 holds a loud
+    // chord throughout, part 10 hits every beat at volume 0.
+    Song song;
+    song.notes = {Note{}, {3, 48, 72, 0, 127, 64, 0}, {3, 55, 72, 0, 127, 64, 0},
+                  {3, 60, 72, 0, 127, 64, 0}};
+    for (int32_t beat = 0; beat < 6; ++beat)
+        song.notes.push_back({3 + 12 * beat, 38, 3, kPercussionPart, 127, 64, 0});
+    song.twiceNoteCount = static_cast<int32_t>(2 * (song.notes.size() - 1));
+    song.changes = {ControlChange{}, ControlChange{0, 120, kTempoChange},
+                    ControlChange{kEndMarkerPos, 0, 0}};
+    song.changeCount = 1;
+    song.partVolumes.fill(5);
+    song.partVolumes[kPercussionPart] = 0;
+    song.partPrograms[0] = 19; // an organ: the chord holds its loudness
+
+    SteadyClock clock;
+    ClickTimes device(*synth, clock);
+    PlaybackListener hooks;
+    Playback playback(song, device, clock, hooks);
+    PlaybackOptions options;
+    options.metronome = true;
+    options.muted[0] = true;
+    playback.setOptions(options);
+    std::this_thread::sleep_for(200ms);
+    listener.keepPeriods(clock);
+    playback.press();
+    playUntilStopped(playback, clock, [] { return true; });
+    std::this_thread::sleep_for(300ms);
+    const std::vector<JackListener::Period> heard = listener.periods();
+    // Six beats and the step where the chord ends, whose click the stop cuts.
+    ASSERT_EQ(device.times.size(), 7u);
+
+    // The loudest period within [from, to) ms of a time.
+    auto loudest = [&](double time, double from, double to) {
+        float peak = 0;
+        for (const auto& p : heard)
+            if (p.timeMs >= time + from && p.timeMs < time + to) peak = std::max(peak, p.peak);
+        return peak;
+    };
+    // Each click is heard soon after it is sent (a loaded machine may hold the
+    // audio back a little), and the muted chord never between the clicks.
+    for (size_t k = 0; k + 1 < device.times.size(); ++k) {
+        const double t = device.times[k];
+        const float click = loudest(t, 0, 120);
+        EXPECT_GE(click, 0.1f) << "click " << k << " heard within 120 ms of its sending";
+        EXPECT_LT(loudest(t, 150, 450), click / 4) << "quiet after click " << k;
+    }
     synth->close();
 }
 

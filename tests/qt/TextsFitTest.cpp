@@ -159,6 +159,30 @@ TEST_P(TextsFit, CaptionsKeepApartFromTheControlsBesideThemOnSmallScreens) {
     }
 }
 
+TEST_P(TextsFit, PartButtonsMarkedMutedAndSoloedStayWhole) {
+    MainWindowModel& f = window->form();
+    for (int part = 0; part < kPartCount; ++part) {
+        f.setPartMuted(part, true);
+        f.setPartSoloed(part, true);
+    }
+    ASSERT_EQ(f.upperPartButtons[15].caption, "16MS");
+    ASSERT_EQ(f.lowerPartButtons[kPercussionPart].caption, translated("打") + "MS");
+    for (const QSize size : {QSize(1366, 768), QSize(1024, 600), QSize(1024, 560), QSize(973, 513)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        window->refresh();
+        std::string all;
+        for (const std::string& c : cutTexts()) all += "\n  " + c;
+        EXPECT_TRUE(all.empty()) << size.width() << "x" << size.height() << ":" << all;
+    }
+    // Unmuted and unsoloed, the captions are the parts' own again.
+    for (int part = 0; part < kPartCount; ++part) {
+        f.setPartMuted(part, false);
+        f.setPartSoloed(part, false);
+    }
+    EXPECT_EQ(f.upperPartButtons[15].caption, "16");
+}
+
 TEST_P(TextsFit, TheSaveConfirmationIsWholeInTheStatusLine) {
     MainWindowModel& f = window->form();
     for (const QSize size : {QSize(1366, 768), QSize(1024, 600)}) {

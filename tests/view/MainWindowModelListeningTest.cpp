@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vako::test {
 namespace {
@@ -54,7 +55,7 @@ TEST_F(Listening, ThePartButtonsMenuMutesAndSolosAndTheButtonsAndStaffShowIt) {
     EXPECT_TRUE(f().muteMenus[0].checked);
     for (auto* column : {&f().upperPartButtons, &f().lowerPartButtons}) {
         EXPECT_EQ((*column)[0].caption, "1M");
-        EXPECT_EQ((*column)[0].foreColour, colour::kGrey);
+        EXPECT_EQ((*column)[0].foreColour, colour::kSilentPartCaption);
         EXPECT_EQ((*column)[1].foreColour, colour::kBlack);
     }
     EXPECT_EQ(headsFilled(colour::kFadedBlack), 2u) << "part 1's notes drawn faint";
@@ -62,7 +63,7 @@ TEST_F(Listening, ThePartButtonsMenuMutesAndSolosAndTheButtonsAndStaffShowIt) {
 
     f().lowerPartButtons[9].contextMenu[1]->click(); // solo the percussion part
     EXPECT_EQ(f().lowerPartButtons[9].caption, "打S");
-    EXPECT_EQ(f().upperPartButtons[2].foreColour, colour::kGrey) << "beside a solo";
+    EXPECT_EQ(f().upperPartButtons[2].foreColour, colour::kSilentPartCaption) << "beside a solo";
     EXPECT_EQ(f().upperPartButtons[9].foreColour, colour::kBlack);
     EXPECT_FALSE(w.modified()) << "none of it is an edit of the song";
 
@@ -70,6 +71,33 @@ TEST_F(Listening, ThePartButtonsMenuMutesAndSolosAndTheButtonsAndStaffShowIt) {
     EXPECT_EQ(f().upperPartButtons[0].caption, "1");
     EXPECT_EQ(f().lowerPartButtons[9].caption, "打");
     EXPECT_EQ(headsFilled(colour::kBlack), 3u);
+}
+
+// Contrast of two colours as the usual legibility guidelines measure it (1 to 21).
+double contrast(Rgb a, Rgb b) {
+    const auto luminance = [](Rgb c) {
+        const auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel((c >> 16) & 0xFF) + 0.7152 * channel((c >> 8) & 0xFF) +
+               0.0722 * channel(c & 0xFF);
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(Listening, ASilentPartsButtonStaysLegibleOnBothButtonColours) {
+    f().setPartMuted(0, true); // part 1's upper button is the chosen one, light red
+    f().setPartMuted(1, true);
+    const Control& chosen = f().upperPartButtons[0];
+    const Control& plain = f().upperPartButtons[1];
+    ASSERT_EQ(chosen.backColour, colour::kLightRed);
+    ASSERT_EQ(plain.backColour, colour::kWhite);
+    for (const Control* button : {&chosen, &plain}) {
+        EXPECT_NE(button->foreColour, colour::kBlack);
+        EXPECT_GE(contrast(button->foreColour, button->backColour), 4.5) << button->caption;
+    }
 }
 
 TEST_F(Listening, MutingWhilePlayingEndsThePartsNoteAtOnceAndTheRestPlaysOn) {
@@ -111,7 +139,17 @@ TEST_F(Listening, TheBarNumbersMenuStartsAtABarAndSetsAndClearsTheLoop) {
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_EQ(spans[0].x1, 340);
     EXPECT_EQ(spans[0].x2, 820);
-    EXPECT_LT(spans[0].y1, kBarNumberRowBottom);
+    // Under the numbers' text, not through their digits, and well above the staff.
+    const double halfWidth = spans[0].drawWidth / 2.0;
+    int numbers = 0;
+    for (const DrawOp& op : w.canvas.ofKind(DrawOp::Text)) {
+        if (op.text != " 5 " && op.text != " 6 ") continue;
+        ++numbers;
+        EXPECT_GE(spans[0].y1 - halfWidth, op.y1 + op.fontSize * kViewUnitsPerPoint * 1.25)
+            << op.text;
+    }
+    EXPECT_EQ(numbers, 2);
+    EXPECT_LT(spans[0].y1, kBarNumberRowBottom + 12);
 
     // A start before the loop plays on into it.
     w.rightPress(150, -1170); // bar 4
@@ -165,6 +203,43 @@ TEST_F(Listening, TheCountInComesOnlyWhenSomethingIsPlayedInAndTheMetronomeOnlyW
         std::find(sent.begin(), sent.end(), pack(0x99, kAccentClickKey, kAccentClickVelocity)),
         sent.end());
     EXPECT_EQ(w.song.noteCount(), 2) << "the clicks never reach the song";
+}
+
+
+TEST_F(Listening, ShiftAndThePlayButtonStartAtTheHoveredBarOfThePageOnView) {
+    w.setNotes({note(3, 60, 12, 0), note(400, 62, 12, 0)});
+    f().redrawScore();
+    const auto startedAt = [&] { return f().playback().state().playPosition; };
+    f().playButton.shiftClick();
+    ASSERT_FALSE(f().stopped());
+    EXPECT_EQ(startedAt(), -1) << "never hovered: the page's start, as a plain click";
+    f().playButton.click();
+
+    // Page 1 holds bars 4 to 6; the pointer rests on bar 5 (195-242) at 144 + 63.
+    f().pageScrollBar.setValue(1);
+    f().redrawScore();
+    f().scoreMouseMove(0, 0, xAt(63), yAt(0, 30));
+    f().playButton.click();
+    EXPECT_EQ(startedAt(), 143) << "a plain click still starts at the page";
+    f().playButton.click();
+    ASSERT_TRUE(f().stopped());
+    EXPECT_EQ(f().view.page, 1) << "a stop before the first pass stays on the page shown";
+    f().playButton.shiftClick();
+    ASSERT_FALSE(f().stopped());
+    EXPECT_EQ(startedAt(), 194) << "the pass before bar 5's first step";
+    w.playThrough(230);
+    f().playButton.shiftClick(); // while playing: from the bar again
+    ASSERT_FALSE(f().stopped());
+    EXPECT_EQ(startedAt(), 194);
+    f().playButton.click();
+    ASSERT_TRUE(f().stopped());
+
+    // The last hover lies on another page than the one on view: the page's start.
+    f().pageScrollBar.setValue(0);
+    f().redrawScore();
+    f().playButton.shiftClick();
+    EXPECT_EQ(startedAt(), -1);
+    f().playButton.click();
 }
 
 } // namespace
