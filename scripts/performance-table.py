@@ -70,6 +70,11 @@ def under_with_history(limit_ms):
     return check
 
 
+def pdf_check(run):
+    t, mb = ms(run), run["MB"]
+    return f"{t:.3g} ms, {mb:.2f} MB", t <= 2000 and mb <= 5
+
+
 def thru_check(run):
     p50, p99, worst = run["p50_us"], run["p99_us"], run["max_us"]
     dropped = run.get("dropped", 0)
@@ -136,6 +141,7 @@ BUDGETS = [
      under_with_history(50)),
     ("selection_bench", "BM_CopyAndPaste100k", "Copy and paste 100,000 of 500,000 notes", "100 ms",
      under_with_history(100)),
+    ("paper_bench", "BM_HundredPagePdf", "PDF of a 100-page song", "2 s, 5 MB", pdf_check),
     ("midi_in_bench", "BM_ThruLatencyIdle", "Keyboard thru latency, arrival to output call, idle",
      "p99 ≤ 1 ms", thru_check),
     ("midi_in_bench", "BM_ThruLatencyWhilePlaying",
