@@ -42,6 +42,11 @@ struct ScoreCursor {
 constexpr int32_t xOfStep(int64_t stepOnPage) {
     return static_cast<int32_t>(90 + 5 * (stepOnPage - 1));
 }
+// The steps of one cell of the input grid (the song's grid is in staff units,
+// five a step); at least one.
+constexpr int stepsPerGridCell(int grid) {
+    return grid / 5 > 1 ? grid / 5 : 1;
+}
 // The line the rows of a band count from: -600 for the upper band (0), 0 for
 // the lower (1).
 constexpr int32_t bandBase(int staff) {

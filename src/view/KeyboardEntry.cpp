@@ -285,7 +285,7 @@ void KeyboardEntry::playbackStarted() {
     m_gatherer.flush();
     while (m_gatherer.poll(std::numeric_limits<double>::infinity())) {}
     m_thru.forgetPrograms(); // playback sends the song's programs
-    const int gridSteps = std::max(w.song.grid / kStaffUnitsPerStep, 1);
+    const int gridSteps = stepsPerGridCell(w.song.grid);
     m_recorder = std::make_unique<NoteRecorder>(thruPart(), gridSteps, kMostRecordedNotes);
     m_lostWhilePlaying.clear();
     m_lineShown = false;

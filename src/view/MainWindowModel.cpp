@@ -224,7 +224,7 @@ void MainWindowModel::buildControls() {
     registerControl(lowerPartButtons[0], "lowerPartButtons(0)", K::Label, F, px(560), px(24),
                     px(44), px(20));
     for (Control* b : {&upperPartButtons[0], &lowerPartButtons[0]}) {
-        b->caption = "1";
+        b->caption = partButtonCaption(0);
         b->backColour = colour::kWhite;
     }
     upperPartButtons[0].onClick = [this] { partButtonClick(0, 0); };
@@ -465,7 +465,7 @@ void MainWindowModel::buildPartButtons() {
             registerControl(column[i], name + "(" + std::to_string(i) + ")", ControlKind::Label,
                             Container::Form, above.left, above.top + above.height, above.width,
                             above.height);
-            column[i].caption = i == kPercussionPart ? translated("打") : std::to_string(i + 1);
+            column[i].caption = partButtonCaption(i);
             column[i].visible = true;
             column[i].onClick = [this, band, i] { partButtonClick(band, i); };
         }

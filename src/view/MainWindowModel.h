@@ -406,6 +406,8 @@ private:
     void wireFilesAndPlayback();
     void useDevice(std::unique_ptr<MidiOut> device, bool silent);
     void wireListening();
+    // A part button's caption: the part's number, "打" for the percussion part.
+    static std::string partButtonCaption(int part);
     void showPartSounding();
     void applyPlaybackOptions();
     void barNumbersRightClicked(float X);

@@ -19,15 +19,12 @@ namespace {
 // The loop's span runs just under the bar numbers' line of text (about
 // -1173 to -1145 at their 9 points), clear of their digits.
 constexpr int kLoopSpanY = -1141;
-// Step s of the page (1..144) stands at x = 85 + 5 s on the staff: the first
-// beat, step 3, on the first bar line at x = 100.
-constexpr double kStepZeroX = 85;
-
-std::string partCaption(int part) {
-    return part == kPercussionPart ? translated("打") : std::to_string(part + 1);
-}
 
 } // namespace
+
+std::string MainWindowModel::partButtonCaption(int part) {
+    return part == kPercussionPart ? translated("打") : std::to_string(part + 1);
+}
 
 void MainWindowModel::wireListening() {
     auto entry = [this](MenuItem& m, const std::string& name, const std::string& caption) {
@@ -142,7 +139,7 @@ void MainWindowModel::showPartSounding() {
     for (auto* column : {&upperPartButtons, &lowerPartButtons}) {
         for (int part = 0; part < kPartCount; ++part) {
             Control& button = (*column)[part];
-            button.caption = partCaption(part) + (o.muted[part] ? msg::kMutedMark : "") +
+            button.caption = partButtonCaption(part) + (o.muted[part] ? msg::kMutedMark : "") +
                              (o.soloed[part] ? msg::kSoloedMark : "");
             button.foreColour = o.partSounds(part) ? colour::kBlack : colour::kSilentPartCaption;
         }
@@ -150,7 +147,7 @@ void MainWindowModel::showPartSounding() {
 }
 
 int32_t MainWindowModel::barAtX(float X) const {
-    const double step = std::clamp(std::round((double{X} - kStepZeroX) / kStaffUnitsPerStep), 1.0,
+    const double step = std::clamp(std::round((double{X} - xOfStep(0)) / kStaffUnitsPerStep), 1.0,
                                    static_cast<double>(kStepsPerPage));
     const int64_t position = int64_t{view.page} * kStepsPerPage + static_cast<int64_t>(step);
     return static_cast<int32_t>(
@@ -172,9 +169,7 @@ void MainWindowModel::drawLoopSpan() {
     const int64_t pageLast = pageFirst + kStepsPerPage + 1;
     const int64_t first = std::max(start, pageFirst), last = std::min(end - 1, pageLast);
     if (first > last) return;
-    const auto xOf = [&](int64_t position) {
-        return static_cast<int32_t>(kStepZeroX + kStaffUnitsPerStep * (position - pageFirst + 1));
-    };
+    const auto xOf = [&](int64_t position) { return xOfStep(position - pageFirst + 1); };
     canvas.setDrawWidth(3);
     canvas.line(xOf(first), kLoopSpanY, xOf(last) + kStaffUnitsPerStep, kLoopSpanY,
                 colour::kLoopSpan);

@@ -231,7 +231,7 @@ void MainWindowModel::moveSelection(int64_t steps, int semitones) {
 
 bool MainWindowModel::selectionKey(int keyCode, int shift) {
     if (selectedNotes().empty()) return false;
-    const int gridSteps = std::max(song.grid / 5, 1);
+    const int gridSteps = stepsPerGridCell(song.grid);
     switch (keyCode) {
     case kKeyEscape:
         clearSelection();
